@@ -1,0 +1,63 @@
+#include "AgentPanel.h"
+
+#include "masterdata/InputRules.h"
+#include "widgets/ClickLabel.h"
+#include "widgets/Elements.h"
+#include "widgets/Twips.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+AgentPanel::AgentPanel(AppContext& c, QWidget* parent)
+    : Panel(c, "Frame8", QStringLiteral("Utente"), parent) {
+    twips::place(this, 5280, 120, 7215, 3855);
+    setFont(twips::arial(9));
+    Elements e(this);
+    Text7 = e.text("Text7", {5640, 360, 615, 360}, {9.75, true}, 2, Qt::AlignHCenter);
+    Text7->setText(QStringLiteral("1"));
+    Text7->setVisible(false);
+    L43 = e.closeLabel("L43", {6600, 360, 150, 270});
+    Label42 = e.label("Label42", QStringLiteral("Utente"), {360, 720, 1575, 375}, {9.75});
+    Text2 = e.text("Text2", {360, 960, 6495, 360}, {9.75, true}, 0, Qt::AlignLeft, true);
+    Label40 = e.label("Label40", QStringLiteral("Indirizzo"), {360, 1440, 1575, 375}, {9.75});
+    Text3 = e.text("Text3", {360, 1680, 6495, 360}, {9.75, true});
+    Label39 = e.label("Label39", QStringLiteral("CAP"), {360, 2040, 1575, 375}, {9.75});
+    Text4 = e.text("Text4", {360, 2280, 855, 360}, {9.75, true}, 5, Qt::AlignHCenter);
+    // Label38 has the same text and place as Label32 and lies behind it.
+    Label38 = e.label("Label38", QStringLiteral("Città"), {1320, 2040, 1575, 375}, {9.75});
+    Label32 = e.clickLabel("Label32", QStringLiteral("Città"), {1320, 2040, 1575, 375}, {9.75});
+    Label32->setCursor(Qt::ArrowCursor);
+    Text5 = e.text("Text5", {1320, 2280, 4815, 360}, {9.75, true});
+    Label34 = e.label("Label34", QStringLiteral("Pr"), {6240, 2040, 495, 375}, {9.75});
+    Text6 = e.text("Text6", {6240, 2280, 615, 360}, {9.75, true}, 2, Qt::AlignHCenter);
+    Cmd6 = e.button("Cmd6", QStringLiteral("Inserisci/Aggiorna"), {3000, 2760, 1695, 375},
+                    {9.75});
+
+    inputrules::upperCase(Text2);
+    inputrules::upperCase(Text3);
+    inputrules::upperCase(Text5);
+    inputrules::upperCase(Text6);
+    inputrules::numericKeys(Text4);
+
+    setTabOrder(Text2, Text3);
+    setTabOrder(Text3, Text4);
+    setTabOrder(Text4, Text5);
+    setTabOrder(Text5, Text6);
+    setTabOrder(Text6, Cmd6);
+
+    connect(L43, &ClickLabel::clicked, this, &AgentPanel::L43_Click);
+    connect(Label32, &ClickLabel::clicked, this, &AgentPanel::Label32_Click);
+}
+
+void AgentPanel::MUtente_Click() {
+    show();
+}
+
+void AgentPanel::L43_Click() {
+    hide();
+}
+
+void AgentPanel::Label32_Click() {
+    hide();
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "Panel.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class ClickLabel;
+
+// The agent's own details (Frame8), behind an access code.
+class AgentPanel : public Panel {
+    Q_OBJECT
+public:
+    AgentPanel(AppContext& ctx, QWidget* parent);
+
+    QLineEdit* Text7;
+    ClickLabel* L43;
+    QLabel* Label42;
+    QLineEdit* Text2;
+    QLabel* Label40;
+    QLineEdit* Text3;
+    QLabel* Label39;
+    QLineEdit* Text4;
+    QLabel* Label38;
+    ClickLabel* Label32;
+    QLineEdit* Text5;
+    QLabel* Label34;
+    QLineEdit* Text6;
+    QPushButton* Cmd6;
+
+    // The menu command "&Utente": asks for the access code and opens the panel.
+    void MUtente_Click();
+    void L43_Click();
+    void Label32_Click();
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "Clock.h"
+#include "Dialogs.h"
+#include "FileOpener.h"
+#include "data/Database.h"
+
+#include <QString>
+
+#include <memory>
+
+// What the window and its panels receive from outside: the shared database connection, the
+// boxes, the clock, the way to open a file, and the application directory.
+struct AppContext {
+    AppContext(Dialogs& d, Clock& c, FileOpener& o, QString dir)
+        : dialogs(d), clock(c), opener(o), appDir(std::move(dir)) {}
+
+    Dialogs& dialogs;
+    Clock& clock;
+    FileOpener& opener;
+    QString appDir;
+    // Opened at start-up, closed on exit.
+    std::unique_ptr<Database> connection;
+
+    Database& db() { return *connection; }
+    bool connected() const { return connection && connection->isOpen(); }
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "data/Result.h"
+
+#include <QString>
+
+#include <optional>
+
+enum class BoxIcon { None, Information, Exclamation, Critical };
+
+// The modal boxes of the program. The window and its panels show every box through this
+// interface, so that tests can answer them and check their texts.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // A box with an OK button.
+    virtual void message(const QString& text, const QString& title, BoxIcon icon) = 0;
+    // A box with Yes and No buttons; true for Yes.
+    virtual bool question(const QString& text, const QString& title,
+                          BoxIcon icon = BoxIcon::None) = 0;
+    // An input box with an empty entry; no value when it is cancelled.
+    virtual std::optional<QString> input(const QString& prompt, const QString& title) = 0;
+};
+
+// The error box: the error's number, ":", a line break and its description, titled "Errore".
+void ShowErrMsg(Dialogs& dialogs, const Error& error);

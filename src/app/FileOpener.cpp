@@ -1,0 +1,8 @@
+#include "FileOpener.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+bool DesktopFileOpener::open(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}

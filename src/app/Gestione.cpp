@@ -1,0 +1,316 @@
+#include "Gestione.h"
+
+#include "AgentPanel.h"
+#include "StatusBar.h"
+#include "Titles.h"
+#include "TitleClock.h"
+#include "data/Schema.h"
+#include "masterdata/ArticlePanel.h"
+#include "masterdata/CustomerPanel.h"
+#include "orders/OrderPanel.h"
+#include "orders/YearPanel.h"
+#include "sheets/TableExport.h"
+#include "widgets/Twips.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSessionManager>
+#include <QTimer>
+
+Gestione::Gestione(AppContext& c, QWidget* parent) : QMainWindow(parent), ctx(c) {
+    setObjectName(QStringLiteral("Gestione"));
+    setWindowTitle(QStringLiteral("Gestione Ordini"));
+    setFont(twips::arial(11.25));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setAutoFillBackground(true);
+    client->setFixedSize(twips::px(14835), twips::px(9465 - 375));
+    setCentralWidget(client);
+
+    // Created from the bottom of the stack to the top: each later panel lies in front.
+    Frame1 = new CustomerPanel(ctx, client);
+    Frame2 = new ArticlePanel(ctx, client);
+    Frame3 = new OrderPanel(ctx, client);
+    Frame7 = new YearPanel(ctx, client);
+    Frame8 = new AgentPanel(ctx, client);
+    for (QWidget* p : std::initializer_list<QWidget*>{Frame1, Frame2, Frame3, Frame7, Frame8}) {
+        p->hide();
+        p->raise();
+    }
+
+    StatusBar1 = new StatusBar(this);
+    setStatusBar(StatusBar1);
+    buildMenus();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1500);
+    connect(Timer1, &QTimer::timeout, this, &Gestione::Timer1_Timer);
+
+    connect(Frame7, &YearPanel::annoScelto, this, [this](int command, const QString& year) {
+        Frame7->hide();
+        Frame3->ScegliAnno(command, year);
+    });
+
+    // A shutdown of the desktop is refused like every other close.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& m) {
+        if (!m_ending && m.allowsInteraction())
+            m.cancel();
+    });
+    qApp->installEventFilter(this);
+    adjustSize();
+    setFixedSize(sizeHint());
+}
+
+Gestione::~Gestione() {
+    if (qApp)
+        qApp->removeEventFilter(this);
+}
+
+QAction* Gestione::command(QMenu* menu, const char* name, const QString& caption,
+                           void (Gestione::*handler)()) {
+    QAction* a = menu ? menu->addAction(caption) : menuBar()->addAction(caption);
+    a->setObjectName(QLatin1String(name));
+    connect(a, &QAction::triggered, this, handler);
+    return a;
+}
+
+void Gestione::buildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("menu"));
+    command(nullptr, "Chiudi", QStringLiteral("&Chiudi"), &Gestione::Chiudi_Click);
+
+    QMenu* clienti = bar->addMenu(QStringLiteral("&Gestione Cliente"));
+    clienti->setObjectName(QStringLiteral("GCliente"));
+    clienti->menuAction()->setObjectName(QStringLiteral("GClienteMenu"));
+    command(clienti, "CNuovo", QStringLiteral("Nuovo"), &Gestione::CNuovo_Click);
+    command(clienti, "CAggiorna", QStringLiteral("Aggiorna"), &Gestione::CAggiorna_Click);
+    command(clienti, "CElimina", QStringLiteral("Elimina"), &Gestione::CElimina_Click);
+    command(clienti, "StampaClienti", QStringLiteral("Stampa Elenco"),
+            &Gestione::StampaClienti_Click);
+
+    QMenu* articoli = bar->addMenu(QStringLiteral("&Gestione Articoli"));
+    articoli->setObjectName(QStringLiteral("GArticoli"));
+    articoli->menuAction()->setObjectName(QStringLiteral("GArticoliMenu"));
+    command(articoli, "ANuovo", QStringLiteral("Nuovo"), &Gestione::ANuovo_Click);
+    command(articoli, "AAggiorna", QStringLiteral("Aggiorna"), &Gestione::AAggiorna_Click);
+    command(articoli, "AElimina", QStringLiteral("Elimina"), &Gestione::AElimina_Click);
+    command(articoli, "StampaArticolo", QStringLiteral("Stampa Articolo"),
+            &Gestione::StampaArticolo_Click);
+
+    QMenu* ordini = bar->addMenu(QStringLiteral("&Gestione Ordine"));
+    ordini->setObjectName(QStringLiteral("GOrdine"));
+    ordini->menuAction()->setObjectName(QStringLiteral("GOrdineMenu"));
+    command(ordini, "Nordine", QStringLiteral("Nuovo Ordine"), &Gestione::Nordine_Click);
+    command(ordini, "Aordine", QStringLiteral("Aggiorna/Elimina Ordine e Articoli"),
+            &Gestione::Aordine_Click);
+    command(ordini, "Eordine", QStringLiteral("Elimina Ordini"), &Gestione::Eordine_Click);
+    command(ordini, "StampaOrdine", QStringLiteral("Stampa Ordine"),
+            &Gestione::StampaOrdine_Click);
+
+    command(nullptr, "MUtente", QStringLiteral("&Utente"), &Gestione::MUtente_Click);
+}
+
+Status Gestione::Form_Load() {
+    Frame3->hide();
+    Frame1->hide();
+    Frame2->hide();
+    Frame7->hide();
+    Frame8->hide();
+
+    const QString path = QDir(ctx.appDir).filePath(QLatin1String(schema::kFileName));
+    auto opened = Database::open(path, schema::password());
+    Status status = opened ? Status() : Status(opened.error());
+    if (opened) {
+        ctx.connection = std::move(*opened);
+        status = schema::verify(ctx.db());
+        if (status)
+            status = schema::ensureIndexes(ctx.db());
+        if (!status)
+            ctx.connection.reset();
+    }
+    if (!status) {
+        QString cause = status.error().text;
+        if (!cause.isEmpty())
+            cause[0] = cause[0].toUpper();
+        const QString text = QStringLiteral("Impossibile aprire il database\n%1\n\n%2.\n\n"
+                                            "Il programma verrà chiuso.")
+                                 .arg(QDir::toNativeSeparators(path), cause);
+        ctx.dialogs.message(text, QStringLiteral("Gestione Ordini"), BoxIcon::Critical);
+        return makeError(text, status.error().code);
+    }
+
+    AggiornaTitolo();
+    StatusBar1->showLocks(readKeyboardLocks());
+    Timer1->start();
+    return {};
+}
+
+void Gestione::Timer1_Timer() {
+    AggiornaTitolo();
+    StatusBar1->showLocks(readKeyboardLocks());
+}
+
+void Gestione::AggiornaTitolo() {
+    setWindowTitle(testoTitolo(ctx.clock.now()));
+}
+
+void Gestione::Chiudi_Click() {
+    if (!ctx.dialogs.question(QStringLiteral(" Vuoi uscrire dall'applicativo ? "), titles::t20()))
+        return;
+    ChiudiApplicazione();
+}
+
+void Gestione::ChiudiApplicazione() {
+    if (ctx.connection)
+        ctx.connection->close();
+    Timer1->stop();
+    m_ending = true;
+    close();
+    QCoreApplication::exit(0);
+}
+
+void Gestione::closeEvent(QCloseEvent* e) {
+    // Form_QueryUnload: only "Chiudi" ends the program.
+    if (m_ending)
+        e->accept();
+    else
+        e->ignore();
+}
+
+void Gestione::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    if (m_centred)
+        return;
+    m_centred = true;
+    if (const QScreen* s = screen()) {
+        const QRect avail = s->availableGeometry();
+        QRect frame = frameGeometry();
+        frame.moveCenter(avail.center());
+        move(frame.topLeft());
+    }
+}
+
+bool Gestione::eventFilter(QObject* obj, QEvent* e) {
+    if (e->type() == QEvent::KeyRelease) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key == Qt::Key_NumLock || key == Qt::Key_CapsLock)
+            StatusBar1->showLocks(readKeyboardLocks());
+    }
+    return QMainWindow::eventFilter(obj, e);
+}
+
+void Gestione::showCustomers() {
+    Frame1->show();
+    Frame3->hide();
+    Frame2->hide();
+    Frame7->hide();
+    Frame8->hide();
+}
+
+void Gestione::showArticles() {
+    Frame2->show();
+    Frame1->hide();
+    Frame3->hide();
+    Frame7->hide();
+    Frame8->hide();
+}
+
+void Gestione::CNuovo_Click() {
+    showCustomers();
+    Frame1->apri(CustomerPanel::Mode::Insert);
+}
+
+void Gestione::CAggiorna_Click() {
+    showCustomers();
+    Frame1->apri(CustomerPanel::Mode::Modify);
+}
+
+void Gestione::CElimina_Click() {
+    showCustomers();
+    Frame1->apri(CustomerPanel::Mode::Delete);
+}
+
+void Gestione::StampaClienti_Click() {
+    tableexport::StampaClienti(ctx);
+}
+
+void Gestione::ANuovo_Click() {
+    showArticles();
+    Frame2->apri(ArticlePanel::Mode::Insert);
+}
+
+void Gestione::AAggiorna_Click() {
+    showArticles();
+    Frame2->apri(ArticlePanel::Mode::Update);
+}
+
+void Gestione::AElimina_Click() {
+    showArticles();
+    Frame2->apri(ArticlePanel::Mode::Delete);
+}
+
+void Gestione::StampaArticolo_Click() {
+    tableexport::StampaArticolo(ctx);
+}
+
+// The four order commands: the year panel with a caption whose digit names the command.
+void Gestione::openYearPanel(int command) {
+    Frame7->show();
+    Frame7->setTitle(QStringLiteral("%1-Seleziona Anno").arg(command));
+    Frame8->hide();
+    if (Status s = Frame7->CaricaAnni(); !s)
+        ShowErrMsg(ctx.dialogs, s.error());
+    Frame1->hide();
+    Frame2->hide();
+    Frame3->hide();
+    Frame3->Frame5->show();
+    switch (command) {
+    case 1:
+        Frame3->setListGeometry(4800, 3615, 2640);
+        Frame3->Frame5->hide();
+        break;
+    case 2:
+    case 3:
+        Frame3->setListGeometry(-1, 3375, 3000);
+        Frame3->C1->hide();
+        break;
+    case 4:
+        Frame3->setListGeometry(-1, 3375, 3100);
+        Frame3->C1->hide();
+        break;
+    default:
+        break;
+    }
+}
+
+void Gestione::Nordine_Click() {
+    openYearPanel(1);
+}
+
+void Gestione::Aordine_Click() {
+    openYearPanel(2);
+}
+
+void Gestione::Eordine_Click() {
+    openYearPanel(3);
+}
+
+void Gestione::StampaOrdine_Click() {
+    openYearPanel(4);
+}
+
+void Gestione::MUtente_Click() {
+    Frame8->MUtente_Click();
+}

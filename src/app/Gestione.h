@@ -1,0 +1,76 @@
+#pragma once
+
+#include "AppContext.h"
+
+#include <QMainWindow>
+
+class QTimer;
+class QMenu;
+class QAction;
+class CustomerPanel;
+class ArticlePanel;
+class OrderPanel;
+class YearPanel;
+class AgentPanel;
+class StatusBar;
+
+// The one window of the program. It holds the menus, the five panels, the title clock and the
+// status bar, and decides which panel shows; each panel does its own work.
+class Gestione : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Gestione(AppContext& ctx, QWidget* parent = nullptr);
+    ~Gestione() override;
+
+    // Start-up: hides the panels, opens the shared connection and starts the clock. A file that
+    // cannot be used is told in a critical box; the program must then end.
+    Status Form_Load();
+
+    CustomerPanel* Frame1;
+    ArticlePanel* Frame2;
+    OrderPanel* Frame3;
+    YearPanel* Frame7;
+    AgentPanel* Frame8;
+    StatusBar* StatusBar1;
+    QTimer* Timer1;
+
+    // Menu commands.
+    void Chiudi_Click();
+    void CNuovo_Click();
+    void CAggiorna_Click();
+    void CElimina_Click();
+    void StampaClienti_Click();
+    void ANuovo_Click();
+    void AAggiorna_Click();
+    void AElimina_Click();
+    void StampaArticolo_Click();
+    void Nordine_Click();
+    void Aordine_Click();
+    void Eordine_Click();
+    void StampaOrdine_Click();
+    void MUtente_Click();
+
+    void Timer1_Timer();
+    void AggiornaTitolo();
+    void ChiudiApplicazione();
+
+    // True once "Chiudi" was answered Yes.
+    bool ending() const { return m_ending; }
+
+protected:
+    void closeEvent(QCloseEvent* e) override; // Form_QueryUnload
+    void showEvent(QShowEvent* e) override;
+    bool eventFilter(QObject* obj, QEvent* e) override;
+
+private:
+    void buildMenus();
+    QAction* command(QMenu* menu, const char* name, const QString& caption,
+                     void (Gestione::*handler)());
+    void showCustomers();
+    void showArticles();
+    void openYearPanel(int command);
+
+    AppContext& ctx;
+    bool m_ending = false;
+    bool m_centred = false;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "AppContext.h"
+
+#include <QGroupBox>
+
+// A panel of the window: a framed group of elements with its own handlers.
+class Panel : public QGroupBox {
+    Q_OBJECT
+public:
+    Panel(AppContext& ctx, const char* name, const QString& caption, QWidget* parent);
+
+protected:
+    AppContext& ctx;
+    Dialogs& dialogs() { return ctx.dialogs; }
+    Database& db() { return ctx.db(); }
+};

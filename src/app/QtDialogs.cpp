@@ -1,0 +1,60 @@
+#include "QtDialogs.h"
+
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+
+QMessageBox::Icon qtIcon(BoxIcon icon) {
+    switch (icon) {
+    case BoxIcon::Information:
+        return QMessageBox::Information;
+    case BoxIcon::Exclamation:
+        return QMessageBox::Warning;
+    case BoxIcon::Critical:
+        return QMessageBox::Critical;
+    case BoxIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+std::unique_ptr<QMessageBox> QtDialogs::makeMessage(const QString& text, const QString& title,
+                                                    BoxIcon icon, bool yesNo) const {
+    auto box = std::make_unique<QMessageBox>(qtIcon(icon), title, text,
+                                             yesNo ? (QMessageBox::Yes | QMessageBox::No)
+                                                   : QMessageBox::Ok,
+                                             m_parent.data());
+    box->setTextFormat(Qt::PlainText);
+    box->setDefaultButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
+    if (yesNo)
+        box->setEscapeButton(QMessageBox::No);
+    return box;
+}
+
+std::unique_ptr<QInputDialog> QtDialogs::makeInput(const QString& prompt,
+                                                   const QString& title) const {
+    auto box = std::make_unique<QInputDialog>(m_parent.data());
+    box->setWindowTitle(title);
+    box->setLabelText(prompt);
+    box->setTextValue(QString());
+    box->setInputMode(QInputDialog::TextInput);
+    return box;
+}
+
+void QtDialogs::message(const QString& text, const QString& title, BoxIcon icon) {
+    makeMessage(text, title, icon, false)->exec();
+}
+
+bool QtDialogs::question(const QString& text, const QString& title, BoxIcon icon) {
+    return makeMessage(text, title, icon, true)->exec() == QMessageBox::Yes;
+}
+
+std::optional<QString> QtDialogs::input(const QString& prompt, const QString& title) {
+    auto box = makeInput(prompt, title);
+    if (box->exec() != QDialog::Accepted)
+        return std::nullopt;
+    return box->textValue();
+}

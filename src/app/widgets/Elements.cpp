@@ -1,0 +1,97 @@
+#include "Elements.h"
+
+#include "ClickLabel.h"
+#include "DateBox.h"
+#include "ReportList.h"
+#include "Twips.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+template <class W> W* Elements::make(W* w, const char* name, Box box, Font font) {
+    w->setObjectName(QLatin1String(name));
+    twips::place(w, box.left, box.top, box.width, box.height);
+    if (font.points > 0)
+        w->setFont(twips::arial(font.points, font.bold));
+    return w;
+}
+
+QLabel* Elements::label(const char* name, const QString& text, Box box, Font font) {
+    auto* l = make(new QLabel(text, m_container), name, box, font);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return l;
+}
+
+ClickLabel* Elements::closeLabel(const char* name, Box box) {
+    auto* l = clickLabel(name, QStringLiteral("X"), box, {11.25, true});
+    l->setToolTip(QStringLiteral("Chiudi"));
+    return l;
+}
+
+ClickLabel* Elements::clickLabel(const char* name, const QString& text, Box box, Font font) {
+    auto* l = make(new ClickLabel(text, m_container), name, box, font);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    l->setCursor(Qt::PointingHandCursor);
+    return l;
+}
+
+QLabel* Elements::holder(const char* name, const QString& text, Box box, Font font) {
+    QLabel* l = label(name, text, box, font);
+    l->setVisible(false);
+    return l;
+}
+
+QLineEdit* Elements::text(const char* name, Box box, Font font, int maxLength,
+                          Qt::Alignment alignment, bool readOnly) {
+    auto* e = make(new QLineEdit(m_container), name, box, font);
+    if (maxLength > 0)
+        e->setMaxLength(maxLength);
+    e->setAlignment(alignment | Qt::AlignVCenter);
+    e->setReadOnly(readOnly);
+    return e;
+}
+
+QPlainTextEdit* Elements::multiLine(const char* name, Box box, Font font) {
+    auto* e = make(new QPlainTextEdit(m_container), name, box, font);
+    e->setTabChangesFocus(true);
+    return e;
+}
+
+QComboBox* Elements::combo(const char* name, Box box, Font font) {
+    auto* c = make(new QComboBox(m_container), name, box, font);
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->setMaxVisibleItems(20);
+    // Long lists: no measuring of every entry.
+    c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    c->setMinimumContentsLength(1);
+    return c;
+}
+
+QPushButton* Elements::button(const char* name, const QString& caption, Box box, Font font) {
+    auto* b = make(new QPushButton(caption, m_container), name, box, font);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QCheckBox* Elements::check(const char* name, const QString& caption, Box box, Font font) {
+    return make(new QCheckBox(caption, m_container), name, box, font);
+}
+
+DateBox* Elements::date(const char* name, Box box, Font font) {
+    return make(new DateBox(m_container), name, box, font);
+}
+
+ReportView* Elements::list(const char* name, Box box, Font font) {
+    return make(new ReportView(m_container), name, box, font);
+}
+
+QGroupBox* Elements::frame(const char* name, const QString& caption, Box box, Font font) {
+    auto* g = make(new QGroupBox(caption, m_container), name, box, font);
+    return g;
+}

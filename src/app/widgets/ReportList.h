@@ -1,0 +1,98 @@
+#pragma once
+
+#include "data/Result.h"
+
+#include <QAbstractTableModel>
+#include <QFont>
+#include <QTreeView>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class Statement;
+
+// How a stored value is shown in a cell.
+enum class CellKind {
+    Text,   // as stored
+    Number, // "12,5", "1500"
+    Fixed2, // two decimals: "12,50"
+    Date,   // dd/mm/yyyy
+};
+
+struct ReportColumn {
+    QString key;
+    QString heading;
+    int widthTwips = 0;
+    Qt::Alignment alignment = Qt::AlignLeft;
+    CellKind kind = CellKind::Text;
+    bool bold = false;
+};
+
+// The rows of a report list. All cells live in one buffer as the engine gives them (UTF-8) and
+// are turned into display text only when a cell is shown, so a fill is one pass over the query
+// and a row costs little more than its text.
+class ReportModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    // Replaces the headings (and empties the list).
+    void setColumns(std::vector<ReportColumn> columns);
+    const std::vector<ReportColumn>& columns() const { return m_columns; }
+    int columnIndex(const QString& key) const;
+    void clear();
+    // Adds every row of the statement; cell i takes the statement's column i. The rows read
+    // before a failure stay.
+    Status fill(Statement& st);
+
+    int rows() const { return int(m_nulls.size() / std::max<size_t>(1, m_columns.size())); }
+    QString cell(int row, int column) const;
+    bool isNull(int row, int column) const;
+    std::string_view raw(int row, int column) const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role) const override;
+
+    // The font of the view; bold columns use its bold form.
+    void setBaseFont(const QFont& font);
+    // Bytes held for the rows (for the benchmarks).
+    size_t memoryBytes() const;
+
+private:
+    size_t slot(int row, int column) const { return size_t(row) * m_columns.size() + size_t(column); }
+
+    std::vector<ReportColumn> m_columns;
+    std::string m_pool;
+    std::vector<std::uint32_t> m_ends; // end offset of each cell in m_pool
+    std::vector<bool> m_nulls;
+    QFont m_bold;
+};
+
+// A list in report view: rows under column headings, one row selected at a time.
+class ReportView : public QTreeView {
+    Q_OBJECT
+public:
+    explicit ReportView(QWidget* parent = nullptr);
+
+    ReportModel* report() const { return m_model; }
+    // Sets the headings, their widths and alignments; empties the list.
+    void setColumns(std::vector<ReportColumn> columns);
+    // The selected row, -1 when none.
+    int selectedRow() const;
+    void selectRow(int row);
+    QRect rowRect(int row) const;
+
+Q_SIGNALS:
+    // A click on a row; `row` is the selected row.
+    void rowClicked(int row);
+
+protected:
+    void changeEvent(QEvent* e) override;
+
+private:
+    ReportModel* m_model;
+};

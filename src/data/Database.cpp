@@ -1,0 +1,241 @@
+#include "Database.h"
+
+#include "Collation.h"
+
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Cipher settings fixed here so the file does not depend on a library version's defaults.
+constexpr const char* kCipherSettings = "PRAGMA cipher_page_size = 4096;"
+                                        "PRAGMA kdf_iter = 64000;";
+
+QString nativePath(const QString& path) {
+    return QFileInfo(path).absoluteFilePath();
+}
+
+bool anyWriteBit(const struct stat& st) {
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+bool anyReadBit(const struct stat& st) {
+    return (st.st_mode & (S_IRUSR | S_IRGRP | S_IROTH)) != 0;
+}
+
+} // namespace
+
+QString describeEngineCode(int rc) {
+    switch (rc & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("il file del database è bloccato da un altro programma");
+    case SQLITE_READONLY:
+        return QStringLiteral("il file del database è di sola lettura");
+    case SQLITE_NOTADB:
+        return QStringLiteral("password errata, oppure il file non è un database valido");
+    case SQLITE_CORRUPT:
+        return QStringLiteral("il file del database è danneggiato");
+    case SQLITE_FULL:
+        return QStringLiteral("il disco è pieno");
+    case SQLITE_IOERR:
+        return QStringLiteral("errore di lettura o scrittura sul disco");
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("il file del database non si può aprire");
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return QStringLiteral("accesso al file del database negato");
+    case SQLITE_CONSTRAINT:
+        return QStringLiteral("un valore non è ammesso dalla tabella");
+    case SQLITE_MISMATCH:
+        return QStringLiteral("un valore non è del tipo richiesto dalla colonna");
+    case SQLITE_TOOBIG:
+        return QStringLiteral("un valore è troppo lungo");
+    case SQLITE_NOMEM:
+        return QStringLiteral("memoria insufficiente");
+    case SQLITE_ERROR:
+        return QStringLiteral("errore nell'istruzione del database");
+    default:
+        return QStringLiteral("errore del database");
+    }
+}
+
+Result<std::unique_ptr<Database>> Database::open(const QString& path, const QByteArray& key) {
+    return open(path, key, Options{});
+}
+
+Result<std::unique_ptr<Database>> Database::open(const QString& path, const QByteArray& key,
+                                                 const Options& options) {
+    const QString file = nativePath(path);
+    const QByteArray local = file.toLocal8Bit();
+    struct stat st {};
+    const bool exists = ::stat(local.constData(), &st) == 0;
+
+    if (!options.create) {
+        if (!exists)
+            return makeError(QStringLiteral("il file non esiste"), SQLITE_CANTOPEN);
+        if (!S_ISREG(st.st_mode))
+            return makeError(QStringLiteral("non è un file"), SQLITE_CANTOPEN);
+        if (::access(local.constData(), R_OK) != 0 || !anyReadBit(st))
+            return makeError(QStringLiteral("il file non si può leggere (permessi insufficienti)"),
+                             SQLITE_PERM);
+        if (::access(local.constData(), W_OK) != 0 || !anyWriteBit(st))
+            return makeError(QStringLiteral("il file è di sola lettura"), SQLITE_READONLY);
+        const QByteArray dir = QFileInfo(file).absolutePath().toLocal8Bit();
+        if (::access(dir.constData(), W_OK | X_OK) != 0)
+            return makeError(QStringLiteral("la cartella del file è di sola lettura"),
+                             SQLITE_READONLY);
+    } else if (exists) {
+        return makeError(QStringLiteral("il file esiste già"), SQLITE_CANTOPEN);
+    }
+
+    std::unique_ptr<Database> db(new Database());
+    db->m_path = file;
+
+    const int flags = SQLITE_OPEN_READWRITE | (options.create ? SQLITE_OPEN_CREATE : 0);
+    int rc = sqlite3_open_v2(local.constData(), &db->m_db, flags, nullptr);
+    if (rc != SQLITE_OK)
+        return db->engineError(rc);
+
+    if (options.exclusive) {
+        db->m_lockFd = ::open(local.constData(), O_RDONLY | O_CLOEXEC);
+        if (db->m_lockFd < 0)
+            return makeError(QStringLiteral("il file non si può aprire"), SQLITE_CANTOPEN);
+        if (::flock(db->m_lockFd, LOCK_EX | LOCK_NB) != 0)
+            return makeError(
+                QStringLiteral("il file è già in uso da un'altra copia del programma"),
+                SQLITE_BUSY);
+        struct stat own {};
+        if (::fstat(db->m_lockFd, &own) == 0) {
+            db->m_dev = own.st_dev;
+            db->m_ino = own.st_ino;
+        }
+    }
+
+    rc = sqlite3_key(db->m_db, key.constData(), int(key.size()));
+    if (rc != SQLITE_OK)
+        return db->engineError(rc);
+    if (Status s = db->exec(kCipherSettings); !s)
+        return s.error();
+
+    // The first read of the file tells whether the key fits.
+    rc = sqlite3_exec(db->m_db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        return db->engineError(rc);
+
+    sqlite3_busy_timeout(db->m_db, options.busyTimeoutMs);
+    if (Status s = db->exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL;"); !s)
+        return s.error();
+    if (!options.exclusive) {
+        struct stat own {};
+        if (::stat(local.constData(), &own) == 0) {
+            db->m_dev = own.st_dev;
+            db->m_ino = own.st_ino;
+        }
+    }
+    rc = collation::registerOn(db->m_db);
+    if (rc != SQLITE_OK)
+        return db->engineError(rc);
+    return db;
+}
+
+Database::~Database() {
+    close();
+}
+
+void Database::close() {
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+    if (m_lockFd >= 0) {
+        ::close(m_lockFd);
+        m_lockFd = -1;
+    }
+}
+
+Result<Statement> Database::prepare(std::string_view sql) {
+    if (!m_db)
+        return makeError(QStringLiteral("il database non è aperto"), SQLITE_MISUSE);
+    sqlite3_stmt* stmt = nullptr;
+    const int rc = sqlite3_prepare_v2(m_db, sql.data(), int(sql.size()), &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        Error e = engineError(rc);
+        sqlite3_finalize(stmt);
+        return e;
+    }
+    return Statement(this, stmt);
+}
+
+Status Database::exec(std::string_view sql) {
+    if (!m_db)
+        return makeError(QStringLiteral("il database non è aperto"), SQLITE_MISUSE);
+    const std::string text(sql);
+    const int rc = sqlite3_exec(m_db, text.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        return engineError(rc);
+    return {};
+}
+
+int Database::changes() const {
+    return m_db ? sqlite3_changes(m_db) : 0;
+}
+
+std::int64_t Database::lastInsertId() const {
+    return m_db ? sqlite3_last_insert_rowid(m_db) : 0;
+}
+
+Error Database::engineError(int rc) const {
+    QString text = describeEngineCode(rc);
+    if (m_db && (rc & 0xFF) == SQLITE_ERROR) {
+        const char* msg = sqlite3_errmsg(m_db);
+        if (msg && *msg)
+            text += QStringLiteral(" (%1)").arg(QString::fromUtf8(msg));
+    }
+    return Error{rc, text};
+}
+
+Error Database::lastError() const {
+    return engineError(m_db ? sqlite3_extended_errcode(m_db) : SQLITE_MISUSE);
+}
+
+Status Database::checkWritable() const {
+    if (!m_db)
+        return makeError(QStringLiteral("il database non è aperto"), SQLITE_MISUSE);
+    const QByteArray local = m_path.toLocal8Bit();
+    struct stat st {};
+    if (::stat(local.constData(), &st) != 0)
+        return makeError(QStringLiteral("il file del database non c'è più"), SQLITE_CANTOPEN);
+    if (m_ino != 0 && (st.st_dev != m_dev || st.st_ino != m_ino))
+        return makeError(QStringLiteral("il file del database è stato sostituito"),
+                         SQLITE_CANTOPEN);
+    if (::access(local.constData(), W_OK) != 0 || !anyWriteBit(st))
+        return makeError(describeEngineCode(SQLITE_READONLY), SQLITE_READONLY);
+    return {};
+}
+
+Status Database::beginWrite() {
+    if (Status s = checkWritable(); !s)
+        return s;
+    return exec("BEGIN IMMEDIATE;");
+}
+
+Status Database::endWrite(Status result) {
+    if (!result) {
+        sqlite3_exec(m_db, "ROLLBACK;", nullptr, nullptr, nullptr);
+        return result;
+    }
+    Status s = exec("COMMIT;");
+    if (!s) {
+        sqlite3_exec(m_db, "ROLLBACK;", nullptr, nullptr, nullptr);
+        return s;
+    }
+    return {};
+}

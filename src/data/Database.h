@@ -1,0 +1,76 @@
+#pragma once
+
+#include "Result.h"
+#include "Statement.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <string_view>
+
+struct sqlite3;
+
+// The one connection to the encrypted database file. Opened at start-up, closed on exit or when
+// the object goes. While it is open the file is locked against a second copy of the program.
+class Database {
+public:
+    struct Options {
+        // Refuse the file when another process of ours holds it.
+        bool exclusive = true;
+        // Create a new file (the database tool only); the program never creates the file.
+        bool create = false;
+        int busyTimeoutMs = 2000;
+    };
+
+    static Result<std::unique_ptr<Database>> open(const QString& path, const QByteArray& key);
+    static Result<std::unique_ptr<Database>> open(const QString& path, const QByteArray& key,
+                                                  const Options& options);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    bool isOpen() const { return m_db != nullptr; }
+    void close();
+    const QString& path() const { return m_path; }
+
+    // Statement texts are fixed in the program; values go through Statement::bind.
+    Result<Statement> prepare(std::string_view sql);
+    Status exec(std::string_view sql);
+
+    // Runs the writes of fn as one transaction: all of them are stored, or none. Before it begins
+    // it makes sure the file is still the one opened and may be written.
+    template <class F> Status write(F&& fn) {
+        if (Status s = beginWrite(); !s)
+            return s;
+        Status s = fn();
+        return endWrite(std::move(s));
+    }
+
+    // Rows changed by the last statement.
+    int changes() const;
+    std::int64_t lastInsertId() const;
+
+    // The engine's error of the last call, described in Italian.
+    Error lastError() const;
+    Error engineError(int rc) const;
+
+    // The file is still the one opened (not removed or replaced) and may be written.
+    Status checkWritable() const;
+
+    sqlite3* handle() const { return m_db; }
+
+private:
+    Database() = default;
+    Status beginWrite();
+    Status endWrite(Status result);
+
+    sqlite3* m_db = nullptr;
+    QString m_path;
+    int m_lockFd = -1;
+    unsigned long long m_dev = 0;
+    unsigned long long m_ino = 0;
+};
+
+// The Italian description of an engine result code.
+QString describeEngineCode(int rc);

@@ -1,0 +1,46 @@
+#include "Numbering.h"
+
+#include "Database.h"
+#include "Schema.h"
+
+#include <string>
+
+namespace numbering {
+
+Result<int> nextOrderNumber(Database& db, const QString& year) {
+    // Both reads go through an index: the unreadable numbers have one of their own, and the
+    // highest number is the last entry of the year in the numeric index.
+    static const std::string unreadable =
+        "SELECT NR FROM ORDINE INDEXED BY ORDINE_NR_ILLEGGIBILI WHERE ANNO = ?1 AND NOT " + std::string(schema::kReadableNumber) +
+        " LIMIT 1;";
+    auto bad = db.prepare(unreadable);
+    if (!bad)
+        return bad.error();
+    bad->bind(1, year);
+    if (bad->next())
+        return makeError(QStringLiteral("Il numero d'ordine \"%1\" dell'anno %2 non è un numero "
+                                        "intero da 1 a 32767: la numerazione automatica non è "
+                                        "possibile. Scegliere \"Nr manuale\".")
+                             .arg(bad->text(0), year));
+    if (!bad->status())
+        return bad->status().error();
+
+    auto max = db.prepare("SELECT CAST(NR AS INTEGER) FROM ORDINE WHERE ANNO = ?1 "
+                          "ORDER BY CAST(NR AS INTEGER) DESC LIMIT 1;");
+    if (!max)
+        return max.error();
+    max->bind(1, year);
+    if (!max->next()) {
+        if (!max->status())
+            return max->status().error();
+        return 1;
+    }
+    const auto highest = max->int64(0);
+    if (highest >= 32767)
+        return makeError(QStringLiteral("L'anno %1 ha già il numero d'ordine più alto possibile "
+                                        "(32767): la numerazione automatica non è possibile.")
+                             .arg(year));
+    return int(highest + 1);
+}
+
+} // namespace numbering

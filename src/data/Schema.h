@@ -1,0 +1,29 @@
+#pragma once
+
+#include "Result.h"
+
+#include <QByteArray>
+#include <QString>
+
+class Database;
+
+// The database file of the program: its name, its password and its tables.
+namespace schema {
+
+inline constexpr const char* kFileName = "Ordine.mdb";
+QByteArray password();
+
+// Makes the five tables and their indexes in a new, empty file (the database tool only).
+Status create(Database& db);
+// Adds the indexes the program's reads rely on where a file lacks them (idempotent).
+Status ensureIndexes(Database& db);
+// The file holds the five tables with the columns the program uses, in their order.
+Status verify(Database& db);
+
+// The condition that an order number text is one the numbering can read: the digits of a whole
+// number from 1 to 32767. Shared by the index of unreadable numbers and the query that uses it.
+inline constexpr const char* kReadableNumber =
+    "(NR GLOB '[0-9]*' AND NOT NR GLOB '*[^0-9]*' AND length(NR) <= 5 "
+    "AND CAST(NR AS INTEGER) BETWEEN 1 AND 32767)";
+
+} // namespace schema

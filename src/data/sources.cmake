@@ -1,0 +1,10 @@
+target_sources(gestione_core PRIVATE
+    data/Collation.cpp
+    data/Database.cpp
+    data/ItalianText.cpp
+    data/Numbering.cpp
+    data/Schema.cpp
+    data/Statement.cpp
+    data/tool/DemoData.cpp
+    data/tool/MakeDb.cpp
+)

@@ -1,0 +1,66 @@
+#include "MakeDb.h"
+
+#include "data/Database.h"
+#include "data/Schema.h"
+
+#include <QFile>
+
+namespace makedb {
+namespace {
+
+Status insertYear(Database& db, int year) {
+    auto st = db.prepare("INSERT OR IGNORE INTO ANNO (ANNO) VALUES (?1);");
+    if (!st)
+        return st.error();
+    st->bind(1, QString::number(year));
+    return st->run();
+}
+
+Status fill(Database& d, int currentYear, const Agent& agent) {
+    if (Status s = schema::create(d); !s)
+        return s;
+    return d.write([&]() -> Status {
+        for (int y = currentYear - 3; y <= currentYear + 3; ++y)
+            if (Status s = insertYear(d, y); !s)
+                return s;
+        auto st = d.prepare(
+            "INSERT INTO UTENTE (UTENTE, VIA, CAP, CITTA, PR) VALUES (?1, ?2, ?3, ?4, ?5);");
+        if (!st)
+            return st.error();
+        st->bind(1, agent.name)
+            .bind(2, agent.street)
+            .bind(3, agent.postCode)
+            .bind(4, agent.town)
+            .bind(5, agent.province);
+        return st->run();
+    });
+}
+
+} // namespace
+
+Status makeSupplied(const QString& path, int currentYear, const Agent& agent) {
+    Database::Options options;
+    options.create = true;
+    auto db = Database::open(path, schema::password(), options);
+    if (!db)
+        return db.error();
+    Status s = fill(**db, currentYear, agent);
+    if (!s) {
+        // A half-made file must not be mistaken for a good one.
+        (*db)->close();
+        for (const char* suffix : {"", "-wal", "-shm"})
+            QFile::remove(path + QLatin1String(suffix));
+    }
+    return s;
+}
+
+Status addYear(const QString& path, int year) {
+    auto db = Database::open(path, schema::password());
+    if (!db)
+        return db.error();
+    if (Status s = schema::verify(**db); !s)
+        return s;
+    return (*db)->write([&]() { return insertYear(**db, year); });
+}
+
+} // namespace makedb

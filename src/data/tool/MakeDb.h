@@ -1,0 +1,29 @@
+#pragma once
+
+#include "data/Result.h"
+
+#include <QString>
+
+class Database;
+
+// The database tool: makes the file that ships with the program.
+namespace makedb {
+
+struct Agent {
+    QString name = QStringLiteral("AGENTE");
+    QString street;
+    QString postCode;
+    QString town;
+    QString province;
+};
+
+// A new encrypted file with the five tables, the years around `currentYear` in ANNO and the
+// agent's row. Refuses to overwrite an existing file.
+Status makeSupplied(const QString& path, int currentYear, const Agent& agent);
+// Adds a year to ANNO of an existing file; a year already there is left as it is.
+Status addYear(const QString& path, int year);
+// Fills a file made by makeSupplied with a demo data set (customers, articles and two years of
+// orders), for trying the program.
+Status fillDemo(Database& db, int currentYear);
+
+} // namespace makedb

@@ -1,0 +1,85 @@
+// gestione-makedb: makes the database file that ships with the program.
+
+#include "data/Database.h"
+#include "data/Schema.h"
+#include "data/tool/MakeDb.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDate>
+#include <QTextStream>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("gestione-makedb"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Crea il database cifrato di Gestione Ordini (cinque tabelle, anni, agente), "
+        "oppure aggiunge un anno a un database esistente."));
+    parser.addHelpOption();
+    const QCommandLineOption demo(QStringLiteral("demo"),
+                                  QStringLiteral("Riempie il nuovo database con dati di prova."));
+    const QCommandLineOption year(QStringLiteral("add-year"),
+                                  QStringLiteral("Aggiunge l'anno alla tabella ANNO del file."),
+                                  QStringLiteral("anno"));
+    const QCommandLineOption agent(QStringLiteral("agente"),
+                                   QStringLiteral("Nome dell'agente nella tabella UTENTE."),
+                                   QStringLiteral("nome"));
+    const QCommandLineOption current(QStringLiteral("anno-corrente"),
+                                     QStringLiteral("Anno attorno al quale mettere gli anni "
+                                                    "(predefinito: l'anno di oggi)."),
+                                     QStringLiteral("anno"));
+    parser.addOptions({demo, year, agent, current});
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("Il file del database (Ordine.mdb)."));
+    parser.process(app);
+
+    QTextStream err(stderr);
+    const QStringList args = parser.positionalArguments();
+    if (args.size() != 1) {
+        err << "Indicare un solo file.\n";
+        return 2;
+    }
+    const QString path = args.first();
+
+    if (parser.isSet(year)) {
+        bool ok = false;
+        const int y = parser.value(year).toInt(&ok);
+        if (!ok || y < 1000 || y > 9999) {
+            err << "Anno non valido: " << parser.value(year) << "\n";
+            return 2;
+        }
+        if (Status s = makedb::addYear(path, y); !s) {
+            err << path << ": " << s.error().text << "\n";
+            return 1;
+        }
+        return 0;
+    }
+
+    int currentYear = QDate::currentDate().year();
+    if (parser.isSet(current))
+        currentYear = parser.value(current).toInt();
+
+    makedb::Agent a;
+    if (parser.isSet(demo)) {
+        a = {QStringLiteral("LUCA FERRARI"), QStringLiteral("VIA GIUSEPPE GARIBALDI 27"),
+             QStringLiteral("24121"), QStringLiteral("BERGAMO"), QStringLiteral("BG")};
+    }
+    if (parser.isSet(agent))
+        a.name = parser.value(agent).toUpper();
+
+    if (Status s = makedb::makeSupplied(path, currentYear, a); !s) {
+        err << path << ": " << s.error().text << "\n";
+        return 1;
+    }
+    if (parser.isSet(demo)) {
+        auto db = Database::open(path, schema::password());
+        Status s = db ? makedb::fillDemo(**db, currentYear) : Status(db.error());
+        if (!s) {
+            err << path << ": " << s.error().text << "\n";
+            return 1;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,85 @@
+#include "CustomerPanel.h"
+
+#include "InputRules.h"
+#include "Lookups.h"
+#include "app/widgets/ClickLabel.h"
+#include "app/widgets/Elements.h"
+#include "app/widgets/ReportList.h"
+#include "app/widgets/Twips.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+CustomerPanel::CustomerPanel(AppContext& c, QWidget* parent)
+    : Panel(c, "Frame1", QStringLiteral("Frame1"), parent) {
+    twips::place(this, 240, 240, 14535, 7455);
+    setFont(twips::arial(9.75));
+    Elements e(this);
+    Label4 = e.closeLabel("Label4", {14040, 240, 150, 270});
+    L1 = e.holder("L1", QStringLiteral("L1"), {360, 480, 855, 375});
+    Label3 = e.label("Label3", QStringLiteral("Codice Cliente"), {360, 840, 1260, 240}, {9.75});
+    T1 = e.text("T1", {360, 1080, 1335, 360}, {9.75}, 11);
+    Label1 = e.label("Label1", QStringLiteral("Denominazione /Cognome-Nome"),
+                     {1800, 840, 2850, 240}, {9.75});
+    T2 = e.text("T2", {1800, 1080, 5295, 360}, {9});
+    Label22 = e.label("Label22", QStringLiteral("Città"), {7200, 840, 405, 240}, {9.75});
+    Cbo8 = e.combo("Cbo8", {7200, 1080, 2895, 315}, {9});
+    Label29 = e.label("Label29", QStringLiteral("Provincia"), {10200, 840, 780, 240}, {9.75});
+    Cbo1 = e.combo("Cbo1", {10200, 1080, 2655, 315}, {9});
+    Cmd1 = e.button("Cmd1", QString(), {13080, 1080, 1215, 375}, {9.75});
+    L2 = e.label("L2", QStringLiteral("Elenco"), {360, 1680, 600, 240}, {9.75});
+    ListView2 = e.list("ListView2", {360, 1920, 13800, 5160}, {9});
+
+    lookups::prepare(Cbo8);
+    lookups::prepare(Cbo1);
+    inputrules::numericKeys(T1);
+    inputrules::upperCase(T2);
+    inputrules::upperCase(Cbo8);
+    inputrules::upperCase(Cbo1);
+
+    setTabOrder(T1, T2);
+    setTabOrder(T2, Cbo8);
+    setTabOrder(Cbo8, Cbo1);
+    setTabOrder(Cbo1, Cmd1);
+    setTabOrder(Cmd1, ListView2);
+
+    connect(Label4, &ClickLabel::clicked, this, &CustomerPanel::Label4_Click);
+}
+
+void CustomerPanel::apri(Mode mode) {
+    struct Texts {
+        const char* caption;
+        const char* button;
+        const char* list;
+    };
+    static const Texts texts[] = {
+        {"Nuovo Cliente", "Inserisci", "Elenco dei Clienti Inseriti"},
+        {"Aggiorna Cliente", "Modifica", "Seleziona la riga del Cliente che si vuole Modificare"},
+        {"Elimina Cliente", "Elimina", "Seleziona la riga del Cliente che si vuole Eliminare"},
+    };
+    const Texts& t = texts[int(mode)];
+    setTitle(QString::fromUtf8(t.caption));
+    Cmd1->setText(QString::fromUtf8(t.button));
+    L2->setText(QString::fromUtf8(t.list));
+    T1->clear();
+    T1->setFocus();
+    Cbo1->setEditText(QString());
+    Cbo8->setEditText(QString());
+    T2->clear();
+    CaricaProvince();
+    CaricaCitta();
+}
+
+void CustomerPanel::CaricaProvince() {
+    (void)lookups::fill(Cbo1, db(), lookups::kProvince);
+}
+
+void CustomerPanel::CaricaCitta() {
+    (void)lookups::fill(Cbo8, db(), lookups::kCitta);
+}
+
+void CustomerPanel::Label4_Click() {
+    hide();
+}

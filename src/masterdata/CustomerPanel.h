@@ -1,0 +1,41 @@
+#pragma once
+
+#include "app/Panel.h"
+
+class QLabel;
+class QLineEdit;
+class QComboBox;
+class QPushButton;
+class ClickLabel;
+class ReportView;
+
+// The customer register (Frame1): list, insert, modify and delete customers.
+class CustomerPanel : public Panel {
+    Q_OBJECT
+public:
+    CustomerPanel(AppContext& ctx, QWidget* parent);
+
+    ClickLabel* Label4;
+    QLabel* L1;
+    QLabel* Label3;
+    QLineEdit* T1;
+    QLabel* Label1;
+    QLineEdit* T2;
+    QLabel* Label22;
+    QComboBox* Cbo8;
+    QLabel* Label29;
+    QComboBox* Cbo1;
+    QPushButton* Cmd1;
+    QLabel* L2;
+    ReportView* ListView2;
+
+    enum class Mode { Insert, Modify, Delete };
+    // Opens the panel in a mode (the menu commands "Nuovo", "Aggiorna", "Elimina").
+    void apri(Mode mode);
+
+    // Lookup fills of the two combos.
+    void CaricaProvince();
+    void CaricaCitta();
+
+    void Label4_Click();
+};

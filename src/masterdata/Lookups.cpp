@@ -1,0 +1,53 @@
+#include "Lookups.h"
+
+#include "data/Database.h"
+
+#include <QComboBox>
+#include <QCompleter>
+#include <QLineEdit>
+#include <QListView>
+#include <QStringListModel>
+
+namespace lookups {
+
+void prepare(QComboBox* combo) {
+    auto* model = new QStringListModel(combo);
+    combo->setModel(model);
+    // A list view with rows of one height scrolls through 100k entries without measuring them.
+    auto* view = new QListView(combo);
+    view->setUniformItemSizes(true);
+    view->setLayoutMode(QListView::Batched);
+    combo->setView(view);
+    if (QCompleter* c = combo->completer()) {
+        c->setCaseSensitivity(Qt::CaseInsensitive);
+        c->setCompletionMode(QCompleter::InlineCompletion);
+    }
+}
+
+Status fill(QComboBox* combo, Database& db, const char* sql) {
+    QStringList items;
+    Status result;
+    if (auto st = db.prepare(sql)) {
+        while (st->next())
+            if (!st->isNull(0))
+                items << st->text(0);
+        result = st->status();
+    } else {
+        result = st.error();
+    }
+    const QString typed = combo->currentText();
+    const bool blocked = combo->blockSignals(true);
+    if (auto* model = qobject_cast<QStringListModel*>(combo->model())) {
+        model->setStringList(items);
+    } else {
+        combo->clear();
+        combo->addItems(items);
+    }
+    combo->setCurrentIndex(-1);
+    combo->blockSignals(blocked);
+    if (combo->isEditable() && combo->currentText() != typed)
+        combo->setEditText(typed);
+    return result;
+}
+
+} // namespace lookups

@@ -1,0 +1,131 @@
+#include "OrderPanel.h"
+
+#include "app/widgets/DateBox.h"
+#include "app/widgets/Elements.h"
+#include "app/widgets/ReportList.h"
+#include "app/widgets/Twips.h"
+#include "masterdata/InputRules.h"
+#include "masterdata/Lookups.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+OrderPanel::OrderPanel(AppContext& c, QWidget* parent)
+    : Panel(c, "Frame3", QStringLiteral("Frame3"), parent) {
+    twips::place(this, 120, 120, 14655, 8655);
+    setFont(twips::arial(9.75));
+    Elements e(this);
+    Label14 = e.label("Label14", QStringLiteral("Anno"), {6480, 240, 495, 255});
+    Text1 = e.text("Text1", {7200, 240, 735, 350}, {}, 0, Qt::AlignLeft, true);
+    Text1->setText(QStringLiteral("2014"));
+    L9 = e.holder("L9", QStringLiteral("ID Cliente"), {11160, 240, 855, 255}, {9.75});
+    L10 = e.holder("L10", QStringLiteral("ID Ordine"), {12480, 240, 855, 255}, {9.75});
+    C2 = e.check("C2", QStringLiteral("Nr manuale"), {600, 480, 1455, 255}, {9, true});
+    Label13 = e.label("Label13", QStringLiteral("Nr.Ordine "), {600, 720, 1575, 375}, {9.75, true});
+    T7 = e.text("T7", {600, 960, 1335, 360}, {9.75, true}, 0, Qt::AlignHCenter, true);
+    Label17 = e.label("Label17", QStringLiteral("Data Ordine"), {2160, 720, 1575, 375}, {9.75});
+    D1 = e.date("D1", {2160, 960, 1695, 360}, {11.25});
+    Label18 = e.label("Label18", QStringLiteral("Data Consegna"), {4080, 720, 1575, 375}, {9.75});
+    D2 = e.date("D2", {4080, 960, 1695, 360}, {11.25});
+    Label15 = e.label("Label15", QStringLiteral("Destinazione  Merce"), {5880, 720, 4455, 375},
+                      {9.75});
+    Cbo3 = e.combo("Cbo3", {5880, 960, 5055, 315}, {11.25});
+    Label31 = e.label("Label31", QStringLiteral("Città"), {11040, 720, 2055, 375}, {9.75});
+    Cbo9 = e.combo("Cbo9", {11040, 960, 2655, 315}, {11.25});
+    Label19 = e.label("Label19", QStringLiteral("Provincia"), {11040, 1320, 2055, 375}, {9.75});
+    Cbo4 = e.combo("Cbo4", {11040, 1560, 2655, 315}, {11.25});
+    Label11 = e.label("Label11", QStringLiteral("Cliente"), {600, 1440, 6615, 375}, {9.75});
+    Cbo5 = e.combo("Cbo5", {600, 1680, 6615, 315}, {9, true});
+    Label12 = e.label("Label12", QStringLiteral("Codice"), {7440, 1440, 855, 255}, {9.75});
+    L7 = e.label("L7", QStringLiteral("Codice"), {7440, 1680, 1575, 315}, {9.75});
+    Label21 = e.label("Label21", QStringLiteral("PR Cliente"), {9240, 1440, 930, 240}, {9.75});
+    L8 = e.label("L8", QStringLiteral("PR Cliente"), {9240, 1680, 930, 240}, {9.75});
+
+    Frame4 = e.frame("Frame4", QStringLiteral("Frame4"), {600, 2160, 13215, 2535}, {9});
+    Elements f4(Frame4);
+    Label10 = f4.label("Label10", QStringLiteral("Scelta Articolo "), {240, 360, 1575, 375},
+                       {9.75});
+    Cbo6 = f4.combo("Cbo6", {240, 600, 5535, 315}, {9, true});
+    Label20 = f4.label("Label20", QStringLiteral("Codice Articolo"), {5880, 360, 1575, 375},
+                       {9.75});
+    T8 = f4.text("T8", {5880, 600, 1935, 360}, {9, true}, 0, Qt::AlignHCenter, true);
+    Label23 = f4.label("Label23", QStringLiteral("Formato"), {8040, 360, 1575, 375}, {9.75});
+    T9 = f4.text("T9", {8040, 600, 4575, 360}, {8.25, true}, 0, Qt::AlignLeft, true);
+    Label24 = f4.label("Label24", QStringLiteral("Peso Collo (Kg/Lit)"), {240, 960, 1635, 240},
+                       {9.75});
+    T10 = f4.text("T10", {240, 1200, 1695, 360}, {9.75, true}, 0, Qt::AlignHCenter, true);
+    Label25 = f4.label("Label25", QStringLiteral("Quantità Vendita"), {2160, 960, 1455, 240},
+                       {9.75});
+    T11 = f4.text("T11", {2160, 1200, 1695, 360}, {9.75, true}, 0, Qt::AlignHCenter);
+    Label26 = f4.label("Label26", QStringLiteral("Quantità Omaggio"), {4080, 960, 1575, 240},
+                       {9.75});
+    T12 = f4.text("T12", {4080, 1200, 1695, 360}, {9.75, true}, 0, Qt::AlignHCenter);
+    Label27 = f4.label("Label27", QStringLiteral("Prezzo"), {5880, 960, 615, 240}, {9.75});
+    T13 = f4.text("T13", {5880, 1200, 1935, 360}, {9.75, true}, 0, Qt::AlignRight);
+    Label28 = f4.label("Label28", QStringLiteral("Sconto"), {8040, 960, 615, 240}, {9.75});
+    T14 = f4.text("T14", {8040, 1200, 1695, 360}, {9.75, true}, 0, Qt::AlignRight);
+    Label30 = f4.label("Label30", QStringLiteral("Note"), {240, 1560, 405, 240}, {9.75});
+    T15 = f4.multiLine("T15", {240, 1800, 9495, 480}, {8.25, true});
+    Frame6 = f4.frame("Frame6", QString(), {9840, 1080, 2775, 1215});
+    Elements f6(Frame6);
+    Cmd4 = f6.button("Cmd4", QString(), {480, 240, 1695, 375}, {9.75});
+    Cmd5 = f6.button("Cmd5", QString(), {480, 720, 1695, 375}, {9.75});
+
+    Frame5 = e.frame("Frame5", QStringLiteral("Elenco"), {600, 4800, 13215, 3615}, {9});
+    Elements f5(Frame5);
+    ListView5 = f5.list("ListView5", {240, 480, 12720, 2760}, {9});
+    C1 = f5.check("C1", QStringLiteral("Elimina"), {240, 3240, 1455, 255}, {9, true});
+    // The list lies in front of the line sub-panel.
+    Frame5->raise();
+
+    for (QComboBox* combo : {Cbo3, Cbo9, Cbo4, Cbo5, Cbo6}) {
+        lookups::prepare(combo);
+        inputrules::upperCase(combo);
+    }
+    inputrules::upperCase(T15);
+    for (QLineEdit* field : {T7, T11, T12, T13, T14})
+        inputrules::numericKeys(field);
+    inputrules::priceOnLeave(T13);
+
+    QWidget* order[] = {T7,  D1,  D2,  Cbo3, Cbo9, Cbo4, Cbo5, Cbo6, T11,       T12, T13,
+                        T14, T15, Cmd4, T8, T9,  T10, Cmd5, ListView5, C1, C2};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void OrderPanel::ScegliAnno(int, const QString& year) {
+    Text1->setText(year);
+    show();
+}
+
+void OrderPanel::setListGeometry(int frameTop, int frameHeight, int listHeight) {
+    const int top = frameTop < 0 ? Frame5->y() : twips::px(frameTop);
+    Frame5->setGeometry(Frame5->x(), top, Frame5->width(), twips::px(frameHeight));
+    ListView5->setGeometry(ListView5->x(), ListView5->y(), ListView5->width(),
+                           twips::px(listHeight));
+}
+
+Status OrderPanel::CaricaSoggetti() {
+    return lookups::fill(Cbo5, db(), lookups::kSoggetti);
+}
+
+void OrderPanel::CaricaProvinceOrdine() {
+    (void)lookups::fill(Cbo4, db(), lookups::kProvinceOrdine);
+}
+
+void OrderPanel::CaricaCittaOrdine() {
+    (void)lookups::fill(Cbo9, db(), lookups::kCittaOrdine);
+}
+
+void OrderPanel::CaricaDestinazioni() {
+    (void)lookups::fill(Cbo3, db(), lookups::kDestinazioni);
+}
+
+Status OrderPanel::CaricaSceltaArticolo() {
+    return lookups::fill(Cbo6, db(), lookups::kSceltaArticolo);
+}

@@ -1,0 +1,4 @@
+target_sources(gestione_core PRIVATE
+    sheets/OrderSheet.cpp
+    sheets/TableExport.cpp
+)

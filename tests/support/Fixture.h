@@ -1,0 +1,82 @@
+#pragma once
+
+#include "ScriptedDialogs.h"
+#include "app/AppContext.h"
+#include "app/Clock.h"
+#include "app/FileOpener.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class Gestione;
+
+class FixedClock : public Clock {
+public:
+    QDateTime now() const override { return time; }
+    QDateTime time = QDateTime(QDate(2026, 12, 8), QTime(10, 30, 15));
+};
+
+class RecordingOpener : public FileOpener {
+public:
+    bool open(const QString& path) override {
+        opened << path;
+        return result;
+    }
+    QStringList opened;
+    bool result = true;
+};
+
+// The year the fixture files are made around (the tests' "today" is in it).
+inline constexpr int kFixtureYear = 2026;
+
+// A temporary application directory holding a fresh copy of a database made by the tool:
+// the plain supplied file (years 2023 to 2029, the agent "AGENTE"), or the demo file.
+class TestDir {
+public:
+    enum class Content { Supplied, Demo, None };
+    explicit TestDir(Content content = Content::Supplied);
+
+    QString path() const { return m_dir.path(); }
+    QString dbPath() const;
+    // A connection of the test's own, next to the program's.
+    std::unique_ptr<Database> open() const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// The window on a fresh database, with scripted boxes, a fixed clock and a recording opener.
+// The window has run its start-up and is shown.
+class App {
+public:
+    explicit App(TestDir::Content content = TestDir::Content::Supplied, bool show = true);
+    ~App();
+
+    TestDir dir;
+    ScriptedDialogs dialogs;
+    FixedClock clock;
+    RecordingOpener opener;
+    AppContext ctx;
+    std::unique_ptr<Gestione> window;
+    Status started;
+
+    Database& db() { return ctx.db(); }
+    template <class T = QWidget> T* find(const char* name) const;
+};
+
+// Every row of a query, each value as the engine gives it in text ("" for NULL).
+QList<QStringList> rows(Database& db, const char* sql);
+// The single value of a query.
+QString value(Database& db, const char* sql);
+// Runs fixed statements on a test's database.
+void exec(Database& db, const char* sql);
+
+#include "app/Gestione.h"
+
+template <class T> T* App::find(const char* name) const {
+    return window->findChild<T*>(QLatin1String(name));
+}

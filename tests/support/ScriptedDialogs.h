@@ -1,0 +1,44 @@
+#pragma once
+
+#include "app/Dialogs.h"
+
+#include <QList>
+#include <QString>
+
+#include <deque>
+#include <optional>
+
+// Boxes answered by the test: each box is recorded with its kind, text, title and icon, and
+// answered from the queues. A question or input box with no answer queued is recorded as
+// unexpected and answered No (or cancelled).
+class ScriptedDialogs : public Dialogs {
+public:
+    enum class Kind { Message, Question, Input };
+    struct Box {
+        Kind kind;
+        QString text;
+        QString title;
+        BoxIcon icon;
+    };
+
+    void message(const QString& text, const QString& title, BoxIcon icon) override;
+    bool question(const QString& text, const QString& title, BoxIcon icon) override;
+    std::optional<QString> input(const QString& prompt, const QString& title) override;
+
+    void answerYes(int times = 1);
+    void answerNo(int times = 1);
+    void answerInput(std::optional<QString> text);
+
+    QList<Box> boxes;
+    QStringList unexpected;
+    std::deque<bool> answers;
+    std::deque<std::optional<QString>> inputs;
+
+    // Takes the recorded boxes, leaving none.
+    QList<Box> take();
+    void clear();
+    // A short description of every recorded box, for failure messages.
+    QString describe() const;
+};
+
+const char* toString(ScriptedDialogs::Kind k);

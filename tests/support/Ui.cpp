@@ -1,0 +1,93 @@
+#include "Ui.h"
+
+#include "app/widgets/ReportList.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QTest>
+
+namespace ui {
+namespace {
+
+QWidget* target(QWidget* w) {
+    if (auto* c = qobject_cast<QComboBox*>(w))
+        return c->lineEdit() ? static_cast<QWidget*>(c->lineEdit()) : w;
+    if (auto* p = qobject_cast<QPlainTextEdit*>(w))
+        return p->viewport() ? static_cast<QWidget*>(p) : w;
+    if (QWidget* proxy = w->focusProxy())
+        return proxy;
+    return w;
+}
+
+} // namespace
+
+void type(QWidget* w, const QString& text) {
+    QWidget* t = target(w);
+    t->setFocus();
+    for (const QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u == '\n') {
+            QTest::keyClick(t, Qt::Key_Return);
+        } else if (u < 0x80 && u >= 0x20) {
+            QTest::keyClick(t, char(u));
+        } else {
+            QTest::sendKeyEvent(QTest::Press, t, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, t, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+        }
+    }
+}
+
+void retype(QWidget* w, const QString& text) {
+    QWidget* t = target(w);
+    t->setFocus();
+    QTest::keyClick(t, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(t, Qt::Key_Delete);
+    if (auto* e = qobject_cast<QLineEdit*>(t))
+        e->clear();
+    type(w, text);
+}
+
+void click(QAbstractButton* b) {
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+void click(QLabel* label) {
+    QTest::mouseClick(label, Qt::LeftButton);
+}
+
+void clickRow(ReportView* list, int row) {
+    list->scrollTo(list->model()->index(row, 0));
+    const QRect r = list->rowRect(row);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+}
+
+bool choose(QComboBox* combo, const QString& text) {
+    const int i = combo->findText(text, Qt::MatchExactly);
+    if (i < 0)
+        return false;
+    combo->setCurrentIndex(i);
+    Q_EMIT combo->activated(i);
+    Q_EMIT combo->textActivated(combo->itemText(i));
+    return true;
+}
+
+void menu(QMainWindow* window, const char* action) {
+    auto* a = window->findChild<QAction*>(QLatin1String(action));
+    if (!a)
+        qFatal("no menu command %s", action);
+    a->trigger();
+}
+
+void leave(QWidget* w, QWidget* next) {
+    target(w)->setFocus();
+    target(next)->setFocus();
+    QApplication::processEvents();
+}
+
+} // namespace ui

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+class QComboBox;
+class QAbstractButton;
+class QLabel;
+class QMainWindow;
+class ReportView;
+
+// Driving the window as a user does.
+namespace ui {
+
+// Types the text key by key into the widget (for a combo, into its edit field); characters
+// beyond ASCII go as key events that carry just their text.
+void type(QWidget* w, const QString& text);
+// Replaces the field's content by typing: selects all, deletes, types.
+void retype(QWidget* w, const QString& text);
+void click(QAbstractButton* b);
+void click(QLabel* label);
+// Clicks a row of a list (selects it and reports the click).
+void clickRow(ReportView* list, int row);
+// Picks the entry with that text from the combo's list, as a user choosing it.
+bool choose(QComboBox* combo, const QString& text);
+// Triggers the menu command with that object name.
+void menu(QMainWindow* window, const char* action);
+// Moves the focus away from the widget to another (the leave handlers run).
+void leave(QWidget* w, QWidget* next);
+
+} // namespace ui
