@@ -59,8 +59,9 @@ App::App(TestDir::Content content, bool show)
     started = window->Form_Load();
     if (started && show) {
         window->show();
-        if (!QTest::qWaitForWindowExposed(window.get()))
-            qWarning("window not exposed");
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get()))
+            qWarning("window not active");
     }
 }
 
