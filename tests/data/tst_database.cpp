@@ -1,0 +1,198 @@
+// The connection, the schema's guards, writes as one transaction, and the order numbering.
+
+#include "data/Database.h"
+#include "data/Numbering.h"
+#include "data/Schema.h"
+#include "data/tool/MakeDb.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+std::unique_ptr<Database> fresh(QTemporaryDir& dir) {
+    const QString path = dir.filePath(QStringLiteral("Ordine.mdb"));
+    if (Status s = makedb::makeSupplied(path, 2026, makedb::Agent{}); !s)
+        qFatal("%s", qPrintable(s.error().text));
+    auto db = Database::open(path, schema::password());
+    if (!db)
+        qFatal("%s", qPrintable(db.error().text));
+    return std::move(*db);
+}
+
+void addLine(Database& db, const char* year, const char* nr) {
+    auto st = db.prepare("INSERT INTO ORDINE (ANNO, NR, ID_CL) VALUES (?1, ?2, '1');");
+    QVERIFY(st);
+    st->bind(1, year).bind(2, nr);
+    QVERIFY(st->run());
+}
+
+QString plan(Database& db, const std::string& sql) {
+    auto st = db.prepare("EXPLAIN QUERY PLAN " + sql);
+    QString out;
+    while (st && st->next())
+        out += st->text(3) + QLatin1Char('\n');
+    return out;
+}
+
+} // namespace
+
+class TestDatabase : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void suppliedFileHasTheTablesInOrder() {
+        QTemporaryDir dir;
+        auto db = fresh(dir);
+        QVERIFY(schema::verify(*db));
+        auto st = db->prepare("SELECT * FROM ARTICOLO;");
+        QVERIFY(st);
+        QStringList cols;
+        for (int i = 0; i < st->columnCount(); ++i)
+            cols << st->columnName(i);
+        QCOMPARE(cols, (QStringList{"ID", "CODICE", "ARTICOLO", "FORMATO", "PESO", "AGG"}));
+    }
+
+    void columnsRefuseWhatTheyCannotHold() {
+        QTemporaryDir dir;
+        auto db = fresh(dir);
+        for (const char* sql : {"INSERT INTO ARTICOLO (CODICE, PESO) VALUES ('A', 'dodici');",
+                                "INSERT INTO ARTICOLO (CODICE, AGG) VALUES ('A', '08/12/2026');",
+                                "INSERT INTO ORDINE (ANNO, NR, PREZZO) VALUES ('2026', '1', '1,5');",
+                                "INSERT INTO ORDINE (ANNO, NR, DATAO) VALUES ('2026', '1', 'oggi');",
+                                "INSERT INTO CLIENTE (CODICE) VALUES ('123456789012');",
+                                "INSERT INTO ORDINE (ANNO, NR) VALUES ('2026', NULL);"}) {
+            Status s = db->exec(sql);
+            QVERIFY2(!s, sql);
+            QVERIFY(!s.error().text.isEmpty());
+        }
+        QVERIFY(db->exec("INSERT INTO ARTICOLO (CODICE, PESO, AGG) VALUES ('A', 12.5, '2026-12-08');"));
+    }
+
+    void aWriteIsAllOrNothing() {
+        QTemporaryDir dir;
+        auto db = fresh(dir);
+        Status s = db->write([&]() -> Status {
+            if (Status a = db->exec("INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('1', 'A');"); !a)
+                return a;
+            return db->exec("INSERT INTO CLIENTE (CODICE) VALUES ('123456789012');");
+        });
+        QVERIFY(!s);
+        auto st = db->prepare("SELECT count(*) FROM CLIENTE;");
+        QVERIFY(st && st->next());
+        QCOMPARE(st->int64(0), 0);
+    }
+
+    void boundTextsComeBackExactly() {
+        QTemporaryDir dir;
+        auto db = fresh(dir);
+        const QStringList hostile = {
+            QStringLiteral("D'AMICO"), QStringLiteral("'; DROP TABLE CLIENTE; --"),
+            QStringLiteral("50% _ [x] \"q\" \\ ``"), QStringLiteral("😀 e\u0301 È"),
+            QString(5000, QLatin1Char('x'))};
+        for (const QString& h : hostile) {
+            auto ins = db->prepare("INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('1', ?1);");
+            QVERIFY(ins);
+            ins->bind(1, h);
+            QVERIFY(ins->run());
+            auto back = db->prepare("SELECT SOGGETTO FROM CLIENTE WHERE ID = ?1;");
+            back->bind(1, db->lastInsertId());
+            QVERIFY(back->next());
+            QCOMPARE(back->text(0), h);
+        }
+        QVERIFY(schema::verify(*db));
+    }
+
+    void numberingTakesTheNumericMaximumPerYear() {
+        QTemporaryDir dir;
+        auto db = fresh(dir);
+        QCOMPARE(*numbering::nextOrderNumber(*db, QStringLiteral("2026")), 1);
+        addLine(*db, "2026", "9");
+        QCOMPARE(*numbering::nextOrderNumber(*db, QStringLiteral("2026")), 10);
+        addLine(*db, "2026", "10");
+        addLine(*db, "2026", "10");
+        QCOMPARE(*numbering::nextOrderNumber(*db, QStringLiteral("2026")), 11);
+        addLine(*db, "2025", "40");
+        QCOMPARE(*numbering::nextOrderNumber(*db, QStringLiteral("2026")), 11);
+        QCOMPARE(*numbering::nextOrderNumber(*db, QStringLiteral("2025")), 41);
+        QCOMPARE(*numbering::nextOrderNumber(*db, QStringLiteral("2027")), 1);
+    }
+
+    void unreadableNumbersAreNamed() {
+        QTemporaryDir dir;
+        auto db = fresh(dir);
+        addLine(*db, "2026", "3");
+        for (const char* bad : {"1,5", "-", "abc", "40000", "0", "12a"}) {
+            addLine(*db, "2026", bad);
+            auto r = numbering::nextOrderNumber(*db, QStringLiteral("2026"));
+            QVERIFY2(!r, bad);
+            QVERIFY2(r.error().text.contains(QStringLiteral("\"%1\"").arg(QLatin1String(bad))),
+                     qPrintable(r.error().text));
+            QVERIFY(db->exec("DELETE FROM ORDINE WHERE NR <> '3';"));
+        }
+        // Another year is not affected by an unreadable number.
+        addLine(*db, "2025", "x");
+        QCOMPARE(*numbering::nextOrderNumber(*db, QStringLiteral("2026")), 4);
+        addLine(*db, "2026", "32767");
+        QVERIFY(!numbering::nextOrderNumber(*db, QStringLiteral("2026")));
+    }
+
+    void numberingReadsThroughIndexes() {
+        QTemporaryDir dir;
+        auto db = fresh(dir);
+        const QString max = plan(*db, "SELECT CAST(NR AS INTEGER) FROM ORDINE WHERE ANNO = ?1 "
+                                      "ORDER BY CAST(NR AS INTEGER) DESC LIMIT 1;");
+        QVERIFY2(max.contains(QStringLiteral("INDEX ORDINE_NUMERO")), qPrintable(max));
+        QVERIFY2(!max.contains(QStringLiteral("TEMP B-TREE")), qPrintable(max));
+        const QString bad =
+            plan(*db, "SELECT NR FROM ORDINE INDEXED BY ORDINE_NR_ILLEGGIBILI WHERE ANNO = ?1 "
+                      "AND NOT " + std::string(schema::kReadableNumber) + " LIMIT 1;");
+        QVERIFY2(bad.contains(QStringLiteral("INDEX ORDINE_NR_ILLEGGIBILI")), qPrintable(bad));
+    }
+
+    void writesStopWhenTheFileIsNoLongerWritable() {
+        QTemporaryDir dir;
+        auto db = fresh(dir);
+        const QByteArray path = QFile::encodeName(db->path());
+        QVERIFY(::chmod(path.constData(), 0444) == 0);
+        Status s = db->write([&]() { return db->exec("INSERT INTO ANNO VALUES ('2040');"); });
+        QVERIFY(!s);
+        QVERIFY2(s.error().text.contains(QStringLiteral("sola lettura")), qPrintable(s.error().text));
+        QVERIFY(::chmod(path.constData(), 0644) == 0);
+        QVERIFY(db->write([&]() { return db->exec("INSERT INTO ANNO VALUES ('2040');"); }));
+    }
+
+    void writesStopWhenTheFileWasReplaced() {
+        QTemporaryDir dir;
+        auto db = fresh(dir);
+        const QString other = dir.filePath(QStringLiteral("altro.mdb"));
+        QVERIFY(makedb::makeSupplied(other, 2026, makedb::Agent{}));
+        QVERIFY(::rename(QFile::encodeName(other).constData(),
+                         QFile::encodeName(db->path()).constData()) == 0);
+        Status s = db->write([&]() { return db->exec("INSERT INTO ANNO VALUES ('2040');"); });
+        QVERIFY(!s);
+        QVERIFY2(s.error().text.contains(QStringLiteral("sostituito")), qPrintable(s.error().text));
+    }
+
+    void theFileHoldsNothingInClear() {
+        QTemporaryDir dir;
+        auto db = fresh(dir);
+        QVERIFY(db->exec("INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('98765', 'SALUMERIA ZEBRA');"
+                         "PRAGMA wal_checkpoint(TRUNCATE);"));
+        db->close();
+        QFile f(dir.filePath(QStringLiteral("Ordine.mdb")));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QVERIFY(bytes.size() > 0);
+        QVERIFY(!bytes.contains("SALUMERIA ZEBRA"));
+        QVERIFY(!bytes.contains("98765"));
+        QVERIFY(!bytes.contains("CREATE TABLE"));
+        QVERIFY(!bytes.startsWith("SQLite format 3"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDatabase)
+#include "tst_database.moc"
