@@ -198,7 +198,8 @@ void Gestione::showEvent(QShowEvent* e) {
         const QRect avail = s->availableGeometry();
         QRect frame = frameGeometry();
         frame.moveCenter(avail.center());
-        move(frame.topLeft());
+        // On a screen smaller than the window its top-left corner stays in sight.
+        move(qMax(frame.left(), avail.left()), qMax(frame.top(), avail.top()));
     }
 }
 

@@ -2,9 +2,9 @@
 #include "Gestione.h"
 #include "QtDialogs.h"
 
+#include "Translation.h"
+
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -13,11 +13,7 @@ int main(int argc, char** argv) {
                                             .arg(GESTIONE_VERSION_MAJOR)
                                             .arg(GESTIONE_VERSION_MINOR)
                                             .arg(GESTIONE_VERSION_PATCH));
-    // Standard buttons in Italian: Sì, No, Annulla.
-    QTranslator qt;
-    if (qt.load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"),
-                QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qt);
+    installItalianTranslation(app);
 
     QtDialogs dialogs;
     SystemClock clock;

@@ -1,5 +1,6 @@
 target_sources(gestione_core PRIVATE
     app/AgentPanel.cpp
+    app/AgentStore.cpp
     app/Dialogs.cpp
     app/FileOpener.cpp
     app/Gestione.cpp
@@ -8,6 +9,7 @@ target_sources(gestione_core PRIVATE
     app/QtDialogs.cpp
     app/StatusBar.cpp
     app/TitleClock.cpp
+    app/Translation.cpp
     app/widgets/ClickLabel.cpp
     app/widgets/DateBox.cpp
     app/widgets/Elements.cpp
