@@ -1,0 +1,125 @@
+// The lookup fills: each combo offers the values already stored, once each, in order.
+
+#include "support/Fixture.h"
+#include "support/Ui.h"
+
+#include "masterdata/CustomerPanel.h"
+#include "masterdata/Lookups.h"
+#include "orders/OrderPanel.h"
+#include "orders/YearPanel.h"
+
+#include <QComboBox>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+QStringList items(QComboBox* c) {
+    QStringList out;
+    for (int i = 0; i < c->count(); ++i)
+        out << c->itemText(i);
+    return out;
+}
+
+} // namespace
+
+class TestLookups : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<App> app;
+    CustomerPanel* customers() { return app->window->Frame1; }
+    OrderPanel* orders() { return app->window->Frame3; }
+
+private Q_SLOTS:
+    void init() {
+        app = std::make_unique<App>();
+        exec(app->db(),
+             "INSERT INTO CLIENTE (CODICE, SOGGETTO, CITTA, PROVINCIA) VALUES "
+             "('1', 'ROSSI', 'MILANO', 'MI'), ('2', 'D''AMICO', 'CANTÙ', 'CO'),"
+             "('3', 'ÀTTILA', 'COMO', 'CO'), ('4', 'BIANCHI', 'MILANO', 'MI'),"
+             "('5', 'ROSSI', NULL, NULL), ('6', 'zeta', 'BERGAMO', 'BG');"
+             "INSERT INTO ARTICOLO (CODICE, ARTICOLO) VALUES ('A1', 'OLIO D''OLIVA'),"
+             "('A2', 'ÉCLAIR'), ('A3', 'BURRO'), ('A4', 'OLIO D''OLIVA');"
+             "INSERT INTO ORDINE (ANNO, NR, DEST, CITTA, PR) VALUES "
+             "('2026', '1', 'MAGAZZINO', 'MILANO', 'MI'), ('2026', '1', 'MAGAZZINO', 'MILANO', 'MI'),"
+             "('2026', '2', 'BAR DELL''ANGOLO', 'FORLÌ', 'FC'), ('2025', '1', NULL, NULL, NULL);");
+    }
+    void cleanup() { app.reset(); }
+
+    void customerCombosListDistinctValuesInOrder() {
+        customers()->CaricaCitta();
+        customers()->CaricaProvince();
+        QCOMPARE(items(customers()->Cbo8), (QStringList{"BERGAMO", "CANTÙ", "COMO", "MILANO"}));
+        QCOMPARE(items(customers()->Cbo1), (QStringList{"BG", "CO", "MI"}));
+        // A second fill does not double the entries.
+        customers()->CaricaCitta();
+        customers()->CaricaProvince();
+        QCOMPARE(customers()->Cbo8->count(), 4);
+        QCOMPARE(customers()->Cbo1->count(), 3);
+    }
+
+    void orderCombosListWhatOrdersHold() {
+        orders()->CaricaCittaOrdine();
+        orders()->CaricaProvinceOrdine();
+        orders()->CaricaDestinazioni();
+        QCOMPARE(items(orders()->Cbo9), (QStringList{"FORLÌ", "MILANO"}));
+        QCOMPARE(items(orders()->Cbo4), (QStringList{"FC", "MI"}));
+        QCOMPARE(items(orders()->Cbo3), (QStringList{"BAR DELL'ANGOLO", "MAGAZZINO"}));
+        orders()->CaricaDestinazioni();
+        QCOMPARE(orders()->Cbo3->count(), 2);
+    }
+
+    void namesAreListedEveryOneWithAccentsInPlace() {
+        QVERIFY(orders()->CaricaSoggetti());
+        QCOMPARE(items(orders()->Cbo5),
+                 (QStringList{"ÀTTILA", "BIANCHI", "D'AMICO", "ROSSI", "ROSSI", "zeta"}));
+        QVERIFY(orders()->CaricaSceltaArticolo());
+        QCOMPARE(items(orders()->Cbo6),
+                 (QStringList{"BURRO", "ÉCLAIR", "OLIO D'OLIVA", "OLIO D'OLIVA"}));
+        QVERIFY(orders()->CaricaSoggetti());
+        QCOMPARE(orders()->Cbo5->count(), 6);
+    }
+
+    void yearsInOrder() {
+        exec(app->db(), "INSERT INTO ANNO VALUES ('2019');");
+        QVERIFY(app->window->Frame7->CaricaAnni());
+        QCOMPARE(items(app->window->Frame7->Cbo7),
+                 (QStringList{"2019", "2023", "2024", "2025", "2026", "2027", "2028", "2029"}));
+    }
+
+    void aFillKeepsTheTypedText() {
+        ui::type(customers()->Cbo8, QStringLiteral("lecco"));
+        customers()->CaricaCitta();
+        QCOMPARE(customers()->Cbo8->currentText(), QStringLiteral("LECCO"));
+        ui::type(orders()->Cbo5, QStringLiteral("x"));
+        QVERIFY(orders()->CaricaSoggetti());
+        QCOMPARE(orders()->Cbo5->currentText(), QStringLiteral("X"));
+    }
+
+    void aFailingFillKeepsTheProgramGoing() {
+        exec(app->db(), "ALTER TABLE ARTICOLO RENAME TO ARTICOLO_VECCHIO;");
+        Status s = orders()->CaricaSceltaArticolo();
+        QVERIFY(!s);
+        QVERIFY(!s.error().text.isEmpty());
+        QCOMPARE(orders()->Cbo6->count(), 0);
+        orders()->CaricaDestinazioni();
+        QCOMPARE(orders()->Cbo3->count(), 2);
+    }
+
+    void aCustomerWithNullNameIsSkipped() {
+        exec(app->db(), "INSERT INTO CLIENTE (CODICE) VALUES ('9');");
+        QVERIFY(orders()->CaricaSoggetti());
+        QCOMPARE(orders()->Cbo5->count(), 6);
+    }
+
+    void pickingFromTheListIsTheChoice() {
+        QVERIFY(orders()->CaricaSoggetti());
+        QSignalSpy picked(orders()->Cbo5, &QComboBox::activated);
+        QVERIFY(ui::choose(orders()->Cbo5, QStringLiteral("D'AMICO")));
+        QCOMPARE(picked.count(), 1);
+        QCOMPARE(orders()->Cbo5->currentText(), QStringLiteral("D'AMICO"));
+    }
+};
+
+QTEST_MAIN(TestLookups)
+#include "tst_lookups.moc"
