@@ -75,14 +75,26 @@ protected:
 
 } // namespace
 
+Upper maiuscolo(const QString& text, int caret) {
+    QString up = text.toUpper();
+    // A few letters have an upper-case form whose own upper case differs again; settle here so
+    // the field's change handler never runs more than once more.
+    for (int i = 0; i < 4; ++i) {
+        QString again = up.toUpper();
+        if (again == up)
+            break;
+        up = std::move(again);
+    }
+    return {up, qBound(0, caret, int(up.size()))};
+}
+
 void upperCase(QLineEdit* field) {
     QObject::connect(field, &QLineEdit::textChanged, field, [field](const QString& text) {
-        const QString up = text.toUpper();
-        if (up == text)
+        const Upper u = maiuscolo(text, field->cursorPosition());
+        if (u.text == text)
             return;
-        const int caret = field->cursorPosition();
-        field->setText(up);
-        field->setCursorPosition(qMin(caret, int(up.size())));
+        field->setText(u.text);
+        field->setCursorPosition(u.caret);
     });
 }
 
@@ -94,13 +106,12 @@ void upperCase(QComboBox* combo) {
 void upperCase(QPlainTextEdit* field) {
     QObject::connect(field, &QPlainTextEdit::textChanged, field, [field]() {
         const QString text = field->toPlainText();
-        const QString up = text.toUpper();
-        if (up == text)
+        const Upper u = maiuscolo(text, field->textCursor().position());
+        if (u.text == text)
             return;
-        const int caret = field->textCursor().position();
-        field->setPlainText(up);
+        field->setPlainText(u.text);
         QTextCursor c = field->textCursor();
-        c.setPosition(qMin(caret, int(up.size())));
+        c.setPosition(u.caret);
         field->setTextCursor(c);
     });
 }

@@ -10,6 +10,14 @@ class QWidget;
 // The rules applied while the user types, shared by the entry fields of every panel.
 namespace inputrules {
 
+// The upper-case form of a text and where a caret at `caret` goes in it: the same position,
+// within the new text. Applying it to its own result changes nothing.
+struct Upper {
+    QString text;
+    int caret;
+};
+Upper maiuscolo(const QString& text, int caret);
+
 // The text of the field turns upper case on every change, typed, pasted or set by the program;
 // the caret stays where it was.
 void upperCase(QLineEdit* field);

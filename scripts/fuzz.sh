@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a while.
+#   bash scripts/fuzz.sh          # 600 s a target
+#   bash scripts/fuzz.sh 20       # a short run (CI)
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+seconds="${1:-600}"
+build="${FUZZ_BUILD_DIR:-$here/build-fuzz}"
+CC=clang CXX=clang++ cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DGESTIONE_FUZZ=ON >/dev/null
+cmake --build "$build" -j"$(nproc)"
+status=0
+for target in fuzz_number fuzz_ctrnumd fuzz_date fuzz_uppercase; do
+    corpus="$build/corpus/$target"
+    mkdir -p "$corpus"
+    seeds="$here/tests/fuzz/seeds/$target"
+    echo "== $target ($seconds s)"
+    if ! "$build/bin/$target" -max_total_time="$seconds" -print_final_stats=1 \
+        -artifact_prefix="$build/$target-" "$corpus" ${seeds:+$( [ -d "$seeds" ] && echo "$seeds")} \
+        2>"$build/$target.log"; then
+        status=1
+        tail -n 30 "$build/$target.log"
+    fi
+    grep -E "stat::number_of_executed_units|Done" "$build/$target.log" | tail -n 2 || true
+done
+exit $status
