@@ -10,16 +10,24 @@ class Database;
 // values (NULL) are left out.
 namespace lookups {
 
-inline constexpr const char* kProvince =
-    "SELECT DISTINCT PROVINCIA FROM CLIENTE ORDER BY PROVINCIA COLLATE ITALIANO;";
-inline constexpr const char* kCitta =
-    "SELECT DISTINCT CITTA FROM CLIENTE ORDER BY CITTA COLLATE ITALIANO;";
-inline constexpr const char* kProvinceOrdine =
-    "SELECT DISTINCT PR FROM ORDINE ORDER BY PR COLLATE ITALIANO;";
-inline constexpr const char* kCittaOrdine =
-    "SELECT DISTINCT CITTA FROM ORDINE ORDER BY CITTA COLLATE ITALIANO;";
+// The distinct values of a column with few of them (towns, provinces) are read by hopping
+// through the column's index from one value to the next: a few index seeks however many rows
+// the table has.
+#define GESTIONE_DISTINCT(col, table)                                                             \
+    "WITH RECURSIVE v(x) AS (SELECT min(" col ") FROM " table " UNION ALL SELECT (SELECT "        \
+    "min(" col ") FROM " table " WHERE " col " > v.x) FROM v WHERE v.x IS NOT NULL) "             \
+    "SELECT x FROM v WHERE x IS NOT NULL ORDER BY x COLLATE ITALIANO;"
+
+inline constexpr const char* kProvince = GESTIONE_DISTINCT("PROVINCIA", "CLIENTE");
+inline constexpr const char* kCitta = GESTIONE_DISTINCT("CITTA", "CLIENTE");
+inline constexpr const char* kProvinceOrdine = GESTIONE_DISTINCT("PR", "ORDINE");
+inline constexpr const char* kCittaOrdine = GESTIONE_DISTINCT("CITTA", "ORDINE");
+// Destinations are many: one pass over their index is quicker than a seek for each.
 inline constexpr const char* kDestinazioni =
-    "SELECT DISTINCT DEST FROM ORDINE ORDER BY DEST COLLATE ITALIANO;";
+    "SELECT DISTINCT DEST FROM ORDINE WHERE DEST IS NOT NULL ORDER BY DEST COLLATE ITALIANO;";
+
+#undef GESTIONE_DISTINCT
+
 inline constexpr const char* kSoggetti =
     "SELECT SOGGETTO FROM CLIENTE ORDER BY SOGGETTO COLLATE ITALIANO;";
 inline constexpr const char* kSceltaArticolo =

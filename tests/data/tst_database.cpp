@@ -4,6 +4,7 @@
 #include "data/Numbering.h"
 #include "data/Schema.h"
 #include "data/tool/MakeDb.h"
+#include "masterdata/Lookups.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -151,6 +152,21 @@ private Q_SLOTS:
             plan(*db, "SELECT NR FROM ORDINE INDEXED BY ORDINE_NR_ILLEGGIBILI WHERE ANNO = ?1 "
                       "AND NOT " + std::string(schema::kReadableNumber) + " LIMIT 1;");
         QVERIFY2(bad.contains(QStringLiteral("INDEX ORDINE_NR_ILLEGGIBILI")), qPrintable(bad));
+    }
+
+    void distinctValuesAreReadThroughIndexes() {
+        QTemporaryDir dir;
+        auto db = fresh(dir);
+        for (const char* sql : {lookups::kProvince, lookups::kCitta, lookups::kProvinceOrdine,
+                                lookups::kCittaOrdine, lookups::kDestinazioni}) {
+            const QString p = plan(*db, sql);
+            // A scan of a table itself (not of the recursive step, not of an index) reads
+            // every row.
+            for (const char* table : {"ORDINE", "CLIENTE"})
+                QVERIFY2(!p.contains(QStringLiteral("SCAN TABLE %1\n").arg(QLatin1String(table))),
+                         qPrintable(p));
+            QVERIFY2(p.contains(QStringLiteral("INDEX")), qPrintable(p));
+        }
     }
 
     void writesStopWhenTheFileIsNoLongerWritable() {
