@@ -1,6 +1,10 @@
 #include "AgentPanel.h"
 
+#include "AgentStore.h"
+#include "Titles.h"
+#include "data/ItalianText.h"
 #include "masterdata/InputRules.h"
+#include "masterdata/TellRefusal.h"
 #include "widgets/ClickLabel.h"
 #include "widgets/Elements.h"
 #include "widgets/Twips.h"
@@ -15,6 +19,9 @@ AgentPanel::AgentPanel(AppContext& c, QWidget* parent)
     setFont(twips::arial(9));
     Elements e(this);
     Text7 = e.text("Text7", {5640, 360, 615, 360}, {9.75, true}, 2, Qt::AlignHCenter);
+    // The limit of two characters is for typing only: the row key the program puts here must
+    // never be cut short, or the save would aim at another row.
+    Text7->setMaxLength(32767);
     Text7->setText(QStringLiteral("1"));
     Text7->setVisible(false);
     L43 = e.closeLabel("L43", {6600, 360, 150, 270});
@@ -31,8 +38,7 @@ AgentPanel::AgentPanel(AppContext& c, QWidget* parent)
     Text5 = e.text("Text5", {1320, 2280, 4815, 360}, {9.75, true});
     Label34 = e.label("Label34", QStringLiteral("Pr"), {6240, 2040, 495, 375}, {9.75});
     Text6 = e.text("Text6", {6240, 2280, 615, 360}, {9.75, true}, 2, Qt::AlignHCenter);
-    Cmd6 = e.button("Cmd6", QStringLiteral("Inserisci/Aggiorna"), {3000, 2760, 1695, 375},
-                    {9.75});
+    Cmd6 = e.button("Cmd6", QStringLiteral("Inserisci/Aggiorna"), {3000, 2760, 1695, 375}, {9.75});
 
     inputrules::upperCase(Text2);
     inputrules::upperCase(Text3);
@@ -48,10 +54,55 @@ AgentPanel::AgentPanel(AppContext& c, QWidget* parent)
 
     connect(L43, &ClickLabel::clicked, this, &AgentPanel::L43_Click);
     connect(Label32, &ClickLabel::clicked, this, &AgentPanel::Label32_Click);
+    connect(Cmd6, &QPushButton::clicked, this, &AgentPanel::Cmd6_Click);
 }
 
 void AgentPanel::MUtente_Click() {
+    const std::optional<QString> typed =
+        dialogs().input(QStringLiteral("Inserisci il Codice di Controllo"), titles::t13());
+    // An empty or cancelled box is the user changing their mind, not a wrong code.
+    if (!typed || typed->trimmed().isEmpty())
+        return;
+    if (!agent::isAccessCode(*typed)) {
+        dialogs().message(QStringLiteral(" Codice di Controllo errato"),
+                          QStringLiteral("Gestioni Ordini") + QString(18, QLatin1Char('.')),
+                          BoxIcon::Exclamation);
+        return;
+    }
     show();
+    raise();
+    CaricaUtente();
+    Text2->setFocus();
+}
+
+void AgentPanel::CaricaUtente() {
+    auto row = agent::load(db());
+    if (!row || !*row)
+        return;
+    const agent::Stored& r = **row;
+    Text7->setText(QString::number(r.id));
+    Text2->setText(r.agent.name);
+    Text3->setText(r.agent.street);
+    Text5->setText(r.agent.town);
+    Text6->setText(r.agent.province);
+    Text4->setText(r.agent.postCode);
+}
+
+void AgentPanel::Cmd6_Click() {
+    if (Text2->text().isEmpty()) {
+        dialogs().message(QStringLiteral(" Il campo UTENTE deve essere compilato  "), titles::t20(),
+                          BoxIcon::Information);
+        return;
+    }
+    const std::optional<std::int64_t> id = itext::parseId(Text7->text());
+    if (!mayGoOn(dialogs(), agent::checkSave(db(), id)))
+        return;
+    if (!dialogs().question(QStringLiteral("Vuoi Inserire questi dati  ?"), titles::t38()))
+        return;
+    const agent::Agent a{Text2->text(), Text3->text(), Text4->text(), Text5->text(), Text6->text()};
+    if (!mayGoOn(dialogs(), agent::save(db(), id, a)))
+        return;
+    dialogs().message(QStringLiteral("Inserimento effettuato"), titles::t18(), BoxIcon::None);
 }
 
 void AgentPanel::L43_Click() {

@@ -30,6 +30,10 @@ public:
 
     // The menu command "&Utente": asks for the access code and opens the panel.
     void MUtente_Click();
+    // Loads the agent's row into the fields; what cannot be read keeps what it showed.
+    void CaricaUtente();
+    // "Inserisci/Aggiorna": saves the fields into the agent's row.
+    void Cmd6_Click();
     void L43_Click();
     void Label32_Click();
 };

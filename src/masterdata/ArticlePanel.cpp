@@ -1,10 +1,15 @@
 #include "ArticlePanel.h"
 
+#include "ArticleStore.h"
 #include "InputRules.h"
+#include "TellRefusal.h"
+#include "app/Titles.h"
 #include "app/widgets/ClickLabel.h"
 #include "app/widgets/Elements.h"
 #include "app/widgets/ReportList.h"
 #include "app/widgets/Twips.h"
+#include "data/ItalianText.h"
+#include "sheets/TableExport.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -19,14 +24,14 @@ ArticlePanel::ArticlePanel(AppContext& c, QWidget* parent)
     Label5 = e.closeLabel("Label5", {14160, 240, 150, 270});
     Label2 = e.label("Label2", QStringLiteral("Codice Articolo"), {480, 600, 1320, 240}, {9.75});
     T3 = e.text("T3", {480, 840, 2295, 360}, {9.75}, 13, Qt::AlignHCenter);
-    Label8 = e.label("Label8", QStringLiteral("Descrizione Articolo"), {2880, 600, 1740, 240},
-                     {9.75});
+    Label8 =
+        e.label("Label8", QStringLiteral("Descrizione Articolo"), {2880, 600, 1740, 240}, {9.75});
     Cbo2 = e.combo("Cbo2", {2880, 840, 6855, 315}, {11.25});
     L3 = e.holder("L3", QStringLiteral("L3"), {9960, 840, 855, 255});
     Label7 = e.label("Label7", QStringLiteral("Formato"), {480, 1320, 720, 240}, {9.75});
     T5 = e.text("T5", {480, 1560, 7335, 360}, {9.75});
-    Label9 = e.label("Label9", QStringLiteral("Peso Collo (KG/LIT)"), {7920, 1320, 1725, 240},
-                     {9.75});
+    Label9 =
+        e.label("Label9", QStringLiteral("Peso Collo (KG/LIT)"), {7920, 1320, 1725, 240}, {9.75});
     T6 = e.text("T6", {7920, 1560, 1815, 360}, {9.75});
     Cmd2 = e.button("Cmd2", QString(), {9960, 1560, 1695, 375}, {9.75});
     Cmd3 = e.button("Cmd3", QStringLiteral("Excel"), {12000, 1560, 1695, 375}, {9.75});
@@ -46,6 +51,9 @@ ArticlePanel::ArticlePanel(AppContext& c, QWidget* parent)
     setTabOrder(ListView3, Cmd3);
 
     connect(Label5, &ClickLabel::clicked, this, &ArticlePanel::Label5_Click);
+    connect(Cmd2, &QPushButton::clicked, this, &ArticlePanel::Cmd2_Click);
+    connect(Cmd3, &QPushButton::clicked, this, &ArticlePanel::Cmd3_Click);
+    connect(ListView3, &ReportView::rowClicked, this, &ArticlePanel::ListView3_ItemClick);
 }
 
 void ArticlePanel::apri(Mode mode) {
@@ -71,6 +79,107 @@ void ArticlePanel::apri(Mode mode) {
     T6->clear();
     Cbo2->setEditText(QString());
     T3->setFocus();
+    CaricaArticoli();
+}
+
+void ArticlePanel::CaricaArticoli() {
+    ListView3->setColumns({
+        {QStringLiteral("ID"), QStringLiteral("ID"), 0},
+        {QStringLiteral("CODICE"), QStringLiteral("CODICE"), 1800},
+        {QStringLiteral("ARTICOLO"), QStringLiteral("DESCRIZIONE ARTICOLO"), 5000},
+        {QStringLiteral("FORMATO"), QStringLiteral("FORMATO"), 4000},
+        {QStringLiteral("PESO"), QStringLiteral("PESO"), 1000, Qt::AlignLeft, CellKind::Number},
+        {QStringLiteral("AGG"), QStringLiteral("AGG."), 1800, Qt::AlignLeft, CellKind::Date},
+    });
+    // A list that cannot be read stays empty (or holds the rows read so far); the user sees
+    // what there is and nothing is at stake.
+    if (auto st = db().prepare(articles::kList))
+        (void)ListView3->report()->fill(*st);
+}
+
+void ArticlePanel::ListView3_ItemClick(int row) {
+    const QString mode = Cmd2->text();
+    if (mode != QLatin1String("Elimina") && mode != QLatin1String("Aggiorna"))
+        return;
+    const ReportModel* list = ListView3->report();
+    if (row < 0 || row >= list->rows())
+        return;
+    // The date is not loaded: every update stamps its own.
+    L3->setText(list->cell(row, 0));
+    T3->setText(list->cell(row, 1));
+    Cbo2->setEditText(list->cell(row, 2));
+    T5->setText(list->cell(row, 3));
+    T6->setText(list->cell(row, 4));
+}
+
+void ArticlePanel::Cmd2_Click() {
+    if (T3->text().isEmpty() || Cbo2->currentText().isEmpty()) {
+        // A Yes/No box whose answer changes nothing, as the users know it.
+        (void)dialogs().question(
+            QStringLiteral(" Il campo CODICE - DESCRIZIONE ARTICOLO devono essere  compilati "),
+            titles::t18());
+        return;
+    }
+    const QString mode = Cmd2->text();
+    if (mode != QLatin1String("Inserisci") && mode != QLatin1String("Aggiorna") &&
+        mode != QLatin1String("Elimina"))
+        return;
+    articles::Article a{T3->text(), Cbo2->currentText(), T5->text(), std::nullopt};
+    if (mode != QLatin1String("Elimina")) {
+        // PESO is a number: a text that is none is told before anything is asked or written.
+        auto weight = articles::weightField(T6->text());
+        if (!weight) {
+            dialogs().message(weight.error().text, titles::t18(), BoxIcon::Exclamation);
+            return;
+        }
+        a.weight = *weight;
+    }
+    // L3 is emptied by every command and action: then no row is held.
+    const std::optional<std::int64_t> id = itext::parseId(L3->text());
+    const QDate today = ctx.clock.today();
+    if (mode == QLatin1String("Inserisci")) {
+        if (!dialogs().question(QStringLiteral("Vuoi Inserire questi dati  ?"), titles::t38()))
+            return;
+        if (Status s = articles::insert(db(), a, today); !s) {
+            ShowErrMsg(dialogs(), s.error());
+            return;
+        }
+        dialogs().message(QStringLiteral("Inserimento effettuato"), titles::t18(), BoxIcon::None);
+    } else if (mode == QLatin1String("Aggiorna")) {
+        if (!mayGoOn(dialogs(), articles::checkUpdate(db(), id)))
+            return;
+        if (!dialogs().question(QStringLiteral("Vuoi Aggiornare questi dati  ?"), titles::t38()))
+            return;
+        if (!mayGoOn(dialogs(), articles::update(db(), id, a, today)))
+            return;
+        dialogs().message(QStringLiteral("Aggiornamento effettuato"), titles::t18(), BoxIcon::None);
+    } else {
+        if (!mayGoOn(dialogs(), articles::checkDelete(db(), id)))
+            return;
+        if (!dialogs().question(
+                QStringLiteral("Sei sicuro di voler eliminare l'Articolo   selezionato ? "),
+                titles::t20()))
+            return;
+        if (!mayGoOn(dialogs(), articles::remove(db(), id)))
+            return;
+        dialogs().message(QStringLiteral("Eliminazione  effettuata"), titles::t20(),
+                          BoxIcon::Information);
+    }
+    aggiorna();
+}
+
+void ArticlePanel::aggiorna() {
+    T3->clear();
+    L3->clear();
+    T5->clear();
+    T6->clear();
+    Cbo2->setEditText(QString());
+    T3->setFocus();
+    CaricaArticoli();
+}
+
+void ArticlePanel::Cmd3_Click() {
+    tableexport::Esporta(ctx);
 }
 
 void ArticlePanel::Label5_Click() {

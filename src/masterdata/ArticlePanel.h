@@ -34,5 +34,18 @@ public:
     // Opens the panel in a mode (the menu commands "Nuovo", "Aggiorna", "Elimina").
     void apri(Mode mode);
 
+    // Empties and refills the list from the database.
+    void CaricaArticoli();
+
+    // The action button: insert, update or delete, as its caption says.
+    void Cmd2_Click();
+    // The "Excel" button: the table to a workbook.
+    void Cmd3_Click();
+    // A click on a row loads that article into the fields (not in insert mode).
+    void ListView3_ItemClick(int row);
     void Label5_Click();
+
+private:
+    // After a completed action: empty fields and L3, refilled list; the mode stays.
+    void aggiorna();
 };

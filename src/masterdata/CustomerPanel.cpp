@@ -1,11 +1,15 @@
 #include "CustomerPanel.h"
 
+#include "CustomerStore.h"
 #include "InputRules.h"
 #include "Lookups.h"
+#include "TellRefusal.h"
+#include "app/Titles.h"
 #include "app/widgets/ClickLabel.h"
 #include "app/widgets/Elements.h"
 #include "app/widgets/ReportList.h"
 #include "app/widgets/Twips.h"
+#include "data/ItalianText.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -46,6 +50,8 @@ CustomerPanel::CustomerPanel(AppContext& c, QWidget* parent)
     setTabOrder(Cmd1, ListView2);
 
     connect(Label4, &ClickLabel::clicked, this, &CustomerPanel::Label4_Click);
+    connect(Cmd1, &QPushButton::clicked, this, &CustomerPanel::Cmd1_Click);
+    connect(ListView2, &ReportView::rowClicked, this, &CustomerPanel::ListView2_ItemClick);
 }
 
 void CustomerPanel::apri(Mode mode) {
@@ -63,6 +69,7 @@ void CustomerPanel::apri(Mode mode) {
     setTitle(QString::fromUtf8(t.caption));
     Cmd1->setText(QString::fromUtf8(t.button));
     L2->setText(QString::fromUtf8(t.list));
+    CaricaClienti();
     T1->clear();
     T1->setFocus();
     Cbo1->setEditText(QString());
@@ -70,6 +77,90 @@ void CustomerPanel::apri(Mode mode) {
     T2->clear();
     CaricaProvince();
     CaricaCitta();
+}
+
+void CustomerPanel::CaricaClienti() {
+    ListView2->setColumns({
+        {QStringLiteral("ID"), QStringLiteral("ID"), 0},
+        {QStringLiteral("CODICE"), QStringLiteral("CODICE"), 1800},
+        {QStringLiteral("SOGGETTO"), QStringLiteral("CLIENTE"), 5900, Qt::AlignLeft, CellKind::Text,
+         true},
+        {QStringLiteral("CITTA"), QStringLiteral("CITTA'"), 3000},
+        {QStringLiteral("PROVINCIA"), QStringLiteral("PROVINCIA"), 3000},
+    });
+    // A list that cannot be read stays empty (or holds the rows read so far); the user sees
+    // what there is and nothing is at stake.
+    if (auto st = db().prepare(customers::kList))
+        (void)ListView2->report()->fill(*st);
+}
+
+void CustomerPanel::ListView2_ItemClick(int row) {
+    const QString mode = Cmd1->text();
+    if (mode != QLatin1String("Modifica") && mode != QLatin1String("Elimina"))
+        return;
+    const ReportModel* list = ListView2->report();
+    if (row < 0 || row >= list->rows())
+        return;
+    L1->setText(list->cell(row, 0));
+    T1->setText(list->cell(row, 1));
+    T2->setText(list->cell(row, 2));
+    Cbo8->setEditText(list->cell(row, 3));
+    Cbo1->setEditText(list->cell(row, 4));
+}
+
+void CustomerPanel::Cmd1_Click() {
+    const customers::Customer c{T1->text(), T2->text(), Cbo8->currentText(), Cbo1->currentText()};
+    if (c.code.isEmpty() || c.name.isEmpty() || c.province.isEmpty() || c.town.isEmpty()) {
+        // A Yes/No box whose answer changes nothing, as the users know it.
+        (void)dialogs().question(QStringLiteral(" Il campo CODICE - CITTA'- PROVINCIA- "
+                                                "DENOMINAZIONE devono essere  compilati "),
+                                 titles::t18());
+        return;
+    }
+    // L1 holds the last clicked row; its design text "L1" is no row.
+    const std::optional<std::int64_t> id = itext::parseId(L1->text());
+    const QString mode = Cmd1->text();
+    if (mode == QLatin1String("Inserisci")) {
+        if (!mayGoOn(dialogs(), customers::checkInsert(db(), c)))
+            return;
+        if (!dialogs().question(QStringLiteral("Vuoi Inserire questi dati  ?"), titles::t38()))
+            return;
+        if (!mayGoOn(dialogs(), customers::insert(db(), c)))
+            return;
+        dialogs().message(QStringLiteral("Inserimento effettuato"), titles::t18(), BoxIcon::None);
+    } else if (mode == QLatin1String("Modifica")) {
+        if (!mayGoOn(dialogs(), customers::checkModify(db(), id, c)))
+            return;
+        if (!dialogs().question(QStringLiteral("Vuoi Modificare questi dati  ?"), titles::t38()))
+            return;
+        if (!mayGoOn(dialogs(), customers::modify(db(), id, c)))
+            return;
+        dialogs().message(QStringLiteral("Aggiornamento effettuato"), titles::t18(), BoxIcon::None);
+    } else if (mode == QLatin1String("Elimina")) {
+        if (!mayGoOn(dialogs(), customers::checkDelete(db(), id)))
+            return;
+        if (!dialogs().question(
+                QStringLiteral("Sei sicuro di voler eliminare la prestazione  selezionata ? "),
+                titles::t20()))
+            return;
+        if (!mayGoOn(dialogs(), customers::remove(db(), id)))
+            return;
+        dialogs().message(QStringLiteral("Eliminazione  effettuata"), titles::t20(),
+                          BoxIcon::Information);
+    } else {
+        return;
+    }
+    aggiorna();
+}
+
+void CustomerPanel::aggiorna() {
+    T1->clear();
+    T2->clear();
+    Cbo1->setEditText(QString());
+    Cbo8->setEditText(QString());
+    CaricaProvince();
+    CaricaCitta();
+    CaricaClienti();
 }
 
 void CustomerPanel::CaricaProvince() {

@@ -33,9 +33,19 @@ public:
     // Opens the panel in a mode (the menu commands "Nuovo", "Aggiorna", "Elimina").
     void apri(Mode mode);
 
+    // Empties and refills the list from the database.
+    void CaricaClienti();
     // Lookup fills of the two combos.
     void CaricaProvince();
     void CaricaCitta();
 
+    // The action button: insert, modify or delete, as its caption says.
+    void Cmd1_Click();
+    // A click on a row loads that customer into the fields (not in insert mode).
+    void ListView2_ItemClick(int row);
     void Label4_Click();
+
+private:
+    // After a completed action: empty fields, refilled combos and list; mode and L1 stay.
+    void aggiorna();
 };
