@@ -10,14 +10,17 @@ CC=clang CXX=clang++ cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebI
     -DGESTIONE_FUZZ=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 status=0
-for target in fuzz_number fuzz_ctrnumd fuzz_date fuzz_uppercase; do
+for target in fuzz_number fuzz_ctrnumd fuzz_date fuzz_uppercase fuzz_collation; do
     corpus="$build/corpus/$target"
     mkdir -p "$corpus"
-    seeds="$here/tests/fuzz/seeds/$target"
+    extra=()
+    for d in "$here/tests/fuzz/seeds/$target" "$here/tests/fuzz/regressions/$target"; do
+        [ -d "$d" ] && extra+=("$d")
+    done
     echo "== $target ($seconds s)"
+    # The first folder gathers what the run finds; seeds and past findings are read as well.
     if ! "$build/bin/$target" -max_total_time="$seconds" -print_final_stats=1 \
-        -artifact_prefix="$build/$target-" "$corpus" ${seeds:+$( [ -d "$seeds" ] && echo "$seeds")} \
-        2>"$build/$target.log"; then
+        -artifact_prefix="$build/$target-" "$corpus" "${extra[@]}" 2>"$build/$target.log"; then
         status=1
         tail -n 30 "$build/$target.log"
     fi

@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace collation {
 namespace {
 
@@ -33,7 +35,10 @@ char32_t upper(char32_t c) {
     return QChar::toUpper(c);
 }
 
-// The primary weight: base letter, upper case; 0 for a combining mark, which has none.
+// A combining mark has no primary weight of its own.
+constexpr char32_t kNoWeight = 0xFFFFFFFF;
+
+// The primary weight: base letter, upper case.
 char32_t primary(char32_t c) {
     if (c < 0x80)
         return upper(c);
@@ -45,7 +50,7 @@ char32_t primary(char32_t c) {
                 return r.base;
     }
     if (c >= 0x300 && c <= 0x36F)
-        return 0;
+        return kNoWeight;
     return upper(c);
 }
 
@@ -90,7 +95,7 @@ public:
         while (m_p < m_end) {
             const char32_t c = decode(m_p, m_end);
             const char32_t w = primary(c);
-            if (w == 0) {
+            if (w == kNoWeight) {
                 m_marks = m_marks * 31 + c;
                 continue;
             }
@@ -108,6 +113,8 @@ private:
     unsigned long long m_marks = 0;
 };
 
+int compareFrom(std::string_view a, std::string_view b);
+
 int xCompare(void*, int na, const void* a, int nb, const void* b) {
     return compare(std::string_view(static_cast<const char*>(a), size_t(na)),
                    std::string_view(static_cast<const char*>(b), size_t(nb)));
@@ -116,6 +123,29 @@ int xCompare(void*, int na, const void* a, int nb, const void* b) {
 } // namespace
 
 int compare(std::string_view a, std::string_view b) {
+    // Most names are plain ASCII: compare their upper case directly up to the first byte that
+    // is not, and go on from there with the full rule (the prefix is then equal at every level).
+    const size_t n = std::min(a.size(), b.size());
+    size_t i = 0;
+    for (; i < n; ++i) {
+        const auto ca = static_cast<unsigned char>(a[i]);
+        const auto cb = static_cast<unsigned char>(b[i]);
+        if ((ca | cb) & 0x80)
+            break;
+        if (ca == cb)
+            continue;
+        const char32_t ua = upper(ca), ub = upper(cb);
+        if (ua != ub)
+            return ua < ub ? -1 : 1;
+    }
+    if (i == n && a.size() == b.size())
+        return 0;
+    return compareFrom(a.substr(i), b.substr(i));
+}
+
+namespace {
+
+int compareFrom(std::string_view a, std::string_view b) {
     Cursor ca(a), cb(b);
     int secondary = 0;
     for (;;) {
@@ -138,6 +168,8 @@ int compare(std::string_view a, std::string_view b) {
         return ca.marks() < cb.marks() ? -1 : 1;
     return 0;
 }
+
+} // namespace
 
 int registerOn(sqlite3* db) {
     return sqlite3_create_collation(db, kName, SQLITE_UTF8, nullptr, &xCompare);
