@@ -19,9 +19,6 @@ AgentPanel::AgentPanel(AppContext& c, QWidget* parent)
     setFont(twips::arial(9));
     Elements e(this);
     Text7 = e.text("Text7", {5640, 360, 615, 360}, {9.75, true}, 2, Qt::AlignHCenter);
-    // The limit of two characters is for typing only: the row key the program puts here must
-    // never be cut short, or the save would aim at another row.
-    Text7->setMaxLength(32767);
     Text7->setText(QStringLiteral("1"));
     Text7->setVisible(false);
     L43 = e.closeLabel("L43", {6600, 360, 150, 270});
@@ -35,6 +32,8 @@ AgentPanel::AgentPanel(AppContext& c, QWidget* parent)
     Label38 = e.label("Label38", QStringLiteral("Città"), {1320, 2040, 1575, 375}, {9.75});
     Label32 = e.clickLabel("Label32", QStringLiteral("Città"), {1320, 2040, 1575, 375}, {9.75});
     Label32->setCursor(Qt::ArrowCursor);
+    // Opaque, so that the twin behind it does not show through and thicken the text.
+    Label32->setAutoFillBackground(true);
     Text5 = e.text("Text5", {1320, 2280, 4815, 360}, {9.75, true});
     Label34 = e.label("Label34", QStringLiteral("Pr"), {6240, 2040, 495, 375}, {9.75});
     Text6 = e.text("Text6", {6240, 2280, 615, 360}, {9.75, true}, 2, Qt::AlignHCenter);
@@ -80,6 +79,7 @@ void AgentPanel::CaricaUtente() {
     if (!row || !*row)
         return;
     const agent::Stored& r = **row;
+    m_idLetto = r.id;
     Text7->setText(QString::number(r.id));
     Text2->setText(r.agent.name);
     Text3->setText(r.agent.street);
@@ -94,7 +94,9 @@ void AgentPanel::Cmd6_Click() {
                           BoxIcon::Information);
         return;
     }
-    const std::optional<std::int64_t> id = itext::parseId(Text7->text());
+    // Text7 takes at most two characters and would cut a longer key: the key as read is kept
+    // whole beside it. Before any row was read, Text7's own text names the row.
+    const std::optional<std::int64_t> id = m_idLetto ? m_idLetto : itext::parseId(Text7->text());
     if (!mayGoOn(dialogs(), agent::checkSave(db(), id)))
         return;
     if (!dialogs().question(QStringLiteral("Vuoi Inserire questi dati  ?"), titles::t38()))

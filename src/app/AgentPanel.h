@@ -2,6 +2,9 @@
 
 #include "Panel.h"
 
+#include <cstdint>
+#include <optional>
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -36,4 +39,8 @@ public:
     void Cmd6_Click();
     void L43_Click();
     void Label32_Click();
+
+private:
+    // The key of the row CaricaUtente read last.
+    std::optional<std::int64_t> m_idLetto;
 };

@@ -73,6 +73,8 @@ void ArticlePanel::apri(Mode mode) {
     setTitle(QString::fromUtf8(t.caption));
     Cmd2->setText(QString::fromUtf8(t.button));
     Label6->setText(QString::fromUtf8(t.list));
+    // The instructions are longer than the title the label was drawn for: show them whole.
+    Label6->resize(qMax(Label6->width(), Label6->sizeHint().width()), Label6->height());
     T3->clear();
     L3->clear();
     T5->clear();

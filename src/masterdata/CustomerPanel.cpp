@@ -69,6 +69,8 @@ void CustomerPanel::apri(Mode mode) {
     setTitle(QString::fromUtf8(t.caption));
     Cmd1->setText(QString::fromUtf8(t.button));
     L2->setText(QString::fromUtf8(t.list));
+    // The instructions are longer than the title the label was drawn for: show them whole.
+    L2->resize(qMax(L2->width(), L2->sizeHint().width()), L2->height());
     CaricaClienti();
     T1->clear();
     T1->setFocus();

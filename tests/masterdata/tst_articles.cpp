@@ -119,6 +119,7 @@ private Q_SLOTS:
         QCOMPARE(panel()->title(), caption);
         QCOMPARE(panel()->Cmd2->text(), button);
         QCOMPARE(panel()->Label6->text(), title);
+        QVERIFY(panel()->Label6->width() >= panel()->Label6->sizeHint().width());
         expectEmptied();
         QCOMPARE(QApplication::focusWidget(), T3());
 

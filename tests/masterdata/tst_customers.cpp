@@ -118,6 +118,7 @@ private Q_SLOTS:
         QCOMPARE(panel()->title(), caption);
         QCOMPARE(panel()->Cmd1->text(), button);
         QCOMPARE(panel()->L2->text(), title);
+        QVERIFY(panel()->L2->width() >= panel()->L2->sizeHint().width());
         QCOMPARE(T1()->text(), QString());
         QCOMPARE(T2()->text(), QString());
         QCOMPARE(Cbo8()->currentText(), QString());
