@@ -18,9 +18,13 @@ void prepare(QComboBox* combo) {
     view->setUniformItemSizes(true);
     view->setLayoutMode(QListView::Batched);
     combo->setView(view);
+    // Suggestions drop down under the typed text and never extend it by themselves: leaving the
+    // field keeps what was typed, so a new town is not turned into a stored one by accident.
     if (QCompleter* c = combo->completer()) {
         c->setCaseSensitivity(Qt::CaseInsensitive);
-        c->setCompletionMode(QCompleter::InlineCompletion);
+        c->setCompletionMode(QCompleter::PopupCompletion);
+        c->setFilterMode(Qt::MatchStartsWith);
+        c->setMaxVisibleItems(12);
     }
 }
 

@@ -8,7 +8,9 @@
 #include "orders/OrderPanel.h"
 #include "orders/YearPanel.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -104,6 +106,30 @@ private Q_SLOTS:
         QCOMPARE(orders()->Cbo6->count(), 0);
         orders()->CaricaDestinazioni();
         QCOMPARE(orders()->Cbo3->count(), 2);
+    }
+
+    void typingIsNeverExtendedByASuggestion() {
+        customers()->CaricaCitta();
+        app->window->Frame1->show();
+        QComboBox* towns = customers()->Cbo8;
+        ui::type(towns, QStringLiteral("mil"));
+        ui::leave(towns, customers()->Cbo1);
+        QCOMPARE(towns->currentText(), QStringLiteral("MIL"));
+    }
+
+    void aSuggestionPickedIsTheChoice() {
+        QVERIFY(orders()->CaricaSoggetti());
+        app->window->Frame3->show();
+        QComboBox* names = orders()->Cbo5;
+        QSignalSpy picked(names, &QComboBox::activated);
+        ui::type(names, QStringLiteral("d'a"));
+        QCompleter* c = names->completer();
+        QTRY_VERIFY(c->popup()->isVisible());
+        QCOMPARE(c->currentCompletion(), QStringLiteral("D'AMICO"));
+        QTest::keyClick(c->popup(), Qt::Key_Down);
+        QTest::keyClick(c->popup(), Qt::Key_Return);
+        QCOMPARE(names->currentText(), QStringLiteral("D'AMICO"));
+        QCOMPARE(picked.count(), 1);
     }
 
     void aCustomerWithNullNameIsSkipped() {
