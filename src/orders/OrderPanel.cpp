@@ -1,11 +1,14 @@
 #include "OrderPanel.h"
 
+#include "app/Titles.h"
 #include "app/widgets/DateBox.h"
 #include "app/widgets/Elements.h"
 #include "app/widgets/ReportList.h"
 #include "app/widgets/Twips.h"
+#include "data/Numbering.h"
 #include "masterdata/InputRules.h"
 #include "masterdata/Lookups.h"
+#include "sheets/OrderSheet.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,7 +19,7 @@
 #include <QPushButton>
 
 OrderPanel::OrderPanel(AppContext& c, QWidget* parent)
-    : Panel(c, "Frame3", QStringLiteral("Frame3"), parent) {
+    : Panel(c, "Frame3", QStringLiteral("Frame3"), parent), stampaOrdineV(StampaOrdineV) {
     twips::place(this, 120, 120, 14655, 8655);
     setFont(twips::arial(9.75));
     Elements e(this);
@@ -32,8 +35,8 @@ OrderPanel::OrderPanel(AppContext& c, QWidget* parent)
     D1 = e.date("D1", {2160, 960, 1695, 360}, {11.25});
     Label18 = e.label("Label18", QStringLiteral("Data Consegna"), {4080, 720, 1575, 375}, {9.75});
     D2 = e.date("D2", {4080, 960, 1695, 360}, {11.25});
-    Label15 = e.label("Label15", QStringLiteral("Destinazione  Merce"), {5880, 720, 4455, 375},
-                      {9.75});
+    Label15 =
+        e.label("Label15", QStringLiteral("Destinazione  Merce"), {5880, 720, 4455, 375}, {9.75});
     Cbo3 = e.combo("Cbo3", {5880, 960, 5055, 315}, {11.25});
     Label31 = e.label("Label31", QStringLiteral("Città"), {11040, 720, 2055, 375}, {9.75});
     Cbo9 = e.combo("Cbo9", {11040, 960, 2655, 315}, {11.25});
@@ -48,22 +51,22 @@ OrderPanel::OrderPanel(AppContext& c, QWidget* parent)
 
     Frame4 = e.frame("Frame4", QStringLiteral("Frame4"), {600, 2160, 13215, 2535}, {9});
     Elements f4(Frame4);
-    Label10 = f4.label("Label10", QStringLiteral("Scelta Articolo "), {240, 360, 1575, 375},
-                       {9.75});
+    Label10 =
+        f4.label("Label10", QStringLiteral("Scelta Articolo "), {240, 360, 1575, 375}, {9.75});
     Cbo6 = f4.combo("Cbo6", {240, 600, 5535, 315}, {9, true});
-    Label20 = f4.label("Label20", QStringLiteral("Codice Articolo"), {5880, 360, 1575, 375},
-                       {9.75});
+    Label20 =
+        f4.label("Label20", QStringLiteral("Codice Articolo"), {5880, 360, 1575, 375}, {9.75});
     T8 = f4.text("T8", {5880, 600, 1935, 360}, {9, true}, 0, Qt::AlignHCenter, true);
     Label23 = f4.label("Label23", QStringLiteral("Formato"), {8040, 360, 1575, 375}, {9.75});
     T9 = f4.text("T9", {8040, 600, 4575, 360}, {8.25, true}, 0, Qt::AlignLeft, true);
-    Label24 = f4.label("Label24", QStringLiteral("Peso Collo (Kg/Lit)"), {240, 960, 1635, 240},
-                       {9.75});
+    Label24 =
+        f4.label("Label24", QStringLiteral("Peso Collo (Kg/Lit)"), {240, 960, 1635, 240}, {9.75});
     T10 = f4.text("T10", {240, 1200, 1695, 360}, {9.75, true}, 0, Qt::AlignHCenter, true);
-    Label25 = f4.label("Label25", QStringLiteral("Quantità Vendita"), {2160, 960, 1455, 240},
-                       {9.75});
+    Label25 =
+        f4.label("Label25", QStringLiteral("Quantità Vendita"), {2160, 960, 1455, 240}, {9.75});
     T11 = f4.text("T11", {2160, 1200, 1695, 360}, {9.75, true}, 0, Qt::AlignHCenter);
-    Label26 = f4.label("Label26", QStringLiteral("Quantità Omaggio"), {4080, 960, 1575, 240},
-                       {9.75});
+    Label26 =
+        f4.label("Label26", QStringLiteral("Quantità Omaggio"), {4080, 960, 1575, 240}, {9.75});
     T12 = f4.text("T12", {4080, 1200, 1695, 360}, {9.75, true}, 0, Qt::AlignHCenter);
     Label27 = f4.label("Label27", QStringLiteral("Prezzo"), {5880, 960, 615, 240}, {9.75});
     T13 = f4.text("T13", {5880, 1200, 1935, 360}, {9.75, true}, 0, Qt::AlignRight);
@@ -80,8 +83,13 @@ OrderPanel::OrderPanel(AppContext& c, QWidget* parent)
     Elements f5(Frame5);
     ListView5 = f5.list("ListView5", {240, 480, 12720, 2760}, {9});
     C1 = f5.check("C1", QStringLiteral("Elimina"), {240, 3240, 1455, 255}, {9, true});
-    // The list lies in front of the line sub-panel.
+    // The list lies in front of the line sub-panel; enlarged over the upper part of the panel it
+    // must cover what lies behind it, so the sub-panels paint their own white background.
     Frame5->raise();
+    for (QGroupBox* f : {Frame4, Frame5, Frame6})
+        f->setAutoFillBackground(true);
+    // The design caption never shows: mode 1 sets the same text, modes 2 to 4 leave it.
+    Frame4->setTitle(QStringLiteral("Aggiungi Articolo"));
 
     for (QComboBox* combo : {Cbo3, Cbo9, Cbo4, Cbo5, Cbo6}) {
         lookups::prepare(combo);
@@ -92,15 +100,117 @@ OrderPanel::OrderPanel(AppContext& c, QWidget* parent)
         inputrules::numericKeys(field);
     inputrules::priceOnLeave(T13);
 
-    QWidget* order[] = {T7,  D1,  D2,  Cbo3, Cbo9, Cbo4, Cbo5, Cbo6, T11,       T12, T13,
-                        T14, T15, Cmd4, T8, T9,  T10, Cmd5, ListView5, C1, C2};
+    QWidget* order[] = {T7,  D1,  D2,   Cbo3, Cbo9, Cbo4, Cbo5, Cbo6,      T11, T12, T13,
+                        T14, T15, Cmd4, T8,   T9,   T10,  Cmd5, ListView5, C1,  C2};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+
+    connect(ListView5, &ReportView::rowClicked, this, &OrderPanel::ListView5_ItemClick);
+    connect(Cmd4, &QPushButton::clicked, this, &OrderPanel::Cmd4_Click);
+    connect(Cmd5, &QPushButton::clicked, this, &OrderPanel::Cmd5_Click);
+    connect(Cbo5, &QComboBox::activated, this, &OrderPanel::Cbo5_Click);
+    connect(Cbo6, &QComboBox::activated, this, &OrderPanel::Cbo6_Click);
+    // clicked, not toggled: only the user's ticks change the captions, never an action's.
+    connect(C1, &QCheckBox::clicked, this, &OrderPanel::C1_Click);
+    connect(C2, &QCheckBox::clicked, this, &OrderPanel::C2_Click);
 }
 
-void OrderPanel::ScegliAnno(int, const QString& year) {
+void OrderPanel::ScegliAnno(int command, const QString& year) {
+    if (year.isEmpty() || command < 1 || command > 4)
+        return;
+    if (command == 1) {
+        Text1->setText(year);
+        PulisciCampiOrdine();
+        if (Status s = CaricaSoggetti(); !s)
+            avvisa(s.error());
+        CaricaProvinceOrdine();
+        CaricaCittaOrdine();
+        mostra(orderflow::afterYear(state(), command));
+        CaricaDestinazioni();
+        if (Status s = CaricaSceltaArticolo(); !s)
+            avvisa(s.error());
+        NuovoNumeroOrdine();
+        return;
+    }
     Text1->setText(year);
-    show();
+    PulisciCampiOrdine();
+    mostra(orderflow::afterYear(state(), command));
+    // The listing reaches from just below the year line to the bottom of the panel.
+    setListGeometry(600, 7690, 7320);
+    CaricaOrdiniAnno();
+}
+
+void OrderPanel::NuovoNumeroOrdine() {
+    T7->clear();
+    auto next = numbering::nextOrderNumber(db(), Text1->text());
+    if (!next) {
+        // T7 stays empty: the user can still tick "Nr manuale" and type the number.
+        avvisa(next.error());
+        return;
+    }
+    T7->setText(QString::number(*next));
+}
+
+void OrderPanel::PulisciCampiOrdine() {
+    D1->setDate(ctx.clock.now().date());
+    D2->clear();
+    for (QComboBox* c : {Cbo3, Cbo4, Cbo5})
+        c->setEditText(QString());
+    for (QLabel* l : {L7, L8, L10})
+        l->clear();
+    Cbo6->setEditText(QString());
+    Cbo9->setEditText(QString());
+    for (QLineEdit* t : {T8, T9, T10, T11, T12, T13, T14})
+        t->clear();
+    T15->clear();
+    ListView5->report()->clear();
+    m_loaded.reset();
+}
+
+orderflow::State OrderPanel::state() const {
+    orderflow::State s;
+    s.mode = title();
+    s.action = Cmd4->text();
+    s.close = Cmd5->text();
+    s.lineCaption = Frame4->title();
+    s.listCaption = Frame5->title();
+    s.shows = m_shows;
+    s.panelShown = !isHidden();
+    s.listShown = !Frame5->isHidden();
+    s.deleteShown = !C1->isHidden();
+    s.deleteTicked = C1->isChecked();
+    s.manualShown = !C2->isHidden();
+    s.manualTicked = C2->isChecked();
+    return s;
+}
+
+void OrderPanel::mostra(const orderflow::State& s) {
+    setTitle(s.mode);
+    Cmd4->setText(s.action);
+    Cmd5->setText(s.close);
+    Frame4->setTitle(s.lineCaption);
+    Frame5->setTitle(s.listCaption);
+    m_shows = s.shows;
+    C1->setChecked(s.deleteTicked);
+    C1->setVisible(s.deleteShown);
+    C2->setChecked(s.manualTicked);
+    C2->setVisible(s.manualShown);
+    T7->setReadOnly(!s.manualTicked);
+    Frame5->setVisible(s.listShown);
+    setVisible(s.panelShown);
+}
+
+void OrderPanel::rifiuta(const QString& text) {
+    dialogs().message(text, titles::t20(), BoxIcon::Exclamation);
+}
+
+void OrderPanel::avvisa(const Error& error) {
+    // Errors of the engine carry its code and go in the error box; the program's own
+    // conditions (a number that cannot be read, a value that cannot be stored) are told plainly.
+    if (error.code != 0)
+        ShowErrMsg(dialogs(), error);
+    else
+        rifiuta(error.text);
 }
 
 void OrderPanel::setListGeometry(int frameTop, int frameHeight, int listHeight) {

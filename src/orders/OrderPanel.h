@@ -1,6 +1,13 @@
 #pragma once
 
+#include "OrderFlow.h"
+#include "OrderForm.h"
+#include "OrderStore.h"
 #include "app/Panel.h"
+
+#include <functional>
+#include <optional>
+#include <utility>
 
 class QLabel;
 class QLineEdit;
@@ -70,8 +77,31 @@ public:
     ReportView* ListView5;
     QCheckBox* C1;
 
-    // A year chosen in the year panel for the pending order command (1 to 4).
+    // A year chosen in the year panel for the pending order command (1 to 4): the panel opens
+    // in mode "Nuovo Ordine", "Aggiorna Ordine", "Elimina Ordini" or "Stampa Ordine".
     void ScegliAnno(int command, const QString& year);
+    // Proposes in T7 the next order number of the year in Text1.
+    void NuovoNumeroOrdine();
+    // Resets the header and line fields and empties the list; the combos keep their lists.
+    void PulisciCampiOrdine();
+
+    // The lines of the order Text1/T7 in ListView5.
+    void CaricaRigheOrdine();
+    // The orders of the year in Text1 in ListView5, one row per order line.
+    void CaricaOrdiniAnno();
+    // A click on a row of ListView5: what it does depends on the mode.
+    void ListView5_ItemClick(int row);
+
+    // The action button: the caption names what a press does.
+    void Cmd4_Click();
+    // Closes the panel; what was stored stays.
+    void Cmd5_Click();
+    // A customer, or an article, picked from its combo's list (index of the entry).
+    void Cbo5_Click(int index);
+    void Cbo6_Click(int index);
+    // The user ticks or unticks "Elimina" (C1) or "Nr manuale" (C2).
+    void C1_Click(bool checked);
+    void C2_Click(bool checked);
 
     // Places the list sub-panel: top (or -1 to keep it), its height and the list's height, in
     // twips.
@@ -83,4 +113,56 @@ public:
     void CaricaCittaOrdine();
     void CaricaDestinazioni();
     Status CaricaSceltaArticolo();
+
+    // Makes the order sheet of the order on screen (year, number, customer code): the sheet
+    // subsystem's StampaOrdineV; tests put a recorder in its place.
+    std::function<void(AppContext&, const QString&, const QString&, const QString&)> stampaOrdineV;
+
+    // The state of the panel as its elements show it.
+    orderflow::State state() const;
+
+private:
+    // Shows a state: captions, what is visible and ticked.
+    void mostra(const orderflow::State& s);
+
+    // The six actions of Cmd4.
+    orderflow::Outcome RichiamaArticoli();
+    orderflow::Outcome AggiungiArticolo();
+    orderflow::Outcome ModificaArticolo();
+    orderflow::Outcome EliminaArticolo();
+    orderflow::Outcome EliminaOrdine();
+    orderflow::Outcome StampaOrdine();
+
+    // The texts of the fields, as they are on screen.
+    orderform::Fields fields() const;
+    // The article as the fields T8 to T10 show it.
+    struct ArticleFields {
+        QString code;
+        QString format;
+        QString weight;
+        bool operator==(const ArticleFields&) const = default;
+    };
+    // The customer whose name Cbo5 shows: the one whose code L7 shows when several share the
+    // name, else the first stored; none when no customer has the name.
+    Result<std::optional<orderstore::Customer>> clienteDelNome(const QString& name);
+    // The article that Cbo6 names: the copy of the line loaded from the list while its
+    // description is unchanged, else the catalogue's article of that description whose values
+    // the fields show, else the first stored; none when no article has the description.
+    Result<std::optional<ArticleFields>> articoloDelNome(const QString& description);
+    // The line that L10 names, if it is still stored; tells the user when it is not.
+    std::optional<std::int64_t> rigaCaricata(bool deleting);
+    void loadHeader(int row);
+    void loadLine(int row);
+    // Empties Cbo6 and T8 to T15.
+    void svuotaArticolo();
+    void setArticle(const ArticleFields& a);
+    ArticleFields articleShown() const;
+    // A field that cannot be stored: the message, nothing written.
+    void rifiuta(const QString& text);
+    // A failure of the database or of a conversion, with its cause.
+    void avvisa(const Error& error);
+
+    orderflow::Shows m_shows = orderflow::Shows::Nothing;
+    // The description and article values of the line last loaded from the list.
+    std::optional<std::pair<QString, ArticleFields>> m_loaded;
 };

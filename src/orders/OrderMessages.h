@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+
+// The texts of the order panel's boxes. The first seven are the program's own, blanks and full
+// stops included; the others tell why nothing was written.
+namespace ordermsg {
+
+inline QString campiObbligatori() {
+    return QStringLiteral(" Il campo CLIENTE-DATA ORDINE-DESTINAZIONE-CITTA'-PROVINCIA-ARTICOLO-"
+                          "QUANTITA' VENDITA- PREZZO  deve essere compilato  ");
+}
+inline QString vuoiInserire() {
+    return QStringLiteral("Vuoi Inserire questi dati  ?");
+}
+inline QString articoloInserito() {
+    return QStringLiteral("Articolo Inserito ..............");
+}
+inline QString vuoiAggiornare() {
+    return QStringLiteral("Vuoi Aggiornare  questi dati  ?");
+}
+inline QString aggiornamentoEffettuato() {
+    return QStringLiteral("Aggiornamento Articolo effettuato");
+}
+inline QString seiSicuro() {
+    return QStringLiteral("Sei sicuro di voler eliminare questo Articolo ? ");
+}
+inline QString eliminazioneEffettuata() {
+    return QStringLiteral("Eliminazione  effettuata");
+}
+
+inline QString clienteSconosciuto(const QString& name) {
+    return QStringLiteral("Il cliente \"%1\" non è nell'anagrafica dei clienti: sceglierlo "
+                          "dall'elenco \"Cliente\" o inserirlo con Gestione Cliente - Nuovo.\n"
+                          "Nessun dato è stato registrato.")
+        .arg(name);
+}
+inline QString clienteSenzaCodice(const QString& name) {
+    return QStringLiteral("Il cliente \"%1\" non ha un codice cliente: assegnarlo con Gestione "
+                          "Cliente - Aggiorna prima di registrare l'ordine.\n"
+                          "Nessun dato è stato registrato.")
+        .arg(name);
+}
+inline QString articoloSconosciuto(const QString& description) {
+    return QStringLiteral("L'articolo \"%1\" non è nel catalogo degli articoli: sceglierlo "
+                          "dall'elenco \"Scelta Articolo\" o inserirlo con Gestione Articoli - "
+                          "Nuovo.\nNessun dato è stato registrato.")
+        .arg(description);
+}
+inline QString nessunaRigaScelta(bool deleting) {
+    return deleting ? QStringLiteral("Nessun articolo è stato eliminato: fare prima clic sulla "
+                                     "riga dell'articolo nell'elenco.")
+                    : QStringLiteral("Nessun articolo è stato modificato: fare prima clic sulla "
+                                     "riga dell'articolo nell'elenco.");
+}
+inline QString rigaNonPiuPresente(bool deleting) {
+    return deleting ? QStringLiteral("Nessun articolo è stato eliminato: la riga scelta non c'è "
+                                     "più nell'ordine.")
+                    : QStringLiteral("Nessun articolo è stato modificato: la riga scelta non c'è "
+                                     "più nell'ordine.");
+}
+inline QString ordineSenzaRighe(const QString& number, const QString& year) {
+    return QStringLiteral("Nessuna riga è stata eliminata: l'ordine %1 dell'anno %2 non ha più "
+                          "righe.")
+        .arg(number, year);
+}
+// Appended to a conversion message.
+inline QString nienteRegistrato() {
+    return QStringLiteral("\nNessun dato è stato registrato.");
+}
+
+} // namespace ordermsg
