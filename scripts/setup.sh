@@ -10,6 +10,7 @@ packages=(
     libx11-dev
     python3 python3-openpyxl
     fonts-liberation2
+    clang libclang-rt-14-dev
 )
 
 missing=()
