@@ -9,6 +9,10 @@
 
 #include <memory>
 
+namespace sheets {
+class SpreadsheetSession;
+}
+
 // What the window and its panels receive from outside: the shared database connection, the
 // boxes, the clock, the way to open a file, and the application directory.
 struct AppContext {
@@ -21,6 +25,8 @@ struct AppContext {
     QString appDir;
     // Opened at start-up, closed on exit.
     std::unique_ptr<Database> connection;
+    // The spreadsheet session of the program run: made on the first sheet, kept to the end.
+    std::shared_ptr<sheets::SpreadsheetSession> spreadsheet;
 
     Database& db() { return *connection; }
     bool connected() const { return connection && connection->isOpen(); }

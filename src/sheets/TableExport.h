@@ -1,6 +1,11 @@
 #pragma once
 
+#include "data/Result.h"
+
+#include <QString>
+
 struct AppContext;
+class Statement;
 
 // Exports of a whole table to a workbook saved in the application directory.
 namespace tableexport {
@@ -10,5 +15,17 @@ void Esporta(AppContext& ctx);
 // The menu entries "Stampa Articolo" and "Stampa Elenco".
 void StampaArticolo(AppContext& ctx);
 void StampaClienti(AppContext& ctx);
+
+// Copies the rows of a statement (not yet stepped) into a new sheet of the session's active
+// workbook and saves that workbook in the application directory as the sheet's name plus
+// ".xlsx". sheetName comes back as the final name: cleaned of : \ / ? * [ ], "-nuovo" added
+// for each sheet that already has it, cut to 31 characters. Shows the busy pointer while it
+// runs. A failure leaves the workbook as it was and no file written.
+Status Ado2excel(AppContext& ctx, Statement& rs, QString& sheetName);
+
+// The sheet name without the characters a sheet name cannot hold.
+QString cleanSheetName(QString name);
+// A1 of an export: the program's title and version.
+QString titleLine();
 
 } // namespace tableexport

@@ -1,4 +1,14 @@
 target_sources(gestione_core PRIVATE
+    sheets/CellFormat.cpp
+    sheets/CellRange.cpp
+    sheets/CellValue.cpp
+    sheets/ColumnFit.cpp
+    sheets/OrderData.cpp
     sheets/OrderSheet.cpp
+    sheets/SpreadsheetSession.cpp
+    sheets/TableBlock.cpp
     sheets/TableExport.cpp
+    sheets/Workbook.cpp
+    sheets/WorkbookFiles.cpp
+    sheets/XlsxWriter.cpp
 )

@@ -1,0 +1,141 @@
+#include "WorkbookFiles.h"
+
+#include "Workbook.h"
+#include "XlsxWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace sheets {
+namespace {
+
+Error fileError(const QString& what, const QString& path, int err) {
+    return makeError(QStringLiteral("%1 \"%2\": %3.")
+                         .arg(what, QDir::toNativeSeparators(path), describeSystemError(err)),
+                     err);
+}
+
+// Permissions a new file gets from the user's mask, as any program's new file does.
+mode_t newFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
+
+QString describeSystemError(int err) {
+    switch (err) {
+    case ENOSPC:
+        return QStringLiteral("spazio esaurito sul disco");
+    case EDQUOT:
+        return QStringLiteral("quota del disco superata");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("permesso negato");
+    case EROFS:
+        return QStringLiteral("il disco è in sola lettura");
+    case ENOENT:
+        return QStringLiteral("la cartella non esiste");
+    case ENOTDIR:
+        return QStringLiteral("il percorso non è una cartella");
+    case EISDIR:
+        return QStringLiteral("esiste una cartella con lo stesso nome");
+    case ENAMETOOLONG:
+        return QStringLiteral("il nome è troppo lungo");
+    case EIO:
+        return QStringLiteral("errore di lettura o scrittura sul disco");
+    default:
+        return QString::fromLocal8Bit(std::strerror(err));
+    }
+}
+
+Result<QString> privateTempFolder() {
+    const QString path =
+        QDir(QDir::tempPath()).filePath(QStringLiteral("gestione-ordini-%1").arg(::getuid()));
+    const QByteArray native = QFile::encodeName(path);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return fileError(QStringLiteral("Impossibile creare la cartella temporanea"), path, errno);
+    struct stat st;
+    if (::lstat(native.constData(), &st) != 0)
+        return fileError(QStringLiteral("Impossibile usare la cartella temporanea"), path, errno);
+    // Another user could have made the folder first, or put a link in its place, to read or
+    // swap the sheets written there.
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return makeError(QStringLiteral("La cartella temporanea \"%1\" non appartiene all'utente: "
+                                        "il foglio non vi viene scritto.")
+                             .arg(QDir::toNativeSeparators(path)),
+                         EPERM);
+    if ((st.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0)
+        return fileError(QStringLiteral("Impossibile proteggere la cartella temporanea"), path,
+                         errno);
+    return path;
+}
+
+Status saveWorkbook(Workbook& wb, const QString& path) {
+    const QFileInfo target(path);
+    QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.") + target.completeBaseName() +
+                        QStringLiteral("-XXXXXX.tmp"));
+    temp.setAutoRemove(false);
+    if (!temp.open())
+        return fileError(QStringLiteral("Impossibile salvare la cartella di lavoro"), path,
+                         errno ? errno : EACCES);
+    const QString tempPath = temp.fileName();
+    temp.close();
+    auto discard = [&]() { QFile::remove(tempPath); };
+
+    if (Status s = writeXlsx(wb, tempPath); !s) {
+        discard();
+        Error e = s.error();
+        e.text.replace(tempPath, QDir::toNativeSeparators(path));
+        return e;
+    }
+    struct stat st;
+    const QByteArray native = QFile::encodeName(path);
+    const mode_t mode = ::stat(native.constData(), &st) == 0 ? (st.st_mode & 0777) : newFileMode();
+    const QByteArray nativeTemp = QFile::encodeName(tempPath);
+    ::chmod(nativeTemp.constData(), mode);
+    if (::rename(nativeTemp.constData(), native.constData()) != 0) {
+        const int err = errno;
+        discard();
+        return fileError(QStringLiteral("Impossibile salvare la cartella di lavoro"), path, err);
+    }
+    wb.path = path;
+    return {};
+}
+
+Result<QString> saveAsNew(Workbook& wb, const QString& dir, const QString& base) {
+    for (int n = 1; n < 100000; ++n) {
+        const QString name = n == 1 ? base : QStringLiteral("%1 (%2)").arg(base).arg(n);
+        const QString path = QDir(dir).filePath(name + QStringLiteral(".xlsx"));
+        // The name is taken for this workbook before anything is written, so that two sheets
+        // of the same order never share a file.
+        const int fd =
+            ::open(QFile::encodeName(path).constData(), O_CREAT | O_EXCL | O_WRONLY, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return fileError(QStringLiteral("Impossibile scrivere il foglio"), path, errno);
+        }
+        ::close(fd);
+        if (Status s = saveWorkbook(wb, path); !s) {
+            QFile::remove(path);
+            return s.error();
+        }
+        return path;
+    }
+    return makeError(QStringLiteral("Troppi fogli con il nome \"%1\" nella cartella \"%2\".")
+                         .arg(base, QDir::toNativeSeparators(dir)),
+                     EEXIST);
+}
+
+} // namespace sheets

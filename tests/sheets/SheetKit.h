@@ -1,0 +1,76 @@
+#pragma once
+
+// Helpers of the spreadsheet tests: reading a written file back with an independent reader
+// (openpyxl), and storing orders.
+
+#include "data/Database.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStringList>
+#include <QTest>
+
+#include <optional>
+
+namespace kit {
+
+// Everything read_xlsx.py tells of the file; cells named "Sheet!A1" when given.
+inline QJsonObject readXlsx(const QString& path, const QStringList& cells = {}) {
+    QProcess p;
+    const QString script =
+        qEnvironmentVariable("GESTIONE_SOURCE_DIR") + QStringLiteral("/tests/sheets/read_xlsx.py");
+    p.start(QStringLiteral("/usr/bin/python3"), QStringList{script, path} + cells);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
+        qWarning("read_xlsx.py: %s", p.readAllStandardError().constData());
+        return {};
+    }
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+struct Line {
+    QString articolo;
+    QString codice;
+    std::optional<double> peso;
+    std::optional<double> qvendita;
+    std::optional<double> prezzo;
+    QString note;
+};
+
+struct Header {
+    QString anno = QStringLiteral("2026");
+    QString nr = QStringLiteral("7");
+    QString cliente = QStringLiteral("101");
+    QString datao = QStringLiteral("2026-12-01");
+    QString datac = QStringLiteral("2026-12-15");
+    QString dest = QStringLiteral("MAGAZZINO");
+    QString citta = QStringLiteral("LODI");
+    QString pr = QStringLiteral("LO");
+};
+
+// Stores the lines of an order, all in one transaction.
+inline void storeOrder(Database& db, const Header& h, const QList<Line>& lines) {
+    Status s = db.write([&]() -> Status {
+        auto st = db.prepare(
+            "INSERT INTO ORDINE (ANNO, NR, ID_CL, DATAO, DATAC, DEST, CITTA, PR, ARTICOLO, "
+            "CODICE, FORMATO, PESO, QVENDITA, QOMAGGIO, PREZZO, SCONTO, NOTE) VALUES "
+            "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, 'CT 6X1', ?11, ?12, 1, ?13, 5, ?14);");
+        if (!st)
+            return st.error();
+        for (const Line& l : lines) {
+            st->reset();
+            st->bind(1, h.anno).bind(2, h.nr).bind(3, h.cliente);
+            st->bindTextOrNull(4, h.datao).bindTextOrNull(5, h.datac);
+            st->bind(6, h.dest).bind(7, h.citta).bind(8, h.pr);
+            st->bind(9, l.articolo).bind(10, l.codice).bind(11, l.peso).bind(12, l.qvendita);
+            st->bind(13, l.prezzo).bindTextOrNull(14, l.note);
+            if (Status r = st->run(); !r)
+                return r;
+        }
+        return {};
+    });
+    if (!s)
+        qFatal("storeOrder: %s", qPrintable(s.error().text));
+}
+
+} // namespace kit
