@@ -138,6 +138,20 @@ Status Ado2excel(AppContext& ctx, Statement& rs, QString& sheetName) {
         if (wb.sheet(i).name() == sheetName)
             sheetName += QStringLiteral("-nuovo");
     sheetName = sheetName.left(31);
+    // Past that pass the name can still be taken (the third export of a table in one session
+    // meets the "-nuovo" of the second): more of the same suffix, or a number once the name is
+    // at its 31 characters, so an export never fails for its name alone.
+    auto taken = [&](const QString& name) {
+        const Sheet* other = wb.findSheet(name);
+        return other && other != &sheet;
+    };
+    for (int n = 2; taken(sheetName) && n < 200; ++n) {
+        const QString longer = (sheetName + QStringLiteral("-nuovo")).left(31);
+        if (longer != sheetName && !longer.endsWith(QLatin1Char('\'')))
+            sheetName = longer;
+        else
+            sheetName = sheetName.left(31 - 4) + QStringLiteral(" (%1)").arg(n % 100);
+    }
 
     sheet.clear();
     sheet.setValue("A1", Value::ofText(titleLine()));
@@ -181,15 +195,15 @@ Status Ado2excel(AppContext& ctx, Statement& rs, QString& sheetName) {
 }
 
 void Esporta(AppContext& ctx) {
-    exportTable(ctx, "SELECT * FROM ARTICOLO ORDER BY ID;");
+    exportTable(ctx, kArticoli);
 }
 
 void StampaArticolo(AppContext& ctx) {
-    exportTable(ctx, "SELECT * FROM ARTICOLO ORDER BY ID;");
+    exportTable(ctx, kArticoli);
 }
 
 void StampaClienti(AppContext& ctx) {
-    exportTable(ctx, "SELECT * FROM CLIENTE ORDER BY ID;");
+    exportTable(ctx, kClienti);
 }
 
 } // namespace tableexport

@@ -148,19 +148,31 @@ private Q_SLOTS:
         QCOMPARE(x["info"].toObject()["Foglio"].toObject()["max_row"].toInt(),
                  value(app.db(), "SELECT count(*) FROM ARTICOLO;").toInt() + 1);
 
-        // A third time the single pass makes "Foglio-nuovo" again, which is taken: the user is
-        // told, and the workbook and its file stay as they were.
-        const QDateTime saved = QFileInfo(exported(app, "Foglio-nuovo")).lastModified();
+        // A third time the single pass makes "Foglio-nuovo" again, which is taken: the name
+        // takes one more suffix and the export goes through.
         tableexport::StampaClienti(app.ctx);
-        QCOMPARE(app.dialogs.boxes.size(), 1);
-        QCOMPARE(app.dialogs.boxes.first().title, QStringLiteral("Errore"));
-        QCOMPARE(app.dialogs.boxes.first().icon, BoxIcon::Critical);
-        QVERIFY2(app.dialogs.boxes.first().text.contains("Foglio-nuovo"),
-                 qPrintable(app.dialogs.boxes.first().text));
-        QCOMPARE(app.opener.opened.size(), 2);
-        QCOMPARE(QFileInfo(exported(app, "Foglio-nuovo")).lastModified(), saved);
-        QCOMPARE(session(app.ctx).activeWorkbook()->sheetCount(), 3);
+        QVERIFY2(app.dialogs.boxes.isEmpty(), qPrintable(app.dialogs.describe()));
+        QCOMPARE(app.opener.opened.size(), 3);
+        QCOMPARE(app.opener.opened.last(), exported(app, "Foglio-nuovo-nuovo"));
+        QCOMPARE(kit::readXlsx(exported(app, "Foglio-nuovo-nuovo"))["sheets"].toArray(),
+                 (QJsonArray{"Foglio-nuovo-nuovo", "Foglio-nuovo", "Foglio", "Foglio1"}));
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    }
+
+    void manyExportsInOneSessionAllGoThrough() {
+        App app;
+        exec(app.db(), "INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('1', 'A');");
+        for (int i = 0; i < 6; ++i)
+            tableexport::StampaClienti(app.ctx);
+        QVERIFY2(app.dialogs.boxes.isEmpty(), qPrintable(app.dialogs.describe()));
+        QCOMPARE(app.opener.opened.size(), 6);
+        QStringList names;
+        for (const QString& p : app.opener.opened)
+            names << QFileInfo(p).completeBaseName();
+        QCOMPARE(names.last().size(), 31);
+        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), 6);
+        for (const QString& n : names)
+            QVERIFY2(n.size() <= 31, qPrintable(n));
     }
 
     void anEmptyTable() {
