@@ -89,7 +89,11 @@ private Q_SLOTS:
             p.setArguments({QStringLiteral("--writer"), path, QString::number(next)});
             p.start();
             QVERIFY(p.waitForStarted());
-            QTest::qWait(int(QRandomGenerator::global()->bounded(60, 400)));
+            // One round in four kills at any moment from the start, opening the file included;
+            // the others once the writer is storing, however slow the build is to start.
+            if (k % 4 != 0)
+                p.waitForReadyRead(20000);
+            QTest::qWait(int(QRandomGenerator::global()->bounded(0, 300)));
             p.kill(); // SIGKILL
             QVERIFY(p.waitForFinished());
             const QList<QByteArray> lines = p.readAllStandardOutput().split('\n');
@@ -148,7 +152,7 @@ private Q_SLOTS:
             next = highest + 1;
         }
         qInfo("%d kills survived, %zu lines stored and found", kills, stored.size());
-        QVERIFY(stored.size() > size_t(kills));
+        QVERIFY(stored.size() >= size_t(kills / 2));
     }
 };
 
