@@ -13,6 +13,22 @@
 
 #include <sys/stat.h>
 
+namespace {
+
+// A window started on the files of a folder, with boxes, clock and opener of its own.
+struct Start {
+    explicit Start(const QString& dir)
+        : ctx(dialogs, clock, opener, dir), window(ctx), started(window.Form_Load()) {}
+    ScriptedDialogs dialogs;
+    FixedClock clock;
+    RecordingOpener opener;
+    AppContext ctx;
+    Gestione window;
+    Status started;
+};
+
+} // namespace
+
 class TestStartup : public QObject {
     Q_OBJECT
 
@@ -49,12 +65,9 @@ private Q_SLOTS:
             QVERIFY(db);
             QVERIFY((*db)->exec("CREATE TABLE T (X);"));
         }
-        ScriptedDialogs dialogs;
-        FixedClock clock;
-        RecordingOpener opener;
-        AppContext ctx(dialogs, clock, opener, dir.path());
-        Gestione window(ctx);
-        QVERIFY(!window.Form_Load());
+        Start start(dir.path());
+        QVERIFY(!start.started);
+        const ScriptedDialogs& dialogs = start.dialogs;
         QCOMPARE(dialogs.boxes.size(), 1);
         QVERIFY2(dialogs.boxes.first().text.contains(QStringLiteral("Password errata")),
                  qPrintable(dialogs.boxes.first().text));
@@ -66,24 +79,18 @@ private Q_SLOTS:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(QByteArray(8192, 'x'));
         f.close();
-        ScriptedDialogs dialogs;
-        FixedClock clock;
-        RecordingOpener opener;
-        AppContext ctx(dialogs, clock, opener, dir.path());
-        Gestione window(ctx);
-        QVERIFY(!window.Form_Load());
+        Start start(dir.path());
+        QVERIFY(!start.started);
+        const ScriptedDialogs& dialogs = start.dialogs;
         QVERIFY(dialogs.boxes.first().text.contains(QStringLiteral("non è un database")));
     }
 
     void aReadOnlyFileIsTold() {
         TestDir dir;
         QVERIFY(::chmod(QFile::encodeName(dir.dbPath()).constData(), 0444) == 0);
-        ScriptedDialogs dialogs;
-        FixedClock clock;
-        RecordingOpener opener;
-        AppContext ctx(dialogs, clock, opener, dir.path());
-        Gestione window(ctx);
-        QVERIFY(!window.Form_Load());
+        Start start(dir.path());
+        QVERIFY(!start.started);
+        const ScriptedDialogs& dialogs = start.dialogs;
         QVERIFY2(dialogs.boxes.first().text.contains(QStringLiteral("sola lettura")),
                  qPrintable(dialogs.boxes.first().text));
     }
@@ -91,12 +98,9 @@ private Q_SLOTS:
     void aSecondCopyIsRefused() {
         App first;
         QVERIFY(first.started);
-        ScriptedDialogs dialogs;
-        FixedClock clock;
-        RecordingOpener opener;
-        AppContext ctx(dialogs, clock, opener, first.dir.path());
-        Gestione second(ctx);
-        QVERIFY(!second.Form_Load());
+        Start second(first.dir.path());
+        QVERIFY(!second.started);
+        const ScriptedDialogs& dialogs = second.dialogs;
         QVERIFY2(dialogs.boxes.first().text.contains(QStringLiteral("un'altra copia")),
                  qPrintable(dialogs.boxes.first().text));
         // The first copy goes on working.
@@ -112,12 +116,9 @@ private Q_SLOTS:
             QVERIFY(db);
             QVERIFY((*db)->exec("CREATE TABLE CLIENTE (ID INTEGER PRIMARY KEY, CODICE TEXT);"));
         }
-        ScriptedDialogs dialogs;
-        FixedClock clock;
-        RecordingOpener opener;
-        AppContext ctx(dialogs, clock, opener, dir.path());
-        Gestione window(ctx);
-        QVERIFY(!window.Form_Load());
+        Start start(dir.path());
+        QVERIFY(!start.started);
+        const ScriptedDialogs& dialogs = start.dialogs;
         QVERIFY2(dialogs.boxes.first().text.contains(QStringLiteral("UTENTE")),
                  qPrintable(dialogs.boxes.first().text));
     }
