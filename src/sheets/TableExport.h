@@ -10,6 +10,10 @@ class Statement;
 // Exports of a whole table to a workbook saved in the application directory.
 namespace tableexport {
 
+// The queries of the exports: every column of the table, in the order the rows were stored.
+inline constexpr const char* kArticoli = "SELECT * FROM ARTICOLO ORDER BY ID;";
+inline constexpr const char* kClienti = "SELECT * FROM CLIENTE ORDER BY ID;";
+
 // The "Excel" button of the article panel.
 void Esporta(AppContext& ctx);
 // The menu entries "Stampa Articolo" and "Stampa Elenco".
