@@ -7,13 +7,17 @@
 
 namespace numbering {
 
+const char* unreadableNumberQuery() {
+    static const std::string text =
+        "SELECT NR FROM ORDINE INDEXED BY ORDINE_NR_ILLEGGIBILI WHERE ANNO = ?1 AND NOT " +
+        std::string(schema::kReadableNumber) + " LIMIT 1;";
+    return text.c_str();
+}
+
 Result<int> nextOrderNumber(Database& db, const QString& year) {
     // Both reads go through an index: the unreadable numbers have one of their own, and the
     // highest number is the last entry of the year in the numeric index.
-    static const std::string unreadable =
-        "SELECT NR FROM ORDINE INDEXED BY ORDINE_NR_ILLEGGIBILI WHERE ANNO = ?1 AND NOT " + std::string(schema::kReadableNumber) +
-        " LIMIT 1;";
-    auto bad = db.prepare(unreadable);
+    auto bad = db.prepare(unreadableNumberQuery());
     if (!bad)
         return bad.error();
     bad->bind(1, year);
@@ -25,8 +29,7 @@ Result<int> nextOrderNumber(Database& db, const QString& year) {
     if (!bad->status())
         return bad->status().error();
 
-    auto max = db.prepare("SELECT CAST(NR AS INTEGER) FROM ORDINE WHERE ANNO = ?1 "
-                          "ORDER BY CAST(NR AS INTEGER) DESC LIMIT 1;");
+    auto max = db.prepare(kHighestNumber);
     if (!max)
         return max.error();
     max->bind(1, year);

@@ -122,6 +122,17 @@ std::string_view Statement::utf8(int column) const {
     return std::string_view(p, size_t(sqlite3_column_bytes(m_stmt, column)));
 }
 
+std::optional<std::string_view> Statement::utf8OrNull(int column) const {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    if (p)
+        return std::string_view(p, size_t(sqlite3_column_bytes(m_stmt, column)));
+    // Empty text has a pointer of its own; without one the value is NULL (or the engine ran
+    // out of memory converting it, which the statement's next step reports).
+    if (sqlite3_column_type(m_stmt, column) == SQLITE_NULL)
+        return std::nullopt;
+    return std::string_view();
+}
+
 std::int64_t Statement::int64(int column) const {
     return sqlite3_column_int64(m_stmt, column);
 }

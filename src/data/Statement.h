@@ -51,6 +51,9 @@ public:
     bool isNull(int column) const;
     QString text(int column) const;
     std::string_view utf8(int column) const;
+    // The value as text, or none when it is NULL: one read of the engine's text, for loops
+    // over many cells.
+    std::optional<std::string_view> utf8OrNull(int column) const;
     std::int64_t int64(int column) const;
     double real(int column) const;
     QString columnName(int column) const;

@@ -25,6 +25,12 @@ void prepare(QComboBox* combo) {
         c->setCompletionMode(QCompleter::PopupCompletion);
         c->setFilterMode(Qt::MatchStartsWith);
         c->setMaxVisibleItems(12);
+        // The suggestions of one keystroke can be tens of thousands of names: rows of one
+        // height let the popup show them without measuring each.
+        if (auto* popup = qobject_cast<QListView*>(c->popup())) {
+            popup->setUniformItemSizes(true);
+            popup->setLayoutMode(QListView::Batched);
+        }
     }
 }
 
@@ -33,8 +39,8 @@ Status fill(QComboBox* combo, Database& db, const char* sql) {
     Status result;
     if (auto st = db.prepare(sql)) {
         while (st->next())
-            if (!st->isNull(0))
-                items << st->text(0);
+            if (const std::optional<std::string_view> v = st->utf8OrNull(0))
+                items << QString::fromUtf8(v->data(), qsizetype(v->size()));
         result = st->status();
     } else {
         result = st.error();

@@ -73,7 +73,8 @@ private Q_SLOTS:
         QVERIFY(db);
         QVERIFY((*db)->exec("CREATE TABLE R (A TEXT, B REAL, C REAL, D TEXT);"
                             "INSERT INTO R VALUES ('D''AMICO', 12.5, 12.5, '2026-12-08'),"
-                            "(NULL, 1500, 0.1, NULL), ('x', NULL, 3, 'non data');"));
+                            "(NULL, 1500, 0.1, NULL), ('x', NULL, 3, 'non data'),"
+                            "('', 1, 1, '');"));
         ReportView view;
         view.setColumns({{"A", "ALFA", 1000, Qt::AlignLeft, CellKind::Text, true},
                          {"B", "NUMERO", 0, Qt::AlignRight, CellKind::Number, false},
@@ -83,7 +84,7 @@ private Q_SLOTS:
         QVERIFY(st);
         QVERIFY(view.report()->fill(*st));
         ReportModel* m = view.report();
-        QCOMPARE(m->rows(), 3);
+        QCOMPARE(m->rows(), 4);
         QCOMPARE(m->cell(0, 0), QStringLiteral("D'AMICO"));
         QCOMPARE(m->cell(0, 1), QStringLiteral("12,5"));
         QCOMPARE(m->cell(0, 2), QStringLiteral("12,50"));
@@ -93,6 +94,10 @@ private Q_SLOTS:
         QCOMPARE(m->cell(1, 1), QStringLiteral("1500"));
         QCOMPARE(m->cell(1, 2), QStringLiteral("0,10"));
         QCOMPARE(m->cell(2, 3), QStringLiteral("non data"));
+        // An empty text is a value, not a NULL.
+        QVERIFY(!m->isNull(3, 0));
+        QVERIFY(m->isNull(2, 1));
+        QCOMPARE(m->cell(3, 0), QString());
         QCOMPARE(m->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("PREZZO"));
         QVERIFY(m->data(m->index(0, 0), Qt::FontRole).value<QFont>().bold());
         QVERIFY(!m->data(m->index(0, 1), Qt::FontRole).isValid());

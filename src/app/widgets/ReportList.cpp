@@ -42,11 +42,12 @@ Status ReportModel::fill(Statement& st) {
     const int have = st.columnCount();
     while (st.next()) {
         for (int c = 0; c < n; ++c) {
-            const bool null = c >= have || st.isNull(c);
-            if (!null)
-                m_pool.append(st.utf8(c));
+            const std::optional<std::string_view> v =
+                c < have ? st.utf8OrNull(c) : std::optional<std::string_view>();
+            if (v)
+                m_pool.append(*v);
             m_ends.push_back(std::uint32_t(m_pool.size()));
-            m_nulls.push_back(null);
+            m_nulls.push_back(!v);
         }
     }
     endResetModel();

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "app/AppContext.h"
+#include "app/Clock.h"
+#include "app/Dialogs.h"
+#include "app/FileOpener.h"
+#include "app/Gestione.h"
+
+#include <QStringList>
+
+#include <memory>
+
+// The program's window on the large file, as the benchmarks drive it: real panels and
+// handlers, offscreen. A box is never expected: each one is kept so the run can be refused.
+namespace bench {
+
+class QuietDialogs : public Dialogs {
+public:
+    void message(const QString& text, const QString& title, BoxIcon) override {
+        boxes << title + QStringLiteral(": ") + text;
+    }
+    bool question(const QString& text, const QString& title, BoxIcon) override {
+        boxes << title + QStringLiteral(": ") + text;
+        return false;
+    }
+    std::optional<QString> input(const QString& prompt, const QString& title) override {
+        boxes << title + QStringLiteral(": ") + prompt;
+        return std::nullopt;
+    }
+    QStringList boxes;
+};
+
+class KeepOpener : public FileOpener {
+public:
+    bool open(const QString& path) override {
+        opened << path;
+        return true;
+    }
+    QStringList opened;
+};
+
+class BenchWindow {
+public:
+    // dir holds the large Ordine.mdb.
+    explicit BenchWindow(const QString& dir);
+    ~BenchWindow();
+
+    bool ok() const { return started && dialogs.boxes.isEmpty(); }
+    QString problem() const;
+
+    QuietDialogs dialogs;
+    SystemClock clock;
+    KeepOpener opener;
+    AppContext ctx;
+    std::unique_ptr<Gestione> window;
+    Status started;
+};
+
+// Lets the window handle what is pending (layout, painting) as after a user's action.
+void settle();
+
+} // namespace bench

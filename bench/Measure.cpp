@@ -1,0 +1,178 @@
+#include "Measure.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+#include <time.h>
+
+namespace bench {
+namespace {
+
+// A field of /proc/self/status in kB ("VmRSS", "VmHWM"), in bytes.
+std::size_t statusField(const char* name) {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray key = QByteArray(name) + ':';
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return std::size_t(line.mid(key.size()).trimmed().split(' ').value(0).toULongLong()) *
+                   1024;
+    return 0;
+}
+
+bool g_cpu = false;
+
+double nowMs() {
+    if (g_cpu) {
+        timespec ts{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+        return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+    }
+    return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+void useCpuTime(bool cpu) {
+    g_cpu = cpu;
+}
+
+bool cpuTime() {
+    return g_cpu;
+}
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> v) {
+    if (v.empty())
+        return -1;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+std::size_t rssNow() {
+    return statusField("VmRSS");
+}
+
+std::size_t rssPeak() {
+    return statusField("VmHWM");
+}
+
+void resetPeak() {
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
+namespace {
+
+double timeOurs(const std::function<void()>& ours, Sample& s, bool record) {
+    resetPeak();
+    const std::size_t before = rssNow();
+    const double t = nowMs();
+    ours();
+    const double ms = nowMs() - t;
+    const std::size_t peak = rssPeak();
+    if (record) {
+        s.peak = std::max(s.peak, peak);
+        s.growth = std::max(s.growth, peak > before ? peak - before : 0);
+    }
+    return ms;
+}
+
+double timeBase(const std::function<void()>& base) {
+    const double t = nowMs();
+    base();
+    return nowMs() - t;
+}
+
+} // namespace
+
+Sample compare(int warmups, int runs, const std::function<void()>& ours,
+               const std::function<void()>& base, const std::function<void()>& prepare) {
+    Sample s;
+    for (int i = 0; i < warmups + runs; ++i) {
+        const bool record = i >= warmups;
+        double o = 0, b = 0;
+        if (i % 2 == 0) {
+            if (prepare)
+                prepare();
+            o = timeOurs(ours, s, record);
+            b = timeBase(base);
+        } else {
+            b = timeBase(base);
+            if (prepare)
+                prepare();
+            o = timeOurs(ours, s, record);
+        }
+        if (record) {
+            s.ours.push_back(o);
+            s.base.push_back(b);
+        }
+    }
+    return s;
+}
+
+Sample alone(int warmups, int runs, const std::function<void()>& ours,
+             const std::function<void()>& prepare) {
+    Sample s;
+    for (int i = 0; i < warmups + runs; ++i) {
+        if (prepare)
+            prepare();
+        const double o = timeOurs(ours, s, i >= warmups);
+        if (i >= warmups)
+            s.ours.push_back(o);
+    }
+    return s;
+}
+
+QString Row::encode() const {
+    QStringList f{QStringLiteral("RIGA"),
+                  operation,
+                  QString::number(ours, 'g', 10),
+                  QString::number(base, 'g', 10),
+                  target,
+                  met ? QStringLiteral("1") : QStringLiteral("0"),
+                  QString::number(qulonglong(peak)),
+                  notes};
+    for (QString& x : f)
+        x.replace(QLatin1Char('\t'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return f.join(QLatin1Char('\t'));
+}
+
+bool Row::decode(const QString& line, Row* row) {
+    const QStringList f = line.split(QLatin1Char('\t'));
+    if (f.size() != 8 || f[0] != QLatin1String("RIGA"))
+        return false;
+    row->operation = f[1];
+    row->ours = f[2].toDouble();
+    row->base = f[3].toDouble();
+    row->target = f[4];
+    row->met = f[5] == QLatin1String("1");
+    row->peak = std::size_t(f[6].toULongLong());
+    row->notes = f[7];
+    return true;
+}
+
+QString fmtMs(double ms) {
+    if (ms < 0)
+        return QStringLiteral("—");
+    if (ms < 1)
+        return QStringLiteral("%1 µs").arg(ms * 1000, 0, 'f', 0);
+    if (ms < 10)
+        return QStringLiteral("%1 ms").arg(ms, 0, 'f', 2);
+    if (ms < 1000)
+        return QStringLiteral("%1 ms").arg(ms, 0, 'f', 1);
+    return QStringLiteral("%1 s").arg(ms / 1000, 0, 'f', 2);
+}
+
+QString fmtMB(std::size_t bytes) {
+    return QStringLiteral("%1 MB").arg(double(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
+}
+
+} // namespace bench
