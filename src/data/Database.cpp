@@ -129,6 +129,12 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const QByt
     rc = sqlite3_exec(db->m_db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         return db->engineError(rc);
+    db->m_established = true;
+    // A new file has no header until its first write; endWrite takes it then.
+    auto header = db->readHeader();
+    if (!header)
+        return header.error();
+    db->m_header = *header;
 
     sqlite3_busy_timeout(db->m_db, options.busyTimeoutMs);
     if (Status s = db->exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL;"); !s)
@@ -193,7 +199,12 @@ std::int64_t Database::lastInsertId() const {
 }
 
 Error Database::engineError(int rc) const {
-    QString text = describeEngineCode(rc);
+    // Once the key has opened the file, a page that does not decrypt is no wrong password: the
+    // file was damaged or written over while it was open.
+    QString text = m_established && (rc & 0xFF) == SQLITE_NOTADB
+                       ? QStringLiteral("il file del database è danneggiato o è stato "
+                                        "sovrascritto da un altro programma")
+                       : describeEngineCode(rc);
     if (m_db && (rc & 0xFF) == SQLITE_ERROR) {
         const char* msg = sqlite3_errmsg(m_db);
         if (msg && *msg)
@@ -218,12 +229,45 @@ Status Database::checkWritable() const {
                          SQLITE_CANTOPEN);
     if (::access(local.constData(), W_OK) != 0 || !anyWriteBit(st))
         return makeError(describeEngineCode(SQLITE_READONLY), SQLITE_READONLY);
+    if (!m_header.isEmpty()) {
+        auto header = readHeader();
+        if (!header)
+            return header.error();
+        if (*header != m_header)
+            return makeError(QStringLiteral("il file del database è stato sovrascritto da un "
+                                            "altro programma"),
+                             SQLITE_NOTADB);
+    }
     return {};
+}
+
+void Database::setBusyTimeout(int ms) {
+    if (m_db)
+        sqlite3_busy_timeout(m_db, ms);
+}
+
+Result<QByteArray> Database::readHeader() const {
+    // The cipher's salt: 16 bytes that stay the same for the life of the file.
+    constexpr qsizetype kHeaderBytes = 16;
+    const int fd = ::open(m_path.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return makeError(QStringLiteral("il file del database non si può leggere"),
+                         SQLITE_CANTOPEN);
+    QByteArray bytes(kHeaderBytes, '\0');
+    const ssize_t n = ::pread(fd, bytes.data(), size_t(kHeaderBytes), 0);
+    ::close(fd);
+    if (n < 0)
+        return makeError(describeEngineCode(SQLITE_IOERR), SQLITE_IOERR);
+    bytes.truncate(qsizetype(n));
+    return bytes;
 }
 
 Status Database::beginWrite() {
     if (Status s = checkWritable(); !s)
         return s;
+    // Pages kept from earlier reads would hide what another program did to the file: the
+    // transaction reads what is on the disk now.
+    sqlite3_db_release_memory(m_db);
     return exec("BEGIN IMMEDIATE;");
 }
 
@@ -236,6 +280,14 @@ Status Database::endWrite(Status result) {
     if (!s) {
         sqlite3_exec(m_db, "ROLLBACK;", nullptr, nullptr, nullptr);
         return s;
+    }
+    // What was committed goes from the journal into the file at once, so every later read
+    // comes from the file itself and a file damaged meanwhile is found out at the next write.
+    // The commit stands whatever the copy does: the journal keeps it until the next copy.
+    sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    if (m_header.isEmpty()) {
+        if (auto header = readHeader(); header && header->size() == 16)
+            m_header = *header;
     }
     return {};
 }

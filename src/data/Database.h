@@ -55,8 +55,12 @@ public:
     Error lastError() const;
     Error engineError(int rc) const;
 
-    // The file is still the one opened (not removed or replaced) and may be written.
+    // The file is still the one opened (not removed, replaced or written over) and may be
+    // written.
     Status checkWritable() const;
+
+    // How long a statement waits for another program's lock on the file before it gives up.
+    void setBusyTimeout(int ms);
 
     sqlite3* handle() const { return m_db; }
 
@@ -64,12 +68,18 @@ private:
     Database() = default;
     Status beginWrite();
     Status endWrite(Status result);
+    Result<QByteArray> readHeader() const;
 
     sqlite3* m_db = nullptr;
     QString m_path;
     int m_lockFd = -1;
     unsigned long long m_dev = 0;
     unsigned long long m_ino = 0;
+    // The first bytes of the file as they were when it was opened (the cipher's salt): another
+    // program writing over the file changes them.
+    QByteArray m_header;
+    // The key was found right: from then on an unreadable page means a damaged file.
+    bool m_established = false;
 };
 
 // The Italian description of an engine result code.
