@@ -75,7 +75,9 @@ protected:
 
 } // namespace
 
-Upper maiuscolo(const QString& text, int caret) {
+namespace {
+
+QString settledUpper(const QString& text) {
     QString up = text.toUpper();
     // A few letters have an upper-case form whose own upper case differs again; settle here so
     // the field's change handler never runs more than once more.
@@ -85,7 +87,19 @@ Upper maiuscolo(const QString& text, int caret) {
             break;
         up = std::move(again);
     }
-    return {up, qBound(0, caret, int(up.size()))};
+    return up;
+}
+
+} // namespace
+
+Upper maiuscolo(const QString& text, int caret) {
+    const QString up = settledUpper(text);
+    // The caret stays after the same letters. A letter whose upper case is longer (ß gives SS,
+    // the ligature ﬁ gives FI) pushes it on: left where it was, it would fall inside that form
+    // and the next key would land between its letters ("straße" typed would read STRASES).
+    const int at = qBound(0, caret, int(text.size()));
+    const int moved = up.size() == text.size() ? at : int(settledUpper(text.left(at)).size());
+    return {up, qBound(0, moved, int(up.size()))};
 }
 
 void upperCase(QLineEdit* field) {

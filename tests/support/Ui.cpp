@@ -30,15 +30,23 @@ QWidget* target(QWidget* w) {
 void type(QWidget* w, const QString& text) {
     QWidget* t = target(w);
     t->setFocus();
-    for (const QChar ch : text) {
-        const char16_t u = ch.unicode();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
         if (u == '\n') {
             QTest::keyClick(t, Qt::Key_Return);
         } else if (u < 0x80 && u >= 0x20) {
             QTest::keyClick(t, char(u));
         } else {
-            QTest::sendKeyEvent(QTest::Press, t, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-            QTest::sendKeyEvent(QTest::Release, t, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+            // A character beyond the first plane (an emoji) comes as one key event carrying
+            // both of its halves, as an input method sends it.
+            const qsizetype n =
+                text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()
+                    ? 2
+                    : 1;
+            const QString ch = text.mid(i, n);
+            i += n - 1;
+            QTest::sendKeyEvent(QTest::Press, t, Qt::Key_unknown, ch, Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, t, Qt::Key_unknown, ch, Qt::NoModifier);
         }
     }
 }

@@ -13,6 +13,38 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+namespace {
+
+// A field never holds half of a character. Qt cuts a text at the field's length limit by UTF-16
+// units, so an emoji typed or pasted as the last character that fits leaves its first half
+// behind; stored, that half would come back as "?" and the field would not show what the file
+// holds. The half is dropped, as if the character had not fitted at all.
+void keepWholeCharacters(QLineEdit* field) {
+    QObject::connect(field, &QLineEdit::textChanged, field, [field](const QString& text) {
+        QString whole;
+        whole.reserve(text.size());
+        bool dropped = false;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
+            if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+                whole += c;
+                whole += text[++i];
+            } else if (c.isSurrogate()) {
+                dropped = true;
+            } else {
+                whole += c;
+            }
+        }
+        if (!dropped)
+            return;
+        const int caret = qMin(field->cursorPosition(), int(whole.size()));
+        field->setText(whole);
+        field->setCursorPosition(caret);
+    });
+}
+
+} // namespace
+
 template <class W> W* Elements::make(W* w, const char* name, Box box, Font font) {
     w->setObjectName(QLatin1String(name));
     twips::place(w, box.left, box.top, box.width, box.height);
@@ -53,6 +85,7 @@ QLineEdit* Elements::text(const char* name, Box box, Font font, int maxLength,
         e->setMaxLength(maxLength);
     e->setAlignment(alignment | Qt::AlignVCenter);
     e->setReadOnly(readOnly);
+    keepWholeCharacters(e);
     return e;
 }
 
@@ -70,6 +103,7 @@ QComboBox* Elements::combo(const char* name, Box box, Font font) {
     // Long lists: no measuring of every entry.
     c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     c->setMinimumContentsLength(1);
+    keepWholeCharacters(c->lineEdit());
     return c;
 }
 
