@@ -285,6 +285,14 @@ QString storedDateText(std::string_view stored) {
     return QString::fromUtf8(stored.data(), qsizetype(stored.size()));
 }
 
+QString shortened(const QString& text, int max) {
+    if (text.size() <= max)
+        return text;
+    // Never half of a character: an emoji at the cut goes whole.
+    const int cut = text[max - 1].isHighSurrogate() ? max - 1 : max;
+    return text.left(cut) + QStringLiteral("…");
+}
+
 Result<std::optional<double>> numberField(const QString& field, const QString& text) {
     if (text.isEmpty())
         return std::optional<double>();
@@ -292,7 +300,7 @@ Result<std::optional<double>> numberField(const QString& field, const QString& t
         return std::optional<double>(*v);
     return makeError(QStringLiteral("Il campo %1 non accetta il valore \"%2\": non è un numero "
                                     "valido (esempi: 12 - 12,5 - 1.500,00).")
-                         .arg(field, text));
+                         .arg(field, shortened(text)));
 }
 
 Result<std::optional<QString>> dateField(const QString& field, const QString& text) {
@@ -303,7 +311,7 @@ Result<std::optional<QString>> dateField(const QString& field, const QString& te
     return makeError(
         QStringLiteral("Il campo %1 non accetta il valore \"%2\": non è una data valida "
                        "(giorno/mese/anno, per esempio 08/12/2026).")
-            .arg(field, text));
+            .arg(field, shortened(text)));
 }
 
 Result<int> orderNumberField(const QString& field, const QString& text) {
@@ -315,7 +323,7 @@ Result<int> orderNumberField(const QString& field, const QString& text) {
     if (v < 1 || v > 32767)
         return makeError(QStringLiteral("Il campo %1 non accetta il valore \"%2\": il numero "
                                         "d'ordine deve essere un numero intero da 1 a 32767.")
-                             .arg(field, text));
+                             .arg(field, shortened(text)));
     return v;
 }
 

@@ -48,6 +48,10 @@ Result<std::optional<double>> numberField(const QString& field, const QString& t
 Result<std::optional<QString>> dateField(const QString& field, const QString& text);
 // A whole number from 1 to 32767 (the order number).
 Result<int> orderNumberField(const QString& field, const QString& text);
+// A text quoted in a message: whole when short, else its beginning and "…", so that a box
+// never grows past the screen with what was pasted into a field.
+QString shortened(const QString& text, int max = 60);
+
 // A row key held as text in a hidden label.
 std::optional<std::int64_t> parseId(QStringView text);
 

@@ -1,6 +1,7 @@
 #include "Numbering.h"
 
 #include "Database.h"
+#include "ItalianText.h"
 #include "Schema.h"
 
 #include <string>
@@ -25,7 +26,7 @@ Result<int> nextOrderNumber(Database& db, const QString& year) {
         return makeError(QStringLiteral("Il numero d'ordine \"%1\" dell'anno %2 non è un numero "
                                         "intero da 1 a 32767: la numerazione automatica non è "
                                         "possibile. Scegliere \"Nr manuale\".")
-                             .arg(bad->text(0), year));
+                             .arg(itext::shortened(bad->text(0)), itext::shortened(year)));
     if (!bad->status())
         return bad->status().error();
 

@@ -1,6 +1,7 @@
 #include "CustomerStore.h"
 
 #include "data/Database.h"
+#include "data/ItalianText.h"
 
 namespace customers {
 namespace {
@@ -43,8 +44,9 @@ QString ordersText(int n) {
 }
 
 QString codeTaken(const QString& nothing, const QString& code, const QString& holder) {
-    const QString whose = holder.isEmpty() ? QStringLiteral("di un altro cliente")
-                                           : QStringLiteral("del cliente %1").arg(holder);
+    const QString whose = holder.isEmpty()
+                              ? QStringLiteral("di un altro cliente")
+                              : QStringLiteral("del cliente %1").arg(itext::shortened(holder));
     return QStringLiteral("%1: il codice %2 è già %3.\nOgni cliente deve avere un codice "
                           "diverso dagli altri.")
         .arg(nothing, code, whose);
@@ -131,9 +133,10 @@ Result<Refusal> checkDelete(Database& db, std::optional<std::int64_t> id) {
         return n.error();
     if (*n > 0) {
         const Stored& c = **stored;
-        const QString who = c.name.isEmpty()
-                                ? QStringLiteral("il cliente con codice %1").arg(c.code)
-                                : QStringLiteral("il cliente %1 (codice %2)").arg(c.name, c.code);
+        const QString who =
+            c.name.isEmpty()
+                ? QStringLiteral("il cliente con codice %1").arg(c.code)
+                : QStringLiteral("il cliente %1 (codice %2)").arg(itext::shortened(c.name), c.code);
         return Refusal(QStringLiteral("%1: %2 è usato da %3.\nSenza il cliente quegli ordini "
                                       "non si potrebbero più aprire, stampare né eliminare: "
                                       "elimina prima gli ordini.")

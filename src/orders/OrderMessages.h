@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/ItalianText.h"
+
 #include <QString>
 
 // The texts of the order panel's boxes. The first seven are the program's own, blanks and full
@@ -33,19 +35,19 @@ inline QString clienteSconosciuto(const QString& name) {
     return QStringLiteral("Il cliente \"%1\" non è nell'anagrafica dei clienti: sceglierlo "
                           "dall'elenco \"Cliente\" o inserirlo con Gestione Cliente - Nuovo.\n"
                           "Nessun dato è stato registrato.")
-        .arg(name);
+        .arg(itext::shortened(name));
 }
 inline QString clienteSenzaCodice(const QString& name) {
     return QStringLiteral("Il cliente \"%1\" non ha un codice cliente: assegnarlo con Gestione "
                           "Cliente - Aggiorna prima di registrare l'ordine.\n"
                           "Nessun dato è stato registrato.")
-        .arg(name);
+        .arg(itext::shortened(name));
 }
 inline QString articoloSconosciuto(const QString& description) {
     return QStringLiteral("L'articolo \"%1\" non è nel catalogo degli articoli: sceglierlo "
                           "dall'elenco \"Scelta Articolo\" o inserirlo con Gestione Articoli - "
                           "Nuovo.\nNessun dato è stato registrato.")
-        .arg(description);
+        .arg(itext::shortened(description));
 }
 inline QString nessunaRigaScelta(bool deleting) {
     return deleting ? QStringLiteral("Nessun articolo è stato eliminato: fare prima clic sulla "

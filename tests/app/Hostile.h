@@ -205,6 +205,9 @@ inline QString brief(const QString& text) {
     return t;
 }
 
+// A box longer than this no longer fits the screen, and its message is lost on the user.
+inline constexpr int kLongestMessage = 600;
+
 // Presses an action's button with every question answered Yes and tells whether it was done
 // (its last box is `done`). When it was not, the attempt must have been refused with a message
 // of the program's own (no engine error), and every table must be as it was.
@@ -230,6 +233,10 @@ inline bool attempt(App& app, const std::function<void()>& press, const QString&
         qInfo("%s -> %s", qPrintable(what), qPrintable(seen.join(QStringLiteral(" / "))));
     if (boxes.isEmpty())
         tally.problem(what, QStringLiteral("nothing happened and nothing was told"));
+    for (const auto& b : boxes)
+        if (b.text.size() > kLongestMessage)
+            tally.problem(what, QStringLiteral("a box of %1 characters: ").arg(b.text.size()) +
+                                    brief(b.text));
     for (const auto& b : boxes)
         if (b.icon == BoxIcon::Critical || b.title == QLatin1String("Errore"))
             tally.problem(what, QStringLiteral("an engine error instead of a refusal: ") +
