@@ -10,7 +10,7 @@ CC=clang CXX=clang++ cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebI
     -DGESTIONE_FUZZ=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 status=0
-for target in fuzz_number fuzz_ctrnumd fuzz_date fuzz_uppercase fuzz_collation; do
+for target in fuzz_number fuzz_ctrnumd fuzz_date fuzz_uppercase fuzz_collation fuzz_sheetname; do
     corpus="$build/corpus/$target"
     mkdir -p "$corpus"
     extra=()
