@@ -108,12 +108,11 @@ std::string numberText(double value, const std::string& numberFormat) {
         decimals = 2;
     // The same texts as printf's "%.*f" and "%.10g", without the cost of a format string for
     // each of the hundreds of thousands of cells an export measures.
-    const auto r = decimals >= 0
-                       ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed,
-                                       decimals)
-                       // "General" shows up to about ten significant digits.
-                       : std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general,
-                                       10);
+    const auto r =
+        decimals >= 0
+            ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals)
+            // "General" shows up to about ten significant digits.
+            : std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 10);
     if (r.ec != std::errc())
         return std::string();
     return std::string(buf, r.ptr);
