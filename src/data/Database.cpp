@@ -136,7 +136,7 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const QByt
         return header.error();
     db->m_header = *header;
 
-    sqlite3_busy_timeout(db->m_db, options.busyTimeoutMs);
+    db->setBusyTimeout(options.busyTimeoutMs);
     if (Status s = db->exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL;"); !s)
         return s.error();
     if (!options.exclusive) {
@@ -242,6 +242,7 @@ Status Database::checkWritable() const {
 }
 
 void Database::setBusyTimeout(int ms) {
+    m_busyTimeoutMs = ms;
     if (m_db)
         sqlite3_busy_timeout(m_db, ms);
 }
@@ -283,8 +284,12 @@ Status Database::endWrite(Status result) {
     }
     // What was committed goes from the journal into the file at once, so every later read
     // comes from the file itself and a file damaged meanwhile is found out at the next write.
-    // The commit stands whatever the copy does: the journal keeps it until the next copy.
+    // The commit stands whatever the copy does: the journal keeps it until the next copy. Another
+    // program still reading the journal is not waited for; the copy is then partial until a
+    // later write.
+    sqlite3_busy_timeout(m_db, 0);
     sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    sqlite3_busy_timeout(m_db, m_busyTimeoutMs);
     if (m_header.isEmpty()) {
         if (auto header = readHeader(); header && header->size() == 16)
             m_header = *header;

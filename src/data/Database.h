@@ -75,6 +75,7 @@ private:
     int m_lockFd = -1;
     unsigned long long m_dev = 0;
     unsigned long long m_ino = 0;
+    int m_busyTimeoutMs = 0;
     // The first bytes of the file as they were when it was opened (the cipher's salt): another
     // program writing over the file changes them.
     QByteArray m_header;

@@ -163,7 +163,15 @@ QList<WriteAction> writeActions() {
 // What happens to the file, undone by end().
 class Trouble {
 public:
-    enum Kind { LockedByConnection, LockedByProcess, ReadOnly, GarbageInPlace, Replaced, Gone };
+    enum Kind {
+        LockedByConnection,
+        LockedByProcess,
+        ReadOnly,
+        GarbageInPlace,
+        GarbageAfterHeader,
+        Replaced,
+        Gone
+    };
 
     explicit Trouble(Kind kind) : m_kind(kind) {}
 
@@ -178,6 +186,8 @@ public:
         case GarbageInPlace:
             return QStringLiteral("il file del database è stato sovrascritto da un altro "
                                   "programma");
+        case GarbageAfterHeader:
+            return QStringLiteral("il file del database è danneggiato o è stato sovrascritto");
         case Replaced:
             return QStringLiteral("il file del database è stato sostituito");
         case Gone:
@@ -216,6 +226,16 @@ public:
             f.write(garbage(m_saved.size()));
             break;
         }
+        case GarbageAfterHeader: {
+            // The first bytes stay: only the pages tell.
+            QFile f(path);
+            if (!f.open(QIODevice::ReadWrite))
+                qFatal("cannot open the file");
+            m_saved = f.readAll();
+            f.seek(16);
+            f.write(garbage(m_saved.size() - 16));
+            break;
+        }
         case Replaced: {
             rename(path, path + QStringLiteral(".vero"));
             QFile f(path + QStringLiteral(".nuovo"));
@@ -247,7 +267,8 @@ public:
         case ReadOnly:
             chmod(path, 0644);
             break;
-        case GarbageInPlace: {
+        case GarbageInPlace:
+        case GarbageAfterHeader: {
             QFile f(path);
             if (!f.open(QIODevice::ReadWrite))
                 qFatal("cannot open the file");
@@ -286,8 +307,9 @@ private:
     QByteArray m_saved;
 };
 
-const char* const kTroubleNames[] = {"locked by a connection", "locked by a process", "read-only",
-                                     "garbage in place",       "replaced by garbage", "gone"};
+const char* const kTroubleNames[] = {
+    "locked by a connection",   "locked by a process", "read-only", "garbage in place",
+    "garbage after the header", "replaced by garbage", "gone"};
 
 } // namespace
 
@@ -302,6 +324,39 @@ private Q_SLOTS:
         for (int t = Trouble::LockedByConnection; t <= Trouble::Gone; ++t)
             for (int a = 0; a < actions.size(); ++a)
                 QTest::addRow("%s, %s", qPrintable(actions[a].name), kTroubleNames[t]) << a << t;
+    }
+
+    // Another program reading the file while the window writes: the write goes through and
+    // the reader goes on reading what it began with.
+    void aReaderInAnotherProgramDoesNotStopWrites() {
+        App app;
+        QVERIFY(app.started);
+        seedAll(app);
+        auto reader = app.dir.open();
+        auto st = reader->prepare("SELECT CODICE FROM CLIENTE ORDER BY ID;");
+        QVERIFY(st && st->next());
+        const WriteAction a = writeActions()[0];
+        a.prepare(app);
+        app.dialogs.clear();
+        app.dialogs.answerYes(3);
+        a.press(app);
+        QCOMPARE(app.dialogs.take().last().text, a.done);
+        app.dialogs.answers.clear();
+        int seen = 1;
+        while (st->next())
+            ++seen;
+        QVERIFY(st->status());
+        QCOMPARE(seen, 3);
+        *st = Statement();
+        QCOMPARE(value(*reader, "SELECT count(*) FROM CLIENTE;"), QStringLiteral("4"));
+        // And once the reader has gone, the next write finds the file whole.
+        reader.reset();
+        a.prepare(app);
+        ui::retype(app.window->Frame1->T1, QStringLiteral("40001"));
+        app.dialogs.answerYes(3);
+        a.press(app);
+        QCOMPARE(app.dialogs.take().last().text, a.done);
+        QCOMPARE(value(app.db(), "PRAGMA integrity_check;"), QStringLiteral("ok"));
     }
 
     void everyWriteActionFailsCleanlyAndSucceedsAfterwards() {
