@@ -84,6 +84,11 @@ inline QStringList texts() {
         QStringLiteral("<b>grassetto</b>"),
         QStringLiteral("%s%n%x"),
         QStringLiteral("$(rm -rf /)"),
+        // What a spreadsheet would take for a formula.
+        QStringLiteral("=1+1"),
+        QStringLiteral("=HYPERLINK(\"http://x\";\"y\")"),
+        QStringLiteral("@SUM(A1)"),
+        QStringLiteral("+39 02 1234"),
     };
 }
 

@@ -5,6 +5,9 @@
 
 #include "Hostile.h"
 #include "orders/OrderKit.h"
+#include "sheets/SheetKit.h"
+
+#include <QJsonArray>
 
 #include "app/widgets/ClickLabel.h"
 #include "data/ItalianText.h"
@@ -286,6 +289,50 @@ private Q_SLOTS:
         QCOMPARE(g->Text6->text(), QStringLiteral("A"));
         enter(g->Text6, QStringLiteral("🍕"), Way::Typed);
         QCOMPARE(g->Text6->text(), QStringLiteral("🍕"));
+    }
+
+    // The table exports carry every stored text into the workbook as that text: read back by
+    // an independent reader, each cell holds what the file holds, and a text that looks like a
+    // formula stays a text.
+    void hostileTextsReachTheExportsExactly() {
+        struct Export {
+            const char* command;
+            const char* sql;
+            QStringList columns;
+        };
+        const Export exports[] = {
+            {"StampaClienti",
+             "SELECT CODICE, SOGGETTO, CITTA, PROVINCIA FROM CLIENTE;",
+             {"B", "C", "D", "E"}},
+            {"StampaArticolo", "SELECT CODICE, ARTICOLO, FORMATO FROM ARTICOLO;", {"B", "C", "D"}},
+        };
+        for (const Export& e : exports) {
+            app->opener.opened.clear();
+            ui::menu(app->window.get(), e.command);
+            QCOMPARE(app->opener.opened.size(), 1);
+            const QString path = app->opener.opened.first();
+            const QString sheet = kit::readXlsx(path).value("active").toString();
+            QStringList wanted;
+            for (const QString& c : e.columns)
+                wanted << QStringLiteral("col:%1:%2").arg(sheet, c);
+            const QJsonObject cells = kit::readXlsx(path, wanted).value("cells").toObject();
+            QVERIFY(!cells.isEmpty());
+            const auto stored = rows(app->db(), e.sql);
+            QVERIFY(stored.size() > 100);
+            for (int c = 0; c < e.columns.size(); ++c) {
+                QStringList column;
+                for (const QJsonValue v : cells.value(wanted[c]).toArray())
+                    column << (v.isString() ? v.toString()
+                               : v.isNull() ? QString()
+                                            : QStringLiteral("<not a text>"));
+                for (const QStringList& r : stored)
+                    QVERIFY2(
+                        column.contains(r[c]),
+                        qPrintable(QStringLiteral("%1 column %2: \"%3\" is not in the sheet")
+                                       .arg(QLatin1String(e.command), e.columns[c], brief(r[c]))));
+            }
+        }
+        QVERIFY(app->dialogs.unexpected.isEmpty());
     }
 
     // Every customer and article stored above, hostile names included, is offered by the order

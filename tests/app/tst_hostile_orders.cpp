@@ -6,8 +6,13 @@
 
 #include "Hostile.h"
 #include "orders/OrderKit.h"
+#include "sheets/OrderSheet.h"
+#include "sheets/SheetKit.h"
 
 #include "data/ItalianText.h"
+
+#include <QFile>
+#include <QJsonObject>
 
 using namespace hostile;
 using kit::panel;
@@ -248,6 +253,43 @@ private Q_SLOTS:
               t.refused);
         total += t.total();
         QVERIFY2(t.problems.isEmpty(), qPrintable(t.report()));
+    }
+
+    // Orders whose customer, destination, article and notes are hostile texts: the order sheet
+    // read back by an independent reader holds each text as stored.
+    void hostileTextsReachTheOrderSheet() {
+        seedNames(app->db());
+        int i = 0;
+        for (const QString& t : texts()) {
+            ++i;
+            const QString text = inputrules::maiuscolo(t, 0).text;
+            const QString number = QString::number(100 + i);
+            const QString code = QString::number(60000 + i);
+            auto st = app->db().prepare(
+                "INSERT INTO ORDINE (ANNO, NR, ID_CL, DATAO, DEST, CITTA, PR, ARTICOLO, CODICE, "
+                "FORMATO, PESO, QVENDITA, PREZZO, NOTE) VALUES ('2026', ?1, ?2, '2026-12-08', ?3, "
+                "'COMO', 'CO', ?3, 'H', 'SCATOLA', 2.5, 1, 10, ?3);");
+            QVERIFY(st && st->bind(1, number).bind(2, code).bind(3, text).run());
+            app->opener.opened.clear();
+            StampaOrdineV(app->ctx, QStringLiteral("2026"), number, code);
+            QVERIFY2(app->dialogs.boxes.isEmpty(), qPrintable(app->dialogs.describe()));
+            QCOMPARE(app->opener.opened.size(), 1);
+            const QJsonObject cells =
+                kit::readXlsx(app->opener.opened.first()).value("cells").toObject();
+            QFile::remove(app->opener.opened.first());
+            QVERIFY(!cells.isEmpty());
+            // The customer's name, the destination, the article and the notes.
+            int found = 0;
+            for (auto it = cells.begin(); it != cells.end(); ++it) {
+                const QJsonValue v = it.value().toObject().value("value");
+                if (v.isString() && v.toString().contains(text))
+                    ++found;
+            }
+            QVERIFY2(
+                found >= 4,
+                qPrintable(QStringLiteral("\"%1\" found in %2 cells").arg(brief(text)).arg(found)));
+            ++total;
+        }
     }
 
     // Years written with a quote, % or _: the numbering, the listing and the deletion of an
