@@ -75,13 +75,7 @@ void ArticlePanel::apri(Mode mode) {
     Label6->setText(QString::fromUtf8(t.list));
     // The instructions are longer than the title the label was drawn for: show them whole.
     Label6->resize(qMax(Label6->width(), Label6->sizeHint().width()), Label6->height());
-    T3->clear();
-    L3->clear();
-    T5->clear();
-    T6->clear();
-    Cbo2->setEditText(QString());
-    T3->setFocus();
-    CaricaArticoli();
+    aggiorna();
 }
 
 void ArticlePanel::CaricaArticoli() {

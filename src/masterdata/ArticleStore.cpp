@@ -42,17 +42,22 @@ Result<Refusal> checkDelete(Database& db, std::optional<std::int64_t> id) {
     return checkRow(db, id, kNotDeleted, "eliminare");
 }
 
+// Parameters 1 to 5 of an insert or update: the fields and the day of the change.
+static Statement& bindArticle(Statement& st, const Article& article, const QDate& today) {
+    return st.bind(1, article.code)
+        .bind(2, article.description)
+        .bind(3, article.format)
+        .bind(4, article.weight)
+        .bind(5, itext::isoDate(today));
+}
+
 Status insert(Database& db, const Article& article, const QDate& today) {
     return db.write([&]() -> Status {
         auto st = db.prepare("INSERT INTO ARTICOLO (CODICE, ARTICOLO, FORMATO, PESO, AGG) "
                              "VALUES (?1, ?2, ?3, ?4, ?5);");
         if (!st)
             return st.error();
-        st->bind(1, article.code)
-            .bind(2, article.description)
-            .bind(3, article.format)
-            .bind(4, article.weight)
-            .bind(5, itext::isoDate(today));
+        bindArticle(*st, article, today);
         return st->run();
     });
 }
@@ -66,12 +71,7 @@ Result<Refusal> update(Database& db, std::optional<std::int64_t> id, const Artic
                                  "PESO = ?4, AGG = ?5 WHERE ID = ?6;");
             if (!st)
                 return st.error();
-            st->bind(1, article.code)
-                .bind(2, article.description)
-                .bind(3, article.format)
-                .bind(4, article.weight)
-                .bind(5, itext::isoDate(today))
-                .bind(6, *id);
+            bindArticle(*st, article, today).bind(6, *id);
             return st->run();
         });
 }

@@ -77,10 +77,8 @@ Outcome OrderPanel::RichiamaArticoli() {
 
 Outcome OrderPanel::AggiungiArticolo() {
     orderform::Fields f = fields();
-    if (!orderform::requiredFilled(f)) {
-        dialogs().message(ordermsg::campiObbligatori(), titles::t20(), BoxIcon::Information);
+    if (!obbligatoriCompilati(f))
         return Outcome::Refused;
-    }
     // Everything is checked before anything is asked or written.
     const bool newNumber = title() == orderflow::kNuovoOrdine;
     auto checked = orderform::header(f, QString(), newNumber);
@@ -88,10 +86,8 @@ Outcome OrderPanel::AggiungiArticolo() {
         rifiuta(checked.error().text + ordermsg::nienteRegistrato());
         return Outcome::Refused;
     }
-    if (auto l = orderform::line(f); !l) {
-        rifiuta(l.error().text + ordermsg::nienteRegistrato());
+    if (!rigaLeggibile(f))
         return Outcome::Refused;
-    }
     auto customer = clienteDelNome(f.customer);
     if (!customer) {
         avvisa(customer.error());
@@ -105,20 +101,14 @@ Outcome OrderPanel::AggiungiArticolo() {
         rifiuta(ordermsg::clienteSenzaCodice(f.customer));
         return Outcome::Refused;
     }
-    auto article = articoloDelNome(f.article);
-    if (!article) {
-        avvisa(article.error());
+    const auto article = articoloScelto(f.article);
+    if (!article)
         return Outcome::Refused;
-    }
-    if (!*article) {
-        rifiuta(ordermsg::articoloSconosciuto(f.article));
-        return Outcome::Refused;
-    }
     // The fields show what will be stored: the customer and article the names stand for, and
     // the number in its plain digits.
     L7->setText((*customer)->code);
     L8->setText((*customer)->province);
-    setArticle(**article);
+    setArticle(*article);
     T7->setText(checked->number);
     f = fields();
     auto header = orderform::header(f, L7->text(), newNumber);
@@ -144,27 +134,17 @@ Outcome OrderPanel::AggiungiArticolo() {
 
 Outcome OrderPanel::ModificaArticolo() {
     orderform::Fields f = fields();
-    if (!orderform::requiredFilled(f)) {
-        dialogs().message(ordermsg::campiObbligatori(), titles::t20(), BoxIcon::Information);
+    if (!obbligatoriCompilati(f))
         return Outcome::Refused;
-    }
     const auto id = rigaCaricata(false);
     if (!id)
         return Outcome::Refused;
-    if (auto l = orderform::line(f); !l) {
-        rifiuta(l.error().text + ordermsg::nienteRegistrato());
+    if (!rigaLeggibile(f))
         return Outcome::Refused;
-    }
-    auto article = articoloDelNome(f.article);
-    if (!article) {
-        avvisa(article.error());
+    const auto article = articoloScelto(f.article);
+    if (!article)
         return Outcome::Refused;
-    }
-    if (!*article) {
-        rifiuta(ordermsg::articoloSconosciuto(f.article));
-        return Outcome::Refused;
-    }
-    setArticle(**article);
+    setArticle(*article);
     auto line = orderform::line(fields());
     if (!line) {
         avvisa(line.error());
@@ -313,6 +293,31 @@ OrderPanel::articoloDelNome(const QString& description) {
     }
     const auto& a = found->front();
     return Found(ArticleFields{a.code, a.format, weightText(a.weight)});
+}
+
+std::optional<OrderPanel::ArticleFields> OrderPanel::articoloScelto(const QString& description) {
+    auto article = articoloDelNome(description);
+    if (!article) {
+        avvisa(article.error());
+        return std::nullopt;
+    }
+    if (!*article)
+        rifiuta(ordermsg::articoloSconosciuto(description));
+    return *article;
+}
+
+bool OrderPanel::obbligatoriCompilati(const orderform::Fields& f) {
+    if (orderform::requiredFilled(f))
+        return true;
+    dialogs().message(ordermsg::campiObbligatori(), titles::t20(), BoxIcon::Information);
+    return false;
+}
+
+bool OrderPanel::rigaLeggibile(const orderform::Fields& f) {
+    auto l = orderform::line(f);
+    if (!l)
+        rifiuta(l.error().text + ordermsg::nienteRegistrato());
+    return bool(l);
 }
 
 std::optional<std::int64_t> OrderPanel::rigaCaricata(bool deleting) {

@@ -149,6 +149,11 @@ private:
     // description is unchanged, else the catalogue's article of that description whose values
     // the fields show, else the first stored; none when no article has the description.
     Result<std::optional<ArticleFields>> articoloDelNome(const QString& description);
+    // The article that Cbo6 names; tells the user when there is none or it cannot be read.
+    std::optional<ArticleFields> articoloScelto(const QString& description);
+    // Both tell the user what is missing or wrong in the fields of a line.
+    bool obbligatoriCompilati(const orderform::Fields& f);
+    bool rigaLeggibile(const orderform::Fields& f);
     // The line that L10 names, if it is still stored; tells the user when it is not.
     std::optional<std::int64_t> rigaCaricata(bool deleting);
     void loadHeader(int row);

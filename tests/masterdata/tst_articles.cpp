@@ -45,12 +45,7 @@ class TestArticles : public QObject {
     ReportView* list() { return panel()->ListView3; }
     QString boxesSeen() { return app->dialogs.describe(); }
 
-    int rowOf(const QString& code) {
-        for (int r = 0; r < list()->report()->rows(); ++r)
-            if (list()->report()->cell(r, 1) == code)
-                return r;
-        return -1;
-    }
+    int rowOf(const QString& code) { return ui::rowOf(list(), 1, code); }
     void fill(const QString& code, const QString& description, const QString& format,
               const QString& weight) {
         ui::retype(T3(), code);

@@ -31,13 +31,6 @@ const QString kAskModify = QStringLiteral("Vuoi Modificare questi dati  ?");
 const QString kAskDelete =
     QStringLiteral("Sei sicuro di voler eliminare la prestazione  selezionata ? ");
 
-QStringList items(QComboBox* c) {
-    QStringList out;
-    for (int i = 0; i < c->count(); ++i)
-        out << c->itemText(i);
-    return out;
-}
-
 } // namespace
 
 class TestCustomers : public QObject {
@@ -52,12 +45,7 @@ class TestCustomers : public QObject {
     ReportView* list() { return panel()->ListView2; }
     QString boxesSeen() { return app->dialogs.describe(); }
 
-    int rowOf(const QString& code) {
-        for (int r = 0; r < list()->report()->rows(); ++r)
-            if (list()->report()->cell(r, 1) == code)
-                return r;
-        return -1;
-    }
+    int rowOf(const QString& code) { return ui::rowOf(list(), 1, code); }
     void fill(const QString& code, const QString& name, const QString& town,
               const QString& province) {
         ui::retype(T1(), code);
@@ -124,8 +112,8 @@ private Q_SLOTS:
         QCOMPARE(Cbo8()->currentText(), QString());
         QCOMPARE(Cbo1()->currentText(), QString());
         QCOMPARE(QApplication::focusWidget(), T1());
-        QCOMPARE(items(Cbo8()), (QStringList{"COMO", "LODI", "MILANO"}));
-        QCOMPARE(items(Cbo1()), (QStringList{"CO", "LO", "MI"}));
+        QCOMPARE(ui::items(Cbo8()), (QStringList{"COMO", "LODI", "MILANO"}));
+        QCOMPARE(ui::items(Cbo1()), (QStringList{"CO", "LO", "MI"}));
 
         // The list: hidden key, bold name, sorted by name with accents beside their letters.
         ReportModel* m = list()->report();
@@ -152,7 +140,7 @@ private Q_SLOTS:
 
     void insertStoresUpperCaseAndRefreshesListAndCombos() {
         ui::menu(app->window.get(), "CNuovo");
-        QVERIFY(!items(Cbo8()).contains("BERGAMO"));
+        QVERIFY(!ui::items(Cbo8()).contains("BERGAMO"));
         ui::type(T1(), QStringLiteral("20001"));
         ui::type(T2(), QStringLiteral("d'amico nicolò"));
         ui::type(Cbo8(), QStringLiteral("bergamo"));
@@ -171,8 +159,8 @@ private Q_SLOTS:
         QCOMPARE(Cbo8()->currentText(), QString());
         QCOMPARE(Cbo1()->currentText(), QString());
         QCOMPARE(panel()->Cmd1->text(), QStringLiteral("Inserisci"));
-        QCOMPARE(items(Cbo8()), (QStringList{"BERGAMO", "COMO", "LODI", "MILANO"}));
-        QCOMPARE(items(Cbo1()), (QStringList{"BG", "CO", "LO", "MI"}));
+        QCOMPARE(ui::items(Cbo8()), (QStringList{"BERGAMO", "COMO", "LODI", "MILANO"}));
+        QCOMPARE(ui::items(Cbo1()), (QStringList{"BG", "CO", "LO", "MI"}));
         QCOMPARE(list()->report()->rows(), 5);
         QCOMPARE(list()->report()->cell(rowOf("20001"), 2), QStringLiteral("D'AMICO NICOLÒ"));
     }
@@ -265,7 +253,7 @@ private Q_SLOTS:
         QCOMPARE(T1()->text(), QString());
         QCOMPARE(T2()->text(), QString());
         QCOMPARE(panel()->L1->text(), QStringLiteral("3"));
-        QCOMPARE(items(Cbo8()), (QStringList{"COMO", "CREMONA", "LODI", "MILANO"}));
+        QCOMPARE(ui::items(Cbo8()), (QStringList{"COMO", "CREMONA", "LODI", "MILANO"}));
 
         // No command and no action clears L1: typing the fields again writes the same customer.
         ui::menu(app->window.get(), "CNuovo");
@@ -292,8 +280,8 @@ private Q_SLOTS:
         QCOMPARE(value(app->db(), "SELECT count(*) FROM CLIENTE WHERE ID = 4;"),
                  QStringLiteral("0"));
         QCOMPARE(stored().size(), 3);
-        QCOMPARE(items(Cbo8()), (QStringList{"COMO", "MILANO"}));
-        QCOMPARE(items(Cbo1()), (QStringList{"CO", "MI"}));
+        QCOMPARE(ui::items(Cbo8()), (QStringList{"COMO", "MILANO"}));
+        QCOMPARE(ui::items(Cbo1()), (QStringList{"CO", "MI"}));
         QCOMPARE(list()->report()->rows(), 3);
         QCOMPARE(T1()->text(), QString());
         QCOMPARE(panel()->L1->text(), QStringLiteral("4"));

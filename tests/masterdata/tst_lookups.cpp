@@ -14,17 +14,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-namespace {
-
-QStringList items(QComboBox* c) {
-    QStringList out;
-    for (int i = 0; i < c->count(); ++i)
-        out << c->itemText(i);
-    return out;
-}
-
-} // namespace
-
 class TestLookups : public QObject {
     Q_OBJECT
 
@@ -43,7 +32,8 @@ private Q_SLOTS:
              "INSERT INTO ARTICOLO (CODICE, ARTICOLO) VALUES ('A1', 'OLIO D''OLIVA'),"
              "('A2', 'ÉCLAIR'), ('A3', 'BURRO'), ('A4', 'OLIO D''OLIVA');"
              "INSERT INTO ORDINE (ANNO, NR, DEST, CITTA, PR) VALUES "
-             "('2026', '1', 'MAGAZZINO', 'MILANO', 'MI'), ('2026', '1', 'MAGAZZINO', 'MILANO', 'MI'),"
+             "('2026', '1', 'MAGAZZINO', 'MILANO', 'MI'), ('2026', '1', 'MAGAZZINO', 'MILANO', "
+             "'MI'),"
              "('2026', '2', 'BAR DELL''ANGOLO', 'FORLÌ', 'FC'), ('2025', '1', NULL, NULL, NULL);");
     }
     void cleanup() { app.reset(); }
@@ -51,8 +41,8 @@ private Q_SLOTS:
     void customerCombosListDistinctValuesInOrder() {
         customers()->CaricaCitta();
         customers()->CaricaProvince();
-        QCOMPARE(items(customers()->Cbo8), (QStringList{"BERGAMO", "CANTÙ", "COMO", "MILANO"}));
-        QCOMPARE(items(customers()->Cbo1), (QStringList{"BG", "CO", "MI"}));
+        QCOMPARE(ui::items(customers()->Cbo8), (QStringList{"BERGAMO", "CANTÙ", "COMO", "MILANO"}));
+        QCOMPARE(ui::items(customers()->Cbo1), (QStringList{"BG", "CO", "MI"}));
         // A second fill does not double the entries.
         customers()->CaricaCitta();
         customers()->CaricaProvince();
@@ -64,19 +54,19 @@ private Q_SLOTS:
         orders()->CaricaCittaOrdine();
         orders()->CaricaProvinceOrdine();
         orders()->CaricaDestinazioni();
-        QCOMPARE(items(orders()->Cbo9), (QStringList{"FORLÌ", "MILANO"}));
-        QCOMPARE(items(orders()->Cbo4), (QStringList{"FC", "MI"}));
-        QCOMPARE(items(orders()->Cbo3), (QStringList{"BAR DELL'ANGOLO", "MAGAZZINO"}));
+        QCOMPARE(ui::items(orders()->Cbo9), (QStringList{"FORLÌ", "MILANO"}));
+        QCOMPARE(ui::items(orders()->Cbo4), (QStringList{"FC", "MI"}));
+        QCOMPARE(ui::items(orders()->Cbo3), (QStringList{"BAR DELL'ANGOLO", "MAGAZZINO"}));
         orders()->CaricaDestinazioni();
         QCOMPARE(orders()->Cbo3->count(), 2);
     }
 
     void namesAreListedEveryOneWithAccentsInPlace() {
         QVERIFY(orders()->CaricaSoggetti());
-        QCOMPARE(items(orders()->Cbo5),
+        QCOMPARE(ui::items(orders()->Cbo5),
                  (QStringList{"ÀTTILA", "BIANCHI", "D'AMICO", "ROSSI", "ROSSI", "zeta"}));
         QVERIFY(orders()->CaricaSceltaArticolo());
-        QCOMPARE(items(orders()->Cbo6),
+        QCOMPARE(ui::items(orders()->Cbo6),
                  (QStringList{"BURRO", "ÉCLAIR", "OLIO D'OLIVA", "OLIO D'OLIVA"}));
         QVERIFY(orders()->CaricaSoggetti());
         QCOMPARE(orders()->Cbo5->count(), 6);
@@ -85,7 +75,7 @@ private Q_SLOTS:
     void yearsInOrder() {
         exec(app->db(), "INSERT INTO ANNO VALUES ('2019');");
         QVERIFY(app->window->Frame7->CaricaAnni());
-        QCOMPARE(items(app->window->Frame7->Cbo7),
+        QCOMPARE(ui::items(app->window->Frame7->Cbo7),
                  (QStringList{"2019", "2023", "2024", "2025", "2026", "2027", "2028", "2029"}));
     }
 

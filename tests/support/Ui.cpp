@@ -75,6 +75,20 @@ void clickRow(ReportView* list, int row) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
 }
 
+QStringList items(QComboBox* combo) {
+    QStringList out;
+    for (int i = 0; i < combo->count(); ++i)
+        out << combo->itemText(i);
+    return out;
+}
+
+int rowOf(ReportView* list, int column, const QString& text) {
+    for (int r = 0; r < list->report()->rows(); ++r)
+        if (list->report()->cell(r, column) == text)
+            return r;
+    return -1;
+}
+
 bool choose(QComboBox* combo, const QString& text) {
     const int i = combo->findText(text, Qt::MatchExactly);
     if (i < 0)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 class QComboBox;
@@ -23,6 +24,10 @@ void click(QLabel* label);
 void clickRow(ReportView* list, int row);
 // Picks the entry with that text from the combo's list, as a user choosing it.
 bool choose(QComboBox* combo, const QString& text);
+// The entries of the combo's list, in order.
+QStringList items(QComboBox* combo);
+// The first row of the list whose cell in that column shows the text; -1 when none does.
+int rowOf(ReportView* list, int column, const QString& text);
 // Triggers the menu command with that object name.
 void menu(QMainWindow* window, const char* action);
 // Moves the focus away from the widget to another (the leave handlers run).
