@@ -3,6 +3,8 @@
 // text fixed by the program, all the way back to where it is written. Values reach the engine
 // only through bound parameters. The sources under src/ are read and each call is traced.
 
+#include "support/Fixture.h"
+
 #include <QDirIterator>
 #include <QFile>
 #include <QTest>
@@ -620,8 +622,7 @@ private Q_SLOTS:
     }
 
     void everyStatementOfTheProgramIsFixedText() {
-        const QString root = qEnvironmentVariable("GESTIONE_SOURCE_DIR");
-        QVERIFY2(!root.isEmpty(), "GESTIONE_SOURCE_DIR is not set");
+        const QString root = sourceDir();
         Scan scan;
         int files = 0;
         QDirIterator it(root + QStringLiteral("/src"),

@@ -4,6 +4,7 @@
 // (openpyxl), and storing orders.
 
 #include "data/Database.h"
+#include "support/Fixture.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -18,8 +19,7 @@ namespace kit {
 // Everything read_xlsx.py tells of the file; cells named "Sheet!A1" when given.
 inline QJsonObject readXlsx(const QString& path, const QStringList& cells = {}) {
     QProcess p;
-    const QString script =
-        qEnvironmentVariable("GESTIONE_SOURCE_DIR") + QStringLiteral("/tests/sheets/read_xlsx.py");
+    const QString script = sourceDir() + QStringLiteral("/tests/sheets/read_xlsx.py");
     p.start(QStringLiteral("/usr/bin/python3"), QStringList{script, path} + cells);
     if (!p.waitForFinished(60000) || p.exitCode() != 0) {
         qWarning("read_xlsx.py: %s", p.readAllStandardError().constData());

@@ -85,6 +85,11 @@ QList<QStringList> rows(Database& db, const char* sql) {
     return out;
 }
 
+QString sourceDir() {
+    const QString set = qEnvironmentVariable("GESTIONE_SOURCE_DIR");
+    return set.isEmpty() ? QStringLiteral(GESTIONE_BUILT_FROM) : set;
+}
+
 QString value(Database& db, const char* sql) {
     const auto r = rows(db, sql);
     return r.isEmpty() || r.first().isEmpty() ? QString() : r.first().first();

@@ -74,6 +74,8 @@ QList<QStringList> rows(Database& db, const char* sql);
 QString value(Database& db, const char* sql);
 // Runs fixed statements on a test's database.
 void exec(Database& db, const char* sql);
+// The project's source folder: as the test runner sets it, else where the tests were built from.
+QString sourceDir();
 
 #include "app/Gestione.h"
 
