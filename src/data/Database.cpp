@@ -104,19 +104,16 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const QByt
     if (rc != SQLITE_OK)
         return db->engineError(rc);
 
-    if (options.exclusive) {
-        db->m_lockFd = ::open(local.constData(), O_RDONLY | O_CLOEXEC);
-        if (db->m_lockFd < 0)
-            return makeError(QStringLiteral("il file non si può aprire"), SQLITE_CANTOPEN);
-        if (::flock(db->m_lockFd, LOCK_EX | LOCK_NB) != 0)
-            return makeError(
-                QStringLiteral("il file è già in uso da un'altra copia del programma"),
-                SQLITE_BUSY);
-        struct stat own {};
-        if (::fstat(db->m_lockFd, &own) == 0) {
-            db->m_dev = own.st_dev;
-            db->m_ino = own.st_ino;
-        }
+    db->m_fileFd = ::open(local.constData(), O_RDONLY | O_CLOEXEC);
+    if (db->m_fileFd < 0)
+        return makeError(QStringLiteral("il file non si può aprire"), SQLITE_CANTOPEN);
+    if (options.exclusive && ::flock(db->m_fileFd, LOCK_EX | LOCK_NB) != 0)
+        return makeError(QStringLiteral("il file è già in uso da un'altra copia del programma"),
+                         SQLITE_BUSY);
+    struct stat own {};
+    if (::fstat(db->m_fileFd, &own) == 0) {
+        db->m_dev = own.st_dev;
+        db->m_ino = own.st_ino;
     }
 
     rc = sqlite3_key(db->m_db, key.constData(), int(key.size()));
@@ -139,13 +136,6 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const QByt
     db->setBusyTimeout(options.busyTimeoutMs);
     if (Status s = db->exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL;"); !s)
         return s.error();
-    if (!options.exclusive) {
-        struct stat own {};
-        if (::stat(local.constData(), &own) == 0) {
-            db->m_dev = own.st_dev;
-            db->m_ino = own.st_ino;
-        }
-    }
     rc = collation::registerOn(db->m_db);
     if (rc != SQLITE_OK)
         return db->engineError(rc);
@@ -161,9 +151,9 @@ void Database::close() {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
-    if (m_lockFd >= 0) {
-        ::close(m_lockFd);
-        m_lockFd = -1;
+    if (m_fileFd >= 0) {
+        ::close(m_fileFd);
+        m_fileFd = -1;
     }
 }
 
@@ -250,13 +240,13 @@ void Database::setBusyTimeout(int ms) {
 Result<QByteArray> Database::readHeader() const {
     // The cipher's salt: 16 bytes that stay the same for the life of the file.
     constexpr qsizetype kHeaderBytes = 16;
-    const int fd = ::open(m_path.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    // Read through the descriptor kept open: one opened and closed here would drop the
+    // engine's locks on the file, and another program closing would then take the journal away.
+    if (m_fileFd < 0)
         return makeError(QStringLiteral("il file del database non si può leggere"),
                          SQLITE_CANTOPEN);
     QByteArray bytes(kHeaderBytes, '\0');
-    const ssize_t n = ::pread(fd, bytes.data(), size_t(kHeaderBytes), 0);
-    ::close(fd);
+    const ssize_t n = ::pread(m_fileFd, bytes.data(), size_t(kHeaderBytes), 0);
     if (n < 0)
         return makeError(describeEngineCode(SQLITE_IOERR), SQLITE_IOERR);
     bytes.truncate(qsizetype(n));

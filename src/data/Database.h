@@ -72,7 +72,10 @@ private:
 
     sqlite3* m_db = nullptr;
     QString m_path;
-    int m_lockFd = -1;
+    // Our own descriptor of the file, open for the connection's whole life: it holds the lock
+    // against a second copy and reads the header. Closing any descriptor of the file would drop
+    // every lock the engine holds on it in this process, so none is opened and closed meanwhile.
+    int m_fileFd = -1;
     unsigned long long m_dev = 0;
     unsigned long long m_ino = 0;
     int m_busyTimeoutMs = 0;

@@ -359,6 +359,42 @@ private Q_SLOTS:
         QCOMPARE(value(app.db(), "PRAGMA integrity_check;"), QStringLiteral("ok"));
     }
 
+    // Another program that opens the file, reads and goes away while the window runs still
+    // finds the window connected: it leaves the window's journal alone, and what the window
+    // writes next is read whole by every later reader.
+    void anotherProgramComingAndGoingLeavesTheJournalAlone() {
+        App app;
+        QVERIFY(app.started);
+        seedAll(app);
+        const WriteAction a = writeActions()[0];
+        auto write = [&](const QString& code) {
+            a.prepare(app);
+            ui::retype(app.window->Frame1->T1, code);
+            app.dialogs.clear();
+            app.dialogs.answerYes(3);
+            a.press(app);
+            const QString told = app.dialogs.take().last().text;
+            app.dialogs.answers.clear();
+            return told;
+        };
+        QCOMPARE(write(QStringLiteral("40001")), a.done);
+        const QString journal = app.dir.dbPath() + QStringLiteral("-wal");
+        QVERIFY(QFile::exists(journal));
+        for (int i = 0; i < 3; ++i) {
+            QProcess other;
+            other.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--read-once"), app.dir.dbPath()});
+            QVERIFY(other.waitForFinished(30000));
+            QCOMPARE(other.exitCode(), 0);
+            QVERIFY2(QFile::exists(journal), "the other program took the window's journal away");
+            QCOMPARE(write(QStringLiteral("4100%1").arg(i)), a.done);
+        }
+        auto reader = app.dir.open();
+        QCOMPARE(value(*reader, "SELECT count(*) FROM CLIENTE WHERE CODICE LIKE '4%';"),
+                 QStringLiteral("4"));
+        QCOMPARE(value(*reader, "PRAGMA integrity_check;"), QStringLiteral("ok"));
+    }
+
     void everyWriteActionFailsCleanlyAndSucceedsAfterwards() {
         QFETCH(int, action);
         QFETCH(int, trouble);
@@ -422,7 +458,23 @@ static int holdLock(const QString& path) {
     return (*db)->exec("COMMIT;") ? 0 : 1;
 }
 
+// Another program that reads the file once and closes it.
+static int readOnce(const QString& path) {
+    Database::Options o;
+    o.exclusive = false;
+    auto db = Database::open(path, schema::password(), o);
+    if (!db || !(*db)->exec("SELECT count(*) FROM CLIENTE;")) {
+        std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
+        return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 3 && QByteArray(argv[1]) == "--read-once") {
+        QCoreApplication app(argc, argv);
+        return readOnce(QString::fromLocal8Bit(argv[2]));
+    }
     if (argc == 3 && QByteArray(argv[1]) == "--hold-lock") {
         QCoreApplication app(argc, argv);
         return holdLock(QString::fromLocal8Bit(argv[2]));
