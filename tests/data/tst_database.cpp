@@ -60,24 +60,27 @@ private Q_SLOTS:
     void columnsRefuseWhatTheyCannotHold() {
         QTemporaryDir dir;
         auto db = fresh(dir);
-        for (const char* sql : {"INSERT INTO ARTICOLO (CODICE, PESO) VALUES ('A', 'dodici');",
-                                "INSERT INTO ARTICOLO (CODICE, AGG) VALUES ('A', '08/12/2026');",
-                                "INSERT INTO ORDINE (ANNO, NR, PREZZO) VALUES ('2026', '1', '1,5');",
-                                "INSERT INTO ORDINE (ANNO, NR, DATAO) VALUES ('2026', '1', 'oggi');",
-                                "INSERT INTO CLIENTE (CODICE) VALUES ('123456789012');",
-                                "INSERT INTO ORDINE (ANNO, NR) VALUES ('2026', NULL);"}) {
+        for (const char* sql :
+             {"INSERT INTO ARTICOLO (CODICE, PESO) VALUES ('A', 'dodici');",
+              "INSERT INTO ARTICOLO (CODICE, AGG) VALUES ('A', '08/12/2026');",
+              "INSERT INTO ORDINE (ANNO, NR, PREZZO) VALUES ('2026', '1', '1,5');",
+              "INSERT INTO ORDINE (ANNO, NR, DATAO) VALUES ('2026', '1', 'oggi');",
+              "INSERT INTO CLIENTE (CODICE) VALUES ('123456789012');",
+              "INSERT INTO ORDINE (ANNO, NR) VALUES ('2026', NULL);"}) {
             Status s = db->exec(sql);
             QVERIFY2(!s, sql);
             QVERIFY(!s.error().text.isEmpty());
         }
-        QVERIFY(db->exec("INSERT INTO ARTICOLO (CODICE, PESO, AGG) VALUES ('A', 12.5, '2026-12-08');"));
+        QVERIFY(
+            db->exec("INSERT INTO ARTICOLO (CODICE, PESO, AGG) VALUES ('A', 12.5, '2026-12-08');"));
     }
 
     void aWriteIsAllOrNothing() {
         QTemporaryDir dir;
         auto db = fresh(dir);
         Status s = db->write([&]() -> Status {
-            if (Status a = db->exec("INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('1', 'A');"); !a)
+            if (Status a = db->exec("INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('1', 'A');");
+                !a)
                 return a;
             return db->exec("INSERT INTO CLIENTE (CODICE) VALUES ('123456789012');");
         });
@@ -175,7 +178,8 @@ private Q_SLOTS:
         QVERIFY(::chmod(path.constData(), 0444) == 0);
         Status s = db->write([&]() { return db->exec("INSERT INTO ANNO VALUES ('2040');"); });
         QVERIFY(!s);
-        QVERIFY2(s.error().text.contains(QStringLiteral("sola lettura")), qPrintable(s.error().text));
+        QVERIFY2(s.error().text.contains(QStringLiteral("sola lettura")),
+                 qPrintable(s.error().text));
         QVERIFY(::chmod(path.constData(), 0644) == 0);
         QVERIFY(db->write([&]() { return db->exec("INSERT INTO ANNO VALUES ('2040');"); }));
     }
@@ -195,8 +199,17 @@ private Q_SLOTS:
     void theFileHoldsNothingInClear() {
         QTemporaryDir dir;
         auto db = fresh(dir);
-        QVERIFY(db->exec("INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('98765', 'SALUMERIA ZEBRA');"
-                         "PRAGMA wal_checkpoint(TRUNCATE);"));
+        QVERIFY(db->exec(
+            "INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('98765', 'SALUMERIA ZEBRA');"));
+        // The journal holds the pages of a write until they are copied into the file: they are
+        // enciphered as well.
+        QFile journal(dir.filePath(QStringLiteral("Ordine.mdb-wal")));
+        QVERIFY(journal.open(QIODevice::ReadOnly));
+        const QByteArray pages = journal.readAll();
+        QVERIFY(pages.size() > 4096);
+        QVERIFY(!pages.contains("SALUMERIA ZEBRA"));
+        QVERIFY(!pages.contains("98765"));
+        QVERIFY(db->exec("PRAGMA wal_checkpoint(TRUNCATE);"));
         db->close();
         QFile f(dir.filePath(QStringLiteral("Ordine.mdb")));
         QVERIFY(f.open(QIODevice::ReadOnly));
