@@ -41,11 +41,10 @@ struct WriteAction {
 };
 
 int rowWith(ReportView* list, int column, const QString& text) {
-    for (int r = 0; r < list->report()->rows(); ++r)
-        if (list->report()->cell(r, column) == text)
-            return r;
-    qFatal("no row with %s", qPrintable(text));
-    return -1;
+    const int r = ui::rowOf(list, column, text);
+    if (r < 0)
+        qFatal("no row with %s", qPrintable(text));
+    return r;
 }
 
 // Customers 10001, 10008 and 20000 (no orders); orders 5 (two lines) and 3 of 2026.
