@@ -45,11 +45,7 @@ AgentPanel::AgentPanel(AppContext& c, QWidget* parent)
     inputrules::upperCase(Text6);
     inputrules::numericKeys(Text4);
 
-    setTabOrder(Text2, Text3);
-    setTabOrder(Text3, Text4);
-    setTabOrder(Text4, Text5);
-    setTabOrder(Text5, Text6);
-    setTabOrder(Text6, Cmd6);
+    Elements::tabOrder({Text2, Text3, Text4, Text5, Text6, Cmd6});
 
     connect(L43, &ClickLabel::clicked, this, &AgentPanel::L43_Click);
     connect(Label32, &ClickLabel::clicked, this, &AgentPanel::Label32_Click);

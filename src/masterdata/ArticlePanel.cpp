@@ -43,12 +43,7 @@ ArticlePanel::ArticlePanel(AppContext& c, QWidget* parent)
     inputrules::upperCase(T5);
     inputrules::upperCase(T6);
 
-    setTabOrder(T3, Cbo2);
-    setTabOrder(Cbo2, T5);
-    setTabOrder(T5, T6);
-    setTabOrder(T6, Cmd2);
-    setTabOrder(Cmd2, ListView3);
-    setTabOrder(ListView3, Cmd3);
+    Elements::tabOrder({T3, Cbo2, T5, T6, Cmd2, ListView3, Cmd3});
 
     connect(Label5, &ClickLabel::clicked, this, &ArticlePanel::Label5_Click);
     connect(Cmd2, &QPushButton::clicked, this, &ArticlePanel::Cmd2_Click);

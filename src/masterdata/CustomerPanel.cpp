@@ -43,11 +43,7 @@ CustomerPanel::CustomerPanel(AppContext& c, QWidget* parent)
     inputrules::upperCase(Cbo8);
     inputrules::upperCase(Cbo1);
 
-    setTabOrder(T1, T2);
-    setTabOrder(T2, Cbo8);
-    setTabOrder(Cbo8, Cbo1);
-    setTabOrder(Cbo1, Cmd1);
-    setTabOrder(Cmd1, ListView2);
+    Elements::tabOrder({T1, T2, Cbo8, Cbo1, Cmd1, ListView2});
 
     connect(Label4, &ClickLabel::clicked, this, &CustomerPanel::Label4_Click);
     connect(Cmd1, &QPushButton::clicked, this, &CustomerPanel::Cmd1_Click);

@@ -100,10 +100,8 @@ OrderPanel::OrderPanel(AppContext& c, QWidget* parent)
         inputrules::numericKeys(field);
     inputrules::priceOnLeave(T13);
 
-    QWidget* order[] = {T7,  D1,  D2,   Cbo3, Cbo9, Cbo4, Cbo5, Cbo6,      T11, T12, T13,
-                        T14, T15, Cmd4, T8,   T9,   T10,  Cmd5, ListView5, C1,  C2};
-    for (size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    Elements::tabOrder({T7,  D1,  D2,   Cbo3, Cbo9, Cbo4, Cbo5, Cbo6,      T11, T12, T13,
+                        T14, T15, Cmd4, T8,   T9,   T10,  Cmd5, ListView5, C1,  C2});
 
     connect(ListView5, &ReportView::rowClicked, this, &OrderPanel::ListView5_ItemClick);
     connect(Cmd4, &QPushButton::clicked, this, &OrderPanel::Cmd4_Click);

@@ -129,3 +129,9 @@ QGroupBox* Elements::frame(const char* name, const QString& caption, Box box, Fo
     auto* g = make(new QGroupBox(caption, m_container), name, box, font);
     return g;
 }
+
+void Elements::tabOrder(std::initializer_list<QWidget*> order) {
+    QWidget* const* w = order.begin();
+    for (size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(w[i - 1], w[i]);
+}

@@ -3,6 +3,8 @@
 #include <QString>
 #include <Qt>
 
+#include <initializer_list>
+
 class QWidget;
 class QLabel;
 class QLineEdit;
@@ -47,6 +49,9 @@ public:
     DateBox* date(const char* name, Box box, Font font = {});
     ReportView* list(const char* name, Box box, Font font = {});
     QGroupBox* frame(const char* name, const QString& caption, Box box, Font font = {});
+
+    // Tab goes from each element to the next, in this order.
+    static void tabOrder(std::initializer_list<QWidget*> order);
 
 private:
     template <class W> W* make(W* w, const char* name, Box box, Font font);
