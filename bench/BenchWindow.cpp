@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include <cstdio>
+
 namespace bench {
 
 BenchWindow::BenchWindow(const QString& dir) : ctx(dialogs, clock, opener, dir) {
@@ -19,6 +21,17 @@ QString BenchWindow::problem() const {
     if (!started)
         return started.error().text;
     return dialogs.boxes.join(QStringLiteral(" | "));
+}
+
+bool BenchWindow::ready() const {
+    if (ok())
+        return true;
+    fail(problem());
+    return false;
+}
+
+void fail(const QString& what) {
+    std::fprintf(stderr, "%s\n", qPrintable(what));
 }
 
 void settle() {

@@ -47,6 +47,8 @@ public:
 
     bool ok() const { return started && dialogs.boxes.isEmpty(); }
     QString problem() const;
+    // ok(), and when not, says why on standard error.
+    bool ready() const;
 
     QuietDialogs dialogs;
     SystemClock clock;
@@ -55,6 +57,12 @@ public:
     std::unique_ptr<Gestione> window;
     Status started;
 };
+
+// The year of the large file holding the 1000- and 200-line orders and 50k lines.
+inline const QString kYear = QStringLiteral("2026");
+
+// A benchmark that cannot go on says why on standard error.
+void fail(const QString& what);
 
 // Lets the window handle what is pending (layout, painting) as after a user's action.
 void settle();

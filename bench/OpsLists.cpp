@@ -29,13 +29,6 @@
 namespace bench {
 namespace {
 
-// The year of the large file holding the 1000- and 200-line orders and 50k lines.
-const QString kYear = QStringLiteral("2026");
-
-void fail(const QString& what) {
-    std::fprintf(stderr, "%s\n", qPrintable(what));
-}
-
 // Hands freed memory back, so that the next fill's growth of the resident set is its own.
 void release() {
     malloc_trim(0);
@@ -89,10 +82,8 @@ bool chooseYear(Gestione& g, int command) {
 
 bool listsBench(const Options& o, const Emit& emit) {
     BenchWindow w(o.dir);
-    if (!w.ok()) {
-        fail(w.problem());
+    if (!w.ready())
         return false;
-    }
     Gestione& g = *w.window;
     sqlite3* h = w.ctx.db().handle();
 
@@ -195,10 +186,8 @@ bool listsBench(const Options& o, const Emit& emit) {
 
 bool yearBench(const Options& o, const Emit& emit) {
     BenchWindow w(o.dir);
-    if (!w.ok()) {
-        fail(w.problem());
+    if (!w.ready())
         return false;
-    }
     Gestione& g = *w.window;
     OrderPanel* orders = g.Frame3;
     sqlite3* h = w.ctx.db().handle();
@@ -272,10 +261,8 @@ bool yearBench(const Options& o, const Emit& emit) {
 
 bool combosBench(const Options& o, const Emit& emit) {
     BenchWindow w(o.dir);
-    if (!w.ok()) {
-        fail(w.problem());
+    if (!w.ready())
         return false;
-    }
     Gestione& g = *w.window;
     OrderPanel* orders = g.Frame3;
     sqlite3* h = w.ctx.db().handle();

@@ -24,12 +24,6 @@
 namespace bench {
 namespace {
 
-const QString kYear = QStringLiteral("2026");
-
-void fail(const QString& what) {
-    std::fprintf(stderr, "%s\n", qPrintable(what));
-}
-
 QString codeOf(Database& db, const QString& number) {
     auto st = db.prepare("SELECT ID_CL FROM ORDINE WHERE ANNO = ?1 AND NR = ?2 LIMIT 1;");
     if (!st)
@@ -97,10 +91,8 @@ double csvMs(const Options& o, const char* sql) {
 
 bool sheetsBench(const Options& o, const Emit& emit) {
     BenchWindow w(o.dir);
-    if (!w.ok()) {
-        fail(w.problem());
+    if (!w.ready())
         return false;
-    }
     for (const QString& number : {QStringLiteral("2"), QStringLiteral("1")}) {
         const QString code = codeOf(w.ctx.db(), number);
         if (code.isEmpty()) {
@@ -150,10 +142,8 @@ bool sheetsBench(const Options& o, const Emit& emit) {
 
 bool exportBench(const Options& o, const Emit& emit) {
     BenchWindow w(o.dir);
-    if (!w.ok()) {
-        fail(w.problem());
+    if (!w.ready())
         return false;
-    }
     Gestione& g = *w.window;
     sqlite3* h = w.ctx.db().handle();
     const QString saved = QDir(o.dir).filePath(QStringLiteral("Foglio.xlsx"));
