@@ -18,13 +18,6 @@ namespace {
 
 const QString kInserimento = QStringLiteral("Inserimento effettuato");
 
-QStringList entries(QComboBox* c) {
-    QStringList out;
-    for (int i = 0; i < c->count(); ++i)
-        out << c->itemText(i);
-    return out;
-}
-
 bool listHas(ReportView* list, const QStringList& cells) {
     const ReportModel* m = list->report();
     for (int r = 0; r < m->rows(); ++r) {
@@ -115,8 +108,8 @@ private Q_SLOTS:
                                             .arg(brief(stored.join('|')), brief(typed.join('|'))));
                     if (!listHas(c->ListView2, typed))
                         t.problem(what, QStringLiteral("the list does not show it back"));
-                    if (!entries(c->Cbo8).contains(typed[2]) ||
-                        !entries(c->Cbo1).contains(typed[3]))
+                    if (!ui::items(c->Cbo8).contains(typed[2]) ||
+                        !ui::items(c->Cbo1).contains(typed[3]))
                         t.problem(what, QStringLiteral("the town or province lookup does not "
                                                        "offer it"));
                 }

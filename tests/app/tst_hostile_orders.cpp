@@ -19,13 +19,6 @@ using kit::panel;
 
 namespace {
 
-QStringList entries(QComboBox* c) {
-    QStringList out;
-    for (int i = 0; i < c->count(); ++i)
-        out << c->itemText(i);
-    return out;
-}
-
 // Customers and articles named with each hostile text (upper case, as the panels store them).
 void seedNames(Database& db) {
     int i = 0;
@@ -223,8 +216,8 @@ private Q_SLOTS:
                     }
                     if (!listed)
                         t.problem(what, QStringLiteral("the line list does not show it back"));
-                    if (!entries(p->Cbo9).contains(header[3]) ||
-                        !entries(p->Cbo4).contains(header[4]))
+                    if (!ui::items(p->Cbo9).contains(header[3]) ||
+                        !ui::items(p->Cbo4).contains(header[4]))
                         t.problem(what, QStringLiteral("the town or province lookup does not "
                                                        "offer it"));
                 }
@@ -234,7 +227,7 @@ private Q_SLOTS:
         // every line's header as stored.
         ui::click(p->Cmd5);
         QVERIFY(kit::openYear(*app, "Nordine", QStringLiteral("2026")));
-        const QStringList dests = entries(p->Cbo3);
+        const QStringList dests = ui::items(p->Cbo3);
         for (const QStringList& r : rows(app->db(), "SELECT DISTINCT DEST FROM ORDINE;"))
             if (!dests.contains(r[0]))
                 t.problem(QStringLiteral("Cbo3"), brief(r[0]) + QStringLiteral(" not offered"));

@@ -1,7 +1,7 @@
 // The agent panel behind the access code: the code box, the loading of the agent's row and its
 // save.
 
-#include "Boxes.h"
+#include "support/Boxes.h"
 #include "support/Fixture.h"
 #include "support/Ui.h"
 

@@ -1,7 +1,7 @@
 // The article catalogue through the window: the three modes, the date stamp, the weight as a
 // number, and the ID holder L3 that every command and action empties.
 
-#include "Boxes.h"
+#include "support/Boxes.h"
 #include "support/Fixture.h"
 #include "support/Ui.h"
 

@@ -1,7 +1,7 @@
 // The customer register through the window: the three modes, the list, the refresh of the
 // combos, and the actions refused because they would lose or confuse orders.
 
-#include "Boxes.h"
+#include "support/Boxes.h"
 #include "support/Fixture.h"
 #include "support/Ui.h"
 

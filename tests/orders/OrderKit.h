@@ -3,6 +3,7 @@
 // What the order tests share: the customers and articles they use, the way to a year, entering a
 // header and a line as a user, the ORDINE rows and the boxes in a form that compares whole.
 
+#include "support/Boxes.h"
 #include "support/Fixture.h"
 #include "support/Ui.h"
 
@@ -24,21 +25,10 @@
 namespace kit {
 
 using Kind = ScriptedDialogs::Kind;
+using boxes::message;
+using boxes::question;
+using boxes::seq;
 
-inline QString box(Kind kind, const QString& text, const QString& title, BoxIcon icon) {
-    return QStringLiteral("[%1|%2|%3|%4]")
-        .arg(QLatin1String(toString(kind)), text, title)
-        .arg(int(icon));
-}
-inline QString question(const QString& text, const QString& title) {
-    return box(Kind::Question, text, title, BoxIcon::None);
-}
-inline QString message(const QString& text, const QString& title, BoxIcon icon = BoxIcon::None) {
-    return box(Kind::Message, text, title, icon);
-}
-inline QString seq(const QStringList& parts) {
-    return parts.join(QLatin1Char(' '));
-}
 // The boxes shown since the last call, in the same form.
 inline QString shown(App& app) {
     const QString d = app.dialogs.describe();
