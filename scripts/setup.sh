@@ -10,6 +10,7 @@ packages=(
     libx11-dev
     python3 python3-openpyxl
     fonts-liberation2
+    locales
     clang libclang-rt-14-dev
 )
 
@@ -28,3 +29,15 @@ if [ ${#missing[@]} -gt 0 ]; then
     $sudo_cmd apt-get update -qq
     $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The locales the tests run under (and switch to): the users' Italian, two more with a decimal
+# comma and one with a full stop. A locale named in LANG but not generated makes the C library
+# fall back to "C" without a word.
+for loc in it_IT de_DE fr_FR en_US; do
+    if ! locale -a 2>/dev/null | grep -qx "${loc}.utf8"; then
+        echo "Genero il locale ${loc}.UTF-8"
+        sudo_cmd=""
+        if [ "$(id -u)" -ne 0 ]; then sudo_cmd="sudo"; fi
+        $sudo_cmd localedef -i "$loc" -f UTF-8 "${loc}.UTF-8"
+    fi
+done

@@ -12,9 +12,26 @@
 #include <QStringList>
 #include <QTest>
 
+#include <clocale>
 #include <optional>
 
 namespace kit {
+
+// The C library's locale of the process for a while, as a desktop of that language sets it;
+// the one the test runs under again afterwards.
+class ProcessLocale {
+public:
+    explicit ProcessLocale(const char* name) : active(std::setlocale(LC_ALL, name) != nullptr) {}
+    ~ProcessLocale() { std::setlocale(LC_ALL, ""); }
+    const bool active;
+};
+
+// The locales a desktop may have, with a decimal comma and with a full stop.
+inline void addLocaleRows() {
+    QTest::addColumn<QByteArray>("locale");
+    for (const char* name : {"it_IT.UTF-8", "de_DE.UTF-8", "fr_FR.UTF-8", "en_US.UTF-8"})
+        QTest::newRow(name) << QByteArray(name);
+}
 
 // Everything read_xlsx.py tells of the file; cells named "Sheet!A1" when given.
 inline QJsonObject readXlsx(const QString& path, const QStringList& cells = {}) {

@@ -12,12 +12,15 @@
 #include "sheets/Workbook.h"
 
 #include <QCursor>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QTemporaryDir>
+
+#include <algorithm>
 
 using namespace sheets;
 
@@ -34,10 +37,10 @@ QJsonObject cellOf(const QJsonObject& x, const QString& ref) {
 // An opener that notes the pointer shown while the export runs.
 class PointerOpener : public FileOpener {
 public:
-    bool open(const QString&) override {
+    Status open(const QString&) override {
         const QCursor* c = QGuiApplication::overrideCursor();
         shape = c ? int(c->shape()) : -1;
-        return true;
+        return {};
     }
     int shape = -2;
 };
@@ -82,7 +85,11 @@ private Q_SLOTS:
                      .arg(GESTIONE_VERSION_PATCH));
     }
 
+    void theArticleTable_data() { kit::addLocaleRows(); }
     void theArticleTable() {
+        QFETCH(QByteArray, locale);
+        const kit::ProcessLocale inLocale(locale.constData());
+        QVERIFY2(inLocale.active, locale.constData());
         App app(TestDir::Content::Demo);
         ui::menu(app.window.get(), "StampaArticolo");
         QVERIFY2(app.dialogs.boxes.isEmpty(), qPrintable(app.dialogs.describe()));
@@ -94,9 +101,9 @@ private Q_SLOTS:
             rows(app.db(), "SELECT ID, CODICE, ARTICOLO, FORMATO, PESO, AGG FROM ARTICOLO "
                            "ORDER BY ID;");
         QVERIFY(stored.size() > 5);
-        const QJsonObject x =
-            kit::readXlsx(path, {"col:Foglio:C", "Foglio!A2", "Foglio!B2", "Foglio!E2", "Foglio!F2",
-                                 "Foglio!A1", "Foglio!F1", "Foglio!G1", "Foglio!A3"});
+        const QJsonObject x = kit::readXlsx(
+            path, {"col:Foglio:C", "col:Foglio:E", "Foglio!A2", "Foglio!B2", "Foglio!E2",
+                   "Foglio!F2", "Foglio!A1", "Foglio!F1", "Foglio!G1", "Foglio!A3"});
         // The new sheet goes before the one the new workbook came with.
         QCOMPARE(x["sheets"].toArray(), (QJsonArray{"Foglio", "Foglio1"}));
         QCOMPARE(x["active"].toString(), QStringLiteral("Foglio"));
@@ -123,6 +130,13 @@ private Q_SLOTS:
         QCOMPARE(descriptions.size(), stored.size() + 1);
         for (int i = 0; i < stored.size(); ++i)
             QCOMPARE(descriptions[i + 1].toString(), stored[i][2]);
+        // Weights with decimals (38,5 on screen) read back as stored.
+        const QJsonArray weights = x["cells"].toObject()["col:Foglio:E"].toArray();
+        QVERIFY(stored.size() + 1 == weights.size());
+        QVERIFY(std::any_of(stored.begin(), stored.end(),
+                            [](const QStringList& r) { return r[4] == QLatin1String("38.5"); }));
+        for (int i = 0; i < stored.size(); ++i)
+            QCOMPARE(weights[i + 1].toDouble(), stored[i][4].toDouble());
 
         // Fitted: the descriptions need a wider column than the keys.
         const QJsonObject cols = info["columns"].toObject();
