@@ -32,9 +32,9 @@ public:
 
 class KeepOpener : public FileOpener {
 public:
-    bool open(const QString& path) override {
+    Status open(const QString& path) override {
         opened << path;
-        return true;
+        return {};
     }
     QStringList opened;
 };

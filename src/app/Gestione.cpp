@@ -2,8 +2,9 @@
 
 #include "AgentPanel.h"
 #include "StatusBar.h"
-#include "Titles.h"
 #include "TitleClock.h"
+#include "Titles.h"
+#include "data/FolderNames.h"
 #include "data/Schema.h"
 #include "masterdata/ArticlePanel.h"
 #include "masterdata/CustomerPanel.h"
@@ -116,8 +117,7 @@ void Gestione::buildMenus() {
     command(ordini, "Aordine", QStringLiteral("Aggiorna/Elimina Ordine e Articoli"),
             &Gestione::Aordine_Click);
     command(ordini, "Eordine", QStringLiteral("Elimina Ordini"), &Gestione::Eordine_Click);
-    command(ordini, "StampaOrdine", QStringLiteral("Stampa Ordine"),
-            &Gestione::StampaOrdine_Click);
+    command(ordini, "StampaOrdine", QStringLiteral("Stampa Ordine"), &Gestione::StampaOrdine_Click);
 
     command(nullptr, "MUtente", QStringLiteral("&Utente"), &Gestione::MUtente_Click);
 }
@@ -146,7 +146,7 @@ Status Gestione::Form_Load() {
             cause[0] = cause[0].toUpper();
         const QString text = QStringLiteral("Impossibile aprire il database\n%1\n\n%2.\n\n"
                                             "Il programma verrà chiuso.")
-                                 .arg(QDir::toNativeSeparators(path), cause);
+                                 .arg(QDir::toNativeSeparators(folders::shown(path)), cause);
         ctx.dialogs.message(text, QStringLiteral("Gestione Ordini"), BoxIcon::Critical);
         return makeError(text, status.error().code);
     }

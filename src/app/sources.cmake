@@ -2,6 +2,7 @@ target_sources(gestione_core PRIVATE
     app/AgentPanel.cpp
     app/AgentStore.cpp
     app/Dialogs.cpp
+    app/Display.cpp
     app/FileOpener.cpp
     app/Gestione.cpp
     app/KeyboardLocks.cpp

@@ -1,6 +1,7 @@
 target_sources(gestione_core PRIVATE
     data/Collation.cpp
     data/Database.cpp
+    data/FolderNames.cpp
     data/ItalianText.cpp
     data/Numbering.cpp
     data/Schema.cpp

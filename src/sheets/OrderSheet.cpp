@@ -6,6 +6,7 @@
 #include "WorkbookFiles.h"
 #include "app/AppContext.h"
 #include "app/Titles.h"
+#include "data/FolderNames.h"
 
 #include <QDir>
 
@@ -219,9 +220,10 @@ void StampaOrdineV(AppContext& ctx, const QString& year, const QString& number,
         ShowErrMsg(ctx.dialogs, path.error());
         return;
     }
-    if (!ctx.opener.open(*path))
+    if (Status shown = ctx.opener.open(*path); !shown)
         ctx.dialogs.message(QStringLiteral("Nessun programma ha potuto aprire il foglio "
                                            "dell'ordine.\nIl file si trova in:\n%1")
-                                .arg(QDir::toNativeSeparators(*path)),
+                                    .arg(QDir::toNativeSeparators(folders::shown(*path))) +
+                                openerCause(shown.error()),
                             titles::t18(), BoxIcon::Information);
 }

@@ -7,6 +7,7 @@
 #include "app/AppContext.h"
 #include "app/Titles.h"
 #include "data/Database.h"
+#include "data/FolderNames.h"
 #include "data/ItalianText.h"
 
 #include <QDir>
@@ -184,12 +185,13 @@ Status Ado2excel(AppContext& ctx, Statement& rs, QString& sheetName) {
         return fail(path.error());
     if (Status s = saveWorkbook(wb, *path); !s)
         return fail(s.error());
-    const bool shown = ctx.opener.open(*path);
+    const Status shown = ctx.opener.open(*path);
     busy.release();
     if (!shown)
         ctx.dialogs.message(QStringLiteral("Nessun programma ha potuto aprire la cartella di "
                                            "lavoro esportata.\nIl file si trova in:\n%1")
-                                .arg(QDir::toNativeSeparators(*path)),
+                                    .arg(QDir::toNativeSeparators(folders::shown(*path))) +
+                                openerCause(shown.error()),
                             titles::t18(), BoxIcon::Information);
     return {};
 }

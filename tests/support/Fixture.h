@@ -22,12 +22,14 @@ public:
 
 class RecordingOpener : public FileOpener {
 public:
-    bool open(const QString& path) override {
+    Status open(const QString& path) override {
         opened << path;
-        return result;
+        return result ? Status{} : Status{makeError(cause)};
     }
     QStringList opened;
     bool result = true;
+    // Why nothing opened the file, when result is false.
+    QString cause;
 };
 
 // The year the fixture files are made around (the tests' "today" is in it).

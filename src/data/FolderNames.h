@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Folder names whose bytes are not valid UTF-8 (a "café" written in Latin-1 by an older
+// system). The toolkit reads file names as UTF-8 and cannot give such bytes back, so the folder
+// is reached through a descriptor held open ("/proc/self/fd/N"), which every file call of the
+// program (the engine's too) resolves; messages and other programs get the real name.
+namespace folders {
+
+// A path the program can use for the folder with these bytes: its name when the bytes are
+// UTF-8, else the descriptor's path. Empty when the folder cannot be opened.
+QString usable(const QByteArray& native);
+
+// The folder of the running program, usable as above.
+QString programFolder();
+
+// A path as the user knows it: the folder's real name, its bytes read as Latin-1 when they
+// are not UTF-8.
+QString shown(const QString& path);
+
+// A path as bytes for another program (which does not have our descriptors).
+QByteArray native(const QString& path);
+
+} // namespace folders
