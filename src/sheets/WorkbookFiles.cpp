@@ -2,6 +2,7 @@
 
 #include "Workbook.h"
 #include "XlsxWriter.h"
+#include "data/FolderNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,16 +20,21 @@ namespace sheets {
 namespace {
 
 Error fileError(const QString& what, const QString& path, int err) {
-    return makeError(QStringLiteral("%1 \"%2\": %3.")
-                         .arg(what, QDir::toNativeSeparators(path), describeSystemError(err)),
-                     err);
+    return makeError(
+        QStringLiteral("%1 \"%2\": %3.")
+            .arg(what, QDir::toNativeSeparators(folders::shown(path)), describeSystemError(err)),
+        err);
 }
 
-// Permissions a new file gets from the user's mask, as any program's new file does.
-mode_t newFileMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+// The folder temporary files go in: TMPDIR when it names an existing folder by an absolute
+// path, else /tmp.
+QString temporaryBase() {
+    const QByteArray env = qgetenv("TMPDIR");
+    struct stat st;
+    if (!env.isEmpty() && env.startsWith('/') && ::stat(env.constData(), &st) == 0 &&
+        S_ISDIR(st.st_mode))
+        return QFile::decodeName(env);
+    return QStringLiteral("/tmp");
 }
 
 } // namespace
@@ -61,7 +67,7 @@ QString describeSystemError(int err) {
 
 Result<QString> privateTempFolder() {
     const QString path =
-        QDir(QDir::tempPath()).filePath(QStringLiteral("gestione-ordini-%1").arg(::getuid()));
+        QDir(temporaryBase()).filePath(QStringLiteral("gestione-ordini-%1").arg(::getuid()));
     const QByteArray native = QFile::encodeName(path);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         return fileError(QStringLiteral("Impossibile creare la cartella temporanea"), path, errno);
@@ -73,7 +79,7 @@ Result<QString> privateTempFolder() {
     if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
         return makeError(QStringLiteral("La cartella temporanea \"%1\" non appartiene all'utente: "
                                         "il foglio non vi viene scritto.")
-                             .arg(QDir::toNativeSeparators(path)),
+                             .arg(QDir::toNativeSeparators(folders::shown(path))),
                          EPERM);
     if ((st.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0)
         return fileError(QStringLiteral("Impossibile proteggere la cartella temporanea"), path,
@@ -96,14 +102,14 @@ Status saveWorkbook(Workbook& wb, const QString& path) {
     if (Status s = writeXlsx(wb, tempPath); !s) {
         discard();
         Error e = s.error();
-        e.text.replace(tempPath, QDir::toNativeSeparators(path));
+        e.text.replace(QDir::toNativeSeparators(folders::shown(tempPath)),
+                       QDir::toNativeSeparators(folders::shown(path)));
         return e;
     }
-    struct stat st;
     const QByteArray native = QFile::encodeName(path);
-    const mode_t mode = ::stat(native.constData(), &st) == 0 ? (st.st_mode & 0777) : newFileMode();
     const QByteArray nativeTemp = QFile::encodeName(tempPath);
-    ::chmod(nativeTemp.constData(), mode);
+    // The agent's data: readable by the owner only, also when it replaces an earlier file.
+    ::chmod(nativeTemp.constData(), 0600);
     if (::rename(nativeTemp.constData(), native.constData()) != 0) {
         const int err = errno;
         discard();
@@ -134,7 +140,7 @@ Result<QString> saveAsNew(Workbook& wb, const QString& dir, const QString& base)
         return path;
     }
     return makeError(QStringLiteral("Troppi fogli con il nome \"%1\" nella cartella \"%2\".")
-                         .arg(base, QDir::toNativeSeparators(dir)),
+                         .arg(base, QDir::toNativeSeparators(folders::shown(dir))),
                      EEXIST);
 }
 

@@ -2,8 +2,13 @@
 
 #include "ColumnFit.h"
 #include "Workbook.h"
+#include "XlsxCheck.h"
+#include "data/FolderNames.h"
+#include "data/ScopedCLocale.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <xlsxwriter.h>
 
@@ -11,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <sys/statvfs.h>
 #include <unordered_map>
 
 namespace sheets {
@@ -225,11 +231,11 @@ public:
             std::max(m_sheet.rowCount(), heights.empty() ? 0 : heights.rbegin()->first + 1);
         for (int r = 0; r < rowCount && m_error == LXW_NO_ERROR; ++r) {
             if (height != heights.end() && height->first == r) {
-                check(worksheet_set_row(m_ws, lxw_row_t(r), height->second, nullptr));
+                check(worksheet_set_row(m_ws, lxw_row_t(r), height->second, nullptr), r);
                 ++height;
             } else if (r < int(rows.size())) {
                 if (const double h = automaticHeight(r, rows[size_t(r)]); h > 0)
-                    check(worksheet_set_row(m_ws, lxw_row_t(r), h, nullptr));
+                    check(worksheet_set_row(m_ws, lxw_row_t(r), h, nullptr), r);
             }
             if (r < int(rows.size()))
                 writeCells(r, rows[size_t(r)]);
@@ -240,10 +246,18 @@ public:
         return m_error;
     }
 
+    // The last row (1-based) the file must hold: one a value or a height was written to.
+    int lastRow() const { return m_lastRow; }
+
 private:
     void check(lxw_error e) {
         if (e != LXW_NO_ERROR && m_error == LXW_NO_ERROR)
             m_error = e;
+    }
+    void check(lxw_error e, int row) {
+        check(e);
+        if (e == LXW_NO_ERROR)
+            m_lastRow = std::max(m_lastRow, row + 1);
     }
 
     // The height the application gives a row to show its text: taller than the default for
@@ -302,20 +316,20 @@ private:
         switch (kind) {
         case Value::Kind::Empty:
             if (f)
-                check(worksheet_write_blank(m_ws, row, col, f));
+                check(worksheet_write_blank(m_ws, row, col, f), r);
             break;
         case Value::Kind::Number:
         case Value::Kind::Date:
             if (std::isfinite(number))
-                check(worksheet_write_number(m_ws, row, col, number, f));
+                check(worksheet_write_number(m_ws, row, col, number, f), r);
             else
-                check(worksheet_write_string(m_ws, row, col, number > 0 ? "+INF" : "-INF", f));
+                check(worksheet_write_string(m_ws, row, col, number > 0 ? "+INF" : "-INF", f), r);
             break;
         case Value::Kind::Text: {
             // The writer wants a terminated string.
             const std::string_view clean = cellText(text, m_clean);
             m_text.assign(clean.data(), clean.size());
-            check(worksheet_write_string(m_ws, row, col, m_text.c_str(), f));
+            check(worksheet_write_string(m_ws, row, col, m_text.c_str(), f), r);
             break;
         }
         }
@@ -328,9 +342,10 @@ private:
             if (m.firstRow == r) {
                 const Cell* first = m_sheet.cell(m.firstRow, m.firstCol);
                 check(worksheet_merge_range(
-                    m_ws, lxw_row_t(m.firstRow), lxw_col_t(m.firstCol), lxw_row_t(m.lastRow),
-                    lxw_col_t(m.lastCol), "",
-                    m_formats.get(first ? first->format : m_sheet.columnFormat(m.firstCol))));
+                          m_ws, lxw_row_t(m.firstRow), lxw_col_t(m.firstCol), lxw_row_t(m.lastRow),
+                          lxw_col_t(m.lastCol), "",
+                          m_formats.get(first ? first->format : m_sheet.columnFormat(m.firstCol))),
+                      r);
             }
         for (size_t c = 0; c < cells.size(); ++c) {
             const Cell& cell = cells[c];
@@ -381,19 +396,43 @@ private:
     const Sheet& m_sheet;
     Formats& m_formats;
     lxw_error m_error = LXW_NO_ERROR;
+    int m_lastRow = 0;
     std::vector<double> m_lineHeights;
     std::string m_clean;
     std::string m_text;
 };
 
+// A check of the written file that failed: most often the disk filled up while the work files
+// were written.
+Error incompleteFile(const QString& path, const Error& why) {
+    struct statvfs fs;
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const bool full = ::statvfs(folder.constData(), &fs) == 0 &&
+                      std::uint64_t(fs.f_bavail) * fs.f_frsize < (std::uint64_t(1) << 20);
+    return makeError(QStringLiteral("Impossibile scrivere la cartella di lavoro \"%1\": %2 (%3). "
+                                    "Il file non è stato salvato.")
+                         .arg(QDir::toNativeSeparators(folders::shown(path)),
+                              full ? QStringLiteral("spazio esaurito sul disco")
+                                   : QStringLiteral("il file scritto è incompleto, per spazio "
+                                                    "esaurito o un errore di scrittura sul disco"),
+                              why.text),
+                     ENOSPC);
+}
+
 } // namespace
 
 Status writeXlsx(const Workbook& workbook, const QString& path) {
+    // Numbers, widths and margins go into the file with a full stop, whatever the desktop's
+    // locale.
+    const ScopedCLocale cNumbers;
     bool streaming = false;
     for (int i = 0; i < workbook.sheetCount(); ++i)
         streaming = streaming || workbook.sheet(i).table();
     lxw_workbook_options options{};
     options.constant_memory = streaming ? LXW_TRUE : LXW_FALSE;
+    // The library's work files go beside the file, on the disk whose space the file needs.
+    QByteArray workDir = QFile::encodeName(QFileInfo(path).absolutePath());
+    options.tmpdir = workDir.data();
     const QByteArray file = QFile::encodeName(path);
     errno = 0;
     lxw_workbook* book = workbook_new_opt(file.constData(), &options);
@@ -411,8 +450,12 @@ Status writeXlsx(const Workbook& workbook, const QString& path) {
             failed = e ? e : LXW_ERROR_MEMORY_MALLOC_FAILED;
         sheets.push_back(ws);
     }
-    for (int i = 0; i < workbook.sheetCount() && !failed; ++i)
-        failed = SheetWriter(sheets[size_t(i)], workbook.sheet(i), formats).write();
+    std::vector<int> lastRows;
+    for (int i = 0; i < workbook.sheetCount() && !failed; ++i) {
+        SheetWriter writer(sheets[size_t(i)], workbook.sheet(i), formats);
+        failed = writer.write();
+        lastRows.push_back(writer.lastRow());
+    }
     if (!failed && workbook.activeSheet() < int(sheets.size()))
         worksheet_activate(sheets[size_t(workbook.activeSheet())]);
 
@@ -424,6 +467,8 @@ Status writeXlsx(const Workbook& workbook, const QString& path) {
         return writerError(failed, path, 0);
     if (closed)
         return writerError(closed, path, closeErrno);
+    if (Status whole = checkXlsx(path, lastRows); !whole)
+        return incompleteFile(path, whole.error());
     return {};
 }
 

@@ -10,5 +10,6 @@ target_sources(gestione_core PRIVATE
     sheets/TableExport.cpp
     sheets/Workbook.cpp
     sheets/WorkbookFiles.cpp
+    sheets/XlsxCheck.cpp
     sheets/XlsxWriter.cpp
 )

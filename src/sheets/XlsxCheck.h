@@ -1,0 +1,19 @@
+#pragma once
+
+#include "data/Result.h"
+
+#include <QString>
+
+#include <vector>
+
+// Reads a written .xlsx back before it is called done: the workbook library writes its parts
+// through work files and does not report their write errors, so a full disk gives a file that
+// looks written but holds cut-short parts.
+namespace sheets {
+
+// Every part of the archive is checked against its size and checksum, every XML part must be
+// whole (well formed), and worksheet i (in workbook order) must reach at least row
+// lastRows[i] (1-based; 0 for a sheet without rows). False, with the reason, otherwise.
+Status checkXlsx(const QString& path, const std::vector<int>& lastRows);
+
+} // namespace sheets
