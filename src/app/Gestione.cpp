@@ -2,8 +2,8 @@
 
 #include "AgentPanel.h"
 #include "StatusBar.h"
-#include "Titles.h"
 #include "TitleClock.h"
+#include "Titles.h"
 #include "data/Schema.h"
 #include "masterdata/ArticlePanel.h"
 #include "masterdata/CustomerPanel.h"
@@ -116,8 +116,7 @@ void Gestione::buildMenus() {
     command(ordini, "Aordine", QStringLiteral("Aggiorna/Elimina Ordine e Articoli"),
             &Gestione::Aordine_Click);
     command(ordini, "Eordine", QStringLiteral("Elimina Ordini"), &Gestione::Eordine_Click);
-    command(ordini, "StampaOrdine", QStringLiteral("Stampa Ordine"),
-            &Gestione::StampaOrdine_Click);
+    command(ordini, "StampaOrdine", QStringLiteral("Stampa Ordine"), &Gestione::StampaOrdine_Click);
 
     command(nullptr, "MUtente", QStringLiteral("&Utente"), &Gestione::MUtente_Click);
 }
@@ -134,6 +133,8 @@ Status Gestione::Form_Load() {
     Status status = opened ? Status() : Status(opened.error());
     if (opened) {
         ctx.connection = std::move(*opened);
+        // Nothing is written into a file before it is found to be the program's: one refused
+        // is left as it was.
         status = schema::verify(ctx.db());
         if (status)
             status = schema::ensureIndexes(ctx.db());

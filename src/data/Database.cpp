@@ -134,7 +134,9 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const QByt
     db->m_header = *header;
 
     db->setBusyTimeout(options.busyTimeoutMs);
-    if (Status s = db->exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL;"); !s)
+    // Nothing is written before the first write: a file that turns out not to be the program's
+    // is left as it was. The journal mode, which writes the file's header, waits for then.
+    if (Status s = db->exec("PRAGMA synchronous = FULL;"); !s)
         return s.error();
     rc = collation::registerOn(db->m_db);
     if (rc != SQLITE_OK)
@@ -256,6 +258,12 @@ Result<QByteArray> Database::readHeader() const {
 Status Database::beginWrite() {
     if (Status s = checkWritable(); !s)
         return s;
+    if (!m_journalSet) {
+        // The first write of the connection: from now on the journal is a write-ahead log.
+        if (Status s = exec("PRAGMA journal_mode = WAL;"); !s)
+            return s;
+        m_journalSet = true;
+    }
     // Pages kept from earlier reads would hide what another program did to the file: the
     // transaction reads what is on the disk now.
     sqlite3_db_release_memory(m_db);

@@ -84,6 +84,8 @@ private:
     QByteArray m_header;
     // The key was found right: from then on an unreadable page means a damaged file.
     bool m_established = false;
+    // The journal mode was set (at the first write).
+    bool m_journalSet = false;
 };
 
 // The Italian description of an engine result code.

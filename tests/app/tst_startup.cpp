@@ -1,5 +1,6 @@
 // Start-up of the window: the shared connection, and the files it refuses.
 
+#include "support/Boxes.h"
 #include "support/Fixture.h"
 #include "support/Ui.h"
 
@@ -7,8 +8,10 @@
 #include "data/Schema.h"
 #include "data/tool/MakeDb.h"
 
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -26,6 +29,19 @@ struct Start {
     Gestione window;
     Status started;
 };
+
+// The box of a start-up that refuses the file, as the recorder describes it.
+QString refused(const QString& path, const QString& cause) {
+    return boxes::message(QStringLiteral("Impossibile aprire il database\n%1\n\n%2.\n\n"
+                                         "Il programma verrà chiuso.")
+                              .arg(QDir::toNativeSeparators(path), cause),
+                          QStringLiteral("Gestione Ordini"), BoxIcon::Critical);
+}
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
 
 } // namespace
 
@@ -105,6 +121,52 @@ private Q_SLOTS:
                  qPrintable(dialogs.boxes.first().text));
         // The first copy goes on working.
         QCOMPARE(value(first.db(), "SELECT count(*) FROM UTENTE;"), QStringLiteral("1"));
+    }
+
+    void aRefusedFileIsLeftAsItWas_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("empty") << "empty"
+                               << QStringLiteral("Il file non contiene la tabella UTENTE");
+        QTest::newRow("garbage") << "garbage"
+                                 << QStringLiteral("Password errata, oppure il file non è un "
+                                                   "database valido");
+        QTest::newRow("without the tables")
+            << "tables" << QStringLiteral("Il file non contiene la tabella UTENTE");
+    }
+
+    // The start-up only reads until the file is found to be the program's: a file it refuses
+    // keeps every byte, and no journal is left beside it.
+    void aRefusedFileIsLeftAsItWas() {
+        QFETCH(QString, kind);
+        QFETCH(QString, cause);
+        TestDir dir(TestDir::Content::None);
+        if (kind == QLatin1String("tables")) {
+            Database::Options o;
+            o.create = true;
+            auto db = Database::open(dir.dbPath(), schema::password(), o);
+            QVERIFY(db);
+            QVERIFY((*db)->exec("CREATE TABLE CLIENTE (ID INTEGER PRIMARY KEY, CODICE TEXT);"));
+        } else {
+            QFile f(dir.dbPath());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            if (kind == QLatin1String("garbage")) {
+                QByteArray bytes(8192, '\0');
+                for (char& c : bytes)
+                    c = char(QRandomGenerator::global()->bounded(256));
+                f.write(bytes);
+            }
+        }
+        const QByteArray before = contents(dir.dbPath());
+        {
+            Start start(dir.path());
+            QVERIFY(!start.started);
+            QCOMPARE(start.dialogs.describe(), refused(dir.dbPath(), cause));
+        }
+        QCOMPARE(contents(dir.dbPath()).size(), before.size());
+        QVERIFY(contents(dir.dbPath()) == before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QLatin1String(schema::kFileName)});
     }
 
     void aFileWithoutTheTablesIsTold() {
