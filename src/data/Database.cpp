@@ -107,8 +107,11 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const QByt
     db->m_fileFd = ::open(local.constData(), O_RDONLY | O_CLOEXEC);
     if (db->m_fileFd < 0)
         return makeError(QStringLiteral("il file non si può aprire"), SQLITE_CANTOPEN);
+    // The lock is taken by every copy of the program, but any other program can take one too:
+    // who holds it cannot be told.
     if (options.exclusive && ::flock(db->m_fileFd, LOCK_EX | LOCK_NB) != 0)
-        return makeError(QStringLiteral("il file è già in uso da un'altra copia del programma"),
+        return makeError(QStringLiteral("il file è già in uso da un altro programma (forse "
+                                        "un'altra copia di Gestione Ordini)"),
                          SQLITE_BUSY);
     struct stat own {};
     if (::fstat(db->m_fileFd, &own) == 0) {
