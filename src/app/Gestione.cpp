@@ -136,8 +136,10 @@ Status Gestione::Form_Load() {
         // Nothing is written into a file before it is found to be the program's: one refused
         // is left as it was.
         status = schema::verify(ctx.db());
-        if (status)
+        if (status) {
+            ctx.db().keepOwnerOnly();
             status = schema::ensureIndexes(ctx.db());
+        }
         if (!status)
             ctx.connection.reset();
     }

@@ -46,6 +46,11 @@ QByteArray contents(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
 }
 
+int modeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}
+
 } // namespace
 
 class TestStartup : public QObject {
@@ -192,6 +197,39 @@ private Q_SLOTS:
         QVERIFY(contents(dir.dbPath()) == before);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QLatin1String(schema::kFileName)});
+    }
+
+    void aFileOthersCanReadIsMadeTheOwnersOnly_data() {
+        QTest::addColumn<bool>("own");
+        QTest::newRow("the user's own file") << true;
+        QTest::newRow("another user's file") << false;
+    }
+
+    // The file and its journals, left readable by everyone by an earlier version or a copy,
+    // are narrowed to their owner at start-up; another user's file is not the program's to
+    // change.
+    void aFileOthersCanReadIsMadeTheOwnersOnly() {
+        QFETCH(bool, own);
+        if (!own && ::geteuid() != 0)
+            QSKIP("giving a file to another user needs root");
+        TestDir dir;
+        const QString path = dir.dbPath();
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
+        if (!own)
+            QVERIFY(::chown(QFile::encodeName(path).constData(), 4321, 4321) == 0);
+        // Another program's connection leaves the journals open beside the file, with its rights.
+        auto other = dir.open();
+        QCOMPARE(value(*other, "SELECT count(*) FROM UTENTE;"), QStringLiteral("1"));
+        const QStringList journals = {path + QStringLiteral("-wal"), path + QStringLiteral("-shm")};
+        for (const QString& j : journals)
+            QCOMPARE(modeOf(j), 0644);
+        Start start(dir.path());
+        QVERIFY(start.started);
+        // The engine gives the journals the file's owner too.
+        QCOMPARE(modeOf(path), own ? 0600 : 0644);
+        for (const QString& j : journals)
+            QCOMPARE(modeOf(j), own ? 0600 : 0644);
+        QVERIFY(start.dialogs.boxes.isEmpty());
     }
 
     void aFileWithoutTheTablesIsTold() {
