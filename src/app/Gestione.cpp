@@ -4,6 +4,7 @@
 #include "StatusBar.h"
 #include "TitleClock.h"
 #include "Titles.h"
+#include "data/Numbering.h"
 #include "data/Schema.h"
 #include "masterdata/ArticlePanel.h"
 #include "masterdata/CustomerPanel.h"
@@ -153,6 +154,10 @@ Status Gestione::Form_Load() {
         ctx.dialogs.message(text, QStringLiteral("Gestione Ordini"), BoxIcon::Critical);
         return makeError(text, status.error().code);
     }
+
+    // The year of today is always offered, even on the first day of a year the file lacks. A
+    // year that cannot be added is no reason to stop: the file works as it is.
+    (void)numbering::ensureYear(ctx.db(), ctx.clock.today().year());
 
     AggiornaTitolo();
     StatusBar1->showLocks(readKeyboardLocks());

@@ -7,7 +7,9 @@
 #include "app/Gestione.h"
 #include "data/Schema.h"
 #include "data/tool/MakeDb.h"
+#include "orders/YearPanel.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -230,6 +232,32 @@ private Q_SLOTS:
         for (const QString& j : journals)
             QCOMPARE(modeOf(j), own ? 0600 : 0644);
         QVERIFY(start.dialogs.boxes.isEmpty());
+    }
+
+    void theYearOfTodayIsAlwaysOffered_data() {
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QStringList>("years");
+        const QStringList supplied = {"2023", "2024", "2025", "2026", "2027", "2028", "2029"};
+        QTest::newRow("a year the file has") << QDate(2026, 12, 8) << supplied;
+        QTest::newRow("new year's day of a year it lacks")
+            << QDate(2030, 1, 1) << supplied + QStringList{"2030"};
+    }
+
+    // On the first day of a year the file lacks, the year is added at start-up, so that a new
+    // order can be entered in it.
+    void theYearOfTodayIsAlwaysOffered() {
+        QFETCH(QDate, today);
+        QFETCH(QStringList, years);
+        App app(TestDir::Content::Supplied,
+                [&](App& a) { a.clock.time = QDateTime(today, QTime(0, 0, 5)); });
+        QVERIFY(app.started);
+        QVERIFY2(app.dialogs.boxes.isEmpty(), qPrintable(app.dialogs.describe()));
+        QStringList stored;
+        for (const QStringList& r : rows(app.db(), "SELECT ANNO FROM ANNO ORDER BY ANNO;"))
+            stored << r.first();
+        QCOMPARE(stored, years);
+        ui::menu(app.window.get(), "Nordine");
+        QCOMPARE(ui::items(app.window->Frame7->Cbo7), years);
     }
 
     void aFileWithoutTheTablesIsTold() {
