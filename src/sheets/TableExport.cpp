@@ -103,6 +103,28 @@ void exportTable(AppContext& ctx, const char* sql) {
 
 } // namespace
 
+QString freeSheetName(Workbook& wb, const Sheet& sheet, QString name) {
+    auto taken = [&](const QString& candidate) {
+        const Sheet* other = wb.findSheet(candidate);
+        return other && other != &sheet;
+    };
+    // More of the same suffix while the name has room for it...
+    while (taken(name)) {
+        const QString longer = (name + QStringLiteral("-nuovo")).left(kMaxSheetName);
+        if (longer == name || longer.endsWith(QLatin1Char('\'')))
+            break;
+        name = longer;
+    }
+    // ...then a number in brackets, with the name's beginning cut to leave room for it: the
+    // workbook has only so many sheets, so a free number is always found.
+    const QString base = name;
+    for (int n = 2; taken(name); ++n) {
+        const QString number = QStringLiteral(" (%1)").arg(n);
+        name = base.left(kMaxSheetName - number.size()) + number;
+    }
+    return name;
+}
+
 QString cleanSheetName(QString name) {
     for (QChar c : {u':', u'\\', u'/', u'?', u'*', u'[', u']'})
         name.remove(c);
@@ -137,21 +159,10 @@ Status Ado2excel(AppContext& ctx, Statement& rs, QString& sheetName) {
     for (int i = 0; i < count; ++i)
         if (wb.sheet(i).name() == sheetName)
             sheetName += QStringLiteral("-nuovo");
-    sheetName = sheetName.left(31);
+    sheetName = sheetName.left(kMaxSheetName);
     // Past that pass the name can still be taken (the third export of a table in one session
-    // meets the "-nuovo" of the second): more of the same suffix, or a number once the name is
-    // at its 31 characters, so an export never fails for its name alone.
-    auto taken = [&](const QString& name) {
-        const Sheet* other = wb.findSheet(name);
-        return other && other != &sheet;
-    };
-    for (int n = 2; taken(sheetName) && n < 200; ++n) {
-        const QString longer = (sheetName + QStringLiteral("-nuovo")).left(31);
-        if (longer != sheetName && !longer.endsWith(QLatin1Char('\'')))
-            sheetName = longer;
-        else
-            sheetName = sheetName.left(31 - 4) + QStringLiteral(" (%1)").arg(n % 100);
-    }
+    // meets the "-nuovo" of the second).
+    sheetName = freeSheetName(wb, sheet, sheetName);
 
     sheet.clear();
     sheet.setValue("A1", Value::ofText(titleLine()));

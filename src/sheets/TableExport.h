@@ -7,6 +7,11 @@
 struct AppContext;
 class Statement;
 
+namespace sheets {
+class Sheet;
+class Workbook;
+} // namespace sheets
+
 // Exports of a whole table to a workbook saved in the application directory.
 namespace tableexport {
 
@@ -29,6 +34,9 @@ Status Ado2excel(AppContext& ctx, Statement& rs, QString& sheetName);
 
 // The sheet name without the characters a sheet name cannot hold.
 QString cleanSheetName(QString name);
+// A name of at most 31 characters that no other sheet of the workbook has: the name itself,
+// else with "-nuovo" added while it has room, else its beginning and a number in brackets.
+QString freeSheetName(sheets::Workbook& wb, const sheets::Sheet& sheet, QString name);
 // A1 of an export: the program's title and version.
 QString titleLine();
 

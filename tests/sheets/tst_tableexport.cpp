@@ -159,20 +159,34 @@ private Q_SLOTS:
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     }
 
+    // However long a session, every export gets a name of its own that a sheet can have: past
+    // the suffixes, a number in brackets takes the end of the name, whatever its digits.
     void manyExportsInOneSessionAllGoThrough() {
         App app;
         exec(app.db(), "INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('1', 'A');");
-        for (int i = 0; i < 6; ++i)
-            tableexport::StampaClienti(app.ctx);
+        constexpr int kExports = 50;
+        for (int i = 0; i < kExports; ++i)
+            ui::menu(app.window.get(), "StampaClienti");
         QVERIFY2(app.dialogs.boxes.isEmpty(), qPrintable(app.dialogs.describe()));
-        QCOMPARE(app.opener.opened.size(), 6);
+        QCOMPARE(app.opener.opened.size(), kExports);
         QStringList names;
-        for (const QString& p : app.opener.opened)
+        for (const QString& p : app.opener.opened) {
+            QVERIFY2(QFile::exists(p), qPrintable(p));
             names << QFileInfo(p).completeBaseName();
-        QCOMPARE(names.last().size(), 31);
-        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), 6);
+        }
+        QCOMPARE(names[5], QStringLiteral("Foglio-nuovo-nuovo-nuovo-nuovo-"));
+        QCOMPARE(names[6], QStringLiteral("Foglio-nuovo-nuovo-nuovo-nu (2)"));
+        QCOMPARE(names[14], QStringLiteral("Foglio-nuovo-nuovo-nuovo-n (10)"));
+        QCOMPARE(names.last(), QStringLiteral("Foglio-nuovo-nuovo-nuovo-n (45)"));
+        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), kExports);
         for (const QString& n : names)
             QVERIFY2(n.size() <= 31, qPrintable(n));
+        // The workbook holds every sheet under the name of its file.
+        Workbook* wb = app.ctx.spreadsheet->activeWorkbook();
+        QVERIFY(wb);
+        QCOMPARE(wb->sheetCount(), kExports + 1);
+        for (const QString& n : names)
+            QVERIFY2(wb->findSheet(n), qPrintable(n));
     }
 
     void anEmptyTable() {
