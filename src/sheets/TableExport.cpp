@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <sqlite3.h>
 
@@ -63,13 +64,30 @@ void addRow(TableBlock& block, const Statement& rs, const std::vector<bool>& dat
     }
 }
 
-// The rows of the statement, all of them.
-Result<std::unique_ptr<TableBlock>> readRows(Statement& rs, const Format& format) {
+// The table the statement reads, for the messages; the sheet's name when it reads none.
+QString tableOf(const Statement& rs, const QString& sheetName) {
+    const char* table = rs.columnCount() > 0 ? sqlite3_column_table_name(rs.handle(), 0) : nullptr;
+    return table && *table ? QString::fromUtf8(table) : sheetName;
+}
+
+// The rows of the statement, all of them, as long as a sheet holds them.
+Result<std::unique_ptr<TableBlock>> readRows(Statement& rs, const Format& format,
+                                             const QString& sheetName) {
     auto block = std::make_unique<TableBlock>(rs.columnCount(), format);
     const auto dates = dateColumns(rs);
-    do
+    std::int64_t rows = 0;
+    do {
+        if (++rows > kMaxDataRows) {
+            // The rows past the limit are only counted, for the message.
+            block.reset();
+            while (rs.next())
+                ++rows;
+            if (!rs.status())
+                return rs.status().error();
+            return makeError(*tooManyRows(tableOf(rs, sheetName), rows));
+        }
         addRow(*block, rs, dates);
-    while (rs.next());
+    } while (rs.next());
     if (!rs.status())
         return rs.status().error();
     return block;
@@ -86,11 +104,29 @@ Result<QString> exportPath(const QString& appDir, const QString& sheetName) {
     return path;
 }
 
-void exportTable(AppContext& ctx, const char* sql) {
+// A whole table: its name, the export's query and the count of its rows.
+void exportTable(AppContext& ctx, const char* table, const char* sql, const char* countSql) {
     if (!ctx.connected()) {
         ShowErrMsg(ctx.dialogs, makeError(QStringLiteral("Il database non è aperto.")));
         return;
     }
+    // A table larger than a sheet is refused before anything is read or written.
+    auto count = ctx.db().prepare(countSql);
+    if (!count) {
+        ShowErrMsg(ctx.dialogs, count.error());
+        return;
+    }
+    const bool counted = count->next();
+    if (!count->status()) {
+        ShowErrMsg(ctx.dialogs, count->status().error());
+        return;
+    }
+    if (auto refusal = tooManyRows(QLatin1String(table), counted ? count->int64(0) : 0)) {
+        ctx.dialogs.message(*refusal, titles::t18(), BoxIcon::Exclamation);
+        return;
+    }
+    *count = Statement();
+
     auto rs = ctx.db().prepare(sql);
     if (!rs) {
         ShowErrMsg(ctx.dialogs, rs.error());
@@ -129,6 +165,17 @@ QString cleanSheetName(QString name) {
     for (QChar c : {u':', u'\\', u'/', u'?', u'*', u'[', u']'})
         name.remove(c);
     return name;
+}
+
+std::optional<QString> tooManyRows(const QString& table, std::int64_t rows) {
+    if (rows <= kMaxDataRows)
+        return std::nullopt;
+    const QLocale italian(QLocale::Italian, QLocale::Italy);
+    return QStringLiteral("La tabella %1 ha %2 righe: un foglio di lavoro ne contiene al massimo "
+                          "%3 sotto la riga con i nomi delle colonne.\nL'esportazione non è "
+                          "stata fatta e nessun file è stato scritto.")
+        .arg(itext::shortened(table), italian.toString(qlonglong(rows)),
+             italian.toString(qlonglong(kMaxDataRows)));
 }
 
 QString titleLine() {
@@ -177,7 +224,7 @@ Status Ado2excel(AppContext& ctx, Statement& rs, QString& sheetName) {
         for (int i = 0; i < fields; ++i)
             sheet.setValue(0, i, Value::ofText(rs.columnName(i)));
         sheet.format(Range{0, 0, 0, fields - 1}, Patch::makeBold());
-        auto rows = readRows(rs, wb.formats().at(sheet.columnFormat(0)));
+        auto rows = readRows(rs, wb.formats().at(sheet.columnFormat(0)), sheetName);
         if (!rows)
             return fail(rows.error());
         sheet.placeTable(1, std::move(*rows));
@@ -206,15 +253,15 @@ Status Ado2excel(AppContext& ctx, Statement& rs, QString& sheetName) {
 }
 
 void Esporta(AppContext& ctx) {
-    exportTable(ctx, kArticoli);
+    exportTable(ctx, "ARTICOLO", kArticoli, kContaArticoli);
 }
 
 void StampaArticolo(AppContext& ctx) {
-    exportTable(ctx, kArticoli);
+    exportTable(ctx, "ARTICOLO", kArticoli, kContaArticoli);
 }
 
 void StampaClienti(AppContext& ctx) {
-    exportTable(ctx, kClienti);
+    exportTable(ctx, "CLIENTE", kClienti, kContaClienti);
 }
 
 } // namespace tableexport

@@ -2,10 +2,12 @@
 // pointer, and the failures that are now told.
 
 #include "SheetKit.h"
+#include "support/Boxes.h"
 #include "support/Fixture.h"
 #include "support/Ui.h"
 
 #include "app/Gestione.h"
+#include "app/Titles.h"
 #include "sheets/OrderSheet.h"
 #include "sheets/SpreadsheetSession.h"
 #include "sheets/TableExport.h"
@@ -246,6 +248,44 @@ private Q_SLOTS:
         QVERIFY(tableexport::Ado2excel(app.ctx, *third, tooLong));
         QCOMPARE(tooLong.size(), 31);
         QVERIFY(app.dialogs.boxes.isEmpty());
+    }
+
+    // A table with more rows than a sheet holds is refused before anything is written, in
+    // words that name the table and the limit; the menu entries count the rows before reading
+    // them.
+    void aTableLargerThanASheetIsRefused() {
+        const auto refusal = [](const char* table) {
+            return QStringLiteral("La tabella %1 ha 1.048.576 righe: un foglio di lavoro ne "
+                                  "contiene al massimo 1.048.575 sotto la riga con i nomi delle "
+                                  "colonne.\nL'esportazione non è stata fatta e nessun file è "
+                                  "stato scritto.")
+                .arg(QLatin1String(table));
+        };
+        QVERIFY(!tableexport::tooManyRows(QStringLiteral("CLIENTE"), 1048575));
+        QCOMPARE(tableexport::tooManyRows(QStringLiteral("CLIENTE"), 1048576).value_or(QString()),
+                 refusal("CLIENTE"));
+
+        App app;
+        exec(app.db(), "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
+                       "i < 1048576) INSERT INTO ARTICOLO (CODICE) SELECT NULL FROM n;");
+        ui::menu(app.window.get(), "StampaArticolo");
+        QCOMPARE(app.dialogs.describe(),
+                 boxes::message(refusal("ARTICOLO"), titles::t18(), BoxIcon::Exclamation));
+        QVERIFY(app.opener.opened.isEmpty());
+        QVERIFY(!app.ctx.spreadsheet);
+
+        // A statement handed to the export directly is refused the same way once its rows pass
+        // the limit, and the workbook stays as it was.
+        auto rs = app.db().prepare(tableexport::kArticoli);
+        QVERIFY(rs);
+        QString name = QStringLiteral("Foglio");
+        Status s = tableexport::Ado2excel(app.ctx, *rs, name);
+        QVERIFY(!s);
+        QCOMPARE(s.error().text, refusal("ARTICOLO"));
+        QCOMPARE(app.ctx.spreadsheet->activeWorkbook()->sheetCount(), 1);
+        QVERIFY(app.opener.opened.isEmpty());
+        QCOMPARE(QDir(app.dir.path()).entryList({"*.xlsx"}, QDir::Files), QStringList());
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     }
 
     void thousandsOfRows() {
