@@ -5,6 +5,7 @@
 #include "TitleClock.h"
 #include "Titles.h"
 #include "data/FolderNames.h"
+#include "data/Numbering.h"
 #include "data/Schema.h"
 #include "masterdata/ArticlePanel.h"
 #include "masterdata/CustomerPanel.h"
@@ -134,9 +135,13 @@ Status Gestione::Form_Load() {
     Status status = opened ? Status() : Status(opened.error());
     if (opened) {
         ctx.connection = std::move(*opened);
+        // Nothing is written into a file before it is found to be the program's: one refused
+        // is left as it was.
         status = schema::verify(ctx.db());
-        if (status)
+        if (status) {
+            ctx.db().keepOwnerOnly();
             status = schema::ensureIndexes(ctx.db());
+        }
         if (!status)
             ctx.connection.reset();
     }
@@ -150,6 +155,10 @@ Status Gestione::Form_Load() {
         ctx.dialogs.message(text, QStringLiteral("Gestione Ordini"), BoxIcon::Critical);
         return makeError(text, status.error().code);
     }
+
+    // The year of today is always offered, even on the first day of a year the file lacks. A
+    // year that cannot be added is no reason to stop: the file works as it is.
+    (void)numbering::ensureYear(ctx.db(), ctx.clock.today().year());
 
     AggiornaTitolo();
     StatusBar1->showLocks(readKeyboardLocks());

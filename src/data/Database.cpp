@@ -30,6 +30,19 @@ bool anyReadBit(const struct stat& st) {
     return (st.st_mode & (S_IRUSR | S_IRGRP | S_IROTH)) != 0;
 }
 
+// The files the engine keeps beside the database while it works on it.
+constexpr const char* kJournalSuffixes[] = {"-wal", "-shm", "-journal"};
+
+// Takes every right of the group and of others away from a plain file of the user's own; a
+// file of another user, or a link, is left as it is.
+void ownerOnly(const QByteArray& path) {
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+        return;
+    if ((st.st_mode & 077) != 0)
+        ::chmod(path.constData(), S_IRUSR | S_IWUSR);
+}
+
 } // namespace
 
 QString describeEngineCode(int rc) {
@@ -99,16 +112,30 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const QByt
     std::unique_ptr<Database> db(new Database());
     db->m_path = file;
 
-    const int flags = SQLITE_OPEN_READWRITE | (options.create ? SQLITE_OPEN_CREATE : 0);
-    int rc = sqlite3_open_v2(local.constData(), &db->m_db, flags, nullptr);
+    if (options.create) {
+        // The agent's data is for the agent alone: the new file is readable by its owner only,
+        // whatever the umask, and the engine gives its journals the same rights.
+        db->m_fileFd =
+            ::open(local.constData(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+        if (db->m_fileFd < 0)
+            return errno == EEXIST
+                       ? makeError(QStringLiteral("il file esiste già"), SQLITE_CANTOPEN)
+                       : makeError(QStringLiteral("il file non si può creare"), SQLITE_CANTOPEN);
+    }
+
+    int rc = sqlite3_open_v2(local.constData(), &db->m_db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK)
         return db->engineError(rc);
 
-    db->m_fileFd = ::open(local.constData(), O_RDONLY | O_CLOEXEC);
+    if (db->m_fileFd < 0)
+        db->m_fileFd = ::open(local.constData(), O_RDONLY | O_CLOEXEC);
     if (db->m_fileFd < 0)
         return makeError(QStringLiteral("il file non si può aprire"), SQLITE_CANTOPEN);
+    // The lock is taken by every copy of the program, but any other program can take one too:
+    // who holds it cannot be told.
     if (options.exclusive && ::flock(db->m_fileFd, LOCK_EX | LOCK_NB) != 0)
-        return makeError(QStringLiteral("il file è già in uso da un'altra copia del programma"),
+        return makeError(QStringLiteral("il file è già in uso da un altro programma (forse "
+                                        "un'altra copia di Gestione Ordini)"),
                          SQLITE_BUSY);
     struct stat own {};
     if (::fstat(db->m_fileFd, &own) == 0) {
@@ -134,7 +161,9 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const QByt
     db->m_header = *header;
 
     db->setBusyTimeout(options.busyTimeoutMs);
-    if (Status s = db->exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL;"); !s)
+    // Nothing is written before the first write: a file that turns out not to be the program's
+    // is left as it was. The journal mode, which writes the file's header, waits for then.
+    if (Status s = db->exec("PRAGMA synchronous = FULL;"); !s)
         return s.error();
     rc = collation::registerOn(db->m_db);
     if (rc != SQLITE_OK)
@@ -231,6 +260,22 @@ Status Database::checkWritable() const {
     return {};
 }
 
+void Database::keepOwnerOnly() {
+    if (!m_db)
+        return;
+    struct stat st {};
+    if (m_fileFd >= 0 && ::fstat(m_fileFd, &st) == 0 && st.st_uid == ::geteuid() &&
+        (st.st_mode & 077) != 0)
+        ::fchmod(m_fileFd, S_IRUSR | S_IWUSR);
+    keepJournalsOwnerOnly();
+}
+
+void Database::keepJournalsOwnerOnly() const {
+    const QByteArray local = m_path.toLocal8Bit();
+    for (const char* suffix : kJournalSuffixes)
+        ownerOnly(local + suffix);
+}
+
 void Database::setBusyTimeout(int ms) {
     m_busyTimeoutMs = ms;
     if (m_db)
@@ -256,6 +301,15 @@ Result<QByteArray> Database::readHeader() const {
 Status Database::beginWrite() {
     if (Status s = checkWritable(); !s)
         return s;
+    if (!m_journalSet) {
+        // The first write of the connection: from now on the journal is a write-ahead log.
+        // The engine makes its files with the database file's rights; any left from before
+        // with wider ones are narrowed.
+        if (Status s = exec("PRAGMA journal_mode = WAL;"); !s)
+            return s;
+        m_journalSet = true;
+        keepJournalsOwnerOnly();
+    }
     // Pages kept from earlier reads would hide what another program did to the file: the
     // transaction reads what is on the disk now.
     sqlite3_db_release_memory(m_db);

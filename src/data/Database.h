@@ -59,6 +59,10 @@ public:
     // written.
     Status checkWritable() const;
 
+    // Narrows the rights of the file, when it is the user's own, and of its journals to the
+    // owner alone: no other user of the machine can read the agent's data.
+    void keepOwnerOnly();
+
     // How long a statement waits for another program's lock on the file before it gives up.
     void setBusyTimeout(int ms);
 
@@ -69,6 +73,7 @@ private:
     Status beginWrite();
     Status endWrite(Status result);
     Result<QByteArray> readHeader() const;
+    void keepJournalsOwnerOnly() const;
 
     sqlite3* m_db = nullptr;
     QString m_path;
@@ -84,6 +89,8 @@ private:
     QByteArray m_header;
     // The key was found right: from then on an unreadable page means a damaged file.
     bool m_established = false;
+    // The journal mode was set (at the first write).
+    bool m_journalSet = false;
 };
 
 // The Italian description of an engine result code.

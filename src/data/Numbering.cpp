@@ -47,4 +47,26 @@ Result<int> nextOrderNumber(Database& db, const QString& year) {
     return int(highest + 1);
 }
 
+Status ensureYear(Database& db, int year) {
+    const QString text = QString::number(year);
+    // Read first: a file that has the year is not written at all.
+    auto have = db.prepare("SELECT 1 FROM ANNO WHERE ANNO = ?1 LIMIT 1;");
+    if (!have)
+        return have.error();
+    have->bind(1, text);
+    if (have->next())
+        return {};
+    if (!have->status())
+        return have->status();
+    *have = Statement();
+    return db.write([&]() -> Status {
+        auto st = db.prepare("INSERT INTO ANNO (ANNO) SELECT ?1 WHERE NOT EXISTS "
+                             "(SELECT 1 FROM ANNO WHERE ANNO = ?1);");
+        if (!st)
+            return st.error();
+        st->bind(1, text);
+        return st->run();
+    });
+}
+
 } // namespace numbering

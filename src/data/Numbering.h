@@ -22,4 +22,7 @@ const char* unreadableNumberQuery();
 // from 1 to 32767 makes the numbering impossible: the error names it.
 Result<int> nextOrderNumber(Database& db, const QString& year);
 
+// Adds the year to ANNO, in a transaction of its own, when the table does not hold it yet.
+Status ensureYear(Database& db, int year);
+
 } // namespace numbering

@@ -82,10 +82,12 @@ void ArticlePanel::CaricaArticoli() {
         {QStringLiteral("PESO"), QStringLiteral("PESO"), 1000, Qt::AlignLeft, CellKind::Number},
         {QStringLiteral("AGG"), QStringLiteral("AGG."), 1800, Qt::AlignLeft, CellKind::Date},
     });
-    // A list that cannot be read stays empty (or holds the rows read so far); the user sees
-    // what there is and nothing is at stake.
-    if (auto st = db().prepare(articles::kList))
-        (void)ListView3->report()->fill(*st);
+    // A list that cannot be read holds the rows read so far, and the error box tells why: an
+    // empty list must never pass for an empty catalogue.
+    auto st = db().prepare(articles::kList);
+    Status s = st ? ListView3->report()->fill(*st) : Status(st.error());
+    if (!s)
+        ShowErrMsg(dialogs(), s.error());
 }
 
 void ArticlePanel::ListView3_ItemClick(int row) {

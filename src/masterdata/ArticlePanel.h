@@ -34,7 +34,8 @@ public:
     // Opens the panel in a mode (the menu commands "Nuovo", "Aggiorna", "Elimina").
     void apri(Mode mode);
 
-    // Empties and refills the list from the database.
+    // Empties and refills the list from the database; a fill that fails is told in the error
+    // box and the panel goes on.
     void CaricaArticoli();
 
     // The action button: insert, update or delete, as its caption says.

@@ -86,10 +86,12 @@ void CustomerPanel::CaricaClienti() {
         {QStringLiteral("CITTA"), QStringLiteral("CITTA'"), 3000},
         {QStringLiteral("PROVINCIA"), QStringLiteral("PROVINCIA"), 3000},
     });
-    // A list that cannot be read stays empty (or holds the rows read so far); the user sees
-    // what there is and nothing is at stake.
-    if (auto st = db().prepare(customers::kList))
-        (void)ListView2->report()->fill(*st);
+    // A list that cannot be read holds the rows read so far, and the error box tells why: an
+    // empty list must never pass for an empty register.
+    auto st = db().prepare(customers::kList);
+    Status s = st ? ListView2->report()->fill(*st) : Status(st.error());
+    if (!s)
+        ShowErrMsg(dialogs(), s.error());
 }
 
 void CustomerPanel::ListView2_ItemClick(int row) {
@@ -162,11 +164,13 @@ void CustomerPanel::aggiorna() {
 }
 
 void CustomerPanel::CaricaProvince() {
-    (void)lookups::fill(Cbo1, db(), lookups::kProvince);
+    if (Status s = lookups::fill(Cbo1, db(), lookups::kProvince); !s)
+        ShowErrMsg(dialogs(), s.error());
 }
 
 void CustomerPanel::CaricaCitta() {
-    (void)lookups::fill(Cbo8, db(), lookups::kCitta);
+    if (Status s = lookups::fill(Cbo8, db(), lookups::kCitta); !s)
+        ShowErrMsg(dialogs(), s.error());
 }
 
 void CustomerPanel::Label4_Click() {

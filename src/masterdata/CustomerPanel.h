@@ -33,7 +33,8 @@ public:
     // Opens the panel in a mode (the menu commands "Nuovo", "Aggiorna", "Elimina").
     void apri(Mode mode);
 
-    // Empties and refills the list from the database.
+    // Empties and refills the list from the database. Like the lookup fills, a fill that fails
+    // is told in the error box and the panel goes on.
     void CaricaClienti();
     // Lookup fills of the two combos.
     void CaricaProvince();

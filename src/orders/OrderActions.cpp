@@ -117,11 +117,24 @@ Outcome OrderPanel::AggiungiArticolo() {
         avvisa(header ? line.error() : header.error());
         return Outcome::Refused;
     }
+    // A number typed by hand may be another customer's order.
+    if (auto free = orderstore::checkNumber(db(), *header); !free || *free) {
+        if (!free)
+            avvisa(free.error());
+        else
+            rifiuta(**free);
+        return Outcome::Refused;
+    }
 
     if (!dialogs().question(ordermsg::vuoiInserire(), titles::t38()))
         return Outcome::Declined;
-    if (auto id = orderstore::insertLine(db(), *header, *line); !id) {
-        ShowErrMsg(dialogs(), id.error());
+    auto stored = orderstore::insertLine(db(), *header, *line);
+    if (!stored) {
+        ShowErrMsg(dialogs(), stored.error());
+        return Outcome::Refused;
+    }
+    if (*stored) {
+        rifiuta(**stored);
         return Outcome::Refused;
     }
     dialogs().message(ordermsg::articoloInserito(), titles::t18(), BoxIcon::None);

@@ -66,6 +66,18 @@ inline QString ordineSenzaRighe(const QString& number, const QString& year) {
                           "righe.")
         .arg(number, year);
 }
+inline QString numeroDiAltroCliente(const QString& number, const QString& year, const QString& code,
+                                    const QString& name) {
+    const QString who = code.isEmpty() ? QStringLiteral("un ordine senza codice cliente")
+                        : name.isEmpty()
+                            ? QStringLiteral("un ordine del cliente con codice %1").arg(code)
+                            : QStringLiteral("un ordine del cliente %1 (codice %2)")
+                                  .arg(itext::shortened(name), itext::shortened(code));
+    return QStringLiteral("Il numero d'ordine %1 dell'anno %2 è già usato da %3: la riga "
+                          "finirebbe in quell'ordine. Scegliere un altro numero.\n"
+                          "Nessun dato è stato registrato.")
+        .arg(itext::shortened(number), year, who);
+}
 // Appended to a conversion message.
 inline QString nienteRegistrato() {
     return QStringLiteral("\nNessun dato è stato registrato.");

@@ -223,15 +223,18 @@ Status OrderPanel::CaricaSoggetti() {
 }
 
 void OrderPanel::CaricaProvinceOrdine() {
-    (void)lookups::fill(Cbo4, db(), lookups::kProvinceOrdine);
+    if (Status s = lookups::fill(Cbo4, db(), lookups::kProvinceOrdine); !s)
+        avvisa(s.error());
 }
 
 void OrderPanel::CaricaCittaOrdine() {
-    (void)lookups::fill(Cbo9, db(), lookups::kCittaOrdine);
+    if (Status s = lookups::fill(Cbo9, db(), lookups::kCittaOrdine); !s)
+        avvisa(s.error());
 }
 
 void OrderPanel::CaricaDestinazioni() {
-    (void)lookups::fill(Cbo3, db(), lookups::kDestinazioni);
+    if (Status s = lookups::fill(Cbo3, db(), lookups::kDestinazioni); !s)
+        avvisa(s.error());
 }
 
 Status OrderPanel::CaricaSceltaArticolo() {

@@ -107,7 +107,8 @@ public:
     // twips.
     void setListGeometry(int frameTop, int frameHeight, int listHeight);
 
-    // Lookup fills of the panel's combos.
+    // Lookup fills of the panel's combos. Those without a result tell their own failure; the
+    // two with one leave it to the caller.
     Status CaricaSoggetti();
     void CaricaProvinceOrdine();
     void CaricaCittaOrdine();

@@ -1,5 +1,6 @@
 #include "OrderStore.h"
 
+#include "OrderMessages.h"
 #include "data/Database.h"
 
 namespace orderstore {
@@ -61,40 +62,57 @@ Result<std::vector<Article>> articlesNamed(Database& db, const QString& descript
     return found;
 }
 
-Result<std::int64_t> insertLine(Database& db, const Header& h, const Line& l) {
-    std::int64_t id = 0;
-    Status s = db.write([&]() -> Status {
-        auto st = db.prepare(
-            "INSERT INTO ORDINE (ID_CL, ANNO, NR, DATAO, DATAC, DEST, CITTA, PR, ARTICOLO, "
-            "CODICE, FORMATO, PESO, QVENDITA, QOMAGGIO, PREZZO, SCONTO, NOTE) VALUES "
-            "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17);");
-        if (!st)
-            return st.error();
-        st->bind(1, h.customerCode)
-            .bind(2, h.year)
-            .bind(3, h.number)
-            .bind(4, h.orderDate)
-            .bind(5, h.deliveryDate)
-            .bind(6, h.destination)
-            .bind(7, h.town)
-            .bind(8, h.province)
-            .bind(9, l.article)
-            .bind(10, l.code)
-            .bind(11, l.format)
-            .bind(12, l.weight)
-            .bind(13, l.sold)
-            .bind(14, l.free)
-            .bind(15, l.price)
-            .bind(16, l.discount)
-            .bind(17, l.notes);
-        if (Status r = st->run(); !r)
-            return r;
-        id = db.lastInsertId();
-        return {};
-    });
-    if (!s)
-        return s.error();
-    return id;
+Result<Refusal> checkNumber(Database& db, const Header& h) {
+    // A line of the order stored under another customer's code (or none), with the name of that
+    // customer when the register still has one.
+    auto st = db.prepare("SELECT ORDINE.ID_CL, (SELECT SOGGETTO FROM CLIENTE WHERE CODICE = "
+                         "ORDINE.ID_CL ORDER BY ID LIMIT 1) FROM ORDINE WHERE ANNO = ?1 AND "
+                         "NR = ?2 AND ORDINE.ID_CL IS NOT ?3 ORDER BY ID LIMIT 1;");
+    if (!st)
+        return st.error();
+    st->bind(1, h.year).bind(2, h.number).bind(3, h.customerCode);
+    if (!st->next()) {
+        if (!st->status())
+            return st->status().error();
+        return Refusal();
+    }
+    return Refusal(
+        ordermsg::numeroDiAltroCliente(h.number, h.year, textOrEmpty(*st, 0), textOrEmpty(*st, 1)));
+}
+
+Result<Refusal> insertLine(Database& db, const Header& h, const Line& l, std::int64_t* id) {
+    return guardedWrite(
+        db, [&] { return checkNumber(db, h); },
+        [&]() -> Status {
+            auto st = db.prepare(
+                "INSERT INTO ORDINE (ID_CL, ANNO, NR, DATAO, DATAC, DEST, CITTA, PR, ARTICOLO, "
+                "CODICE, FORMATO, PESO, QVENDITA, QOMAGGIO, PREZZO, SCONTO, NOTE) VALUES "
+                "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17);");
+            if (!st)
+                return st.error();
+            st->bind(1, h.customerCode)
+                .bind(2, h.year)
+                .bind(3, h.number)
+                .bind(4, h.orderDate)
+                .bind(5, h.deliveryDate)
+                .bind(6, h.destination)
+                .bind(7, h.town)
+                .bind(8, h.province)
+                .bind(9, l.article)
+                .bind(10, l.code)
+                .bind(11, l.format)
+                .bind(12, l.weight)
+                .bind(13, l.sold)
+                .bind(14, l.free)
+                .bind(15, l.price)
+                .bind(16, l.discount)
+                .bind(17, l.notes);
+            if (Status r = st->run(); !r)
+                return r;
+            if (id)
+                *id = db.lastInsertId();
+            return {};
+        });
 }
 
 Result<int> updateLine(Database& db, std::int64_t id, const Line& l) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Result.h"
+#include "masterdata/Refusal.h"
 
 #include <QString>
 
@@ -71,8 +72,13 @@ struct Line {
     QString notes;
 };
 
-// Adds a line; its ID.
-Result<std::int64_t> insertLine(Database& db, const Header& header, const Line& line);
+// A number names one order of one customer in its year: a line joins the order already stored
+// under its year and number only when it is the same customer's. Refused, with the order's
+// customer named, when the number is another customer's order.
+Result<Refusal> checkNumber(Database& db, const Header& header);
+// Adds a line, checked by checkNumber in the same transaction; its ID in *id.
+Result<Refusal> insertLine(Database& db, const Header& header, const Line& line,
+                           std::int64_t* id = nullptr);
 // Rewrites the article columns of a line (never its header); the rows changed, 0 or 1.
 Result<int> updateLine(Database& db, std::int64_t id, const Line& line);
 // Deletes a line; the rows deleted, 0 or 1.

@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <sqlite3.h>
 
@@ -64,13 +65,30 @@ void addRow(TableBlock& block, const Statement& rs, const std::vector<bool>& dat
     }
 }
 
-// The rows of the statement, all of them.
-Result<std::unique_ptr<TableBlock>> readRows(Statement& rs, const Format& format) {
+// The table the statement reads, for the messages; the sheet's name when it reads none.
+QString tableOf(const Statement& rs, const QString& sheetName) {
+    const char* table = rs.columnCount() > 0 ? sqlite3_column_table_name(rs.handle(), 0) : nullptr;
+    return table && *table ? QString::fromUtf8(table) : sheetName;
+}
+
+// The rows of the statement, all of them, as long as a sheet holds them.
+Result<std::unique_ptr<TableBlock>> readRows(Statement& rs, const Format& format,
+                                             const QString& sheetName) {
     auto block = std::make_unique<TableBlock>(rs.columnCount(), format);
     const auto dates = dateColumns(rs);
-    do
+    std::int64_t rows = 0;
+    do {
+        if (++rows > kMaxDataRows) {
+            // The rows past the limit are only counted, for the message.
+            block.reset();
+            while (rs.next())
+                ++rows;
+            if (!rs.status())
+                return rs.status().error();
+            return makeError(*tooManyRows(tableOf(rs, sheetName), rows));
+        }
         addRow(*block, rs, dates);
-    while (rs.next());
+    } while (rs.next());
     if (!rs.status())
         return rs.status().error();
     return block;
@@ -87,11 +105,29 @@ Result<QString> exportPath(const QString& appDir, const QString& sheetName) {
     return path;
 }
 
-void exportTable(AppContext& ctx, const char* sql) {
+// A whole table: its name, the export's query and the count of its rows.
+void exportTable(AppContext& ctx, const char* table, const char* sql, const char* countSql) {
     if (!ctx.connected()) {
         ShowErrMsg(ctx.dialogs, makeError(QStringLiteral("Il database non è aperto.")));
         return;
     }
+    // A table larger than a sheet is refused before anything is read or written.
+    auto count = ctx.db().prepare(countSql);
+    if (!count) {
+        ShowErrMsg(ctx.dialogs, count.error());
+        return;
+    }
+    const bool counted = count->next();
+    if (!count->status()) {
+        ShowErrMsg(ctx.dialogs, count->status().error());
+        return;
+    }
+    if (auto refusal = tooManyRows(QLatin1String(table), counted ? count->int64(0) : 0)) {
+        ctx.dialogs.message(*refusal, titles::t18(), BoxIcon::Exclamation);
+        return;
+    }
+    *count = Statement();
+
     auto rs = ctx.db().prepare(sql);
     if (!rs) {
         ShowErrMsg(ctx.dialogs, rs.error());
@@ -104,10 +140,43 @@ void exportTable(AppContext& ctx, const char* sql) {
 
 } // namespace
 
+QString freeSheetName(Workbook& wb, const Sheet& sheet, QString name) {
+    auto taken = [&](const QString& candidate) {
+        const Sheet* other = wb.findSheet(candidate);
+        return other && other != &sheet;
+    };
+    // More of the same suffix while the name has room for it...
+    while (taken(name)) {
+        const QString longer = (name + QStringLiteral("-nuovo")).left(kMaxSheetName);
+        if (longer == name || longer.endsWith(QLatin1Char('\'')))
+            break;
+        name = longer;
+    }
+    // ...then a number in brackets, with the name's beginning cut to leave room for it: the
+    // workbook has only so many sheets, so a free number is always found.
+    const QString base = name;
+    for (int n = 2; taken(name); ++n) {
+        const QString number = QStringLiteral(" (%1)").arg(n);
+        name = base.left(kMaxSheetName - number.size()) + number;
+    }
+    return name;
+}
+
 QString cleanSheetName(QString name) {
     for (QChar c : {u':', u'\\', u'/', u'?', u'*', u'[', u']'})
         name.remove(c);
     return name;
+}
+
+std::optional<QString> tooManyRows(const QString& table, std::int64_t rows) {
+    if (rows <= kMaxDataRows)
+        return std::nullopt;
+    const QLocale italian(QLocale::Italian, QLocale::Italy);
+    return QStringLiteral("La tabella %1 ha %2 righe: un foglio di lavoro ne contiene al massimo "
+                          "%3 sotto la riga con i nomi delle colonne.\nL'esportazione non è "
+                          "stata fatta e nessun file è stato scritto.")
+        .arg(itext::shortened(table), italian.toString(qlonglong(rows)),
+             italian.toString(qlonglong(kMaxDataRows)));
 }
 
 QString titleLine() {
@@ -138,21 +207,10 @@ Status Ado2excel(AppContext& ctx, Statement& rs, QString& sheetName) {
     for (int i = 0; i < count; ++i)
         if (wb.sheet(i).name() == sheetName)
             sheetName += QStringLiteral("-nuovo");
-    sheetName = sheetName.left(31);
+    sheetName = sheetName.left(kMaxSheetName);
     // Past that pass the name can still be taken (the third export of a table in one session
-    // meets the "-nuovo" of the second): more of the same suffix, or a number once the name is
-    // at its 31 characters, so an export never fails for its name alone.
-    auto taken = [&](const QString& name) {
-        const Sheet* other = wb.findSheet(name);
-        return other && other != &sheet;
-    };
-    for (int n = 2; taken(sheetName) && n < 200; ++n) {
-        const QString longer = (sheetName + QStringLiteral("-nuovo")).left(31);
-        if (longer != sheetName && !longer.endsWith(QLatin1Char('\'')))
-            sheetName = longer;
-        else
-            sheetName = sheetName.left(31 - 4) + QStringLiteral(" (%1)").arg(n % 100);
-    }
+    // meets the "-nuovo" of the second).
+    sheetName = freeSheetName(wb, sheet, sheetName);
 
     sheet.clear();
     sheet.setValue("A1", Value::ofText(titleLine()));
@@ -167,7 +225,7 @@ Status Ado2excel(AppContext& ctx, Statement& rs, QString& sheetName) {
         for (int i = 0; i < fields; ++i)
             sheet.setValue(0, i, Value::ofText(rs.columnName(i)));
         sheet.format(Range{0, 0, 0, fields - 1}, Patch::makeBold());
-        auto rows = readRows(rs, wb.formats().at(sheet.columnFormat(0)));
+        auto rows = readRows(rs, wb.formats().at(sheet.columnFormat(0)), sheetName);
         if (!rows)
             return fail(rows.error());
         sheet.placeTable(1, std::move(*rows));
@@ -197,15 +255,15 @@ Status Ado2excel(AppContext& ctx, Statement& rs, QString& sheetName) {
 }
 
 void Esporta(AppContext& ctx) {
-    exportTable(ctx, kArticoli);
+    exportTable(ctx, "ARTICOLO", kArticoli, kContaArticoli);
 }
 
 void StampaArticolo(AppContext& ctx) {
-    exportTable(ctx, kArticoli);
+    exportTable(ctx, "ARTICOLO", kArticoli, kContaArticoli);
 }
 
 void StampaClienti(AppContext& ctx) {
-    exportTable(ctx, kClienti);
+    exportTable(ctx, "CLIENTE", kClienti, kContaClienti);
 }
 
 } // namespace tableexport

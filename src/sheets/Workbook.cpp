@@ -267,7 +267,7 @@ Status Workbook::rename(Sheet& s, const QString& name) {
     if (name.isEmpty())
         return Status(
             makeError(QStringLiteral("Il nome del foglio non può essere vuoto."), kNameRefused));
-    if (name.size() > 31)
+    if (name.size() > kMaxSheetName)
         return refuse(QStringLiteral("Il nome del foglio \"%1\" supera i 31 caratteri."));
     for (QChar c : name)
         if (QStringLiteral(":\\/?*[]").contains(c))

@@ -20,6 +20,9 @@ namespace sheets {
 
 class Workbook;
 
+// The longest name a sheet can have, in characters.
+inline constexpr int kMaxSheetName = 31;
+
 struct Cell {
     Value value;
     FormatId format = FormatTable::kDefault;

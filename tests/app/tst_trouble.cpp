@@ -325,6 +325,53 @@ private Q_SLOTS:
                 QTest::addRow("%s, %s", qPrintable(actions[a].name), kTroubleNames[t]) << a << t;
     }
 
+    void aDamagedPageIsToldByTheListThatReadsIt_data() {
+        QTest::addColumn<QString>("table");
+        QTest::newRow("customers") << QStringLiteral("CLIENTE");
+        QTest::newRow("articles") << QStringLiteral("ARTICOLO");
+    }
+
+    // A byte changed in the page of a table: the list of that table stays empty and the error
+    // box tells why; the other lists fill as before.
+    void aDamagedPageIsToldByTheListThatReadsIt() {
+        QFETCH(QString, table);
+        App app(TestDir::Content::Supplied, [&](App& a) {
+            auto db = a.dir.open();
+            seed(*db);
+            auto st = db->prepare("SELECT rootpage FROM sqlite_master WHERE name = ?1;");
+            if (!st || !st->bind(1, table).next())
+                qFatal("no page of %s", qPrintable(table));
+            const qint64 page = st->int64(0);
+            *st = Statement();
+            db.reset();
+            QFile f(a.dir.dbPath());
+            if (!f.open(QIODevice::ReadWrite) || !f.seek((page - 1) * 4096 + 300))
+                qFatal("cannot open the file");
+            char c = 0;
+            f.getChar(&c);
+            f.seek((page - 1) * 4096 + 300);
+            f.putChar(char(c ^ 0x20));
+        });
+        QVERIFY(app.started);
+        const bool customers = table == QLatin1String("CLIENTE");
+        const QString damaged = boxes::message(QStringLiteral("11:\r\nil file del database è "
+                                                              "danneggiato"),
+                                               QStringLiteral("Errore"), BoxIcon::Critical);
+        ui::menu(app.window.get(), "CNuovo");
+        QCOMPARE(shown(app), customers ? damaged : QString());
+        QCOMPARE(app.window->Frame1->ListView2->report()->rows(), customers ? 0 : 3);
+        ui::menu(app.window.get(), "ANuovo");
+        QCOMPARE(shown(app), customers ? QString() : damaged);
+        QCOMPARE(app.window->Frame2->ListView3->report()->rows(), customers ? 3 : 0);
+        // The order panel still opens on a year, tells the fill that fails and offers what the
+        // other table holds.
+        QVERIFY(openYear(app, "Nordine", QStringLiteral("2026")));
+        QCOMPARE(shown(app), damaged);
+        QVERIFY(panel(app)->isVisible());
+        QCOMPARE(panel(app)->T7->text(), QStringLiteral("1"));
+        QCOMPARE(ui::items(customers ? panel(app)->Cbo6 : panel(app)->Cbo5).size(), 3);
+    }
+
     // Another program reading the file while the window writes: the write goes through and
     // the reader goes on reading what it began with.
     void aReaderInAnotherProgramDoesNotStopWrites() {

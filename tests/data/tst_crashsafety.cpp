@@ -58,12 +58,13 @@ int writer(const QString& path, int first) {
         return 1;
     }
     for (int n = first;; ++n) {
-        auto id = orderstore::insertLine(**db, headerFor(n), lineFor(n));
-        if (!id) {
-            std::fprintf(stderr, "%s\n", qPrintable(id.error().text));
+        std::int64_t id = 0;
+        auto stored = orderstore::insertLine(**db, headerFor(n), lineFor(n), &id);
+        if (!stored || *stored) {
+            std::fprintf(stderr, "%s\n", qPrintable(stored ? **stored : stored.error().text));
             return 1;
         }
-        std::printf("%d %lld\n", n, static_cast<long long>(*id));
+        std::printf("%d %lld\n", n, static_cast<long long>(id));
         std::fflush(stdout);
     }
 }

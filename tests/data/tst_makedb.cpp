@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 int tool(const QStringList& args, QString* err = nullptr) {
@@ -20,6 +22,11 @@ int tool(const QStringList& args, QString* err = nullptr) {
     if (err)
         *err = QString::fromUtf8(p.readAllStandardError());
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+int modeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
 }
 
 QStringList column(Database& db, const char* sql) {
@@ -66,6 +73,30 @@ private Q_SLOTS:
         QCOMPARE(f.readAll(), before);
     }
 
+    void theFileAndItsJournalsAreTheOwnersOnly_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("supplied") << QStringList();
+        QTest::newRow("demo") << QStringList{"--demo"};
+    }
+
+    // Under the usual umask a new file is readable by every user of the machine; the agent's
+    // data is not.
+    void theFileAndItsJournalsAreTheOwnersOnly() {
+        QFETCH(QStringList, options);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Ordine.mdb");
+        const mode_t was = ::umask(022);
+        const int rc = tool(options + QStringList{path});
+        ::umask(was);
+        QCOMPARE(rc, 0);
+        QCOMPARE(modeOf(path), 0600);
+        auto db = Database::open(path, schema::password());
+        QVERIFY(db);
+        QVERIFY((*db)->write([&] { return (*db)->exec("INSERT INTO ANNO VALUES ('2040');"); }));
+        for (const char* journal : {"-wal", "-shm"})
+            QCOMPARE(modeOf(path + QLatin1String(journal)), 0600);
+    }
+
     void addsAYear() {
         QTemporaryDir dir;
         const QString path = dir.filePath("Ordine.mdb");
@@ -88,15 +119,19 @@ private Q_SLOTS:
         QVERIFY(column(db, "SELECT count(*) FROM CLIENTE;").first().toInt() >= 24);
         QVERIFY(column(db, "SELECT count(*) FROM ARTICOLO;").first().toInt() >= 24);
         QVERIFY(!column(db, "SELECT SOGGETTO FROM CLIENTE WHERE SOGGETTO LIKE '%''%';").isEmpty());
-        QVERIFY(!column(db, "SELECT SOGGETTO FROM CLIENTE WHERE SOGGETTO GLOB '*[ÀÈÉÌÒÙ]*';").isEmpty());
+        QVERIFY(!column(db, "SELECT SOGGETTO FROM CLIENTE WHERE SOGGETTO GLOB '*[ÀÈÉÌÒÙ]*';")
+                     .isEmpty());
         QCOMPARE(column(db, "SELECT DISTINCT ANNO FROM ORDINE ORDER BY ANNO;"),
                  (QStringList{"2025", "2026"}));
         const int biggest = column(db, "SELECT max(n) FROM (SELECT count(*) AS n FROM ORDINE "
-                                       "GROUP BY ANNO, NR);").first().toInt();
+                                       "GROUP BY ANNO, NR);")
+                                .first()
+                                .toInt();
         QVERIFY(biggest >= 10);
         // Every line names a customer that exists, and its dates read as dates.
         QCOMPARE(column(db, "SELECT count(*) FROM ORDINE WHERE ID_CL NOT IN "
-                            "(SELECT CODICE FROM CLIENTE);"), QStringList{"0"});
+                            "(SELECT CODICE FROM CLIENTE);"),
+                 QStringList{"0"});
         QVERIFY(column(db, "SELECT count(*) FROM ORDINE WHERE DATAC IS NULL;").first().toInt() > 0);
         QCOMPARE(column(db, "SELECT count(DISTINCT CODICE) = count(*) FROM CLIENTE;"),
                  QStringList{"1"});

@@ -217,6 +217,63 @@ private Q_SLOTS:
         QCOMPARE(p->T7->text(), QStringLiteral("26"));
     }
 
+    void aManualNumberJoinsOnlyAnOrderOfTheSameCustomer_data() {
+        QTest::addColumn<QString>("year");
+        QTest::addColumn<QString>("owner");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("the same customer's order") << "2026"
+                                                   << "10001" << true;
+        QTest::newRow("another customer's order") << "2026"
+                                                  << "10008" << false;
+        QTest::newRow("another customer's number of another year") << "2025"
+                                                                   << "10008" << true;
+    }
+
+    // A line typed under the number of a stored order joins it when it is the same customer's
+    // order (that is how a line is added to an order by number); another customer's order is
+    // no place for it.
+    void aManualNumberJoinsOnlyAnOrderOfTheSameCustomer() {
+        QFETCH(QString, year);
+        QFETCH(QString, owner);
+        QFETCH(bool, stored);
+        start();
+        store(app->db(), year, "5", owner, "A");
+        QVERIFY(openYear(*app, "Nordine", QStringLiteral("2026")));
+        ui::click(p->C2);
+        ui::retype(p->T7, QStringLiteral("5"));
+        typeLine();
+        const QStringList before = ordine(app->db());
+        if (stored)
+            app->dialogs.answerYes();
+        ui::click(p->Cmd4);
+        const QString refusal = QStringLiteral(
+            "Il numero d'ordine 5 dell'anno 2026 è già usato da un ordine del cliente BAR SPORT "
+            "(codice 10008): la riga finirebbe in quell'ordine. Scegliere un altro numero.\n"
+            "Nessun dato è stato registrato.");
+        if (stored) {
+            QCOMPARE(shown(*app),
+                     seq({question(kInserire, titles::t38()), message(kInserito, titles::t18())}));
+            QCOMPARE(ordine(app->db(), "ANNO = '2026' AND NR = '5' AND ID_CL = '10001'").size(),
+                     year == QLatin1String("2026") ? 2 : 1);
+            return;
+        }
+        QCOMPARE(shown(*app), message(refusal, titles::t20(), BoxIcon::Exclamation));
+        QCOMPARE(ordine(app->db()), before);
+        QCOMPARE(p->T7->text(), QStringLiteral("5"));
+        // The write checks the number again in its own transaction.
+        orderstore::Header h;
+        h.year = QStringLiteral("2026");
+        h.number = QStringLiteral("5");
+        h.customerCode = QStringLiteral("10001");
+        h.orderDate = QStringLiteral("2026-12-08");
+        orderstore::Line l;
+        l.article = QStringLiteral("GRANA PADANO DOP");
+        auto written = orderstore::insertLine(app->db(), h, l);
+        QVERIFY(written);
+        QCOMPARE(written->value_or(QString()), refusal);
+        QCOMPARE(ordine(app->db()), before);
+    }
+
     void anUnreadableStoredNumberIsToldAndManualNumberingStaysPossible() {
         start();
         store(app->db(), "2026", "3,5", "10001", "A");
@@ -313,7 +370,9 @@ private Q_SLOTS:
         ui::click(p->Cmd4);
         QCOMPARE(p->L7->text(), QStringLiteral("10001"));
         QCOMPARE(p->L8->text(), QStringLiteral("BG"));
-        // Of two customers of one name, the one chosen.
+        // Of two customers of one name, the one chosen, in an order of its own.
+        ui::click(p->C2);
+        ui::retype(p->T7, QStringLiteral("2"));
         QVERIFY(chooseNth(p->Cbo5, QStringLiteral("BAR SPORT"), 1));
         QCOMPARE(p->L7->text(), QStringLiteral("20000"));
         QVERIFY(ui::choose(p->Cbo6, QStringLiteral("GRANA PADANO DOP")));

@@ -118,10 +118,21 @@ private Q_SLOTS:
         QCOMPARE(value(app->db(), "SELECT QVENDITA FROM ORDINE WHERE ARTICOLO = 'B';"),
                  QStringLiteral("2.0"));
 
-        // A new line of the same order with another customer: only that line has it.
+        // A new line of the same order with another customer would put that customer's line in
+        // this customer's order: refused, nothing written.
         QVERIFY(ui::choose(p->Cbo5, QStringLiteral("BAR SPORT")));
         QVERIFY(ui::choose(p->Cbo6, QStringLiteral("GRANA PADANO DOP")));
         quantities(p, QStringLiteral("1"), QString(), QStringLiteral("10"));
+        ui::click(p->Cmd4);
+        QCOMPARE(shown(*app),
+                 message(QStringLiteral("Il numero d'ordine 5 dell'anno 2026 è già usato da un "
+                                        "ordine del cliente ALIMENTARI D'ANGELO SNC (codice "
+                                        "10001): la riga finirebbe in quell'ordine. Scegliere un "
+                                        "altro numero.\nNessun dato è stato registrato."),
+                         titles::t20(), BoxIcon::Exclamation));
+        QCOMPARE(ordine(app->db()).size(), 4);
+        // With the order's own customer the line joins it.
+        QVERIFY(ui::choose(p->Cbo5, QStringLiteral("ALIMENTARI D'ANGELO SNC")));
         app->dialogs.answerYes();
         ui::click(p->Cmd4);
         QCOMPARE(shown(*app),
@@ -129,7 +140,7 @@ private Q_SLOTS:
         QCOMPARE(rows(app->db(), "SELECT ID_CL, DATAO FROM ORDINE WHERE ANNO = '2026' AND NR = '5' "
                                  "ORDER BY ID;"),
                  (QList<QStringList>{
-                     {"10001", "2026-03-04"}, {"10001", "2026-03-04"}, {"10008", "2026-03-04"}}));
+                     {"10001", "2026-03-04"}, {"10001", "2026-03-04"}, {"10001", "2026-03-04"}}));
         QCOMPARE(listRows(p), 3);
         QCOMPARE(p->Cmd4->text(), QStringLiteral("Aggiungi Articolo"));
 

@@ -2,10 +2,12 @@
 // pointer, and the failures that are now told.
 
 #include "SheetKit.h"
+#include "support/Boxes.h"
 #include "support/Fixture.h"
 #include "support/Ui.h"
 
 #include "app/Gestione.h"
+#include "app/Titles.h"
 #include "sheets/OrderSheet.h"
 #include "sheets/SpreadsheetSession.h"
 #include "sheets/TableExport.h"
@@ -173,20 +175,34 @@ private Q_SLOTS:
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     }
 
+    // However long a session, every export gets a name of its own that a sheet can have: past
+    // the suffixes, a number in brackets takes the end of the name, whatever its digits.
     void manyExportsInOneSessionAllGoThrough() {
         App app;
         exec(app.db(), "INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('1', 'A');");
-        for (int i = 0; i < 6; ++i)
-            tableexport::StampaClienti(app.ctx);
+        constexpr int kExports = 50;
+        for (int i = 0; i < kExports; ++i)
+            ui::menu(app.window.get(), "StampaClienti");
         QVERIFY2(app.dialogs.boxes.isEmpty(), qPrintable(app.dialogs.describe()));
-        QCOMPARE(app.opener.opened.size(), 6);
+        QCOMPARE(app.opener.opened.size(), kExports);
         QStringList names;
-        for (const QString& p : app.opener.opened)
+        for (const QString& p : app.opener.opened) {
+            QVERIFY2(QFile::exists(p), qPrintable(p));
             names << QFileInfo(p).completeBaseName();
-        QCOMPARE(names.last().size(), 31);
-        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), 6);
+        }
+        QCOMPARE(names[5], QStringLiteral("Foglio-nuovo-nuovo-nuovo-nuovo-"));
+        QCOMPARE(names[6], QStringLiteral("Foglio-nuovo-nuovo-nuovo-nu (2)"));
+        QCOMPARE(names[14], QStringLiteral("Foglio-nuovo-nuovo-nuovo-n (10)"));
+        QCOMPARE(names.last(), QStringLiteral("Foglio-nuovo-nuovo-nuovo-n (45)"));
+        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), kExports);
         for (const QString& n : names)
             QVERIFY2(n.size() <= 31, qPrintable(n));
+        // The workbook holds every sheet under the name of its file.
+        Workbook* wb = app.ctx.spreadsheet->activeWorkbook();
+        QVERIFY(wb);
+        QCOMPARE(wb->sheetCount(), kExports + 1);
+        for (const QString& n : names)
+            QVERIFY2(wb->findSheet(n), qPrintable(n));
     }
 
     void anEmptyTable() {
@@ -246,6 +262,44 @@ private Q_SLOTS:
         QVERIFY(tableexport::Ado2excel(app.ctx, *third, tooLong));
         QCOMPARE(tooLong.size(), 31);
         QVERIFY(app.dialogs.boxes.isEmpty());
+    }
+
+    // A table with more rows than a sheet holds is refused before anything is written, in
+    // words that name the table and the limit; the menu entries count the rows before reading
+    // them.
+    void aTableLargerThanASheetIsRefused() {
+        const auto refusal = [](const char* table) {
+            return QStringLiteral("La tabella %1 ha 1.048.576 righe: un foglio di lavoro ne "
+                                  "contiene al massimo 1.048.575 sotto la riga con i nomi delle "
+                                  "colonne.\nL'esportazione non è stata fatta e nessun file è "
+                                  "stato scritto.")
+                .arg(QLatin1String(table));
+        };
+        QVERIFY(!tableexport::tooManyRows(QStringLiteral("CLIENTE"), 1048575));
+        QCOMPARE(tableexport::tooManyRows(QStringLiteral("CLIENTE"), 1048576).value_or(QString()),
+                 refusal("CLIENTE"));
+
+        App app;
+        exec(app.db(), "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
+                       "i < 1048576) INSERT INTO ARTICOLO (CODICE) SELECT NULL FROM n;");
+        ui::menu(app.window.get(), "StampaArticolo");
+        QCOMPARE(app.dialogs.describe(),
+                 boxes::message(refusal("ARTICOLO"), titles::t18(), BoxIcon::Exclamation));
+        QVERIFY(app.opener.opened.isEmpty());
+        QVERIFY(!app.ctx.spreadsheet);
+
+        // A statement handed to the export directly is refused the same way once its rows pass
+        // the limit, and the workbook stays as it was.
+        auto rs = app.db().prepare(tableexport::kArticoli);
+        QVERIFY(rs);
+        QString name = QStringLiteral("Foglio");
+        Status s = tableexport::Ado2excel(app.ctx, *rs, name);
+        QVERIFY(!s);
+        QCOMPARE(s.error().text, refusal("ARTICOLO"));
+        QCOMPARE(app.ctx.spreadsheet->activeWorkbook()->sheetCount(), 1);
+        QVERIFY(app.opener.opened.isEmpty());
+        QCOMPARE(QDir(app.dir.path()).entryList({"*.xlsx"}, QDir::Files), QStringList());
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     }
 
     void thousandsOfRows() {

@@ -53,8 +53,12 @@ std::unique_ptr<Database> TestDir::open() const {
     return std::move(*db);
 }
 
-App::App(TestDir::Content content, bool show)
+App::App(TestDir::Content content, bool show) : App(content, nullptr, show) {}
+
+App::App(TestDir::Content content, const std::function<void(App&)>& beforeStart, bool show)
     : dir(content), ctx(dialogs, clock, opener, dir.path()) {
+    if (beforeStart)
+        beforeStart(*this);
     window = std::make_unique<Gestione>(ctx);
     started = window->Form_Load();
     if (started && show) {

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 class Gestione;
@@ -56,6 +57,8 @@ private:
 class App {
 public:
     explicit App(TestDir::Content content = TestDir::Content::Supplied, bool show = true);
+    // The same, with `beforeStart` run on the folder and the clock before the window starts.
+    App(TestDir::Content content, const std::function<void(App&)>& beforeStart, bool show = true);
     ~App();
 
     TestDir dir;
