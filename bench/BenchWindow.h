@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/AppContext.h"
-#include "app/Clock.h"
-#include "app/Dialogs.h"
-#include "app/FileOpener.h"
+#include "ui/AppContext.h"
+#include "ui/Clock.h"
+#include "ui/Dialogs.h"
+#include "ui/FileOpener.h"
 #include "app/Gestione.h"
 
 #include <QStringList>

@@ -5,8 +5,8 @@
 #include "BenchWindow.h"
 #include "Ops.h"
 
-#include "app/widgets/ReportList.h"
-#include "data/Numbering.h"
+#include "ui/widgets/ReportList.h"
+#include "orders/Numbering.h"
 #include "masterdata/CustomerPanel.h"
 #include "masterdata/CustomerStore.h"
 #include "masterdata/Lookups.h"

@@ -9,6 +9,7 @@
 #include "XlsxTape.h"
 
 #include "data/Schema.h"
+#include "orders/PrintOrder.h"
 #include "sheets/OrderSheet.h"
 #include "sheets/TableExport.h"
 

@@ -5,11 +5,11 @@
 #include "Measure.h"
 #include "Ops.h"
 
-#include "app/AppContext.h"
+#include "ui/AppContext.h"
 #include "app/Gestione.h"
-#include "app/QtDialogs.h"
+#include "ui/QtDialogs.h"
 #include "app/Translation.h"
-#include "app/widgets/Twips.h"
+#include "ui/widgets/Twips.h"
 #include "data/Schema.h"
 
 #include <QApplication>

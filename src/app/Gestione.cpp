@@ -1,18 +1,18 @@
 #include "Gestione.h"
 
-#include "AgentPanel.h"
+#include "masterdata/AgentPanel.h"
 #include "StatusBar.h"
 #include "TitleClock.h"
-#include "Titles.h"
+#include "ui/Titles.h"
 #include "data/FolderNames.h"
-#include "data/Numbering.h"
+#include "orders/Numbering.h"
 #include "data/Schema.h"
 #include "masterdata/ArticlePanel.h"
 #include "masterdata/CustomerPanel.h"
 #include "orders/OrderPanel.h"
 #include "orders/YearPanel.h"
-#include "sheets/TableExport.h"
-#include "widgets/Twips.h"
+#include "masterdata/ExportCommands.h"
+#include "ui/widgets/Twips.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -60,7 +60,7 @@ Gestione::Gestione(AppContext& c, QWidget* parent) : QMainWindow(parent), ctx(c)
     Timer1->setInterval(1500);
     connect(Timer1, &QTimer::timeout, this, &Gestione::Timer1_Timer);
 
-    connect(Frame7, &YearPanel::annoScelto, this, [this](int command, const QString& year) {
+    connect(Frame7, &YearPanel::yearChosen, this, [this](int command, const QString& year) {
         Frame7->hide();
         Frame3->ScegliAnno(command, year);
     });

@@ -1,6 +1,6 @@
 #include "StatusBar.h"
 
-#include "widgets/Twips.h"
+#include "ui/widgets/Twips.h"
 
 #include <QLabel>
 

@@ -1,7 +1,7 @@
-#include "AppContext.h"
+#include "ui/AppContext.h"
 #include "Display.h"
 #include "Gestione.h"
-#include "QtDialogs.h"
+#include "ui/QtDialogs.h"
 
 #include "Translation.h"
 #include "data/FolderNames.h"

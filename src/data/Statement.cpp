@@ -144,3 +144,11 @@ double Statement::real(int column) const {
 QString Statement::columnName(int column) const {
     return QString::fromUtf8(sqlite3_column_name(m_stmt, column));
 }
+
+QByteArray Statement::declaredType(int column) const {
+    return QByteArray(sqlite3_column_decltype(m_stmt, column));
+}
+
+QString Statement::tableName(int column) const {
+    return QString::fromUtf8(sqlite3_column_table_name(m_stmt, column));
+}

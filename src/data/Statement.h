@@ -2,6 +2,7 @@
 
 #include "Result.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -59,6 +60,11 @@ public:
     QString columnName(int column) const;
     // The engine's storage class of the value: 1 integer, 2 real, 3 text, 4 blob, 5 null.
     int type(int column) const;
+    static constexpr int kInteger = 1, kReal = 2, kText = 3, kBlob = 4, kNull = 5;
+    // The type the table declares for the column ("DATE", "TEXT"...), empty for an expression.
+    QByteArray declaredType(int column) const;
+    // The table the column is read from, empty for an expression.
+    QString tableName(int column) const;
 
     sqlite3_stmt* handle() const { return m_stmt; }
 

@@ -3,7 +3,6 @@ target_sources(gestione_core PRIVATE
     data/Database.cpp
     data/FolderNames.cpp
     data/ItalianText.cpp
-    data/Numbering.cpp
     data/Schema.cpp
     data/Statement.cpp
     data/tool/DemoData.cpp

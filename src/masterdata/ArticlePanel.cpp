@@ -2,14 +2,15 @@
 
 #include "ArticleStore.h"
 #include "InputRules.h"
-#include "TellRefusal.h"
-#include "app/Titles.h"
-#include "app/widgets/ClickLabel.h"
-#include "app/widgets/Elements.h"
-#include "app/widgets/ReportList.h"
-#include "app/widgets/Twips.h"
+#include "ui/Tell.h"
+#include "ui/Titles.h"
+#include "ui/Titles.h"
+#include "ui/widgets/ClickLabel.h"
+#include "ui/widgets/Elements.h"
+#include "ui/widgets/ReportList.h"
+#include "ui/widgets/Twips.h"
 #include "data/ItalianText.h"
-#include "sheets/TableExport.h"
+#include "ExportCommands.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -65,6 +66,7 @@ void ArticlePanel::apri(Mode mode) {
          "Seleziona  l' Articolo da Eliminare  Cliccando sulla Riga Interessata "},
     };
     const Texts& t = texts[int(mode)];
+    m_mode = mode;
     setTitle(QString::fromUtf8(t.caption));
     Cmd2->setText(QString::fromUtf8(t.button));
     Label6->setText(QString::fromUtf8(t.list));
@@ -91,8 +93,7 @@ void ArticlePanel::CaricaArticoli() {
 }
 
 void ArticlePanel::ListView3_ItemClick(int row) {
-    const QString mode = Cmd2->text();
-    if (mode != QLatin1String("Elimina") && mode != QLatin1String("Aggiorna"))
+    if (m_mode != Mode::Delete && m_mode != Mode::Update)
         return;
     const ReportModel* list = ListView3->report();
     if (row < 0 || row >= list->rows())
@@ -113,12 +114,10 @@ void ArticlePanel::Cmd2_Click() {
             titles::t18());
         return;
     }
-    const QString mode = Cmd2->text();
-    if (mode != QLatin1String("Inserisci") && mode != QLatin1String("Aggiorna") &&
-        mode != QLatin1String("Elimina"))
+    if (!m_mode)
         return;
     articles::Article a{T3->text(), Cbo2->currentText(), T5->text(), std::nullopt};
-    if (mode != QLatin1String("Elimina")) {
+    if (m_mode != Mode::Delete) {
         // PESO is a number: a text that is none is told before anything is asked or written.
         auto weight = articles::weightField(T6->text());
         if (!weight) {
@@ -130,7 +129,7 @@ void ArticlePanel::Cmd2_Click() {
     // L3 is emptied by every command and action: then no row is held.
     const std::optional<std::int64_t> id = itext::parseId(L3->text());
     const QDate today = ctx.clock.today();
-    if (mode == QLatin1String("Inserisci")) {
+    if (m_mode == Mode::Insert) {
         if (!dialogs().question(QStringLiteral("Vuoi Inserire questi dati  ?"), titles::t38()))
             return;
         if (Status s = articles::insert(db(), a, today); !s) {
@@ -138,22 +137,22 @@ void ArticlePanel::Cmd2_Click() {
             return;
         }
         dialogs().message(QStringLiteral("Inserimento effettuato"), titles::t18(), BoxIcon::None);
-    } else if (mode == QLatin1String("Aggiorna")) {
-        if (!mayGoOn(dialogs(), articles::checkUpdate(db(), id)))
+    } else if (m_mode == Mode::Update) {
+        if (!tell::mayGoOn(dialogs(), articles::checkUpdate(db(), id), titles::t18()))
             return;
         if (!dialogs().question(QStringLiteral("Vuoi Aggiornare questi dati  ?"), titles::t38()))
             return;
-        if (!mayGoOn(dialogs(), articles::update(db(), id, a, today)))
+        if (!tell::mayGoOn(dialogs(), articles::update(db(), id, a, today), titles::t18()))
             return;
         dialogs().message(QStringLiteral("Aggiornamento effettuato"), titles::t18(), BoxIcon::None);
     } else {
-        if (!mayGoOn(dialogs(), articles::checkDelete(db(), id)))
+        if (!tell::mayGoOn(dialogs(), articles::checkDelete(db(), id), titles::t18()))
             return;
         if (!dialogs().question(
                 QStringLiteral("Sei sicuro di voler eliminare l'Articolo   selezionato ? "),
                 titles::t20()))
             return;
-        if (!mayGoOn(dialogs(), articles::remove(db(), id)))
+        if (!tell::mayGoOn(dialogs(), articles::remove(db(), id), titles::t18()))
             return;
         dialogs().message(QStringLiteral("Eliminazione  effettuata"), titles::t20(),
                           BoxIcon::Information);

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "app/Panel.h"
+#include <optional>
+
+#include "ui/Panel.h"
 
 class QLabel;
 class QLineEdit;
@@ -47,6 +49,8 @@ public:
     void Label5_Click();
 
 private:
+    // The mode the panel was last opened in; none before the first opening.
+    std::optional<Mode> m_mode;
     // After a completed action: empty fields and L3, refilled list; the mode stays.
     void aggiorna();
 };

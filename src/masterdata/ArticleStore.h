@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Refusal.h"
+#include "data/Refusal.h"
 #include "data/Result.h"
 
 #include <QDate>

@@ -3,12 +3,13 @@
 #include "CustomerStore.h"
 #include "InputRules.h"
 #include "Lookups.h"
-#include "TellRefusal.h"
-#include "app/Titles.h"
-#include "app/widgets/ClickLabel.h"
-#include "app/widgets/Elements.h"
-#include "app/widgets/ReportList.h"
-#include "app/widgets/Twips.h"
+#include "ui/Tell.h"
+#include "ui/Titles.h"
+#include "ui/Titles.h"
+#include "ui/widgets/ClickLabel.h"
+#include "ui/widgets/Elements.h"
+#include "ui/widgets/ReportList.h"
+#include "ui/widgets/Twips.h"
 #include "data/ItalianText.h"
 
 #include <QComboBox>
@@ -62,6 +63,7 @@ void CustomerPanel::apri(Mode mode) {
         {"Elimina Cliente", "Elimina", "Seleziona la riga del Cliente che si vuole Eliminare"},
     };
     const Texts& t = texts[int(mode)];
+    m_mode = mode;
     setTitle(QString::fromUtf8(t.caption));
     Cmd1->setText(QString::fromUtf8(t.button));
     L2->setText(QString::fromUtf8(t.list));
@@ -95,8 +97,7 @@ void CustomerPanel::CaricaClienti() {
 }
 
 void CustomerPanel::ListView2_ItemClick(int row) {
-    const QString mode = Cmd1->text();
-    if (mode != QLatin1String("Modifica") && mode != QLatin1String("Elimina"))
+    if (m_mode != Mode::Modify && m_mode != Mode::Delete)
         return;
     const ReportModel* list = ListView2->report();
     if (row < 0 || row >= list->rows())
@@ -119,31 +120,30 @@ void CustomerPanel::Cmd1_Click() {
     }
     // L1 holds the last clicked row; its design text "L1" is no row.
     const std::optional<std::int64_t> id = itext::parseId(L1->text());
-    const QString mode = Cmd1->text();
-    if (mode == QLatin1String("Inserisci")) {
-        if (!mayGoOn(dialogs(), customers::checkInsert(db(), c)))
+    if (m_mode == Mode::Insert) {
+        if (!tell::mayGoOn(dialogs(), customers::checkInsert(db(), c), titles::t18()))
             return;
         if (!dialogs().question(QStringLiteral("Vuoi Inserire questi dati  ?"), titles::t38()))
             return;
-        if (!mayGoOn(dialogs(), customers::insert(db(), c)))
+        if (!tell::mayGoOn(dialogs(), customers::insert(db(), c), titles::t18()))
             return;
         dialogs().message(QStringLiteral("Inserimento effettuato"), titles::t18(), BoxIcon::None);
-    } else if (mode == QLatin1String("Modifica")) {
-        if (!mayGoOn(dialogs(), customers::checkModify(db(), id, c)))
+    } else if (m_mode == Mode::Modify) {
+        if (!tell::mayGoOn(dialogs(), customers::checkModify(db(), id, c), titles::t18()))
             return;
         if (!dialogs().question(QStringLiteral("Vuoi Modificare questi dati  ?"), titles::t38()))
             return;
-        if (!mayGoOn(dialogs(), customers::modify(db(), id, c)))
+        if (!tell::mayGoOn(dialogs(), customers::modify(db(), id, c), titles::t18()))
             return;
         dialogs().message(QStringLiteral("Aggiornamento effettuato"), titles::t18(), BoxIcon::None);
-    } else if (mode == QLatin1String("Elimina")) {
-        if (!mayGoOn(dialogs(), customers::checkDelete(db(), id)))
+    } else if (m_mode == Mode::Delete) {
+        if (!tell::mayGoOn(dialogs(), customers::checkDelete(db(), id), titles::t18()))
             return;
         if (!dialogs().question(
                 QStringLiteral("Sei sicuro di voler eliminare la prestazione  selezionata ? "),
                 titles::t20()))
             return;
-        if (!mayGoOn(dialogs(), customers::remove(db(), id)))
+        if (!tell::mayGoOn(dialogs(), customers::remove(db(), id), titles::t18()))
             return;
         dialogs().message(QStringLiteral("Eliminazione  effettuata"), titles::t20(),
                           BoxIcon::Information);

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "app/Panel.h"
+#include <optional>
+
+#include "ui/Panel.h"
 
 class QLabel;
 class QLineEdit;
@@ -47,6 +49,8 @@ public:
     void Label4_Click();
 
 private:
+    // The mode the panel was last opened in; none before the first opening.
+    std::optional<Mode> m_mode;
     // After a completed action: empty fields, refilled combos and list; mode and L1 stay.
     void aggiorna();
 };

@@ -92,7 +92,7 @@ QString settledUpper(const QString& text) {
 
 } // namespace
 
-Upper maiuscolo(const QString& text, int caret) {
+Upper upperCased(const QString& text, int caret) {
     const QString up = settledUpper(text);
     // The caret stays after the same letters. A letter whose upper case is longer (ß gives SS,
     // the ligature ﬁ gives FI) pushes it on: left where it was, it would fall inside that form
@@ -104,7 +104,7 @@ Upper maiuscolo(const QString& text, int caret) {
 
 void upperCase(QLineEdit* field) {
     QObject::connect(field, &QLineEdit::textChanged, field, [field](const QString& text) {
-        const Upper u = maiuscolo(text, field->cursorPosition());
+        const Upper u = upperCased(text, field->cursorPosition());
         if (u.text == text)
             return;
         field->setText(u.text);
@@ -120,7 +120,7 @@ void upperCase(QComboBox* combo) {
 void upperCase(QPlainTextEdit* field) {
     QObject::connect(field, &QPlainTextEdit::textChanged, field, [field]() {
         const QString text = field->toPlainText();
-        const Upper u = maiuscolo(text, field->textCursor().position());
+        const Upper u = upperCased(text, field->textCursor().position());
         if (u.text == text)
             return;
         field->setPlainText(u.text);

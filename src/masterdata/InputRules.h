@@ -16,7 +16,7 @@ struct Upper {
     QString text;
     int caret;
 };
-Upper maiuscolo(const QString& text, int caret);
+Upper upperCased(const QString& text, int caret);
 
 // The text of the field turns upper case on every change, typed, pasted or set by the program;
 // the caret stays where it was.

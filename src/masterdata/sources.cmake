@@ -1,8 +1,13 @@
 target_sources(gestione_core PRIVATE
-    masterdata/ArticlePanel.cpp
+    masterdata/AgentStore.cpp
     masterdata/ArticleStore.cpp
-    masterdata/CustomerPanel.cpp
     masterdata/CustomerStore.cpp
+)
+target_sources(gestione_gui PRIVATE
+    masterdata/AgentPanel.cpp
+    masterdata/ArticlePanel.cpp
+    masterdata/CustomerPanel.cpp
+    masterdata/ExportCommands.cpp
     masterdata/InputRules.cpp
     masterdata/Lookups.cpp
 )

@@ -5,9 +5,9 @@
 
 #include "OrderForm.h"
 #include "OrderMessages.h"
-#include "app/Titles.h"
-#include "app/widgets/DateBox.h"
-#include "app/widgets/ReportList.h"
+#include "ui/Titles.h"
+#include "ui/widgets/DateBox.h"
+#include "ui/widgets/ReportList.h"
 #include "data/ItalianText.h"
 
 #include <QCheckBox>
@@ -77,31 +77,31 @@ Outcome OrderPanel::RichiamaArticoli() {
 
 Outcome OrderPanel::AggiungiArticolo() {
     orderform::Fields f = fields();
-    if (!obbligatoriCompilati(f))
+    if (!requiredFieldsFilled(f))
         return Outcome::Refused;
     // Everything is checked before anything is asked or written.
     const bool newNumber = title() == orderflow::kNuovoOrdine;
     auto checked = orderform::header(f, QString(), newNumber);
     if (!checked) {
-        rifiuta(checked.error().text + ordermsg::nienteRegistrato());
+        tellRefusal(checked.error().text + ordermsg::nothingStored());
         return Outcome::Refused;
     }
-    if (!rigaLeggibile(f))
+    if (!readableLine(f))
         return Outcome::Refused;
-    auto customer = clienteDelNome(f.customer);
+    auto customer = customerOfName(f.customer);
     if (!customer) {
-        avvisa(customer.error());
+        tellError(customer.error());
         return Outcome::Refused;
     }
     if (!*customer) {
-        rifiuta(ordermsg::clienteSconosciuto(f.customer));
+        tellRefusal(ordermsg::unknownCustomer(f.customer));
         return Outcome::Refused;
     }
     if ((*customer)->code.isEmpty()) {
-        rifiuta(ordermsg::clienteSenzaCodice(f.customer));
+        tellRefusal(ordermsg::customerWithoutCode(f.customer));
         return Outcome::Refused;
     }
-    const auto article = articoloScelto(f.article);
+    const auto article = chosenArticle(f.article);
     if (!article)
         return Outcome::Refused;
     // The fields show what will be stored: the customer and article the names stand for, and
@@ -114,15 +114,15 @@ Outcome OrderPanel::AggiungiArticolo() {
     auto header = orderform::header(f, L7->text(), newNumber);
     auto line = orderform::line(f);
     if (!header || !line) {
-        avvisa(header ? line.error() : header.error());
+        tellError(header ? line.error() : header.error());
         return Outcome::Refused;
     }
     // A number typed by hand may be another customer's order.
     if (auto free = orderstore::checkNumber(db(), *header); !free || *free) {
         if (!free)
-            avvisa(free.error());
+            tellError(free.error());
         else
-            rifiuta(**free);
+            tellRefusal(**free);
         return Outcome::Refused;
     }
 
@@ -134,33 +134,33 @@ Outcome OrderPanel::AggiungiArticolo() {
         return Outcome::Refused;
     }
     if (*stored) {
-        rifiuta(**stored);
+        tellRefusal(**stored);
         return Outcome::Refused;
     }
-    dialogs().message(ordermsg::articoloInserito(), titles::t18(), BoxIcon::None);
+    dialogs().message(ordermsg::lineStored(), titles::t18(), BoxIcon::None);
     CaricaRigheOrdine();
     CaricaCittaOrdine();
     CaricaProvinceOrdine();
-    svuotaArticolo();
+    clearArticle();
     return Outcome::Done;
 }
 
 Outcome OrderPanel::ModificaArticolo() {
     orderform::Fields f = fields();
-    if (!obbligatoriCompilati(f))
+    if (!requiredFieldsFilled(f))
         return Outcome::Refused;
-    const auto id = rigaCaricata(false);
+    const auto id = loadedLine(false);
     if (!id)
         return Outcome::Refused;
-    if (!rigaLeggibile(f))
+    if (!readableLine(f))
         return Outcome::Refused;
-    const auto article = articoloScelto(f.article);
+    const auto article = chosenArticle(f.article);
     if (!article)
         return Outcome::Refused;
     setArticle(*article);
     auto line = orderform::line(fields());
     if (!line) {
-        avvisa(line.error());
+        tellError(line.error());
         return Outcome::Refused;
     }
 
@@ -172,17 +172,17 @@ Outcome OrderPanel::ModificaArticolo() {
         return Outcome::Refused;
     }
     if (*changed == 0) {
-        rifiuta(ordermsg::rigaNonPiuPresente(false));
+        tellRefusal(ordermsg::lineNoLongerThere(false));
         return Outcome::Refused;
     }
-    dialogs().message(ordermsg::aggiornamentoEffettuato(), titles::t18(), BoxIcon::None);
-    svuotaArticolo();
+    dialogs().message(ordermsg::updateDone(), titles::t18(), BoxIcon::None);
+    clearArticle();
     CaricaRigheOrdine();
     return Outcome::Done;
 }
 
 Outcome OrderPanel::EliminaArticolo() {
-    const auto id = rigaCaricata(true);
+    const auto id = loadedLine(true);
     if (!id)
         return Outcome::Refused;
     if (!dialogs().question(ordermsg::seiSicuro(), titles::t20()))
@@ -193,13 +193,13 @@ Outcome OrderPanel::EliminaArticolo() {
         return Outcome::Refused;
     }
     if (*deleted == 0) {
-        rifiuta(ordermsg::rigaNonPiuPresente(true));
+        tellRefusal(ordermsg::lineNoLongerThere(true));
         return Outcome::Refused;
     }
-    dialogs().message(ordermsg::eliminazioneEffettuata(), titles::t20(), BoxIcon::Information);
+    dialogs().message(ordermsg::deletionDone(), titles::t20(), BoxIcon::Information);
     // The line is gone: nothing is loaded any more.
     L10->clear();
-    svuotaArticolo();
+    clearArticle();
     CaricaRigheOrdine();
     return Outcome::Done;
 }
@@ -213,17 +213,17 @@ Outcome OrderPanel::EliminaOrdine() {
         return Outcome::Refused;
     }
     if (*deleted == 0) {
-        rifiuta(ordermsg::ordineSenzaRighe(T7->text(), Text1->text()));
+        tellRefusal(ordermsg::orderWithoutLines(T7->text(), Text1->text()));
         return Outcome::Refused;
     }
-    dialogs().message(ordermsg::eliminazioneEffettuata(), titles::t20(), BoxIcon::Information);
-    svuotaArticolo();
+    dialogs().message(ordermsg::deletionDone(), titles::t20(), BoxIcon::Information);
+    clearArticle();
     return Outcome::Done;
 }
 
 Outcome OrderPanel::StampaOrdine() {
-    if (stampaOrdineV)
-        stampaOrdineV(ctx, Text1->text(), T7->text(), L7->text());
+    if (printOrder)
+        printOrder(ctx, Text1->text(), T7->text(), L7->text());
     return Outcome::Done;
 }
 
@@ -237,7 +237,7 @@ void OrderPanel::Cbo5_Click(int index) {
         return;
     auto found = orderstore::customersNamed(db(), name);
     if (!found) {
-        avvisa(found.error());
+        tellError(found.error());
         return;
     }
     if (found->empty()) {
@@ -256,7 +256,7 @@ void OrderPanel::Cbo6_Click(int index) {
         return;
     auto found = orderstore::articlesNamed(db(), description);
     if (!found) {
-        avvisa(found.error());
+        tellError(found.error());
         return;
     }
     if (found->empty()) {
@@ -276,7 +276,7 @@ void OrderPanel::C2_Click(bool checked) {
     mostra(orderflow::afterManualTick(state(), checked));
 }
 
-Result<std::optional<orderstore::Customer>> OrderPanel::clienteDelNome(const QString& name) {
+Result<std::optional<orderstore::Customer>> OrderPanel::customerOfName(const QString& name) {
     auto found = orderstore::customersNamed(db(), name);
     if (!found)
         return found.error();
@@ -289,7 +289,7 @@ Result<std::optional<orderstore::Customer>> OrderPanel::clienteDelNome(const QSt
 }
 
 Result<std::optional<OrderPanel::ArticleFields>>
-OrderPanel::articoloDelNome(const QString& description) {
+OrderPanel::articleOfName(const QString& description) {
     using Found = std::optional<ArticleFields>;
     const ArticleFields shown = articleShown();
     if (m_loaded && m_loaded->first == description && m_loaded->second == shown)
@@ -308,44 +308,44 @@ OrderPanel::articoloDelNome(const QString& description) {
     return Found(ArticleFields{a.code, a.format, weightText(a.weight)});
 }
 
-std::optional<OrderPanel::ArticleFields> OrderPanel::articoloScelto(const QString& description) {
-    auto article = articoloDelNome(description);
+std::optional<OrderPanel::ArticleFields> OrderPanel::chosenArticle(const QString& description) {
+    auto article = articleOfName(description);
     if (!article) {
-        avvisa(article.error());
+        tellError(article.error());
         return std::nullopt;
     }
     if (!*article)
-        rifiuta(ordermsg::articoloSconosciuto(description));
+        tellRefusal(ordermsg::unknownArticle(description));
     return *article;
 }
 
-bool OrderPanel::obbligatoriCompilati(const orderform::Fields& f) {
+bool OrderPanel::requiredFieldsFilled(const orderform::Fields& f) {
     if (orderform::requiredFilled(f))
         return true;
     dialogs().message(ordermsg::campiObbligatori(), titles::t20(), BoxIcon::Information);
     return false;
 }
 
-bool OrderPanel::rigaLeggibile(const orderform::Fields& f) {
+bool OrderPanel::readableLine(const orderform::Fields& f) {
     auto l = orderform::line(f);
     if (!l)
-        rifiuta(l.error().text + ordermsg::nienteRegistrato());
+        tellRefusal(l.error().text + ordermsg::nothingStored());
     return bool(l);
 }
 
-std::optional<std::int64_t> OrderPanel::rigaCaricata(bool deleting) {
+std::optional<std::int64_t> OrderPanel::loadedLine(bool deleting) {
     const auto id = itext::parseId(L10->text());
     if (!id) {
-        rifiuta(ordermsg::nessunaRigaScelta(deleting));
+        tellRefusal(ordermsg::noLineChosen(deleting));
         return std::nullopt;
     }
     auto exists = orderstore::lineExists(db(), *id);
     if (!exists) {
-        avvisa(exists.error());
+        tellError(exists.error());
         return std::nullopt;
     }
     if (!*exists) {
-        rifiuta(ordermsg::rigaNonPiuPresente(deleting));
+        tellRefusal(ordermsg::lineNoLongerThere(deleting));
         return std::nullopt;
     }
     return id;
@@ -373,7 +373,7 @@ orderform::Fields OrderPanel::fields() const {
     return f;
 }
 
-void OrderPanel::svuotaArticolo() {
+void OrderPanel::clearArticle() {
     Cbo6->setEditText(QString());
     for (QLineEdit* t : {T8, T9, T10, T11, T12, T13, T14})
         t->clear();

@@ -4,8 +4,8 @@
 #include "OrderPanel.h"
 
 #include "OrderStore.h"
-#include "app/widgets/DateBox.h"
-#include "app/widgets/ReportList.h"
+#include "ui/widgets/DateBox.h"
+#include "ui/widgets/ReportList.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -63,24 +63,24 @@ void OrderPanel::CaricaRigheOrdine() {
     ListView5->setColumns(lineColumns());
     auto st = db().prepare(orderstore::kRigheOrdine);
     if (!st) {
-        avvisa(st.error());
+        tellError(st.error());
         return;
     }
     st->bind(1, Text1->text()).bind(2, T7->text());
     if (Status s = ListView5->report()->fill(*st); !s)
-        avvisa(s.error());
+        tellError(s.error());
 }
 
 void OrderPanel::CaricaOrdiniAnno() {
     ListView5->setColumns(listingColumns());
     auto st = db().prepare(orderstore::kOrdiniAnno);
     if (!st) {
-        avvisa(st.error());
+        tellError(st.error());
         return;
     }
     st->bind(1, Text1->text());
     if (Status s = ListView5->report()->fill(*st); !s)
-        avvisa(s.error());
+        tellError(s.error());
 }
 
 void OrderPanel::ListView5_ItemClick(int row) {

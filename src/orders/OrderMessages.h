@@ -15,58 +15,58 @@ inline QString campiObbligatori() {
 inline QString vuoiInserire() {
     return QStringLiteral("Vuoi Inserire questi dati  ?");
 }
-inline QString articoloInserito() {
+inline QString lineStored() {
     return QStringLiteral("Articolo Inserito ..............");
 }
 inline QString vuoiAggiornare() {
     return QStringLiteral("Vuoi Aggiornare  questi dati  ?");
 }
-inline QString aggiornamentoEffettuato() {
+inline QString updateDone() {
     return QStringLiteral("Aggiornamento Articolo effettuato");
 }
 inline QString seiSicuro() {
     return QStringLiteral("Sei sicuro di voler eliminare questo Articolo ? ");
 }
-inline QString eliminazioneEffettuata() {
+inline QString deletionDone() {
     return QStringLiteral("Eliminazione  effettuata");
 }
 
-inline QString clienteSconosciuto(const QString& name) {
+inline QString unknownCustomer(const QString& name) {
     return QStringLiteral("Il cliente \"%1\" non è nell'anagrafica dei clienti: sceglierlo "
                           "dall'elenco \"Cliente\" o inserirlo con Gestione Cliente - Nuovo.\n"
                           "Nessun dato è stato registrato.")
         .arg(itext::shortened(name));
 }
-inline QString clienteSenzaCodice(const QString& name) {
+inline QString customerWithoutCode(const QString& name) {
     return QStringLiteral("Il cliente \"%1\" non ha un codice cliente: assegnarlo con Gestione "
                           "Cliente - Aggiorna prima di registrare l'ordine.\n"
                           "Nessun dato è stato registrato.")
         .arg(itext::shortened(name));
 }
-inline QString articoloSconosciuto(const QString& description) {
+inline QString unknownArticle(const QString& description) {
     return QStringLiteral("L'articolo \"%1\" non è nel catalogo degli articoli: sceglierlo "
                           "dall'elenco \"Scelta Articolo\" o inserirlo con Gestione Articoli - "
                           "Nuovo.\nNessun dato è stato registrato.")
         .arg(itext::shortened(description));
 }
-inline QString nessunaRigaScelta(bool deleting) {
+inline QString noLineChosen(bool deleting) {
     return deleting ? QStringLiteral("Nessun articolo è stato eliminato: fare prima clic sulla "
                                      "riga dell'articolo nell'elenco.")
                     : QStringLiteral("Nessun articolo è stato modificato: fare prima clic sulla "
                                      "riga dell'articolo nell'elenco.");
 }
-inline QString rigaNonPiuPresente(bool deleting) {
+inline QString lineNoLongerThere(bool deleting) {
     return deleting ? QStringLiteral("Nessun articolo è stato eliminato: la riga scelta non c'è "
                                      "più nell'ordine.")
                     : QStringLiteral("Nessun articolo è stato modificato: la riga scelta non c'è "
                                      "più nell'ordine.");
 }
-inline QString ordineSenzaRighe(const QString& number, const QString& year) {
+inline QString orderWithoutLines(const QString& number, const QString& year) {
     return QStringLiteral("Nessuna riga è stata eliminata: l'ordine %1 dell'anno %2 non ha più "
                           "righe.")
         .arg(number, year);
 }
-inline QString numeroDiAltroCliente(const QString& number, const QString& year, const QString& code,
+inline QString numberOfAnotherCustomer(const QString& number, const QString& year, const QString& code,
                                     const QString& name) {
     const QString who = code.isEmpty() ? QStringLiteral("un ordine senza codice cliente")
                         : name.isEmpty()
@@ -79,7 +79,7 @@ inline QString numeroDiAltroCliente(const QString& number, const QString& year, 
         .arg(itext::shortened(number), year, who);
 }
 // Appended to a conversion message.
-inline QString nienteRegistrato() {
+inline QString nothingStored() {
     return QStringLiteral("\nNessun dato è stato registrato.");
 }
 

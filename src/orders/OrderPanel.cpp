@@ -1,14 +1,15 @@
 #include "OrderPanel.h"
 
-#include "app/Titles.h"
-#include "app/widgets/DateBox.h"
-#include "app/widgets/Elements.h"
-#include "app/widgets/ReportList.h"
-#include "app/widgets/Twips.h"
-#include "data/Numbering.h"
+#include "ui/Titles.h"
+#include "ui/widgets/DateBox.h"
+#include "ui/widgets/Elements.h"
+#include "ui/widgets/ReportList.h"
+#include "ui/widgets/Twips.h"
+#include "Numbering.h"
 #include "masterdata/InputRules.h"
 #include "masterdata/Lookups.h"
-#include "sheets/OrderSheet.h"
+#include "PrintOrder.h"
+#include "ui/Tell.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,7 +20,7 @@
 #include <QPushButton>
 
 OrderPanel::OrderPanel(AppContext& c, QWidget* parent)
-    : Panel(c, "Frame3", QStringLiteral("Frame3"), parent), stampaOrdineV(StampaOrdineV) {
+    : Panel(c, "Frame3", QStringLiteral("Frame3"), parent), printOrder(StampaOrdineV) {
     twips::place(this, 120, 120, 14655, 8655);
     setFont(twips::arial(9.75));
     Elements e(this);
@@ -120,13 +121,13 @@ void OrderPanel::ScegliAnno(int command, const QString& year) {
         Text1->setText(year);
         PulisciCampiOrdine();
         if (Status s = CaricaSoggetti(); !s)
-            avvisa(s.error());
+            tellError(s.error());
         CaricaProvinceOrdine();
         CaricaCittaOrdine();
         mostra(orderflow::afterYear(state(), command));
         CaricaDestinazioni();
         if (Status s = CaricaSceltaArticolo(); !s)
-            avvisa(s.error());
+            tellError(s.error());
         NuovoNumeroOrdine();
         return;
     }
@@ -143,7 +144,7 @@ void OrderPanel::NuovoNumeroOrdine() {
     auto next = numbering::nextOrderNumber(db(), Text1->text());
     if (!next) {
         // T7 stays empty: the user can still tick "Nr manuale" and type the number.
-        avvisa(next.error());
+        tellError(next.error());
         return;
     }
     T7->setText(QString::number(*next));
@@ -198,17 +199,14 @@ void OrderPanel::mostra(const orderflow::State& s) {
     setVisible(s.panelShown);
 }
 
-void OrderPanel::rifiuta(const QString& text) {
-    dialogs().message(text, titles::t20(), BoxIcon::Exclamation);
+void OrderPanel::tellRefusal(const QString& text) {
+    tell::refusal(dialogs(), text, titles::t20());
 }
 
-void OrderPanel::avvisa(const Error& error) {
+void OrderPanel::tellError(const Error& error) {
     // Errors of the engine carry its code and go in the error box; the program's own
     // conditions (a number that cannot be read, a value that cannot be stored) are told plainly.
-    if (error.code != 0)
-        ShowErrMsg(dialogs(), error);
-    else
-        rifiuta(error.text);
+    tell::error(dialogs(), error, titles::t20());
 }
 
 void OrderPanel::setListGeometry(int frameTop, int frameHeight, int listHeight) {
@@ -224,17 +222,17 @@ Status OrderPanel::CaricaSoggetti() {
 
 void OrderPanel::CaricaProvinceOrdine() {
     if (Status s = lookups::fill(Cbo4, db(), lookups::kProvinceOrdine); !s)
-        avvisa(s.error());
+        tellError(s.error());
 }
 
 void OrderPanel::CaricaCittaOrdine() {
     if (Status s = lookups::fill(Cbo9, db(), lookups::kCittaOrdine); !s)
-        avvisa(s.error());
+        tellError(s.error());
 }
 
 void OrderPanel::CaricaDestinazioni() {
     if (Status s = lookups::fill(Cbo3, db(), lookups::kDestinazioni); !s)
-        avvisa(s.error());
+        tellError(s.error());
 }
 
 Status OrderPanel::CaricaSceltaArticolo() {

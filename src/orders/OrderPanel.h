@@ -3,7 +3,7 @@
 #include "OrderFlow.h"
 #include "OrderForm.h"
 #include "OrderStore.h"
-#include "app/Panel.h"
+#include "ui/Panel.h"
 
 #include <functional>
 #include <optional>
@@ -117,7 +117,7 @@ public:
 
     // Makes the order sheet of the order on screen (year, number, customer code): the sheet
     // subsystem's StampaOrdineV; tests put a recorder in its place.
-    std::function<void(AppContext&, const QString&, const QString&, const QString&)> stampaOrdineV;
+    std::function<void(AppContext&, const QString&, const QString&, const QString&)> printOrder;
 
     // The state of the panel as its elements show it.
     orderflow::State state() const;
@@ -145,28 +145,28 @@ private:
     };
     // The customer whose name Cbo5 shows: the one whose code L7 shows when several share the
     // name, else the first stored; none when no customer has the name.
-    Result<std::optional<orderstore::Customer>> clienteDelNome(const QString& name);
+    Result<std::optional<orderstore::Customer>> customerOfName(const QString& name);
     // The article that Cbo6 names: the copy of the line loaded from the list while its
     // description is unchanged, else the catalogue's article of that description whose values
     // the fields show, else the first stored; none when no article has the description.
-    Result<std::optional<ArticleFields>> articoloDelNome(const QString& description);
+    Result<std::optional<ArticleFields>> articleOfName(const QString& description);
     // The article that Cbo6 names; tells the user when there is none or it cannot be read.
-    std::optional<ArticleFields> articoloScelto(const QString& description);
+    std::optional<ArticleFields> chosenArticle(const QString& description);
     // Both tell the user what is missing or wrong in the fields of a line.
-    bool obbligatoriCompilati(const orderform::Fields& f);
-    bool rigaLeggibile(const orderform::Fields& f);
+    bool requiredFieldsFilled(const orderform::Fields& f);
+    bool readableLine(const orderform::Fields& f);
     // The line that L10 names, if it is still stored; tells the user when it is not.
-    std::optional<std::int64_t> rigaCaricata(bool deleting);
+    std::optional<std::int64_t> loadedLine(bool deleting);
     void loadHeader(int row);
     void loadLine(int row);
     // Empties Cbo6 and T8 to T15.
-    void svuotaArticolo();
+    void clearArticle();
     void setArticle(const ArticleFields& a);
     ArticleFields articleShown() const;
     // A field that cannot be stored: the message, nothing written.
-    void rifiuta(const QString& text);
+    void tellRefusal(const QString& text);
     // A failure of the database or of a conversion, with its cause.
-    void avvisa(const Error& error);
+    void tellError(const Error& error);
 
     orderflow::Shows m_shows = orderflow::Shows::Nothing;
     // The description and article values of the line last loaded from the list.

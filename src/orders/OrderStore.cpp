@@ -77,7 +77,7 @@ Result<Refusal> checkNumber(Database& db, const Header& h) {
         return Refusal();
     }
     return Refusal(
-        ordermsg::numeroDiAltroCliente(h.number, h.year, textOrEmpty(*st, 0), textOrEmpty(*st, 1)));
+        ordermsg::numberOfAnotherCustomer(h.number, h.year, textOrEmpty(*st, 0), textOrEmpty(*st, 1)));
 }
 
 Result<Refusal> insertLine(Database& db, const Header& h, const Line& l, std::int64_t* id) {

@@ -1,8 +1,8 @@
 #include "YearPanel.h"
 
-#include "app/widgets/ClickLabel.h"
-#include "app/widgets/Elements.h"
-#include "app/widgets/Twips.h"
+#include "ui/widgets/ClickLabel.h"
+#include "ui/widgets/Elements.h"
+#include "ui/widgets/Twips.h"
 #include "masterdata/Lookups.h"
 
 #include <QComboBox>
@@ -35,5 +35,5 @@ void YearPanel::Cbo7_Click() {
         return;
     const QChar digit = caption.front();
     if (digit >= QLatin1Char('1') && digit <= QLatin1Char('4'))
-        Q_EMIT annoScelto(digit.digitValue(), year);
+        Q_EMIT yearChosen(digit.digitValue(), year);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Panel.h"
+#include "ui/Panel.h"
 
 class QComboBox;
 class ClickLabel;
@@ -21,5 +21,5 @@ public:
 
 Q_SIGNALS:
     // The pending command (1 to 4) and the year chosen.
-    void annoScelto(int command, const QString& year);
+    void yearChosen(int command, const QString& year);
 };

@@ -3,7 +3,6 @@
 #include "data/Database.h"
 #include "data/ItalianText.h"
 
-#include <sqlite3.h>
 
 namespace sheets::order {
 namespace {
@@ -11,10 +10,10 @@ namespace {
 // A stored value as a cell shows it: numbers stay numbers and texts stay texts.
 Value fieldValue(const Statement& st, int col) {
     switch (st.type(col)) {
-    case SQLITE_INTEGER:
-    case SQLITE_FLOAT:
+    case Statement::kInteger:
+    case Statement::kReal:
         return Value::ofNumber(st.real(col));
-    case SQLITE_TEXT:
+    case Statement::kText:
         return Value::ofText(st.utf8(col));
     default:
         return Value{};
@@ -23,7 +22,7 @@ Value fieldValue(const Statement& st, int col) {
 
 // A stored date (yyyy-mm-dd) as a date value; nothing when it is empty or no date.
 Value dateValue(const Statement& st, int col) {
-    if (st.type(col) != SQLITE_TEXT)
+    if (st.type(col) != Statement::kText)
         return Value{};
     const auto date = itext::parseIsoDate(st.utf8(col));
     if (!date)

@@ -4,9 +4,6 @@
 #include "SpreadsheetSession.h"
 #include "Workbook.h"
 #include "WorkbookFiles.h"
-#include "app/AppContext.h"
-#include "app/Titles.h"
-#include "data/FolderNames.h"
 
 #include <QDir>
 
@@ -186,22 +183,16 @@ QString namePart(const QString& text) {
 
 } // namespace
 
-void StampaOrdineV(AppContext& ctx, const QString& year, const QString& number,
-                   const QString& customerCode) {
-    using namespace sheets;
-    if (!ctx.connected()) {
-        ShowErrMsg(ctx.dialogs, makeError(QStringLiteral("Il database non è aperto.")));
-        return;
-    }
-    auto order = order::readOrder(ctx.db(), year, number, customerCode);
-    if (!order) {
-        ShowErrMsg(ctx.dialogs, order.error());
-        return;
-    }
+namespace sheets {
 
-    SpreadsheetSession& app = session(ctx);
-    app.start();
-    Workbook& wb = app.addWorkbook();
+Result<QString> writeOrderSheet(Database& db, SpreadsheetSession& session, const QString& year,
+                                const QString& number, const QString& customerCode) {
+    auto order = order::readOrder(db, year, number, customerCode);
+    if (!order)
+        return order.error();
+
+    session.start();
+    Workbook& wb = session.addWorkbook();
     Sheet& sheet = wb.sheet(0);
     (void)wb.rename(sheet, QStringLiteral("Ordine"));
     order::layOut(sheet, *order);
@@ -209,21 +200,16 @@ void StampaOrdineV(AppContext& ctx, const QString& year, const QString& number,
     // A workbook the user never gets to see is closed again.
     auto folder = privateTempFolder();
     if (!folder) {
-        app.closeWorkbook(wb);
-        ShowErrMsg(ctx.dialogs, folder.error());
-        return;
+        session.closeWorkbook(wb);
+        return folder.error();
     }
     auto path = saveAsNew(wb, *folder,
                           QStringLiteral("Ordine %1-%2").arg(namePart(year), namePart(number)));
     if (!path) {
-        app.closeWorkbook(wb);
-        ShowErrMsg(ctx.dialogs, path.error());
-        return;
+        session.closeWorkbook(wb);
+        return path.error();
     }
-    if (Status shown = ctx.opener.open(*path); !shown)
-        ctx.dialogs.message(QStringLiteral("Nessun programma ha potuto aprire il foglio "
-                                           "dell'ordine.\nIl file si trova in:\n%1")
-                                    .arg(QDir::toNativeSeparators(folders::shown(*path))) +
-                                openerCause(shown.error()),
-                            titles::t18(), BoxIcon::Information);
+    return *path;
 }
+
+} // namespace sheets

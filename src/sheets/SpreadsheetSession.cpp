@@ -1,6 +1,5 @@
 #include "SpreadsheetSession.h"
 
-#include "app/AppContext.h"
 
 namespace sheets {
 
@@ -26,12 +25,6 @@ void SpreadsheetSession::closeWorkbook(const Workbook& wb) {
             m_workbooks.erase(it);
             return;
         }
-}
-
-SpreadsheetSession& session(AppContext& ctx) {
-    if (!ctx.spreadsheet)
-        ctx.spreadsheet = std::make_shared<SpreadsheetSession>();
-    return *ctx.spreadsheet;
 }
 
 } // namespace sheets

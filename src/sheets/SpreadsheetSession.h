@@ -5,8 +5,6 @@
 #include <memory>
 #include <vector>
 
-struct AppContext;
-
 // The spreadsheet "application" of the program: made on first use and kept until the program
 // ends, with its open workbooks and the active one. The order sheet adds a workbook to it; the
 // table export adds a sheet to the active workbook and saves that workbook.
@@ -33,8 +31,5 @@ private:
     bool m_running = false;
     std::vector<std::unique_ptr<Workbook>> m_workbooks;
 };
-
-// The session of this program run, made on first use.
-SpreadsheetSession& session(AppContext& ctx);
 
 } // namespace sheets

@@ -1,11 +1,8 @@
 #include "TableExport.h"
 
-#include "BusyPointer.h"
 #include "SpreadsheetSession.h"
 #include "Workbook.h"
 #include "WorkbookFiles.h"
-#include "app/AppContext.h"
-#include "app/Titles.h"
 #include "data/Database.h"
 #include "data/FolderNames.h"
 #include "data/ItalianText.h"
@@ -13,8 +10,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
-
-#include <sqlite3.h>
 
 #include <cstring>
 
@@ -27,9 +22,8 @@ using namespace sheets;
 std::vector<bool> dateColumns(const Statement& rs) {
     std::vector<bool> dates(size_t(rs.columnCount()), false);
     for (int i = 0; i < rs.columnCount(); ++i) {
-        const char* type = sqlite3_column_decltype(rs.handle(), i);
-        dates[size_t(i)] =
-            type && (strcasecmp(type, "DATE") == 0 || strcasecmp(type, "DATETIME") == 0);
+        const QByteArray type = rs.declaredType(i).toUpper();
+        dates[size_t(i)] = type == "DATE" || type == "DATETIME";
     }
     return dates;
 }
@@ -37,16 +31,15 @@ std::vector<bool> dateColumns(const Statement& rs) {
 // The current row of the statement into the table, as the spreadsheet's bulk copy of a record
 // set writes it: numbers as numbers, dates as dates, texts as texts, nulls as empty cells.
 void addRow(TableBlock& block, const Statement& rs, const std::vector<bool>& dates) {
-    sqlite3_stmt* st = rs.handle();
     for (int i = 0; i < block.columns(); ++i) {
-        switch (sqlite3_column_type(st, i)) {
-        case SQLITE_INTEGER:
-            block.addNumber(double(sqlite3_column_int64(st, i)));
+        switch (rs.type(i)) {
+        case Statement::kInteger:
+            block.addNumber(double(rs.int64(i)));
             break;
-        case SQLITE_FLOAT:
-            block.addNumber(sqlite3_column_double(st, i));
+        case Statement::kReal:
+            block.addNumber(rs.real(i));
             break;
-        case SQLITE_TEXT: {
+        case Statement::kText: {
             const std::string_view text = rs.utf8(i);
             if (dates[size_t(i)]) {
                 if (auto d = itext::parseIsoDate(text))
@@ -67,8 +60,8 @@ void addRow(TableBlock& block, const Statement& rs, const std::vector<bool>& dat
 
 // The table the statement reads, for the messages; the sheet's name when it reads none.
 QString tableOf(const Statement& rs, const QString& sheetName) {
-    const char* table = rs.columnCount() > 0 ? sqlite3_column_table_name(rs.handle(), 0) : nullptr;
-    return table && *table ? QString::fromUtf8(table) : sheetName;
+    const QString table = rs.columnCount() > 0 ? rs.tableName(0) : QString();
+    return table.isEmpty() ? sheetName : table;
 }
 
 // The rows of the statement, all of them, as long as a sheet holds them.
@@ -105,40 +98,27 @@ Result<QString> exportPath(const QString& appDir, const QString& sheetName) {
     return path;
 }
 
-// A whole table: its name, the export's query and the count of its rows.
-void exportTable(AppContext& ctx, const char* table, const char* sql, const char* countSql) {
-    if (!ctx.connected()) {
-        ShowErrMsg(ctx.dialogs, makeError(QStringLiteral("Il database non è aperto.")));
-        return;
-    }
-    // A table larger than a sheet is refused before anything is read or written.
-    auto count = ctx.db().prepare(countSql);
-    if (!count) {
-        ShowErrMsg(ctx.dialogs, count.error());
-        return;
-    }
-    const bool counted = count->next();
-    if (!count->status()) {
-        ShowErrMsg(ctx.dialogs, count->status().error());
-        return;
-    }
-    if (auto refusal = tooManyRows(QLatin1String(table), counted ? count->int64(0) : 0)) {
-        ctx.dialogs.message(*refusal, titles::t18(), BoxIcon::Exclamation);
-        return;
-    }
-    *count = Statement();
+} // namespace
 
-    auto rs = ctx.db().prepare(sql);
-    if (!rs) {
-        ShowErrMsg(ctx.dialogs, rs.error());
-        return;
-    }
-    QString name = QStringLiteral("Foglio");
-    if (Status s = Ado2excel(ctx, *rs, name); !s)
-        ShowErrMsg(ctx.dialogs, s.error());
+Result<std::optional<QString>> checkSize(Database& db, Table table) {
+    auto count = table == Table::Articles ? db.prepare(kContaArticoli) : db.prepare(kContaClienti);
+    if (!count)
+        return count.error();
+    const bool counted = count->next();
+    if (!count->status())
+        return count->status().error();
+    return tooManyRows(QLatin1String(table == Table::Articles ? "ARTICOLO" : "CLIENTE"),
+                       counted ? count->int64(0) : 0);
 }
 
-} // namespace
+Result<QString> exportTable(Database& db, SpreadsheetSession& session, const QString& folder,
+                            Table table) {
+    auto rs = table == Table::Articles ? db.prepare(kArticoli) : db.prepare(kClienti);
+    if (!rs)
+        return rs.error();
+    QString name = QStringLiteral("Foglio");
+    return Ado2excel(session, folder, *rs, name);
+}
 
 QString freeSheetName(Workbook& wb, const Sheet& sheet, QString name) {
     auto taken = [&](const QString& candidate) {
@@ -186,16 +166,15 @@ QString titleLine() {
         .arg(GESTIONE_VERSION_PATCH);
 }
 
-Status Ado2excel(AppContext& ctx, Statement& rs, QString& sheetName) {
-    BusyPointer busy;
+Result<QString> Ado2excel(SpreadsheetSession& session, const QString& folder, Statement& rs,
+                          QString& sheetName) {
     sheetName = cleanSheetName(sheetName);
 
-    SpreadsheetSession& app = session(ctx);
-    Workbook& wb = app.attach();
+    Workbook& wb = session.attach();
     const int wasActive = wb.activeSheet();
     Sheet& sheet = wb.addSheet();
     // A failure takes the new sheet away again: the workbook stays as it was.
-    auto fail = [&](Error e) -> Status {
+    auto fail = [&](Error e) -> Result<QString> {
         wb.removeSheet(wb.indexOf(sheet));
         wb.activate(wasActive);
         return e;
@@ -238,32 +217,12 @@ Status Ado2excel(AppContext& ctx, Statement& rs, QString& sheetName) {
         sheet.format("A4", Patch::makeBold());
     }
 
-    auto path = exportPath(ctx.appDir, sheetName);
+    auto path = exportPath(folder, sheetName);
     if (!path)
         return fail(path.error());
-    if (Status s = saveWorkbook(wb, *path); !s)
-        return fail(s.error());
-    const Status shown = ctx.opener.open(*path);
-    busy.release();
-    if (!shown)
-        ctx.dialogs.message(QStringLiteral("Nessun programma ha potuto aprire la cartella di "
-                                           "lavoro esportata.\nIl file si trova in:\n%1")
-                                    .arg(QDir::toNativeSeparators(folders::shown(*path))) +
-                                openerCause(shown.error()),
-                            titles::t18(), BoxIcon::Information);
-    return {};
-}
-
-void Esporta(AppContext& ctx) {
-    exportTable(ctx, "ARTICOLO", kArticoli, kContaArticoli);
-}
-
-void StampaArticolo(AppContext& ctx) {
-    exportTable(ctx, "ARTICOLO", kArticoli, kContaArticoli);
-}
-
-void StampaClienti(AppContext& ctx) {
-    exportTable(ctx, "CLIENTE", kClienti, kContaClienti);
+    if (Status saved = saveWorkbook(wb, *path); !saved)
+        return fail(saved.error());
+    return *path;
 }
 
 } // namespace tableexport

@@ -8,11 +8,12 @@
 #include <cstdint>
 #include <optional>
 
-struct AppContext;
+class Database;
 class Statement;
 
 namespace sheets {
 class Sheet;
+class SpreadsheetSession;
 class Workbook;
 } // namespace sheets
 
@@ -26,18 +27,23 @@ inline constexpr const char* kClienti = "SELECT * FROM CLIENTE ORDER BY ID;";
 inline constexpr const char* kContaArticoli = "SELECT count(*) FROM ARTICOLO;";
 inline constexpr const char* kContaClienti = "SELECT count(*) FROM CLIENTE;";
 
-// The "Excel" button of the article panel.
-void Esporta(AppContext& ctx);
-// The menu entries "Stampa Articolo" and "Stampa Elenco".
-void StampaArticolo(AppContext& ctx);
-void StampaClienti(AppContext& ctx);
+// The tables the program exports.
+enum class Table { Articles, Customers };
+
+// Why the table cannot be exported (more rows than a sheet holds), counted before anything is
+// read or written; nothing when it fits.
+Result<std::optional<QString>> checkSize(Database& db, Table table);
+// Exports the whole table into the session's active workbook, saved in folder: the file's path.
+Result<QString> exportTable(Database& db, sheets::SpreadsheetSession& session,
+                            const QString& folder, Table table);
 
 // Copies the rows of a statement (not yet stepped) into a new sheet of the session's active
-// workbook and saves that workbook in the application directory as the sheet's name plus
-// ".xlsx". sheetName comes back as the final name: cleaned of : \ / ? * [ ], "-nuovo" added
-// for each sheet that already has it, cut to 31 characters. Shows the busy pointer while it
-// runs. A failure leaves the workbook as it was and no file written.
-Status Ado2excel(AppContext& ctx, Statement& rs, QString& sheetName);
+// workbook and saves that workbook in folder as the sheet's name plus ".xlsx"; the file's path
+// comes back. sheetName comes back as the final name: cleaned of : \ / ? * [ ], "-nuovo" added
+// for each sheet that already has it, cut to 31 characters. A failure leaves the workbook as it
+// was and no file written.
+Result<QString> Ado2excel(sheets::SpreadsheetSession& session, const QString& folder,
+                          Statement& rs, QString& sheetName);
 
 // The sheet name without the characters a sheet name cannot hold.
 QString cleanSheetName(QString name);

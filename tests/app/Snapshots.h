@@ -5,10 +5,10 @@
 
 #include "support/Fixture.h"
 
-#include "app/AgentPanel.h"
+#include "masterdata/AgentPanel.h"
 #include "app/Gestione.h"
-#include "app/widgets/DateBox.h"
-#include "app/widgets/ReportList.h"
+#include "ui/widgets/DateBox.h"
+#include "ui/widgets/ReportList.h"
 #include "masterdata/ArticlePanel.h"
 #include "masterdata/CustomerPanel.h"
 #include "orders/OrderPanel.h"

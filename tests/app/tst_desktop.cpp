@@ -5,11 +5,12 @@
 #include "support/Ui.h"
 
 #include "app/Display.h"
-#include "app/FileOpener.h"
+#include "ui/FileOpener.h"
 #include "app/Gestione.h"
-#include "app/Titles.h"
+#include "ui/Titles.h"
 #include "data/FolderNames.h"
 #include "data/Schema.h"
+#include "orders/PrintOrder.h"
 #include "sheets/OrderSheet.h"
 
 #include <QDir>

@@ -9,7 +9,7 @@
 
 #include <QJsonArray>
 
-#include "app/widgets/ClickLabel.h"
+#include "ui/widgets/ClickLabel.h"
 #include "data/ItalianText.h"
 
 using namespace hostile;
@@ -33,7 +33,7 @@ bool listHas(ReportView* list, const QStringList& cells) {
 // The upper-case rule settled: the field shows the upper-case form of its own text.
 void checkUpper(QWidget* w, const QString& what, Tally& tally) {
     const QString t = shown(w);
-    if (inputrules::maiuscolo(t, 0).text != t)
+    if (inputrules::upperCased(t, 0).text != t)
         tally.problem(what, QStringLiteral("the field is not in upper case: ") + brief(t));
 }
 

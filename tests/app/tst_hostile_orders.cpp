@@ -6,6 +6,7 @@
 
 #include "Hostile.h"
 #include "orders/OrderKit.h"
+#include "orders/PrintOrder.h"
 #include "sheets/OrderSheet.h"
 #include "sheets/SheetKit.h"
 
@@ -24,7 +25,7 @@ void seedNames(Database& db) {
     int i = 0;
     for (const QString& t : texts()) {
         ++i;
-        const QString name = inputrules::maiuscolo(t, 0).text;
+        const QString name = inputrules::upperCased(t, 0).text;
         auto c = db.prepare("INSERT INTO CLIENTE (CODICE, SOGGETTO, CITTA, PROVINCIA) VALUES "
                             "(?1, ?2, 'COMO', 'CO');");
         auto a = db.prepare("INSERT INTO ARTICOLO (CODICE, ARTICOLO, FORMATO, PESO) VALUES "
@@ -255,7 +256,7 @@ private Q_SLOTS:
         int i = 0;
         for (const QString& t : texts()) {
             ++i;
-            const QString text = inputrules::maiuscolo(t, 0).text;
+            const QString text = inputrules::upperCased(t, 0).text;
             const QString number = QString::number(100 + i);
             const QString code = QString::number(60000 + i);
             auto st = app->db().prepare(

@@ -3,9 +3,9 @@
 
 #include "support/Fixture.h"
 
-#include "app/widgets/DateBox.h"
-#include "app/widgets/ReportList.h"
-#include "app/widgets/Twips.h"
+#include "ui/widgets/DateBox.h"
+#include "ui/widgets/ReportList.h"
+#include "ui/widgets/Twips.h"
 
 #include <QCheckBox>
 #include <QComboBox>

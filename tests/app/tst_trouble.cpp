@@ -6,7 +6,7 @@
 #include "Snapshots.h"
 #include "orders/OrderKit.h"
 
-#include "app/AgentPanel.h"
+#include "masterdata/AgentPanel.h"
 #include "data/Schema.h"
 #include "masterdata/ArticlePanel.h"
 #include "masterdata/CustomerPanel.h"

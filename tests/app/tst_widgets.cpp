@@ -3,8 +3,8 @@
 #include "support/Fixture.h"
 #include "support/Ui.h"
 
-#include "app/widgets/DateBox.h"
-#include "app/widgets/ReportList.h"
+#include "ui/widgets/DateBox.h"
+#include "ui/widgets/ReportList.h"
 #include "data/Database.h"
 #include "data/Schema.h"
 

@@ -4,10 +4,10 @@
 #include "support/Fixture.h"
 #include "support/Ui.h"
 
-#include "app/QtDialogs.h"
+#include "ui/QtDialogs.h"
 #include "app/TitleClock.h"
 #include "app/Translation.h"
-#include "app/widgets/Twips.h"
+#include "ui/widgets/Twips.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 // The connection, the schema's guards, writes as one transaction, and the order numbering.
 
 #include "data/Database.h"
-#include "data/Numbering.h"
+#include "orders/Numbering.h"
 #include "data/Schema.h"
 #include "data/tool/MakeDb.h"
 #include "masterdata/Lookups.h"

@@ -5,9 +5,9 @@
 #include "support/Fixture.h"
 #include "support/Ui.h"
 
-#include "app/AgentPanel.h"
-#include "app/Titles.h"
-#include "app/widgets/ClickLabel.h"
+#include "masterdata/AgentPanel.h"
+#include "ui/Titles.h"
+#include "ui/widgets/ClickLabel.h"
 #include "masterdata/CustomerPanel.h"
 
 #include <QApplication>

@@ -5,8 +5,8 @@
 #include "support/Fixture.h"
 #include "support/Ui.h"
 
-#include "app/Titles.h"
-#include "app/widgets/ReportList.h"
+#include "ui/Titles.h"
+#include "ui/widgets/ReportList.h"
 #include "masterdata/ArticlePanel.h"
 
 #include <QApplication>

@@ -8,9 +8,9 @@
 #include "support/Ui.h"
 
 #include "app/Gestione.h"
-#include "app/Titles.h"
-#include "app/widgets/DateBox.h"
-#include "app/widgets/ReportList.h"
+#include "ui/Titles.h"
+#include "ui/widgets/DateBox.h"
+#include "ui/widgets/ReportList.h"
 #include "orders/OrderPanel.h"
 #include "orders/YearPanel.h"
 

@@ -23,7 +23,7 @@ class TestOrderDeletePrint : public QObject {
         store(app->db(), "2025", "5", "10001", "D");
         p = panel(*app);
         printed.clear();
-        p->stampaOrdineV = [this](AppContext&, const QString& year, const QString& number,
+        p->printOrder = [this](AppContext&, const QString& year, const QString& number,
                                   const QString& customer) {
             printed << year + QLatin1Char('/') + number + QLatin1Char('/') + customer;
         };

@@ -3,7 +3,7 @@
 
 #include "OrderKit.h"
 
-#include "app/widgets/Twips.h"
+#include "ui/widgets/Twips.h"
 
 using namespace kit;
 

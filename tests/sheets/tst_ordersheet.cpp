@@ -4,8 +4,9 @@
 #include "SheetKit.h"
 #include "support/Fixture.h"
 
-#include "app/Titles.h"
+#include "ui/Titles.h"
 #include "sheets/OrderData.h"
+#include "orders/PrintOrder.h"
 #include "sheets/OrderSheet.h"
 #include "sheets/SpreadsheetSession.h"
 #include "sheets/Workbook.h"
@@ -413,7 +414,7 @@ private Q_SLOTS:
             QVERIFY2(QFileInfo(p).fileName().startsWith("Ordine 2026-7"), qPrintable(p));
         for (const QString& p : app.opener.opened)
             QVERIFY(QFile::exists(p));
-        SpreadsheetSession& ss = session(app.ctx);
+        SpreadsheetSession& ss = app.ctx.session();
         QCOMPARE(ss.workbookCount(), 2);
         for (int i = 0; i < 2; ++i)
             QCOMPARE(ss.workbook(i).sheet(0).name(), QStringLiteral("Ordine"));
@@ -474,7 +475,7 @@ private Q_SLOTS:
         QCOMPARE(app.dialogs.boxes.first().icon, BoxIcon::Critical);
         QVERIFY(app.opener.opened.isEmpty());
         QVERIFY(QDir(elsewhere.path()).isEmpty());
-        QCOMPARE(session(app.ctx).workbookCount(), 0);
+        QCOMPARE(app.ctx.session().workbookCount(), 0);
     }
 
     void aDatabaseErrorIsToldAndNothingOpens() {

@@ -7,9 +7,11 @@
 #include "support/Ui.h"
 
 #include "app/Gestione.h"
-#include "app/Titles.h"
+#include "ui/Titles.h"
+#include "orders/PrintOrder.h"
 #include "sheets/OrderSheet.h"
 #include "sheets/SpreadsheetSession.h"
+#include "masterdata/ExportCommands.h"
 #include "sheets/TableExport.h"
 #include "sheets/Workbook.h"
 

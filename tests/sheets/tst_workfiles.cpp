@@ -6,6 +6,7 @@
 #include "support/Ui.h"
 
 #include "app/Gestione.h"
+#include "orders/PrintOrder.h"
 #include "sheets/OrderSheet.h"
 
 #include <QDir>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "ScriptedDialogs.h"
-#include "app/AppContext.h"
-#include "app/Clock.h"
-#include "app/FileOpener.h"
+#include "ui/AppContext.h"
+#include "ui/Clock.h"
+#include "ui/FileOpener.h"
 
 #include <QDateTime>
 #include <QList>

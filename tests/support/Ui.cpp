@@ -1,6 +1,6 @@
 #include "Ui.h"
 
-#include "app/widgets/ReportList.h"
+#include "ui/widgets/ReportList.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -2,7 +2,7 @@
 
 #include "data/Database.h"
 #include "data/Schema.h"
-#include "data/tool/MakeDb.h"
+#include "MakeDb.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

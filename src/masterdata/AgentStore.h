@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data/Result.h"
-#include "masterdata/Refusal.h"
+#include "data/Refusal.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Result.h"
+#include "data/Result.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Panel.h"
+#include "ui/Panel.h"
 
 #include <cstdint>
 #include <optional>

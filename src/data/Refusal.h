@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/Database.h"
-#include "data/Result.h"
+#include "Database.h"
+#include "Result.h"
 
 #include <QString>
 

@@ -1,13 +1,14 @@
 #include "AgentPanel.h"
 
 #include "AgentStore.h"
-#include "Titles.h"
+#include "ui/Titles.h"
 #include "data/ItalianText.h"
-#include "masterdata/InputRules.h"
-#include "masterdata/TellRefusal.h"
-#include "widgets/ClickLabel.h"
-#include "widgets/Elements.h"
-#include "widgets/Twips.h"
+#include "InputRules.h"
+#include "ui/Tell.h"
+#include "ui/Titles.h"
+#include "ui/widgets/ClickLabel.h"
+#include "ui/widgets/Elements.h"
+#include "ui/widgets/Twips.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -93,12 +94,12 @@ void AgentPanel::Cmd6_Click() {
     // Text7 takes at most two characters and would cut a longer key: the key as read is kept
     // whole beside it. Before any row was read, Text7's own text names the row.
     const std::optional<std::int64_t> id = m_idLetto ? m_idLetto : itext::parseId(Text7->text());
-    if (!mayGoOn(dialogs(), agent::checkSave(db(), id)))
+    if (!tell::mayGoOn(dialogs(), agent::checkSave(db(), id), titles::t18()))
         return;
     if (!dialogs().question(QStringLiteral("Vuoi Inserire questi dati  ?"), titles::t38()))
         return;
     const agent::Agent a{Text2->text(), Text3->text(), Text4->text(), Text5->text(), Text6->text()};
-    if (!mayGoOn(dialogs(), agent::save(db(), id, a)))
+    if (!tell::mayGoOn(dialogs(), agent::save(db(), id, a), titles::t18()))
         return;
     dialogs().message(QStringLiteral("Inserimento effettuato"), titles::t18(), BoxIcon::None);
 }

@@ -1,8 +1,8 @@
 #include "Numbering.h"
 
-#include "Database.h"
-#include "ItalianText.h"
-#include "Schema.h"
+#include "data/Database.h"
+#include "data/ItalianText.h"
+#include "data/Schema.h"
 
 #include <string>
 

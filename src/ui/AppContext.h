@@ -9,9 +9,7 @@
 
 #include <memory>
 
-namespace sheets {
-class SpreadsheetSession;
-}
+#include "sheets/SpreadsheetSession.h"
 
 // What the window and its panels receive from outside: the shared database connection, the
 // boxes, the clock, the way to open a file, and the application directory.
@@ -29,5 +27,11 @@ struct AppContext {
     std::shared_ptr<sheets::SpreadsheetSession> spreadsheet;
 
     Database& db() { return *connection; }
+    // The spreadsheet session, made on the first sheet.
+    sheets::SpreadsheetSession& session() {
+        if (!spreadsheet)
+            spreadsheet = std::make_shared<sheets::SpreadsheetSession>();
+        return *spreadsheet;
+    }
     bool connected() const { return connection && connection->isOpen(); }
 };

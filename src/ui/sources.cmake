@@ -1,0 +1,13 @@
+target_sources(gestione_gui PRIVATE
+    ui/Dialogs.cpp
+    ui/FileOpener.cpp
+    ui/Panel.cpp
+    ui/ShowFile.cpp
+    ui/QtDialogs.cpp
+    ui/Tell.cpp
+    ui/widgets/ClickLabel.cpp
+    ui/widgets/DateBox.cpp
+    ui/widgets/Elements.cpp
+    ui/widgets/ReportList.cpp
+    ui/widgets/Twips.cpp
+)
