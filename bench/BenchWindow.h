@@ -1,10 +1,10 @@
 #pragma once
 
+#include "app/Gestione.h"
 #include "ui/AppContext.h"
 #include "ui/Clock.h"
 #include "ui/Dialogs.h"
 #include "ui/FileOpener.h"
-#include "app/Gestione.h"
 
 #include <QStringList>
 

@@ -29,46 +29,62 @@ private:
     std::uint64_t m_state = 0x9E3779B97F4A7C15ULL;
 };
 
-const char* const kKinds[] = {"ALIMENTARI", "SALUMERIA", "TRATTORIA", "RISTORANTE", "BAR",
-                              "PIZZERIA", "GASTRONOMIA", "MINIMARKET", "ENOTECA", "OSTERIA",
-                              "PANETTERIA", "PASTICCERIA", "HOTEL", "MENSA", "BOTTEGA"};
-const char* const kNames[] = {"ROSSI", "BIANCHI", "D'AMICO", "COLOMBO", "FERRARI", "ESPOSITO",
-                              "RICCI", "MARINO", "GRECO", "BRUNO", "GALLO", "CONTI", "DE LUCA",
-                              "MANCINI", "COSTA", "GIORDANO", "RIZZO", "LOMBARDI", "MORETTI",
-                              "BARBIERI", "FONTANA", "SANTORO", "MARIANI", "RINALDI", "CARUSO",
-                              "FERRARA", "GALLI", "MARTINI", "LEONE", "LONGO", "GENTILE",
-                              "MARTINELLI", "VITALE", "LOMBARDO", "SERRA", "COPPOLA", "DE SANTIS",
-                              "D'ANGELO", "MARCHETTI", "PARISI", "VILLA", "CONTE", "NICOLÒ",
-                              "FERRI", "FABBRI", "BIANCO", "MARINI", "GRASSO", "VALENTINI",
-                              "MESSINA", "SALA", "DE ANGELIS", "GATTI", "PELLEGRINI", "PALUMBO"};
-const char* const kSuffixes[] = {"SNC", "SRL", "SAS", "& FIGLI", "DI MARIO", "DI ANNA", "SPA",
-                                 "", "", ""};
+const char* const kKinds[] = {"ALIMENTARI", "SALUMERIA",   "TRATTORIA",  "RISTORANTE", "BAR",
+                              "PIZZERIA",   "GASTRONOMIA", "MINIMARKET", "ENOTECA",    "OSTERIA",
+                              "PANETTERIA", "PASTICCERIA", "HOTEL",      "MENSA",      "BOTTEGA"};
+const char* const kNames[] = {
+    "ROSSI",   "BIANCHI",   "D'AMICO",    "COLOMBO",    "FERRARI",    "ESPOSITO", "RICCI",
+    "MARINO",  "GRECO",     "BRUNO",      "GALLO",      "CONTI",      "DE LUCA",  "MANCINI",
+    "COSTA",   "GIORDANO",  "RIZZO",      "LOMBARDI",   "MORETTI",    "BARBIERI", "FONTANA",
+    "SANTORO", "MARIANI",   "RINALDI",    "CARUSO",     "FERRARA",    "GALLI",    "MARTINI",
+    "LEONE",   "LONGO",     "GENTILE",    "MARTINELLI", "VITALE",     "LOMBARDO", "SERRA",
+    "COPPOLA", "DE SANTIS", "D'ANGELO",   "MARCHETTI",  "PARISI",     "VILLA",    "CONTE",
+    "NICOLÒ",  "FERRI",     "FABBRI",     "BIANCO",     "MARINI",     "GRASSO",   "VALENTINI",
+    "MESSINA", "SALA",      "DE ANGELIS", "GATTI",      "PELLEGRINI", "PALUMBO"};
+const char* const kSuffixes[] = {"SNC",     "SRL", "SAS", "& FIGLI", "DI MARIO",
+                                 "DI ANNA", "SPA", "",    "",        ""};
 
 struct Town {
     const char* name;
     const char* province;
 };
 const Town kTowns[] = {
-    {"MILANO", "MI"},   {"BERGAMO", "BG"},  {"BRESCIA", "BS"},   {"COMO", "CO"},
-    {"CANTÙ", "CO"},    {"LECCO", "LC"},    {"MONZA", "MB"},     {"PAVIA", "PV"},
-    {"CREMONA", "CR"},  {"LODI", "LO"},     {"FORLÌ", "FC"},     {"VARESE", "VA"},
-    {"SONDRIO", "SO"},  {"MANTOVA", "MN"},  {"TORINO", "TO"},    {"GENOVA", "GE"},
-    {"VERONA", "VR"},   {"PADOVA", "PD"},   {"TRENTO", "TN"},    {"BOLOGNA", "BO"},
-    {"PARMA", "PR"},    {"MODENA", "MO"},   {"PIACENZA", "PC"},  {"NOVARA", "NO"},
-    {"ALESSANDRIA", "AL"}, {"ASTI", "AT"},  {"CUNEO", "CN"},     {"VICENZA", "VI"},
-    {"TREVISO", "TV"},  {"VENEZIA", "VE"},  {"RAVENNA", "RA"},   {"RIMINI", "RN"},
+    {"MILANO", "MI"},      {"BERGAMO", "BG"}, {"BRESCIA", "BS"},  {"COMO", "CO"},
+    {"CANTÙ", "CO"},       {"LECCO", "LC"},   {"MONZA", "MB"},    {"PAVIA", "PV"},
+    {"CREMONA", "CR"},     {"LODI", "LO"},    {"FORLÌ", "FC"},    {"VARESE", "VA"},
+    {"SONDRIO", "SO"},     {"MANTOVA", "MN"}, {"TORINO", "TO"},   {"GENOVA", "GE"},
+    {"VERONA", "VR"},      {"PADOVA", "PD"},  {"TRENTO", "TN"},   {"BOLOGNA", "BO"},
+    {"PARMA", "PR"},       {"MODENA", "MO"},  {"PIACENZA", "PC"}, {"NOVARA", "NO"},
+    {"ALESSANDRIA", "AL"}, {"ASTI", "AT"},    {"CUNEO", "CN"},    {"VICENZA", "VI"},
+    {"TREVISO", "TV"},     {"VENEZIA", "VE"}, {"RAVENNA", "RA"},  {"RIMINI", "RN"},
 };
 
-const char* const kFoods[] = {"PARMIGIANO REGGIANO", "GRANA PADANO", "TALEGGIO", "GORGONZOLA",
-                              "PROSCIUTTO CRUDO", "PROSCIUTTO COTTO", "SALAME", "BRESAOLA",
-                              "MORTADELLA", "SPECK", "PANCETTA", "OLIO EXTRAVERGINE D'OLIVA",
-                              "PASSATA DI POMODORO", "TONNO ALL'OLIO", "CAFFÈ IN GRANI",
-                              "ACETO BALSAMICO", "PECORINO", "ASIAGO", "FONTINA", "MOZZARELLA"};
-const char* const kQualities[] = {"DOP", "IGP", "STAGIONATO", "DOLCE", "PICCANTE", "BIOLOGICO",
-                                  "CLASSICO", "EXTRA", "DELLA CASA", "24 MESI", "12 MESI"};
-const char* const kFormats[] = {"FORMA INTERA", "1/2 SOTTOVUOTO", "1/4 SOTTOVUOTO",
-                                "CARTONE 6 X 1 KG", "CARTONE 12 X 500 G", "LATTA 5 LT",
-                                "CARTONE 12 X 1 LT", "BUSTA 1 KG X 10", "VASCHETTA 2 KG"};
+const char* const kFoods[] = {"PARMIGIANO REGGIANO",
+                              "GRANA PADANO",
+                              "TALEGGIO",
+                              "GORGONZOLA",
+                              "PROSCIUTTO CRUDO",
+                              "PROSCIUTTO COTTO",
+                              "SALAME",
+                              "BRESAOLA",
+                              "MORTADELLA",
+                              "SPECK",
+                              "PANCETTA",
+                              "OLIO EXTRAVERGINE D'OLIVA",
+                              "PASSATA DI POMODORO",
+                              "TONNO ALL'OLIO",
+                              "CAFFÈ IN GRANI",
+                              "ACETO BALSAMICO",
+                              "PECORINO",
+                              "ASIAGO",
+                              "FONTINA",
+                              "MOZZARELLA"};
+const char* const kQualities[] = {"DOP",        "IGP",       "STAGIONATO", "DOLCE",
+                                  "PICCANTE",   "BIOLOGICO", "CLASSICO",   "EXTRA",
+                                  "DELLA CASA", "24 MESI",   "12 MESI"};
+const char* const kFormats[] = {"FORMA INTERA",      "1/2 SOTTOVUOTO",     "1/4 SOTTOVUOTO",
+                                "CARTONE 6 X 1 KG",  "CARTONE 12 X 500 G", "LATTA 5 LT",
+                                "CARTONE 12 X 1 LT", "BUSTA 1 KG X 10",    "VASCHETTA 2 KG"};
 const char* const kNotes[] = {"CONSEGNA AL MATTINO", "CHIAMARE PRIMA DELLA CONSEGNA",
                               "PAGAMENTO A 30 GG D.F.", "SCARICO DAL RETRO",
                               "MERCE PER L'INAUGURAZIONE"};

@@ -5,14 +5,14 @@
 #include "BenchWindow.h"
 #include "Ops.h"
 
-#include "ui/widgets/ReportList.h"
-#include "orders/Numbering.h"
 #include "masterdata/CustomerPanel.h"
 #include "masterdata/CustomerStore.h"
 #include "masterdata/Lookups.h"
+#include "orders/Numbering.h"
 #include "orders/OrderPanel.h"
 #include "orders/OrderStore.h"
 #include "orders/YearPanel.h"
+#include "ui/widgets/ReportList.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

@@ -5,12 +5,12 @@
 #include "Measure.h"
 #include "Ops.h"
 
-#include "ui/AppContext.h"
 #include "app/Gestione.h"
-#include "ui/QtDialogs.h"
 #include "app/Translation.h"
-#include "ui/widgets/Twips.h"
 #include "data/Schema.h"
+#include "ui/AppContext.h"
+#include "ui/QtDialogs.h"
+#include "ui/widgets/Twips.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -11,7 +11,7 @@ packages=(
     python3 python3-openpyxl
     fonts-liberation2
     locales
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
 )
 
 missing=()

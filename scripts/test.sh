@@ -5,6 +5,8 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$here/scripts/setup.sh"
+# The code is as clang-format writes it.
+bash "$here/scripts/format.sh"
 
 run_suite() {
     local build="$1"
@@ -19,7 +21,7 @@ run_suite "$build"
 
 if [ "${GESTIONE_QUICK:-0}" != 1 ]; then
     asan="${ASAN_BUILD_DIR:-$here/build-asan}"
-    BUILD_DIR="$asan" BUILD_TYPE=Debug CMAKE_EXTRA_ARGS="-DGESTIONE_SANITIZE=ON -DGESTIONE_BENCH=OFF" \
+    BUILD_DIR="$asan" BUILD_TYPE=Debug CMAKE_EXTRA_ARGS="-DGESTIONE_SANITIZE=ON -DGESTIONE_BENCH=OFF -DCMAKE_CXX_FLAGS=-Werror" \
         bash "$here/scripts/build.sh"
     ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite "$asan"
     bash "$here/scripts/fuzz.sh" "${GESTIONE_FUZZ_SECONDS:-10}"

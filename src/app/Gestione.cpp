@@ -1,17 +1,17 @@
 #include "Gestione.h"
 
-#include "masterdata/AgentPanel.h"
 #include "StatusBar.h"
 #include "TitleClock.h"
-#include "ui/Titles.h"
 #include "data/FolderNames.h"
-#include "orders/Numbering.h"
 #include "data/Schema.h"
+#include "masterdata/AgentPanel.h"
 #include "masterdata/ArticlePanel.h"
 #include "masterdata/CustomerPanel.h"
+#include "masterdata/ExportCommands.h"
+#include "orders/Numbering.h"
 #include "orders/OrderPanel.h"
 #include "orders/YearPanel.h"
-#include "masterdata/ExportCommands.h"
+#include "ui/Titles.h"
 #include "ui/widgets/Twips.h"
 
 #include <QApplication>

@@ -16,6 +16,6 @@ QString longTimeFormat(const QLocale& locale) {
 
 QString testoTitolo(const QDateTime& now, const QLocale& locale) {
     return QStringLiteral("Gestione Ordini   -  Benvenuto, oggi è il ") +
-           locale.toString(now.date(), QLocale::ShortFormat) +
-           QStringLiteral(" e sono le ore ") + locale.toString(now.time(), longTimeFormat(locale));
+           locale.toString(now.date(), QLocale::ShortFormat) + QStringLiteral(" e sono le ore ") +
+           locale.toString(now.time(), longTimeFormat(locale));
 }

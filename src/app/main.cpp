@@ -1,6 +1,6 @@
-#include "ui/AppContext.h"
 #include "Display.h"
 #include "Gestione.h"
+#include "ui/AppContext.h"
 #include "ui/QtDialogs.h"
 
 #include "Translation.h"

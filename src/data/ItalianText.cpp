@@ -95,8 +95,7 @@ bool allZero(const std::string& intPart, const std::string& frac) {
            frac.find_first_not_of('0') == std::string::npos;
 }
 
-QString assemble(bool negative, const std::string& intPart, const std::string& frac,
-                 bool grouped) {
+QString assemble(bool negative, const std::string& intPart, const std::string& frac, bool grouped) {
     std::string out;
     if (negative && !allZero(intPart, frac))
         out.push_back('-');

@@ -11,10 +11,10 @@ namespace {
 
 // Dates are kept as yyyy-mm-dd texts; numbers as numbers. The checks refuse what the columns
 // cannot hold, whoever writes.
-#define GESTIONE_DATE_CHECK(col)                                                                  \
-    "CHECK (" col " IS NULL OR (" col " GLOB '[0-9][0-9][0-9][0-9]-[0-1][0-9]-[0-3][0-9]' "     \
+#define GESTIONE_DATE_CHECK(col)                                                                   \
+    "CHECK (" col " IS NULL OR (" col " GLOB '[0-9][0-9][0-9][0-9]-[0-1][0-9]-[0-3][0-9]' "        \
     "AND length(" col ") = 10))"
-#define GESTIONE_NUMBER_CHECK(col)                                                                \
+#define GESTIONE_NUMBER_CHECK(col)                                                                 \
     "CHECK (" col " IS NULL OR typeof(" col ") IN ('integer', 'real'))"
 
 const char* const kTables =
@@ -36,28 +36,52 @@ const char* const kTables =
     " CODICE TEXT CHECK (CODICE IS NULL OR length(CODICE) <= 13),"
     " ARTICOLO TEXT,"
     " FORMATO TEXT,"
-    " PESO REAL " GESTIONE_NUMBER_CHECK("PESO") ","
-    " AGG DATE " GESTIONE_DATE_CHECK("AGG") ");"
-    "CREATE TABLE ORDINE ("
-    " ID INTEGER PRIMARY KEY AUTOINCREMENT,"
-    " ANNO TEXT NOT NULL,"
-    " NR TEXT NOT NULL,"
-    " ID_CL TEXT,"
-    " DATAO DATE " GESTIONE_DATE_CHECK("DATAO") ","
-    " DATAC DATE " GESTIONE_DATE_CHECK("DATAC") ","
-    " DEST TEXT,"
-    " CITTA TEXT,"
-    " PR TEXT,"
-    " ARTICOLO TEXT,"
-    " CODICE TEXT,"
-    " FORMATO TEXT,"
-    " PESO REAL " GESTIONE_NUMBER_CHECK("PESO") ","
-    " QVENDITA REAL " GESTIONE_NUMBER_CHECK("QVENDITA") ","
-    " QOMAGGIO REAL " GESTIONE_NUMBER_CHECK("QOMAGGIO") ","
-    " PREZZO REAL " GESTIONE_NUMBER_CHECK("PREZZO") ","
-    " SCONTO REAL " GESTIONE_NUMBER_CHECK("SCONTO") ","
-    " NOTE TEXT);"
-    "CREATE TABLE ANNO (ANNO TEXT PRIMARY KEY NOT NULL);";
+    " PESO REAL " GESTIONE_NUMBER_CHECK(
+        "PESO") ","
+                " AGG DATE " GESTIONE_DATE_CHECK(
+                    "AGG") ");"
+                           "CREATE TABLE ORDINE ("
+                           " ID INTEGER PRIMARY KEY AUTOINCREMENT,"
+                           " ANNO TEXT NOT NULL,"
+                           " NR TEXT NOT NULL,"
+                           " ID_CL TEXT,"
+                           " DATAO DATE " GESTIONE_DATE_CHECK(
+                               "DATAO") ","
+                                        " DATAC DATE " GESTIONE_DATE_CHECK(
+                                            "DATAC") ","
+                                                     " DEST TEXT,"
+                                                     " CITTA TEXT,"
+                                                     " PR TEXT,"
+                                                     " ARTICOLO TEXT,"
+                                                     " CODICE TEXT,"
+                                                     " FORMATO TEXT,"
+                                                     " PESO REAL " GESTIONE_NUMBER_CHECK(
+                                                         "PESO") ","
+                                                                 " QVENDITA "
+                                                                 "REAL " GESTIONE_NUMBER_CHECK(
+                                                                     "QVENDITA") ","
+                                                                                 " QOMAGGIO "
+                                                                                 "REAL"
+                                                                                 " " GESTIONE_NUMBER_CHECK(
+                                                                                     "QOMAGGIO") ","
+                                                                                                 " "
+                                                                                                 "P"
+                                                                                                 "R"
+                                                                                                 "E"
+                                                                                                 "Z"
+                                                                                                 "Z"
+                                                                                                 "O"
+                                                                                                 " "
+                                                                                                 "R"
+                                                                                                 "E"
+                                                                                                 "A"
+                                                                                                 "L"
+                                                                                                 " " GESTIONE_NUMBER_CHECK(
+                                                                                                     "PREZZO") ","
+                                                                                                               " SCONTO REAL " GESTIONE_NUMBER_CHECK(
+                                                                                                                   "SCONTO") ","
+                                                                                                                             " NOTE TEXT);"
+                                                                                                                             "CREATE TABLE ANNO (ANNO TEXT PRIMARY KEY NOT NULL);";
 
 #undef GESTIONE_DATE_CHECK
 #undef GESTIONE_NUMBER_CHECK
@@ -130,12 +154,12 @@ Status verify(Database& db) {
         if (!st || !st->status())
             return st ? st->status() : Status(st.error());
         if (have.isEmpty())
-            return makeError(QStringLiteral("il file non contiene la tabella %1")
-                                 .arg(QLatin1String(t.name)));
+            return makeError(
+                QStringLiteral("il file non contiene la tabella %1").arg(QLatin1String(t.name)));
         for (qsizetype i = 0; i < t.columns.size(); ++i) {
             const QString& col = t.columns[i];
-            const bool present = t.ordered ? (i < have.size() && have[i] == col)
-                                           : have.contains(col);
+            const bool present =
+                t.ordered ? (i < have.size() && have[i] == col) : have.contains(col);
             if (!present)
                 return makeError(
                     t.ordered

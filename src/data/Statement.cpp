@@ -33,14 +33,14 @@ void Statement::noteBindError(int rc) {
 
 Statement& Statement::bind(int index, const QString& text) {
     const QByteArray utf8 = text.toUtf8();
-    noteBindError(sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()),
-                                    SQLITE_TRANSIENT));
+    noteBindError(
+        sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT));
     return *this;
 }
 
 Statement& Statement::bind(int index, std::string_view utf8) {
-    noteBindError(sqlite3_bind_text(m_stmt, index, utf8.data(), int(utf8.size()),
-                                    SQLITE_TRANSIENT));
+    noteBindError(
+        sqlite3_bind_text(m_stmt, index, utf8.data(), int(utf8.size()), SQLITE_TRANSIENT));
     return *this;
 }
 

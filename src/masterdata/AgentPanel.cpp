@@ -1,9 +1,8 @@
 #include "AgentPanel.h"
 
 #include "AgentStore.h"
-#include "ui/Titles.h"
-#include "data/ItalianText.h"
 #include "InputRules.h"
+#include "data/ItalianText.h"
 #include "ui/Tell.h"
 #include "ui/Titles.h"
 #include "ui/widgets/ClickLabel.h"

@@ -1,16 +1,15 @@
 #include "ArticlePanel.h"
 
 #include "ArticleStore.h"
+#include "ExportCommands.h"
 #include "InputRules.h"
+#include "data/ItalianText.h"
 #include "ui/Tell.h"
-#include "ui/Titles.h"
 #include "ui/Titles.h"
 #include "ui/widgets/ClickLabel.h"
 #include "ui/widgets/Elements.h"
 #include "ui/widgets/ReportList.h"
 #include "ui/widgets/Twips.h"
-#include "data/ItalianText.h"
-#include "ExportCommands.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -3,14 +3,13 @@
 #include "CustomerStore.h"
 #include "InputRules.h"
 #include "Lookups.h"
+#include "data/ItalianText.h"
 #include "ui/Tell.h"
-#include "ui/Titles.h"
 #include "ui/Titles.h"
 #include "ui/widgets/ClickLabel.h"
 #include "ui/widgets/Elements.h"
 #include "ui/widgets/ReportList.h"
 #include "ui/widgets/Twips.h"
-#include "data/ItalianText.h"
 
 #include <QComboBox>
 #include <QLabel>

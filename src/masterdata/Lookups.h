@@ -13,9 +13,9 @@ namespace lookups {
 // The distinct values of a column with few of them (towns, provinces) are read by hopping
 // through the column's index from one value to the next: a few index seeks however many rows
 // the table has.
-#define GESTIONE_DISTINCT(col, table)                                                             \
-    "WITH RECURSIVE v(x) AS (SELECT min(" col ") FROM " table " UNION ALL SELECT (SELECT "        \
-    "min(" col ") FROM " table " WHERE " col " > v.x) FROM v WHERE v.x IS NOT NULL) "             \
+#define GESTIONE_DISTINCT(col, table)                                                              \
+    "WITH RECURSIVE v(x) AS (SELECT min(" col ") FROM " table " UNION ALL SELECT (SELECT "         \
+    "min(" col ") FROM " table " WHERE " col " > v.x) FROM v WHERE v.x IS NOT NULL) "              \
     "SELECT x FROM v WHERE x IS NOT NULL ORDER BY x COLLATE ITALIANO;"
 
 inline constexpr const char* kProvince = GESTIONE_DISTINCT("PROVINCIA", "CLIENTE");

@@ -5,10 +5,10 @@
 
 #include "OrderForm.h"
 #include "OrderMessages.h"
+#include "data/ItalianText.h"
 #include "ui/Titles.h"
 #include "ui/widgets/DateBox.h"
 #include "ui/widgets/ReportList.h"
-#include "data/ItalianText.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -66,8 +66,8 @@ inline QString orderWithoutLines(const QString& number, const QString& year) {
                           "righe.")
         .arg(number, year);
 }
-inline QString numberOfAnotherCustomer(const QString& number, const QString& year, const QString& code,
-                                    const QString& name) {
+inline QString numberOfAnotherCustomer(const QString& number, const QString& year,
+                                       const QString& code, const QString& name) {
     const QString who = code.isEmpty() ? QStringLiteral("un ordine senza codice cliente")
                         : name.isEmpty()
                             ? QStringLiteral("un ordine del cliente con codice %1").arg(code)

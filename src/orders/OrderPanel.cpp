@@ -1,15 +1,15 @@
 #include "OrderPanel.h"
 
+#include "Numbering.h"
+#include "PrintOrder.h"
+#include "masterdata/InputRules.h"
+#include "masterdata/Lookups.h"
+#include "ui/Tell.h"
 #include "ui/Titles.h"
 #include "ui/widgets/DateBox.h"
 #include "ui/widgets/Elements.h"
 #include "ui/widgets/ReportList.h"
 #include "ui/widgets/Twips.h"
-#include "Numbering.h"
-#include "masterdata/InputRules.h"
-#include "masterdata/Lookups.h"
-#include "PrintOrder.h"
-#include "ui/Tell.h"
 
 #include <QCheckBox>
 #include <QComboBox>

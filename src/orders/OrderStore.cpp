@@ -76,8 +76,8 @@ Result<Refusal> checkNumber(Database& db, const Header& h) {
             return st->status().error();
         return Refusal();
     }
-    return Refusal(
-        ordermsg::numberOfAnotherCustomer(h.number, h.year, textOrEmpty(*st, 0), textOrEmpty(*st, 1)));
+    return Refusal(ordermsg::numberOfAnotherCustomer(h.number, h.year, textOrEmpty(*st, 0),
+                                                     textOrEmpty(*st, 1)));
 }
 
 Result<Refusal> insertLine(Database& db, const Header& h, const Line& l, std::int64_t* id) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/Result.h"
 #include "data/Refusal.h"
+#include "data/Result.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
 #include "YearPanel.h"
 
+#include "masterdata/Lookups.h"
 #include "ui/widgets/ClickLabel.h"
 #include "ui/widgets/Elements.h"
 #include "ui/widgets/Twips.h"
-#include "masterdata/Lookups.h"
 
 #include <QComboBox>
 

@@ -3,7 +3,6 @@
 #include "data/Database.h"
 #include "data/ItalianText.h"
 
-
 namespace sheets::order {
 namespace {
 

@@ -1,6 +1,5 @@
 #include "SpreadsheetSession.h"
 
-
 namespace sheets {
 
 Workbook& SpreadsheetSession::addWorkbook() {

@@ -42,8 +42,8 @@ Result<QString> exportTable(Database& db, sheets::SpreadsheetSession& session,
 // comes back. sheetName comes back as the final name: cleaned of : \ / ? * [ ], "-nuovo" added
 // for each sheet that already has it, cut to 31 characters. A failure leaves the workbook as it
 // was and no file written.
-Result<QString> Ado2excel(sheets::SpreadsheetSession& session, const QString& folder,
-                          Statement& rs, QString& sheetName);
+Result<QString> Ado2excel(sheets::SpreadsheetSession& session, const QString& folder, Statement& rs,
+                          QString& sheetName);
 
 // The sheet name without the characters a sheet name cannot hold.
 QString cleanSheetName(QString name);

@@ -23,10 +23,9 @@ QMessageBox::Icon qtIcon(BoxIcon icon) {
 
 std::unique_ptr<QMessageBox> QtDialogs::makeMessage(const QString& text, const QString& title,
                                                     BoxIcon icon, bool yesNo) const {
-    auto box = std::make_unique<QMessageBox>(qtIcon(icon), title, text,
-                                             yesNo ? (QMessageBox::Yes | QMessageBox::No)
-                                                   : QMessageBox::Ok,
-                                             m_parent.data());
+    auto box = std::make_unique<QMessageBox>(
+        qtIcon(icon), title, text, yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
+        m_parent.data());
     box->setTextFormat(Qt::PlainText);
     box->setDefaultButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
     if (yesNo)

@@ -5,14 +5,14 @@
 
 #include "support/Fixture.h"
 
-#include "masterdata/AgentPanel.h"
 #include "app/Gestione.h"
-#include "ui/widgets/DateBox.h"
-#include "ui/widgets/ReportList.h"
+#include "masterdata/AgentPanel.h"
 #include "masterdata/ArticlePanel.h"
 #include "masterdata/CustomerPanel.h"
 #include "orders/OrderPanel.h"
 #include "orders/YearPanel.h"
+#include "ui/widgets/DateBox.h"
+#include "ui/widgets/ReportList.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

@@ -5,13 +5,13 @@
 #include "support/Ui.h"
 
 #include "app/Display.h"
-#include "ui/FileOpener.h"
 #include "app/Gestione.h"
-#include "ui/Titles.h"
 #include "data/FolderNames.h"
 #include "data/Schema.h"
 #include "orders/PrintOrder.h"
 #include "sheets/OrderSheet.h"
+#include "ui/FileOpener.h"
+#include "ui/Titles.h"
 
 #include <QDir>
 #include <QFile>

@@ -9,8 +9,8 @@
 
 #include <QJsonArray>
 
-#include "ui/widgets/ClickLabel.h"
 #include "data/ItalianText.h"
+#include "ui/widgets/ClickLabel.h"
 
 using namespace hostile;
 

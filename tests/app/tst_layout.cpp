@@ -31,8 +31,8 @@ struct Element {
     int left, top, width, height;
     double font; // 0: not given
     bool bold;
-    int maxLength;      // 0: none
-    char align;         // 'l', 'c', 'r'
+    int maxLength; // 0: none
+    char align;    // 'l', 'c', 'r'
     bool readOnly;
 };
 
@@ -170,7 +170,7 @@ private Q_SLOTS:
         QMainWindow* w = app->window.get();
         QCOMPARE(w->objectName(), QStringLiteral("Gestione"));
         QWidget* client = w->centralWidget();
-        QCOMPARE(client->width() , twips::px(14835));
+        QCOMPARE(client->width(), twips::px(14835));
         QCOMPARE(client->height() + w->statusBar()->height(), twips::px(9465));
         QCOMPARE(w->statusBar()->height(), twips::px(375));
         QCOMPARE(w->palette().color(QPalette::Window), QColor(Qt::white));
@@ -217,18 +217,20 @@ private Q_SLOTS:
         QWidget* f3 = app->find<QWidget>("Frame3");
         QStringList inner;
         for (QObject* o : f3->children())
-            if (o->objectName() == QLatin1String("Frame4") || o->objectName() == QLatin1String("Frame5"))
+            if (o->objectName() == QLatin1String("Frame4") ||
+                o->objectName() == QLatin1String("Frame5"))
                 inner << o->objectName();
         QCOMPARE(inner, (QStringList{"Frame4", "Frame5"}));
     }
 
     void everyElementAsTheTablesSay() {
         for (const Element& e : kElements) {
-            const QString where = QStringLiteral("%1/%2").arg(QLatin1String(e.container),
-                                                              QLatin1String(e.name));
+            const QString where =
+                QStringLiteral("%1/%2").arg(QLatin1String(e.container), QLatin1String(e.name));
             QWidget* container = app->find<QWidget>(e.container);
             QVERIFY2(container, qPrintable(where));
-            auto* w = container->findChild<QWidget*>(QLatin1String(e.name), Qt::FindDirectChildrenOnly);
+            auto* w =
+                container->findChild<QWidget*>(QLatin1String(e.name), Qt::FindDirectChildrenOnly);
             QVERIFY2(w, qPrintable(where));
             QCOMPARE(w->geometry(), twips::rect(e.left, e.top, e.width, e.height));
             if (e.font > 0) {
@@ -318,10 +320,11 @@ private Q_SLOTS:
     void focusMovesInTheTablesOrder_data() {
         QTest::addColumn<QStringList>("order");
         QTest::newRow("Frame1") << QStringList{"T1", "T2", "Cbo8", "Cbo1", "Cmd1", "ListView2"};
-        QTest::newRow("Frame2") << QStringList{"T3", "Cbo2", "T5", "T6", "Cmd2", "ListView3", "Cmd3"};
-        QTest::newRow("Frame3") << QStringList{"T7", "D1", "D2", "Cbo3", "Cbo9", "Cbo4", "Cbo5",
-                                               "Cbo6", "T11", "T12", "T13", "T14", "T15", "Cmd4",
-                                               "T8", "T9", "T10", "Cmd5", "ListView5", "C1", "C2"};
+        QTest::newRow("Frame2") << QStringList{"T3",   "Cbo2",      "T5",  "T6",
+                                               "Cmd2", "ListView3", "Cmd3"};
+        QTest::newRow("Frame3") << QStringList{
+            "T7",  "D1",  "D2",   "Cbo3", "Cbo9", "Cbo4", "Cbo5", "Cbo6",      "T11", "T12", "T13",
+            "T14", "T15", "Cmd4", "T8",   "T9",   "T10",  "Cmd5", "ListView5", "C1",  "C2"};
         QTest::newRow("Frame8") << QStringList{"Text2", "Text3", "Text4", "Text5", "Text6", "Cmd6"};
     }
     void focusMovesInTheTablesOrder() {
@@ -333,8 +336,9 @@ private Q_SLOTS:
             // The next widget in the chain that takes the focus by Tab is b (a combo's or date
             // box's inner edit counts as the element itself).
             QWidget* n = a->nextInFocusChain();
-            while (n != b && n != a && !(n->focusPolicy() & Qt::TabFocus && n->isEnabled() &&
-                                         !b->isAncestorOf(n) && !a->isAncestorOf(n)))
+            while (n != b && n != a &&
+                   !(n->focusPolicy() & Qt::TabFocus && n->isEnabled() && !b->isAncestorOf(n) &&
+                     !a->isAncestorOf(n)))
                 n = n->nextInFocusChain();
             QVERIFY2(n == b || b->isAncestorOf(n),
                      qPrintable(QStringLiteral("%1 -> %2, found %3")

@@ -6,8 +6,8 @@
 #include "Snapshots.h"
 #include "orders/OrderKit.h"
 
-#include "masterdata/AgentPanel.h"
 #include "data/Schema.h"
+#include "masterdata/AgentPanel.h"
 #include "masterdata/ArticlePanel.h"
 #include "masterdata/CustomerPanel.h"
 

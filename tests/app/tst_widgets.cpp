@@ -3,10 +3,10 @@
 #include "support/Fixture.h"
 #include "support/Ui.h"
 
-#include "ui/widgets/DateBox.h"
-#include "ui/widgets/ReportList.h"
 #include "data/Database.h"
 #include "data/Schema.h"
+#include "ui/widgets/DateBox.h"
+#include "ui/widgets/ReportList.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -98,7 +98,8 @@ private Q_SLOTS:
         QVERIFY(!m->isNull(3, 0));
         QVERIFY(m->isNull(2, 1));
         QCOMPARE(m->cell(3, 0), QString());
-        QCOMPARE(m->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("PREZZO"));
+        QCOMPARE(m->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("PREZZO"));
         QVERIFY(m->data(m->index(0, 0), Qt::FontRole).value<QFont>().bold());
         QVERIFY(!m->data(m->index(0, 1), Qt::FontRole).isValid());
         QCOMPARE(Qt::Alignment(m->data(m->index(0, 2), Qt::TextAlignmentRole).toInt()) &
@@ -146,7 +147,8 @@ private Q_SLOTS:
         auto st = (*db)->prepare("SELECT * FROM R;");
         QVERIFY(m.fill(*st));
         QCOMPARE(m.rows(), 20000);
-        QVERIFY2(m.memoryBytes() / 20000 < 120, qPrintable(QString::number(m.memoryBytes() / 20000)));
+        QVERIFY2(m.memoryBytes() / 20000 < 120,
+                 qPrintable(QString::number(m.memoryBytes() / 20000)));
         QCOMPARE(m.cell(19999, 2), QStringLiteral("CLIENTE NUMERO 20000"));
     }
 };

@@ -4,9 +4,9 @@
 #include "support/Fixture.h"
 #include "support/Ui.h"
 
-#include "ui/QtDialogs.h"
 #include "app/TitleClock.h"
 #include "app/Translation.h"
+#include "ui/QtDialogs.h"
 #include "ui/widgets/Twips.h"
 
 #include <QAction>
@@ -65,8 +65,9 @@ private Q_SLOTS:
                 out << a->objectName() + QLatin1Char('=') + a->text();
             return out;
         };
-        QCOMPARE(entries("GCliente"), (QStringList{"CNuovo=Nuovo", "CAggiorna=Aggiorna",
-                                                   "CElimina=Elimina", "StampaClienti=Stampa Elenco"}));
+        QCOMPARE(entries("GCliente"),
+                 (QStringList{"CNuovo=Nuovo", "CAggiorna=Aggiorna", "CElimina=Elimina",
+                              "StampaClienti=Stampa Elenco"}));
         QCOMPARE(entries("GArticoli"),
                  (QStringList{"ANuovo=Nuovo", "AAggiorna=Aggiorna", "AElimina=Elimina",
                               "StampaArticolo=Stampa Articolo"}));
@@ -104,11 +105,16 @@ private Q_SLOTS:
     void closeLabelsHideOnlyTheirPanel_data() {
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("hidden");
-        QTest::newRow("Label4") << "Label4" << "Frame1";
-        QTest::newRow("Label5") << "Label5" << "Frame2";
-        QTest::newRow("L12") << "L12" << "Frame7";
-        QTest::newRow("L43") << "L43" << "Frame8";
-        QTest::newRow("Label32") << "Label32" << "Frame8";
+        QTest::newRow("Label4") << "Label4"
+                                << "Frame1";
+        QTest::newRow("Label5") << "Label5"
+                                << "Frame2";
+        QTest::newRow("L12") << "L12"
+                             << "Frame7";
+        QTest::newRow("L43") << "L43"
+                             << "Frame8";
+        QTest::newRow("Label32") << "Label32"
+                                 << "Frame8";
     }
     void closeLabelsHideOnlyTheirPanel() {
         QFETCH(QString, label);
@@ -135,10 +141,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("frameHeight");
         QTest::addColumn<int>("listHeight");
         QTest::addColumn<bool>("listShown");
-        QTest::newRow("Nordine") << "Nordine" << "1-Seleziona Anno" << 3615 << 2640 << false;
-        QTest::newRow("Aordine") << "Aordine" << "2-Seleziona Anno" << 3375 << 3000 << true;
-        QTest::newRow("Eordine") << "Eordine" << "3-Seleziona Anno" << 3375 << 3000 << true;
-        QTest::newRow("StampaOrdine") << "StampaOrdine" << "4-Seleziona Anno" << 3375 << 3100 << true;
+        QTest::newRow("Nordine") << "Nordine"
+                                 << "1-Seleziona Anno" << 3615 << 2640 << false;
+        QTest::newRow("Aordine") << "Aordine"
+                                 << "2-Seleziona Anno" << 3375 << 3000 << true;
+        QTest::newRow("Eordine") << "Eordine"
+                                 << "3-Seleziona Anno" << 3375 << 3000 << true;
+        QTest::newRow("StampaOrdine") << "StampaOrdine"
+                                      << "4-Seleziona Anno" << 3375 << 3100 << true;
     }
     void orderCommandsSetCaptionYearsAndListPlace() {
         QFETCH(QString, command);
@@ -228,8 +238,7 @@ private Q_SLOTS:
     }
 
     void titleShowsTheDateAndTimeInTheSystemForms() {
-        QCOMPARE(app->window->windowTitle(),
-                 testoTitolo(app->clock.time, QLocale::system()));
+        QCOMPARE(app->window->windowTitle(), testoTitolo(app->clock.time, QLocale::system()));
         // The test runs with an Italian system locale.
         QCOMPARE(app->window->windowTitle(),
                  QStringLiteral("Gestione Ordini   -  Benvenuto, oggi è il 08/12/26 e sono le "
@@ -261,13 +270,14 @@ private Q_SLOTS:
                  QStringLiteral("No"));
         QCOMPARE(yesNo->icon(), QMessageBox::NoIcon);
         QCOMPARE(yesNo->text(), QStringLiteral("Vuoi Inserire questi dati  ?"));
-        auto info = real.makeMessage(QStringLiteral("x"), QStringLiteral("t"),
-                                     BoxIcon::Information, false);
+        auto info =
+            real.makeMessage(QStringLiteral("x"), QStringLiteral("t"), BoxIcon::Information, false);
         QCOMPARE(info->icon(), QMessageBox::Information);
         QVERIFY(info->button(QMessageBox::Ok));
-        QCOMPARE(real.makeMessage(QStringLiteral("x"), QStringLiteral("t"), BoxIcon::Exclamation,
-                                  false)->icon(),
-                 QMessageBox::Warning);
+        QCOMPARE(
+            real.makeMessage(QStringLiteral("x"), QStringLiteral("t"), BoxIcon::Exclamation, false)
+                ->icon(),
+            QMessageBox::Warning);
         auto input = real.makeInput(QStringLiteral("Inserisci il Codice di Controllo"),
                                     QStringLiteral("Gestione Ordini............."));
         QCOMPARE(input->textValue(), QString());

@@ -1,10 +1,10 @@
 // The connection, the schema's guards, writes as one transaction, and the order numbering.
 
 #include "data/Database.h"
-#include "orders/Numbering.h"
 #include "data/Schema.h"
 #include "data/tool/MakeDb.h"
 #include "masterdata/Lookups.h"
+#include "orders/Numbering.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -44,9 +44,29 @@ private Q_SLOTS:
 
     void refusesWhatIsNoNumber_data() {
         QTest::addColumn<QString>("text");
-        for (const char* t : {"", "-", ",", "-,", "1,2,3", "1-2", "--5", "1.5", "15.00", "1.50,0",
-                              "1..500", ".500", "1.5000", "12a", "e5", "1e5", "+", "1 000", "1,5.0",
-                              "1234567890123456", "0,1234567890123456", "∞", "١٢"})
+        for (const char* t : {"",
+                              "-",
+                              ",",
+                              "-,",
+                              "1,2,3",
+                              "1-2",
+                              "--5",
+                              "1.5",
+                              "15.00",
+                              "1.50,0",
+                              "1..500",
+                              ".500",
+                              "1.5000",
+                              "12a",
+                              "e5",
+                              "1e5",
+                              "+",
+                              "1 000",
+                              "1,5.0",
+                              "1234567890123456",
+                              "0,1234567890123456",
+                              "∞",
+                              "١٢"})
             QTest::newRow(t) << QString::fromUtf8(t);
     }
     void refusesWhatIsNoNumber() {
@@ -57,18 +77,30 @@ private Q_SLOTS:
     void ctrNumDFormatsMoney_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("12") << "12" << "12,00";
-        QTest::newRow("12,5") << "12,5" << "12,50";
-        QTest::newRow(",5") << ",5" << "0,50";
-        QTest::newRow("-3") << "-3" << "-3,00";
-        QTest::newRow("1500") << "1500" << "1.500,00";
-        QTest::newRow("1.500,00") << "1.500,00" << "1.500,00";
-        QTest::newRow("millions") << "1234567,891" << "1.234.567,89";
-        QTest::newRow("half rounds away from zero") << "1,005" << "1,01";
-        QTest::newRow("negative half") << "-2,675" << "-2,68";
-        QTest::newRow("carry") << "999,999" << "1.000,00";
-        QTest::newRow("tiny negative is zero") << "-0,001" << "0,00";
-        QTest::newRow("0") << "0" << "0,00";
+        QTest::newRow("12") << "12"
+                            << "12,00";
+        QTest::newRow("12,5") << "12,5"
+                              << "12,50";
+        QTest::newRow(",5") << ",5"
+                            << "0,50";
+        QTest::newRow("-3") << "-3"
+                            << "-3,00";
+        QTest::newRow("1500") << "1500"
+                              << "1.500,00";
+        QTest::newRow("1.500,00") << "1.500,00"
+                                  << "1.500,00";
+        QTest::newRow("millions") << "1234567,891"
+                                  << "1.234.567,89";
+        QTest::newRow("half rounds away from zero") << "1,005"
+                                                    << "1,01";
+        QTest::newRow("negative half") << "-2,675"
+                                       << "-2,68";
+        QTest::newRow("carry") << "999,999"
+                               << "1.000,00";
+        QTest::newRow("tiny negative is zero") << "-0,001"
+                                               << "0,00";
+        QTest::newRow("0") << "0"
+                           << "0,00";
     }
     void ctrNumDFormatsMoney() {
         QFETCH(QString, typed);
@@ -84,12 +116,18 @@ private Q_SLOTS:
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("number");
         QTest::addColumn<QString>("fixed2");
-        QTest::newRow("12.5") << 12.5 << "12,5" << "12,50";
-        QTest::newRow("1500") << 1500.0 << "1500" << "1500,00";
-        QTest::newRow("0.1+0.2") << (0.1 + 0.2) << "0,3" << "0,30";
-        QTest::newRow("-0.75") << -0.75 << "-0,75" << "-0,75";
-        QTest::newRow("1e20") << 1e20 << "100000000000000000000" << "100000000000000000000,00";
-        QTest::newRow("0.00001") << 0.00001 << "0,00001" << "0,00";
+        QTest::newRow("12.5") << 12.5 << "12,5"
+                              << "12,50";
+        QTest::newRow("1500") << 1500.0 << "1500"
+                              << "1500,00";
+        QTest::newRow("0.1+0.2") << (0.1 + 0.2) << "0,3"
+                                 << "0,30";
+        QTest::newRow("-0.75") << -0.75 << "-0,75"
+                               << "-0,75";
+        QTest::newRow("1e20") << 1e20 << "100000000000000000000"
+                              << "100000000000000000000,00";
+        QTest::newRow("0.00001") << 0.00001 << "0,00001"
+                                 << "0,00";
     }
     void listFormsAreShortAndReadBack() {
         QFETCH(double, value);
@@ -112,9 +150,9 @@ private Q_SLOTS:
         QCOMPARE(itext::parseDate(u"08/12/2026"), std::optional<QDate>(QDate(2026, 12, 8)));
         QCOMPARE(itext::parseDate(u"8/2/2026"), std::optional<QDate>(QDate(2026, 2, 8)));
         QCOMPARE(itext::parseDate(u"29/02/2024"), std::optional<QDate>(QDate(2024, 2, 29)));
-        for (const char16_t* bad : {u"31/02/2026", u"29/02/2025", u"00/01/2026", u"12/13/2026",
-                                    u"2026-12-08", u"08/12/26", u"08/12", u"", u"aa/bb/cccc",
-                                    u"08/12/2026x", u"8//2026"})
+        for (const char16_t* bad :
+             {u"31/02/2026", u"29/02/2025", u"00/01/2026", u"12/13/2026", u"2026-12-08",
+              u"08/12/26", u"08/12", u"", u"aa/bb/cccc", u"08/12/2026x", u"8//2026"})
             QVERIFY2(!itext::parseDate(bad), qPrintable(QString::fromUtf16(bad)));
         QCOMPARE(itext::formatDate(QDate(2026, 1, 5)), QStringLiteral("05/01/2026"));
         QCOMPARE(itext::isoDate(QDate(2026, 1, 5)), QStringLiteral("2026-01-05"));
@@ -141,8 +179,7 @@ private Q_SLOTS:
         QCOMPARE(*itext::orderNumberField(QStringLiteral("Nr"), QStringLiteral("32767")), 32767);
         QCOMPARE(*itext::orderNumberField(QStringLiteral("Nr"), QStringLiteral("007")), 7);
         for (const char* bad : {"0", "32768", "-1", "1,5", "-", "", "100000", "1-2"})
-            QVERIFY2(!itext::orderNumberField(QStringLiteral("Nr"), QString::fromLatin1(bad)),
-                     bad);
+            QVERIFY2(!itext::orderNumberField(QStringLiteral("Nr"), QString::fromLatin1(bad)), bad);
     }
 
     void idsAreWholePositiveNumbers() {

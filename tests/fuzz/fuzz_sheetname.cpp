@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sheets::Workbook wb;
     sheets::Sheet& sheet = wb.addSheet();
     const Status renamed = wb.rename(sheet, cut);
-    const bool refusable = cut.isEmpty() || cut.startsWith(QLatin1Char('\'')) ||
-                           cut.endsWith(QLatin1Char('\''));
+    const bool refusable =
+        cut.isEmpty() || cut.startsWith(QLatin1Char('\'')) || cut.endsWith(QLatin1Char('\''));
     FUZZ_CHECK(renamed.ok() || refusable, name + QStringLiteral(" -> ") + renamed.error().text);
     if (renamed.ok())
         FUZZ_CHECK(sheet.name() == cut, name);

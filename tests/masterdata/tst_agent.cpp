@@ -6,9 +6,9 @@
 #include "support/Ui.h"
 
 #include "masterdata/AgentPanel.h"
+#include "masterdata/CustomerPanel.h"
 #include "ui/Titles.h"
 #include "ui/widgets/ClickLabel.h"
-#include "masterdata/CustomerPanel.h"
 
 #include <QApplication>
 #include <QLineEdit>

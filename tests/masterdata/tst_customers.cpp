@@ -5,9 +5,9 @@
 #include "support/Fixture.h"
 #include "support/Ui.h"
 
+#include "masterdata/CustomerPanel.h"
 #include "ui/Titles.h"
 #include "ui/widgets/ReportList.h"
-#include "masterdata/CustomerPanel.h"
 
 #include <QApplication>
 #include <QComboBox>

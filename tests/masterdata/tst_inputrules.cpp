@@ -111,15 +111,24 @@ private Q_SLOTS:
     void priceIsFormattedOnLeaving_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("after");
-        QTest::newRow("12") << "12" << "12,00";
-        QTest::newRow("12,5") << "12,5" << "12,50";
-        QTest::newRow(",5") << ",5" << "0,50";
-        QTest::newRow("-3") << "-3" << "-3,00";
-        QTest::newRow("1500") << "1500" << "1.500,00";
-        QTest::newRow("1.500,00") << "1.500,00" << "1.500,00";
-        QTest::newRow("1,2,3") << "1,2,3" << "1,2,3";
-        QTest::newRow("-") << "-" << "-";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("12") << "12"
+                            << "12,00";
+        QTest::newRow("12,5") << "12,5"
+                              << "12,50";
+        QTest::newRow(",5") << ",5"
+                            << "0,50";
+        QTest::newRow("-3") << "-3"
+                            << "-3,00";
+        QTest::newRow("1500") << "1500"
+                              << "1.500,00";
+        QTest::newRow("1.500,00") << "1.500,00"
+                                  << "1.500,00";
+        QTest::newRow("1,2,3") << "1,2,3"
+                               << "1,2,3";
+        QTest::newRow("-") << "-"
+                           << "-";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void priceIsFormattedOnLeaving() {
         QFETCH(QString, typed);

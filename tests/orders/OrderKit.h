@@ -8,11 +8,11 @@
 #include "support/Ui.h"
 
 #include "app/Gestione.h"
+#include "orders/OrderPanel.h"
+#include "orders/YearPanel.h"
 #include "ui/Titles.h"
 #include "ui/widgets/DateBox.h"
 #include "ui/widgets/ReportList.h"
-#include "orders/OrderPanel.h"
-#include "orders/YearPanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>

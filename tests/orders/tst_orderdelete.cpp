@@ -24,7 +24,7 @@ class TestOrderDeletePrint : public QObject {
         p = panel(*app);
         printed.clear();
         p->printOrder = [this](AppContext&, const QString& year, const QString& number,
-                                  const QString& customer) {
+                               const QString& customer) {
             printed << year + QLatin1Char('/') + number + QLatin1Char('/') + customer;
         };
     }

@@ -4,12 +4,12 @@
 #include "SheetKit.h"
 #include "support/Fixture.h"
 
-#include "ui/Titles.h"
-#include "sheets/OrderData.h"
 #include "orders/PrintOrder.h"
+#include "sheets/OrderData.h"
 #include "sheets/OrderSheet.h"
 #include "sheets/SpreadsheetSession.h"
 #include "sheets/Workbook.h"
+#include "ui/Titles.h"
 
 #include <QDir>
 #include <QFile>

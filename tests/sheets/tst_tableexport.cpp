@@ -7,13 +7,13 @@
 #include "support/Ui.h"
 
 #include "app/Gestione.h"
-#include "ui/Titles.h"
+#include "masterdata/ExportCommands.h"
 #include "orders/PrintOrder.h"
 #include "sheets/OrderSheet.h"
 #include "sheets/SpreadsheetSession.h"
-#include "masterdata/ExportCommands.h"
 #include "sheets/TableExport.h"
 #include "sheets/Workbook.h"
+#include "ui/Titles.h"
 
 #include <QCursor>
 

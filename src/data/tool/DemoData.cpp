@@ -33,9 +33,12 @@ struct Place {
 };
 
 const Place kPlaces[] = {
-    {"BERGAMO", "BG"},  {"MILANO", "MI"},  {"BRESCIA", "BS"},  {"COMO", "CO"},
-    {"CANTÙ", "CO"},    {"LECCO", "LC"},   {"MONZA", "MB"},    {"PAVIA", "PV"},
-    {"CREMONA", "CR"},  {"LODI", "LO"},    {"FORLÌ", "FC"},    {"SARNICO", "BG"},
+    {"BERGAMO", "BG"},   {"MILANO", "MI"},
+    {"BRESCIA", "BS"},   {"COMO", "CO"},
+    {"CANTÙ", "CO"},     {"LECCO", "LC"},
+    {"MONZA", "MB"},     {"PAVIA", "PV"},
+    {"CREMONA", "CR"},   {"LODI", "LO"},
+    {"FORLÌ", "FC"},     {"SARNICO", "BG"},
     {"TREVIGLIO", "BG"}, {"SESTO SAN GIOVANNI", "MI"},
 };
 
@@ -124,12 +127,9 @@ const Article kArticles[] = {
 };
 
 const char* const kNotes[] = {
-    "CONSEGNA AL MATTINO",
-    "SCARICO DAL RETRO, CHIAMARE PRIMA",
-    "PAGAMENTO A 30 GG D.F.",
-    "MERCE PER L'INAUGURAZIONE",
-    "FATTURA A NOME DELLA SOCIETÀ",
-    "CONSEGNARE ENTRO LE 11:00\nCHIUSO IL LUNEDÌ",
+    "CONSEGNA AL MATTINO",          "SCARICO DAL RETRO, CHIAMARE PRIMA",
+    "PAGAMENTO A 30 GG D.F.",       "MERCE PER L'INAUGURAZIONE",
+    "FATTURA A NOME DELLA SOCIETÀ", "CONSEGNARE ENTRO LE 11:00\nCHIUSO IL LUNEDÌ",
 };
 
 QString text(const char* s) {
@@ -191,8 +191,8 @@ Status fillDemo(Database& db, int currentYear) {
                 const QDate date = QDate(year, 1, 8).addDays((nr - 1) * 330 / orders);
                 const bool delivery = dice.roll(4) != 0;
                 const bool elsewhere = dice.roll(5) == 0;
-                const QString dest = elsewhere ? QStringLiteral("MAGAZZINO CENTRALE ") + names[c]
-                                               : names[c];
+                const QString dest =
+                    elsewhere ? QStringLiteral("MAGAZZINO CENTRALE ") + names[c] : names[c];
                 // Order 3 of the current year is the large one.
                 const int lines = (year == currentYear && nr == 3) ? 12 : 1 + dice.roll(6);
                 int first = dice.roll(int(std::size(kArticles)));

@@ -1,8 +1,8 @@
 // gestione-makedb: makes the database file that ships with the program.
 
+#include "MakeDb.h"
 #include "data/Database.h"
 #include "data/Schema.h"
-#include "MakeDb.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

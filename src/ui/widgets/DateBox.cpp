@@ -64,7 +64,8 @@ void DateBox::normalise() {
     const QString t = m_edit->text().trimmed();
     const QStringList parts = t.split(QLatin1Char('/'));
     if (parts.size() == 3 && parts[2].size() == 2) {
-        const QString full = parts[0] + QLatin1Char('/') + parts[1] + QStringLiteral("/20") + parts[2];
+        const QString full =
+            parts[0] + QLatin1Char('/') + parts[1] + QStringLiteral("/20") + parts[2];
         if (const auto d = itext::parseDate(full)) {
             setDate(*d);
             return;

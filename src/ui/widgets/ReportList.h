@@ -63,7 +63,9 @@ public:
     size_t memoryBytes() const;
 
 private:
-    size_t slot(int row, int column) const { return size_t(row) * m_columns.size() + size_t(column); }
+    size_t slot(int row, int column) const {
+        return size_t(row) * m_columns.size() + size_t(column);
+    }
 
     std::vector<ReportColumn> m_columns;
     std::string m_pool;
