@@ -2,6 +2,7 @@
 
 #include "AgentStore.h"
 #include "InputRules.h"
+#include "MasterDataMessages.h"
 #include "data/ItalianText.h"
 #include "ui/Tell.h"
 #include "ui/Titles.h"
@@ -53,14 +54,12 @@ AgentPanel::AgentPanel(AppContext& c, QWidget* parent)
 }
 
 void AgentPanel::MUtente_Click() {
-    const std::optional<QString> typed =
-        dialogs().input(QStringLiteral("Inserisci il Codice di Controllo"), titles::t13());
+    const std::optional<QString> typed = dialogs().input(mdmsg::accessCodePrompt(), titles::t13());
     // An empty or cancelled box is the user changing their mind, not a wrong code.
     if (!typed || typed->trimmed().isEmpty())
         return;
     if (!agent::isAccessCode(*typed)) {
-        dialogs().message(QStringLiteral(" Codice di Controllo errato"),
-                          QStringLiteral("Gestioni Ordini") + QString(18, QLatin1Char('.')),
+        dialogs().message(mdmsg::wrongAccessCode(), mdmsg::wrongAccessCodeTitle(),
                           BoxIcon::Exclamation);
         return;
     }
@@ -75,7 +74,7 @@ void AgentPanel::CaricaUtente() {
     if (!row || !*row)
         return;
     const agent::Stored& r = **row;
-    m_idLetto = r.id;
+    m_readId = r.id;
     Text7->setText(QString::number(r.id));
     Text2->setText(r.agent.name);
     Text3->setText(r.agent.street);
@@ -86,21 +85,20 @@ void AgentPanel::CaricaUtente() {
 
 void AgentPanel::Cmd6_Click() {
     if (Text2->text().isEmpty()) {
-        dialogs().message(QStringLiteral(" Il campo UTENTE deve essere compilato  "), titles::t20(),
-                          BoxIcon::Information);
+        dialogs().message(mdmsg::agentRequired(), titles::t20(), BoxIcon::Information);
         return;
     }
     // Text7 takes at most two characters and would cut a longer key: the key as read is kept
     // whole beside it. Before any row was read, Text7's own text names the row.
-    const std::optional<std::int64_t> id = m_idLetto ? m_idLetto : itext::parseId(Text7->text());
+    const std::optional<std::int64_t> id = m_readId ? m_readId : itext::parseId(Text7->text());
     if (!tell::mayGoOn(dialogs(), agent::checkSave(db(), id), titles::t18()))
         return;
-    if (!dialogs().question(QStringLiteral("Vuoi Inserire questi dati  ?"), titles::t38()))
+    if (!dialogs().question(mdmsg::askInsert(), titles::t38()))
         return;
     const agent::Agent a{Text2->text(), Text3->text(), Text4->text(), Text5->text(), Text6->text()};
     if (!tell::mayGoOn(dialogs(), agent::save(db(), id, a), titles::t18()))
         return;
-    dialogs().message(QStringLiteral("Inserimento effettuato"), titles::t18(), BoxIcon::None);
+    dialogs().message(mdmsg::inserted(), titles::t18(), BoxIcon::None);
 }
 
 void AgentPanel::L43_Click() {

@@ -42,5 +42,5 @@ public:
 
 private:
     // The key of the row CaricaUtente read last.
-    std::optional<std::int64_t> m_idLetto;
+    std::optional<std::int64_t> m_readId;
 };

@@ -3,6 +3,7 @@
 #include "ArticleStore.h"
 #include "ExportCommands.h"
 #include "InputRules.h"
+#include "MasterDataMessages.h"
 #include "data/ItalianText.h"
 #include "ui/Tell.h"
 #include "ui/Titles.h"
@@ -108,9 +109,7 @@ void ArticlePanel::ListView3_ItemClick(int row) {
 void ArticlePanel::Cmd2_Click() {
     if (T3->text().isEmpty() || Cbo2->currentText().isEmpty()) {
         // A Yes/No box whose answer changes nothing, as the users know it.
-        (void)dialogs().question(
-            QStringLiteral(" Il campo CODICE - DESCRIZIONE ARTICOLO devono essere  compilati "),
-            titles::t18());
+        (void)dialogs().question(mdmsg::articleRequired(), titles::t18());
         return;
     }
     if (!m_mode)
@@ -129,32 +128,29 @@ void ArticlePanel::Cmd2_Click() {
     const std::optional<std::int64_t> id = itext::parseId(L3->text());
     const QDate today = ctx.clock.today();
     if (m_mode == Mode::Insert) {
-        if (!dialogs().question(QStringLiteral("Vuoi Inserire questi dati  ?"), titles::t38()))
+        if (!dialogs().question(mdmsg::askInsert(), titles::t38()))
             return;
         if (Status s = articles::insert(db(), a, today); !s) {
             ShowErrMsg(dialogs(), s.error());
             return;
         }
-        dialogs().message(QStringLiteral("Inserimento effettuato"), titles::t18(), BoxIcon::None);
+        dialogs().message(mdmsg::inserted(), titles::t18(), BoxIcon::None);
     } else if (m_mode == Mode::Update) {
         if (!tell::mayGoOn(dialogs(), articles::checkUpdate(db(), id), titles::t18()))
             return;
-        if (!dialogs().question(QStringLiteral("Vuoi Aggiornare questi dati  ?"), titles::t38()))
+        if (!dialogs().question(mdmsg::askUpdate(), titles::t38()))
             return;
         if (!tell::mayGoOn(dialogs(), articles::update(db(), id, a, today), titles::t18()))
             return;
-        dialogs().message(QStringLiteral("Aggiornamento effettuato"), titles::t18(), BoxIcon::None);
+        dialogs().message(mdmsg::updated(), titles::t18(), BoxIcon::None);
     } else {
         if (!tell::mayGoOn(dialogs(), articles::checkDelete(db(), id), titles::t18()))
             return;
-        if (!dialogs().question(
-                QStringLiteral("Sei sicuro di voler eliminare l'Articolo   selezionato ? "),
-                titles::t20()))
+        if (!dialogs().question(mdmsg::askDeleteArticle(), titles::t20()))
             return;
         if (!tell::mayGoOn(dialogs(), articles::remove(db(), id), titles::t18()))
             return;
-        dialogs().message(QStringLiteral("Eliminazione  effettuata"), titles::t20(),
-                          BoxIcon::Information);
+        dialogs().message(mdmsg::deleted(), titles::t20(), BoxIcon::Information);
     }
     aggiorna();
 }

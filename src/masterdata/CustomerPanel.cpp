@@ -3,6 +3,7 @@
 #include "CustomerStore.h"
 #include "InputRules.h"
 #include "Lookups.h"
+#include "MasterDataMessages.h"
 #include "data/ItalianText.h"
 #include "ui/Tell.h"
 #include "ui/Titles.h"
@@ -112,9 +113,7 @@ void CustomerPanel::Cmd1_Click() {
     const customers::Customer c{T1->text(), T2->text(), Cbo8->currentText(), Cbo1->currentText()};
     if (c.code.isEmpty() || c.name.isEmpty() || c.province.isEmpty() || c.town.isEmpty()) {
         // A Yes/No box whose answer changes nothing, as the users know it.
-        (void)dialogs().question(QStringLiteral(" Il campo CODICE - CITTA'- PROVINCIA- "
-                                                "DENOMINAZIONE devono essere  compilati "),
-                                 titles::t18());
+        (void)dialogs().question(mdmsg::customerRequired(), titles::t18());
         return;
     }
     // L1 holds the last clicked row; its design text "L1" is no row.
@@ -122,30 +121,27 @@ void CustomerPanel::Cmd1_Click() {
     if (m_mode == Mode::Insert) {
         if (!tell::mayGoOn(dialogs(), customers::checkInsert(db(), c), titles::t18()))
             return;
-        if (!dialogs().question(QStringLiteral("Vuoi Inserire questi dati  ?"), titles::t38()))
+        if (!dialogs().question(mdmsg::askInsert(), titles::t38()))
             return;
         if (!tell::mayGoOn(dialogs(), customers::insert(db(), c), titles::t18()))
             return;
-        dialogs().message(QStringLiteral("Inserimento effettuato"), titles::t18(), BoxIcon::None);
+        dialogs().message(mdmsg::inserted(), titles::t18(), BoxIcon::None);
     } else if (m_mode == Mode::Modify) {
         if (!tell::mayGoOn(dialogs(), customers::checkModify(db(), id, c), titles::t18()))
             return;
-        if (!dialogs().question(QStringLiteral("Vuoi Modificare questi dati  ?"), titles::t38()))
+        if (!dialogs().question(mdmsg::askModify(), titles::t38()))
             return;
         if (!tell::mayGoOn(dialogs(), customers::modify(db(), id, c), titles::t18()))
             return;
-        dialogs().message(QStringLiteral("Aggiornamento effettuato"), titles::t18(), BoxIcon::None);
+        dialogs().message(mdmsg::updated(), titles::t18(), BoxIcon::None);
     } else if (m_mode == Mode::Delete) {
         if (!tell::mayGoOn(dialogs(), customers::checkDelete(db(), id), titles::t18()))
             return;
-        if (!dialogs().question(
-                QStringLiteral("Sei sicuro di voler eliminare la prestazione  selezionata ? "),
-                titles::t20()))
+        if (!dialogs().question(mdmsg::askDeleteCustomer(), titles::t20()))
             return;
         if (!tell::mayGoOn(dialogs(), customers::remove(db(), id), titles::t18()))
             return;
-        dialogs().message(QStringLiteral("Eliminazione  effettuata"), titles::t20(),
-                          BoxIcon::Information);
+        dialogs().message(mdmsg::deleted(), titles::t20(), BoxIcon::Information);
     } else {
         return;
     }

@@ -126,7 +126,7 @@ Outcome OrderPanel::AggiungiArticolo() {
         return Outcome::Refused;
     }
 
-    if (!dialogs().question(ordermsg::vuoiInserire(), titles::t38()))
+    if (!dialogs().question(ordermsg::askInsert(), titles::t38()))
         return Outcome::Declined;
     auto stored = orderstore::insertLine(db(), *header, *line);
     if (!stored) {
@@ -164,7 +164,7 @@ Outcome OrderPanel::ModificaArticolo() {
         return Outcome::Refused;
     }
 
-    if (!dialogs().question(ordermsg::vuoiAggiornare(), titles::t38()))
+    if (!dialogs().question(ordermsg::askUpdate(), titles::t38()))
         return Outcome::Declined;
     auto changed = orderstore::updateLine(db(), *id, *line);
     if (!changed) {
@@ -185,7 +185,7 @@ Outcome OrderPanel::EliminaArticolo() {
     const auto id = loadedLine(true);
     if (!id)
         return Outcome::Refused;
-    if (!dialogs().question(ordermsg::seiSicuro(), titles::t20()))
+    if (!dialogs().question(ordermsg::askDelete(), titles::t20()))
         return Outcome::Declined;
     auto deleted = orderstore::deleteLine(db(), *id);
     if (!deleted) {
@@ -205,7 +205,7 @@ Outcome OrderPanel::EliminaArticolo() {
 }
 
 Outcome OrderPanel::EliminaOrdine() {
-    if (!dialogs().question(ordermsg::seiSicuro(), titles::t20()))
+    if (!dialogs().question(ordermsg::askDelete(), titles::t20()))
         return Outcome::Declined;
     auto deleted = orderstore::deleteOrder(db(), Text1->text(), T7->text());
     if (!deleted) {
@@ -322,7 +322,7 @@ std::optional<OrderPanel::ArticleFields> OrderPanel::chosenArticle(const QString
 bool OrderPanel::requiredFieldsFilled(const orderform::Fields& f) {
     if (orderform::requiredFilled(f))
         return true;
-    dialogs().message(ordermsg::campiObbligatori(), titles::t20(), BoxIcon::Information);
+    dialogs().message(ordermsg::requiredFields(), titles::t20(), BoxIcon::Information);
     return false;
 }
 

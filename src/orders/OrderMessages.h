@@ -8,23 +8,23 @@
 // stops included; the others tell why nothing was written.
 namespace ordermsg {
 
-inline QString campiObbligatori() {
+inline QString requiredFields() {
     return QStringLiteral(" Il campo CLIENTE-DATA ORDINE-DESTINAZIONE-CITTA'-PROVINCIA-ARTICOLO-"
                           "QUANTITA' VENDITA- PREZZO  deve essere compilato  ");
 }
-inline QString vuoiInserire() {
+inline QString askInsert() {
     return QStringLiteral("Vuoi Inserire questi dati  ?");
 }
 inline QString lineStored() {
     return QStringLiteral("Articolo Inserito ..............");
 }
-inline QString vuoiAggiornare() {
+inline QString askUpdate() {
     return QStringLiteral("Vuoi Aggiornare  questi dati  ?");
 }
 inline QString updateDone() {
     return QStringLiteral("Aggiornamento Articolo effettuato");
 }
-inline QString seiSicuro() {
+inline QString askDelete() {
     return QStringLiteral("Sei sicuro di voler eliminare questo Articolo ? ");
 }
 inline QString deletionDone() {
