@@ -9,6 +9,7 @@
 #include "masterdata/CustomerPanel.h"
 #include "masterdata/ExportCommands.h"
 #include "orders/Numbering.h"
+#include "orders/OrderFocus.h"
 #include "orders/OrderPanel.h"
 #include "orders/YearPanel.h"
 #include "ui/Titles.h"
@@ -29,6 +30,11 @@ Gestione::Gestione(AppContext& c, QWidget* parent) : QMainWindow(parent), ctx(c)
     setObjectName(QStringLiteral("Gestione"));
     setWindowTitle(QStringLiteral("Gestione Ordini"));
     setFont(twips::arial(11.25));
+    // Menus, suggestion lists and boxes are windows of their own and take the application's
+    // font, not the window's: they get the window's family at the desktop's size.
+    QFont shared = QApplication::font();
+    shared.setFamily(font().family());
+    QApplication::setFont(shared);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
@@ -63,6 +69,7 @@ Gestione::Gestione(AppContext& c, QWidget* parent) : QMainWindow(parent), ctx(c)
     connect(Frame7, &YearPanel::yearChosen, this, [this](int command, const QString& year) {
         Frame7->hide();
         Frame3->ScegliAnno(command, year);
+        orderfocus::afterYear(*Frame3);
     });
 
     // A shutdown of the desktop is refused like every other close.
@@ -303,6 +310,7 @@ void Gestione::openYearPanel(int command) {
     default:
         break;
     }
+    Frame7->readyToType();
 }
 
 void Gestione::Nordine_Click() {

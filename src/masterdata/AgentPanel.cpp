@@ -8,6 +8,7 @@
 #include "ui/Titles.h"
 #include "ui/widgets/ClickLabel.h"
 #include "ui/widgets/Elements.h"
+#include "ui/widgets/Keys.h"
 #include "ui/widgets/Twips.h"
 
 #include <QLabel>
@@ -49,6 +50,7 @@ AgentPanel::AgentPanel(AppContext& c, QWidget* parent)
     Elements::tabOrder({Text2, Text3, Text4, Text5, Text6, Cmd6});
 
     connect(L43, &ClickLabel::clicked, this, &AgentPanel::L43_Click);
+    keys::escapeCloses(this, [this] { L43_Click(); });
     connect(Label32, &ClickLabel::clicked, this, &AgentPanel::Label32_Click);
     connect(Cmd6, &QPushButton::clicked, this, &AgentPanel::Cmd6_Click);
 }

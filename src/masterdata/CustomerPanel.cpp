@@ -9,6 +9,7 @@
 #include "ui/Titles.h"
 #include "ui/widgets/ClickLabel.h"
 #include "ui/widgets/Elements.h"
+#include "ui/widgets/Keys.h"
 #include "ui/widgets/ReportList.h"
 #include "ui/widgets/Twips.h"
 
@@ -47,6 +48,7 @@ CustomerPanel::CustomerPanel(AppContext& c, QWidget* parent)
     Elements::tabOrder({T1, T2, Cbo8, Cbo1, Cmd1, ListView2});
 
     connect(Label4, &ClickLabel::clicked, this, &CustomerPanel::Label4_Click);
+    keys::escapeCloses(this, [this] { Label4_Click(); });
     connect(Cmd1, &QPushButton::clicked, this, &CustomerPanel::Cmd1_Click);
     connect(ListView2, &ReportView::rowClicked, this, &CustomerPanel::ListView2_ItemClick);
 }

@@ -44,6 +44,8 @@ State afterYear(const State& s, int command) {
         // The list stays hidden, as the menu command left it, until the first line is stored.
         n.listShown = false;
         n.shows = Shows::Lines;
+        // "Elimina" is offered in every new order, whatever mode the panel was last used in.
+        n.deleteShown = true;
         n.deleteTicked = false;
         n.manualShown = true;
         n.manualTicked = false;

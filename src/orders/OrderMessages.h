@@ -78,6 +78,11 @@ inline QString numberOfAnotherCustomer(const QString& number, const QString& yea
                           "Nessun dato è stato registrato.")
         .arg(itext::shortened(number), year, who);
 }
+inline QString yearNotListed(const QString& year) {
+    return QStringLiteral("L'anno \"%1\" non è nell'elenco degli anni: scriverne o sceglierne "
+                          "uno dell'elenco.")
+        .arg(itext::shortened(year));
+}
 // Appended to a conversion message.
 inline QString nothingStored() {
     return QStringLiteral("\nNessun dato è stato registrato.");

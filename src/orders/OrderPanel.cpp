@@ -1,6 +1,7 @@
 #include "OrderPanel.h"
 
 #include "Numbering.h"
+#include "OrderFocus.h"
 #include "PrintOrder.h"
 #include "masterdata/InputRules.h"
 #include "masterdata/Lookups.h"
@@ -8,6 +9,7 @@
 #include "ui/Titles.h"
 #include "ui/widgets/DateBox.h"
 #include "ui/widgets/Elements.h"
+#include "ui/widgets/Keys.h"
 #include "ui/widgets/ReportList.h"
 #include "ui/widgets/Twips.h"
 
@@ -27,6 +29,8 @@ OrderPanel::OrderPanel(AppContext& c, QWidget* parent)
     Label14 = e.label("Label14", QStringLiteral("Anno"), {6480, 240, 495, 255});
     Text1 = e.text("Text1", {7200, 240, 735, 350}, {}, 0, Qt::AlignLeft, true);
     Text1->setText(QStringLiteral("2014"));
+    // The year is shown, not entered: Tab passes it by.
+    Text1->setFocusPolicy(Qt::ClickFocus);
     L9 = e.holder("L9", QStringLiteral("ID Cliente"), {11160, 240, 855, 255}, {9.75});
     L10 = e.holder("L10", QStringLiteral("ID Ordine"), {12480, 240, 855, 255}, {9.75});
     C2 = e.check("C2", QStringLiteral("Nr manuale"), {600, 480, 1455, 255}, {9, true});
@@ -104,6 +108,10 @@ OrderPanel::OrderPanel(AppContext& c, QWidget* parent)
     Elements::tabOrder({T7,  D1,  D2,   Cbo3, Cbo9, Cbo4, Cbo5, Cbo6,      T11, T12, T13,
                         T14, T15, Cmd4, T8,   T9,   T10,  Cmd5, ListView5, C1,  C2});
 
+    // Enlarged over the upper part, the list hides the fields behind it from Tab as well.
+    keys::skipCovered(this, Frame5);
+    keys::escapeCloses(this, [this] { Cmd5->click(); });
+
     connect(ListView5, &ReportView::rowClicked, this, &OrderPanel::ListView5_ItemClick);
     connect(Cmd4, &QPushButton::clicked, this, &OrderPanel::Cmd4_Click);
     connect(Cmd5, &QPushButton::clicked, this, &OrderPanel::Cmd5_Click);
@@ -112,6 +120,7 @@ OrderPanel::OrderPanel(AppContext& c, QWidget* parent)
     // clicked, not toggled: only the user's ticks change the captions, never an action's.
     connect(C1, &QCheckBox::clicked, this, &OrderPanel::C1_Click);
     connect(C2, &QCheckBox::clicked, this, &OrderPanel::C2_Click);
+    orderfocus::follow(*this);
 }
 
 void OrderPanel::ScegliAnno(int command, const QString& year) {
@@ -212,8 +221,11 @@ void OrderPanel::tellError(const Error& error) {
 void OrderPanel::setListGeometry(int frameTop, int frameHeight, int listHeight) {
     const int top = frameTop < 0 ? Frame5->y() : twips::px(frameTop);
     Frame5->setGeometry(Frame5->x(), top, Frame5->width(), twips::px(frameHeight));
+    // The list never reaches past the sub-panel's lower border: its last row and the arrow of
+    // its scroll bar stay in sight.
+    const int room = Frame5->height() - ListView5->y() - twips::px(kListBottomMargin);
     ListView5->setGeometry(ListView5->x(), ListView5->y(), ListView5->width(),
-                           twips::px(listHeight));
+                           qMin(twips::px(listHeight), room));
 }
 
 Status OrderPanel::CaricaSoggetti() {

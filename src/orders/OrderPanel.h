@@ -104,8 +104,9 @@ public:
     void C2_Click(bool checked);
 
     // Places the list sub-panel: top (or -1 to keep it), its height and the list's height, in
-    // twips.
+    // twips. The list is cut to what the sub-panel holds above its lower border.
     void setListGeometry(int frameTop, int frameHeight, int listHeight);
+    static constexpr int kListBottomMargin = 60;
 
     // Lookup fills of the panel's combos. Those without a result tell their own failure; the
     // two with one leave it to the caller.

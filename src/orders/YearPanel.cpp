@@ -1,11 +1,17 @@
 #include "YearPanel.h"
 
+#include "OrderMessages.h"
 #include "masterdata/Lookups.h"
+#include "ui/Tell.h"
+#include "ui/Titles.h"
 #include "ui/widgets/ClickLabel.h"
 #include "ui/widgets/Elements.h"
+#include "ui/widgets/Keys.h"
 #include "ui/widgets/Twips.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
 
 YearPanel::YearPanel(AppContext& c, QWidget* parent)
     : Panel(c, "Frame7", QStringLiteral("Seleziona Anno"), parent) {
@@ -17,6 +23,37 @@ YearPanel::YearPanel(AppContext& c, QWidget* parent)
     lookups::prepare(Cbo7);
     connect(L12, &ClickLabel::clicked, this, &YearPanel::L12_Click);
     connect(Cbo7, &QComboBox::activated, this, &YearPanel::Cbo7_Click);
+    // Keys reach the combo or, past it, its edit field.
+    Cbo7->installEventFilter(this);
+    Cbo7->lineEdit()->installEventFilter(this);
+    keys::escapeCloses(this, [this] { L12_Click(); });
+}
+
+void YearPanel::readyToType() {
+    Cbo7->setFocus(Qt::OtherFocusReason);
+    Cbo7->lineEdit()->selectAll();
+}
+
+// Return chooses the typed year as picking it from the list does; a year the list lacks is
+// told, not ignored.
+bool YearPanel::eventFilter(QObject* watched, QEvent* e) {
+    if ((watched != Cbo7 && watched != Cbo7->lineEdit()) || e->type() != QEvent::KeyPress)
+        return Panel::eventFilter(watched, e);
+    const int key = static_cast<QKeyEvent*>(e)->key();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return false;
+    const QString typed = Cbo7->currentText().trimmed();
+    if (typed.isEmpty())
+        return true;
+    const int index = Cbo7->findText(typed, Qt::MatchFixedString);
+    if (index < 0) {
+        tell::refusal(dialogs(), ordermsg::yearNotListed(typed), titles::t20());
+        readyToType();
+        return true;
+    }
+    Cbo7->setCurrentIndex(index);
+    Cbo7_Click();
+    return true;
 }
 
 Status YearPanel::CaricaAnni() {

@@ -18,6 +18,11 @@ public:
     void L12_Click();
     // A year picked from the list.
     void Cbo7_Click();
+    // The focus in Cbo7 with its text selected, so that a typed year replaces it.
+    void readyToType();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 Q_SIGNALS:
     // The pending command (1 to 4) and the year chosen.

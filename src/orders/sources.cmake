@@ -6,6 +6,7 @@ target_sources(gestione_core PRIVATE
 )
 target_sources(gestione_gui PRIVATE
     orders/OrderActions.cpp
+    orders/OrderFocus.cpp
     orders/OrderLists.cpp
     orders/OrderPanel.cpp
     orders/PrintOrder.cpp

@@ -8,6 +8,7 @@ target_sources(gestione_gui PRIVATE
     ui/widgets/ClickLabel.cpp
     ui/widgets/DateBox.cpp
     ui/widgets/Elements.cpp
+    ui/widgets/Keys.cpp
     ui/widgets/ReportList.cpp
     ui/widgets/Twips.cpp
 )

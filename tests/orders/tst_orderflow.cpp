@@ -112,8 +112,10 @@ private Q_SLOTS:
             QTest::newRow(name) << QString::fromUtf8(from) << QString::fromLatin1(event)
                                 << QString::fromUtf8(to) << QString::fromLatin1(does);
         };
-        // The year choice (mode 1 leaves C1 as it was; modes 2 to 4 keep Cmd4 and Cmd5).
+        // The year choice (mode 1 offers C1 unticked, whatever the panel was used for last;
+        // modes 2 to 4 keep Cmd4 and Cmd5).
         row("year 1", kFresh, "year1", kNew);
+        row("year 1 after printing", kPrintChosen, "year1", kNew);
         row("year 1 after an update", kUpdateLines, "year1",
             "Nuovo Ordine|Aggiungi Articolo|Chiudi Ordine|Aggiungi Articolo|Elenco|L|101010");
         row("year 2", kNewListed, "year2",

@@ -15,7 +15,8 @@ DateBox::DateBox(QWidget* parent) : QWidget(parent) {
     m_edit->setMaxLength(10);
     m_edit->setPlaceholderText(QStringLiteral("gg/mm/aaaa"));
     m_edit->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[0-9]{0,2}(/[0-9]{0,2}(/[0-9]{0,4})?)?")), m_edit));
+        QRegularExpression(QStringLiteral("[0-9]{0,8}|[0-9]{1,2}/[0-9]{0,2}(/[0-9]{0,4})?")),
+        m_edit));
     m_button = new QToolButton(this);
     m_button->setObjectName(QStringLiteral("calendario"));
     m_button->setText(QStringLiteral("▾"));
@@ -29,14 +30,17 @@ DateBox::DateBox(QWidget* parent) : QWidget(parent) {
 }
 
 void DateBox::resizeEvent(QResizeEvent*) {
+    // A narrow button leaves the field room for a whole date and for its hint.
     const int h = height();
-    const int bw = qMin(h, width() / 3);
+    const int bw = qMin(h * 3 / 4, width() / 3);
     m_edit->setGeometry(0, 0, width() - bw, h);
     m_button->setGeometry(width() - bw, 0, bw, h);
 }
 
 QString DateBox::text() const {
-    return m_edit->text();
+    const QString typed = m_edit->text();
+    const auto d = parseTyped(typed);
+    return d ? itext::formatDate(*d) : typed;
 }
 
 void DateBox::setText(const QString& text) {
@@ -44,7 +48,7 @@ void DateBox::setText(const QString& text) {
 }
 
 std::optional<QDate> DateBox::date() const {
-    return itext::parseDate(m_edit->text());
+    return parseTyped(m_edit->text());
 }
 
 void DateBox::setDate(const QDate& date) {
@@ -59,19 +63,26 @@ bool DateBox::isEmpty() const {
     return m_edit->text().trimmed().isEmpty();
 }
 
-// "8/12/2026" becomes "08/12/2026" and "8/12/26" the same; a text that is no date stays as typed.
-void DateBox::normalise() {
-    const QString t = m_edit->text().trimmed();
-    const QStringList parts = t.split(QLatin1Char('/'));
-    if (parts.size() == 3 && parts[2].size() == 2) {
-        const QString full =
-            parts[0] + QLatin1Char('/') + parts[1] + QStringLiteral("/20") + parts[2];
-        if (const auto d = itext::parseDate(full)) {
-            setDate(*d);
-            return;
-        }
+std::optional<QDate> DateBox::parseTyped(const QString& text) {
+    const QString t = text.trimmed();
+    QString full = t;
+    bool digitsOnly = !t.isEmpty();
+    for (const QChar c : t)
+        digitsOnly = digitsOnly && c.isDigit() && c.unicode() < 128;
+    if (digitsOnly && (t.size() == 6 || t.size() == 8)) {
+        // Day and month of two digits each, then the year.
+        full = t.left(2) + QLatin1Char('/') + t.mid(2, 2) + QLatin1Char('/') + t.mid(4);
     }
-    if (const auto d = itext::parseDate(t))
+    const QStringList parts = full.split(QLatin1Char('/'));
+    if (parts.size() == 3 && parts[2].size() == 2)
+        full = parts[0] + QLatin1Char('/') + parts[1] + QStringLiteral("/20") + parts[2];
+    return itext::parseDate(full);
+}
+
+// "8/12/2026" becomes "08/12/2026", and "8/12/26", "081226" and "08122026" the same; a text
+// that is no date stays as typed.
+void DateBox::normalise() {
+    if (const auto d = parseTyped(m_edit->text()))
         setDate(*d);
 }
 

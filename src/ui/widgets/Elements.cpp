@@ -43,6 +43,20 @@ void keepWholeCharacters(QLineEdit* field) {
     });
 }
 
+// The layout tables' widths are those of Arial on another system: a caption a few pixels longer
+// than its box is drawn a little tighter rather than cut.
+void fitCaption(QLabel* label) {
+    const QString text = label->text();
+    const QFontMetricsF fm(label->font());
+    const qreal need = fm.horizontalAdvance(text);
+    const qreal room = label->contentsRect().width();
+    if (text.size() < 2 || need <= room || need > room * 1.05)
+        return;
+    QFont f = label->font();
+    f.setLetterSpacing(QFont::AbsoluteSpacing, -(need - room) / qreal(text.size() - 1) - 0.05);
+    label->setFont(f);
+}
+
 } // namespace
 
 template <class W> W* Elements::make(W* w, const char* name, Box box, Font font) {
@@ -56,6 +70,7 @@ template <class W> W* Elements::make(W* w, const char* name, Box box, Font font)
 QLabel* Elements::label(const char* name, const QString& text, Box box, Font font) {
     auto* l = make(new QLabel(text, m_container), name, box, font);
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    fitCaption(l);
     return l;
 }
 
@@ -109,7 +124,8 @@ QComboBox* Elements::combo(const char* name, Box box, Font font) {
 
 QPushButton* Elements::button(const char* name, const QString& caption, Box box, Font font) {
     auto* b = make(new QPushButton(caption, m_container), name, box, font);
-    b->setAutoDefault(false);
+    // Return on a focused button presses it, as Space does.
+    b->setAutoDefault(true);
     return b;
 }
 

@@ -6,6 +6,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 
 #include <charconv>
 
@@ -166,6 +167,23 @@ void ReportView::changeEvent(QEvent* e) {
     QTreeView::changeEvent(e);
     if (e->type() == QEvent::FontChange)
         m_model->setBaseFont(font());
+}
+
+void ReportView::keyPressEvent(QKeyEvent* e) {
+    const int key = e->key();
+    const bool press = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
+    if (!press || (e->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        QTreeView::keyPressEvent(e);
+        return;
+    }
+    e->accept();
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return;
+    const int row = current.row();
+    selectRow(row);
+    Q_EMIT rowClicked(row);
+    Q_EMIT keyChosen(row);
 }
 
 int ReportView::selectedRow() const {

@@ -89,11 +89,15 @@ public:
     QRect rowRect(int row) const;
 
 Q_SIGNALS:
-    // A click on a row; `row` is the selected row.
+    // A click on a row, or Return on it; `row` is the selected row.
     void rowClicked(int row);
+    // After rowClicked, when the choice was made with the keyboard.
+    void keyChosen(int row);
 
 protected:
     void changeEvent(QEvent* e) override;
+    // Return, Enter and Space on the current row act as a click on it.
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     ReportModel* m_model;
