@@ -6,8 +6,11 @@
 
 #include "masterdata/AgentStore.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QGroupBox>
+#include <QMenuBar>
 #include <QScreen>
 #include <QStyleOptionButton>
 
@@ -88,9 +91,8 @@ private Q_SLOTS:
                                   "Cmd4", "T8",  "T9",  "T10", "Cmd5"};
         QTest::newRow("clienti") << "clienti"
                                  << QStringList{"T1", "T2", "Cbo8", "Cbo1", "Cmd1", "ListView2"};
-        QTest::newRow("articoli") << "articoli"
-                                  << QStringList{"T3",   "Cbo2",      "T5",  "T6",
-                                                 "Cmd2", "ListView3", "Cmd3"};
+        QTest::newRow("articoli") << "articoli" << QStringList{"T3",   "Cbo2",      "T5",  "T6",
+                                                               "Cmd2", "ListView3", "Cmd3"};
         QTest::newRow("utente") << "utente"
                                 << QStringList{"Text2", "Text3", "Text4", "Text5", "Text6", "Cmd6"};
         QTest::newRow("anno") << "anno" << QStringList{"Cbo7"};
@@ -117,6 +119,17 @@ private Q_SLOTS:
         QCOMPARE(back, QStringList(order.rbegin(), order.rend()));
     }
 
+    // Menus, suggestion lists and boxes are windows of their own: the window's family too.
+    void oneFontFamily() {
+        reach(QStringLiteral("nuovo"));
+        const QString family = QFontInfo(app->window->font()).family();
+        QCOMPARE(QFontInfo(QApplication::font()).family(), family);
+        QCOMPARE(QFontInfo(app->window->menuBar()->font()).family(), family);
+        QCOMPARE(QFontInfo(QApplication::font("QMenu")).family(), family);
+        QCOMPARE(QFontInfo(QApplication::font("QMessageBox")).family(), family);
+        QCOMPARE(QFontInfo(panel(*app)->Cbo5->completer()->popup()->font()).family(), family);
+    }
+
     void nothingIsCut_data() { states(); }
     void nothingIsCut() {
         QFETCH(QString, state);
@@ -124,7 +137,10 @@ private Q_SLOTS:
         QStringList cut;
         const auto tell = [&](QWidget* w, const QString& what, int need, int room) {
             if (need > room && !kTooLongByDesign.contains(what))
-                cut << QStringLiteral("%1 \"%2\": %3 px in %4").arg(w->objectName(), what).arg(need).arg(room);
+                cut << QStringLiteral("%1 \"%2\": %3 px in %4")
+                           .arg(w->objectName(), what)
+                           .arg(need)
+                           .arg(room);
         };
         for (QWidget* w : app->window->centralWidget()->findChildren<QWidget*>()) {
             if (!w->isVisible() || w->objectName().isEmpty())
@@ -149,8 +165,9 @@ private Q_SLOTS:
             } else if (auto* c = qobject_cast<QCheckBox*>(w)) {
                 QStyleOptionButton o;
                 o.initFrom(c);
-                const int indicator = c->style()->pixelMetric(QStyle::PM_IndicatorWidth, &o, c) +
-                                      c->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, &o, c);
+                const int indicator =
+                    c->style()->pixelMetric(QStyle::PM_IndicatorWidth, &o, c) +
+                    c->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, &o, c);
                 tell(w, c->text(), indicator + fm.horizontalAdvance(c->text()), c->width());
             } else if (auto* b = qobject_cast<QPushButton*>(w); b && !b->text().isEmpty()) {
                 QStyleOptionButton o;
@@ -162,15 +179,16 @@ private Q_SLOTS:
                 QLineEdit* e = d->lineEdit();
                 const int frame = e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, e);
                 // The edit field's frame and its two pixels of margin on each side.
-                tell(w, e->placeholderText(), QFontMetrics(e->font()).horizontalAdvance(e->placeholderText()),
+                tell(w, e->placeholderText(),
+                     QFontMetrics(e->font()).horizontalAdvance(e->placeholderText()),
                      e->width() - 2 * frame - 4);
             }
         }
         const QScreen* screen = QGuiApplication::primaryScreen();
-        QVERIFY2(cut.isEmpty(), qPrintable(QStringLiteral("%1 dpi: %2")
-                                               .arg(screen->logicalDotsPerInch() *
-                                                    screen->devicePixelRatio())
-                                               .arg(cut.join(QStringLiteral("; ")))));
+        QVERIFY2(cut.isEmpty(),
+                 qPrintable(QStringLiteral("%1 dpi: %2")
+                                .arg(screen->logicalDotsPerInch() * screen->devicePixelRatio())
+                                .arg(cut.join(QStringLiteral("; ")))));
     }
 };
 

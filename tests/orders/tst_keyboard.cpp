@@ -113,8 +113,8 @@ private Q_SLOTS:
             QCOMPARE(focused(), QStringLiteral("Cmd4"));
             app->dialogs.answerYes();
             key(Qt::Key_Return);
-            QCOMPARE(shown(*app), seq({question(kInserire, titles::t38()),
-                                       message(kInserito, titles::t18())}));
+            QCOMPARE(shown(*app),
+                     seq({question(kInserire, titles::t38()), message(kInserito, titles::t18())}));
             QCOMPARE(focused(), QStringLiteral("Cbo6"));
         };
         line("GRA", "3", "12,5");
@@ -163,9 +163,12 @@ private Q_SLOTS:
     void escapeClosesThePanel_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("panel");
-        QTest::newRow("clienti") << "CNuovo" << "Frame1";
-        QTest::newRow("articoli") << "AAggiorna" << "Frame2";
-        QTest::newRow("anno") << "Eordine" << "Frame7";
+        QTest::newRow("clienti") << "CNuovo"
+                                 << "Frame1";
+        QTest::newRow("articoli") << "AAggiorna"
+                                  << "Frame2";
+        QTest::newRow("anno") << "Eordine"
+                              << "Frame7";
     }
     void escapeClosesThePanel() {
         QFETCH(QString, command);
