@@ -28,8 +28,8 @@ bool present(const QString& path) {
 }
 
 Error failure(const QString& file, const QString& cause) {
-    return makeError(QStringLiteral("Impossibile preparare il database\n%1\n\n%2")
-                         .arg(shown(file), cause));
+    return makeError(
+        QStringLiteral("Impossibile preparare il database\n%1\n\n%2").arg(shown(file), cause));
 }
 
 // Makes the folder and the ones above it that are missing, each owner-only.
@@ -40,9 +40,9 @@ Status makeFolder(const QString& folder, const QString& file) {
             continue;
         const QByteArray part = native.left(i);
         if (::mkdir(part.constData(), 0700) != 0 && errno != EEXIST)
-            return failure(file, QStringLiteral("Impossibile creare la cartella %1: %2")
-                                     .arg(shown(QFile::decodeName(part)),
-                                          sheets::describeSystemError(errno)));
+            return failure(
+                file, QStringLiteral("Impossibile creare la cartella %1: %2")
+                          .arg(shown(QFile::decodeName(part)), sheets::describeSystemError(errno)));
     }
     struct stat st;
     if (::stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
@@ -76,8 +76,9 @@ Status copySupplied(const QString& supplied, const QString& file, bool& copied) 
     QByteArray work = folders::native(file) + ".copia-XXXXXX";
     Fd out{::mkostemp(work.data(), O_CLOEXEC)};
     if (out.fd < 0)
-        return failure(file, QStringLiteral("Impossibile scrivere nella cartella %1: %2")
-                                 .arg(shown(QFileInfo(file).path()), sheets::describeSystemError(errno)));
+        return failure(file,
+                       QStringLiteral("Impossibile scrivere nella cartella %1: %2")
+                           .arg(shown(QFileInfo(file).path()), sheets::describeSystemError(errno)));
     auto fail = [&](int err) {
         ::unlink(work.constData());
         return failure(file, QStringLiteral("Impossibile copiare il file vuoto fornito con il "
@@ -155,8 +156,9 @@ Result<DataLocation> DataLocation::find(const QString& programFolder, const QStr
 }
 
 QString DataLocation::suppliedFile(const QString& programFolder) {
-    return QDir::cleanPath(QDir(programFolder).filePath(QStringLiteral(GESTIONE_SHARED_DATA "/") +
-                                                        QLatin1String(schema::kFileName)));
+    return QDir::cleanPath(
+        QDir(programFolder)
+            .filePath(QStringLiteral(GESTIONE_SHARED_DATA "/") + QLatin1String(schema::kFileName)));
 }
 
 QString DataLocation::userFolder() {

@@ -9,10 +9,10 @@
 // data folder; on the first start the empty file installed with the program is copied there.
 // Exports are saved in the same folder as the file.
 struct DataLocation {
-    QString folder;         // the folder of the file
-    QString file;           // the file itself
-    bool portable = false;  // the file beside the program
-    bool created = false;   // the supplied empty file was copied there by this call
+    QString folder;        // the folder of the file
+    QString file;          // the file itself
+    bool portable = false; // the file beside the program
+    bool created = false;  // the supplied empty file was copied there by this call
 
     // The folder and file as the user knows them, for messages.
     QString shownFile() const;

@@ -75,12 +75,11 @@ private Q_SLOTS:
         QVERIFY(!found->portable);
         QVERIFY(contents(found->file) == contents(in.suppliedFile()));
         QCOMPARE(modeOf(found->file), 0600);
-        for (const char* made : {"home", "home/.local", "home/.local/share",
-                                 "home/.local/share/Gestione Ordini"})
+        for (const char* made :
+             {"home", "home/.local", "home/.local/share", "home/.local/share/Gestione Ordini"})
             QCOMPARE(modeOf(in.root.filePath(made)), 0700);
         // Nothing but the file is left in the folder.
-        QCOMPARE(QDir(in.user()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList{"Ordine.mdb"});
+        QCOMPARE(QDir(in.user()).entryList(QDir::Files | QDir::Hidden), QStringList{"Ordine.mdb"});
 
         // The next start keeps the file the user has worked on.
         QFile f(found->file);
@@ -97,10 +96,11 @@ private Q_SLOTS:
     void whatStopsTheFirstStartIsTold_data() {
         QTest::addColumn<QString>("trouble");
         QTest::addColumn<QString>("cause");
-        QTest::newRow("no supplied file")
-            << "supplied" << "Manca il file vuoto fornito con il programma:\n%S";
+        QTest::newRow("no supplied file") << "supplied"
+                                          << "Manca il file vuoto fornito con il programma:\n%S";
         QTest::newRow("a file where the folder goes")
-            << "file in the way" << "%R/home/.local/share/Gestione Ordini non è una cartella";
+            << "file in the way"
+            << "%R/home/.local/share/Gestione Ordini non è una cartella";
         QTest::newRow("no home") << "home"
                                  << "Non si trova la cartella dei dati dell'utente (la variabile "
                                     "HOME non indica una cartella)";

@@ -160,8 +160,8 @@ private Q_SLOTS:
     }
 
     void theControlFields() {
-        const Run f = run("dpkg-deb", {"-f", m_deb, "Package", "Version", "Architecture",
-                                       "Section", "Recommends"});
+        const Run f = run("dpkg-deb", {"-f", m_deb, "Package", "Version", "Architecture", "Section",
+                                       "Recommends"});
         QCOMPARE(f.code, 0);
         const Run arch = run("dpkg", {"--print-architecture"});
         QCOMPARE(f.out, QStringLiteral("Package: gestione-ordini\nVersion: %1\nArchitecture: "
@@ -171,17 +171,16 @@ private Q_SLOTS:
         const Run depends = run("dpkg-deb", {"-f", m_deb, "Depends"});
         for (const char* lib : {"libqt6widgets6", "libqt6gui6", "libqt6core6", "libsqlcipher0",
                                 "libxlsxwriter", "zlib1g", "libc6", "libstdc++6"})
-            QVERIFY2(depends.out.contains(QLatin1String(lib)),
-                     qPrintable(depends.out));
+            QVERIFY2(depends.out.contains(QLatin1String(lib)), qPrintable(depends.out));
     }
 
     void theDesktopEntryAndTheMetadataAreValid() {
         const Run entry =
             run("desktop-file-validate", {m_root + "/usr/share/applications/" + kId + ".desktop"});
         QVERIFY2(entry.code == 0 && entry.out.isEmpty(), qPrintable(entry.out));
-        const Run meta = run("appstreamcli", {"validate", "--no-net", "--no-color",
-                                              m_root + "/usr/share/metainfo/" + kId +
-                                                  ".metainfo.xml"});
+        const Run meta =
+            run("appstreamcli", {"validate", "--no-net", "--no-color",
+                                 m_root + "/usr/share/metainfo/" + kId + ".metainfo.xml"});
         QVERIFY2(meta.code == 0, qPrintable(meta.out));
         const QString desktop = readAll(m_root + "/usr/share/applications/" + kId + ".desktop");
         for (const char* line : {"Name[it]=Gestione Ordini", "Categories=Office;",
