@@ -12,6 +12,7 @@ packages=(
     fonts-liberation2
     locales
     clang libclang-rt-14-dev clang-format
+    dpkg-dev librsvg2-bin desktop-file-utils appstream
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #include "Gestione.h"
 
+#include "FirstSteps.h"
 #include "StatusBar.h"
 #include "TitleClock.h"
 #include "data/FolderNames.h"
@@ -128,6 +129,11 @@ void Gestione::buildMenus() {
     command(ordini, "StampaOrdine", QStringLiteral("Stampa Ordine"), &Gestione::StampaOrdine_Click);
 
     command(nullptr, "MUtente", QStringLiteral("&Utente"), &Gestione::MUtente_Click);
+
+    QMenu* aiuto = bar->addMenu(QStringLiteral("&Aiuto"));
+    aiuto->setObjectName(QStringLiteral("MAiuto"));
+    aiuto->menuAction()->setObjectName(QStringLiteral("MAiutoMenu"));
+    command(aiuto, "PrimiPassi", QStringLiteral("Primi passi"), &Gestione::PrimiPassi_Click);
 }
 
 Status Gestione::Form_Load() {
@@ -331,4 +337,14 @@ void Gestione::StampaOrdine_Click() {
 
 void Gestione::MUtente_Click() {
     Frame8->MUtente_Click();
+}
+
+void Gestione::PrimiPassi_Click() {
+    // One page, beside the window: the user may read it while working.
+    if (!m_firstSteps)
+        m_firstSteps =
+            new FirstSteps(QDir(ctx.appDir).filePath(QLatin1String(schema::kFileName)), this);
+    m_firstSteps->show();
+    m_firstSteps->raise();
+    m_firstSteps->activateWindow();
 }

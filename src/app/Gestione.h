@@ -13,6 +13,7 @@ class OrderPanel;
 class YearPanel;
 class AgentPanel;
 class StatusBar;
+class FirstSteps;
 
 // The one window of the program. It holds the menus, the five panels, the title clock and the
 // status bar, and decides which panel shows; each panel does its own work.
@@ -49,6 +50,7 @@ public:
     void Eordine_Click();
     void StampaOrdine_Click();
     void MUtente_Click();
+    void PrimiPassi_Click();
 
     void Timer1_Timer();
     void AggiornaTitolo();
@@ -73,4 +75,5 @@ private:
     AppContext& ctx;
     bool m_ending = false;
     bool m_centred = false;
+    FirstSteps* m_firstSteps = nullptr;
 };

@@ -3,10 +3,12 @@
 #include "ui/AppContext.h"
 #include "ui/QtDialogs.h"
 
+#include "DataLocation.h"
 #include "Translation.h"
 #include "data/FolderNames.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <clocale>
 #include <cstdio>
@@ -27,6 +29,10 @@ int main(int argc, char** argv) {
                                             .arg(GESTIONE_VERSION_MAJOR)
                                             .arg(GESTIONE_VERSION_MINOR)
                                             .arg(GESTIONE_VERSION_PATCH));
+    // The desktop entry the window belongs to, for its icon and name in the desktop's lists.
+    QGuiApplication::setDesktopFileName(QStringLiteral("it.gestioneordini.GestioneOrdini"));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("it.gestioneordini.GestioneOrdini")));
     installItalianTranslation(app);
 
     QtDialogs dialogs;
@@ -36,12 +42,24 @@ int main(int argc, char** argv) {
     QString folder = folders::programFolder();
     if (folder.isEmpty())
         folder = QApplication::applicationDirPath();
-    AppContext ctx(dialogs, clock, opener, folder);
+    // The file beside the program, else the user's own, copied from the supplied one the first
+    // time. Its folder is the application folder from here on: exports are saved there too.
+    const auto location =
+        DataLocation::find(folder, DataLocation::userFolder(), DataLocation::suppliedFile(folder));
+    if (!location) {
+        dialogs.message(location.error().text + QStringLiteral(".\n\nIl programma verrà chiuso."),
+                        QStringLiteral("Gestione Ordini"), BoxIcon::Critical);
+        return 1;
+    }
+    AppContext ctx(dialogs, clock, opener, location->folder);
 
     Gestione window(ctx);
     dialogs.setParent(&window);
     if (!window.Form_Load())
         return 1;
     window.show();
+    if (location->created)
+        dialogs.message(DataLocation::createdMessage(*location), QStringLiteral("Gestione Ordini"),
+                        BoxIcon::Information);
     return app.exec();
 }

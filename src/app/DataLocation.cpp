@@ -1,0 +1,178 @@
+#include "DataLocation.h"
+
+#include "data/FolderNames.h"
+#include "data/Schema.h"
+#include "masterdata/AgentStore.h"
+#include "sheets/WorkbookFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+QString shown(const QString& path) {
+    return QDir::toNativeSeparators(folders::shown(path));
+}
+
+bool present(const QString& path) {
+    struct stat st;
+    return ::lstat(folders::native(path).constData(), &st) == 0;
+}
+
+Error failure(const QString& file, const QString& cause) {
+    return makeError(
+        QStringLiteral("Impossibile preparare il database\n%1\n\n%2").arg(shown(file), cause));
+}
+
+// Makes the folder and the ones above it that are missing, each owner-only.
+Status makeFolder(const QString& folder, const QString& file) {
+    const QByteArray native = folders::native(folder);
+    for (qsizetype i = 1; i <= native.size(); ++i) {
+        if (i < native.size() && native[i] != '/')
+            continue;
+        const QByteArray part = native.left(i);
+        if (::mkdir(part.constData(), 0700) != 0 && errno != EEXIST)
+            return failure(
+                file, QStringLiteral("Impossibile creare la cartella %1: %2")
+                          .arg(shown(QFile::decodeName(part)), sheets::describeSystemError(errno)));
+    }
+    struct stat st;
+    if (::stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return failure(file, QStringLiteral("%1 non è una cartella").arg(shown(folder)));
+    return {};
+}
+
+// A descriptor closed on every way out.
+struct Fd {
+    int fd = -1;
+    ~Fd() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// Copies the supplied file to a work file beside the target and links it to the target's
+// name, so that the file is never seen half copied. False in `copied` when another start made
+// the file first.
+Status copySupplied(const QString& supplied, const QString& file, bool& copied) {
+    copied = false;
+    Fd in{::open(folders::native(supplied).constData(), O_RDONLY | O_CLOEXEC)};
+    if (in.fd < 0)
+        return failure(file, errno == ENOENT
+                                 ? QStringLiteral("Manca il file vuoto fornito con il "
+                                                  "programma:\n%1")
+                                       .arg(shown(supplied))
+                                 : QStringLiteral("Impossibile leggere il file vuoto fornito con "
+                                                  "il programma (%1):\n%2")
+                                       .arg(sheets::describeSystemError(errno), shown(supplied)));
+    QByteArray work = folders::native(file) + ".copia-XXXXXX";
+    Fd out{::mkostemp(work.data(), O_CLOEXEC)};
+    if (out.fd < 0)
+        return failure(file,
+                       QStringLiteral("Impossibile scrivere nella cartella %1: %2")
+                           .arg(shown(QFileInfo(file).path()), sheets::describeSystemError(errno)));
+    auto fail = [&](int err) {
+        ::unlink(work.constData());
+        return failure(file, QStringLiteral("Impossibile copiare il file vuoto fornito con il "
+                                            "programma (%1)")
+                                 .arg(sheets::describeSystemError(err)));
+    };
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(in.fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail(errno);
+        if (n == 0)
+            break;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(out.fd, buf + done, size_t(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w < 0)
+                return fail(errno);
+            done += w;
+        }
+    }
+    if (::fchmod(out.fd, 0600) != 0 || ::fsync(out.fd) != 0)
+        return fail(errno);
+    const int closed = ::close(out.fd);
+    out.fd = -1;
+    if (closed != 0)
+        return fail(errno);
+    if (::link(work.constData(), folders::native(file).constData()) != 0) {
+        const int err = errno;
+        if (err != EEXIST)
+            return fail(err);
+    } else {
+        copied = true;
+    }
+    ::unlink(work.constData());
+    Fd dir{::open(folders::native(QFileInfo(file).path()).constData(),
+                  O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (dir.fd >= 0)
+        (void)::fsync(dir.fd);
+    return {};
+}
+
+} // namespace
+
+QString DataLocation::shownFile() const {
+    return shown(file);
+}
+
+Result<DataLocation> DataLocation::find(const QString& programFolder, const QString& userFolder,
+                                        const QString& supplied) {
+    const QString name = QLatin1String(schema::kFileName);
+    DataLocation here;
+    here.folder = programFolder;
+    here.file = QDir(programFolder).filePath(name);
+    here.portable = true;
+    if (present(here.file))
+        return here;
+
+    DataLocation user;
+    user.folder = userFolder;
+    user.file = QDir(userFolder).filePath(name);
+    if (userFolder.isEmpty() || !QDir::isAbsolutePath(userFolder))
+        return failure(here.file, QStringLiteral("Non si trova la cartella dei dati dell'utente "
+                                                 "(la variabile HOME non indica una cartella)"));
+    if (present(user.file))
+        return user;
+    if (Status s = makeFolder(userFolder, user.file); !s)
+        return s.error();
+    if (Status s = copySupplied(supplied, user.file, user.created); !s)
+        return s.error();
+    return user;
+}
+
+QString DataLocation::suppliedFile(const QString& programFolder) {
+    return QDir::cleanPath(
+        QDir(programFolder)
+            .filePath(QStringLiteral(GESTIONE_SHARED_DATA "/") + QLatin1String(schema::kFileName)));
+}
+
+QString DataLocation::userFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+QString DataLocation::createdMessage(const DataLocation& location) {
+    return QStringLiteral("Benvenuto in Gestione Ordini.\n\n"
+                          "Il database vuoto fornito con il programma è stato copiato in:\n%1\n\n"
+                          "Qui restano clienti, articoli e ordini; le esportazioni vengono "
+                          "salvate nella stessa cartella.\n\n"
+                          "Inserire per prima cosa i dati dell'agente, che compaiono su ogni "
+                          "foglio d'ordine: menu \"Utente\", codice di accesso %2.\n"
+                          "Altre indicazioni nel menu \"Aiuto\", \"Primi passi\".")
+        .arg(location.shownFile())
+        .arg(agent::kAccessCode);
+}

@@ -1,0 +1,63 @@
+#include "FirstSteps.h"
+
+#include "data/FolderNames.h"
+#include "masterdata/AgentStore.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+FirstSteps::FirstSteps(const QString& dataFile, QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("PrimiPassi"));
+    setWindowTitle(QStringLiteral("Primi passi"));
+    auto* layout = new QVBoxLayout(this);
+    TestoPrimiPassi = new QTextBrowser(this);
+    TestoPrimiPassi->setObjectName(QStringLiteral("TestoPrimiPassi"));
+    TestoPrimiPassi->setOpenLinks(false);
+    TestoPrimiPassi->setHtml(page(dataFile));
+    layout->addWidget(TestoPrimiPassi);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("Chiudi"));
+    buttons->button(QDialogButtonBox::Close)->setObjectName(QStringLiteral("ChiudiPrimiPassi"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
+    layout->addWidget(buttons);
+    resize(640, 560);
+}
+
+QString FirstSteps::page(const QString& dataFile) {
+    const QString file = QDir::toNativeSeparators(folders::shown(dataFile)).toHtmlEscaped();
+    const QString folder =
+        QDir::toNativeSeparators(folders::shown(QFileInfo(dataFile).path())).toHtmlEscaped();
+    return QStringLiteral(
+               "<h2>Primi passi</h2>"
+               "<h3>1. I dati dell'agente</h3>"
+               "<p>Nome e indirizzo dell'agente compaiono in testa a ogni foglio d'ordine. Si "
+               "inseriscono dal menu <b>Utente</b>, con il codice di accesso <b>%1</b>.</p>"
+               "<h3>2. Dove vanno i file</h3>"
+               "<ul>"
+               "<li>Il database con clienti, articoli e ordini è il file<br><b>%2</b></li>"
+               "<li>Le esportazioni di clienti e articoli (<i>Stampa Elenco</i>, <i>Stampa "
+               "Articolo</i>, <i>Excel</i>) sono salvate nella stessa cartella:<br>%3</li>"
+               "<li>Se nella cartella del programma c'è un file <i>Ordine.mdb</i>, il "
+               "programma usa quello (installazione portatile, ad esempio su una chiavetta). "
+               "Altrimenti usa la cartella dei dati dell'utente, <i>~/.local/share/Gestione "
+               "Ordini</i>, dove al primo avvio copia il database vuoto fornito con il "
+               "programma.</li>"
+               "</ul>"
+               "<h3>3. Una copia di sicurezza</h3>"
+               "<p>Tutto il lavoro è in quell'unico file. Chiudere il programma (menu "
+               "<b>Chiudi</b>) e copiare <i>Ordine.mdb</i> su un altro disco o una chiavetta, "
+               "meglio ogni giorno. Per tornare a una copia, a programma chiuso, rimetterla al "
+               "posto del file.</p>"
+               "<h3>4. Il vecchio archivio</h3>"
+               "<p>Gli ordini del programma precedente (un <i>Ordine.mdb</i> in formato Access) "
+               "si portano in un nuovo file con lo strumento fornito con il programma:<br>"
+               "<tt>gestione-makedb --importa VECCHIO.mdb Ordine.mdb</tt><br>"
+               "Il vecchio file non viene modificato. Mettere poi il nuovo <i>Ordine.mdb</i>, a "
+               "programma chiuso, nella cartella indicata sopra.</p>")
+        .arg(agent::kAccessCode)
+        .arg(file, folder);
+}
