@@ -24,13 +24,18 @@ std::size_t statusField(const char* name) {
 
 bool g_cpu = false;
 
-double nowMs() {
-    if (g_cpu) {
-        timespec ts{};
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-        return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-    }
+double cpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+double wallMs() {
     return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
+}
+
+double nowMs() {
+    return g_cpu ? cpuMs() : wallMs();
 }
 
 } // namespace
@@ -127,6 +132,27 @@ Sample alone(int warmups, int runs, const std::function<void()>& ours,
         const double o = timeOurs(ours, s, i >= warmups);
         if (i >= warmups)
             s.ours.push_back(o);
+    }
+    return s;
+}
+
+Sample aloneBothClocks(int warmups, int runs, const std::function<void()>& ours,
+                       const std::function<void()>& prepare) {
+    Sample s;
+    for (int i = 0; i < warmups + runs; ++i) {
+        if (prepare)
+            prepare();
+        resetPeak();
+        const double w = wallMs();
+        const double c = cpuMs();
+        ours();
+        const double cpu = cpuMs() - c;
+        const double wall = wallMs() - w;
+        if (i >= warmups) {
+            s.ours.push_back(wall);
+            s.cpu.push_back(cpu);
+            s.peak = std::max(s.peak, rssPeak());
+        }
     }
     return s;
 }

@@ -33,8 +33,9 @@ void resetPeak();
 struct Sample {
     std::vector<double> ours;
     std::vector<double> base;
-    std::size_t peak = 0;   // highest resident set during any run of ours
-    std::size_t growth = 0; // largest growth of the resident set during a run of ours
+    std::vector<double> cpu; // CPU times of ours, when timed by both clocks
+    std::size_t peak = 0;    // highest resident set during any run of ours
+    std::size_t growth = 0;  // largest growth of the resident set during a run of ours
 };
 
 // Runs ours and the baseline one after the other: `warmups` unmeasured rounds, then `runs`
@@ -46,6 +47,11 @@ Sample compare(int warmups, int runs, const std::function<void()>& ours,
 // Times one function alone.
 Sample alone(int warmups, int runs, const std::function<void()>& ours,
              const std::function<void()>& prepare = {});
+
+// Times one function alone by the wall clock (ours) and by the process's CPU time (cpu) at once,
+// whichever the other rows use.
+Sample aloneBothClocks(int warmups, int runs, const std::function<void()>& ours,
+                       const std::function<void()>& prepare = {});
 
 // One line of the result table, as the child process sends it to the driver.
 struct Row {

@@ -126,6 +126,7 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const QByt
     int rc = sqlite3_open_v2(local.constData(), &db->m_db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK)
         return db->engineError(rc);
+    db->m_watch.attach(db->m_db);
 
     if (db->m_fileFd < 0)
         db->m_fileFd = ::open(local.constData(), O_RDONLY | O_CLOEXEC);
@@ -177,6 +178,7 @@ Database::~Database() {
 
 void Database::close() {
     if (m_db) {
+        m_watch.detach();
         sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
@@ -190,13 +192,15 @@ Result<Statement> Database::prepare(std::string_view sql) {
     if (!m_db)
         return makeError(QStringLiteral("il database non è aperto"), SQLITE_MISUSE);
     sqlite3_stmt* stmt = nullptr;
+    m_watch.beginCompile();
     const int rc = sqlite3_prepare_v2(m_db, sql.data(), int(sql.size()), &stmt, nullptr);
+    Footprint footprint = m_watch.endCompile();
     if (rc != SQLITE_OK) {
         Error e = engineError(rc);
         sqlite3_finalize(stmt);
         return e;
     }
-    return Statement(this, stmt);
+    return Statement(this, stmt, std::move(footprint));
 }
 
 Status Database::exec(std::string_view sql) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChangeWatch.h"
 #include "Result.h"
 #include "Statement.h"
 
@@ -68,6 +69,9 @@ public:
 
     sqlite3* handle() const { return m_db; }
 
+    // What tells the lists whether the data they show may have changed.
+    ChangeWatch& watch() { return m_watch; }
+
 private:
     Database() = default;
     Status beginWrite();
@@ -76,6 +80,7 @@ private:
     void keepJournalsOwnerOnly() const;
 
     sqlite3* m_db = nullptr;
+    ChangeWatch m_watch;
     QString m_path;
     // Our own descriptor of the file, open for the connection's whole life: it holds the lock
     // against a second copy and reads the header. Closing any descriptor of the file would drop

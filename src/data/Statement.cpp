@@ -5,7 +5,8 @@
 #include <sqlite3.h>
 
 Statement::Statement(Statement&& other) noexcept
-    : m_db(other.m_db), m_stmt(other.m_stmt), m_status(std::move(other.m_status)) {
+    : m_db(other.m_db), m_stmt(other.m_stmt), m_footprint(std::move(other.m_footprint)),
+      m_status(std::move(other.m_status)) {
     other.m_stmt = nullptr;
 }
 
@@ -15,6 +16,7 @@ Statement& Statement::operator=(Statement&& other) noexcept {
             sqlite3_finalize(m_stmt);
         m_db = other.m_db;
         m_stmt = other.m_stmt;
+        m_footprint = std::move(other.m_footprint);
         m_status = std::move(other.m_status);
         other.m_stmt = nullptr;
     }
@@ -74,6 +76,8 @@ Statement& Statement::bindTextOrNull(int index, const QString& text) {
 bool Statement::next() {
     if (!m_stmt || !m_status.ok())
         return false;
+    if (!m_footprint.writes.empty())
+        m_db->watch().running(m_footprint);
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)
         return true;
@@ -151,4 +155,18 @@ QByteArray Statement::declaredType(int column) const {
 
 QString Statement::tableName(int column) const {
     return QString::fromUtf8(sqlite3_column_table_name(m_stmt, column));
+}
+
+Snapshot Statement::snapshot() const {
+    if (!m_stmt || !m_db)
+        return Snapshot();
+    std::string query;
+    if (char* text = sqlite3_expanded_sql(m_stmt)) {
+        query = text;
+        sqlite3_free(text);
+    } else {
+        // Without the text its answer cannot be told from another's.
+        return Snapshot();
+    }
+    return m_db->watch().snapshot(m_footprint, std::move(query));
 }

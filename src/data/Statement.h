@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChangeWatch.h"
 #include "Result.h"
 
 #include <QByteArray>
@@ -68,12 +69,19 @@ public:
 
     sqlite3_stmt* handle() const { return m_stmt; }
 
+    // What the rows read now would be read from: the text with the values bound, and the state
+    // of the tables the statement reads. Taken before the first step, it tells later whether
+    // the same statement would give the same rows.
+    Snapshot snapshot() const;
+
 private:
     friend class Database;
-    Statement(Database* db, sqlite3_stmt* stmt) : m_db(db), m_stmt(stmt) {}
+    Statement(Database* db, sqlite3_stmt* stmt, Footprint footprint)
+        : m_db(db), m_stmt(stmt), m_footprint(std::move(footprint)) {}
     void noteBindError(int rc);
 
     Database* m_db = nullptr;
     sqlite3_stmt* m_stmt = nullptr;
+    Footprint m_footprint;
     Status m_status;
 };

@@ -1,4 +1,5 @@
 target_sources(gestione_core PRIVATE
+    data/ChangeWatch.cpp
     data/Collation.cpp
     data/Database.cpp
     data/FolderNames.cpp

@@ -78,7 +78,7 @@ void ArticlePanel::apri(Mode mode) {
 }
 
 void ArticlePanel::CaricaArticoli() {
-    ListView3->setColumns({
+    std::vector<ReportColumn> columns({
         {QStringLiteral("ID"), QStringLiteral("ID"), 0},
         {QStringLiteral("CODICE"), QStringLiteral("CODICE"), 1800},
         {QStringLiteral("ARTICOLO"), QStringLiteral("DESCRIZIONE ARTICOLO"), 5000},
@@ -89,7 +89,13 @@ void ArticlePanel::CaricaArticoli() {
     // A list that cannot be read holds the rows read so far, and the error box tells why: an
     // empty list must never pass for an empty catalogue.
     auto st = db().prepare(articles::kList);
-    Status s = st ? ListView3->report()->fill(*st) : Status(st.error());
+    Status s;
+    if (st) {
+        s = ListView3->showRows(std::move(columns), *st);
+    } else {
+        ListView3->setColumns(std::move(columns));
+        s = st.error();
+    }
     if (!s)
         ShowErrMsg(dialogs(), s.error());
 }

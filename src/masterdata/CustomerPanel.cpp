@@ -82,7 +82,7 @@ void CustomerPanel::apri(Mode mode) {
 }
 
 void CustomerPanel::CaricaClienti() {
-    ListView2->setColumns({
+    std::vector<ReportColumn> columns({
         {QStringLiteral("ID"), QStringLiteral("ID"), 0},
         {QStringLiteral("CODICE"), QStringLiteral("CODICE"), 1800},
         {QStringLiteral("SOGGETTO"), QStringLiteral("CLIENTE"), 5900, Qt::AlignLeft, CellKind::Text,
@@ -93,7 +93,13 @@ void CustomerPanel::CaricaClienti() {
     // A list that cannot be read holds the rows read so far, and the error box tells why: an
     // empty list must never pass for an empty register.
     auto st = db().prepare(customers::kList);
-    Status s = st ? ListView2->report()->fill(*st) : Status(st.error());
+    Status s;
+    if (st) {
+        s = ListView2->showRows(std::move(columns), *st);
+    } else {
+        ListView2->setColumns(std::move(columns));
+        s = st.error();
+    }
     if (!s)
         ShowErrMsg(dialogs(), s.error());
 }

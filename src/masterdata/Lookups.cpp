@@ -1,6 +1,7 @@
 #include "Lookups.h"
 
 #include "data/Database.h"
+#include "data/Statement.h"
 
 #include <QComboBox>
 #include <QCompleter>
@@ -9,6 +10,35 @@
 #include <QStringListModel>
 
 namespace lookups {
+namespace {
+
+// What a combo's list was last filled with, and what it was read from.
+class FillMemo : public QObject {
+public:
+    using QObject::QObject;
+    Snapshot source;
+    QStringList items;
+};
+
+FillMemo* memoOf(QComboBox* combo) {
+    for (QObject* child : combo->children())
+        if (auto* m = dynamic_cast<FillMemo*>(child))
+            return m;
+    return new FillMemo(combo);
+}
+
+// The entries the combo's list holds now.
+QStringList listed(QComboBox* combo) {
+    if (auto* model = qobject_cast<QStringListModel*>(combo->model()))
+        return model->stringList();
+    QStringList items;
+    items.reserve(combo->count());
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    return items;
+}
+
+} // namespace
 
 void prepare(QComboBox* combo) {
     auto* model = new QStringListModel(combo);
@@ -37,21 +67,39 @@ void prepare(QComboBox* combo) {
 Status fill(QComboBox* combo, Database& db, const char* sql) {
     QStringList items;
     Status result;
+    FillMemo* memo = memoOf(combo);
+    // The list is read again only when the tables it comes from may have changed since, or
+    // the combo no longer holds what was read.
+    bool reuse = false;
     if (auto st = db.prepare(sql)) {
-        while (st->next())
-            if (const std::optional<std::string_view> v = st->utf8OrNull(0))
-                items << QString::fromUtf8(v->data(), qsizetype(v->size()));
-        result = st->status();
+        Snapshot source = st->snapshot();
+        reuse = source == memo->source && listed(combo) == memo->items;
+        if (!reuse) {
+            memo->source = Snapshot();
+            memo->items.clear();
+            while (st->next())
+                if (const std::optional<std::string_view> v = st->utf8OrNull(0))
+                    items << QString::fromUtf8(v->data(), qsizetype(v->size()));
+            result = st->status();
+            if (result) {
+                memo->source = std::move(source);
+                memo->items = items;
+            }
+        }
     } else {
         result = st.error();
+        memo->source = Snapshot();
+        memo->items.clear();
     }
     const QString typed = combo->currentText();
     const bool blocked = combo->blockSignals(true);
-    if (auto* model = qobject_cast<QStringListModel*>(combo->model())) {
-        model->setStringList(items);
-    } else {
-        combo->clear();
-        combo->addItems(items);
+    if (!reuse) {
+        if (auto* model = qobject_cast<QStringListModel*>(combo->model())) {
+            model->setStringList(items);
+        } else {
+            combo->clear();
+            combo->addItems(items);
+        }
     }
     combo->setCurrentIndex(-1);
     combo->blockSignals(blocked);

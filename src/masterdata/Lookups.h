@@ -37,7 +37,8 @@ inline constexpr const char* kAnni = "SELECT ANNO FROM ANNO ORDER BY ANNO;";
 // Makes the combo's list one that takes long lists quickly.
 void prepare(QComboBox* combo);
 // Refills the combo's list from the first column of the query. On a failure the list keeps
-// the rows read before it, and the error is returned.
+// the rows read before it, and the error is returned. A list that holds what the query would
+// read (its tables unchanged since the last fill) is kept as it is.
 Status fill(QComboBox* combo, Database& db, const char* sql);
 
 } // namespace lookups

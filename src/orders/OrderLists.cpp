@@ -59,27 +59,27 @@ std::vector<ReportColumn> listingColumns() {
 } // namespace
 
 void OrderPanel::CaricaRigheOrdine() {
-    // New headings empty the list: it always has the columns of what it shows last.
-    ListView5->setColumns(lineColumns());
+    // The list always has the columns of what it shows last.
     auto st = db().prepare(orderstore::kRigheOrdine);
     if (!st) {
+        ListView5->setColumns(lineColumns());
         tellError(st.error());
         return;
     }
     st->bind(1, Text1->text()).bind(2, T7->text());
-    if (Status s = ListView5->report()->fill(*st); !s)
+    if (Status s = ListView5->showRows(lineColumns(), *st); !s)
         tellError(s.error());
 }
 
 void OrderPanel::CaricaOrdiniAnno() {
-    ListView5->setColumns(listingColumns());
     auto st = db().prepare(orderstore::kOrdiniAnno);
     if (!st) {
+        ListView5->setColumns(listingColumns());
         tellError(st.error());
         return;
     }
     st->bind(1, Text1->text());
-    if (Status s = ListView5->report()->fill(*st); !s)
+    if (Status s = ListView5->showRows(listingColumns(), *st); !s)
         tellError(s.error());
 }
 

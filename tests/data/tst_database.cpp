@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
 #include <sys/stat.h>
 
 namespace {
@@ -29,6 +31,11 @@ void addLine(Database& db, const char* year, const char* nr) {
     QVERIFY(st);
     st->bind(1, year).bind(2, nr);
     QVERIFY(st->run());
+}
+
+Snapshot customersRead(Database& db) {
+    auto st = db.prepare("SELECT SOGGETTO FROM CLIENTE ORDER BY SOGGETTO;");
+    return st ? st->snapshot() : Snapshot();
 }
 
 QString plan(Database& db, const std::string& sql) {
@@ -219,6 +226,69 @@ private Q_SLOTS:
         QVERIFY(!bytes.contains("98765"));
         QVERIFY(!bytes.contains("CREATE TABLE"));
         QVERIFY(!bytes.startsWith("SQLite format 3"));
+    }
+
+    // A snapshot of what a query read stays equal until the tables it reads may have changed:
+    // a write of the connection, whatever runs it, or of another connection, or the file
+    // opened again.
+    void aSnapshotChangesWithWhatItRead_data() {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<bool>("changed");
+        QTest::newRow("nothing written") << 0 << false;
+        QTest::newRow("another table written") << 1 << false;
+        QTest::newRow("a statement compiled before, run again") << 2 << true;
+        QTest::newRow("a script run at once") << 3 << true;
+        QTest::newRow("every row deleted at once") << 4 << true;
+        QTest::newRow("a write read, then rolled back") << 5 << true;
+        QTest::newRow("the schema changed") << 6 << true;
+        QTest::newRow("a write by another connection") << 7 << true;
+        QTest::newRow("the file opened again") << 8 << true;
+    }
+    void aSnapshotChangesWithWhatItRead() {
+        QFETCH(int, change);
+        QFETCH(bool, changed);
+        QTemporaryDir dir;
+        auto db = fresh(dir);
+        const QString path = db->path();
+        QVERIFY(db->exec("INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('1', 'ROSSI');"));
+        auto pending = db->prepare("INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('2', 'NERI');");
+        QVERIFY(pending && pending->run());
+        pending->reset();
+        Snapshot before = customersRead(*db);
+        QVERIFY(before.valid());
+        QCOMPARE(customersRead(*db), before);
+        const std::function<void()> changes[] = {
+            [] {},
+            [&] { QVERIFY(db->exec("INSERT INTO ARTICOLO (CODICE) VALUES ('A1');")); },
+            [&] { QVERIFY(pending->run()); },
+            [&] { QVERIFY(db->exec("UPDATE CLIENTE SET SOGGETTO = 'BIANCHI';")); },
+            [&] { QVERIFY(db->exec("DELETE FROM CLIENTE;")); },
+            [&] {
+                QVERIFY(!db->write([&]() -> Status {
+                    if (Status s = db->exec("DELETE FROM CLIENTE;"); !s)
+                        return s;
+                    before = customersRead(*db);
+                    return makeError(QStringLiteral("annullata"));
+                }));
+            },
+            [&] { QVERIFY(db->exec("CREATE TABLE PROVA (X);")); },
+            [&] {
+                Database::Options o;
+                o.exclusive = false;
+                auto other = Database::open(path, schema::password(), o);
+                QVERIFY(other);
+                QVERIFY((*other)->exec("INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES "
+                                       "('3', 'VERDI');"));
+            },
+            [&] {
+                db->close();
+                auto again = Database::open(path, schema::password());
+                QVERIFY(again);
+                db = std::move(*again);
+            },
+        };
+        changes[change]();
+        QCOMPARE(customersRead(*db) != before, changed);
     }
 };
 

@@ -7,10 +7,13 @@
 #include "masterdata/Lookups.h"
 #include "orders/OrderPanel.h"
 #include "orders/YearPanel.h"
+#include "ui/widgets/ReportList.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QCompleter>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -134,6 +137,40 @@ private Q_SLOTS:
         QVERIFY(ui::choose(orders()->Cbo5, QStringLiteral("D'AMICO")));
         QCOMPARE(picked.count(), 1);
         QCOMPARE(orders()->Cbo5->currentText(), QStringLiteral("D'AMICO"));
+    }
+
+    // Unchanged data is not read again; a write through a panel, or by another program, is
+    // seen at the next fill of every list that reads the table.
+    void aWriteIsSeenAtTheNextFill_data() {
+        QTest::addColumn<bool>("throughPanel");
+        QTest::newRow("through the customer panel") << true;
+        QTest::newRow("by another connection") << false;
+    }
+    void aWriteIsSeenAtTheNextFill() {
+        QFETCH(bool, throughPanel);
+        ui::menu(app->window.get(), "CNuovo");
+        QVERIFY(orders()->CaricaSoggetti());
+        QSignalSpy names(orders()->Cbo5->model(), &QAbstractItemModel::modelReset);
+        QSignalSpy list(customers()->ListView2->report(), &QAbstractItemModel::modelReset);
+        QVERIFY(orders()->CaricaSoggetti());
+        customers()->CaricaClienti();
+        QCOMPARE(names.count() + list.count(), 0);
+        if (throughPanel) {
+            ui::type(customers()->T1, QStringLiteral("7"));
+            ui::type(customers()->T2, QStringLiteral("NUOVO"));
+            ui::type(customers()->Cbo8, QStringLiteral("LODI"));
+            ui::type(customers()->Cbo1, QStringLiteral("LO"));
+            app->dialogs.answerYes();
+            ui::click(customers()->Cmd1);
+        } else {
+            exec(*app->dir.open(), "INSERT INTO CLIENTE (CODICE, SOGGETTO, CITTA, PROVINCIA) "
+                                   "VALUES ('7', 'NUOVO', 'LODI', 'LO');");
+        }
+        QVERIFY(orders()->CaricaSoggetti());
+        customers()->CaricaClienti();
+        QCOMPARE(ui::items(orders()->Cbo5),
+                 (QStringList{"ÀTTILA", "BIANCHI", "D'AMICO", "NUOVO", "ROSSI", "ROSSI", "zeta"}));
+        QCOMPARE(ui::rowOf(customers()->ListView2, 1, QStringLiteral("7")), 3);
     }
 };
 

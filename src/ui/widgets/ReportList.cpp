@@ -13,6 +13,7 @@
 void ReportModel::setColumns(std::vector<ReportColumn> columns) {
     beginResetModel();
     m_columns = std::move(columns);
+    m_source = Snapshot();
     m_pool.clear();
     m_ends.clear();
     m_nulls.clear();
@@ -28,6 +29,7 @@ int ReportModel::columnIndex(const QString& key) const {
 
 void ReportModel::clear() {
     beginResetModel();
+    m_source = Snapshot();
     m_pool.clear();
     m_pool.shrink_to_fit();
     m_ends.clear();
@@ -39,6 +41,7 @@ void ReportModel::clear() {
 
 Status ReportModel::fill(Statement& st) {
     beginResetModel();
+    m_source = Snapshot();
     const int n = int(m_columns.size());
     const int have = st.columnCount();
     while (st.next()) {
@@ -156,11 +159,31 @@ ReportView::ReportView(QWidget* parent) : QTreeView(parent), m_model(new ReportM
 
 void ReportView::setColumns(std::vector<ReportColumn> columns) {
     m_model->setColumns(columns);
+    setWidths(columns);
+}
+
+void ReportView::setWidths(const std::vector<ReportColumn>& columns) {
     for (int i = 0; i < int(columns.size()); ++i) {
         const int w = twips::px(columns[size_t(i)].widthTwips);
         setColumnHidden(i, w == 0);
         setColumnWidth(i, w);
     }
+}
+
+Status ReportView::showRows(std::vector<ReportColumn> columns, Statement& st) {
+    Snapshot source = st.snapshot();
+    if (m_model->shows(columns, source)) {
+        // As a list filled again would be: the design widths, nothing selected, the top in view.
+        setWidths(columns);
+        selectionModel()->clear();
+        scrollToTop();
+        return {};
+    }
+    setColumns(std::move(columns));
+    Status s = m_model->fill(st);
+    if (s)
+        m_model->remember(std::move(source));
+    return s;
 }
 
 void ReportView::changeEvent(QEvent* e) {

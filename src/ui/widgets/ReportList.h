@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/ChangeWatch.h"
 #include "data/Result.h"
 
 #include <QAbstractTableModel>
@@ -28,6 +29,7 @@ struct ReportColumn {
     Qt::Alignment alignment = Qt::AlignLeft;
     CellKind kind = CellKind::Text;
     bool bold = false;
+    bool operator==(const ReportColumn&) const = default;
 };
 
 // The rows of a report list. All cells live in one buffer as the engine gives them (UTF-8) and
@@ -46,6 +48,12 @@ public:
     // Adds every row of the statement; cell i takes the statement's column i. The rows read
     // before a failure stay.
     Status fill(Statement& st);
+    // The list holds exactly the rows read from the source under these columns (nothing was
+    // added, emptied or changed since remember()).
+    bool shows(const std::vector<ReportColumn>& columns, const Snapshot& source) const {
+        return m_source == source && m_columns == columns;
+    }
+    void remember(Snapshot source) { m_source = std::move(source); }
 
     int rows() const { return int(m_nulls.size() / std::max<size_t>(1, m_columns.size())); }
     QString cell(int row, int column) const;
@@ -72,6 +80,8 @@ private:
     std::vector<std::uint32_t> m_ends; // end offset of each cell in m_pool
     std::vector<bool> m_nulls;
     QFont m_bold;
+    // What the rows were read from, while they are all of it.
+    Snapshot m_source;
 };
 
 // A list in report view: rows under column headings, one row selected at a time.
@@ -83,6 +93,10 @@ public:
     ReportModel* report() const { return m_model; }
     // Sets the headings, their widths and alignments; empties the list.
     void setColumns(std::vector<ReportColumn> columns);
+    // Shows the rows of the statement under the columns, as setColumns and a fill do, with no
+    // row selected and the first in view. A list that already shows what the statement would
+    // read (the same text and values, on tables unchanged since) is not read again.
+    Status showRows(std::vector<ReportColumn> columns, Statement& st);
     // The selected row, -1 when none.
     int selectedRow() const;
     void selectRow(int row);
@@ -100,5 +114,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
+    void setWidths(const std::vector<ReportColumn>& columns);
+
     ReportModel* m_model;
 };
