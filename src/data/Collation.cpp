@@ -171,6 +171,43 @@ int compareFrom(std::string_view a, std::string_view b) {
 
 } // namespace
 
+namespace {
+
+void appendUtf8(char32_t c, std::string& out) {
+    if (c < 0x80) {
+        out.push_back(char(c));
+    } else if (c < 0x800) {
+        out.push_back(char(0xC0 | (c >> 6)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(char(0xE0 | (c >> 12)));
+        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(char(0xF0 | (c >> 18)));
+        out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    }
+}
+
+} // namespace
+
+void appendPrimary(std::string_view utf8, std::string& out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto* end = p + utf8.size();
+    while (p < end) {
+        if (*p < 0x80) {
+            const unsigned char c = *p++;
+            out.push_back(char(c >= 'a' && c <= 'z' ? c - 32 : c));
+            continue;
+        }
+        const char32_t w = primary(decode(p, end));
+        if (w != kNoWeight)
+            appendUtf8(w, out);
+    }
+}
+
 int registerOn(sqlite3* db) {
     return sqlite3_create_collation(db, kName, SQLITE_UTF8, nullptr, &xCompare);
 }

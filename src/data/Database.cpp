@@ -1,6 +1,7 @@
 #include "Database.h"
 
 #include "Collation.h"
+#include "TextMatch.h"
 
 #include <QFileInfo>
 
@@ -166,6 +167,8 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const QByt
     if (Status s = db->exec("PRAGMA synchronous = FULL;"); !s)
         return s.error();
     rc = collation::registerOn(db->m_db);
+    if (rc == SQLITE_OK)
+        rc = textmatch::registerOn(db->m_db);
     if (rc != SQLITE_OK)
         return db->engineError(rc);
     return db;
