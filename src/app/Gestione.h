@@ -13,6 +13,9 @@ class OrderPanel;
 class YearPanel;
 class AgentPanel;
 class StatusBar;
+class SearchWindow;
+class OrderTotalsLine;
+class LastPrice;
 
 // The one window of the program. It holds the menus, the five panels, the title clock and the
 // status bar, and decides which panel shows; each panel does its own work.
@@ -33,6 +36,10 @@ public:
     AgentPanel* Frame8;
     StatusBar* StatusBar1;
     QTimer* Timer1;
+    // The search window "Cerca" and what the order panel shows beside its own elements.
+    SearchWindow* Cerca;
+    OrderTotalsLine* TotaliOrdine;
+    LastPrice* UltimoPrezzo;
 
     // Menu commands.
     void Chiudi_Click();
@@ -49,6 +56,11 @@ public:
     void Eordine_Click();
     void StampaOrdine_Click();
     void MUtente_Click();
+    void MCerca_Click();
+
+    // Opens the order `number` of `year` in the order panel for update, as a click on it in the
+    // year's listing does; the search window steps aside.
+    void ApriOrdine(const QString& year, const QString& number);
 
     void Timer1_Timer();
     void AggiornaTitolo();
