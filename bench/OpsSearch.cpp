@@ -107,14 +107,15 @@ bool searchBench(const Options& o, const Emit& emit) {
             },
             [&] { cerca->TestoCerca->clear(); });
         emit(limitRow(QStringLiteral("Cerca: the order number \"5\" in every year"), s, 100,
-                      QStringLiteral("%1 orders found")
-                          .arg(cerca->ListaOrdini->report()->rows())));
+                      QStringLiteral("%1 orders found").arg(cerca->ListaOrdini->report()->rows())));
     }
 
     // The history of the customer of the 1000-line order.
     const QString customer = [&] {
-        Statement st = *w.ctx.db().prepare(
-            "SELECT ID_CL FROM ORDINE WHERE ANNO = ?1 AND NR = '1' LIMIT 1;");
+        Statement st =
+            w.ctx.db()
+                .prepare("SELECT ID_CL FROM ORDINE WHERE ANNO = ?1 AND NR = '1' LIMIT 1;")
+                .value();
         st.bind(1, kYear);
         return st.next() ? st.text(0) : QString();
     }();
@@ -123,7 +124,9 @@ bool searchBench(const Options& o, const Emit& emit) {
         Sample s = compare(
             o.warmups, o.runs * 5,
             [&] { resultlists::fillHistory(cerca->ListaDettaglio, w.ctx.db(), customer); },
-            [&] { bareLoop(h, orderhistory::kCustomerOrders, {code, QByteArray("10000")}); });
+            [&] {
+                bareLoop(h, orderhistory::kCustomerOrders, {code, QByteArray("10000")});
+            });
         emit(limitRow(QStringLiteral("Customer history (orders of one customer in 1M lines)"), s,
                       100,
                       QStringLiteral("%1 orders").arg(cerca->ListaDettaglio->report()->rows())));
@@ -154,7 +157,8 @@ bool searchBench(const Options& o, const Emit& emit) {
         auto undo = [&] {
             if (made.number.isEmpty())
                 return;
-            Statement st = *w.ctx.db().prepare("DELETE FROM ORDINE WHERE ANNO = ?1 AND NR = ?2;");
+            Statement st =
+                w.ctx.db().prepare("DELETE FROM ORDINE WHERE ANNO = ?1 AND NR = ?2;").value();
             st.bind(1, made.year).bind(2, made.number);
             (void)w.ctx.db().write([&] { return st.run(); });
             made = {};

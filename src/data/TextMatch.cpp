@@ -59,8 +59,8 @@ bool contains(std::string_view text, std::string_view foldedNeedle) {
 }
 
 int registerOn(sqlite3* db) {
-    return sqlite3_create_function(db, kFunction, -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                   nullptr, &xMatches, nullptr, nullptr);
+    return sqlite3_create_function(db, kFunction, -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                   &xMatches, nullptr, nullptr);
 }
 
 } // namespace textmatch

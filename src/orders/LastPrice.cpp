@@ -17,8 +17,8 @@
 LastPrice::LastPrice(AppContext& ctx, OrderPanel* panel)
     : QObject(panel), m_ctx(ctx), m_panel(panel) {
     // Under T13, in the gap above the notes.
-    m_label = Elements(panel->Frame4)
-                  .label("LUltimoPrezzo", QString(), {5880, 1560, 3855, 225}, {8.25});
+    m_label =
+        Elements(panel->Frame4).label("LUltimoPrezzo", QString(), {5880, 1560, 3855, 225}, {8.25});
     m_label->hide();
     // Connected after the panel's own handler, so it runs once the article's fields are set.
     connect(panel->Cbo6, &QComboBox::activated, this, &LastPrice::propose);
@@ -35,8 +35,7 @@ void LastPrice::propose() {
     if (!price->text().isEmpty() || customer.isEmpty() || description.isEmpty() ||
         !m_ctx.connected())
         return;
-    auto last =
-        orderhistory::lastPrice(m_ctx.db(), customer, m_panel->T8->text(), description);
+    auto last = orderhistory::lastPrice(m_ctx.db(), customer, m_panel->T8->text(), description);
     if (!last) {
         tell::error(m_ctx.dialogs, last.error(), titles::t20());
         return;
@@ -47,9 +46,9 @@ void LastPrice::propose() {
     price->setText(m_proposed);
     price->selectAll();
     const auto date = itext::parseIsoDate((*last)->orderDate.toStdString());
-    m_label->setText(QStringLiteral("Ultimo prezzo: ordine %1/%2%3")
-                         .arg((*last)->number, (*last)->year,
-                              date ? QStringLiteral(" del ") + itext::formatDate(*date)
-                                   : QString()));
+    m_label->setText(
+        QStringLiteral("Ultimo prezzo: ordine %1/%2%3")
+            .arg((*last)->number, (*last)->year,
+                 date ? QStringLiteral(" del ") + itext::formatDate(*date) : QString()));
     m_label->show();
 }

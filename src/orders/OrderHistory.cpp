@@ -5,8 +5,7 @@
 namespace orderhistory {
 
 Result<std::optional<LastPrice>> lastPrice(Database& db, const QString& customerCode,
-                                           const QString& articleCode,
-                                           const QString& description) {
+                                           const QString& articleCode, const QString& description) {
     // The customer's lines, through ORDINE_ID_CL: a few dozen however large the file.
     const bool byCode = !articleCode.isEmpty();
     auto st = byCode ? db.prepare("SELECT PREZZO, ANNO, NR, DATAO FROM ORDINE WHERE ID_CL = ?1 "

@@ -50,7 +50,6 @@ struct LastPrice {
 // article has no code) in the order with the latest order date; none when the customer never
 // ordered it with a price.
 Result<std::optional<LastPrice>> lastPrice(Database& db, const QString& customerCode,
-                                           const QString& articleCode,
-                                           const QString& description);
+                                           const QString& articleCode, const QString& description);
 
 } // namespace orderhistory

@@ -28,8 +28,7 @@ OrderTotals OrderTotals::fromColumns(const Statement& st, int first) {
     return t;
 }
 
-Result<OrderTotals> OrderTotals::ofOrder(Database& db, const QString& year,
-                                         const QString& number) {
+Result<OrderTotals> OrderTotals::ofOrder(Database& db, const QString& year, const QString& number) {
     // Through the index ORDINE_ANNO_NR: the lines of one order, whatever the size of the file.
     auto st = db.prepare("SELECT " ORDER_TOTALS_SQL " FROM ORDINE WHERE ANNO = ?1 AND NR = ?2;");
     if (!st)

@@ -9,7 +9,7 @@
 // The same sums in SQL, over the ORDINE rows a query groups: five columns, read back by
 // OrderTotals::fromColumns. A macro, so that the statements that use it stay literals.
 #define ORDER_TOTALS_SQL                                                                           \
-    "COUNT(*), TOTAL(QVENDITA), TOTAL(QOMAGGIO), TOTAL(QVENDITA * PESO), "                        \
+    "COUNT(*), TOTAL(QVENDITA), TOTAL(QOMAGGIO), TOTAL(QVENDITA * PESO), "                         \
     "TOTAL(QVENDITA * PESO * PREZZO)"
 
 class Database;

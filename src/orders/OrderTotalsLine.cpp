@@ -28,8 +28,7 @@ void OrderTotalsLine::refresh() {
         m_label->hide();
         return;
     }
-    auto totals =
-        OrderTotals::ofOrder(m_ctx.db(), m_panel->Text1->text(), m_panel->T7->text());
+    auto totals = OrderTotals::ofOrder(m_ctx.db(), m_panel->Text1->text(), m_panel->T7->text());
     // A failure to read shows no totals rather than wrong ones; the list tells the failure.
     m_label->setText(totals ? QStringLiteral("Totale ordine:   ") + totals->text() : QString());
     m_label->setVisible(bool(totals));

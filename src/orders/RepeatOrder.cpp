@@ -6,8 +6,8 @@
 
 namespace repeatorder {
 
-Result<Refusal> repeat(Database& db, const QString& year, const QString& number,
-                       const QDate& today, Repeated* made) {
+Result<Refusal> repeat(Database& db, const QString& year, const QString& number, const QDate& today,
+                       Repeated* made) {
     Repeated r;
     r.year = QString::number(today.year());
     auto result = guardedWrite(

@@ -22,7 +22,7 @@ struct Repeated {
 // date, for the customer and destination of the order's last line; article, quantities,
 // price, discount and notes as they are. One transaction: all the lines or none. The original
 // does not change. Refused when the order has no lines.
-Result<Refusal> repeat(Database& db, const QString& year, const QString& number,
-                       const QDate& today, Repeated* made);
+Result<Refusal> repeat(Database& db, const QString& year, const QString& number, const QDate& today,
+                       Repeated* made);
 
 } // namespace repeatorder

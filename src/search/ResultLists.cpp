@@ -40,8 +40,8 @@ void clear(ReportView* list) {
 }
 
 Status fillCustomers(ReportView* list, Database& db, const QString& text) {
-    list->setColumns({col("CODICE", "CODICE", 1100, L), col("SOGGETTO", "CLIENTE", 3000, L,
-                                                            CellKind::Text, true),
+    list->setColumns({col("CODICE", "CODICE", 1100, L),
+                      col("SOGGETTO", "CLIENTE", 3000, L, CellKind::Text, true),
                       col("CITTA", "CITTÀ", 1800, L)});
     auto st = db.prepare(searchstore::kCustomers);
     if (st)
@@ -50,8 +50,8 @@ Status fillCustomers(ReportView* list, Database& db, const QString& text) {
 }
 
 Status fillArticles(ReportView* list, Database& db, const QString& text) {
-    list->setColumns({col("CODICE", "CODICE", 1200, L), col("ARTICOLO", "ARTICOLO", 2900, L,
-                                                            CellKind::Text, true),
+    list->setColumns({col("CODICE", "CODICE", 1200, L),
+                      col("ARTICOLO", "ARTICOLO", 2900, L, CellKind::Text, true),
                       col("FORMATO", "FORMATO", 1800, L)});
     auto st = db.prepare(searchstore::kArticles);
     if (st)

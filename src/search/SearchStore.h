@@ -16,21 +16,19 @@ namespace searchstore {
 inline constexpr int kMaxRows = 50;
 
 // ?1 the folded text, ?2 the rows at most: code, name, town; by name.
-inline constexpr const char* kCustomers =
-    "SELECT CODICE, SOGGETTO, CITTA FROM CLIENTE "
-    "WHERE MATCHES_FOLDED(?1, SOGGETTO, CODICE, CITTA) "
-    "ORDER BY SOGGETTO COLLATE ITALIANO, ID LIMIT ?2;";
+inline constexpr const char* kCustomers = "SELECT CODICE, SOGGETTO, CITTA FROM CLIENTE "
+                                          "WHERE MATCHES_FOLDED(?1, SOGGETTO, CODICE, CITTA) "
+                                          "ORDER BY SOGGETTO COLLATE ITALIANO, ID LIMIT ?2;";
 
 // ?1 the folded text, ?2 the rows at most: code, description, format; by description.
-inline constexpr const char* kArticles =
-    "SELECT CODICE, ARTICOLO, FORMATO FROM ARTICOLO "
-    "WHERE MATCHES_FOLDED(?1, ARTICOLO, CODICE, FORMATO) "
-    "ORDER BY ARTICOLO COLLATE ITALIANO, ID LIMIT ?2;";
+inline constexpr const char* kArticles = "SELECT CODICE, ARTICOLO, FORMATO FROM ARTICOLO "
+                                         "WHERE MATCHES_FOLDED(?1, ARTICOLO, CODICE, FORMATO) "
+                                         "ORDER BY ARTICOLO COLLATE ITALIANO, ID LIMIT ?2;";
 
 // The columns of an order found: year, number, customer, order date, then the five of
 // ORDER_TOTALS_SQL; the header is the one of the order's last line.
 #define SEARCH_ORDER_COLUMNS                                                                       \
-    "ANNO, NR, (SELECT SOGGETTO FROM CLIENTE WHERE CLIENTE.CODICE = ORDINE.ID_CL ORDER BY ID "    \
+    "ANNO, NR, (SELECT SOGGETTO FROM CLIENTE WHERE CLIENTE.CODICE = ORDINE.ID_CL ORDER BY ID "     \
     "LIMIT 1), DATAO, " ORDER_TOTALS_SQL ", MAX(ID)"
 
 // The order of number ?1 in every year, the latest year first, at most ?2. The years are

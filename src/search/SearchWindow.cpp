@@ -48,8 +48,8 @@ SearchWindow::SearchWindow(AppContext& c, QWidget* parent) : QWidget(parent, Qt:
                                     "della città o il numero d'ordine"),
                      {240, 120, 10800, 240}, {9.75});
     TestoCerca = e.text("TestoCerca", {240, 360, 6015, 360}, {9.75, true});
-    CmdRipeti = e.button("CmdRipeti", QStringLiteral("Ripeti ordine"), {11265, 345, 1695, 375},
-                         {9.75});
+    CmdRipeti =
+        e.button("CmdRipeti", QStringLiteral("Ripeti ordine"), {11265, 345, 1695, 375}, {9.75});
     LClienti = e.label("LClienti", QStringLiteral("Clienti"), {240, 840, 6120, 240}, {9.75});
     ListaClienti = e.list("ListaClienti", {240, 1080, 6240, 2400}, {9});
     LArticoli = e.label("LArticoli", QStringLiteral("Articoli"), {6720, 840, 6120, 240}, {9.75});
@@ -137,10 +137,10 @@ void SearchWindow::mostraStorico(const QString& code, const QString& name) {
     m_detail = Detail::History;
     m_lastOrders = ListaDettaglio;
     const int n = ListaDettaglio->report()->rows();
-    LDettaglio->setText(QStringLiteral("Storico di %1 (%2): %3")
-                            .arg(name, code,
-                                 n == 1 ? QStringLiteral("1 ordine")
-                                        : QStringLiteral("%1 ordini").arg(n)));
+    LDettaglio->setText(
+        QStringLiteral("Storico di %1 (%2): %3")
+            .arg(name, code,
+                 n == 1 ? QStringLiteral("1 ordine") : QStringLiteral("%1 ordini").arg(n)));
     ListaDettaglio->setFocus();
     if (n > 0)
         ListaDettaglio->selectRow(0);
@@ -151,10 +151,10 @@ void SearchWindow::mostraAcquirenti(const QString& code, const QString& descript
         tell::error(ctx.dialogs, s.error(), titles::t20());
     m_detail = Detail::Buyers;
     const int n = ListaDettaglio->report()->rows();
-    LDettaglio->setText(QStringLiteral("Clienti che hanno ordinato %1 (%2): %3")
-                            .arg(description, code,
-                                 n == 1 ? QStringLiteral("1 cliente")
-                                        : QStringLiteral("%1 clienti").arg(n)));
+    LDettaglio->setText(
+        QStringLiteral("Clienti che hanno ordinato %1 (%2): %3")
+            .arg(description, code,
+                 n == 1 ? QStringLiteral("1 cliente") : QStringLiteral("%1 clienti").arg(n)));
     ListaDettaglio->setFocus();
     if (n > 0)
         ListaDettaglio->selectRow(0);
