@@ -84,6 +84,13 @@ SearchWindow::SearchWindow(AppContext& c, QWidget* parent) : QWidget(parent, Qt:
 }
 
 void SearchWindow::apri() {
+    if (!m_placed && parentWidget()) {
+        // The first time over the middle of the program's window; then where the user left it.
+        m_placed = true;
+        QRect r = geometry();
+        r.moveCenter(parentWidget()->window()->geometry().center());
+        move(r.topLeft());
+    }
     show();
     raise();
     activateWindow();

@@ -58,4 +58,5 @@ private:
     AppContext& ctx;
     Detail m_detail = Detail::None;
     ReportView* m_lastOrders = nullptr;
+    bool m_placed = false;
 };
