@@ -15,11 +15,12 @@ class Database;
 namespace orderhistory {
 
 // The columns of an order summary, shared by the customer's history and the search results:
-// year, number, order date (yyyy-mm-dd), then the five of ORDER_TOTALS_SQL (the last column,
+// year, number, order date (yyyy-mm-dd), then the five totals of OrderTotals (the last column,
 // the line that gives the header, is for the query alone).
 // The orders of the customer code ?1, newest first, at most ?2; through the index ORDINE_ID_CL.
 inline constexpr const char* kCustomerOrders =
-    "SELECT ANNO, NR, DATAO, " ORDER_TOTALS_SQL ", MAX(ID) FROM ORDINE WHERE ID_CL = ?1 "
+    "SELECT ANNO, NR, DATAO, COUNT(*), TOTAL(QVENDITA), TOTAL(QOMAGGIO), TOTAL(QVENDITA * PESO), "
+    "TOTAL(QVENDITA * PESO * PREZZO), MAX(ID) FROM ORDINE WHERE ID_CL = ?1 "
     "GROUP BY ANNO, NR "
     "ORDER BY DATAO DESC, ANNO DESC, MAX(ID) DESC LIMIT ?2;";
 

@@ -30,7 +30,9 @@ OrderTotals OrderTotals::fromColumns(const Statement& st, int first) {
 
 Result<OrderTotals> OrderTotals::ofOrder(Database& db, const QString& year, const QString& number) {
     // Through the index ORDINE_ANNO_NR: the lines of one order, whatever the size of the file.
-    auto st = db.prepare("SELECT " ORDER_TOTALS_SQL " FROM ORDINE WHERE ANNO = ?1 AND NR = ?2;");
+    auto st =
+        db.prepare("SELECT COUNT(*), TOTAL(QVENDITA), TOTAL(QOMAGGIO), TOTAL(QVENDITA * PESO), "
+                   "TOTAL(QVENDITA * PESO * PREZZO) FROM ORDINE WHERE ANNO = ?1 AND NR = ?2;");
     if (!st)
         return st.error();
     st->bind(1, year).bind(2, number);

@@ -6,11 +6,10 @@
 
 #include <optional>
 
-// The same sums in SQL, over the ORDINE rows a query groups: five columns, read back by
-// OrderTotals::fromColumns. A macro, so that the statements that use it stay literals.
-#define ORDER_TOTALS_SQL                                                                           \
-    "COUNT(*), TOTAL(QVENDITA), TOTAL(QOMAGGIO), TOTAL(QVENDITA * PESO), "                         \
-    "TOTAL(QVENDITA * PESO * PREZZO)"
+// The same sums in SQL, over the ORDINE rows a query groups, are written in each statement as
+// five columns, read back by OrderTotals::fromColumns:
+//   COUNT(*), TOTAL(QVENDITA), TOTAL(QOMAGGIO), TOTAL(QVENDITA * PESO),
+//   TOTAL(QVENDITA * PESO * PREZZO)
 
 class Database;
 class Statement;
@@ -30,7 +29,7 @@ struct OrderTotals {
     void add(const std::optional<double>& sold, const std::optional<double>& free,
              const std::optional<double>& weight, const std::optional<double>& price);
 
-    // The totals in the five columns of ORDER_TOTALS_SQL from `first` on.
+    // The totals in the five total columns from `first` on.
     static OrderTotals fromColumns(const Statement& st, int first);
 
     // The totals of the order `number` of `year`.

@@ -18,7 +18,7 @@ ReportColumn col(const char* key, const char* heading, int width, Qt::Alignment 
     return {QLatin1String(key), QString::fromUtf8(heading), width, a, kind, bold};
 }
 
-// The five totals of ORDER_TOTALS_SQL.
+// The five totals of OrderTotals.
 void addTotals(std::vector<ReportColumn>& cols) {
     cols.push_back(col("RIGHE", "RIGHE", 700, R, CellKind::Number));
     cols.push_back(col("CARTONI", "CARTONI", 1000, R, CellKind::Number));

@@ -25,18 +25,16 @@ inline constexpr const char* kArticles = "SELECT CODICE, ARTICOLO, FORMATO FROM 
                                          "WHERE MATCHES_FOLDED(?1, ARTICOLO, CODICE, FORMATO) "
                                          "ORDER BY ARTICOLO COLLATE ITALIANO, ID LIMIT ?2;";
 
-// The columns of an order found: year, number, customer, order date, then the five of
-// ORDER_TOTALS_SQL; the header is the one of the order's last line.
-#define SEARCH_ORDER_COLUMNS                                                                       \
-    "ANNO, NR, (SELECT SOGGETTO FROM CLIENTE WHERE CLIENTE.CODICE = ORDINE.ID_CL ORDER BY ID "     \
-    "LIMIT 1), DATAO, " ORDER_TOTALS_SQL ", MAX(ID)"
-
+// The columns of an order found: year, number, customer, order date, then the five totals of
+// OrderTotals; the header is the one of the order's last line.
 // The order of number ?1 in every year, the latest year first, at most ?2. The years are
 // walked along the index ORDINE_ANNO_NR (one seek each), and each order's lines read from it.
 inline constexpr const char* kOrdersNumbered =
     "WITH RECURSIVE ANNI(A) AS (SELECT MAX(ANNO) FROM ORDINE UNION ALL "
     "SELECT (SELECT MAX(ANNO) FROM ORDINE WHERE ANNO < A) FROM ANNI WHERE A IS NOT NULL) "
-    "SELECT " SEARCH_ORDER_COLUMNS " FROM ANNI CROSS JOIN ORDINE "
+    "SELECT ANNO, NR, (SELECT SOGGETTO FROM CLIENTE WHERE CLIENTE.CODICE = ORDINE.ID_CL ORDER BY "
+    "ID LIMIT 1), DATAO, COUNT(*), TOTAL(QVENDITA), TOTAL(QOMAGGIO), TOTAL(QVENDITA * PESO), "
+    "TOTAL(QVENDITA * PESO * PREZZO), MAX(ID) FROM ANNI CROSS JOIN ORDINE "
     "WHERE ORDINE.ANNO = ANNI.A AND ORDINE.NR = ?1 GROUP BY ANNO, NR "
     "ORDER BY ANNO DESC LIMIT ?2;";
 
@@ -46,7 +44,9 @@ inline constexpr const char* kOrdersOfCustomers =
     "WITH RECURSIVE CODICI(C, RESTO) AS (SELECT NULL, ?1 UNION ALL "
     "SELECT substr(RESTO, 1, instr(RESTO, char(10)) - 1), substr(RESTO, instr(RESTO, char(10)) "
     "+ 1) FROM CODICI WHERE RESTO <> '') "
-    "SELECT " SEARCH_ORDER_COLUMNS " FROM ORDINE "
+    "SELECT ANNO, NR, (SELECT SOGGETTO FROM CLIENTE WHERE CLIENTE.CODICE = ORDINE.ID_CL ORDER BY "
+    "ID LIMIT 1), DATAO, COUNT(*), TOTAL(QVENDITA), TOTAL(QOMAGGIO), TOTAL(QVENDITA * PESO), "
+    "TOTAL(QVENDITA * PESO * PREZZO), MAX(ID) FROM ORDINE "
     "WHERE ID_CL IN (SELECT C FROM CODICI WHERE C IS NOT NULL) GROUP BY ANNO, NR "
     "ORDER BY DATAO DESC, ANNO DESC, MAX(ID) DESC LIMIT ?2;";
 
