@@ -30,6 +30,7 @@ const std::vector<std::pair<QString, Bench>>& groups() {
         {QStringLiteral("combo"), bench::combosBench},
         {QStringLiteral("fogli"), bench::sheetsBench},
         {QStringLiteral("esporta"), bench::exportBench},
+        {QStringLiteral("cerca"), bench::searchBench},
         {QStringLiteral("avvio"), bench::startupBench},
     };
     return g;
@@ -97,10 +98,9 @@ int main(int argc, char** argv) {
             o.workDir = v;
             ++i;
         } else {
-            std::fprintf(
-                stderr,
-                "uso: gestione-bench --cartella DIR [--giri N] "
-                "[--riscaldamento N] [--cpu] [--solo liste,anno,combo,fogli,esporta,avvio]\n");
+            std::fprintf(stderr, "uso: gestione-bench --cartella DIR [--giri N] "
+                                 "[--riscaldamento N] [--cpu] [--solo "
+                                 "liste,anno,combo,fogli,esporta,cerca,avvio]\n");
             return 2;
         }
     }

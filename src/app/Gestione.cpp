@@ -9,11 +9,16 @@
 #include "masterdata/ArticlePanel.h"
 #include "masterdata/CustomerPanel.h"
 #include "masterdata/ExportCommands.h"
+#include "orders/LastPrice.h"
 #include "orders/Numbering.h"
 #include "orders/OrderFocus.h"
 #include "orders/OrderPanel.h"
+#include "orders/OrderTotalsLine.h"
 #include "orders/YearPanel.h"
+#include "search/SearchWindow.h"
+#include "ui/Tell.h"
 #include "ui/Titles.h"
+#include "ui/widgets/ReportList.h"
 #include "ui/widgets/Twips.h"
 
 #include <QApplication>
@@ -57,6 +62,11 @@ Gestione::Gestione(AppContext& c, QWidget* parent) : QMainWindow(parent), ctx(c)
         p->hide();
         p->raise();
     }
+
+    TotaliOrdine = new OrderTotalsLine(ctx, Frame3);
+    UltimoPrezzo = new LastPrice(ctx, Frame3);
+    Cerca = new SearchWindow(ctx, this);
+    connect(Cerca, &SearchWindow::orderChosen, this, &Gestione::ApriOrdine);
 
     StatusBar1 = new StatusBar(this);
     setStatusBar(StatusBar1);
@@ -129,6 +139,10 @@ void Gestione::buildMenus() {
     command(ordini, "StampaOrdine", QStringLiteral("Stampa Ordine"), &Gestione::StampaOrdine_Click);
 
     command(nullptr, "MUtente", QStringLiteral("&Utente"), &Gestione::MUtente_Click);
+    // Ctrl+F from whatever panel is on screen.
+    QAction* cerca = command(nullptr, "MCerca", QStringLiteral("C&erca"), &Gestione::MCerca_Click);
+    cerca->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    cerca->setShortcutContext(Qt::WindowShortcut);
 
     QMenu* aiuto = bar->addMenu(QStringLiteral("&Aiuto"));
     aiuto->setObjectName(QStringLiteral("MAiuto"));
@@ -347,4 +361,36 @@ void Gestione::PrimiPassi_Click() {
     m_firstSteps->show();
     m_firstSteps->raise();
     m_firstSteps->activateWindow();
+}
+
+void Gestione::MCerca_Click() {
+    Cerca->apri();
+}
+
+void Gestione::ApriOrdine(const QString& year, const QString& number) {
+    // The course of "Aggiorna/Elimina Ordine e Articoli": the year, then the order in the
+    // listing, which loads the header the same way.
+    openYearPanel(2);
+    Frame7->hide();
+    Frame3->ScegliAnno(2, year);
+    const ReportModel* listing = Frame3->ListView5->report();
+    int row = -1;
+    for (int r = 0; r < listing->rows() && row < 0; ++r)
+        if (listing->cell(r, 3) == number)
+            row = r;
+    if (row < 0) {
+        // The listing joins the register: an order whose customer is no longer there is not in
+        // it, and cannot be updated from here either.
+        tell::refusal(ctx.dialogs,
+                      QStringLiteral("L'ordine %1 del %2 non è nell'elenco degli ordini "
+                                     "dell'anno: il suo cliente non è in archivio.")
+                          .arg(number, year),
+                      titles::t20());
+        return;
+    }
+    Frame3->ListView5->selectRow(row);
+    Frame3->ListView5_ItemClick(row);
+    Cerca->hide();
+    activateWindow();
+    raise();
 }

@@ -14,6 +14,9 @@ class YearPanel;
 class AgentPanel;
 class StatusBar;
 class FirstSteps;
+class SearchWindow;
+class OrderTotalsLine;
+class LastPrice;
 
 // The one window of the program. It holds the menus, the five panels, the title clock and the
 // status bar, and decides which panel shows; each panel does its own work.
@@ -34,6 +37,10 @@ public:
     AgentPanel* Frame8;
     StatusBar* StatusBar1;
     QTimer* Timer1;
+    // The search window "Cerca" and what the order panel shows beside its own elements.
+    SearchWindow* Cerca;
+    OrderTotalsLine* TotaliOrdine;
+    LastPrice* UltimoPrezzo;
 
     // Menu commands.
     void Chiudi_Click();
@@ -51,6 +58,11 @@ public:
     void StampaOrdine_Click();
     void MUtente_Click();
     void PrimiPassi_Click();
+    void MCerca_Click();
+
+    // Opens the order `number` of `year` in the order panel for update, as a click on it in the
+    // year's listing does; the search window steps aside.
+    void ApriOrdine(const QString& year, const QString& number);
 
     void Timer1_Timer();
     void AggiornaTitolo();

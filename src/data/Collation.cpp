@@ -171,6 +171,51 @@ int compareFrom(std::string_view a, std::string_view b) {
 
 } // namespace
 
+namespace {
+
+char* putUtf8(char32_t c, char* o) {
+    if (c < 0x80) {
+        *o++ = char(c);
+    } else if (c < 0x800) {
+        *o++ = char(0xC0 | (c >> 6));
+        *o++ = char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *o++ = char(0xE0 | (c >> 12));
+        *o++ = char(0x80 | ((c >> 6) & 0x3F));
+        *o++ = char(0x80 | (c & 0x3F));
+    } else {
+        *o++ = char(0xF0 | (c >> 18));
+        *o++ = char(0x80 | ((c >> 12) & 0x3F));
+        *o++ = char(0x80 | ((c >> 6) & 0x3F));
+        *o++ = char(0x80 | (c & 0x3F));
+    }
+    return o;
+}
+
+} // namespace
+
+void appendPrimary(std::string_view utf8, std::string& out) {
+    // Each byte gives at most three (a stray byte stands for a code point of three), so the
+    // form is written in place, without growing the string byte by byte: a search folds every
+    // row it reads.
+    const size_t start = out.size();
+    out.resize(start + 3 * utf8.size());
+    char* o = out.data() + start;
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto* end = p + utf8.size();
+    while (p < end) {
+        if (*p < 0x80) {
+            const unsigned char c = *p++;
+            *o++ = char(c >= 'a' && c <= 'z' ? c - 32 : c);
+            continue;
+        }
+        const char32_t w = primary(decode(p, end));
+        if (w != kNoWeight)
+            o = putUtf8(w, o);
+    }
+    out.resize(size_t(o - out.data()));
+}
+
 int registerOn(sqlite3* db) {
     return sqlite3_create_collation(db, kName, SQLITE_UTF8, nullptr, &xCompare);
 }

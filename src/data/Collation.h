@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 struct sqlite3;
@@ -14,5 +15,11 @@ inline constexpr const char* kName = "ITALIANO";
 
 int compare(std::string_view a, std::string_view b);
 int registerOn(sqlite3* db);
+
+// Appends to `out` the text as the collation's first level sees it: each letter its base
+// letter in upper case, combining marks left out ("Città" gives "CITTA"). Two texts are equal at
+// that level exactly when these forms are equal; a text contains another at that level when its
+// form contains the other's.
+void appendPrimary(std::string_view utf8, std::string& out);
 
 } // namespace collation

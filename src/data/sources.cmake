@@ -6,6 +6,7 @@ target_sources(gestione_core PRIVATE
     data/ItalianText.cpp
     data/Schema.cpp
     data/Statement.cpp
+    data/TextMatch.cpp
     data/tool/DemoData.cpp
     data/tool/MakeDb.cpp
 )

@@ -60,7 +60,7 @@ private Q_SLOTS:
         for (QAction* a : bar->actions())
             top << a->text();
         QCOMPARE(top, (QStringList{"&Chiudi", "&Gestione Cliente", "&Gestione Articoli",
-                                   "&Gestione Ordine", "&Utente", "&Aiuto"}));
+                                   "&Gestione Ordine", "&Utente", "C&erca", "&Aiuto"}));
         auto entries = [&](const char* menu) {
             QStringList out;
             for (QAction* a : app->find<QMenu>(menu)->actions())

@@ -1,0 +1,188 @@
+// The agent's tools on the large file: a keystroke in the search window, a customer's history,
+// the order's totals line, the repeat of an order. Each against the engine's bare loop over
+// the same statements where there is one.
+
+#include "BareLoop.h"
+#include "BenchWindow.h"
+#include "Ops.h"
+
+#include "data/TextMatch.h"
+#include "orders/OrderHistory.h"
+#include "orders/OrderPanel.h"
+#include "orders/OrderTotalsLine.h"
+#include "orders/RepeatOrder.h"
+#include "search/ResultLists.h"
+#include "search/SearchStore.h"
+#include "search/SearchWindow.h"
+#include "ui/widgets/ReportList.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include <sqlite3.h>
+
+namespace bench {
+namespace {
+
+QByteArray utf8(const std::string& s) {
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
+
+Row limitRow(const QString& op, const Sample& s, double limitMs, const QString& notes) {
+    Row r;
+    r.operation = op;
+    r.ours = median(s.ours);
+    r.base = s.base.empty() ? -1 : median(s.base);
+    r.target = QStringLiteral("≤ %1").arg(fmtMs(limitMs));
+    r.met = r.ours <= limitMs;
+    r.peak = s.peak;
+    r.notes = notes;
+    return r;
+}
+
+// The codes of the customers a search lists, as the orders' statement takes them.
+QByteArray codesOf(const ReportView* customers) {
+    QByteArray codes;
+    const ReportModel* m = customers->report();
+    for (int r = 0; r < m->rows(); ++r)
+        codes += m->cell(r, 0).toUtf8() + '\n';
+    return codes;
+}
+
+} // namespace
+
+bool searchBench(const Options& o, const Emit& emit) {
+    BenchWindow w(o.dir);
+    if (!w.ready())
+        return false;
+    Gestione& g = *w.window;
+    sqlite3* h = w.ctx.db().handle();
+    SearchWindow* cerca = g.Cerca;
+    const QByteArray rows = QByteArray::number(searchstore::kMaxRows);
+
+    // A town typed key by key, the first keys matching nearly every customer; then an order
+    // number. Each measured run is one keystroke, the texts taken in turn.
+    for (const QString& word : {QStringLiteral("cantu"), QStringLiteral("ferrari")}) {
+        QStringList keys;
+        for (int i = 1; i <= word.size(); ++i)
+            keys << word.left(i);
+        // The customers each text finds, whose orders the third statement reads.
+        std::vector<QByteArray> codes;
+        for (const QString& k : keys) {
+            resultlists::fillCustomers(cerca->ListaDettaglio, w.ctx.db(), k);
+            codes.push_back(codesOf(cerca->ListaDettaglio));
+        }
+        int ours = 0, base = 0;
+        Sample s = compare(
+            o.warmups, o.runs * int(keys.size()),
+            [&] { cerca->TestoCerca->setText(keys[ours++ % keys.size()]); },
+            [&] {
+                const int k = base++ % int(keys.size());
+                const QByteArray folded = utf8(textmatch::fold(keys[k]));
+                bareLoop(h, searchstore::kCustomers, {folded, rows});
+                bareLoop(h, searchstore::kArticles, {folded, rows});
+                bareLoop(h, searchstore::kOrdersOfCustomers, {codes[size_t(k)], rows});
+            },
+            [&] { cerca->TestoCerca->clear(); });
+        cerca->TestoCerca->setText(word);
+        emit(limitRow(QStringLiteral("Cerca: a keystroke of \"%1\" (100000 customers, 50000 "
+                                     "articles, 1M lines)")
+                          .arg(word),
+                      s, 100,
+                      QStringLiteral("three groups of at most %1; %2 customers, %3 articles, %4 "
+                                     "orders at the last key")
+                          .arg(searchstore::kMaxRows)
+                          .arg(cerca->ListaClienti->report()->rows())
+                          .arg(cerca->ListaArticoli->report()->rows())
+                          .arg(cerca->ListaOrdini->report()->rows())));
+    }
+    {
+        Sample s = compare(
+            o.warmups, o.runs * 5, [&] { cerca->TestoCerca->setText(QStringLiteral("5")); },
+            [&] {
+                const QByteArray folded("5");
+                bareLoop(h, searchstore::kCustomers, {folded, rows});
+                bareLoop(h, searchstore::kArticles, {folded, rows});
+                bareLoop(h, searchstore::kOrdersNumbered, {folded, rows});
+            },
+            [&] { cerca->TestoCerca->clear(); });
+        emit(limitRow(QStringLiteral("Cerca: the order number \"5\" in every year"), s, 100,
+                      QStringLiteral("%1 orders found").arg(cerca->ListaOrdini->report()->rows())));
+    }
+
+    // The history of the customer of the 1000-line order.
+    const QString customer = [&] {
+        Statement st =
+            w.ctx.db()
+                .prepare("SELECT ID_CL FROM ORDINE WHERE ANNO = ?1 AND NR = '1' LIMIT 1;")
+                .value();
+        st.bind(1, kYear);
+        return st.next() ? st.text(0) : QString();
+    }();
+    {
+        const QByteArray code = customer.toUtf8();
+        Sample s = compare(
+            o.warmups, o.runs * 5,
+            [&] { resultlists::fillHistory(cerca->ListaDettaglio, w.ctx.db(), customer); },
+            [&] {
+                bareLoop(h, orderhistory::kCustomerOrders, {code, QByteArray("10000")});
+            });
+        emit(limitRow(QStringLiteral("Customer history (orders of one customer in 1M lines)"), s,
+                      100,
+                      QStringLiteral("%1 orders").arg(cerca->ListaDettaglio->report()->rows())));
+    }
+
+    // The totals line of the 1000-line order, as after a line stored.
+    OrderPanel* p = g.Frame3;
+    p->Text1->setText(kYear);
+    p->T7->setText(QStringLiteral("1"));
+    p->CaricaRigheOrdine();
+    {
+        const QByteArray year = kYear.toUtf8();
+        Sample s = compare(
+            o.warmups, o.runs * 5, [&] { g.TotaliOrdine->refresh(); },
+            [&] {
+                bareLoop(
+                    h,
+                    "SELECT COUNT(*), TOTAL(QVENDITA), TOTAL(QOMAGGIO), TOTAL(QVENDITA * PESO), "
+                    "TOTAL(QVENDITA * PESO * PREZZO) FROM ORDINE WHERE ANNO = ?1 AND NR = ?2;",
+                    {year, QByteArray("1")});
+            });
+        emit(limitRow(QStringLiteral("Totals line, order of 1000 lines"), s, 10,
+                      g.TotaliOrdine->label()->text()));
+    }
+
+    // The repeat of the 200-line order; the copy is deleted again after each run, so the file
+    // stays as it was.
+    {
+        repeatorder::Repeated made;
+        bool ok = true;
+        auto undo = [&] {
+            if (made.number.isEmpty())
+                return;
+            Statement st =
+                w.ctx.db().prepare("DELETE FROM ORDINE WHERE ANNO = ?1 AND NR = ?2;").value();
+            st.bind(1, made.year).bind(2, made.number);
+            (void)w.ctx.db().write([&] { return st.run(); });
+            made = {};
+        };
+        Sample s = alone(
+            o.warmups, o.runs,
+            [&] {
+                auto r = repeatorder::repeat(w.ctx.db(), kYear, QStringLiteral("2"),
+                                             w.clock.now().date(), &made);
+                ok = ok && r && !*r && made.lines == 200;
+            },
+            undo);
+        undo();
+        if (!ok) {
+            fail(QStringLiteral("Ripeti ordine: the 200 lines were not copied"));
+            return false;
+        }
+        emit(limitRow(QStringLiteral("Ripeti ordine, order of 200 lines"), s, 200,
+                      QStringLiteral("one transaction, into the year of today")));
+    }
+    return w.dialogs.boxes.isEmpty();
+}
+
+} // namespace bench

@@ -1,0 +1,54 @@
+#include "LastPrice.h"
+
+#include "OrderHistory.h"
+#include "OrderPanel.h"
+#include "data/ItalianText.h"
+#include "masterdata/InputRules.h"
+#include "ui/AppContext.h"
+#include "ui/Tell.h"
+#include "ui/Titles.h"
+#include "ui/widgets/Elements.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+
+LastPrice::LastPrice(AppContext& ctx, OrderPanel* panel)
+    : QObject(panel), m_ctx(ctx), m_panel(panel) {
+    // Under T13, in the gap above the notes.
+    m_label =
+        Elements(panel->Frame4).label("LUltimoPrezzo", QString(), {5880, 1560, 3855, 225}, {8.25});
+    m_label->hide();
+    // Connected after the panel's own handler, so it runs once the article's fields are set.
+    connect(panel->Cbo6, &QComboBox::activated, this, &LastPrice::propose);
+    connect(panel->T13, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (text != m_proposed)
+            m_label->hide();
+    });
+}
+
+void LastPrice::propose() {
+    QLineEdit* price = m_panel->T13;
+    const QString customer = m_panel->L7->text();
+    const QString description = m_panel->Cbo6->currentText();
+    if (!price->text().isEmpty() || customer.isEmpty() || description.isEmpty() ||
+        !m_ctx.connected())
+        return;
+    auto last = orderhistory::lastPrice(m_ctx.db(), customer, m_panel->T8->text(), description);
+    if (!last) {
+        tell::error(m_ctx.dialogs, last.error(), titles::t20());
+        return;
+    }
+    if (!*last)
+        return;
+    m_proposed = CtrNumD((*last)->price);
+    price->setText(m_proposed);
+    price->selectAll();
+    const auto date = itext::parseIsoDate((*last)->orderDate.toStdString());
+    m_label->setText(
+        QStringLiteral("Ultimo prezzo: ordine %1/%2%3")
+            .arg((*last)->number, (*last)->year,
+                 date ? QStringLiteral(" del ") + itext::formatDate(*date) : QString()));
+    m_label->show();
+}

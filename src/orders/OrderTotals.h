@@ -1,0 +1,42 @@
+#pragma once
+
+#include "data/Result.h"
+
+#include <QString>
+
+#include <optional>
+
+// The same sums in SQL, over the ORDINE rows a query groups, are written in each statement as
+// five columns, read back by OrderTotals::fromColumns:
+//   COUNT(*), TOTAL(QVENDITA), TOTAL(QOMAGGIO), TOTAL(QVENDITA * PESO),
+//   TOTAL(QVENDITA * PESO * PREZZO)
+
+class Database;
+class Statement;
+
+// The totals of an order: cartons sold (the sum of QVENDITA), free cartons (QOMAGGIO), kg
+// (QVENDITA × PESO) and gross value (QVENDITA × PESO × PREZZO), over its lines. A missing value
+// adds nothing to the totals it enters. The order panel's totals line, the order sheet's totals
+// row, the search results and a customer's history all count them so.
+struct OrderTotals {
+    int lines = 0;
+    double sold = 0;
+    double free = 0;
+    double kg = 0;
+    double gross = 0;
+
+    // Counts one line in.
+    void add(const std::optional<double>& sold, const std::optional<double>& free,
+             const std::optional<double>& weight, const std::optional<double>& price);
+
+    // The totals in the five total columns from `first` on.
+    static OrderTotals fromColumns(const Statement& st, int first);
+
+    // The totals of the order `number` of `year`.
+    static Result<OrderTotals> ofOrder(Database& db, const QString& year, const QString& number);
+
+    // "Righe 3   Cartoni 12   Omaggio 2   Kg 144,00   Lordo € 1.234,56"
+    QString text() const;
+
+    bool operator==(const OrderTotals&) const = default;
+};

@@ -1,0 +1,118 @@
+#include "ResultLists.h"
+
+#include "SearchStore.h"
+#include "data/Database.h"
+#include "data/TextMatch.h"
+#include "orders/OrderHistory.h"
+#include "ui/widgets/ReportList.h"
+
+namespace resultlists {
+namespace {
+
+const auto L = Qt::AlignLeft;
+const auto C = Qt::AlignHCenter;
+const auto R = Qt::AlignRight;
+
+ReportColumn col(const char* key, const char* heading, int width, Qt::Alignment a,
+                 CellKind kind = CellKind::Text, bool bold = false) {
+    return {QLatin1String(key), QString::fromUtf8(heading), width, a, kind, bold};
+}
+
+// The five totals of OrderTotals.
+void addTotals(std::vector<ReportColumn>& cols) {
+    cols.push_back(col("RIGHE", "RIGHE", 700, R, CellKind::Number));
+    cols.push_back(col("CARTONI", "CARTONI", 1000, R, CellKind::Number));
+    cols.push_back(col("OMAGGIO", "OMAGGIO", 1000, R, CellKind::Number));
+    cols.push_back(col("KG", "KG", 1300, R, CellKind::Fixed2));
+    cols.push_back(col("LORDO", "LORDO €", 1500, R, CellKind::Fixed2));
+}
+
+Status fill(ReportView* list, Result<Statement> st) {
+    if (!st)
+        return st.error();
+    return list->report()->fill(*st);
+}
+
+} // namespace
+
+void clear(ReportView* list) {
+    list->report()->clear();
+}
+
+Status fillCustomers(ReportView* list, Database& db, const QString& text) {
+    list->setColumns({col("CODICE", "CODICE", 1100, L),
+                      col("SOGGETTO", "CLIENTE", 3000, L, CellKind::Text, true),
+                      col("CITTA", "CITTÀ", 1800, L)});
+    auto st = db.prepare(searchstore::kCustomers);
+    if (st)
+        st->bind(1, textmatch::fold(text)).bind(2, searchstore::kMaxRows);
+    return fill(list, std::move(st));
+}
+
+Status fillArticles(ReportView* list, Database& db, const QString& text) {
+    list->setColumns({col("CODICE", "CODICE", 1200, L),
+                      col("ARTICOLO", "ARTICOLO", 2900, L, CellKind::Text, true),
+                      col("FORMATO", "FORMATO", 1800, L)});
+    auto st = db.prepare(searchstore::kArticles);
+    if (st)
+        st->bind(1, textmatch::fold(text)).bind(2, searchstore::kMaxRows);
+    return fill(list, std::move(st));
+}
+
+Status fillOrders(ReportView* list, Database& db, const QString& text,
+                  const ReportView* customers) {
+    std::vector<ReportColumn> cols{col("ANNO", "ANNO", 700, C), col("NR", "NR", 700, C),
+                                   col("SOGGETTO", "CLIENTE", 3600, L, CellKind::Text, true),
+                                   col("DATAO", "DATA ORDINE", 1300, C, CellKind::Date)};
+    addTotals(cols);
+    list->setColumns(cols);
+    const auto number = searchstore::orderNumber(text);
+    if (number) {
+        auto st = db.prepare(searchstore::kOrdersNumbered);
+        if (st)
+            st->bind(1, QString::number(*number)).bind(2, searchstore::kMaxRows);
+        return fill(list, std::move(st));
+    }
+    // The orders of the customers found, whose codes go in one text, a line break after each.
+    const ReportModel* found = customers->report();
+    const int code = found->columnIndex(QStringLiteral("CODICE"));
+    QString codes;
+    for (int r = 0; r < found->rows() && code >= 0; ++r)
+        if (!found->isNull(r, code))
+            codes += found->cell(r, code) + QLatin1Char('\n');
+    if (codes.isEmpty())
+        return {};
+    auto st = db.prepare(searchstore::kOrdersOfCustomers);
+    if (st)
+        st->bind(1, codes).bind(2, searchstore::kMaxRows);
+    return fill(list, std::move(st));
+}
+
+Status fillHistory(ReportView* list, Database& db, const QString& customerCode) {
+    std::vector<ReportColumn> cols{col("ANNO", "ANNO", 700, C), col("NR", "NR", 700, C),
+                                   col("DATAO", "DATA ORDINE", 1300, C, CellKind::Date)};
+    addTotals(cols);
+    list->setColumns(cols);
+    auto st = db.prepare(orderhistory::kCustomerOrders);
+    if (st)
+        st->bind(1, customerCode).bind(2, 10000);
+    return fill(list, std::move(st));
+}
+
+Status fillBuyers(ReportView* list, Database& db, const QString& articleCode,
+                  const QString& description) {
+    list->setColumns({col("CODICE", "CODICE", 1100, L),
+                      col("SOGGETTO", "CLIENTE", 3600, L, CellKind::Text, true),
+                      col("CITTA", "CITTÀ", 1800, L),
+                      col("DATAO", "ULTIMO ORDINE", 1400, C, CellKind::Date),
+                      col("ORDINI", "ORDINI", 900, R, CellKind::Number),
+                      col("CARTONI", "CARTONI", 1000, R, CellKind::Number)});
+    const bool byCode = !articleCode.isEmpty();
+    auto st = byCode ? db.prepare(orderhistory::kArticleBuyersByCode)
+                     : db.prepare(orderhistory::kArticleBuyersByDescription);
+    if (st)
+        st->bind(1, byCode ? articleCode : description).bind(2, 10000);
+    return fill(list, std::move(st));
+}
+
+} // namespace resultlists

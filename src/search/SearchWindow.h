@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+struct AppContext;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class ReportView;
+
+// The window "Cerca": one text, and while it is typed the customers, articles and orders that
+// hold it (ResultLists). Return or a double click on a result: a customer shows its history, an
+// article the customers who ordered it, an order opens in the order panel (orderChosen). "Ripeti
+// ordine" makes a new order of the order chosen among the orders found or in a history.
+class SearchWindow : public QWidget {
+    Q_OBJECT
+public:
+    SearchWindow(AppContext& ctx, QWidget* parent);
+
+    QLabel* LCerca;
+    QLineEdit* TestoCerca;
+    QLabel* LClienti;
+    ReportView* ListaClienti;
+    QLabel* LArticoli;
+    ReportView* ListaArticoli;
+    QLabel* LOrdini;
+    ReportView* ListaOrdini;
+    QLabel* LDettaglio;
+    ReportView* ListaDettaglio;
+    QPushButton* CmdRipeti;
+
+    // Shows the window with the text selected, ready for a new search.
+    void apri();
+    // The results of the text in TestoCerca.
+    void Cerca();
+    // Return or a double click on a row of a list.
+    void attiva(ReportView* list, int row);
+    // "Ripeti ordine".
+    void CmdRipeti_Click();
+
+Q_SIGNALS:
+    // An order to open in the order panel for update.
+    void orderChosen(const QString& year, const QString& number);
+
+protected:
+    bool eventFilter(QObject* obj, QEvent* e) override;
+
+private:
+    enum class Detail { None, History, Buyers };
+    void mostraStorico(const QString& code, const QString& name);
+    void mostraAcquirenti(const QString& code, const QString& description);
+    // The list whose selected order "Ripeti ordine" repeats: the last one of the two lists of
+    // orders that had the focus.
+    ReportView* orderSource() const;
+    bool holdsOrders(ReportView* list) const;
+
+    AppContext& ctx;
+    Detail m_detail = Detail::None;
+    ReportView* m_lastOrders = nullptr;
+    bool m_placed = false;
+};

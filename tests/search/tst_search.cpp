@@ -1,0 +1,239 @@
+// The agent's tools through the window: the search "Cerca" and its three groups, an order
+// opened from it, a customer's history, an order repeated, the totals line of the order on
+// screen and the last price paid proposed in the price field.
+
+#include "orders/OrderKit.h"
+
+#include "search/SearchWindow.h"
+
+using namespace kit;
+
+namespace {
+
+// One line stored directly: year, number, customer code, order date, article description and
+// code, weight, sold, free, price.
+void line(Database& db, const char* year, const char* nr, const char* customer, const char* date,
+          const char* article, const char* code, double weight, double sold, double free,
+          double price) {
+    const QString sql =
+        QStringLiteral("INSERT INTO ORDINE (ANNO, NR, ID_CL, DATAO, DATAC, DEST, CITTA, PR, "
+                       "ARTICOLO, CODICE, FORMATO, PESO, QVENDITA, QOMAGGIO, PREZZO, SCONTO, NOTE) "
+                       "VALUES ('%1', '%2', '%3', '%4', '%4', 'DEPOSITO', 'COMO', 'CO', '%5', "
+                       "'%6', 'CARTONE', %7, %8, %9, %10, 3, 'NOTA');")
+            .arg(QLatin1String(year), QLatin1String(nr), QLatin1String(customer),
+                 QLatin1String(date), QLatin1String(article), QLatin1String(code))
+            .arg(weight)
+            .arg(sold)
+            .arg(free)
+            .arg(price);
+    exec(db, sql.toUtf8().constData());
+}
+
+QStringList column(ReportView* list, int c) {
+    QStringList out;
+    for (int r = 0; r < list->report()->rows(); ++r)
+        out << list->report()->cell(r, c);
+    return out;
+}
+
+QStringList row(ReportView* list, int r) {
+    QStringList out;
+    for (int c = 0; c < list->report()->columnCount(); ++c)
+        out << list->report()->cell(r, c);
+    return out;
+}
+
+} // namespace
+
+class TestSearch : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<App> app;
+    SearchWindow* s = nullptr;
+    OrderPanel* p = nullptr;
+
+    // A trattoria with three orders (5 of 2025 with two lines, 5 and 7 of 2026), a bar with
+    // order 5 of 2024.
+    void start() {
+        app = std::make_unique<App>();
+        QVERIFY(app->started);
+        Database& db = app->db();
+        seed(db);
+        exec(db, "INSERT INTO CLIENTE (CODICE, SOGGETTO, CITTA, PROVINCIA) VALUES "
+                 "('30000', 'TRATTORIA CITTÀ ALTA', 'CANTÙ', 'CO'), "
+                 "('30001', 'OSTERIA DEL PORTO', 'CITTADELLA', 'PD');"
+                 "INSERT INTO ARTICOLO (CODICE, ARTICOLO, FORMATO, PESO) VALUES "
+                 "('S-CIT', 'SALAME CITTADINO', 'PEZZO 1 KG', 1);");
+        line(db, "2025", "5", "30000", "2025-02-10", "GRANA PADANO DOP", "F-GP01", 36, 2, 1, 10);
+        line(db, "2025", "5", "30000", "2025-02-10", "OLIO EXTRAVERGINE D''OLIVA", "O-EVO5", 5, 3,
+             0, 8.5);
+        line(db, "2026", "5", "30000", "2026-03-04", "GRANA PADANO DOP", "F-GP01", 36, 1, 0, 11);
+        line(db, "2026", "7", "30000", "2026-05-20", "SALAME CITTADINO", "S-CIT", 1, 4, 0, 9);
+        line(db, "2024", "5", "10008", "2024-06-01", "GRANA PADANO DOP", "F-GP01", 36, 1, 0, 9.5);
+        p = panel(*app);
+        s = app->window->Cerca;
+        QTest::keyClick(app->window.get(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(s->isVisible());
+    }
+
+    void search(const QString& text) {
+        s->TestoCerca->clear();
+        ui::type(s->TestoCerca, text);
+    }
+
+private Q_SLOTS:
+    void cleanup() {
+        if (app)
+            QVERIFY2(app->dialogs.unexpected.isEmpty(), qPrintable(app->dialogs.describe()));
+        app.reset();
+    }
+
+    void threeGroupsWithAccentsAndParts() {
+        start();
+        QCOMPARE(app->find<QAction>("MCerca")->text(), QStringLiteral("C&erca"));
+        // Part of a name, a town or a description, lower case and without the accent.
+        search(QStringLiteral("citta"));
+        QCOMPARE(column(s->ListaClienti, 1),
+                 (QStringList{"OSTERIA DEL PORTO", "TRATTORIA CITTÀ ALTA"}));
+        QCOMPARE(row(s->ListaClienti, 1), (QStringList{"30000", "TRATTORIA CITTÀ ALTA", "CANTÙ"}));
+        QCOMPARE(row(s->ListaArticoli, 0),
+                 (QStringList{"S-CIT", "SALAME CITTADINO", "PEZZO 1 KG"}));
+        QCOMPARE(s->LClienti->text(), QStringLiteral("Clienti (2)"));
+        // The orders of the customers found, newest first, with their totals.
+        QCOMPARE(row(s->ListaOrdini, 0),
+                 (QStringList{"2026", "7", "TRATTORIA CITTÀ ALTA", "20/05/2026", "1", "4", "0",
+                              "4,00", "36,00"}));
+        QCOMPARE(column(s->ListaOrdini, 1), (QStringList{"7", "5", "5"}));
+        // Accented letters typed find the plain ones; a number finds its order in every year.
+        search(QStringLiteral("cantù"));
+        QCOMPARE(column(s->ListaClienti, 0), (QStringList{"30000"}));
+        search(QStringLiteral("5"));
+        QCOMPARE(column(s->ListaOrdini, 0), (QStringList{"2026", "2025", "2024"}));
+        QCOMPARE(column(s->ListaOrdini, 2),
+                 (QStringList{"TRATTORIA CITTÀ ALTA", "TRATTORIA CITTÀ ALTA", "BAR SPORT"}));
+        QCOMPARE(column(s->ListaArticoli, 0), (QStringList{"O-EVO5"}));
+    }
+
+    void returnOpensTheOrderForUpdate() {
+        start();
+        search(QStringLiteral("5"));
+        QTest::keyClick(s->TestoCerca, Qt::Key_Return);
+        // To the first group with results, its first row chosen.
+        QCOMPARE(s->focusWidget(), s->ListaArticoli);
+        QCOMPARE(s->ListaArticoli->selectedRow(), 0);
+        s->ListaOrdini->setFocus();
+        s->ListaOrdini->selectRow(1);
+        QTest::keyClick(s->ListaOrdini, Qt::Key_Return);
+        QVERIFY(!s->isVisible());
+        QVERIFY(p->isVisible());
+        QCOMPARE(captions(p), (QStringList{"Aggiorna", "Richiama Articoli", "Chiudi"}));
+        QCOMPARE((QStringList{p->Text1->text(), p->T7->text(), p->Cbo5->currentText(),
+                              p->L7->text(), p->D1->text()}),
+                 (QStringList{"2025", "5", "TRATTORIA CITTÀ ALTA", "30000", "10/02/2025"}));
+        ui::click(p->Cmd4);
+        QCOMPARE(listRows(p), 2);
+    }
+
+    void historyOfACustomerWithThreeOrders() {
+        start();
+        search(QStringLiteral("trattoria"));
+        s->ListaClienti->setFocus();
+        s->ListaClienti->selectRow(0);
+        QTest::keyClick(s->ListaClienti, Qt::Key_Return);
+        QCOMPARE(s->LDettaglio->text(),
+                 QStringLiteral("Storico di TRATTORIA CITTÀ ALTA (30000): 3 ordini"));
+        QCOMPARE(s->ListaDettaglio->report()->rows(), 3);
+        QCOMPARE(row(s->ListaDettaglio, 0),
+                 (QStringList{"2026", "7", "20/05/2026", "1", "4", "0", "4,00", "36,00"}));
+        QCOMPARE(row(s->ListaDettaglio, 1),
+                 (QStringList{"2026", "5", "04/03/2026", "1", "1", "0", "36,00", "396,00"}));
+        QCOMPARE(row(s->ListaDettaglio, 2),
+                 (QStringList{"2025", "5", "10/02/2025", "2", "5", "1", "87,00", "847,50"}));
+        // An article shows who ordered it, and from there a customer's history.
+        search(QStringLiteral("grana"));
+        s->ListaArticoli->selectRow(0);
+        QTest::keyClick(s->ListaArticoli, Qt::Key_Return);
+        QCOMPARE(row(s->ListaDettaglio, 0),
+                 (QStringList{"30000", "TRATTORIA CITTÀ ALTA", "CANTÙ", "04/03/2026", "2", "3"}));
+        QCOMPARE(row(s->ListaDettaglio, 1),
+                 (QStringList{"10008", "BAR SPORT", "MILANO", "01/06/2024", "1", "1"}));
+    }
+
+    void repeatedOrderBesideTheOriginal() {
+        start();
+        const QStringList before = ordine(app->db());
+        search(QStringLiteral("trattoria"));
+        s->ListaClienti->selectRow(0);
+        QTest::keyClick(s->ListaClienti, Qt::Key_Return);
+        s->ListaDettaglio->selectRow(2);
+        app->dialogs.answerYes();
+        ui::click(s->CmdRipeti);
+        QCOMPARE(shown(*app),
+                 seq({question(QStringLiteral("Vuoi ripetere l'ordine 5 del 2025 in un nuovo "
+                                              "ordine del 2026 ?"),
+                               titles::t38()),
+                      message(QStringLiteral("Ordine ripetuto: nuovo ordine 8 del 2026 con 2 "
+                                             "righe."),
+                              titles::t18())}));
+        // The original as it was; the copy under the next number of this year, dated today,
+        // without delivery date, every other column the same.
+        QCOMPARE(ordine(app->db(), "NOT (ANNO = '2026' AND NR = '8')"), before);
+        const QStringList original = ordine(app->db(), "ANNO = '2025' AND NR = '5'");
+        QStringList expected;
+        for (QString r : original) {
+            QStringList c = r.split(QLatin1Char('|'));
+            c[0] = "'2026'";
+            c[1] = "'8'";
+            c[3] = "'2026-12-08'";
+            c[4] = "NULL";
+            expected << c.join(QLatin1Char('|'));
+        }
+        QCOMPARE(ordine(app->db(), "ANNO = '2026' AND NR = '8'"), expected);
+        QCOMPARE(captions(p), (QStringList{"Aggiorna", "Richiama Articoli", "Chiudi"}));
+        QCOMPARE((QStringList{p->Text1->text(), p->T7->text(), p->D1->text(), p->D2->text()}),
+                 (QStringList{"2026", "8", "08/12/2026", ""}));
+    }
+
+    void totalsLineFollowsTheLines() {
+        start();
+        QVERIFY(openYear(*app, "Aordine", QStringLiteral("2025")));
+        auto* totals = app->find<QLabel>("LTotaliOrdine");
+        QVERIFY(totals->isHidden());
+        ui::clickRow(p->ListView5, 0);
+        ui::click(p->Cmd4);
+        QVERIFY(totals->isVisible());
+        QCOMPARE(totals->text(), QStringLiteral("Totale ordine:   Righe 2   Cartoni 5   Omaggio 1 "
+                                                "  Kg 87,00   Lordo € 847,50"));
+        // A line deleted: the totals follow.
+        p->C1->click();
+        ui::clickRow(p->ListView5, 1);
+        app->dialogs.answerYes();
+        ui::click(p->Cmd4);
+        shown(*app);
+        QCOMPARE(totals->text(), QStringLiteral("Totale ordine:   Righe 1   Cartoni 2   Omaggio 1 "
+                                                "  Kg 72,00   Lordo € 720,00"));
+    }
+
+    void lastPriceProposedAndNot() {
+        start();
+        QVERIFY(openYear(*app, "Nordine", QStringLiteral("2026")));
+        QVERIFY(ui::choose(p->Cbo5, QStringLiteral("TRATTORIA CITTÀ ALTA")));
+        auto* note = app->find<QLabel>("LUltimoPrezzo");
+        // Ordered in 2025 at 10 and in 2026 at 11: the latest order's price.
+        QVERIFY(ui::choose(p->Cbo6, QStringLiteral("GRANA PADANO DOP")));
+        QCOMPARE(p->T13->text(), QStringLiteral("11,00"));
+        QCOMPARE(p->T13->selectedText(), QStringLiteral("11,00"));
+        QCOMPARE(note->text(), QStringLiteral("Ultimo prezzo: ordine 5/2026 del 04/03/2026"));
+        QVERIFY(note->isVisible());
+        ui::retype(p->T13, QStringLiteral("12"));
+        QVERIFY(note->isHidden());
+        // Never ordered by this customer: the price stays empty.
+        p->T13->clear();
+        QVERIFY(chooseNth(p->Cbo6, QStringLiteral("OLIO EXTRAVERGINE D'OLIVA"), 1));
+        QCOMPARE(p->T13->text(), QString());
+        QVERIFY(note->isHidden());
+    }
+};
+
+QTEST_MAIN(TestSearch)
+#include "tst_search.moc"
