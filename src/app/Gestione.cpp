@@ -10,6 +10,7 @@
 #include "masterdata/ExportCommands.h"
 #include "orders/Numbering.h"
 #include "orders/OrderPanel.h"
+#include "orders/OrderPrintCommands.h"
 #include "orders/YearPanel.h"
 #include "ui/Titles.h"
 #include "ui/widgets/Twips.h"
@@ -53,6 +54,7 @@ Gestione::Gestione(AppContext& c, QWidget* parent) : QMainWindow(parent), ctx(c)
 
     StatusBar1 = new StatusBar(this);
     setStatusBar(StatusBar1);
+    ctx.status = [this](const QString& text) { StatusBar1->showMessage(text, 20000); };
     buildMenus();
 
     Timer1 = new QTimer(this);
@@ -76,6 +78,7 @@ Gestione::Gestione(AppContext& c, QWidget* parent) : QMainWindow(parent), ctx(c)
 }
 
 Gestione::~Gestione() {
+    ctx.status = nullptr;
     if (qApp)
         qApp->removeEventFilter(this);
 }
@@ -119,6 +122,9 @@ void Gestione::buildMenus() {
             &Gestione::Aordine_Click);
     command(ordini, "Eordine", QStringLiteral("Elimina Ordini"), &Gestione::Eordine_Click);
     command(ordini, "StampaOrdine", QStringLiteral("Stampa Ordine"), &Gestione::StampaOrdine_Click);
+    // The order chosen in "Stampa Ordine" on paper and as PDF.
+    ordini->addSeparator();
+    ordini->addActions(Frame3->printCommands->actions());
 
     command(nullptr, "MUtente", QStringLiteral("&Utente"), &Gestione::MUtente_Click);
 }

@@ -1,6 +1,7 @@
 #include "OrderPanel.h"
 
 #include "Numbering.h"
+#include "OrderPrintCommands.h"
 #include "PrintOrder.h"
 #include "masterdata/InputRules.h"
 #include "masterdata/Lookups.h"
@@ -112,6 +113,8 @@ OrderPanel::OrderPanel(AppContext& c, QWidget* parent)
     // clicked, not toggled: only the user's ticks change the captions, never an action's.
     connect(C1, &QCheckBox::clicked, this, &OrderPanel::C1_Click);
     connect(C2, &QCheckBox::clicked, this, &OrderPanel::C2_Click);
+
+    printCommands = new OrderPrintCommands(ctx, this);
 }
 
 void OrderPanel::ScegliAnno(int command, const QString& year) {
@@ -197,6 +200,7 @@ void OrderPanel::mostra(const orderflow::State& s) {
     T7->setReadOnly(!s.manualTicked);
     Frame5->setVisible(s.listShown);
     setVisible(s.panelShown);
+    Q_EMIT stateShown();
 }
 
 void OrderPanel::tellRefusal(const QString& text) {

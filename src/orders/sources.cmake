@@ -8,6 +8,7 @@ target_sources(gestione_gui PRIVATE
     orders/OrderActions.cpp
     orders/OrderLists.cpp
     orders/OrderPanel.cpp
+    orders/OrderPrintCommands.cpp
     orders/PrintOrder.cpp
     orders/YearPanel.cpp
 )
