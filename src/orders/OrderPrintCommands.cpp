@@ -38,8 +38,8 @@ void preparePrinter(QPrinter& printer, const QString& name) {
 } // namespace
 
 OrderPrintCommands::OrderPrintCommands(AppContext& c, OrderPanel* panel)
-    : QObject(panel), runDialog([](QDialog& d) { return d.exec() == QDialog::Accepted; }),
-      ctx(c), m_panel(panel) {
+    : QObject(panel), runDialog([](QDialog& d) { return d.exec() == QDialog::Accepted; }), ctx(c),
+      m_panel(panel) {
     AnteprimaOrdine = command(this, "AnteprimaOrdine", QStringLiteral("Anteprima di stampa…"),
                               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
     StampanteOrdine = command(this, "StampanteOrdine", QStringLiteral("Stampa su stampante…"),
@@ -56,8 +56,8 @@ OrderPrintCommands::OrderPrintCommands(AppContext& c, OrderPanel* panel)
 
 void OrderPrintCommands::update() {
     const orderflow::State s = m_panel->state();
-    const bool chosen = s.panelShown && s.mode == orderflow::kStampaOrdine &&
-                        s.shows == orderflow::Shows::Lines;
+    const bool chosen =
+        s.panelShown && s.mode == orderflow::kStampaOrdine && s.shows == orderflow::Shows::Lines;
     for (QAction* a : actions())
         a->setEnabled(chosen);
 }
@@ -73,8 +73,8 @@ void OrderPrintCommands::AnteprimaOrdine_Click() {
     }
     const sheets::SheetPrint pages((*wb)->sheet(0));
     QPrinter printer(QPrinter::HighResolution);
-    preparePrinter(printer, QStringLiteral("Ordine %1-%2").arg(m_panel->Text1->text(),
-                                                               m_panel->T7->text()));
+    preparePrinter(printer,
+                   QStringLiteral("Ordine %1-%2").arg(m_panel->Text1->text(), m_panel->T7->text()));
     QPrintPreviewDialog preview(&printer, m_panel->window());
     preview.setObjectName(QStringLiteral("AnteprimaOrdineDialog"));
     preview.setWindowTitle(QStringLiteral("Anteprima di stampa"));
@@ -96,8 +96,8 @@ void OrderPrintCommands::StampanteOrdine_Click() {
         return;
     }
     QPrinter printer(QPrinter::HighResolution);
-    preparePrinter(printer, QStringLiteral("Ordine %1-%2").arg(m_panel->Text1->text(),
-                                                               m_panel->T7->text()));
+    preparePrinter(printer,
+                   QStringLiteral("Ordine %1-%2").arg(m_panel->Text1->text(), m_panel->T7->text()));
     QPrintDialog choice(&printer, m_panel->window());
     choice.setObjectName(QStringLiteral("StampanteOrdineDialog"));
     choice.setWindowTitle(QStringLiteral("Stampa del foglio dell'ordine"));

@@ -60,8 +60,7 @@ Status useFolder(const QString& path, bool mayBeLink) {
         return makeError(QStringLiteral("\"%1\" non è una cartella").arg(shown(path)), ENOTDIR);
     if (st.st_uid != ::getuid())
         return makeError(
-            QStringLiteral("La cartella \"%1\" non appartiene all'utente").arg(shown(path)),
-            EPERM);
+            QStringLiteral("La cartella \"%1\" non appartiene all'utente").arg(shown(path)), EPERM);
     if (::access(native.constData(), W_OK | X_OK) != 0)
         return makeError(QStringLiteral("La cartella \"%1\" non è scrivibile").arg(shown(path)),
                          EACCES);

@@ -58,8 +58,8 @@ double rowPt(const Sheet& s, int r) {
             continue;
         const Format& f = s.formats().at(cell.format);
         if (cell.value.kind == Value::Kind::Text && f.wrap)
-            h = std::max(h, fit::textHeightPt(cell.value.text, f,
-                                              fit::usablePx(s.columnWidth(int(c)))));
+            h = std::max(
+                h, fit::textHeightPt(cell.value.text, f, fit::usablePx(s.columnWidth(int(c)))));
         else
             h = std::max(h, fit::lineHeightPt(f));
     }
@@ -348,10 +348,10 @@ Status writePdf(const Sheet& sheet, const QString& path, const QString& title) {
     QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.") + target.completeBaseName() +
                         QStringLiteral("-XXXXXX.tmp"));
     auto failed = [&](int err) {
-        return makeError(QStringLiteral("Impossibile scrivere il PDF \"%1\": %2.")
-                             .arg(QDir::toNativeSeparators(folders::shown(path)),
-                                  describeSystemError(err)),
-                         err);
+        return makeError(
+            QStringLiteral("Impossibile scrivere il PDF \"%1\": %2.")
+                .arg(QDir::toNativeSeparators(folders::shown(path)), describeSystemError(err)),
+            err);
     };
     if (!temp.open())
         return failed(errno ? errno : EACCES);

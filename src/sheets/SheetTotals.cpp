@@ -57,9 +57,9 @@ void layOutTotals(Sheet& s, const OrderData& order) {
     s.setValue(row, kPeso, Value::ofFormula("=SUMPRODUCT(" + vendita + "," + peso + ")", t.kg));
     s.setValue(row, kVendita, Value::ofFormula("=SUM(" + vendita + ")", t.sold));
     s.setValue(row, kOmaggio, Value::ofFormula("=SUM(" + lineRange(kOmaggio, n) + ")", t.free));
-    s.setValue(row, kPrezzo,
-               Value::ofFormula("=SUMPRODUCT(" + vendita + "," + peso + "," + prezzo + ")",
-                                t.gross));
+    s.setValue(
+        row, kPrezzo,
+        Value::ofFormula("=SUMPRODUCT(" + vendita + "," + peso + "," + prezzo + ")", t.gross));
 
     const Range labelCells{labels, kPeso, labels, kPrezzo};
     Patch caption = Patch::font("Arial", 8);
