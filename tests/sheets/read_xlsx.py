@@ -120,7 +120,8 @@ def main():
             # The value the file keeps with a formula.
             if cached is None:
                 cached = openpyxl.load_workbook(path, data_only=True)
-            out["cells"][w]["cached"] = cached[sheet][ref].value
+            v = cached[sheet][ref].value
+            out["cells"][w]["cached"] = v.isoformat() if hasattr(v, "isoformat") else v
     json.dump(out, sys.stdout, ensure_ascii=False)
 
 
