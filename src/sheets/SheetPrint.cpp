@@ -160,6 +160,8 @@ Status SheetPrint::print(QPagedPaintDevice& device) const {
     device.setPageSize(QPageSize(QPageSize::A4));
     device.setPageOrientation(QPageLayout::Landscape);
     device.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+    // Fonts are made for the device they draw on.
+    m_fonts.clear();
     QPainter p;
     if (!p.begin(&device))
         return makeError(QStringLiteral("Impossibile preparare le pagine del foglio."));
@@ -321,9 +323,14 @@ void SheetPrint::drawCell(QPainter& p, int r, int c, double x, double y, double 
         flags |= Qt::TextWordWrap;
 
     QRectF box = rect.adjusted(kPadX, kPadY, -kPadX, -kPadY);
-    QFont font = fontOf(f, fontScale);
+    const FormatId id = cell->format;
+    if (m_fonts.size() <= id)
+        m_fonts.resize(size_t(id) + 1);
+    if (!m_fonts[id])
+        m_fonts[id].emplace(fontOf(f, fontScale), p.device());
+    QFont font = m_fonts[id]->font;
     // The font's pixels on the device are the sheet's points.
-    const double needed = QFontMetricsF(font, p.device()).horizontalAdvance(text);
+    const double needed = wrap ? 0 : m_fonts[id]->metrics.horizontalAdvance(text);
     if (f.shrink && !wrap && needed > box.width() && needed > 0)
         font = fontOf(f, fontScale, std::max(0.3, box.width() / needed));
     else if (isText && !wrap && !merge && (flags & Qt::AlignLeft) && needed > box.width()) {
@@ -337,10 +344,15 @@ void SheetPrint::drawCell(QPainter& p, int r, int c, double x, double y, double 
     }
     p.setFont(font);
     p.setPen(Qt::black);
-    p.save();
-    p.setClipRect(box.adjusted(-kPadX, -kPadY, kPadX, kPadY));
-    p.drawText(box, flags, text);
-    p.restore();
+    // Only a text wider than its room needs the cell's edges as a clip.
+    if (wrap || needed > box.width()) {
+        p.save();
+        p.setClipRect(box.adjusted(-kPadX, -kPadY, kPadX, kPadY));
+        p.drawText(box, flags, text);
+        p.restore();
+    } else {
+        p.drawText(box, flags, text);
+    }
 }
 
 Status writePdf(const Sheet& sheet, const QString& path, const QString& title) {

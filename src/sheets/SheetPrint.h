@@ -2,7 +2,11 @@
 
 #include "data/Result.h"
 
+#include <QFont>
+#include <QFontMetricsF>
 #include <QString>
+
+#include <optional>
 
 #include <vector>
 
@@ -44,6 +48,13 @@ private:
     std::vector<int> m_titleRows;
     double m_scale = 1;
     std::vector<Page> m_pages;
+    // The font of each format of the sheet and its metrics, made on first use.
+    struct Font {
+        Font(const QFont& f, QPaintDevice* device) : font(f, device), metrics(font, device) {}
+        QFont font;
+        QFontMetricsF metrics;
+    };
+    mutable std::vector<std::optional<Font>> m_fonts;
 };
 
 // Writes the sheet as a PDF file at path (A4, fonts embedded, the text selectable), replacing
