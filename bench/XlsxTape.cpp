@@ -41,6 +41,12 @@ void __real_worksheet_gridlines(lxw_worksheet*, uint8_t);
 lxw_error __real_worksheet_repeat_rows(lxw_worksheet*, lxw_row_t, lxw_row_t);
 void __real_worksheet_set_selection(lxw_worksheet*, lxw_row_t, lxw_col_t, lxw_row_t, lxw_col_t);
 void __real_worksheet_activate(lxw_worksheet*);
+lxw_error __real_worksheet_write_formula_num(lxw_worksheet*, lxw_row_t, lxw_col_t, const char*,
+                                             lxw_format*, double);
+void __real_worksheet_set_paper(lxw_worksheet*, uint8_t);
+void __real_worksheet_set_landscape(lxw_worksheet*);
+void __real_worksheet_fit_to_pages(lxw_worksheet*, uint16_t, uint16_t);
+lxw_error __real_worksheet_set_footer(lxw_worksheet*, const char*);
 }
 
 namespace bench::tape {
@@ -305,6 +311,37 @@ void __wrap_worksheet_activate(lxw_worksheet* ws) {
     sheetOp(Kind::Activate, ws);
     __real_worksheet_activate(ws);
 }
+lxw_error __wrap_worksheet_write_formula_num(lxw_worksheet* ws, lxw_row_t r, lxw_col_t c,
+                                             const char* s, lxw_format* f, double v) {
+    if (auto* op = sheetOp(Kind::Formula, ws, f)) {
+        op->a = r;
+        op->b = c;
+        op->x = v;
+        op->s = s ? s : "";
+    }
+    return __real_worksheet_write_formula_num(ws, r, c, s, f, v);
+}
+void __wrap_worksheet_set_paper(lxw_worksheet* ws, uint8_t paper) {
+    if (auto* op = sheetOp(Kind::Paper, ws))
+        op->a = paper;
+    __real_worksheet_set_paper(ws, paper);
+}
+void __wrap_worksheet_set_landscape(lxw_worksheet* ws) {
+    sheetOp(Kind::Landscape, ws);
+    __real_worksheet_set_landscape(ws);
+}
+void __wrap_worksheet_fit_to_pages(lxw_worksheet* ws, uint16_t wide, uint16_t tall) {
+    if (auto* op = sheetOp(Kind::FitToPages, ws)) {
+        op->a = wide;
+        op->b = tall;
+    }
+    __real_worksheet_fit_to_pages(ws, wide, tall);
+}
+lxw_error __wrap_worksheet_set_footer(lxw_worksheet* ws, const char* s) {
+    if (auto* op = sheetOp(Kind::Footer, ws))
+        op->s = s ? s : "";
+    return __real_worksheet_set_footer(ws, s);
+}
 
 } // extern "C"
 
@@ -412,6 +449,22 @@ bool replay(const Tape& t, const QString& path) {
         case Kind::Activate:
             __real_worksheet_activate(sheets[size_t(op.sheet)]);
             break;
+        case Kind::Formula:
+            ok &= !__real_worksheet_write_formula_num(
+                sheets[size_t(op.sheet)], op.a, lxw_col_t(op.b), op.s.c_str(), f(op.fmt), op.x);
+            break;
+        case Kind::Paper:
+            __real_worksheet_set_paper(sheets[size_t(op.sheet)], uint8_t(op.a));
+            break;
+        case Kind::Landscape:
+            __real_worksheet_set_landscape(sheets[size_t(op.sheet)]);
+            break;
+        case Kind::FitToPages:
+            __real_worksheet_fit_to_pages(sheets[size_t(op.sheet)], uint16_t(op.a), uint16_t(op.b));
+            break;
+        case Kind::Footer:
+            ok &= !__real_worksheet_set_footer(sheets[size_t(op.sheet)], op.s.c_str());
+            break;
         case Kind::Close:
             ok &= !__real_workbook_close(wb);
             wb = nullptr;
@@ -449,6 +502,11 @@ QByteArray toJson(const Tape& t) {
                                         "repeat_rows",
                                         "selection",
                                         "activate",
+                                        "formula",
+                                        "paper",
+                                        "landscape",
+                                        "fit_to_pages",
+                                        "footer",
                                         "close"};
     QJsonArray ops;
     for (const Op& op : t.ops) {

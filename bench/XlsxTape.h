@@ -40,6 +40,11 @@ enum class Kind : std::uint8_t {
     RepeatRows, // a, b
     Selection,  // a, b, c, d
     Activate,
+    Formula, // a = row, b = column, x = result, s = formula
+    Paper,   // a = paper code
+    Landscape,
+    FitToPages, // a = wide, b = tall
+    Footer,     // s = footer
     Close,
 };
 

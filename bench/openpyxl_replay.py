@@ -14,6 +14,7 @@ import time
 from openpyxl import Workbook
 from openpyxl.styles import Alignment, Border, Font, Side
 from openpyxl.utils import get_column_letter
+from openpyxl.worksheet.properties import PageSetupProperties
 
 # libxlsxwriter's alignment codes.
 H_ALIGN = {1: "left", 2: "center", 3: "right", 4: "fill", 5: "justify", 6: "centerContinuous",
@@ -97,10 +98,13 @@ def write(ops, path):
             dim.height = x
             if st:
                 apply(dim, st)
-        elif kind in ("blank", "number", "string"):
+        elif kind in ("blank", "number", "string", "formula"):
             cell = ws[idx].cell(row=a + 1, column=b + 1)
             if kind == "number":
                 cell.value = x
+            elif kind == "formula":
+                # openpyxl keeps no result with a formula.
+                cell.value = s
             elif kind == "string":
                 cell.value = s
             if st:
@@ -130,6 +134,16 @@ def write(ops, path):
             ref = "%s%d" % (get_column_letter(b + 1), a + 1)
             ws[idx].sheet_view.selection[0].activeCell = ref
             ws[idx].sheet_view.selection[0].sqref = ref
+        elif kind == "paper":
+            ws[idx].page_setup.paperSize = a
+        elif kind == "landscape":
+            ws[idx].page_setup.orientation = "landscape"
+        elif kind == "fit_to_pages":
+            ws[idx].sheet_properties.pageSetUpPr = PageSetupProperties(fitToPage=True)
+            ws[idx].page_setup.fitToWidth = a
+            ws[idx].page_setup.fitToHeight = b
+        elif kind == "footer":
+            ws[idx].oddFooter.center.text = s.replace("&C", "", 1)
         elif kind == "activate":
             wb.active = wb.worksheets.index(ws[idx])
         elif kind == "close":

@@ -9,6 +9,7 @@ packages=(
     libxlsxwriter-dev
     libx11-dev
     python3 python3-openpyxl
+    poppler-utils
     fonts-liberation2
     locales
     clang libclang-rt-14-dev clang-format

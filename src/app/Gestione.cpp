@@ -13,6 +13,7 @@
 #include "orders/Numbering.h"
 #include "orders/OrderFocus.h"
 #include "orders/OrderPanel.h"
+#include "orders/OrderPrintCommands.h"
 #include "orders/OrderTotalsLine.h"
 #include "orders/YearPanel.h"
 #include "search/SearchWindow.h"
@@ -70,6 +71,7 @@ Gestione::Gestione(AppContext& c, QWidget* parent) : QMainWindow(parent), ctx(c)
 
     StatusBar1 = new StatusBar(this);
     setStatusBar(StatusBar1);
+    ctx.status = [this](const QString& text) { StatusBar1->showMessage(text, 20000); };
     buildMenus();
 
     Timer1 = new QTimer(this);
@@ -94,6 +96,7 @@ Gestione::Gestione(AppContext& c, QWidget* parent) : QMainWindow(parent), ctx(c)
 }
 
 Gestione::~Gestione() {
+    ctx.status = nullptr;
     if (qApp)
         qApp->removeEventFilter(this);
 }
@@ -137,6 +140,9 @@ void Gestione::buildMenus() {
             &Gestione::Aordine_Click);
     command(ordini, "Eordine", QStringLiteral("Elimina Ordini"), &Gestione::Eordine_Click);
     command(ordini, "StampaOrdine", QStringLiteral("Stampa Ordine"), &Gestione::StampaOrdine_Click);
+    // The order chosen in "Stampa Ordine" on paper and as PDF.
+    ordini->addSeparator();
+    ordini->addActions(Frame3->printCommands->actions());
 
     command(nullptr, "MUtente", QStringLiteral("&Utente"), &Gestione::MUtente_Click);
     // Ctrl+F from whatever panel is on screen.

@@ -2,6 +2,7 @@
 
 #include "Numbering.h"
 #include "OrderFocus.h"
+#include "OrderPrintCommands.h"
 #include "PrintOrder.h"
 #include "masterdata/InputRules.h"
 #include "masterdata/Lookups.h"
@@ -121,6 +122,8 @@ OrderPanel::OrderPanel(AppContext& c, QWidget* parent)
     connect(C1, &QCheckBox::clicked, this, &OrderPanel::C1_Click);
     connect(C2, &QCheckBox::clicked, this, &OrderPanel::C2_Click);
     orderfocus::follow(*this);
+
+    printCommands = new OrderPrintCommands(ctx, this);
 }
 
 void OrderPanel::ScegliAnno(int command, const QString& year) {
@@ -206,6 +209,7 @@ void OrderPanel::mostra(const orderflow::State& s) {
     T7->setReadOnly(!s.manualTicked);
     Frame5->setVisible(s.listShown);
     setVisible(s.panelShown);
+    Q_EMIT stateShown();
 }
 
 void OrderPanel::tellRefusal(const QString& text) {

@@ -18,6 +18,7 @@ class QCheckBox;
 class QGroupBox;
 class DateBox;
 class ReportView;
+class OrderPrintCommands;
 
 // The order panel (Frame3): the order header, the line being entered (Frame4) and the list
 // (Frame5). Its caption is the panel's mode.
@@ -122,6 +123,13 @@ public:
 
     // The state of the panel as its elements show it.
     orderflow::State state() const;
+
+    // Print preview, printer and PDF of the order chosen in "Stampa Ordine".
+    OrderPrintCommands* printCommands;
+
+Q_SIGNALS:
+    // A new state is on screen.
+    void stateShown();
 
 private:
     // Shows a state: captions, what is visible and ticked.

@@ -5,7 +5,13 @@
 struct AppContext;
 
 // The order sheet of one stored order (year, number, customer code), opened in the desktop's
-// spreadsheet application. Each call makes a new workbook, written to the user's temporary folder
-// under a name that tells the order; when no application opens it the user is told where it is.
+// spreadsheet application. Each call makes a new workbook, written to the archive of order
+// sheets in the user's documents ("Gestione Ordini/Ordini/<year>/Ordine <year>-<nr>.xlsx",
+// never over an earlier one); the status bar says where, and when no application opens it a
+// box does.
 void StampaOrdineV(AppContext& ctx, const QString& year, const QString& number,
                    const QString& customerCode);
+
+// The same order sheet as a PDF beside the workbooks, opened in the desktop's viewer.
+void SalvaOrdinePdf(AppContext& ctx, const QString& year, const QString& number,
+                    const QString& customerCode);

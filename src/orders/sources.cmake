@@ -13,6 +13,7 @@ target_sources(gestione_gui PRIVATE
     orders/OrderFocus.cpp
     orders/OrderLists.cpp
     orders/OrderPanel.cpp
+    orders/OrderPrintCommands.cpp
     orders/OrderTotalsLine.cpp
     orders/PrintOrder.cpp
     orders/YearPanel.cpp

@@ -6,12 +6,13 @@
 #include <string>
 #include <string_view>
 
-// The value of a cell: nothing, a number, a text, or a date held as the spreadsheet's serial day
-// number. Texts are UTF-8, as the database gives them and the file format wants them.
+// The value of a cell: nothing, a number, a text, a date held as the spreadsheet's serial day
+// number, or a formula with the number it gives (kept in the file, so that a reader that does not
+// compute shows it). Texts are UTF-8, as the database gives them and the file format wants them.
 namespace sheets {
 
 struct Value {
-    enum class Kind : unsigned char { Empty, Number, Text, Date };
+    enum class Kind : unsigned char { Empty, Number, Text, Date, Formula };
     Kind kind = Kind::Empty;
     double number = 0;
     std::string text;
@@ -21,6 +22,10 @@ struct Value {
     static Value ofText(std::string_view s) { return ofText(std::string(s)); }
     static Value ofText(const char* s) { return ofText(std::string(s)); }
     static Value ofText(const QString& s) { return ofText(s.toStdString()); }
+    // A formula in the application's own (English) form, "=SUM(E14:E20)", and its result.
+    static Value ofFormula(std::string formula, double result) {
+        return Value{Kind::Formula, result, std::move(formula)};
+    }
     // A date the spreadsheet cannot hold (before 1900) has no value.
     static std::optional<Value> ofDate(const QDate& d);
 

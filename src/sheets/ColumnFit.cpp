@@ -125,6 +125,7 @@ double cellWidthPx(const Value& value, const Format& format) {
     case Value::Kind::Text:
         return format.wrap ? longestWordPx(value.text, format) : textWidthPx(value.text, format);
     case Value::Kind::Number:
+    case Value::Kind::Formula:
         return textWidthPx(numberText(value.number, format.numberFormat), format);
     case Value::Kind::Date:
         // The short date form: dd/mm/yyyy.

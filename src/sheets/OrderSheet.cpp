@@ -1,11 +1,15 @@
 #include "OrderSheet.h"
 
+#include "OrderArchive.h"
 #include "OrderData.h"
+#include "SheetPrint.h"
+#include "SheetTotals.h"
 #include "SpreadsheetSession.h"
 #include "Workbook.h"
 #include "WorkbookFiles.h"
 
 #include <QDir>
+#include <QFile>
 
 namespace sheets::order {
 namespace {
@@ -158,58 +162,77 @@ void layOut(Sheet& s, const OrderData& d) {
     s.setColumnWidth(F, 8);
     s.setColumnWidth(H, 12);
 
+    // Below the line rows, after the widths: the fitted columns stay as the lines make them.
+    layOutTotals(s, d);
+
     PageSetup& page = s.page();
     page.printArea = Range::at("$A$1:$I65000");
     page.leftMargin = 5;
     page.rightMargin = 0.5;
     page.printGridlines = true;
     page.titleRows = std::pair{row(1), row(1)};
+    paperPage(page);
 
     s.select("A1");
 }
 
 } // namespace sheets::order
 
-namespace {
-
-// The part of a file name that comes from a field: letters and digits only.
-QString namePart(const QString& text) {
-    QString out;
-    for (QChar c : text)
-        if (c.isLetterOrNumber() && c.unicode() < 128)
-            out += c;
-    return out.isEmpty() ? QStringLiteral("0") : out.left(20);
-}
-
-} // namespace
-
 namespace sheets {
 
-Result<QString> writeOrderSheet(Database& db, SpreadsheetSession& session, const QString& year,
+Result<std::unique_ptr<Workbook>> buildOrderSheet(Database& db, const QString& year,
+                                                  const QString& number,
+                                                  const QString& customerCode) {
+    auto order = order::readOrder(db, year, number, customerCode);
+    if (!order)
+        return order.error();
+    auto wb = std::make_unique<Workbook>();
+    Sheet& sheet = wb->sheet(0);
+    (void)wb->rename(sheet, QStringLiteral("Ordine"));
+    order::layOut(sheet, *order);
+    return wb;
+}
+
+Result<Written> writeOrderSheet(Database& db, SpreadsheetSession& session, const QString& year,
                                 const QString& number, const QString& customerCode) {
     auto order = order::readOrder(db, year, number, customerCode);
     if (!order)
         return order.error();
+    auto folder = archive::yearFolder(year);
+    if (!folder)
+        return folder.error();
 
     session.start();
     Workbook& wb = session.addWorkbook();
     Sheet& sheet = wb.sheet(0);
     (void)wb.rename(sheet, QStringLiteral("Ordine"));
     order::layOut(sheet, *order);
-
-    // A workbook the user never gets to see is closed again.
-    auto folder = privateTempFolder();
-    if (!folder) {
-        session.closeWorkbook(wb);
-        return folder.error();
-    }
-    auto path = saveAsNew(wb, *folder,
-                          QStringLiteral("Ordine %1-%2").arg(namePart(year), namePart(number)));
+    auto path = saveAsNew(wb, folder->path, archive::baseName(year, number));
     if (!path) {
+        // A workbook the user never gets to see is closed again.
         session.closeWorkbook(wb);
         return path.error();
     }
-    return *path;
+    return Written{*path, folder->refused};
+}
+
+Result<Written> writeOrderPdf(Database& db, const QString& year, const QString& number,
+                              const QString& customerCode) {
+    auto wb = buildOrderSheet(db, year, number, customerCode);
+    if (!wb)
+        return wb.error();
+    auto folder = archive::yearFolder(year);
+    if (!folder)
+        return folder.error();
+    const QString base = archive::baseName(year, number);
+    auto path = claimNewName(folder->path, base, QStringLiteral(".pdf"));
+    if (!path)
+        return path.error();
+    if (Status s = writePdf((*wb)->sheet(0), *path, base); !s) {
+        QFile::remove(*path);
+        return s.error();
+    }
+    return Written{*path, folder->refused};
 }
 
 } // namespace sheets

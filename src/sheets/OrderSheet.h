@@ -4,22 +4,42 @@
 
 #include <QString>
 
+#include <memory>
+
 class Database;
 
 namespace sheets {
 class Sheet;
 class SpreadsheetSession;
+class Workbook;
 namespace order {
 struct OrderData;
 // Fills an empty sheet with the order sheet of the order: header block, line titles, one row
-// per line from row 14, and every font, border, width and page setting of the layout.
+// per line from row 14, the totals two rows below the last line, and every font, border, width
+// and page setting of the layout: one page wide, landscape, the pages numbered.
 void layOut(Sheet& sheet, const OrderData& order);
 } // namespace order
 
-// The order sheet of one stored order (year, number, customer code) in a new workbook of the
-// session, written to the user's temporary folder under a name that tells the order: the
-// file's path, or why it could not be made.
-Result<QString> writeOrderSheet(Database& db, SpreadsheetSession& session, const QString& year,
+// A file written to the archive of order sheets, and why the documents folder was refused when
+// the fallback in the user's home was used instead (empty otherwise).
+struct Written {
+    QString path;
+    QString refused;
+};
+
+// The order sheet of one stored order (year, number, customer code) in a workbook of its own,
+// for printing; a database error fails.
+Result<std::unique_ptr<Workbook>> buildOrderSheet(Database& db, const QString& year,
+                                                  const QString& number,
+                                                  const QString& customerCode);
+
+// The order sheet of the order in a new workbook of the session, written to the archive
+// ("Ordine <year>-<nr>.xlsx", never over an earlier file): the file, or why it could not be made.
+Result<Written> writeOrderSheet(Database& db, SpreadsheetSession& session, const QString& year,
                                 const QString& number, const QString& customerCode);
+
+// The same sheet as a PDF file beside the workbooks ("Ordine <year>-<nr>.pdf").
+Result<Written> writeOrderPdf(Database& db, const QString& year, const QString& number,
+                              const QString& customerCode);
 
 } // namespace sheets

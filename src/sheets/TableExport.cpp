@@ -216,6 +216,8 @@ Result<QString> Ado2excel(SpreadsheetSession& session, const QString& folder, St
         sheet.setValue("A4", Value::ofText("NESSUN dato disponibile"));
         sheet.format("A4", Patch::makeBold());
     }
+    // On paper as the order sheet: one page wide, landscape, the pages numbered.
+    paperPage(sheet.page());
 
     auto path = exportPath(folder, sheetName);
     if (!path)

@@ -15,6 +15,13 @@ constexpr int kNameRefused = 1004;
 
 } // namespace
 
+void paperPage(PageSetup& page) {
+    page.paperA4 = true;
+    page.landscape = true;
+    page.fitToWidth = true;
+    page.footer = kPageFooter;
+}
+
 Sheet::Sheet(FormatTable& formats, QString name) : m_formats(formats), m_name(std::move(name)) {}
 
 Sheet::Column& Sheet::column(int col) {

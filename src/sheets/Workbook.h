@@ -38,7 +38,19 @@ struct PageSetup {
     bool printGridlines = false;
     // Rows repeated at the top of every printed page (first and last).
     std::optional<std::pair<int, int>> titleRows;
+    bool paperA4 = false;
+    bool landscape = false;
+    // The print scaled to one page wide, as many pages tall as the rows need.
+    bool fitToWidth = false;
+    // The footer in the application's codes ("&C" centre, "&P" page, "&N" pages); empty: none.
+    std::string footer;
 };
+
+// The page setup of everything the program prints: A4, landscape, one page wide, the page
+// numbers in the footer.
+void paperPage(PageSetup& page);
+// The footer paperPage() sets.
+inline constexpr const char* kPageFooter = "&CPagina &P di &N";
 
 class Sheet {
 public:

@@ -26,17 +26,6 @@ Error fileError(const QString& what, const QString& path, int err) {
         err);
 }
 
-// The folder temporary files go in: TMPDIR when it names an existing folder by an absolute
-// path, else /tmp.
-QString temporaryBase() {
-    const QByteArray env = qgetenv("TMPDIR");
-    struct stat st;
-    if (!env.isEmpty() && env.startsWith('/') && ::stat(env.constData(), &st) == 0 &&
-        S_ISDIR(st.st_mode))
-        return QFile::decodeName(env);
-    return QStringLiteral("/tmp");
-}
-
 } // namespace
 
 QString describeSystemError(int err) {
@@ -63,28 +52,6 @@ QString describeSystemError(int err) {
     default:
         return QString::fromLocal8Bit(std::strerror(err));
     }
-}
-
-Result<QString> privateTempFolder() {
-    const QString path =
-        QDir(temporaryBase()).filePath(QStringLiteral("gestione-ordini-%1").arg(::getuid()));
-    const QByteArray native = QFile::encodeName(path);
-    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
-        return fileError(QStringLiteral("Impossibile creare la cartella temporanea"), path, errno);
-    struct stat st;
-    if (::lstat(native.constData(), &st) != 0)
-        return fileError(QStringLiteral("Impossibile usare la cartella temporanea"), path, errno);
-    // Another user could have made the folder first, or put a link in its place, to read or
-    // swap the sheets written there.
-    if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
-        return makeError(QStringLiteral("La cartella temporanea \"%1\" non appartiene all'utente: "
-                                        "il foglio non vi viene scritto.")
-                             .arg(QDir::toNativeSeparators(folders::shown(path))),
-                         EPERM);
-    if ((st.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0)
-        return fileError(QStringLiteral("Impossibile proteggere la cartella temporanea"), path,
-                         errno);
-    return path;
 }
 
 Status saveWorkbook(Workbook& wb, const QString& path) {
@@ -119,29 +86,36 @@ Status saveWorkbook(Workbook& wb, const QString& path) {
     return {};
 }
 
-Result<QString> saveAsNew(Workbook& wb, const QString& dir, const QString& base) {
+Result<QString> claimNewName(const QString& dir, const QString& base, const QString& ext) {
     for (int n = 1; n < 100000; ++n) {
         const QString name = n == 1 ? base : QStringLiteral("%1 (%2)").arg(base).arg(n);
-        const QString path = QDir(dir).filePath(name + QStringLiteral(".xlsx"));
-        // The name is taken for this workbook before anything is written, so that two sheets
-        // of the same order never share a file.
+        const QString path = QDir(dir).filePath(name + ext);
+        // The name is taken before anything is written, so that two sheets of the same order
+        // never share a file.
         const int fd =
             ::open(QFile::encodeName(path).constData(), O_CREAT | O_EXCL | O_WRONLY, 0600);
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
-            return fileError(QStringLiteral("Impossibile scrivere il foglio"), path, errno);
+            return fileError(QStringLiteral("Impossibile scrivere il file"), path, errno);
         }
         ::close(fd);
-        if (Status s = saveWorkbook(wb, path); !s) {
-            QFile::remove(path);
-            return s.error();
-        }
         return path;
     }
-    return makeError(QStringLiteral("Troppi fogli con il nome \"%1\" nella cartella \"%2\".")
+    return makeError(QStringLiteral("Troppi file con il nome \"%1\" nella cartella \"%2\".")
                          .arg(base, QDir::toNativeSeparators(folders::shown(dir))),
                      EEXIST);
+}
+
+Result<QString> saveAsNew(Workbook& wb, const QString& dir, const QString& base) {
+    auto path = claimNewName(dir, base, QStringLiteral(".xlsx"));
+    if (!path)
+        return path.error();
+    if (Status s = saveWorkbook(wb, *path); !s) {
+        QFile::remove(*path);
+        return s.error();
+    }
+    return *path;
 }
 
 } // namespace sheets

@@ -11,13 +11,12 @@ namespace sheets {
 
 class Workbook;
 
-// The user's own folder for sheets that are shown but not saved: a folder of the system's
-// temporary directory that only this user may enter. Made when missing; refused when it is not
-// a plain folder of this user's.
-Result<QString> privateTempFolder();
-
 // Saves the workbook as path, replacing an earlier file there.
 Status saveWorkbook(Workbook& wb, const QString& path);
+
+// Takes a name not yet taken in dir: base + ext (".xlsx"), else base + " (2)" + ext and so on,
+// made as an empty owner-only file so that no other writer takes it meanwhile. The path.
+Result<QString> claimNewName(const QString& dir, const QString& base, const QString& ext);
 
 // Saves the workbook under a name not yet taken in dir: base + ".xlsx", else base + " (2).xlsx"
 // and so on. Returns the path written; an earlier file is never replaced.

@@ -325,6 +325,12 @@ private:
             else
                 check(worksheet_write_string(m_ws, row, col, number > 0 ? "+INF" : "-INF", f), r);
             break;
+        case Value::Kind::Formula:
+            m_text.assign(text.data(), text.size());
+            check(worksheet_write_formula_num(m_ws, row, col, m_text.c_str(), f,
+                                              std::isfinite(number) ? number : 0),
+                  r);
+            break;
         case Value::Kind::Text: {
             // The writer wants a terminated string.
             const std::string_view clean = cellText(text, m_clean);
@@ -386,6 +392,15 @@ private:
         if (p.titleRows)
             check(worksheet_repeat_rows(m_ws, lxw_row_t(p.titleRows->first),
                                         lxw_row_t(p.titleRows->second)));
+        if (p.paperA4)
+            worksheet_set_paper(m_ws, 9);
+        if (p.landscape)
+            worksheet_set_landscape(m_ws);
+        if (p.fitToWidth)
+            // As many pages tall as the rows need.
+            worksheet_fit_to_pages(m_ws, 1, 0);
+        if (!p.footer.empty())
+            check(worksheet_set_footer(m_ws, p.footer.c_str()));
         const Range& s = m_sheet.selection();
         if (s.firstRow != 0 || s.firstCol != 0 || s.lastRow != 0 || s.lastCol != 0)
             worksheet_set_selection(m_ws, lxw_row_t(s.firstRow), lxw_col_t(s.firstCol),

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 #include "sheets/SpreadsheetSession.h"
@@ -23,6 +24,13 @@ struct AppContext {
     QString appDir;
     // Opened at start-up, closed on exit.
     std::unique_ptr<Database> connection;
+    // A passing line in the window's status bar (where a file was written); none without a
+    // window.
+    std::function<void(const QString&)> status;
+    void showStatus(const QString& text) {
+        if (status)
+            status(text);
+    }
     // The spreadsheet session of the program run: made on the first sheet, kept to the end.
     std::shared_ptr<sheets::SpreadsheetSession> spreadsheet;
 

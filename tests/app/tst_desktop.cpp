@@ -107,8 +107,6 @@ private Q_SLOTS:
                        "VALUES ('2026', '7', '101', 'BURRO');");
         app.opener.result = false;
         app.opener.cause = kNoApplication;
-        QTemporaryDir tmp;
-        qputenv("TMPDIR", QFile::encodeName(tmp.path()));
         StampaOrdineV(app.ctx, "2026", "7", "101");
         QCOMPARE(app.opener.opened.size(), 1);
         QCOMPARE(app.dialogs.boxes.size(), 1);
@@ -117,30 +115,6 @@ private Q_SLOTS:
                  "in:\n" +
                      app.opener.opened.first() + "\n\nMotivo: " + kNoApplication + ".");
         QCOMPARE(app.dialogs.boxes.first().title, titles::t18());
-    }
-
-    // Sheets go to an absolute, existing, private folder whatever TMPDIR says.
-    void aTemporaryFolderThatIsNotThereIsNotUsed_data() {
-        QTest::addColumn<QByteArray>("tmpdir");
-        QTest::newRow("missing") << QByteArray("/nonexistent/gestione-test");
-        QTest::newRow("relative") << QByteArray("relativo");
-        QTest::newRow("empty") << QByteArray();
-    }
-    void aTemporaryFolderThatIsNotThereIsNotUsed() {
-        QFETCH(QByteArray, tmpdir);
-        App app;
-        exec(app.db(), "INSERT INTO ORDINE (ANNO, NR, ID_CL, ARTICOLO) "
-                       "VALUES ('2026', '9', '101', 'BURRO');");
-        qputenv("TMPDIR", tmpdir);
-        StampaOrdineV(app.ctx, "2026", "9", "101");
-        QVERIFY2(app.dialogs.boxes.isEmpty(), qPrintable(app.dialogs.describe()));
-        QCOMPARE(app.opener.opened.size(), 1);
-        const QString path = app.opener.opened.first();
-        QVERIFY2(path.startsWith(QStringLiteral("/tmp/gestione-ordini-%1/").arg(::getuid())),
-                 qPrintable(path));
-        QVERIFY(QFile::exists(path));
-        QFile::remove(path);
-        QVERIFY(!QDir(QStringLiteral("relativo")).exists());
     }
 
     void withoutADisplayTheProgramSaysSoAndEnds_data() {

@@ -75,7 +75,9 @@ private Q_SLOTS:
                               "StampaArticolo=Stampa Articolo"}));
         QCOMPARE(entries("GOrdine"),
                  (QStringList{"Nordine=Nuovo Ordine", "Aordine=Aggiorna/Elimina Ordine e Articoli",
-                              "Eordine=Elimina Ordini", "StampaOrdine=Stampa Ordine"}));
+                              "Eordine=Elimina Ordini", "StampaOrdine=Stampa Ordine", "=",
+                              "AnteprimaOrdine=Anteprima di stampa…",
+                              "StampanteOrdine=Stampa su stampante…", "PdfOrdine=Salva come PDF"}));
         QVERIFY(app->find<QAction>("Chiudi"));
         QVERIFY(app->find<QAction>("MUtente"));
     }

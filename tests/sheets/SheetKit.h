@@ -6,6 +6,7 @@
 #include "data/Database.h"
 #include "support/Fixture.h"
 
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -43,6 +44,22 @@ inline QJsonObject readXlsx(const QString& path, const QStringList& cells = {}) 
         return {};
     }
     return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+// The archive's folder of a year's order sheets in the test's home.
+inline QString archiveFolder(const QString& year = QStringLiteral("2026")) {
+    return QDir::home().filePath(QStringLiteral("Documents/Gestione Ordini/Ordini/") + year);
+}
+
+// A command-line tool's output for a file: pdftotext, pdfinfo, pdffonts.
+inline QString toolOutput(const QString& tool, const QStringList& args) {
+    QProcess p;
+    p.start(tool, args);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
+        qWarning("%s: %s", qPrintable(tool), p.readAllStandardError().constData());
+        return {};
+    }
+    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 struct Line {

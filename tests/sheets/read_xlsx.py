@@ -2,7 +2,8 @@
 """Reads an .xlsx file back with openpyxl and prints what the tests check, as JSON.
 
 Usage: read_xlsx.py FILE [CELL ...]
-Without cells, every stored cell of rows up to 40 is listed; a cell "rows:SHEET" gives the row
+Without cells, every stored cell of rows up to 40 is listed (a cell asked for also gives the
+value kept with its formula, "cached"); a cell "rows:SHEET" gives the row
 count of a sheet and "col:SHEET:A" the values of a column (for large sheets).
 """
 import json
@@ -78,6 +79,13 @@ def sheet_info(ws):
         "margin_right": ps.right,
         "print_gridlines": bool(ws.print_options.gridLines),
         "selection": ws.sheet_view.selection[0].activeCell if ws.sheet_view.selection else None,
+        "fit_to_page": bool(ws.sheet_properties.pageSetUpPr and
+                            ws.sheet_properties.pageSetUpPr.fitToPage),
+        "fit_width": ws.page_setup.fitToWidth,
+        "fit_height": ws.page_setup.fitToHeight,
+        "orientation": ws.page_setup.orientation,
+        "paper": ws.page_setup.paperSize,
+        "footer": ws.oddFooter.center.text,
     }
 
 
@@ -97,6 +105,7 @@ def main():
                 for c in row:
                     if c.value is not None or c.has_style:
                         out["cells"][ws.title + "!" + c.coordinate] = cell_info(c)
+    cached = None
     for w in wanted:
         if w.startswith("col:"):
             _, sheet, letter = w.split(":")
@@ -108,6 +117,11 @@ def main():
         else:
             sheet, ref = w.split("!")
             out["cells"][w] = cell_info(wb[sheet][ref])
+            # The value the file keeps with a formula.
+            if cached is None:
+                cached = openpyxl.load_workbook(path, data_only=True)
+            v = cached[sheet][ref].value
+            out["cells"][w]["cached"] = v.isoformat() if hasattr(v, "isoformat") else v
     json.dump(out, sys.stdout, ensure_ascii=False)
 
 

@@ -4,6 +4,7 @@
 #include "SheetKit.h"
 #include "support/Fixture.h"
 
+#include "app/Gestione.h"
 #include "orders/PrintOrder.h"
 #include "sheets/OrderData.h"
 #include "sheets/OrderSheet.h"
@@ -15,8 +16,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QStatusBar>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace sheets;
@@ -61,7 +64,12 @@ std::unique_ptr<Built> build(Database& db, const char* year, const char* number,
 }
 
 QString folderOfSheets() {
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("gestione-ordini-%1").arg(::getuid()));
+    return kit::archiveFolder();
+}
+
+mode_t modeOf(const QString& path) {
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
 } // namespace
@@ -69,14 +77,7 @@ QString folderOfSheets() {
 class TestOrderSheet : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_tmp;
-
 private Q_SLOTS:
-    void initTestCase() {
-        // The sheets are written under the test's own temporary directory.
-        qputenv("TMPDIR", QFile::encodeName(m_tmp.path()));
-    }
-
     void headerAndLinesInTheModel() {
         App app;
         seed(app.db());
@@ -124,7 +125,8 @@ private Q_SLOTS:
         QCOMPARE(s.value("H14"), Value::ofNumber(5));
         QVERIFY(s.value("I14").empty());
         QCOMPARE(text(s, "I15"), QStringLiteral("PRIMA RIGA\nSECONDA RIGA"));
-        QCOMPARE(s.rowCount(), 16);
+        // The labels and "TOTALE" two rows below the last line.
+        QCOMPARE(s.rowCount(), 18);
     }
 
     void formatsInTheModel() {
@@ -329,6 +331,64 @@ private Q_SLOTS:
         QVERIFY(qAbs(info["margin_right"].toDouble() - 0.5 / 72) < 1e-6);
         QVERIFY(info["print_gridlines"].toBool());
         QCOMPARE(info["selection"].toString(), QStringLiteral("A1"));
+        // On paper: A4 landscape, one page wide and as many tall as needed, numbered.
+        QVERIFY(info["fit_to_page"].toBool());
+        // One page wide is the file format's default: the reader gives none.
+        QCOMPARE(info["fit_width"].toInt(1), 1);
+        QCOMPARE(info["fit_height"].toInt(), 0);
+        QCOMPARE(info["orientation"].toString(), QStringLiteral("landscape"));
+        QCOMPARE(info["paper"].toInt(), 9);
+        QCOMPARE(info["footer"].toString(), QStringLiteral("Pagina &P di &N"));
+    }
+
+    // Two rows below the last line: the labels, then "TOTALE" with formulas over the line rows
+    // and the values they give kept in the file.
+    void totalsUnderTheLines() {
+        App app;
+        seed(app.db());
+        exec(app.db(), "UPDATE ORDINE SET QOMAGGIO = 2.5 WHERE ARTICOLO = 'BURRO';");
+        auto b = build(app.db(), "2026", "7", "101");
+        const Sheet& s = b->sheet();
+        QVERIFY(s.value("A17").empty());
+        QCOMPARE(text(s, "D17"), QStringLiteral("kg"));
+        QCOMPARE(text(s, "G17"), QStringLiteral("€ lordo"));
+        QCOMPARE(text(s, "A18"), QStringLiteral("TOTALE"));
+        QVERIFY(s.format("A18").bold && s.format("G18").bold);
+        QCOMPARE(s.rowCount(), 18);
+
+        StampaOrdineV(app.ctx, "2026", "7", "101");
+        QCOMPARE(app.opener.opened.size(), 1);
+        const QStringList cells = {"Ordine!A18", "Ordine!D17", "Ordine!E17", "Ordine!F17",
+                                   "Ordine!G17", "Ordine!D18", "Ordine!E18", "Ordine!F18",
+                                   "Ordine!G18", "Ordine!E14", "Ordine!A19"};
+        const QJsonObject x = kit::readXlsx(app.opener.opened.first(), cells)["cells"].toObject();
+        auto cell = [&](const char* a1) { return x[QStringLiteral("Ordine!") + a1].toObject(); };
+        struct Total {
+            const char* cell;
+            const char* label;
+            const char* formula;
+            double value;
+        };
+        // Lines: 0.5 kg × 12 at 12.50, 2.25 kg × 1 at 7.80 with 2.5 free, 10 kg × 3 at 1.20.
+        const Total totals[] = {
+            {"D", "kg", "=SUMPRODUCT(E14:E16,D14:D16)", 6 + 2.25 + 30},
+            {"E", "cartoni venduti", "=SUM(E14:E16)", 16},
+            {"F", "cartoni omaggio", "=SUM(F14:F16)", 1 + 2.5 + 1},
+            {"G", "€ lordo", "=SUMPRODUCT(E14:E16,D14:D16,G14:G16)", 75 + 17.55 + 36},
+        };
+        for (const Total& t : totals) {
+            const QString col = QLatin1String(t.cell);
+            const QJsonObject label = x["Ordine!" + col + "17"].toObject();
+            const QJsonObject total = x["Ordine!" + col + "18"].toObject();
+            QCOMPARE(label["value"].toString(), QString::fromUtf8(t.label));
+            QCOMPARE(total["value"].toString(), QLatin1String(t.formula));
+            QVERIFY2(qAbs(total["cached"].toDouble() - t.value) < 1e-9, t.cell);
+            QVERIFY(total["bold"].toBool());
+        }
+        QCOMPARE(cell("A18")["value"].toString(), QStringLiteral("TOTALE"));
+        QVERIFY(cell("A18")["bold"].toBool());
+        QCOMPARE(cell("E14")["value"].toDouble(), 12.0);
+        QVERIFY(cell("A19")["value"].isNull());
     }
 
     void textsTheFileCannotHoldAreMadeSafe() {
@@ -403,22 +463,31 @@ private Q_SLOTS:
         QVERIFY(s.value("B15").empty());
     }
 
+    // Each print is a new file of the archive, owner-only, never over an earlier one.
     void twoCallsGiveTwoWorkbooks() {
+        const mode_t mask = ::umask(022);
         App app;
         seed(app.db());
-        StampaOrdineV(app.ctx, "2026", "7", "101");
-        StampaOrdineV(app.ctx, "2026", "7", "101");
-        QCOMPARE(app.opener.opened.size(), 2);
-        QVERIFY(app.opener.opened[0] != app.opener.opened[1]);
+        QDir(kit::archiveFolder("2025")).removeRecursively();
+        StampaOrdineV(app.ctx, "2025", "7", "101");
+        StampaOrdineV(app.ctx, "2025", "7", "101");
+        ::umask(mask);
+        const QString folder = kit::archiveFolder("2025");
+        QCOMPARE(app.opener.opened,
+                 (QStringList{folder + "/Ordine 2025-7.xlsx", folder + "/Ordine 2025-7 (2).xlsx"}));
         for (const QString& p : app.opener.opened)
-            QVERIFY2(QFileInfo(p).fileName().startsWith("Ordine 2026-7"), qPrintable(p));
-        for (const QString& p : app.opener.opened)
-            QVERIFY(QFile::exists(p));
+            QCOMPARE(modeOf(p), mode_t(0600));
+        for (const QString& d :
+             {folder, QFileInfo(folder).path(), QFileInfo(QFileInfo(folder).path()).path()})
+            QVERIFY2(modeOf(d) == 0700, qPrintable(d));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 2);
         SpreadsheetSession& ss = app.ctx.session();
         QCOMPARE(ss.workbookCount(), 2);
         for (int i = 0; i < 2; ++i)
             QCOMPARE(ss.workbook(i).sheet(0).name(), QStringLiteral("Ordine"));
         QVERIFY(app.dialogs.boxes.isEmpty());
+        // The status bar says where the last one went.
+        QCOMPARE(app.window->statusBar()->currentMessage(), "Salvato: " + app.opener.opened.last());
     }
 
     void longOrdersGetTheFontsOfTheirBands() {
@@ -433,7 +502,7 @@ private Q_SLOTS:
         kit::storeOrder(app.db(), h, lines);
         auto b = build(app.db(), "2026", "8", "101");
         const Sheet& s = b->sheet();
-        QCOMPARE(s.rowCount(), 13 + 1400);
+        QCOMPARE(s.rowCount(), 13 + 1400 + 2);
         QCOMPARE(s.format("A1213").fontName, std::string("Arial"));
         QCOMPARE(s.format("A1213").fontSize, 9.0);
         QCOMPARE(s.format("H1214").fontSize, 11.0);
@@ -460,22 +529,78 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(app.opener.opened.first()));
     }
 
-    void aFolderOfAnotherKindIsRefused() {
+    // A folder of the archive that cannot be used is refused, named, and the same folders in
+    // the user's home take the sheet; nothing goes where the refused folder leads.
+    void anUnusableFolderIsRefusedAndTheHomeUsed_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("link") << "link"
+                              << "è un collegamento";
+        QTest::newRow("file") << "file"
+                              << "non è una cartella";
+        QTest::newRow("another user's") << "owner"
+                                        << "non appartiene all'utente";
+    }
+    void anUnusableFolderIsRefusedAndTheHomeUsed() {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        if (kind == "owner" && ::getuid() != 0)
+            QSKIP("only root can give a folder to another user");
         App app;
         seed(app.db());
-        // Something not ours in the place of the folder: a link elsewhere.
+        const QString ours = QDir::home().filePath("Documents/Gestione Ordini");
+        QDir(ours).removeRecursively();
+        QFile::remove(ours);
+        QDir(QDir::home().filePath("Gestione Ordini")).removeRecursively();
+        QVERIFY(QDir::home().mkpath("Documents"));
         QTemporaryDir elsewhere;
-        QTemporaryDir tmp;
-        qputenv("TMPDIR", QFile::encodeName(tmp.path()));
-        QVERIFY(QFile::link(elsewhere.path(), folderOfSheets()));
+        if (kind == "link")
+            QVERIFY(QFile::link(elsewhere.path(), ours));
+        else if (kind == "file")
+            QVERIFY(QFile(ours).open(QIODevice::WriteOnly));
+        else {
+            QVERIFY(QDir().mkdir(ours));
+            QCOMPARE(::chown(QFile::encodeName(ours).constData(), 65534, 65534), 0);
+        }
         StampaOrdineV(app.ctx, "2026", "7", "101");
-        qputenv("TMPDIR", QFile::encodeName(m_tmp.path()));
+        const QString used =
+            QDir::home().filePath("Gestione Ordini/Ordini/2026/Ordine 2026-7.xlsx");
+        QCOMPARE(app.opener.opened, QStringList{used});
+        QCOMPARE(app.dialogs.boxes.size(), 1);
+        const auto box = app.dialogs.boxes.first();
+        QCOMPARE(box.icon, BoxIcon::Exclamation);
+        QCOMPARE(box.text, (kind == "file" ? QStringLiteral("\"%1\" %2")
+                                           : QStringLiteral("La cartella \"%1\" %2"))
+                                   .arg(ours, reason) +
+                               ": il foglio dell'ordine è stato scritto in\n" + used);
+        QVERIFY(QDir(elsewhere.path()).isEmpty());
+        QDir(ours).removeRecursively();
+        QFile::remove(ours);
+    }
+
+    // With both the documents and the home unusable, nothing is written and the user is told.
+    void noUsableFolderIsTold() {
+        App app;
+        seed(app.db());
+        QVERIFY(QDir::home().mkpath("Documents"));
+        const QString ours = QDir::home().filePath("Documents/Gestione Ordini");
+        const QString fallback = QDir::home().filePath("Gestione Ordini");
+        for (const QString& p : {ours, fallback}) {
+            QDir(p).removeRecursively();
+            QVERIFY(QFile(p).open(QIODevice::WriteOnly));
+        }
+        StampaOrdineV(app.ctx, "2026", "7", "101");
+        QVERIFY(app.opener.opened.isEmpty());
         QCOMPARE(app.dialogs.boxes.size(), 1);
         QCOMPARE(app.dialogs.boxes.first().title, QStringLiteral("Errore"));
-        QCOMPARE(app.dialogs.boxes.first().icon, BoxIcon::Critical);
-        QVERIFY(app.opener.opened.isEmpty());
-        QVERIFY(QDir(elsewhere.path()).isEmpty());
+        QVERIFY2(app.dialogs.boxes.first().text.endsWith(
+                     QStringLiteral("\"%1\" non è una cartella; \"%2\" non è una cartella: il "
+                                    "foglio non è stato scritto.")
+                         .arg(ours, fallback)),
+                 qPrintable(app.dialogs.boxes.first().text));
         QCOMPARE(app.ctx.session().workbookCount(), 0);
+        for (const QString& p : {ours, fallback})
+            QFile::remove(p);
     }
 
     void aDatabaseErrorIsToldAndNothingOpens() {

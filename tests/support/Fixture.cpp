@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <map>
@@ -33,6 +34,14 @@ QString templateFile(TestDir::Content content) {
     return path;
 }
 
+// The user's home for the whole test process: the archive of order sheets (in its documents
+// folder) is written there, never in the home of whoever runs the tests.
+void useTestHome() {
+    static QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config"))));
+}
+
 } // namespace
 
 TestDir::TestDir(Content content) {
@@ -57,6 +66,7 @@ App::App(TestDir::Content content, bool show) : App(content, nullptr, show) {}
 
 App::App(TestDir::Content content, const std::function<void(App&)>& beforeStart, bool show)
     : dir(content), ctx(dialogs, clock, opener, dir.path()) {
+    useTestHome();
     if (beforeStart)
         beforeStart(*this);
     window = std::make_unique<Gestione>(ctx);

@@ -1,0 +1,389 @@
+#include "SheetPrint.h"
+
+#include "ColumnFit.h"
+#include "Workbook.h"
+#include "WorkbookFiles.h"
+#include "data/FolderNames.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QLocale>
+#include <QPageLayout>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTemporaryFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace sheets {
+namespace {
+
+// A4 landscape, in points.
+constexpr double kPaperW = 841.89;
+constexpr double kPaperH = 595.28;
+// The least margin a printer can print in, and the top and bottom of the page.
+constexpr double kMinSide = 14.17; // 5 mm
+constexpr double kTop = 36;
+constexpr double kBottom = 42;
+constexpr double kFooterBase = 22; // from the bottom edge to the footer's baseline
+// The room the application leaves between a cell's edges and its text.
+constexpr double kPadX = 2;
+constexpr double kPadY = 1;
+// A column of the default width, in the application's characters.
+constexpr double kDefaultWidthChars = 8.43;
+
+// Points a column of that width takes: 7 pixels a character and 5 of padding, at 96 dpi.
+double columnPt(std::optional<double> chars) {
+    const double px = std::round(chars ? *chars * 7 + 5 : kDefaultWidthChars * 7 + 5);
+    return px * 0.75;
+}
+
+// The height the application gives a row: its own, or the tallest of its cells' texts.
+double rowPt(const Sheet& s, int r) {
+    if (auto h = s.rowHeight(r))
+        return *h;
+    double h = fit::kDefaultRowHeight;
+    if (r >= int(s.rows().size()))
+        return h;
+    const auto& cells = s.rows()[size_t(r)];
+    for (size_t c = 0; c < cells.size(); ++c) {
+        const Cell& cell = cells[c];
+        if (!cell.present || cell.value.empty() || s.mergeAt(r, int(c)))
+            continue;
+        const Format& f = s.formats().at(cell.format);
+        if (cell.value.kind == Value::Kind::Text && f.wrap)
+            h = std::max(
+                h, fit::textHeightPt(cell.value.text, f, fit::usablePx(s.columnWidth(int(c)))));
+        else
+            h = std::max(h, fit::lineHeightPt(f));
+    }
+    return h;
+}
+
+// The number as the number format shows it, in the Italian forms.
+QString numberText(double v, const std::string& numberFormat) {
+    static const QLocale italian(QLocale::Italian, QLocale::Italy);
+    QLocale plain = italian;
+    plain.setNumberOptions(QLocale::OmitGroupSeparator);
+    const bool grouped = numberFormat.rfind("#,##", 0) == 0;
+    const auto dot = numberFormat.find('.');
+    if (numberFormat.empty() || numberFormat == "General") {
+        QString t = plain.toString(v, 'g', 10);
+        return t;
+    }
+    const int decimals = dot == std::string::npos ? 0 : int(numberFormat.size() - dot - 1);
+    return (grouped ? italian : plain).toString(v, 'f', decimals);
+}
+
+QString shownText(const Value& v, const Format& f) {
+    switch (v.kind) {
+    case Value::Kind::Empty:
+        return QString();
+    case Value::Kind::Text:
+        return QString::fromUtf8(v.text.data(), qsizetype(v.text.size()));
+    case Value::Kind::Number:
+    case Value::Kind::Formula:
+        return numberText(v.number, f.numberFormat);
+    case Value::Kind::Date:
+        return dateOfSerial(v.number).toString(QStringLiteral("dd/MM/yyyy"));
+    }
+    return QString();
+}
+
+QFont fontOf(const Format& f, double fontScale, double shrink = 1) {
+    QFont font;
+    // Arial is Liberation Sans on the desktops the program runs on; the workbook's default
+    // font (Calibri) is Carlito where it is installed.
+    if (f.fontName.empty())
+        font.setFamilies({QStringLiteral("Carlito"), QStringLiteral("Liberation Sans")});
+    else
+        font.setFamilies({QString::fromStdString(f.fontName), QStringLiteral("Liberation Sans")});
+    font.setPointSizeF(f.fontSize * fontScale * shrink);
+    font.setBold(f.bold);
+    return font;
+}
+
+} // namespace
+
+SheetPrint::SheetPrint(const Sheet& sheet) : m_sheet(sheet) {
+    const PageSetup& page = sheet.page();
+    const Range area = page.printArea.value_or(Range{0, 0, kMaxRows - 1, 8});
+    m_firstCol = area.firstCol;
+    m_lastCol = area.lastCol;
+    m_lastRow = std::min(area.lastRow, sheet.rowCount() - 1);
+
+    double x = 0;
+    for (int c = m_firstCol; c <= m_lastCol; ++c) {
+        m_colX.push_back(x);
+        x += columnPt(sheet.columnWidth(c));
+    }
+    m_colX.push_back(x);
+    for (int r = 0; r <= m_lastRow; ++r)
+        m_rowH.push_back(rowPt(sheet, r));
+    if (page.titleRows)
+        for (int r = page.titleRows->first; r <= std::min(page.titleRows->second, m_lastRow); ++r)
+            m_titleRows.push_back(r);
+
+    const double left = std::max(page.leftMargin.value_or(kMinSide), kMinSide);
+    const double right = std::max(page.rightMargin.value_or(kMinSide), kMinSide);
+    const double width = kPaperW - left - right;
+    m_scale = page.fitToWidth && x > width ? width / x : 1;
+    const double height = (kPaperH - kTop - kBottom) / m_scale;
+
+    double titles = 0;
+    for (int r : m_titleRows)
+        titles += m_rowH[size_t(r)];
+    int r = 0;
+    while (r <= m_lastRow) {
+        const bool first = m_pages.empty();
+        double used = first ? 0 : titles;
+        Page p{r, r};
+        used += m_rowH[size_t(r)];
+        while (p.lastRow + 1 <= m_lastRow && used + m_rowH[size_t(p.lastRow + 1)] <= height) {
+            ++p.lastRow;
+            used += m_rowH[size_t(p.lastRow)];
+        }
+        m_pages.push_back(p);
+        r = p.lastRow + 1;
+    }
+    if (m_pages.empty())
+        m_pages.push_back(Page{0, -1});
+}
+
+Status SheetPrint::print(QPagedPaintDevice& device) const {
+    device.setPageSize(QPageSize(QPageSize::A4));
+    device.setPageOrientation(QPageLayout::Landscape);
+    device.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+    // Fonts are made for the device they draw on.
+    m_fonts.clear();
+    QPainter p;
+    if (!p.begin(&device))
+        return makeError(QStringLiteral("Impossibile preparare le pagine del foglio."));
+    const int dpi = device.logicalDpiX();
+    // The painter starts at the corner of the printable area; the pages are drawn in points
+    // from the corner of the paper.
+    const QRect paint = device.pageLayout().paintRectPixels(dpi);
+    const double fontScale = 72.0 / device.logicalDpiY();
+    for (int i = 0; i < pageCount(); ++i) {
+        if (i > 0 && !device.newPage()) {
+            p.end();
+            return makeError(QStringLiteral("Impossibile aggiungere una pagina al foglio."));
+        }
+        p.resetTransform();
+        p.translate(-paint.left(), -paint.top());
+        p.scale(dpi / 72.0, dpi / 72.0);
+        drawPage(p, i, fontScale);
+    }
+    p.end();
+    return {};
+}
+
+void SheetPrint::drawPage(QPainter& p, int index, double fontScale) const {
+    const PageSetup& setup = m_sheet.page();
+    const Page& page = m_pages[size_t(index)];
+    const double left = std::max(setup.leftMargin.value_or(kMinSide), kMinSide);
+
+    // The rows of the page, top to bottom, with their tops in the sheet's points.
+    std::vector<std::pair<int, double>> rows;
+    double y = 0;
+    if (index > 0)
+        for (int r : m_titleRows) {
+            rows.emplace_back(r, y);
+            y += m_rowH[size_t(r)];
+        }
+    for (int r = page.firstRow; r <= page.lastRow; ++r) {
+        rows.emplace_back(r, y);
+        y += m_rowH[size_t(r)];
+    }
+
+    p.save();
+    p.translate(left, kTop);
+    p.scale(m_scale, m_scale);
+    const double width = m_colX.back();
+    if (setup.printGridlines) {
+        QPen grid(QColor(0xb0, 0xb0, 0xb0));
+        grid.setWidthF(0.4 / m_scale);
+        p.setPen(grid);
+        for (const auto& [r, top] : rows)
+            p.drawLine(QPointF(0, top), QPointF(width, top));
+        p.drawLine(QPointF(0, y), QPointF(width, y));
+        for (double x : m_colX)
+            p.drawLine(QPointF(x, 0), QPointF(x, y));
+    }
+    for (const auto& [r, top] : rows)
+        for (int c = m_firstCol; c <= m_lastCol; ++c)
+            drawCell(p, r, c, m_colX[size_t(c - m_firstCol)], top, fontScale);
+    p.restore();
+
+    Format small;
+    small.fontName = "Arial";
+    small.fontSize = 9;
+    QFont footer = fontOf(small, fontScale);
+    p.setFont(footer);
+    p.setPen(Qt::black);
+    if (!setup.footer.empty()) {
+        const QString text =
+            QStringLiteral("Pagina %1 di %2").arg(index + 1).arg(int(m_pages.size()));
+        p.drawText(QRectF(0, kPaperH - kFooterBase - 12, kPaperW, 14),
+                   Qt::AlignHCenter | Qt::AlignBottom, text);
+    }
+}
+
+void SheetPrint::drawCell(QPainter& p, int r, int c, double x, double y, double fontScale) const {
+    const Cell* cell = m_sheet.cell(r, c);
+    const Format& f = m_sheet.format(r, c);
+    const int col = c - m_firstCol;
+    QRectF rect(x, y, m_colX[size_t(col + 1)] - x, m_rowH[size_t(r)]);
+
+    const Range* merge = m_sheet.mergeAt(r, c);
+    if (merge) {
+        if (merge->firstRow != r || merge->firstCol != c)
+            return;
+        // The merged cell hides the lines inside it.
+        double right = m_colX[size_t(std::min(merge->lastCol, m_lastCol) - m_firstCol + 1)];
+        double h = 0;
+        for (int mr = merge->firstRow; mr <= std::min(merge->lastRow, m_lastRow); ++mr)
+            h += m_rowH[size_t(mr)];
+        rect = QRectF(x, y, right - x, h);
+        p.fillRect(rect.adjusted(0.3, 0.3, -0.3, -0.3), Qt::white);
+        // The outline of a merged cell is the edges of its cells.
+        QPen pen(Qt::black);
+        pen.setWidthF(0.6);
+        p.setPen(pen);
+        for (int mc = merge->firstCol; mc <= std::min(merge->lastCol, m_lastCol); ++mc) {
+            const auto b = m_sheet.format(r, mc).borders;
+            const double x0 = m_colX[size_t(mc - m_firstCol)];
+            const double x1 = m_colX[size_t(mc - m_firstCol + 1)];
+            if (b & edge::Top)
+                p.drawLine(QPointF(x0, rect.top()), QPointF(x1, rect.top()));
+            if (b & edge::Bottom)
+                p.drawLine(QPointF(x0, rect.bottom()), QPointF(x1, rect.bottom()));
+            if ((b & edge::Left) && mc == merge->firstCol)
+                p.drawLine(rect.topLeft(), rect.bottomLeft());
+            if ((b & edge::Right) && mc == merge->lastCol)
+                p.drawLine(rect.topRight(), rect.bottomRight());
+        }
+    } else if (f.borders) {
+        QPen pen(Qt::black);
+        pen.setWidthF(0.6);
+        p.setPen(pen);
+        if (f.borders & edge::Top)
+            p.drawLine(rect.topLeft(), rect.topRight());
+        if (f.borders & edge::Bottom)
+            p.drawLine(rect.bottomLeft(), rect.bottomRight());
+        if (f.borders & edge::Left)
+            p.drawLine(rect.topLeft(), rect.bottomLeft());
+        if (f.borders & edge::Right)
+            p.drawLine(rect.topRight(), rect.bottomRight());
+    }
+    if (!cell || cell->value.empty())
+        return;
+
+    const Value& v = cell->value;
+    const bool isText = v.kind == Value::Kind::Text;
+    QString text = shownText(v, f);
+    const bool wrap = f.wrap && isText;
+    if (!wrap)
+        text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+
+    int flags = 0;
+    switch (f.hAlign) {
+    case HAlign::General:
+        flags |= isText ? Qt::AlignLeft : Qt::AlignRight;
+        break;
+    case HAlign::Left:
+    case HAlign::Justify:
+        flags |= Qt::AlignLeft;
+        break;
+    case HAlign::Center:
+        flags |= Qt::AlignHCenter;
+        break;
+    case HAlign::Right:
+        flags |= Qt::AlignRight;
+        break;
+    }
+    switch (f.vAlign) {
+    case VAlign::Bottom:
+        flags |= Qt::AlignBottom;
+        break;
+    case VAlign::Center:
+        flags |= Qt::AlignVCenter;
+        break;
+    default:
+        flags |= Qt::AlignTop;
+        break;
+    }
+    if (wrap)
+        flags |= Qt::TextWordWrap;
+
+    QRectF box = rect.adjusted(kPadX, kPadY, -kPadX, -kPadY);
+    const FormatId id = cell->format;
+    if (m_fonts.size() <= id)
+        m_fonts.resize(size_t(id) + 1);
+    if (!m_fonts[id])
+        m_fonts[id].emplace(fontOf(f, fontScale), p.device());
+    QFont font = m_fonts[id]->font;
+    // The font's pixels on the device are the sheet's points.
+    const double needed = wrap ? 0 : m_fonts[id]->metrics.horizontalAdvance(text);
+    if (f.shrink && !wrap && needed > box.width() && needed > 0)
+        font = fontOf(f, fontScale, std::max(0.3, box.width() / needed));
+    else if (isText && !wrap && !merge && (flags & Qt::AlignLeft) && needed > box.width()) {
+        // Text runs on over the empty cells to its right, as the application shows it.
+        for (int next = c + 1; next <= m_lastCol && needed > box.width(); ++next) {
+            const Cell* n = m_sheet.cell(r, next);
+            if ((n && !n->value.empty()) || m_sheet.mergeAt(r, next))
+                break;
+            box.setRight(m_colX[size_t(next - m_firstCol + 1)] - kPadX);
+        }
+    }
+    p.setFont(font);
+    p.setPen(Qt::black);
+    // Only a text wider than its room needs the cell's edges as a clip.
+    if (wrap || needed > box.width()) {
+        p.save();
+        p.setClipRect(box.adjusted(-kPadX, -kPadY, kPadX, kPadY));
+        p.drawText(box, flags, text);
+        p.restore();
+    } else {
+        p.drawText(box, flags, text);
+    }
+}
+
+Status writePdf(const Sheet& sheet, const QString& path, const QString& title) {
+    const QFileInfo target(path);
+    QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.") + target.completeBaseName() +
+                        QStringLiteral("-XXXXXX.tmp"));
+    auto failed = [&](int err) {
+        return makeError(
+            QStringLiteral("Impossibile scrivere il PDF \"%1\": %2.")
+                .arg(QDir::toNativeSeparators(folders::shown(path)), describeSystemError(err)),
+            err);
+    };
+    if (!temp.open())
+        return failed(errno ? errno : EACCES);
+    {
+        QPdfWriter pdf(&temp);
+        pdf.setTitle(title);
+        pdf.setCreator(QStringLiteral("Gestione Ordini"));
+        if (Status s = SheetPrint(sheet).print(pdf); !s)
+            return s;
+    }
+    if (!temp.flush() || temp.error() != QFileDevice::NoError || temp.size() == 0)
+        return failed(errno ? errno : EIO);
+    // The agent's data: readable by the owner only.
+    const QByteArray native = QFile::encodeName(path);
+    const QByteArray nativeTemp = QFile::encodeName(temp.fileName());
+    ::chmod(nativeTemp.constData(), 0600);
+    if (std::rename(nativeTemp.constData(), native.constData()) != 0)
+        return failed(errno);
+    temp.setAutoRemove(false);
+    return {};
+}
+
+} // namespace sheets

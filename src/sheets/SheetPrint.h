@@ -1,0 +1,64 @@
+#pragma once
+
+#include "data/Result.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QString>
+
+#include <optional>
+
+#include <vector>
+
+class QPagedPaintDevice;
+class QPainter;
+
+// A sheet of the workbook model on paper, drawn by the program itself: the same cells, formats,
+// widths, merges and page setup the .xlsx is written from, on A4 landscape, scaled to one page
+// wide, the title rows on every page and "Pagina n di m" in the footer. One painter draws the
+// print preview, the printer's pages and the PDF file.
+namespace sheets {
+
+class Sheet;
+
+class SheetPrint {
+public:
+    explicit SheetPrint(const Sheet& sheet);
+
+    int pageCount() const { return int(m_pages.size()); }
+    // Draws every page on the device (a PDF writer or a printer), one page of paper each; the
+    // device is set to A4 landscape first.
+    Status print(QPagedPaintDevice& device) const;
+
+private:
+    struct Page {
+        int firstRow; // the body rows of the page, after the title rows
+        int lastRow;
+    };
+    void drawPage(QPainter& p, int index, double fontScale) const;
+    void drawCell(QPainter& p, int row, int col, double x, double y, double fontScale) const;
+
+    const Sheet& m_sheet;
+    int m_lastRow = -1;
+    int m_firstCol = 0;
+    int m_lastCol = -1;
+    // Column widths and row heights in points, as the application shows them.
+    std::vector<double> m_colX; // left edge of each printed column; one more for the right
+    std::vector<double> m_rowH;
+    std::vector<int> m_titleRows;
+    double m_scale = 1;
+    std::vector<Page> m_pages;
+    // The font of each format of the sheet and its metrics, made on first use.
+    struct Font {
+        Font(const QFont& f, QPaintDevice* device) : font(f, device), metrics(font, device) {}
+        QFont font;
+        QFontMetricsF metrics;
+    };
+    mutable std::vector<std::optional<Font>> m_fonts;
+};
+
+// Writes the sheet as a PDF file at path (A4, fonts embedded, the text selectable), replacing
+// an earlier file there only once the new one is whole; the document's title is title.
+Status writePdf(const Sheet& sheet, const QString& path, const QString& title);
+
+} // namespace sheets
