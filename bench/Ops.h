@@ -26,6 +26,7 @@ bool combosBench(const Options& o, const Emit& emit);  // Cbo5: fill, completion
 bool startupBench(const Options& o, const Emit& emit); // start-up to the window shown
 bool sheetsBench(const Options& o, const Emit& emit);  // StampaOrdineV
 bool exportBench(const Options& o, const Emit& emit);  // Ado2excel
+bool backupBench(const Options& o, const Emit& emit);  // "Copia di sicurezza…" against cp
 
 // The two children of the start-up benchmark; each prints when its window is shown.
 int startupChild(bool ours, const QString& dir);

@@ -31,6 +31,7 @@ const std::vector<std::pair<QString, Bench>>& groups() {
         {QStringLiteral("fogli"), bench::sheetsBench},
         {QStringLiteral("esporta"), bench::exportBench},
         {QStringLiteral("avvio"), bench::startupBench},
+        {QStringLiteral("copia"), bench::backupBench},
     };
     return g;
 }
@@ -97,10 +98,9 @@ int main(int argc, char** argv) {
             o.workDir = v;
             ++i;
         } else {
-            std::fprintf(
-                stderr,
-                "uso: gestione-bench --cartella DIR [--giri N] "
-                "[--riscaldamento N] [--cpu] [--solo liste,anno,combo,fogli,esporta,avvio]\n");
+            std::fprintf(stderr, "uso: gestione-bench --cartella DIR [--giri N] "
+                                 "[--riscaldamento N] [--cpu] [--solo "
+                                 "liste,anno,combo,fogli,esporta,avvio,copia]\n");
             return 2;
         }
     }

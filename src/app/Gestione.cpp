@@ -1,5 +1,7 @@
 #include "Gestione.h"
 
+#include "ArchiveStartup.h"
+#include "BackupCommands.h"
 #include "StatusBar.h"
 #include "TitleClock.h"
 #include "data/FolderNames.h"
@@ -25,7 +27,9 @@
 #include <QSessionManager>
 #include <QTimer>
 
-Gestione::Gestione(AppContext& c, QWidget* parent) : QMainWindow(parent), ctx(c) {
+Gestione::Gestione(AppContext& c, QWidget* parent)
+    : QMainWindow(parent), ctx(c),
+      m_backups(std::make_unique<BackupCommands>(c, [this]() { refreshPanels(); })) {
     setObjectName(QStringLiteral("Gestione"));
     setWindowTitle(QStringLiteral("Gestione Ordini"));
     setFont(twips::arial(11.25));
@@ -121,6 +125,16 @@ void Gestione::buildMenus() {
     command(ordini, "StampaOrdine", QStringLiteral("Stampa Ordine"), &Gestione::StampaOrdine_Click);
 
     command(nullptr, "MUtente", QStringLiteral("&Utente"), &Gestione::MUtente_Click);
+
+    QMenu* archivio = bar->addMenu(QStringLiteral("&Archivio"));
+    archivio->setObjectName(QStringLiteral("GArchivio"));
+    archivio->menuAction()->setObjectName(QStringLiteral("GArchivioMenu"));
+    QAction* copia = archivio->addAction(QStringLiteral("Copia di sicurezza…"));
+    copia->setObjectName(QStringLiteral("CopiaSicurezza"));
+    connect(copia, &QAction::triggered, this, [this]() { m_backups->CopiaSicurezza_Click(); });
+    QAction* ripristina = archivio->addAction(QStringLiteral("Ripristina da copia…"));
+    ripristina->setObjectName(QStringLiteral("Ripristina"));
+    connect(ripristina, &QAction::triggered, this, [this]() { m_backups->Ripristina_Click(); });
 }
 
 Status Gestione::Form_Load() {
@@ -131,6 +145,8 @@ Status Gestione::Form_Load() {
     Frame8->hide();
 
     const QString path = QDir(ctx.appDir).filePath(QLatin1String(schema::kFileName));
+    if (!archivestartup::offerConversion(ctx, path))
+        return makeError(QStringLiteral("conversione dell'archivio non riuscita"));
     auto opened = Database::open(path, schema::password());
     Status status = opened ? Status() : Status(opened.error());
     if (opened) {
@@ -159,6 +175,7 @@ Status Gestione::Form_Load() {
     // The year of today is always offered, even on the first day of a year the file lacks. A
     // year that cannot be added is no reason to stop: the file works as it is.
     (void)numbering::ensureYear(ctx.db(), ctx.clock.today().year());
+    m_backups->copiaAvvio(path);
 
     AggiornaTitolo();
     StatusBar1->showLocks(readKeyboardLocks());
@@ -182,6 +199,7 @@ void Gestione::Chiudi_Click() {
 }
 
 void Gestione::ChiudiApplicazione() {
+    m_backups->copiaUscita();
     if (ctx.connection)
         ctx.connection->close();
     Timer1->stop();
@@ -319,6 +337,18 @@ void Gestione::Eordine_Click() {
 
 void Gestione::StampaOrdine_Click() {
     openYearPanel(4);
+}
+
+void Gestione::refreshPanels() {
+    const bool customers = !Frame1->isHidden();
+    const bool articles = !Frame2->isHidden();
+    Frame3->hide();
+    Frame7->hide();
+    Frame8->hide();
+    if (customers && Frame1->mode())
+        Frame1->apri(*Frame1->mode());
+    if (articles && Frame2->mode())
+        Frame2->apri(*Frame2->mode());
 }
 
 void Gestione::MUtente_Click() {

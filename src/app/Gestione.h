@@ -4,6 +4,8 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class QTimer;
 class QMenu;
 class QAction;
@@ -13,6 +15,7 @@ class OrderPanel;
 class YearPanel;
 class AgentPanel;
 class StatusBar;
+class BackupCommands;
 
 // The one window of the program. It holds the menus, the five panels, the title clock and the
 // status bar, and decides which panel shows; each panel does its own work.
@@ -49,6 +52,8 @@ public:
     void Eordine_Click();
     void StampaOrdine_Click();
     void MUtente_Click();
+    // "Copia di sicurezza…" and "Ripristina da copia…", with the automatic copies.
+    BackupCommands& backups() { return *m_backups; }
 
     void Timer1_Timer();
     void AggiornaTitolo();
@@ -69,8 +74,11 @@ private:
     void showCustomers();
     void showArticles();
     void openYearPanel(int command);
+    // After the file was replaced: the lists showing are filled again, the order panels closed.
+    void refreshPanels();
 
     AppContext& ctx;
+    std::unique_ptr<BackupCommands> m_backups;
     bool m_ending = false;
     bool m_centred = false;
 };

@@ -1,10 +1,13 @@
 target_sources(gestione_core PRIVATE
+    data/ArchiveImport.cpp
+    data/Backup.cpp
     data/Collation.cpp
     data/Database.cpp
     data/FolderNames.cpp
     data/ItalianText.cpp
     data/Schema.cpp
     data/Statement.cpp
+    data/jet/JetFile.cpp
     data/tool/DemoData.cpp
     data/tool/MakeDb.cpp
 )

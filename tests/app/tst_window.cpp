@@ -58,7 +58,7 @@ private Q_SLOTS:
         for (QAction* a : bar->actions())
             top << a->text();
         QCOMPARE(top, (QStringList{"&Chiudi", "&Gestione Cliente", "&Gestione Articoli",
-                                   "&Gestione Ordine", "&Utente"}));
+                                   "&Gestione Ordine", "&Utente", "&Archivio"}));
         auto entries = [&](const char* menu) {
             QStringList out;
             for (QAction* a : app->find<QMenu>(menu)->actions())
@@ -74,6 +74,8 @@ private Q_SLOTS:
         QCOMPARE(entries("GOrdine"),
                  (QStringList{"Nordine=Nuovo Ordine", "Aordine=Aggiorna/Elimina Ordine e Articoli",
                               "Eordine=Elimina Ordini", "StampaOrdine=Stampa Ordine"}));
+        QCOMPARE(entries("GArchivio"), (QStringList{"CopiaSicurezza=Copia di sicurezza…",
+                                                    "Ripristina=Ripristina da copia…"}));
         QVERIFY(app->find<QAction>("Chiudi"));
         QVERIFY(app->find<QAction>("MUtente"));
     }
