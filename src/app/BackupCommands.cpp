@@ -35,8 +35,8 @@ Status stageCopy(const QString& from, const QString& to) {
     if (!in.open(QIODevice::ReadOnly))
         return makeError(QStringLiteral("il file non si può leggere"));
     QFile::remove(to);
-    const int fd = ::open(QFile::encodeName(to).constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int fd =
+        ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         return makeError(QStringLiteral("la cartella del database non si può scrivere"));
     QFile out;
@@ -83,9 +83,8 @@ Status openShared(AppContext& ctx, const QString& path) {
 void BackupCommands::CopiaSicurezza_Click() {
     if (!ctx.connected())
         return;
-    const QString start = m_lastFolder.isEmpty()
-                              ? QFileInfo(ctx.db().path()).absolutePath()
-                              : m_lastFolder;
+    const QString start =
+        m_lastFolder.isEmpty() ? QFileInfo(ctx.db().path()).absolutePath() : m_lastFolder;
     const auto folder = ctx.dialogs.chooseFolder(
         QStringLiteral("Copia di sicurezza: scegliere la cartella"), start);
     if (!folder)
@@ -118,7 +117,8 @@ void BackupCommands::Ripristina_Click() {
         return;
     }
     const QFileInfo db(path);
-    const QString staged = db.absoluteDir().filePath(QStringLiteral(".%1.ripristino").arg(db.fileName()));
+    const QString staged =
+        db.absoluteDir().filePath(QStringLiteral(".%1.ripristino").arg(db.fileName()));
     auto refuse = [&](const Error& e) {
         removeWithJournals(staged);
         ctx.dialogs.message(QStringLiteral("La copia non si può ripristinare:\n%1\n\n%2.\n\n"
@@ -131,10 +131,10 @@ void BackupCommands::Ripristina_Click() {
     auto contents = backup::verify(staged);
     if (!contents)
         return refuse(contents.error());
-    const QString last = contents->lastOrder.isValid()
-                             ? QStringLiteral("l'ultimo ordine è del %1")
-                                   .arg(itext::formatDate(contents->lastOrder))
-                             : QStringLiteral("nessun ordine ha una data");
+    const QString last =
+        contents->lastOrder.isValid()
+            ? QStringLiteral("l'ultimo ordine è del %1").arg(itext::formatDate(contents->lastOrder))
+            : QStringLiteral("nessun ordine ha una data");
     const QString question =
         QStringLiteral("La copia\n%1\ncontiene %2 clienti, %3 articoli e %4 ordini; %5.\n\n"
                        "Sostituire i dati attuali con quelli della copia? I dati attuali "
@@ -173,8 +173,8 @@ Status BackupCommands::replaceWith(const QString& staged) {
     const QString path = ctx.db().path();
     const QByteArray local = QFile::encodeName(path);
     const QFileInfo db(path);
-    const QByteArray held =
-        QFile::encodeName(db.absoluteDir().filePath(QStringLiteral(".%1.precedente").arg(db.fileName())));
+    const QByteArray held = QFile::encodeName(
+        db.absoluteDir().filePath(QStringLiteral(".%1.precedente").arg(db.fileName())));
     ctx.connection.reset();
     // The file as it was keeps a second name until the copy is open in its place.
     ::unlink(held.constData());

@@ -266,11 +266,10 @@ public:
             const QString k = cells.first().kind == Kind::Id ? QString::number(cells.first().id)
                                                              : cells.first().text;
             if (keys.contains(k))
-                return leaveOut(
-                    QStringLiteral("%1 %2 è già di un'altra riga")
-                        .arg(cells.first().kind == Kind::Id ? QStringLiteral("l'ID")
-                                                            : QStringLiteral("l'anno"),
-                             k));
+                return leaveOut(QStringLiteral("%1 %2 è già di un'altra riga")
+                                    .arg(cells.first().kind == Kind::Id ? QStringLiteral("l'ID")
+                                                                        : QStringLiteral("l'anno"),
+                                         k));
             st->reset();
             for (qsizetype i = 0; i < cells.size(); ++i) {
                 const Cell& c = cells[i];
@@ -342,8 +341,7 @@ void removeMade(const QString& target) {
 
 QString reportPathFor(const QString& target) {
     const QFileInfo fi(target);
-    return fi.absoluteDir().filePath(fi.completeBaseName() +
-                                     QStringLiteral(" - importazione.txt"));
+    return fi.absoluteDir().filePath(fi.completeBaseName() + QStringLiteral(" - importazione.txt"));
 }
 
 QString summary(const Report& report) {
@@ -384,9 +382,9 @@ Result<Report> run(jet::Archive& archive, const QString& target, const QString& 
                                                  "CITTA, PROVINCIA) VALUES (?1, ?2, ?3, ?4, ?5);");
                 !c)
                 return c;
-            if (Status c = copier.copy(kArticolo,
-                                       "INSERT INTO ARTICOLO (ID, CODICE, ARTICOLO, FORMATO, "
-                                       "PESO, AGG) VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
+            if (Status c =
+                    copier.copy(kArticolo, "INSERT INTO ARTICOLO (ID, CODICE, ARTICOLO, FORMATO, "
+                                           "PESO, AGG) VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
                 !c)
                 return c;
             if (Status c = copier.copy(
@@ -412,8 +410,8 @@ Result<Report> run(jet::Archive& archive, const QString& target, const QString& 
 Result<Report> fromJetFile(const QString& jetPath, const QString& target) {
     auto archive = jet::open(jetPath);
     if (!archive)
-        return makeError(QStringLiteral("%1: %2").arg(QFileInfo(jetPath).fileName(),
-                                                      archive.error().text));
+        return makeError(
+            QStringLiteral("%1: %2").arg(QFileInfo(jetPath).fileName(), archive.error().text));
     return run(**archive, target, QFileInfo(jetPath).fileName());
 }
 

@@ -175,8 +175,8 @@ Result<QString> copyInto(Database& db, const QString& folder, const QDateTime& w
     const QDir dir(folder);
     QString name = copyName(db.path(), when);
     for (int n = 2; QFileInfo::exists(dir.filePath(name)); ++n)
-        name = copyName(db.path(), when).replace(QLatin1String(".mdb"),
-                                                 QStringLiteral("-%1.mdb").arg(n));
+        name = copyName(db.path(), when)
+                   .replace(QLatin1String(".mdb"), QStringLiteral("-%1.mdb").arg(n));
     const QString final = dir.filePath(name);
     // Made under a name of its own: a copy cut short is never taken for a good one.
     const QString partial = dir.filePath(QStringLiteral(".%1.parziale").arg(name));
@@ -189,8 +189,8 @@ Result<QString> copyInto(Database& db, const QString& folder, const QDateTime& w
                               .arg(checked.error().text),
                           checked.error().code);
     }
-    if (s && ::rename(QFile::encodeName(partial).constData(),
-                      QFile::encodeName(final).constData()) != 0)
+    if (s &&
+        ::rename(QFile::encodeName(partial).constData(), QFile::encodeName(final).constData()) != 0)
         s = makeError(QStringLiteral("la copia non si può rinominare"));
     if (!s) {
         removeWithJournals(partial);

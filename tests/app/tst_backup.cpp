@@ -92,14 +92,15 @@ private Q_SLOTS:
         ui::menu(app.window.get(), "CopiaSicurezza");
         exec(*other, "COMMIT;");
         const QString copy = QDir(chosen.path()).filePath("Ordine_2026-12-08_10-30-15.mdb");
-        QCOMPARE(app.dialogs.describe(),
-                 boxes::seq({boxes::one(ScriptedDialogs::Kind::Choice,
-                                        "Copia di sicurezza: scegliere la cartella",
-                                        app.dir.path()),
-                             boxes::message("Copia di sicurezza effettuata e controllata:\n" + copy,
-                                            kTitle, BoxIcon::Information)}));
+        QCOMPARE(
+            app.dialogs.describe(),
+            boxes::seq({boxes::one(ScriptedDialogs::Kind::Choice,
+                                   "Copia di sicurezza: scegliere la cartella", app.dir.path()),
+                        boxes::message("Copia di sicurezza effettuata e controllata:\n" + copy,
+                                       kTitle, BoxIcon::Information)}));
         QCOMPARE(modeOf(copy), 0600);
-        QCOMPARE(QDir(chosen.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(copy).fileName()});
+        QCOMPARE(QDir(chosen.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QFileInfo(copy).fileName()});
         auto db = openCopy(copy);
         QCOMPARE(rows(*db, "SELECT * FROM CLIENTE ORDER BY ID;"), customers);
         QCOMPARE(rows(*db, "SELECT * FROM ORDINE ORDER BY ID;"), lines);
@@ -130,9 +131,10 @@ private Q_SLOTS:
         App app;
         const QString folder = folderOf(app);
         for (int day = 1; day <= 9; ++day)
-            QVERIFY(QFile::copy(app.dir.dbPath(),
-                                QDir(folder).filePath(
-                                    QStringLiteral("Ordine_2026-11-%1_09-00-00.mdb").arg(day, 2, 10, QLatin1Char('0')))));
+            QVERIFY(
+                QFile::copy(app.dir.dbPath(),
+                            QDir(folder).filePath(QStringLiteral("Ordine_2026-11-%1_09-00-00.mdb")
+                                                      .arg(day, 2, 10, QLatin1Char('0')))));
         const QStringList before = copyNames(app);
         QCOMPARE(before.size(), 10);
         QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0500) == 0);
@@ -141,8 +143,10 @@ private Q_SLOTS:
         QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0700) == 0);
         QCOMPARE(app.dialogs.describe(),
                  boxes::message("La copia automatica del database non è stata fatta.\n\n"
-                                "La cartella " + folder + " non si può scrivere.\n\n"
-                                "Le copie precedenti sono rimaste.",
+                                "La cartella " +
+                                    folder +
+                                    " non si può scrivere.\n\n"
+                                    "Le copie precedenti sono rimaste.",
                                 kTitle, BoxIcon::Exclamation));
         QCOMPARE(copyNames(app), before);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 10);
@@ -153,13 +157,13 @@ private Q_SLOTS:
         QTemporaryDir chosen;
         const QString copy = copyThroughMenu(app, chosen.path());
         const QString name = value(app.db(), "SELECT SOGGETTO FROM CLIENTE WHERE ID = 1;");
-        const QString counts = value(app.db(),
-                                     "SELECT (SELECT count(*) FROM CLIENTE) || ' clienti, ' || "
-                                     "(SELECT count(*) FROM ARTICOLO) || ' articoli e ' || "
-                                     "(SELECT count(*) FROM (SELECT DISTINCT ANNO, NR FROM "
-                                     "ORDINE)) || ' ordini';");
-        const QString last = itext::storedDateText(
-            value(app.db(), "SELECT max(DATAO) FROM ORDINE;").toStdString());
+        const QString counts =
+            value(app.db(), "SELECT (SELECT count(*) FROM CLIENTE) || ' clienti, ' || "
+                            "(SELECT count(*) FROM ARTICOLO) || ' articoli e ' || "
+                            "(SELECT count(*) FROM (SELECT DISTINCT ANNO, NR FROM "
+                            "ORDINE)) || ' ordini';");
+        const QString last =
+            itext::storedDateText(value(app.db(), "SELECT max(DATAO) FROM ORDINE;").toStdString());
         exec(app.db(), "DELETE FROM CLIENTE WHERE ID = 1;");
         ui::menu(app.window.get(), "CElimina");
         auto* list = app.window->Frame1->ListView2;
@@ -180,7 +184,8 @@ private Q_SLOTS:
                                                  "salvati in una copia.",
                                              kRestore),
                              boxes::message("Ripristino effettuato. I dati di prima sono nella "
-                                            "copia\n" + saved,
+                                            "copia\n" +
+                                                saved,
                                             kRestore, BoxIcon::Information)}));
         QCOMPARE(value(app.db(), "SELECT SOGGETTO FROM CLIENTE WHERE ID = 1;"), name);
         QVERIFY(ui::rowOf(list, 2, name) >= 0);

@@ -65,33 +65,32 @@ const Value null = Value::null();
 // The archive of the earlier program, with a row of each case.
 RowsArchive oldArchive() {
     RowsArchive a;
-    a.data["UTENTE"] = {{"ID", "UTENTE", "VIA", "CAP", "CITTA", "PR"},
-                        {{i(1), t("MARIO ROSSI"), t("VIA ROMA 1"), t("24121"), t("BERGAMO"),
-                          t("BG")}}};
-    a.data["CLIENTE"] = {
-        {"id", "Codice", "SOGGETTO", "CITTA", "PROVINCIA", "EXTRA"},
-        {{i(7), t("123"), t("BIANCHI & C."), t("MILANO"), t("MI"), t("x")},
-         // Null in every nullable column.
-         {i(8), null, null, null, null, null},
-         // The same ID again.
-         {i(7), t("456"), t("VERDI"), null, null, null},
-         // A code longer than the column holds.
-         {i(9), t("123456789012"), t("NERI"), null, null, null}}};
+    a.data["UTENTE"] = {
+        {"ID", "UTENTE", "VIA", "CAP", "CITTA", "PR"},
+        {{i(1), t("MARIO ROSSI"), t("VIA ROMA 1"), t("24121"), t("BERGAMO"), t("BG")}}};
+    a.data["CLIENTE"] = {{"id", "Codice", "SOGGETTO", "CITTA", "PROVINCIA", "EXTRA"},
+                         {{i(7), t("123"), t("BIANCHI & C."), t("MILANO"), t("MI"), t("x")},
+                          // Null in every nullable column.
+                          {i(8), null, null, null, null, null},
+                          // The same ID again.
+                          {i(7), t("456"), t("VERDI"), null, null, null},
+                          // A code longer than the column holds.
+                          {i(9), t("123456789012"), t("NERI"), null, null, null}}};
     a.data["ARTICOLO"] = {{"ID", "CODICE", "ARTICOLO", "FORMATO", "PESO", "AGG"},
                           {{i(3), t("A1"), t("VINO"), t("CASSA"), t("12,50"), d(1899, 5, 1)},
                            {i(4), null, null, null, null, null},
                            {i(5), t("A2"), t("OLIO"), null, t("molto"), null}}};
-    a.data["ORDINE"] = {
-        {"ID", "ANNO", "NR", "ID_CL", "DATAO", "DATAC", "DEST", "CITTA", "PR", "ARTICOLO",
-         "CODICE", "FORMATO", "PESO", "QVENDITA", "QOMAGGIO", "PREZZO", "SCONTO", "NOTE"},
-        {{i(11), i(2024), i(3), t("123"), d(2024, 3, 1), t("05/03/2024"), t("SEDE"), t("MILANO"),
-          t("MI"), t("VINO"), t("A1"), t("CASSA"), Value::ofReal(12.5), i(10), i(0),
-          Value::ofReal(4.35), t("1.5"), t("urgente")},
-         {i(12), t("2024"), t("4"), null, null, null, null, null, null, null, null, null, null,
-          null, null, null, null, null},
-         // An order line without its number.
-         {i(13), t("2024"), null, null, null, null, null, null, null, null, null, null, null,
-          null, null, null, null, null}}};
+    a.data["ORDINE"] = {{"ID", "ANNO", "NR", "ID_CL", "DATAO", "DATAC", "DEST", "CITTA", "PR",
+                         "ARTICOLO", "CODICE", "FORMATO", "PESO", "QVENDITA", "QOMAGGIO", "PREZZO",
+                         "SCONTO", "NOTE"},
+                        {{i(11), i(2024), i(3), t("123"), d(2024, 3, 1), t("05/03/2024"), t("SEDE"),
+                          t("MILANO"), t("MI"), t("VINO"), t("A1"), t("CASSA"), Value::ofReal(12.5),
+                          i(10), i(0), Value::ofReal(4.35), t("1.5"), t("urgente")},
+                         {i(12), t("2024"), t("4"), null, null, null, null, null, null, null, null,
+                          null, null, null, null, null, null, null},
+                         // An order line without its number.
+                         {i(13), t("2024"), null, null, null, null, null, null, null, null, null,
+                          null, null, null, null, null, null, null}}};
     a.data["ANNO"] = {{"ANNO"}, {{i(2024)}, {t("2025")}}};
     return a;
 }
@@ -102,9 +101,9 @@ QStringList rows(Database& db, const char* sql) {
     while (st && st->next()) {
         QStringList cells;
         for (int c = 0; c < st->columnCount(); ++c)
-            cells << (st->isNull(c) ? QStringLiteral("NULL")
-                                    : st->text(c) + QLatin1Char(':') +
-                                          QString::number(st->type(c)));
+            cells << (st->isNull(c)
+                          ? QStringLiteral("NULL")
+                          : st->text(c) + QLatin1Char(':') + QString::number(st->type(c)));
         out << cells.join(QLatin1Char('|'));
     }
     return out;
@@ -132,8 +131,9 @@ private Q_SLOTS:
         QVERIFY(db);
         QVERIFY(schema::verify(**db));
         // Storage classes: 1 integer, 2 real, 3 text.
-        QCOMPARE(rows(**db, "SELECT * FROM CLIENTE ORDER BY ID;"),
-                 (QStringList{"7:1|123:3|BIANCHI & C.:3|MILANO:3|MI:3", "8:1|NULL|NULL|NULL|NULL"}));
+        QCOMPARE(
+            rows(**db, "SELECT * FROM CLIENTE ORDER BY ID;"),
+            (QStringList{"7:1|123:3|BIANCHI & C.:3|MILANO:3|MI:3", "8:1|NULL|NULL|NULL|NULL"}));
         QCOMPARE(rows(**db, "SELECT * FROM ARTICOLO ORDER BY ID;"),
                  (QStringList{"3:1|A1:3|VINO:3|CASSA:3|12.5:2|1899-05-01:3",
                               "4:1|NULL|NULL|NULL|NULL|NULL"}));
@@ -188,8 +188,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("error");
         QTest::newRow("other tables")
-            << jetkit::unpacked("jet4-types")
-            << "archivio: il file non contiene la tabella UTENTE";
+            << jetkit::unpacked("jet4-types") << "archivio: il file non contiene la tabella UTENTE";
         QTest::newRow("not Jet") << QByteArray("not a database")
                                  << "VECCHIO.mdb: il file non è un archivio Access (Jet)";
     }

@@ -75,17 +75,18 @@ private Q_SLOTS:
         auto d = [](const char* n, T t, int size) {
             return QStringLiteral("%1:%2:%3").arg(QLatin1String(n)).arg(int(t)).arg(size);
         };
-        QCOMPARE(described, (QStringList{d("A", T::Text, 50), d("B", T::Text, 100),
-                                         d("C", T::Byte, 1), d("D", T::Integer, 2),
-                                         d("E", T::Long, 4), d("F", T::Double, 8),
-                                         d("G", T::DateTime, 8), d("H", T::Currency, 8),
-                                         d("I", T::Boolean, 0)}));
+        QCOMPARE(
+            described,
+            (QStringList{d("A", T::Text, 50), d("B", T::Text, 100), d("C", T::Byte, 1),
+                         d("D", T::Integer, 2), d("E", T::Long, 4), d("F", T::Double, 8),
+                         d("G", T::DateTime, 8), d("H", T::Currency, 8), d("I", T::Boolean, 0)}));
         QStringList rows = rowsOf(**a, "Table1");
         rows.sort();
-        QCOMPARE(rows, (QStringList{
-                           "'a','b',0,0,0,0,1981-12-12 00:00:00,0,false",
-                           "'abcdefg','hijklmnop',2,222,333333333,444.555,1974-09-21 00:00:00,3.5,true",
-                       }));
+        QCOMPARE(rows,
+                 (QStringList{
+                     "'a','b',0,0,0,0,1981-12-12 00:00:00,0,false",
+                     "'abcdefg','hijklmnop',2,222,333333333,444.555,1974-09-21 00:00:00,3.5,true",
+                 }));
         QCOMPARE(rowsOf(**a, "Table4"), QStringList{});
         QCOMPARE((*a)->columns("NoSuchTable").error().text,
                  QStringLiteral("il file non contiene la tabella NoSuchTable"));
@@ -114,8 +115,7 @@ private Q_SLOTS:
         QTest::newRow("empty") << QByteArray() << "il file non è un archivio Access (Jet)";
         QTest::newRow("text") << QByteArray("CODICE;SOGGETTO\n1;ROSSI\n")
                               << "il file non è un archivio Access (Jet)";
-        QTest::newRow("cut inside a page")
-            << jet4.left(5000) << "il file è incompleto (troncato)";
+        QTest::newRow("cut inside a page") << jet4.left(5000) << "il file è incompleto (troncato)";
         QTest::newRow("catalogue cut away")
             << jet3.left(8192)
             << "l'elenco delle tabelle del file non si può leggere (file danneggiato)";

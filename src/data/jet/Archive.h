@@ -15,8 +15,20 @@
 // and rows of typed values. The Jet file is one source of them; tests give rows of their own.
 namespace jet {
 
-enum class Type { Text, Memo, Boolean, Byte, Integer, Long, Single, Double, Currency, Numeric,
-                  DateTime, Other };
+enum class Type {
+    Text,
+    Memo,
+    Boolean,
+    Byte,
+    Integer,
+    Long,
+    Single,
+    Double,
+    Currency,
+    Numeric,
+    DateTime,
+    Other
+};
 
 struct Column {
     QString name;

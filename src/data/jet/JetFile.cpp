@@ -200,7 +200,8 @@ private:
             MdbTableDef* def = mdb_read_table(e);
             if (!def)
                 return makeError(
-                    QStringLiteral("la tabella %1 non si può leggere (file danneggiato)").arg(table));
+                    QStringLiteral("la tabella %1 non si può leggere (file danneggiato)")
+                        .arg(table));
             if (!mdb_read_columns(def)) {
                 mdb_free_tabledef(def);
                 return makeError(
@@ -228,9 +229,10 @@ private:
             return Value::ofText(s);
         }
         const int start = c->cur_value_start;
-        const int need = c->col_type == MDB_BYTE ? 1 : c->col_type == MDB_INT ? 2
+        const int need = c->col_type == MDB_BYTE                                    ? 1
+                         : c->col_type == MDB_INT                                   ? 2
                          : (c->col_type == MDB_LONGINT || c->col_type == MDB_FLOAT) ? 4
-                                                                                     : 8;
+                                                                                    : 8;
         if (start < 0 || start + need > int(sizeof(m_mdb->pg_buf)))
             return Value::other(QStringLiteral("valore illeggibile"));
         const unsigned char* p = m_mdb->pg_buf + start;
