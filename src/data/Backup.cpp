@@ -100,7 +100,13 @@ Status onlineCopy(Database& db, const QString& path) {
             rc = step == SQLITE_DONE ? finish : step;
         }
     }
-    Status s = rc == SQLITE_OK ? Status() : Status(engineFailure(dest, rc));
+    // A page of the database that does not read is the database's fault, not the copy's.
+    const int source = sqlite3_errcode(db.handle());
+    const bool sourceFault = rc != SQLITE_OK && (source == SQLITE_CORRUPT ||
+                                                 source == SQLITE_NOTADB || source == SQLITE_IOERR);
+    Status s = rc == SQLITE_OK ? Status()
+               : sourceFault   ? Status(db.engineError(source))
+                               : Status(engineFailure(dest, rc));
     if (sqlite3_close(dest) != SQLITE_OK && s)
         s = makeError(QStringLiteral("la copia non si può chiudere"), SQLITE_IOERR);
     return s;
