@@ -27,6 +27,15 @@ public:
         boxes << title + QStringLiteral(": ") + prompt;
         return std::nullopt;
     }
+    std::optional<QString> chooseFolder(const QString& title, const QString&) override {
+        boxes << title;
+        return std::nullopt;
+    }
+    std::optional<QString> chooseFile(const QString& title, const QString&,
+                                      const QString&) override {
+        boxes << title;
+        return std::nullopt;
+    }
     QStringList boxes;
 };
 

@@ -27,6 +27,7 @@ bool startupBench(const Options& o, const Emit& emit); // start-up to the window
 bool sheetsBench(const Options& o, const Emit& emit);  // StampaOrdineV
 bool exportBench(const Options& o, const Emit& emit);  // Ado2excel
 bool searchBench(const Options& o, const Emit& emit);  // Cerca, history, totals, repeat
+bool backupBench(const Options& o, const Emit& emit);  // "Copia di sicurezza…" against cp
 
 // The two children of the start-up benchmark; each prints when its window is shown.
 int startupChild(bool ours, const QString& dir);

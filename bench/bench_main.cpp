@@ -32,6 +32,7 @@ const std::vector<std::pair<QString, Bench>>& groups() {
         {QStringLiteral("esporta"), bench::exportBench},
         {QStringLiteral("cerca"), bench::searchBench},
         {QStringLiteral("avvio"), bench::startupBench},
+        {QStringLiteral("copia"), bench::backupBench},
     };
     return g;
 }
@@ -100,7 +101,7 @@ int main(int argc, char** argv) {
         } else {
             std::fprintf(stderr, "uso: gestione-bench --cartella DIR [--giri N] "
                                  "[--riscaldamento N] [--cpu] [--solo "
-                                 "liste,anno,combo,fogli,esporta,cerca,avvio]\n");
+                                 "liste,anno,combo,fogli,esporta,cerca,avvio,copia]\n");
             return 2;
         }
     }

@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev qt6-translations-l10n libgl-dev
     libsqlcipher-dev sqlcipher
     libxlsxwriter-dev
+    mdbtools-dev
     libx11-dev
     python3 python3-openpyxl
     poppler-utils

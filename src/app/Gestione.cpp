@@ -1,5 +1,7 @@
 #include "Gestione.h"
 
+#include "ArchiveStartup.h"
+#include "BackupCommands.h"
 #include "FirstSteps.h"
 #include "StatusBar.h"
 #include "TitleClock.h"
@@ -33,7 +35,9 @@
 #include <QSessionManager>
 #include <QTimer>
 
-Gestione::Gestione(AppContext& c, QWidget* parent) : QMainWindow(parent), ctx(c) {
+Gestione::Gestione(AppContext& c, QWidget* parent)
+    : QMainWindow(parent), ctx(c),
+      m_backups(std::make_unique<BackupCommands>(c, [this]() { refreshPanels(); })) {
     setObjectName(QStringLiteral("Gestione"));
     setWindowTitle(QStringLiteral("Gestione Ordini"));
     setFont(twips::arial(11.25));
@@ -145,12 +149,23 @@ void Gestione::buildMenus() {
     ordini->addActions(Frame3->printCommands->actions());
 
     command(nullptr, "MUtente", QStringLiteral("&Utente"), &Gestione::MUtente_Click);
+
+    QMenu* archivio = bar->addMenu(QStringLiteral("&Archivio"));
+    archivio->setObjectName(QStringLiteral("GArchivio"));
+    archivio->menuAction()->setObjectName(QStringLiteral("GArchivioMenu"));
+    QAction* copia = archivio->addAction(QStringLiteral("Copia di sicurezza…"));
+    copia->setObjectName(QStringLiteral("CopiaSicurezza"));
+    connect(copia, &QAction::triggered, this, [this]() { m_backups->CopiaSicurezza_Click(); });
+    QAction* ripristina = archivio->addAction(QStringLiteral("Ripristina da copia…"));
+    ripristina->setObjectName(QStringLiteral("Ripristina"));
+    connect(ripristina, &QAction::triggered, this, [this]() { m_backups->Ripristina_Click(); });
+
     // Ctrl+F from whatever panel is on screen.
     QAction* cerca = command(nullptr, "MCerca", QStringLiteral("C&erca"), &Gestione::MCerca_Click);
     cerca->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     cerca->setShortcutContext(Qt::WindowShortcut);
 
-    QMenu* aiuto = bar->addMenu(QStringLiteral("&Aiuto"));
+    QMenu* aiuto = bar->addMenu(QStringLiteral("A&iuto"));
     aiuto->setObjectName(QStringLiteral("MAiuto"));
     aiuto->menuAction()->setObjectName(QStringLiteral("MAiutoMenu"));
     command(aiuto, "PrimiPassi", QStringLiteral("Primi passi"), &Gestione::PrimiPassi_Click);
@@ -164,6 +179,8 @@ Status Gestione::Form_Load() {
     Frame8->hide();
 
     const QString path = QDir(ctx.appDir).filePath(QLatin1String(schema::kFileName));
+    if (!archivestartup::offerConversion(ctx, path))
+        return makeError(QStringLiteral("conversione dell'archivio non riuscita"));
     auto opened = Database::open(path, schema::password());
     Status status = opened ? Status() : Status(opened.error());
     if (opened) {
@@ -192,6 +209,7 @@ Status Gestione::Form_Load() {
     // The year of today is always offered, even on the first day of a year the file lacks. A
     // year that cannot be added is no reason to stop: the file works as it is.
     (void)numbering::ensureYear(ctx.db(), ctx.clock.today().year());
+    m_backups->copiaAvvio(path);
 
     AggiornaTitolo();
     StatusBar1->showLocks(readKeyboardLocks());
@@ -215,6 +233,7 @@ void Gestione::Chiudi_Click() {
 }
 
 void Gestione::ChiudiApplicazione() {
+    m_backups->copiaUscita();
     if (ctx.connection)
         ctx.connection->close();
     Timer1->stop();
@@ -353,6 +372,18 @@ void Gestione::Eordine_Click() {
 
 void Gestione::StampaOrdine_Click() {
     openYearPanel(4);
+}
+
+void Gestione::refreshPanels() {
+    const bool customers = !Frame1->isHidden();
+    const bool articles = !Frame2->isHidden();
+    Frame3->hide();
+    Frame7->hide();
+    Frame8->hide();
+    if (customers && Frame1->mode())
+        Frame1->apri(*Frame1->mode());
+    if (articles && Frame2->mode())
+        Frame2->apri(*Frame2->mode());
 }
 
 void Gestione::MUtente_Click() {

@@ -4,6 +4,8 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class QTimer;
 class QMenu;
 class QAction;
@@ -17,6 +19,7 @@ class FirstSteps;
 class SearchWindow;
 class OrderTotalsLine;
 class LastPrice;
+class BackupCommands;
 
 // The one window of the program. It holds the menus, the five panels, the title clock and the
 // status bar, and decides which panel shows; each panel does its own work.
@@ -63,6 +66,8 @@ public:
     // Opens the order `number` of `year` in the order panel for update, as a click on it in the
     // year's listing does; the search window steps aside.
     void ApriOrdine(const QString& year, const QString& number);
+    // "Copia di sicurezza…" and "Ripristina da copia…", with the automatic copies.
+    BackupCommands& backups() { return *m_backups; }
 
     void Timer1_Timer();
     void AggiornaTitolo();
@@ -83,8 +88,11 @@ private:
     void showCustomers();
     void showArticles();
     void openYearPanel(int command);
+    // After the file was replaced: the lists showing are filled again, the order panels closed.
+    void refreshPanels();
 
     AppContext& ctx;
+    std::unique_ptr<BackupCommands> m_backups;
     bool m_ending = false;
     bool m_centred = false;
     FirstSteps* m_firstSteps = nullptr;

@@ -1,4 +1,6 @@
 target_sources(gestione_gui PRIVATE
+    app/ArchiveStartup.cpp
+    app/BackupCommands.cpp
     app/DataLocation.cpp
     app/Display.cpp
     app/FirstSteps.cpp

@@ -1,5 +1,7 @@
 target_sources(gestione_core PRIVATE
     data/ChangeWatch.cpp
+    data/ArchiveImport.cpp
+    data/Backup.cpp
     data/Collation.cpp
     data/Database.cpp
     data/FolderNames.cpp
@@ -7,6 +9,7 @@ target_sources(gestione_core PRIVATE
     data/Schema.cpp
     data/Statement.cpp
     data/TextMatch.cpp
+    data/jet/JetFile.cpp
     data/tool/DemoData.cpp
     data/tool/MakeDb.cpp
 )

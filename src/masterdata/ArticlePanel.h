@@ -35,6 +35,8 @@ public:
     enum class Mode { Insert, Update, Delete };
     // Opens the panel in a mode (the menu commands "Nuovo", "Aggiorna", "Elimina").
     void apri(Mode mode);
+    // The mode the panel was last opened in.
+    std::optional<Mode> mode() const { return m_mode; }
 
     // Empties and refills the list from the database; a fill that fails is told in the error
     // box and the panel goes on.

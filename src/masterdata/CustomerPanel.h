@@ -34,6 +34,8 @@ public:
     enum class Mode { Insert, Modify, Delete };
     // Opens the panel in a mode (the menu commands "Nuovo", "Aggiorna", "Elimina").
     void apri(Mode mode);
+    // The mode the panel was last opened in.
+    std::optional<Mode> mode() const { return m_mode; }
 
     // Empties and refills the list from the database. Like the lookup fills, a fill that fails
     // is told in the error box and the panel goes on.

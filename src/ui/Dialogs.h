@@ -20,6 +20,11 @@ public:
                           BoxIcon icon = BoxIcon::None) = 0;
     // An input box with an empty entry; no value when it is cancelled.
     virtual std::optional<QString> input(const QString& prompt, const QString& title) = 0;
+    // The desktop's chooser of a folder, opened at `start`; no value when it is cancelled.
+    virtual std::optional<QString> chooseFolder(const QString& title, const QString& start) = 0;
+    // The chooser of an existing file among those `filter` names ("Copie (*.mdb)").
+    virtual std::optional<QString> chooseFile(const QString& title, const QString& start,
+                                              const QString& filter) = 0;
 };
 
 // The error box: the error's number, ":", a line break and its description, titled "Errore".

@@ -1,5 +1,6 @@
 #include "QtDialogs.h"
 
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -56,4 +57,19 @@ std::optional<QString> QtDialogs::input(const QString& prompt, const QString& ti
     if (box->exec() != QDialog::Accepted)
         return std::nullopt;
     return box->textValue();
+}
+
+std::optional<QString> QtDialogs::chooseFolder(const QString& title, const QString& start) {
+    const QString dir = QFileDialog::getExistingDirectory(m_parent.data(), title, start);
+    if (dir.isEmpty())
+        return std::nullopt;
+    return dir;
+}
+
+std::optional<QString> QtDialogs::chooseFile(const QString& title, const QString& start,
+                                             const QString& filter) {
+    const QString file = QFileDialog::getOpenFileName(m_parent.data(), title, start, filter);
+    if (file.isEmpty())
+        return std::nullopt;
+    return file;
 }

@@ -18,6 +18,9 @@ public:
     void message(const QString& text, const QString& title, BoxIcon icon) override;
     bool question(const QString& text, const QString& title, BoxIcon icon) override;
     std::optional<QString> input(const QString& prompt, const QString& title) override;
+    std::optional<QString> chooseFolder(const QString& title, const QString& start) override;
+    std::optional<QString> chooseFile(const QString& title, const QString& start,
+                                      const QString& filter) override;
 
     // The boxes as they would be shown, not yet shown (for tests of their buttons).
     std::unique_ptr<QMessageBox> makeMessage(const QString& text, const QString& title,

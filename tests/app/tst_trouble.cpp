@@ -353,6 +353,12 @@ private Q_SLOTS:
             f.putChar(char(c ^ 0x20));
         });
         QVERIFY(app.started);
+        // The copy of start-up reads every page: it is not made, and says so.
+        const auto copy = app.dialogs.take();
+        QCOMPARE(copy.size(), 1);
+        QVERIFY2(copy.first().text.startsWith(
+                     QStringLiteral("La copia automatica del database non è stata fatta.")),
+                 qPrintable(copy.first().text));
         const bool customers = table == QLatin1String("CLIENTE");
         const QString damaged = boxes::message(QStringLiteral("11:\r\nil file del database è "
                                                               "danneggiato"),

@@ -60,7 +60,7 @@ private Q_SLOTS:
         for (QAction* a : bar->actions())
             top << a->text();
         QCOMPARE(top, (QStringList{"&Chiudi", "&Gestione Cliente", "&Gestione Articoli",
-                                   "&Gestione Ordine", "&Utente", "C&erca", "&Aiuto"}));
+                                   "&Gestione Ordine", "&Utente", "&Archivio", "C&erca", "A&iuto"}));
         auto entries = [&](const char* menu) {
             QStringList out;
             for (QAction* a : app->find<QMenu>(menu)->actions())
@@ -78,6 +78,8 @@ private Q_SLOTS:
                               "Eordine=Elimina Ordini", "StampaOrdine=Stampa Ordine", "=",
                               "AnteprimaOrdine=Anteprima di stampa…",
                               "StampanteOrdine=Stampa su stampante…", "PdfOrdine=Salva come PDF"}));
+        QCOMPARE(entries("GArchivio"), (QStringList{"CopiaSicurezza=Copia di sicurezza…",
+                                                    "Ripristina=Ripristina da copia…"}));
         QVERIFY(app->find<QAction>("Chiudi"));
         QVERIFY(app->find<QAction>("MUtente"));
     }

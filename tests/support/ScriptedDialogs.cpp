@@ -27,6 +27,27 @@ std::optional<QString> ScriptedDialogs::input(const QString& prompt, const QStri
     return a;
 }
 
+std::optional<QString> ScriptedDialogs::chooseFolder(const QString& title, const QString& start) {
+    boxes.append({Kind::Choice, title, start, BoxIcon::None});
+    if (choices.empty()) {
+        unexpected << title;
+        return std::nullopt;
+    }
+    std::optional<QString> a;
+    a.swap(choices.front());
+    choices.pop_front();
+    return a;
+}
+
+std::optional<QString> ScriptedDialogs::chooseFile(const QString& title, const QString& start,
+                                                   const QString&) {
+    return chooseFolder(title, start);
+}
+
+void ScriptedDialogs::answerChoice(std::optional<QString> path) {
+    choices.push_back(std::move(path));
+}
+
 void ScriptedDialogs::answerYes(int times) {
     for (int i = 0; i < times; ++i)
         answers.push_back(true);
@@ -52,6 +73,7 @@ void ScriptedDialogs::clear() {
     unexpected.clear();
     answers.clear();
     inputs.clear();
+    choices.clear();
 }
 
 QString ScriptedDialogs::describe() const {
@@ -71,6 +93,8 @@ const char* toString(ScriptedDialogs::Kind k) {
         return "question";
     case ScriptedDialogs::Kind::Input:
         return "input";
+    case ScriptedDialogs::Kind::Choice:
+        return "choice";
     }
     return "?";
 }

@@ -13,7 +13,7 @@
 // unexpected and answered No (or cancelled).
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { Message, Question, Input };
+    enum class Kind { Message, Question, Input, Choice };
     struct Box {
         Kind kind;
         QString text;
@@ -24,15 +24,22 @@ public:
     void message(const QString& text, const QString& title, BoxIcon icon) override;
     bool question(const QString& text, const QString& title, BoxIcon icon) override;
     std::optional<QString> input(const QString& prompt, const QString& title) override;
+    // Recorded with the title as text and the starting folder as title.
+    std::optional<QString> chooseFolder(const QString& title, const QString& start) override;
+    std::optional<QString> chooseFile(const QString& title, const QString& start,
+                                      const QString& filter) override;
 
     void answerYes(int times = 1);
     void answerNo(int times = 1);
     void answerInput(std::optional<QString> text);
+    // The folder or file the next chooser gives; none cancels it.
+    void answerChoice(std::optional<QString> path);
 
     QList<Box> boxes;
     QStringList unexpected;
     std::deque<bool> answers;
     std::deque<std::optional<QString>> inputs;
+    std::deque<std::optional<QString>> choices;
 
     // Takes the recorded boxes, leaving none.
     QList<Box> take();

@@ -1,6 +1,7 @@
 // gestione-makedb: makes the database file that ships with the program.
 
 #include "MakeDb.h"
+#include "data/ArchiveImport.h"
 #include "data/Database.h"
 #include "data/Schema.h"
 
@@ -30,7 +31,12 @@ int main(int argc, char** argv) {
                                      QStringLiteral("Anno attorno al quale mettere gli anni "
                                                     "(predefinito: l'anno di oggi)."),
                                      QStringLiteral("anno"));
-    parser.addOptions({demo, year, agent, current});
+    const QCommandLineOption import(
+        QStringList{QStringLiteral("importa")},
+        QStringLiteral("Crea il nuovo database con le righe dell'archivio Access del programma "
+                       "precedente (il file indicato, che resta com'è)."),
+        QStringLiteral("archivio.mdb"));
+    parser.addOptions({demo, year, agent, current, import});
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("Il file del database (Ordine.mdb)."));
     parser.process(app);
@@ -42,6 +48,17 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString path = args.first();
+
+    if (parser.isSet(import)) {
+        auto report = archiveimport::fromJetFile(parser.value(import), path);
+        if (!report) {
+            err << path << ": " << report.error().text << "\n";
+            return 1;
+        }
+        QTextStream(stdout) << archiveimport::summary(*report);
+        // Rows left out are a failure of the conversion, though the new file holds the rest.
+        return report->leftOut.isEmpty() ? 0 : 3;
+    }
 
     if (parser.isSet(year)) {
         bool ok = false;

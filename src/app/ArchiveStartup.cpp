@@ -1,0 +1,70 @@
+#include "ArchiveStartup.h"
+
+#include "data/ArchiveImport.h"
+#include "data/jet/JetFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace archivestartup {
+namespace {
+
+const QString kTitle = QStringLiteral("Gestione Ordini");
+
+QString capitalised(QString s) {
+    if (!s.isEmpty())
+        s[0] = s[0].toUpper();
+    return s;
+}
+
+} // namespace
+
+QString keptName() {
+    return QStringLiteral("Ordine (vecchio formato).mdb");
+}
+
+bool offerConversion(AppContext& ctx, const QString& path) {
+    if (jet::formatOf(path) == jet::Format::NotJet)
+        return true;
+    const QString shown = QDir::toNativeSeparators(path);
+    if (!ctx.dialogs.question(
+            QStringLiteral("Il file\n%1\nè un archivio Access del programma precedente.\n\n"
+                           "Convertirlo nel formato di questo programma? L'archivio resta com'è, "
+                           "con il nome \"%2\".")
+                .arg(shown, keptName()),
+            kTitle))
+        return true;
+    const QString kept = QFileInfo(path).absoluteDir().filePath(keptName());
+    auto stop = [&](const QString& cause) {
+        ctx.dialogs.message(QStringLiteral("La conversione dell'archivio non è riuscita.\n\n"
+                                           "%1.\n\nIl programma verrà chiuso.")
+                                .arg(capitalised(cause)),
+                            kTitle, BoxIcon::Critical);
+        return false;
+    };
+    if (QFileInfo::exists(kept))
+        return stop(QStringLiteral("esiste già un file %1").arg(QDir::toNativeSeparators(kept)));
+    if (std::rename(QFile::encodeName(path).constData(), QFile::encodeName(kept).constData()) != 0)
+        return stop(QStringLiteral("l'archivio non si può rinominare (la cartella è di sola "
+                                   "lettura?)"));
+    auto report = archiveimport::fromJetFile(kept, path);
+    if (!report) {
+        std::rename(QFile::encodeName(kept).constData(), QFile::encodeName(path).constData());
+        return stop(report.error().text);
+    }
+    const QString summary = archiveimport::summary(*report);
+    if (report->leftOut.isEmpty())
+        ctx.dialogs.message(QStringLiteral("Archivio convertito.\n\n%1").arg(summary), kTitle,
+                            BoxIcon::Information);
+    else
+        ctx.dialogs.message(QStringLiteral("Archivio convertito, ma alcune righe non si sono "
+                                           "potute importare.\n\n%1")
+                                .arg(summary),
+                            kTitle, BoxIcon::Exclamation);
+    return true;
+}
+
+} // namespace archivestartup

@@ -1,0 +1,418 @@
+#include "ArchiveImport.h"
+
+#include "Database.h"
+#include "ItalianText.h"
+#include "Schema.h"
+#include "jet/JetFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace archiveimport {
+namespace {
+
+enum class Kind { Id, Text, Number, Date };
+
+struct Col {
+    const char* name;
+    Kind kind;
+    int maxLength = 0;
+    bool required = false;
+};
+
+struct Spec {
+    const char* table;
+    QList<Col> cols;
+};
+
+const Spec kUtente{"UTENTE",
+                   {{"ID", Kind::Id},
+                    {"UTENTE", Kind::Text},
+                    {"VIA", Kind::Text},
+                    {"CAP", Kind::Text, 5},
+                    {"CITTA", Kind::Text},
+                    {"PR", Kind::Text, 2}}};
+const Spec kCliente{"CLIENTE",
+                    {{"ID", Kind::Id},
+                     {"CODICE", Kind::Text, 11},
+                     {"SOGGETTO", Kind::Text},
+                     {"CITTA", Kind::Text},
+                     {"PROVINCIA", Kind::Text}}};
+const Spec kArticolo{"ARTICOLO",
+                     {{"ID", Kind::Id},
+                      {"CODICE", Kind::Text, 13},
+                      {"ARTICOLO", Kind::Text},
+                      {"FORMATO", Kind::Text},
+                      {"PESO", Kind::Number},
+                      {"AGG", Kind::Date}}};
+const Spec kOrdine{"ORDINE",
+                   {{"ID", Kind::Id},
+                    {"ANNO", Kind::Text, 0, true},
+                    {"NR", Kind::Text, 0, true},
+                    {"ID_CL", Kind::Text},
+                    {"DATAO", Kind::Date},
+                    {"DATAC", Kind::Date},
+                    {"DEST", Kind::Text},
+                    {"CITTA", Kind::Text},
+                    {"PR", Kind::Text},
+                    {"ARTICOLO", Kind::Text},
+                    {"CODICE", Kind::Text},
+                    {"FORMATO", Kind::Text},
+                    {"PESO", Kind::Number},
+                    {"QVENDITA", Kind::Number},
+                    {"QOMAGGIO", Kind::Number},
+                    {"PREZZO", Kind::Number},
+                    {"SCONTO", Kind::Number},
+                    {"NOTE", Kind::Text}}};
+const Spec kAnno{"ANNO", {{"ANNO", Kind::Text, 0, true}}};
+
+// A value ready for the column: none is NULL.
+struct Cell {
+    Kind kind;
+    bool null = true;
+    QString text;
+    double number = 0;
+    std::int64_t id = 0;
+};
+
+// The number as text, as a text column of the program holds it ("12", "12.5").
+QString numberText(double d) {
+    if (std::fabs(d) < 1e15 && d == std::trunc(d))
+        return QString::number(std::int64_t(d));
+    return QString::number(d, 'g', 15);
+}
+
+QString quoted(const QString& s) {
+    return QStringLiteral("«%1»").arg(itext::shortened(s, 40));
+}
+
+Result<Cell> convert(const jet::Value& v, const Col& col) {
+    Cell c;
+    c.kind = col.kind;
+    const QString name = QLatin1String(col.name);
+    auto refuse = [&](const QString& why) {
+        return makeError(QStringLiteral("colonna %1: %2").arg(name, why));
+    };
+    if (v.kind == jet::Value::Kind::Other)
+        return refuse(QStringLiteral("valore non convertibile (%1)").arg(v.text));
+    if (v.isNull()) {
+        if (col.required || col.kind == Kind::Id)
+            return refuse(QStringLiteral("manca il valore"));
+        return c;
+    }
+    c.null = false;
+    switch (col.kind) {
+    case Kind::Id: {
+        std::optional<std::int64_t> id;
+        if (v.kind == jet::Value::Kind::Integer)
+            id = v.integer;
+        else if (v.kind == jet::Value::Kind::Real && v.real == std::trunc(v.real) &&
+                 std::fabs(v.real) < 1e15)
+            id = std::int64_t(v.real);
+        else if (v.kind == jet::Value::Kind::Text)
+            id = itext::parseId(QStringView(v.text).trimmed());
+        if (!id)
+            return refuse(QStringLiteral("%1 non è un numero intero").arg(quoted(v.text)));
+        c.id = *id;
+        return c;
+    }
+    case Kind::Text:
+        switch (v.kind) {
+        case jet::Value::Kind::Text:
+            c.text = v.text;
+            break;
+        case jet::Value::Kind::Integer:
+            c.text = QString::number(v.integer);
+            break;
+        case jet::Value::Kind::Real:
+            c.text = numberText(v.real);
+            break;
+        case jet::Value::Kind::DateTime:
+            c.text = itext::isoDate(v.date);
+            break;
+        default:
+            c.text = v.boolean ? QStringLiteral("1") : QStringLiteral("0");
+            break;
+        }
+        if (c.text.isEmpty() && col.required)
+            return refuse(QStringLiteral("manca il valore"));
+        if (c.text.isEmpty())
+            c.null = true;
+        if (col.maxLength > 0 && c.text.size() > col.maxLength)
+            return refuse(QStringLiteral("il valore %1 è più lungo di %2 caratteri")
+                              .arg(quoted(c.text))
+                              .arg(col.maxLength));
+        return c;
+    case Kind::Number:
+        if (v.kind == jet::Value::Kind::Integer) {
+            c.number = double(v.integer);
+        } else if (v.kind == jet::Value::Kind::Real) {
+            c.number = v.real;
+        } else if (v.kind == jet::Value::Kind::Text) {
+            const QString t = v.text.trimmed();
+            if (t.isEmpty()) {
+                c.null = true;
+                return c;
+            }
+            // The earlier program kept what was typed, in the Italian forms or with a full stop.
+            std::optional<double> n = itext::parseNumber(t);
+            if (!n) {
+                bool ok = false;
+                const double d = QLocale::c().toDouble(t, &ok);
+                if (ok)
+                    n = d;
+            }
+            if (!n || !std::isfinite(*n))
+                return refuse(QStringLiteral("%1 non è un numero").arg(quoted(v.text)));
+            c.number = *n;
+        } else {
+            return refuse(QStringLiteral("il valore non è un numero"));
+        }
+        if (!std::isfinite(c.number))
+            return refuse(QStringLiteral("il valore non è un numero"));
+        return c;
+    case Kind::Date: {
+        QDate d;
+        if (v.kind == jet::Value::Kind::DateTime) {
+            d = v.date;
+        } else if (v.kind == jet::Value::Kind::Text) {
+            const QString t = v.text.trimmed();
+            if (t.isEmpty()) {
+                c.null = true;
+                return c;
+            }
+            if (auto it = itext::parseDate(t))
+                d = *it;
+            else if (auto iso = itext::parseIsoDate(t.toStdString()))
+                d = *iso;
+            if (!d.isValid())
+                return refuse(QStringLiteral("%1 non è una data").arg(quoted(v.text)));
+        } else {
+            return refuse(QStringLiteral("il valore non è una data"));
+        }
+        if (!d.isValid() || d.year() < 1000 || d.year() > 9999)
+            return refuse(QStringLiteral("la data è fuori dagli anni 1000-9999"));
+        c.text = itext::isoDate(d);
+        return c;
+    }
+    }
+    return c;
+}
+
+QString idOf(const jet::Value& v) {
+    switch (v.kind) {
+    case jet::Value::Kind::Integer:
+        return QString::number(v.integer);
+    case jet::Value::Kind::Real:
+        return numberText(v.real);
+    case jet::Value::Kind::Text:
+        return v.text;
+    case jet::Value::Kind::Null:
+        return QStringLiteral("(vuoto)");
+    default:
+        return QStringLiteral("?");
+    }
+}
+
+class Copier {
+public:
+    Copier(jet::Archive& a, Database& db, Report& r) : archive(a), db(db), report(r) {}
+
+    // Copies one table through `insertSql`, whose parameters are the columns of `spec` in order.
+    Status copy(const Spec& spec, const char* insertSql) {
+        const QString table = QLatin1String(spec.table);
+        auto cols = archive.columns(table);
+        if (!cols)
+            return makeError(QStringLiteral("archivio: %1").arg(cols.error().text));
+        QList<int> at;
+        for (const Col& c : spec.cols) {
+            int found = -1;
+            for (qsizetype i = 0; i < cols->size(); ++i)
+                if ((*cols)[i].name.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0)
+                    found = int(i);
+            if (found < 0)
+                return makeError(QStringLiteral("archivio: la tabella %1 non ha la colonna %2")
+                                     .arg(table, QLatin1String(c.name)));
+            at << found;
+        }
+        auto st = db.prepare(insertSql);
+        if (!st)
+            return st.error();
+        Copied counts{table};
+        QSet<QString> keys;
+        Status s = archive.rows(table, [&](const jet::Row& row) -> Status {
+            const jet::Value& key = row.value(at.first());
+            auto leaveOut = [&](const QString& why) {
+                report.leftOut << LeftOut{table, idOf(key), why};
+                ++counts.leftOut;
+                return Status();
+            };
+            QList<Cell> cells;
+            for (qsizetype i = 0; i < spec.cols.size(); ++i) {
+                auto cell = convert(row.value(at[i]), spec.cols[i]);
+                if (!cell)
+                    return leaveOut(cell.error().text);
+                cells << *cell;
+            }
+            const QString k = cells.first().kind == Kind::Id ? QString::number(cells.first().id)
+                                                             : cells.first().text;
+            if (keys.contains(k))
+                return leaveOut(QStringLiteral("%1 %2 è già di un'altra riga")
+                                    .arg(cells.first().kind == Kind::Id ? QStringLiteral("l'ID")
+                                                                        : QStringLiteral("l'anno"),
+                                         k));
+            st->reset();
+            for (qsizetype i = 0; i < cells.size(); ++i) {
+                const Cell& c = cells[i];
+                const int p = int(i + 1);
+                if (c.null)
+                    st->bindNull(p);
+                else if (c.kind == Kind::Id)
+                    st->bind(p, c.id);
+                else if (c.kind == Kind::Number)
+                    st->bind(p, c.number);
+                else
+                    st->bind(p, c.text);
+            }
+            Status ran = st->run();
+            if (!ran) {
+                // A value the table refuses leaves the row out; any other failure stops all.
+                if ((ran.error().code & 0xFF) == SQLITE_CONSTRAINT)
+                    return leaveOut(ran.error().text);
+                return ran;
+            }
+            keys.insert(k);
+            ++counts.rows;
+            return {};
+        });
+        if (!s)
+            return s;
+        report.tables << counts;
+        return {};
+    }
+
+    jet::Archive& archive;
+    Database& db;
+    Report& report;
+};
+
+Status writeReport(const Report& r, const QString& sourceName, const QString& target) {
+    QString text = QStringLiteral("Importazione di %1 in %2\n\n")
+                       .arg(sourceName, QFileInfo(target).fileName()) +
+                   summary(r);
+    if (!r.leftOut.isEmpty()) {
+        text += QStringLiteral("\nRighe non importate:\n");
+        for (const LeftOut& l : r.leftOut)
+            text += QStringLiteral("%1, %2 %3: %4\n")
+                        .arg(l.table,
+                             l.table == QLatin1String("ANNO") ? QStringLiteral("anno")
+                                                              : QStringLiteral("ID"),
+                             l.id, l.reason);
+    }
+    const QByteArray bytes = text.toUtf8();
+    const QByteArray path = QFile::encodeName(r.reportPath);
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return makeError(QStringLiteral("il resoconto %1 non si può scrivere").arg(r.reportPath));
+    ::fchmod(fd, 0600);
+    const bool written = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed)
+        return makeError(
+            QStringLiteral("il resoconto %1 non si può scrivere (disco pieno?)").arg(r.reportPath));
+    return {};
+}
+
+void removeMade(const QString& target) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(target + QLatin1String(suffix));
+}
+
+} // namespace
+
+QString reportPathFor(const QString& target) {
+    const QFileInfo fi(target);
+    return fi.absoluteDir().filePath(fi.completeBaseName() + QStringLiteral(" - importazione.txt"));
+}
+
+QString summary(const Report& report) {
+    QString out;
+    for (const Copied& c : report.tables) {
+        out += QStringLiteral("%1: %2 righe copiate").arg(c.table).arg(c.rows);
+        if (c.leftOut > 0)
+            out += QStringLiteral(", %1 non importate").arg(c.leftOut);
+        out += QLatin1Char('\n');
+    }
+    if (report.leftOut.isEmpty())
+        out += QStringLiteral("Tutte le righe sono state importate.\n");
+    else
+        out += QStringLiteral("Righe non importate: %1 (elenco in %2)\n")
+                   .arg(report.leftOut.size())
+                   .arg(QDir::toNativeSeparators(report.reportPath));
+    return out;
+}
+
+Result<Report> run(jet::Archive& archive, const QString& target, const QString& sourceName) {
+    Database::Options options;
+    options.create = true;
+    auto opened = Database::open(target, schema::password(), options);
+    if (!opened)
+        return opened.error();
+    Database& db = **opened;
+    Report report;
+    report.reportPath = reportPathFor(target);
+    Status s = schema::create(db);
+    if (s) {
+        Copier copier(archive, db, report);
+        s = db.write([&]() -> Status {
+            if (Status c = copier.copy(kUtente, "INSERT INTO UTENTE (ID, UTENTE, VIA, CAP, "
+                                                "CITTA, PR) VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
+                !c)
+                return c;
+            if (Status c = copier.copy(kCliente, "INSERT INTO CLIENTE (ID, CODICE, SOGGETTO, "
+                                                 "CITTA, PROVINCIA) VALUES (?1, ?2, ?3, ?4, ?5);");
+                !c)
+                return c;
+            if (Status c =
+                    copier.copy(kArticolo, "INSERT INTO ARTICOLO (ID, CODICE, ARTICOLO, FORMATO, "
+                                           "PESO, AGG) VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
+                !c)
+                return c;
+            if (Status c = copier.copy(
+                    kOrdine, "INSERT INTO ORDINE (ID, ANNO, NR, ID_CL, DATAO, DATAC, DEST, "
+                             "CITTA, PR, ARTICOLO, CODICE, FORMATO, PESO, QVENDITA, QOMAGGIO, "
+                             "PREZZO, SCONTO, NOTE) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, "
+                             "?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18);");
+                !c)
+                return c;
+            return copier.copy(kAnno, "INSERT INTO ANNO (ANNO) VALUES (?1);");
+        });
+    }
+    if (s)
+        s = writeReport(report, sourceName, target);
+    db.close();
+    if (!s) {
+        removeMade(target);
+        return s.error();
+    }
+    return report;
+}
+
+Result<Report> fromJetFile(const QString& jetPath, const QString& target) {
+    auto archive = jet::open(jetPath);
+    if (!archive)
+        return makeError(
+            QStringLiteral("%1: %2").arg(QFileInfo(jetPath).fileName(), archive.error().text));
+    return run(**archive, target, QFileInfo(jetPath).fileName());
+}
+
+} // namespace archiveimport

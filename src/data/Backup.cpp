@@ -1,0 +1,253 @@
+#include "Backup.h"
+
+#include "Database.h"
+#include "Schema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace backup {
+namespace {
+
+constexpr const char* kStamp = "yyyy-MM-dd_HH-mm-ss";
+
+QString baseOf(const QString& databasePath) {
+    return QFileInfo(databasePath).completeBaseName();
+}
+
+QRegularExpression copyPattern(const QString& databasePath) {
+    return QRegularExpression(
+        QStringLiteral("^%1_(\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d)(-\\d+)?\\.mdb$")
+            .arg(QRegularExpression::escape(baseOf(databasePath))));
+}
+
+void removeWithJournals(const QString& path) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(path + QLatin1String(suffix));
+}
+
+Status makeFolder(const QString& folder) {
+    const QByteArray local = QFile::encodeName(folder);
+    struct stat st {};
+    if (::stat(local.constData(), &st) != 0) {
+        if (!QDir().mkpath(folder) || ::stat(local.constData(), &st) != 0)
+            return makeError(QStringLiteral("la cartella %1 non si può creare")
+                                 .arg(QDir::toNativeSeparators(folder)));
+        ::chmod(local.constData(), S_IRWXU);
+    } else if (!S_ISDIR(st.st_mode)) {
+        return makeError(
+            QStringLiteral("%1 non è una cartella").arg(QDir::toNativeSeparators(folder)));
+    }
+    // A folder without any write right is taken as its owner meant it, whoever runs the program.
+    if (::access(local.constData(), W_OK | X_OK) != 0 ||
+        (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return makeError(QStringLiteral("la cartella %1 non si può scrivere")
+                             .arg(QDir::toNativeSeparators(folder)));
+    return {};
+}
+
+// The engine's error in words, with what the engine says of it.
+Error engineFailure(sqlite3* h, int rc) {
+    QString text = describeEngineCode(rc);
+    if ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_IOERR)
+        text = QStringLiteral("la copia non si può scrivere (%1)").arg(text);
+    if (h && (rc & 0xFF) == SQLITE_ERROR)
+        text += QStringLiteral(" (%1)").arg(QString::fromUtf8(sqlite3_errmsg(h)));
+    return Error{rc, text};
+}
+
+} // namespace
+
+Status onlineCopy(Database& db, const QString& path) {
+    const QByteArray local = QFile::encodeName(path);
+    // Owner-only whatever the umask; the engine gives its journal the same rights.
+    const int fd = ::open(local.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return makeError(errno == ENOSPC ? QStringLiteral("il disco è pieno")
+                                         : QStringLiteral("la copia non si può creare (%1)")
+                                               .arg(QString::fromLocal8Bit(strerror(errno))),
+                         SQLITE_CANTOPEN);
+    ::close(fd);
+
+    sqlite3* dest = nullptr;
+    int rc = sqlite3_open_v2(local.constData(), &dest, SQLITE_OPEN_READWRITE, nullptr);
+    const QByteArray key = schema::password();
+    if (rc == SQLITE_OK)
+        rc = sqlite3_key(dest, key.constData(), int(key.size()));
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(dest,
+                          "PRAGMA cipher_page_size = 4096; PRAGMA kdf_iter = 64000;"
+                          "PRAGMA synchronous = FULL;",
+                          nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_backup* b = sqlite3_backup_init(dest, "main", db.handle(), "main");
+        if (!b) {
+            rc = sqlite3_errcode(dest);
+        } else {
+            // All pages in one step: one read transaction, so the copy is one moment of the
+            // file whatever other connections write meanwhile.
+            int step = sqlite3_backup_step(b, -1);
+            int finish = sqlite3_backup_finish(b);
+            rc = step == SQLITE_DONE ? finish : step;
+        }
+    }
+    // A page of the database that does not read is the database's fault, not the copy's.
+    const int source = sqlite3_errcode(db.handle());
+    const bool sourceFault = rc != SQLITE_OK && (source == SQLITE_CORRUPT ||
+                                                 source == SQLITE_NOTADB || source == SQLITE_IOERR);
+    Status s = rc == SQLITE_OK ? Status()
+               : sourceFault   ? Status(db.engineError(source))
+                               : Status(engineFailure(dest, rc));
+    if (sqlite3_close(dest) != SQLITE_OK && s)
+        s = makeError(QStringLiteral("la copia non si può chiudere"), SQLITE_IOERR);
+    return s;
+}
+
+namespace {
+
+Result<qint64> count(Database& db, const char* sql) {
+    auto st = db.prepare(sql);
+    if (!st)
+        return st.error();
+    if (!st->next())
+        return st->status() ? Result<qint64>(qint64(0)) : Result<qint64>(st->status().error());
+    return qint64(st->int64(0));
+}
+
+} // namespace
+
+QString automaticFolder(const QString& databasePath) {
+    return QFileInfo(databasePath).absoluteDir().filePath(QStringLiteral("backup"));
+}
+
+QString copyName(const QString& databasePath, const QDateTime& when) {
+    return QStringLiteral("%1_%2.mdb")
+        .arg(baseOf(databasePath), when.toString(QLatin1String(kStamp)));
+}
+
+Result<Contents> verify(const QString& path) {
+    Database::Options options;
+    options.exclusive = false;
+    auto opened = Database::open(path, schema::password(), options);
+    if (!opened)
+        return opened.error();
+    Database& db = **opened;
+    {
+        auto st = db.prepare("PRAGMA integrity_check;");
+        if (!st)
+            return st.error();
+        if (!st->next())
+            return st->status() ? makeError(QStringLiteral("il controllo del file non risponde"))
+                                : st->status().error();
+        if (st->text(0) != QLatin1String("ok"))
+            return makeError(QStringLiteral("il file è danneggiato (%1)").arg(st->text(0)));
+    }
+    if (Status s = schema::verify(db); !s)
+        return s.error();
+    Contents c;
+    auto customers = count(db, "SELECT count(*) FROM CLIENTE;");
+    auto articles = count(db, "SELECT count(*) FROM ARTICOLO;");
+    auto orders = count(db, "SELECT count(*) FROM (SELECT DISTINCT ANNO, NR FROM ORDINE);");
+    for (auto* r : {&customers, &articles, &orders})
+        if (!*r)
+            return r->error();
+    c.customers = *customers;
+    c.articles = *articles;
+    c.orders = *orders;
+    auto st = db.prepare("SELECT max(DATAO) FROM ORDINE;");
+    if (!st)
+        return st.error();
+    if (st->next() && !st->isNull(0))
+        c.lastOrder = QDate::fromString(st->text(0), Qt::ISODate);
+    if (!st->status())
+        return st->status().error();
+    return c;
+}
+
+Result<QString> copyInto(Database& db, const QString& folder, const QDateTime& when) {
+    if (!db.isOpen())
+        return makeError(QStringLiteral("il database non è aperto"));
+    if (Status s = makeFolder(folder); !s)
+        return s.error();
+    const QDir dir(folder);
+    QString name = copyName(db.path(), when);
+    for (int n = 2; QFileInfo::exists(dir.filePath(name)); ++n)
+        name = copyName(db.path(), when)
+                   .replace(QLatin1String(".mdb"), QStringLiteral("-%1.mdb").arg(n));
+    const QString final = dir.filePath(name);
+    // Made under a name of its own: a copy cut short is never taken for a good one.
+    const QString partial = dir.filePath(QStringLiteral(".%1.parziale").arg(name));
+    removeWithJournals(partial);
+    Status s = onlineCopy(db, partial);
+    if (s) {
+        auto checked = verify(partial);
+        if (!checked)
+            s = makeError(QStringLiteral("la copia non ha superato il controllo: %1")
+                              .arg(checked.error().text),
+                          checked.error().code);
+    }
+    if (s &&
+        ::rename(QFile::encodeName(partial).constData(), QFile::encodeName(final).constData()) != 0)
+        s = makeError(QStringLiteral("la copia non si può rinominare"));
+    if (!s) {
+        removeWithJournals(partial);
+        return s.error();
+    }
+    return final;
+}
+
+QStringList copies(const QString& databasePath, const QString& folder) {
+    const QRegularExpression re = copyPattern(databasePath);
+    QStringList out;
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QString& n : names)
+        if (re.match(n).hasMatch())
+            out << QDir(folder).filePath(n);
+    // The stamp sorts as the moments do; several copies of one second by their number.
+    std::sort(out.begin(), out.end(), [&](const QString& a, const QString& b) {
+        const auto ma = re.match(QFileInfo(a).fileName());
+        const auto mb = re.match(QFileInfo(b).fileName());
+        if (ma.captured(1) != mb.captured(1))
+            return ma.captured(1) < mb.captured(1);
+        return ma.captured(2).mid(1).toInt() < mb.captured(2).mid(1).toInt();
+    });
+    return out;
+}
+
+QDateTime newest(const QString& databasePath, const QString& folder) {
+    const QStringList all = copies(databasePath, folder);
+    if (all.isEmpty())
+        return {};
+    const auto m = copyPattern(databasePath).match(QFileInfo(all.last()).fileName());
+    return QDateTime::fromString(m.captured(1), QLatin1String(kStamp));
+}
+
+void rotate(const QString& databasePath, const QString& folder, int keep) {
+    const QStringList all = copies(databasePath, folder);
+    for (qsizetype i = 0; i + keep < all.size(); ++i)
+        removeWithJournals(all[i]);
+}
+
+Result<QString> automaticCopy(Database& db, const QDateTime& when) {
+    const QString folder = automaticFolder(db.path());
+    auto made = copyInto(db, folder, when);
+    if (made)
+        rotate(db.path(), folder);
+    return made;
+}
+
+bool startupCopyDue(const QString& databasePath, const QDateTime& now) {
+    const QDateTime last = newest(databasePath, automaticFolder(databasePath));
+    return !last.isValid() || last.addDays(1) <= now;
+}
+
+} // namespace backup

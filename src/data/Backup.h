@@ -1,0 +1,55 @@
+#pragma once
+
+#include "Result.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+class Database;
+
+// Copies of the database file: written from the open connection while the program runs
+// (the engine's online backup, same key and cipher settings), each checked before it counts.
+namespace backup {
+
+// How many automatic copies are kept.
+inline constexpr int kKeep = 10;
+
+// What a copy holds, shown before it is restored.
+struct Contents {
+    qint64 customers = 0;
+    qint64 articles = 0;
+    // Orders, not lines: each year and number once.
+    qint64 orders = 0;
+    QDate lastOrder;
+};
+
+// The folder of the automatic copies: `backup` beside the data file.
+QString automaticFolder(const QString& databasePath);
+// The name of a copy of the data file made at `when`: "Ordine_2026-12-08_10-30-15.mdb".
+QString copyName(const QString& databasePath, const QDateTime& when);
+
+// The engine's online backup of the open database into a new file at `path` (owner-only), with
+// the same key and cipher settings; unchecked. The file must not exist.
+Status onlineCopy(Database& db, const QString& path);
+// Writes a copy of the open database into `folder` (made, owner-only, when missing), checks it
+// and gives its path. A copy that fails is removed; no other file is touched.
+Result<QString> copyInto(Database& db, const QString& folder, const QDateTime& when);
+// The copy opens with the program's password, the engine finds it whole and it holds the five
+// tables; what it holds.
+Result<Contents> verify(const QString& path);
+
+// The automatic copies of the data file in the folder, oldest first.
+QStringList copies(const QString& databasePath, const QString& folder);
+// The moment the newest automatic copy was made, from its name; invalid when there is none.
+QDateTime newest(const QString& databasePath, const QString& folder);
+// Removes the oldest automatic copies beyond `keep`. Call only after a new copy was verified.
+void rotate(const QString& databasePath, const QString& folder, int keep = kKeep);
+
+// An automatic copy: into the folder beside the file, then the rotation.
+Result<QString> automaticCopy(Database& db, const QDateTime& when);
+// Whether the start-up copy is due: the newest copy is a day old, or there is none.
+bool startupCopyDue(const QString& databasePath, const QDateTime& now);
+
+} // namespace backup

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+
+#include <zlib.h>
+
+// The Jet files of tests/data/jet, unpacked into a test's own folder.
+namespace jetkit {
+
+inline QByteArray unpacked(const QString& name) {
+    const QString packed = QDir(qEnvironmentVariable("GESTIONE_SOURCE_DIR"))
+                               .filePath(QStringLiteral("tests/data/jet/%1.mdb.gz").arg(name));
+    gzFile in = gzopen(QFile::encodeName(packed).constData(), "rb");
+    if (!in)
+        qFatal("cannot open %s", qPrintable(packed));
+    QByteArray out;
+    char buf[65536];
+    int n;
+    while ((n = gzread(in, buf, sizeof buf)) > 0)
+        out.append(buf, n);
+    gzclose(in);
+    if (out.isEmpty())
+        qFatal("empty %s", qPrintable(packed));
+    return out;
+}
+
+// Writes `bytes` to `dir`/`file` and gives its path.
+inline QString put(const QString& dir, const QString& file, const QByteArray& bytes) {
+    const QString path = QDir(dir).filePath(file);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+} // namespace jetkit
