@@ -41,6 +41,9 @@ QString FirstSteps::page(const QString& dataFile) {
                "<li>Il database con clienti, articoli e ordini è il file<br><b>%2</b></li>"
                "<li>Le esportazioni di clienti e articoli (<i>Stampa Elenco</i>, <i>Stampa "
                "Articolo</i>, <i>Excel</i>) sono salvate nella stessa cartella:<br>%3</li>"
+               "<li>I fogli d'ordine (<i>Stampa Ordine</i>) e i loro PDF sono nella cartella "
+               "dei documenti, in <i>Gestione Ordini/Ordini/&lt;anno&gt;</i>, senza mai "
+               "sostituire un foglio già fatto.</li>"
                "<li>Se nella cartella del programma c'è un file <i>Ordine.mdb</i>, il "
                "programma usa quello (installazione portatile, ad esempio su una chiavetta). "
                "Altrimenti usa la cartella dei dati dell'utente, <i>~/.local/share/Gestione "
@@ -48,16 +51,19 @@ QString FirstSteps::page(const QString& dataFile) {
                "programma.</li>"
                "</ul>"
                "<h3>3. Una copia di sicurezza</h3>"
-               "<p>Tutto il lavoro è in quell'unico file. Chiudere il programma (menu "
-               "<b>Chiudi</b>) e copiare <i>Ordine.mdb</i> su un altro disco o una chiavetta, "
-               "meglio ogni giorno. Per tornare a una copia, a programma chiuso, rimetterla al "
-               "posto del file.</p>"
+               "<p>Tutto il lavoro è in quell'unico file. Il programma ne fa da sé una copia "
+               "all'uscita e all'avvio, se l'ultima ha più di un giorno, nella cartella "
+               "<i>backup</i> accanto al file, e tiene le ultime 10. Per una copia su un altro "
+               "disco o una chiavetta: menu <b>Archivio</b>, <b>Copia di sicurezza…</b>. Per "
+               "tornare a una copia: <b>Archivio</b>, <b>Ripristina da copia…</b>.</p>"
                "<h3>4. Il vecchio archivio</h3>"
                "<p>Gli ordini del programma precedente (un <i>Ordine.mdb</i> in formato Access) "
                "si portano in un nuovo file con lo strumento fornito con il programma:<br>"
                "<tt>gestione-makedb --importa VECCHIO.mdb Ordine.mdb</tt><br>"
                "Il vecchio file non viene modificato. Mettere poi il nuovo <i>Ordine.mdb</i>, a "
-               "programma chiuso, nella cartella indicata sopra.</p>")
+               "programma chiuso, nella cartella indicata sopra. Se il programma trova al suo "
+               "avvio un <i>Ordine.mdb</i> del vecchio formato, propone da sé la "
+               "conversione.</p>")
         .arg(agent::kAccessCode)
         .arg(file, folder);
 }

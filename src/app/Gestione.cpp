@@ -31,6 +31,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QSessionManager>
 #include <QTimer>
@@ -430,4 +431,6 @@ void Gestione::ApriOrdine(const QString& year, const QString& number) {
     Cerca->hide();
     activateWindow();
     raise();
+    // The work goes on at "Richiama Articoli".
+    Frame3->Cmd4->setFocus(Qt::OtherFocusReason);
 }
