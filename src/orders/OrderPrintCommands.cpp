@@ -62,19 +62,29 @@ void OrderPrintCommands::update() {
         a->setEnabled(chosen);
 }
 
-void OrderPrintCommands::AnteprimaOrdine_Click() {
+std::unique_ptr<sheets::Workbook> OrderPrintCommands::orderSheet() {
     if (!ctx.connected())
-        return;
+        return nullptr;
     auto wb = sheets::buildOrderSheet(ctx.db(), m_panel->Text1->text(), m_panel->T7->text(),
                                       m_panel->L7->text());
     if (!wb) {
         ShowErrMsg(ctx.dialogs, wb.error());
-        return;
+        return nullptr;
     }
-    const sheets::SheetPrint pages((*wb)->sheet(0));
+    return std::move(*wb);
+}
+
+QString OrderPrintCommands::documentName() const {
+    return QStringLiteral("Ordine %1-%2").arg(m_panel->Text1->text(), m_panel->T7->text());
+}
+
+void OrderPrintCommands::AnteprimaOrdine_Click() {
+    auto wb = orderSheet();
+    if (!wb)
+        return;
+    const sheets::SheetPrint pages(wb->sheet(0));
     QPrinter printer(QPrinter::HighResolution);
-    preparePrinter(printer,
-                   QStringLiteral("Ordine %1-%2").arg(m_panel->Text1->text(), m_panel->T7->text()));
+    preparePrinter(printer, documentName());
     QPrintPreviewDialog preview(&printer, m_panel->window());
     preview.setObjectName(QStringLiteral("AnteprimaOrdineDialog"));
     preview.setWindowTitle(QStringLiteral("Anteprima di stampa"));
@@ -87,24 +97,18 @@ void OrderPrintCommands::AnteprimaOrdine_Click() {
 }
 
 void OrderPrintCommands::StampanteOrdine_Click() {
-    if (!ctx.connected())
+    auto wb = orderSheet();
+    if (!wb)
         return;
-    auto wb = sheets::buildOrderSheet(ctx.db(), m_panel->Text1->text(), m_panel->T7->text(),
-                                      m_panel->L7->text());
-    if (!wb) {
-        ShowErrMsg(ctx.dialogs, wb.error());
-        return;
-    }
     QPrinter printer(QPrinter::HighResolution);
-    preparePrinter(printer,
-                   QStringLiteral("Ordine %1-%2").arg(m_panel->Text1->text(), m_panel->T7->text()));
+    preparePrinter(printer, documentName());
     QPrintDialog choice(&printer, m_panel->window());
     choice.setObjectName(QStringLiteral("StampanteOrdineDialog"));
     choice.setWindowTitle(QStringLiteral("Stampa del foglio dell'ordine"));
     if (!runDialog(choice))
         return;
     BusyPointer busy;
-    const Status printed = sheets::SheetPrint((*wb)->sheet(0)).print(printer);
+    const Status printed = sheets::SheetPrint(wb->sheet(0)).print(printer);
     busy.release();
     if (!printed) {
         ShowErrMsg(ctx.dialogs, printed.error());

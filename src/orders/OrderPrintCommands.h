@@ -4,6 +4,11 @@
 #include <QObject>
 
 #include <functional>
+#include <memory>
+
+namespace sheets {
+class Workbook;
+}
 
 class OrderPanel;
 class QAction;
@@ -35,6 +40,10 @@ public:
 
 private:
     void update();
+    // The order on screen as a workbook; tells the user when it cannot be made.
+    std::unique_ptr<sheets::Workbook> orderSheet();
+    // "Ordine <year>-<nr>", the name the printer and the PDF give the document.
+    QString documentName() const;
 
     AppContext& ctx;
     OrderPanel* m_panel;
