@@ -29,51 +29,51 @@ struct Col {
     bool required = false;
 };
 
-struct Spec {
+struct TableShape {
     const char* table;
     QList<Col> cols;
 };
 
-const Spec kUtente{"UTENTE",
-                   {{"ID", Kind::Id},
-                    {"UTENTE", Kind::Text},
-                    {"VIA", Kind::Text},
-                    {"CAP", Kind::Text, 5},
-                    {"CITTA", Kind::Text},
-                    {"PR", Kind::Text, 2}}};
-const Spec kCliente{"CLIENTE",
-                    {{"ID", Kind::Id},
-                     {"CODICE", Kind::Text, 11},
-                     {"SOGGETTO", Kind::Text},
-                     {"CITTA", Kind::Text},
-                     {"PROVINCIA", Kind::Text}}};
-const Spec kArticolo{"ARTICOLO",
-                     {{"ID", Kind::Id},
-                      {"CODICE", Kind::Text, 13},
-                      {"ARTICOLO", Kind::Text},
-                      {"FORMATO", Kind::Text},
-                      {"PESO", Kind::Number},
-                      {"AGG", Kind::Date}}};
-const Spec kOrdine{"ORDINE",
-                   {{"ID", Kind::Id},
-                    {"ANNO", Kind::Text, 0, true},
-                    {"NR", Kind::Text, 0, true},
-                    {"ID_CL", Kind::Text},
-                    {"DATAO", Kind::Date},
-                    {"DATAC", Kind::Date},
-                    {"DEST", Kind::Text},
-                    {"CITTA", Kind::Text},
-                    {"PR", Kind::Text},
-                    {"ARTICOLO", Kind::Text},
-                    {"CODICE", Kind::Text},
-                    {"FORMATO", Kind::Text},
-                    {"PESO", Kind::Number},
-                    {"QVENDITA", Kind::Number},
-                    {"QOMAGGIO", Kind::Number},
-                    {"PREZZO", Kind::Number},
-                    {"SCONTO", Kind::Number},
-                    {"NOTE", Kind::Text}}};
-const Spec kAnno{"ANNO", {{"ANNO", Kind::Text, 0, true}}};
+const TableShape kUtente{"UTENTE",
+                         {{"ID", Kind::Id},
+                          {"UTENTE", Kind::Text},
+                          {"VIA", Kind::Text},
+                          {"CAP", Kind::Text, 5},
+                          {"CITTA", Kind::Text},
+                          {"PR", Kind::Text, 2}}};
+const TableShape kCliente{"CLIENTE",
+                          {{"ID", Kind::Id},
+                           {"CODICE", Kind::Text, 11},
+                           {"SOGGETTO", Kind::Text},
+                           {"CITTA", Kind::Text},
+                           {"PROVINCIA", Kind::Text}}};
+const TableShape kArticolo{"ARTICOLO",
+                           {{"ID", Kind::Id},
+                            {"CODICE", Kind::Text, 13},
+                            {"ARTICOLO", Kind::Text},
+                            {"FORMATO", Kind::Text},
+                            {"PESO", Kind::Number},
+                            {"AGG", Kind::Date}}};
+const TableShape kOrdine{"ORDINE",
+                         {{"ID", Kind::Id},
+                          {"ANNO", Kind::Text, 0, true},
+                          {"NR", Kind::Text, 0, true},
+                          {"ID_CL", Kind::Text},
+                          {"DATAO", Kind::Date},
+                          {"DATAC", Kind::Date},
+                          {"DEST", Kind::Text},
+                          {"CITTA", Kind::Text},
+                          {"PR", Kind::Text},
+                          {"ARTICOLO", Kind::Text},
+                          {"CODICE", Kind::Text},
+                          {"FORMATO", Kind::Text},
+                          {"PESO", Kind::Number},
+                          {"QVENDITA", Kind::Number},
+                          {"QOMAGGIO", Kind::Number},
+                          {"PREZZO", Kind::Number},
+                          {"SCONTO", Kind::Number},
+                          {"NOTE", Kind::Text}}};
+const TableShape kAnno{"ANNO", {{"ANNO", Kind::Text, 0, true}}};
 
 // A value ready for the column: none is NULL.
 struct Cell {
@@ -227,14 +227,14 @@ class Copier {
 public:
     Copier(jet::Archive& a, Database& db, Report& r) : archive(a), db(db), report(r) {}
 
-    // Copies one table through `insertSql`, whose parameters are the columns of `spec` in order.
-    Status copy(const Spec& spec, const char* insertSql) {
-        const QString table = QLatin1String(spec.table);
+    // Copies one table through `insertSql`, whose parameters are the columns of `shape` in order.
+    Status copy(const TableShape& shape, const char* insertSql) {
+        const QString table = QLatin1String(shape.table);
         auto cols = archive.columns(table);
         if (!cols)
             return makeError(QStringLiteral("archivio: %1").arg(cols.error().text));
         QList<int> at;
-        for (const Col& c : spec.cols) {
+        for (const Col& c : shape.cols) {
             int found = -1;
             for (qsizetype i = 0; i < cols->size(); ++i)
                 if ((*cols)[i].name.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0)
@@ -257,8 +257,8 @@ public:
                 return Status();
             };
             QList<Cell> cells;
-            for (qsizetype i = 0; i < spec.cols.size(); ++i) {
-                auto cell = convert(row.value(at[i]), spec.cols[i]);
+            for (qsizetype i = 0; i < shape.cols.size(); ++i) {
+                auto cell = convert(row.value(at[i]), shape.cols[i]);
                 if (!cell)
                     return leaveOut(cell.error().text);
                 cells << *cell;
