@@ -1,5 +1,6 @@
-// The copy of the large file ("Copia di sicurezza…"): the engine's online backup from the open
-// connection and the check of the copy, against copying the file with cp. Timed by the wall
+// The copy of the large file ("Copia di sicurezza…"): the copy of the file's bytes under a read
+// transaction of the open connection, against copying the file with cp, and the two checks of
+// the copy. Timed by the wall
 // clock always: cp runs in a process of its own.
 
 #include "Measure.h"
@@ -9,7 +10,6 @@
 #include "data/Database.h"
 #include "data/Schema.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -45,46 +45,49 @@ bool backupBench(const Options& o, const Emit& emit) {
         return false;
     }
     const QString target = QDir(work.path()).filePath(QStringLiteral("Ordine.mdb"));
-    const QDateTime when(QDate(2026, 12, 8), QTime(10, 30, 0));
-    std::vector<double> full, copyOnly, cp;
+    std::vector<double> copy, cp;
     bool ok = true;
     for (int i = 0; i < o.warmups + o.runs && ok; ++i) {
-        QString made;
-        const double a = timed([&] {
-            auto r = backup::copyInto(**db, work.path(), when);
-            ok = r.ok();
-            if (ok)
-                made = *r;
-        });
-        QFile::remove(made);
-        const double b = timed([&] { ok = ok && backup::onlineCopy(**db, target).ok(); });
+        const double b = timed([&] { ok = ok && backup::copyOf(**db, target).ok(); });
         QFile::remove(target);
         const double c = timed([&] {
             ok = ok && QProcess::execute(QStringLiteral("cp"), {path, target}) == 0;
         });
         QFile::remove(target);
         if (i >= o.warmups) {
-            full.push_back(a);
-            copyOnly.push_back(b);
+            copy.push_back(b);
             cp.push_back(c);
         }
     }
+    // The checks once each, on a copy the program made: each reads the whole file.
+    bool bytes = false;
+    if (ok) {
+        auto made = backup::fileCopy(**db, target);
+        bytes = made && *made;
+    }
+    double full = 0, quick = 0;
+    if (bytes) {
+        full = timed([&] { ok = backup::verify(target, backup::Check::Full).ok(); });
+        quick = timed([&] { ok = ok && backup::verify(target, backup::Check::Quick).ok(); });
+    }
+    QFile::remove(target);
     if (!ok) {
         std::fprintf(stderr, "backup: a copy failed\n");
         return false;
     }
     const double mb = double(QFileInfo(path).size()) / (1024.0 * 1024.0);
     Row r;
-    r.operation = QStringLiteral("Backup of the 1M file (online copy)");
-    r.ours = median(copyOnly);
+    r.operation = QStringLiteral("Backup of the 1M file (copy of the file's bytes)");
+    r.ours = median(copy);
     r.base = median(cp);
     r.target = QStringLiteral("≤ 2×");
-    r.met = r.ours <= 2 * r.base;
+    r.met = bytes && r.ours <= 2 * r.base;
     r.peak = rssPeak();
-    r.notes = QStringLiteral("%1 MB; online copy alone vs cp; with the integrity check of the "
-                             "copy %2")
+    r.notes = QStringLiteral("%1 MB; copy alone vs cp%2; check of the copy: integrity %3 "
+                             "(manual copy, restore), quick %4 (automatic copies)")
                   .arg(mb, 0, 'f', 0)
-                  .arg(fmtMs(median(full)));
+                  .arg(bytes ? QString() : QStringLiteral(" (online backup: the log had pages)"))
+                  .arg(fmtMs(full), fmtMs(quick));
     emit(r);
     return true;
 }

@@ -10,10 +10,13 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace backup {
 namespace {
@@ -114,6 +117,132 @@ Status onlineCopy(Database& db, const QString& path) {
 
 namespace {
 
+Error writeFailure(int err) {
+    return err == ENOSPC || err == EDQUOT
+               ? makeError(QStringLiteral("il disco è pieno"), SQLITE_FULL)
+               : makeError(QStringLiteral("la copia non si può scrivere (%1)")
+                               .arg(QString::fromLocal8Bit(strerror(err))),
+                           SQLITE_IOERR);
+}
+
+// `size` bytes of `in` into `out`, both from offset 0 and neither moved: the kernel copies them
+// where it can, else blocks of 8 MB go through here.
+Status copyBytes(int in, int out, off_t size) {
+    off_t done = 0;
+    bool kernel = true;
+    std::vector<char> block;
+    while (done < size) {
+        const size_t want = size_t(size - done);
+        if (kernel) {
+            off_t from = done;
+            off_t to = done;
+            const ssize_t n = ::copy_file_range(in, &from, out, &to, want, 0);
+            if (n > 0) {
+                done += n;
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL &&
+                errno != EOPNOTSUPP && errno != EPERM)
+                return writeFailure(errno);
+            // Not on these files, or the file ended early: plain reads tell which.
+            kernel = false;
+        }
+        if (block.empty())
+            block.resize(size_t(8) << 20);
+        const ssize_t n = ::pread(in, block.data(), std::min(want, block.size()), done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return makeError(describeEngineCode(SQLITE_IOERR), SQLITE_IOERR);
+        for (ssize_t put = 0; put < n;) {
+            const ssize_t w = ::pwrite(out, block.data() + put, size_t(n - put), done + put);
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0)
+                return writeFailure(w < 0 ? errno : ENOSPC);
+            put += w;
+        }
+        done += n;
+    }
+    return {};
+}
+
+// Under the read transaction just begun: whether the file alone is the moment it reads, and no
+// other connection can change the file until the transaction ends.
+bool fileIsTheMoment(Database& db) {
+    auto st = db.prepare("PRAGMA journal_mode;");
+    if (!st || !st->next())
+        return false;
+    const QString mode = st->text(0).toLower();
+    // With a rollback journal the shared lock of the read keeps every writer from committing.
+    if (mode == QLatin1String("delete") || mode == QLatin1String("truncate") ||
+        mode == QLatin1String("persist"))
+        return true;
+    if (mode != QLatin1String("wal"))
+        return false;
+    // A reader of a log with pages not yet in the file reads them from the log: then the file
+    // is not the moment. With the log empty the reader reads the file alone, and no checkpoint
+    // writes into the file until that reader ends; a log with pages cannot be emptied while a
+    // reader of them lasts, so an empty log now means one was empty when the read began.
+    struct stat log {};
+    const QByteArray wal = QFile::encodeName(db.path() + QLatin1String("-wal"));
+    if (::stat(wal.constData(), &log) != 0)
+        return errno == ENOENT;
+    return log.st_size == 0;
+}
+
+} // namespace
+
+Result<bool> fileCopy(Database& db, const QString& path) {
+    sqlite3* h = db.handle();
+    const int in = db.fileDescriptor();
+    // Inside a transaction of the caller's the copy would not be of what is committed.
+    if (!h || in < 0 || !sqlite3_get_autocommit(h))
+        return false;
+    if (sqlite3_exec(h, "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) !=
+        SQLITE_OK) {
+        if (!sqlite3_get_autocommit(h))
+            sqlite3_exec(h, "ROLLBACK;", nullptr, nullptr, nullptr);
+        return false;
+    }
+    auto end = [h] { sqlite3_exec(h, "COMMIT;", nullptr, nullptr, nullptr); };
+    struct stat st {};
+    if (!fileIsTheMoment(db) || ::fstat(in, &st) != 0) {
+        end();
+        return false;
+    }
+    const QByteArray local = QFile::encodeName(path);
+    const int out = ::open(local.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0) {
+        const int err = errno;
+        end();
+        return makeError(err == ENOSPC ? QStringLiteral("il disco è pieno")
+                                       : QStringLiteral("la copia non si può creare (%1)")
+                                             .arg(QString::fromLocal8Bit(strerror(err))),
+                         SQLITE_CANTOPEN);
+    }
+    Status s = copyBytes(in, out, st.st_size);
+    if (s && ::fsync(out) != 0)
+        s = writeFailure(errno);
+    if (::close(out) != 0 && s)
+        s = writeFailure(errno);
+    end();
+    if (!s)
+        return s.error();
+    return true;
+}
+
+Status copyOf(Database& db, const QString& path) {
+    auto bytes = fileCopy(db, path);
+    if (!bytes)
+        return bytes.error();
+    return *bytes ? Status() : onlineCopy(db, path);
+}
+
+namespace {
+
 Result<qint64> count(Database& db, const char* sql) {
     auto st = db.prepare(sql);
     if (!st)
@@ -134,7 +263,7 @@ QString copyName(const QString& databasePath, const QDateTime& when) {
         .arg(baseOf(databasePath), when.toString(QLatin1String(kStamp)));
 }
 
-Result<Contents> verify(const QString& path) {
+Result<Contents> verify(const QString& path, Check check) {
     Database::Options options;
     options.exclusive = false;
     auto opened = Database::open(path, schema::password(), options);
@@ -142,7 +271,12 @@ Result<Contents> verify(const QString& path) {
         return opened.error();
     Database& db = **opened;
     {
-        auto st = db.prepare("PRAGMA integrity_check;");
+        // A page cache of up to 200 MB: the check reads the pages of each index again for
+        // every row of its table, and each page read from the file is decrypted anew.
+        if (Status s = db.exec("PRAGMA cache_size = -200000;"); !s)
+            return s.error();
+        auto st = check == Check::Full ? db.prepare("PRAGMA integrity_check;")
+                                       : db.prepare("PRAGMA quick_check;");
         if (!st)
             return st.error();
         if (!st->next())
@@ -173,7 +307,7 @@ Result<Contents> verify(const QString& path) {
     return c;
 }
 
-Result<QString> copyInto(Database& db, const QString& folder, const QDateTime& when) {
+Result<QString> copyInto(Database& db, const QString& folder, const QDateTime& when, Check check) {
     if (!db.isOpen())
         return makeError(QStringLiteral("il database non è aperto"));
     if (Status s = makeFolder(folder); !s)
@@ -187,9 +321,9 @@ Result<QString> copyInto(Database& db, const QString& folder, const QDateTime& w
     // Made under a name of its own: a copy cut short is never taken for a good one.
     const QString partial = dir.filePath(QStringLiteral(".%1.parziale").arg(name));
     removeWithJournals(partial);
-    Status s = onlineCopy(db, partial);
+    Status s = copyOf(db, partial);
     if (s) {
-        auto checked = verify(partial);
+        auto checked = verify(partial, check);
         if (!checked)
             s = makeError(QStringLiteral("la copia non ha superato il controllo: %1")
                               .arg(checked.error().text),
@@ -239,7 +373,7 @@ void rotate(const QString& databasePath, const QString& folder, int keep) {
 
 Result<QString> automaticCopy(Database& db, const QDateTime& when) {
     const QString folder = automaticFolder(db.path());
-    auto made = copyInto(db, folder, when);
+    auto made = copyInto(db, folder, when, Check::Quick);
     if (made)
         rotate(db.path(), folder);
     return made;

@@ -9,8 +9,9 @@
 
 class Database;
 
-// Copies of the database file: written from the open connection while the program runs
-// (the engine's online backup, same key and cipher settings), each checked before it counts.
+// Copies of the database file: written from the open connection while the program runs (the
+// file's bytes, or the engine's online backup; same key and cipher settings), each checked
+// before it counts.
 namespace backup {
 
 // How many automatic copies are kept.
@@ -30,15 +31,33 @@ QString automaticFolder(const QString& databasePath);
 // The name of a copy of the data file made at `when`: "Ordine_2026-12-08_10-30-15.mdb".
 QString copyName(const QString& databasePath, const QDateTime& when);
 
+// How thoroughly the engine looks at a copy.
+enum class Check {
+    // Every page and record, and every index against its table.
+    Full,
+    // Every page and record; the indexes are not matched against their tables.
+    Quick,
+};
+
 // The engine's online backup of the open database into a new file at `path` (owner-only), with
 // the same key and cipher settings; unchecked. The file must not exist.
 Status onlineCopy(Database& db, const QString& path);
+// The bytes of the database file into a new file at `path` (owner-only), taken inside a read
+// transaction that keeps every other connection from changing the file: the file is already
+// encrypted with the program's key and settings. False, with nothing written, when the journal
+// lets the file change under a reader (the write-ahead log holds pages not yet in it) or the
+// read does not start; unchecked.
+Result<bool> fileCopy(Database& db, const QString& path);
+// A copy of the open database into a new file at `path`: the file's bytes when they are one
+// moment of the database, else the engine's online backup; unchecked.
+Status copyOf(Database& db, const QString& path);
 // Writes a copy of the open database into `folder` (made, owner-only, when missing), checks it
 // and gives its path. A copy that fails is removed; no other file is touched.
-Result<QString> copyInto(Database& db, const QString& folder, const QDateTime& when);
+Result<QString> copyInto(Database& db, const QString& folder, const QDateTime& when,
+                         Check check = Check::Full);
 // The copy opens with the program's password, the engine finds it whole and it holds the five
 // tables; what it holds.
-Result<Contents> verify(const QString& path);
+Result<Contents> verify(const QString& path, Check check = Check::Full);
 
 // The automatic copies of the data file in the folder, oldest first.
 QStringList copies(const QString& databasePath, const QString& folder);
@@ -47,7 +66,7 @@ QDateTime newest(const QString& databasePath, const QString& folder);
 // Removes the oldest automatic copies beyond `keep`. Call only after a new copy was verified.
 void rotate(const QString& databasePath, const QString& folder, int keep = kKeep);
 
-// An automatic copy: into the folder beside the file, then the rotation.
+// An automatic copy: into the folder beside the file, then the rotation; the quick check.
 Result<QString> automaticCopy(Database& db, const QDateTime& when);
 // Whether the start-up copy is due: the newest copy is a day old, or there is none.
 bool startupCopyDue(const QString& databasePath, const QDateTime& now);

@@ -68,6 +68,9 @@ public:
     void setBusyTimeout(int ms);
 
     sqlite3* handle() const { return m_db; }
+    // Our own descriptor of the file, to read its bytes at given offsets (pread and the like);
+    // never closed nor moved by whoever reads through it.
+    int fileDescriptor() const { return m_fileFd; }
 
     // What tells the lists whether the data they show may have changed.
     ChangeWatch& watch() { return m_watch; }
