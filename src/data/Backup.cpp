@@ -193,6 +193,18 @@ bool fileIsTheMoment(Database& db) {
     return log.st_size == 0;
 }
 
+// Waits until what was written to the file (or the folder) is on the disk.
+Status onDisk(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return writeFailure(errno);
+    Status s;
+    if (::fsync(fd) != 0)
+        s = writeFailure(errno);
+    ::close(fd);
+    return s;
+}
+
 } // namespace
 
 Result<bool> fileCopy(Database& db, const QString& path) {
@@ -224,8 +236,8 @@ Result<bool> fileCopy(Database& db, const QString& path) {
                          SQLITE_CANTOPEN);
     }
     Status s = copyBytes(in, out, st.st_size);
-    if (s && ::fsync(out) != 0)
-        s = writeFailure(errno);
+    // Not waited for on the disk here: copyInto waits after the check, before the copy gets its
+    // name, so the disk writes while the copy is checked.
     if (::close(out) != 0 && s)
         s = writeFailure(errno);
     end();
@@ -329,9 +341,14 @@ Result<QString> copyInto(Database& db, const QString& folder, const QDateTime& w
                               .arg(checked.error().text),
                           checked.error().code);
     }
+    if (s)
+        s = onDisk(partial);
     if (s &&
         ::rename(QFile::encodeName(partial).constData(), QFile::encodeName(final).constData()) != 0)
         s = makeError(QStringLiteral("la copia non si può rinominare"));
+    // The new name on the disk too: a copy that counts survives a power cut.
+    if (s)
+        (void)onDisk(folder);
     if (!s) {
         removeWithJournals(partial);
         return s.error();

@@ -46,7 +46,7 @@ Status onlineCopy(Database& db, const QString& path);
 // transaction that keeps every other connection from changing the file: the file is already
 // encrypted with the program's key and settings. False, with nothing written, when the journal
 // lets the file change under a reader (the write-ahead log holds pages not yet in it) or the
-// read does not start; unchecked.
+// read does not start; unchecked, and not yet waited for on the disk (copyInto waits).
 Result<bool> fileCopy(Database& db, const QString& path);
 // A copy of the open database into a new file at `path`: the file's bytes when they are one
 // moment of the database, else the engine's online backup; unchecked.
