@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTemporaryFile>
+#include <QTextOption>
 
 #include <algorithm>
 #include <cerrno>
@@ -69,8 +70,11 @@ double rowPt(const Sheet& s, int r) {
 // The number as the number format shows it, in the Italian forms.
 QString numberText(double v, const std::string& numberFormat) {
     static const QLocale italian(QLocale::Italian, QLocale::Italy);
-    QLocale plain = italian;
-    plain.setNumberOptions(QLocale::OmitGroupSeparator);
+    static const QLocale plain = [] {
+        QLocale l(QLocale::Italian, QLocale::Italy);
+        l.setNumberOptions(QLocale::OmitGroupSeparator);
+        return l;
+    }();
     const bool grouped = numberFormat.rfind("#,##", 0) == 0;
     const auto dot = numberFormat.find('.');
     if (numberFormat.empty() || numberFormat == "General") {
@@ -107,6 +111,38 @@ QFont fontOf(const Format& f, double fontScale, double shrink = 1) {
     font.setPointSizeF(f.fontSize * fontScale * shrink);
     font.setBold(f.bold);
     return font;
+}
+
+// The alignment of the text in its cell, as the application aligns it.
+int alignmentOf(const Format& f, bool isText) {
+    int flags = 0;
+    switch (f.hAlign) {
+    case HAlign::General:
+        flags |= isText ? Qt::AlignLeft : Qt::AlignRight;
+        break;
+    case HAlign::Left:
+    case HAlign::Justify:
+        flags |= Qt::AlignLeft;
+        break;
+    case HAlign::Center:
+        flags |= Qt::AlignHCenter;
+        break;
+    case HAlign::Right:
+        flags |= Qt::AlignRight;
+        break;
+    }
+    switch (f.vAlign) {
+    case VAlign::Bottom:
+        flags |= Qt::AlignBottom;
+        break;
+    case VAlign::Center:
+        flags |= Qt::AlignVCenter;
+        break;
+    default:
+        flags |= Qt::AlignTop;
+        break;
+    }
+    return flags;
 }
 
 } // namespace
@@ -210,24 +246,34 @@ void SheetPrint::drawPage(QPainter& p, int index, double fontScale) const {
         QPen grid(QColor(0xb0, 0xb0, 0xb0));
         grid.setWidthF(0.4 / m_scale);
         p.setPen(grid);
+        QList<QLineF> lines;
+        lines.reserve(qsizetype(rows.size() + m_colX.size() + 1));
         for (const auto& [r, top] : rows)
-            p.drawLine(QPointF(0, top), QPointF(width, top));
-        p.drawLine(QPointF(0, y), QPointF(width, y));
+            lines.append(QLineF(0, top, width, top));
+        lines.append(QLineF(0, y, width, y));
         for (double x : m_colX)
-            p.drawLine(QPointF(x, 0), QPointF(x, y));
+            lines.append(QLineF(x, 0, x, y));
+        p.drawLines(lines);
     }
+    // The cells' borders go on the page in one stroke, after the cells.
+    Ink ink;
     for (const auto& [r, top] : rows)
         for (int c = m_firstCol; c <= m_lastCol; ++c)
-            drawCell(p, r, c, m_colX[size_t(c - m_firstCol)], top, fontScale);
+            drawCell(p, r, c, m_colX[size_t(c - m_firstCol)], top, fontScale, ink);
+    if (!ink.borders.isEmpty()) {
+        QPen pen(Qt::black);
+        pen.setWidthF(0.6);
+        p.setPen(pen);
+        p.drawLines(ink.borders);
+    }
     p.restore();
 
-    Format small;
-    small.fontName = "Arial";
-    small.fontSize = 9;
-    QFont footer = fontOf(small, fontScale);
-    p.setFont(footer);
-    p.setPen(Qt::black);
     if (!setup.footer.empty()) {
+        Format small;
+        small.fontName = "Arial";
+        small.fontSize = 9;
+        p.setFont(fontOf(small, fontScale));
+        p.setPen(Qt::black);
         const QString text =
             QStringLiteral("Pagina %1 di %2").arg(index + 1).arg(int(m_pages.size()));
         p.drawText(QRectF(0, kPaperH - kFooterBase - 12, kPaperW, 14),
@@ -235,7 +281,8 @@ void SheetPrint::drawPage(QPainter& p, int index, double fontScale) const {
     }
 }
 
-void SheetPrint::drawCell(QPainter& p, int r, int c, double x, double y, double fontScale) const {
+void SheetPrint::drawCell(QPainter& p, int r, int c, double x, double y, double fontScale,
+                          Ink& ink) const {
     const Cell* cell = m_sheet.cell(r, c);
     const Format& f = m_sheet.format(r, c);
     const int col = c - m_firstCol;
@@ -253,34 +300,28 @@ void SheetPrint::drawCell(QPainter& p, int r, int c, double x, double y, double 
         rect = QRectF(x, y, right - x, h);
         p.fillRect(rect.adjusted(0.3, 0.3, -0.3, -0.3), Qt::white);
         // The outline of a merged cell is the edges of its cells.
-        QPen pen(Qt::black);
-        pen.setWidthF(0.6);
-        p.setPen(pen);
         for (int mc = merge->firstCol; mc <= std::min(merge->lastCol, m_lastCol); ++mc) {
             const auto b = m_sheet.format(r, mc).borders;
             const double x0 = m_colX[size_t(mc - m_firstCol)];
             const double x1 = m_colX[size_t(mc - m_firstCol + 1)];
             if (b & edge::Top)
-                p.drawLine(QPointF(x0, rect.top()), QPointF(x1, rect.top()));
+                ink.borders.append(QLineF(x0, rect.top(), x1, rect.top()));
             if (b & edge::Bottom)
-                p.drawLine(QPointF(x0, rect.bottom()), QPointF(x1, rect.bottom()));
+                ink.borders.append(QLineF(x0, rect.bottom(), x1, rect.bottom()));
             if ((b & edge::Left) && mc == merge->firstCol)
-                p.drawLine(rect.topLeft(), rect.bottomLeft());
+                ink.borders.append(QLineF(rect.topLeft(), rect.bottomLeft()));
             if ((b & edge::Right) && mc == merge->lastCol)
-                p.drawLine(rect.topRight(), rect.bottomRight());
+                ink.borders.append(QLineF(rect.topRight(), rect.bottomRight()));
         }
     } else if (f.borders) {
-        QPen pen(Qt::black);
-        pen.setWidthF(0.6);
-        p.setPen(pen);
         if (f.borders & edge::Top)
-            p.drawLine(rect.topLeft(), rect.topRight());
+            ink.borders.append(QLineF(rect.topLeft(), rect.topRight()));
         if (f.borders & edge::Bottom)
-            p.drawLine(rect.bottomLeft(), rect.bottomRight());
+            ink.borders.append(QLineF(rect.bottomLeft(), rect.bottomRight()));
         if (f.borders & edge::Left)
-            p.drawLine(rect.topLeft(), rect.bottomLeft());
+            ink.borders.append(QLineF(rect.topLeft(), rect.bottomLeft()));
         if (f.borders & edge::Right)
-            p.drawLine(rect.topRight(), rect.bottomRight());
+            ink.borders.append(QLineF(rect.topRight(), rect.bottomRight()));
     }
     if (!cell || cell->value.empty())
         return;
@@ -291,49 +332,23 @@ void SheetPrint::drawCell(QPainter& p, int r, int c, double x, double y, double 
     const bool wrap = f.wrap && isText;
     if (!wrap)
         text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-
-    int flags = 0;
-    switch (f.hAlign) {
-    case HAlign::General:
-        flags |= isText ? Qt::AlignLeft : Qt::AlignRight;
-        break;
-    case HAlign::Left:
-    case HAlign::Justify:
-        flags |= Qt::AlignLeft;
-        break;
-    case HAlign::Center:
-        flags |= Qt::AlignHCenter;
-        break;
-    case HAlign::Right:
-        flags |= Qt::AlignRight;
-        break;
-    }
-    switch (f.vAlign) {
-    case VAlign::Bottom:
-        flags |= Qt::AlignBottom;
-        break;
-    case VAlign::Center:
-        flags |= Qt::AlignVCenter;
-        break;
-    default:
-        flags |= Qt::AlignTop;
-        break;
-    }
-    if (wrap)
-        flags |= Qt::TextWordWrap;
+    const int flags = alignmentOf(f, isText);
 
     QRectF box = rect.adjusted(kPadX, kPadY, -kPadX, -kPadY);
-    const FormatId id = cell->format;
-    if (m_fonts.size() <= id)
-        m_fonts.resize(size_t(id) + 1);
-    if (!m_fonts[id])
-        m_fonts[id].emplace(fontOf(f, fontScale), p.device());
-    QFont font = m_fonts[id]->font;
-    // The font's pixels on the device are the sheet's points.
-    const double needed = wrap ? 0 : m_fonts[id]->metrics.horizontalAdvance(text);
-    if (f.shrink && !wrap && needed > box.width() && needed > 0)
-        font = fontOf(f, fontScale, std::max(0.3, box.width() / needed));
-    else if (isText && !wrap && !merge && (flags & Qt::AlignLeft) && needed > box.width()) {
+    const Font& font = fontFor(cell->format, f, fontScale, p.device());
+    // The font's pixels on the device are the sheet's points. A text that would fit were each
+    // of its characters the font's widest needs no measuring.
+    const bool fits = wrap || double(text.size()) * font.widest <= box.width();
+    const double needed = fits ? 0 : font.metrics.horizontalAdvance(text);
+    const bool shrink = f.shrink && !wrap && needed > box.width() && needed > 0;
+    if (shrink) {
+        p.setFont(fontOf(f, fontScale, std::max(0.3, box.width() / needed)));
+        ink.font = -1;
+    } else if (ink.font != int(cell->format)) {
+        p.setFont(font.font);
+        ink.font = int(cell->format);
+    }
+    if (!shrink && isText && !wrap && !merge && (flags & Qt::AlignLeft) && needed > box.width()) {
         // Text runs on over the empty cells to its right, as the application shows it.
         for (int next = c + 1; next <= m_lastCol && needed > box.width(); ++next) {
             const Cell* n = m_sheet.cell(r, next);
@@ -342,17 +357,35 @@ void SheetPrint::drawCell(QPainter& p, int r, int c, double x, double y, double 
             box.setRight(m_colX[size_t(next - m_firstCol + 1)] - kPadX);
         }
     }
-    p.setFont(font);
-    p.setPen(Qt::black);
-    // Only a text wider than its room needs the cell's edges as a clip.
-    if (wrap || needed > box.width()) {
-        p.save();
+    if (!ink.pen) {
+        p.setPen(Qt::black);
+        ink.pen = true;
+    }
+    if (wrap) {
+        // A wrapped text breaks between its words, and inside a word wider than the cell, as
+        // the spreadsheet breaks it; what is taller than the cell is cut at its edges.
+        QTextOption option{Qt::Alignment(flags)};
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        p.setClipRect(box.adjusted(-kPadX, -kPadY, kPadX, kPadY));
+        p.drawText(box, text, option);
+        p.setClipping(false);
+    } else if (needed > box.width()) {
+        // Only a text wider than its room needs the cell's edges as a clip.
         p.setClipRect(box.adjusted(-kPadX, -kPadY, kPadX, kPadY));
         p.drawText(box, flags, text);
-        p.restore();
+        p.setClipping(false);
     } else {
         p.drawText(box, flags, text);
     }
+}
+
+const SheetPrint::Font& SheetPrint::fontFor(unsigned id, const Format& f, double fontScale,
+                                            QPaintDevice* device) const {
+    if (m_fonts.size() <= id)
+        m_fonts.resize(size_t(id) + 1);
+    if (!m_fonts[id])
+        m_fonts[id].emplace(fontOf(f, fontScale), device);
+    return *m_fonts[id];
 }
 
 Status writePdf(const Sheet& sheet, const QString& path, const QString& title) {

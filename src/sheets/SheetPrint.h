@@ -4,6 +4,8 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QLineF>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -20,6 +22,7 @@ class QPainter;
 namespace sheets {
 
 class Sheet;
+struct Format;
 
 class SheetPrint {
 public:
@@ -35,8 +38,17 @@ private:
         int firstRow; // the body rows of the page, after the title rows
         int lastRow;
     };
+    // What the cells of a page leave to draw at its end, and the painter's state they set.
+    struct Ink {
+        QList<QLineF> borders;
+        int font = -1; // the format whose font the painter holds
+        bool pen = false;
+    };
+    struct Font;
     void drawPage(QPainter& p, int index, double fontScale) const;
-    void drawCell(QPainter& p, int row, int col, double x, double y, double fontScale) const;
+    void drawCell(QPainter& p, int row, int col, double x, double y, double fontScale,
+                  Ink& ink) const;
+    const Font& fontFor(unsigned id, const Format& f, double fontScale, QPaintDevice* device) const;
 
     const Sheet& m_sheet;
     int m_lastRow = -1;
@@ -53,6 +65,7 @@ private:
         Font(const QFont& f, QPaintDevice* device) : font(f, device), metrics(font, device) {}
         QFont font;
         QFontMetricsF metrics;
+        double widest = metrics.maxWidth();
     };
     mutable std::vector<std::optional<Font>> m_fonts;
 };
