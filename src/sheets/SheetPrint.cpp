@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QLocale>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
@@ -336,10 +337,11 @@ void SheetPrint::drawCell(QPainter& p, int r, int c, double x, double y, double 
 
     QRectF box = rect.adjusted(kPadX, kPadY, -kPadX, -kPadY);
     const Font& font = fontFor(cell->format, f, fontScale, p.device());
-    // The font's pixels on the device are the sheet's points. A text that would fit were each
-    // of its characters the font's widest needs no measuring.
-    const bool fits = wrap || double(text.size()) * font.widest <= box.width();
-    const double needed = fits ? 0 : font.metrics.horizontalAdvance(text);
+    // A line of text goes to the page as the font's glyphs, placed here: the font's pixels on
+    // the device are the sheet's points.
+    Line line;
+    const bool glyphs = !wrap && font.raw.isValid() && lineOf(font, text, line);
+    const double needed = wrap ? 0 : glyphs ? line.width : font.metrics.horizontalAdvance(text);
     const bool shrink = f.shrink && !wrap && needed > box.width() && needed > 0;
     if (shrink) {
         p.setFont(fontOf(f, fontScale, std::max(0.3, box.width() / needed)));
@@ -369,14 +371,55 @@ void SheetPrint::drawCell(QPainter& p, int r, int c, double x, double y, double 
         p.setClipRect(box.adjusted(-kPadX, -kPadY, kPadX, kPadY));
         p.drawText(box, text, option);
         p.setClipping(false);
-    } else if (needed > box.width()) {
-        // Only a text wider than its room needs the cell's edges as a clip.
-        p.setClipRect(box.adjusted(-kPadX, -kPadY, kPadX, kPadY));
-        p.drawText(box, flags, text);
-        p.setClipping(false);
-    } else {
-        p.drawText(box, flags, text);
+        return;
     }
+    // Only a text wider than its room needs the cell's edges as a clip.
+    const bool clip = needed > box.width();
+    if (clip)
+        p.setClipRect(box.adjusted(-kPadX, -kPadY, kPadX, kPadY));
+    if (glyphs && !shrink)
+        drawLine(p, font, line, box, flags);
+    else
+        p.drawText(box, flags, text);
+    if (clip)
+        p.setClipping(false);
+}
+
+bool SheetPrint::lineOf(const Font& font, const QString& text, Line& line) {
+    line.glyphs = font.raw.glyphIndexesForString(text);
+    if (line.glyphs.isEmpty() || line.glyphs.contains(0u))
+        return false; // a character the font lacks: the painter finds another font for it
+    const QList<QPointF> advances = font.raw.advancesForGlyphIndexes(
+        line.glyphs, QRawFont::UseDesignMetrics | QRawFont::KernedAdvances);
+    line.positions.resize(advances.size());
+    double x = 0;
+    for (qsizetype i = 0; i < advances.size(); ++i) {
+        line.positions[i] = QPointF(x, 0);
+        x += advances[i].x();
+    }
+    line.width = x;
+    return true;
+}
+
+void SheetPrint::drawLine(QPainter& p, const Font& font, const Line& line, const QRectF& box,
+                          int flags) {
+    // Placed in the box as the painter places one line of text.
+    double x = box.left();
+    if (flags & Qt::AlignRight)
+        x = box.right() - line.width;
+    else if (flags & Qt::AlignHCenter)
+        x = box.left() + (box.width() - line.width) / 2;
+    const double height = font.metrics.ascent() + font.metrics.descent();
+    double top = box.top();
+    if (flags & Qt::AlignBottom)
+        top = box.bottom() - height;
+    else if (flags & Qt::AlignVCenter)
+        top = box.top() + (box.height() - height) / 2;
+    QGlyphRun run;
+    run.setRawFont(font.raw);
+    run.setGlyphIndexes(line.glyphs);
+    run.setPositions(line.positions);
+    p.drawGlyphRun(QPointF(x, top + font.metrics.ascent()), run);
 }
 
 const SheetPrint::Font& SheetPrint::fontFor(unsigned id, const Format& f, double fontScale,

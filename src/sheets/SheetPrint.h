@@ -6,6 +6,7 @@
 #include <QFontMetricsF>
 #include <QLineF>
 #include <QList>
+#include <QRawFont>
 #include <QString>
 
 #include <optional>
@@ -45,6 +46,16 @@ private:
         bool pen = false;
     };
     struct Font;
+    // One line of text as the glyphs of its font, from the line's start.
+    struct Line {
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+        double width = 0;
+    };
+    // False when the font lacks one of the text's characters.
+    static bool lineOf(const Font& font, const QString& text, Line& line);
+    static void drawLine(QPainter& p, const Font& font, const Line& line, const QRectF& box,
+                         int flags);
     void drawPage(QPainter& p, int index, double fontScale) const;
     void drawCell(QPainter& p, int row, int col, double x, double y, double fontScale,
                   Ink& ink) const;
@@ -62,10 +73,11 @@ private:
     std::vector<Page> m_pages;
     // The font of each format of the sheet and its metrics, made on first use.
     struct Font {
-        Font(const QFont& f, QPaintDevice* device) : font(f, device), metrics(font, device) {}
+        Font(const QFont& f, QPaintDevice* device)
+            : font(f, device), metrics(font, device), raw(QRawFont::fromFont(font)) {}
         QFont font;
         QFontMetricsF metrics;
-        double widest = metrics.maxWidth();
+        QRawFont raw;
     };
     mutable std::vector<std::optional<Font>> m_fonts;
 };
