@@ -1,7 +1,6 @@
 #include "XlsxCheck.h"
 
 #include <QFile>
-#include <QXmlStreamReader>
 
 #include <zlib.h>
 
@@ -45,8 +44,44 @@ struct Part {
     std::uint32_t offset;
 };
 
-// Inflates one part, checking its size and checksum; XML parts are parsed as they come, and the
-// highest row of a worksheet is noted.
+// The name of the document's first element ("worksheet"), or empty.
+QByteArray rootName(const QByteArray& xml) {
+    qsizetype at = 0;
+    while ((at = xml.indexOf('<', at)) >= 0 && at + 1 < xml.size() &&
+           (xml[at + 1] == '?' || xml[at + 1] == '!'))
+        ++at;
+    if (at < 0)
+        return {};
+    qsizetype end = at + 1;
+    while (end < xml.size() && !std::strchr(" \t\r\n/>", xml[end]))
+        ++end;
+    return xml.mid(at + 1, end - at - 1);
+}
+
+// Whether the document closes its first element at its end: the writer writes each part from
+// its start to that tag, so a part without it was cut short.
+bool closesRoot(const QByteArray& xml) {
+    const QByteArray root = rootName(xml);
+    if (root.isEmpty())
+        return false;
+    const QByteArray text = xml.trimmed();
+    return text.endsWith("</" + root + '>') ||
+           (text.endsWith("/>") && text.indexOf('<' + root) == text.lastIndexOf('<'));
+}
+
+// The row number of the worksheet's last row: the writer writes rows in order.
+int lastRowOf(const QByteArray& xml) {
+    static const QByteArray tag("<row r=\"");
+    const qsizetype at = xml.lastIndexOf(tag);
+    if (at < 0)
+        return 0;
+    const qsizetype from = at + tag.size();
+    const qsizetype to = xml.indexOf('"', from);
+    return to < 0 ? 0 : xml.mid(from, to - from).toInt();
+}
+
+// Inflates one part, checking its size and checksum; an XML part must close its document, and
+// the last row of a worksheet is noted.
 Status checkPart(const QByteArray& zip, const Part& part, int& lastRow) {
     const char* base = zip.constData();
     if (qint64(part.offset) + 30 > zip.size() || u32(base + part.offset) != 0x04034b50)
@@ -55,69 +90,46 @@ Status checkPart(const QByteArray& zip, const Part& part, int& lastRow) {
         qint64(part.offset) + 30 + u16(base + part.offset + 26) + u16(base + part.offset + 28);
     if (start + qint64(part.packed) > zip.size())
         return damaged(QStringLiteral("la parte %1 è tronca").arg(QString::fromUtf8(part.name)));
-
-    const bool xml = part.name.endsWith(".xml") || part.name.endsWith(".rels");
-    const bool worksheet = sheetNumber(part.name) > 0;
-    QXmlStreamReader reader;
-    bool whole = false;
-    auto parse = [&]() {
-        while (!reader.atEnd()) {
-            const auto token = reader.readNext();
-            whole = whole || token == QXmlStreamReader::EndDocument;
-            if (worksheet && token == QXmlStreamReader::StartElement &&
-                reader.name() == QLatin1String("row")) {
-                const int r = reader.attributes().value(QLatin1String("r")).toInt();
-                lastRow = std::max(lastRow, r);
-            }
-        }
+    auto broken = [&] {
+        return damaged(
+            QStringLiteral("la parte %1 è danneggiata").arg(QString::fromUtf8(part.name)));
     };
 
-    std::uint32_t crc = crc32(0, nullptr, 0);
-    std::uint64_t produced = 0;
-    char out[1 << 16];
+    const bool xml = part.name.endsWith(".xml") || part.name.endsWith(".rels");
+    QByteArray text;
     if (part.method == 0) {
-        crc = crc32(crc, reinterpret_cast<const Bytef*>(base + start), part.packed);
-        produced = part.packed;
-        if (xml) {
-            reader.addData(QByteArray::fromRawData(base + start, qsizetype(part.packed)));
-            parse();
-        }
+        text = QByteArray::fromRawData(base + start, qsizetype(part.packed));
     } else if (part.method == 8) {
+        // The sizes come from the archive's index: a part far larger than any the writer makes
+        // is damage, not something to make room for.
+        if (part.size > (1u << 30))
+            return broken();
+        text.resize(qsizetype(part.size));
         z_stream z{};
         if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
             return damaged(QStringLiteral("memoria insufficiente"));
         z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(base + start));
         z.avail_in = part.packed;
-        int rc = Z_OK;
-        while (rc == Z_OK) {
-            z.next_out = reinterpret_cast<Bytef*>(out);
-            z.avail_out = sizeof out;
-            rc = inflate(&z, Z_NO_FLUSH);
-            const uInt got = uInt(sizeof out - z.avail_out);
-            crc = crc32(crc, reinterpret_cast<const Bytef*>(out), got);
-            produced += got;
-            if (xml && got > 0) {
-                reader.addData(QByteArray(out, qsizetype(got)));
-                parse();
-            }
-            if (rc == Z_BUF_ERROR && z.avail_in > 0)
-                rc = Z_OK;
-        }
+        z.next_out = reinterpret_cast<Bytef*>(text.data());
+        z.avail_out = part.size;
+        const int rc = inflate(&z, Z_FINISH);
+        const bool whole = rc == Z_STREAM_END && z.total_out == part.size;
         inflateEnd(&z);
-        if (rc != Z_STREAM_END)
-            return damaged(
-                QStringLiteral("la parte %1 è danneggiata").arg(QString::fromUtf8(part.name)));
+        if (!whole)
+            return broken();
     } else {
         return damaged(QStringLiteral("la parte %1 usa una compressione sconosciuta")
                            .arg(QString::fromUtf8(part.name)));
     }
-    if (crc != part.crc || produced != part.size)
-        return damaged(
-            QStringLiteral("la parte %1 è danneggiata").arg(QString::fromUtf8(part.name)));
-    // A document cut short waits for more data; a damaged one is an error.
-    if (xml && (!whole || reader.hasError()))
+    const auto crc = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(text.constData()),
+                           uInt(text.size()));
+    if (crc != part.crc || std::uint64_t(text.size()) != part.size)
+        return broken();
+    if (xml && !closesRoot(text))
         return damaged(
             QStringLiteral("la parte %1 è incompleta").arg(QString::fromUtf8(part.name)));
+    if (sheetNumber(part.name) > 0)
+        lastRow = std::max(lastRow, lastRowOf(text));
     return {};
 }
 
