@@ -111,6 +111,9 @@ QFont fontOf(const Format& f, double fontScale, double shrink = 1) {
         font.setFamilies({QString::fromStdString(f.fontName), QStringLiteral("Liberation Sans")});
     font.setPointSizeF(f.fontSize * fontScale * shrink);
     font.setBold(f.bold);
+    // Paper and PDF take the outlines as they are: the font's hinting program would only run
+    // for nothing each time a glyph's outline is read.
+    font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }
 
@@ -261,6 +264,11 @@ void SheetPrint::drawPage(QPainter& p, int index, double fontScale) const {
     for (const auto& [r, top] : rows)
         for (int c = m_firstCol; c <= m_lastCol; ++c)
             drawCell(p, r, c, m_colX[size_t(c - m_firstCol)], top, fontScale, ink);
+    // Then the text, in one run of glyphs for each font.
+    if (!ink.text.empty())
+        p.setPen(Qt::black);
+    for (const Glyphs& g : ink.text)
+        drawGlyphs(p, g);
     if (!ink.borders.isEmpty()) {
         QPen pen(Qt::black);
         pen.setWidthF(0.6);
@@ -377,10 +385,27 @@ void SheetPrint::drawCell(QPainter& p, int r, int c, double x, double y, double 
     const bool clip = needed > box.width();
     if (clip)
         p.setClipRect(box.adjusted(-kPadX, -kPadY, kPadX, kPadY));
-    if (glyphs && !shrink)
-        drawLine(p, font, line, box, flags);
-    else
+    if (glyphs && !shrink) {
+        const QPointF origin = originOf(font, line, box, flags);
+        Glyphs own;
+        // A line that needs its clip is drawn now; the others wait for the page's end.
+        Glyphs* to = &own;
+        if (!clip) {
+            auto it = std::find_if(ink.text.begin(), ink.text.end(),
+                                   [&](const Glyphs& g) { return g.font == &font; });
+            if (it == ink.text.end())
+                it = ink.text.insert(ink.text.end(), Glyphs{&font, {}, {}});
+            to = &*it;
+        }
+        to->font = &font;
+        to->glyphs.append(line.glyphs);
+        for (const QPointF& at : line.positions)
+            to->positions.append(origin + at);
+        if (clip)
+            drawGlyphs(p, own);
+    } else {
         p.drawText(box, flags, text);
+    }
     if (clip)
         p.setClipping(false);
 }
@@ -401,9 +426,7 @@ bool SheetPrint::lineOf(const Font& font, const QString& text, Line& line) {
     return true;
 }
 
-void SheetPrint::drawLine(QPainter& p, const Font& font, const Line& line, const QRectF& box,
-                          int flags) {
-    // Placed in the box as the painter places one line of text.
+QPointF SheetPrint::originOf(const Font& font, const Line& line, const QRectF& box, int flags) {
     double x = box.left();
     if (flags & Qt::AlignRight)
         x = box.right() - line.width;
@@ -415,11 +438,15 @@ void SheetPrint::drawLine(QPainter& p, const Font& font, const Line& line, const
         top = box.bottom() - height;
     else if (flags & Qt::AlignVCenter)
         top = box.top() + (box.height() - height) / 2;
+    return QPointF(x, top + font.metrics.ascent());
+}
+
+void SheetPrint::drawGlyphs(QPainter& p, const Glyphs& g) {
     QGlyphRun run;
-    run.setRawFont(font.raw);
-    run.setGlyphIndexes(line.glyphs);
-    run.setPositions(line.positions);
-    p.drawGlyphRun(QPointF(x, top + font.metrics.ascent()), run);
+    run.setRawFont(g.font->raw);
+    run.setGlyphIndexes(g.glyphs);
+    run.setPositions(g.positions);
+    p.drawGlyphRun(QPointF(0, 0), run);
 }
 
 const SheetPrint::Font& SheetPrint::fontFor(unsigned id, const Format& f, double fontScale,
@@ -427,7 +454,7 @@ const SheetPrint::Font& SheetPrint::fontFor(unsigned id, const Format& f, double
     if (m_fonts.size() <= id)
         m_fonts.resize(size_t(id) + 1);
     if (!m_fonts[id])
-        m_fonts[id].emplace(fontOf(f, fontScale), device);
+        m_fonts[id] = std::make_unique<Font>(fontOf(f, fontScale), device);
     return *m_fonts[id];
 }
 

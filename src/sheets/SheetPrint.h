@@ -9,6 +9,7 @@
 #include <QRawFont>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 #include <vector>
@@ -39,13 +40,20 @@ private:
         int firstRow; // the body rows of the page, after the title rows
         int lastRow;
     };
+    struct Font;
+    // The glyphs of one font a page draws at its end, at their places on the page.
+    struct Glyphs {
+        const Font* font = nullptr;
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+    };
     // What the cells of a page leave to draw at its end, and the painter's state they set.
     struct Ink {
         QList<QLineF> borders;
+        std::vector<Glyphs> text;
         int font = -1; // the format whose font the painter holds
         bool pen = false;
     };
-    struct Font;
     // One line of text as the glyphs of its font, from the line's start.
     struct Line {
         QList<quint32> glyphs;
@@ -54,8 +62,9 @@ private:
     };
     // False when the font lacks one of the text's characters.
     static bool lineOf(const Font& font, const QString& text, Line& line);
-    static void drawLine(QPainter& p, const Font& font, const Line& line, const QRectF& box,
-                         int flags);
+    // Where the line starts on its baseline, placed in the box as the painter places a line.
+    static QPointF originOf(const Font& font, const Line& line, const QRectF& box, int flags);
+    static void drawGlyphs(QPainter& p, const Glyphs& glyphs);
     void drawPage(QPainter& p, int index, double fontScale) const;
     void drawCell(QPainter& p, int row, int col, double x, double y, double fontScale,
                   Ink& ink) const;
@@ -79,7 +88,8 @@ private:
         QFontMetricsF metrics;
         QRawFont raw;
     };
-    mutable std::vector<std::optional<Font>> m_fonts;
+    // Each in a place of its own: the glyphs of a page point to their font.
+    mutable std::vector<std::unique_ptr<Font>> m_fonts;
 };
 
 // Writes the sheet as a PDF file at path (A4, fonts embedded, the text selectable), replacing
