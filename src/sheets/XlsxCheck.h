@@ -11,8 +11,9 @@
 // looks written but holds cut-short parts.
 namespace sheets {
 
-// Every part of the archive is checked against its size and checksum, every XML part must be
-// whole (well formed), and worksheet i (in workbook order) must reach at least row
+// Every part of the archive is checked against its size and checksum, every XML part must end
+// with the closing tag of its first element (a work file cut short ends anywhere else), and
+// worksheet i (in workbook order) must reach at least row
 // lastRows[i] (1-based; 0 for a sheet without rows). False, with the reason, otherwise.
 Status checkXlsx(const QString& path, const std::vector<int>& lastRows);
 
