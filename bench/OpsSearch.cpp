@@ -69,7 +69,7 @@ bool searchBench(const Options& o, const Emit& emit) {
         // The customers each text finds, whose orders the third statement reads.
         std::vector<QByteArray> codes;
         for (const QString& k : keys) {
-            resultlists::fillCustomers(cerca->ListaDettaglio, w.ctx.db(), k);
+            (void)resultlists::fillCustomers(cerca->ListaDettaglio, w.ctx.db(), k);
             codes.push_back(codesOf(cerca->ListaDettaglio));
         }
         int ours = 0, base = 0;
@@ -123,7 +123,7 @@ bool searchBench(const Options& o, const Emit& emit) {
         const QByteArray code = customer.toUtf8();
         Sample s = compare(
             o.warmups, o.runs * 5,
-            [&] { resultlists::fillHistory(cerca->ListaDettaglio, w.ctx.db(), customer); },
+            [&] { (void)resultlists::fillHistory(cerca->ListaDettaglio, w.ctx.db(), customer); },
             [&] {
                 bareLoop(h, orderhistory::kCustomerOrders, {code, QByteArray("10000")});
             });

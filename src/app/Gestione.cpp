@@ -69,7 +69,7 @@ Gestione::Gestione(AppContext& c, QWidget* parent)
         p->raise();
     }
 
-    TotaliOrdine = new OrderTotalsLine(ctx, Frame3);
+    TotaliOrdine = new OrderTotalsLine(Frame3);
     UltimoPrezzo = new LastPrice(ctx, Frame3);
     Cerca = new SearchWindow(ctx, this);
     connect(Cerca, &SearchWindow::orderChosen, this, &Gestione::ApriOrdine);

@@ -28,19 +28,6 @@ OrderTotals OrderTotals::fromColumns(const Statement& st, int first) {
     return t;
 }
 
-Result<OrderTotals> OrderTotals::ofOrder(Database& db, const QString& year, const QString& number) {
-    // Through the index ORDINE_ANNO_NR: the lines of one order, whatever the size of the file.
-    auto st =
-        db.prepare("SELECT COUNT(*), TOTAL(QVENDITA), TOTAL(QOMAGGIO), TOTAL(QVENDITA * PESO), "
-                   "TOTAL(QVENDITA * PESO * PREZZO) FROM ORDINE WHERE ANNO = ?1 AND NR = ?2;");
-    if (!st)
-        return st.error();
-    st->bind(1, year).bind(2, number);
-    if (!st->next())
-        return st->status() ? Result<OrderTotals>(OrderTotals()) : st->status().error();
-    return fromColumns(*st, 0);
-}
-
 QString OrderTotals::text() const {
     return QStringLiteral("Righe %1   Cartoni %2   Omaggio %3   Kg %4   Lordo € %5")
         .arg(QString::number(lines), itext::formatNumber(sold), itext::formatNumber(free),

@@ -11,7 +11,6 @@
 //   COUNT(*), TOTAL(QVENDITA), TOTAL(QOMAGGIO), TOTAL(QVENDITA * PESO),
 //   TOTAL(QVENDITA * PESO * PREZZO)
 
-class Database;
 class Statement;
 
 // The totals of an order: cartons sold (the sum of QVENDITA), free cartons (QOMAGGIO), kg
@@ -31,9 +30,6 @@ struct OrderTotals {
 
     // The totals in the five total columns from `first` on.
     static OrderTotals fromColumns(const Statement& st, int first);
-
-    // The totals of the order `number` of `year`.
-    static Result<OrderTotals> ofOrder(Database& db, const QString& year, const QString& number);
 
     // "Righe 3   Cartoni 12   Omaggio 2   Kg 144,00   Lordo € 1.234,56"
     QString text() const;

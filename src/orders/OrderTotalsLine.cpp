@@ -2,7 +2,6 @@
 
 #include "OrderPanel.h"
 #include "OrderTotals.h"
-#include "ui/AppContext.h"
 #include "ui/widgets/Elements.h"
 #include "ui/widgets/ReportList.h"
 
@@ -10,8 +9,32 @@
 #include <QLabel>
 #include <QLineEdit>
 
-OrderTotalsLine::OrderTotalsLine(AppContext& ctx, OrderPanel* panel)
-    : QObject(panel), m_ctx(ctx), m_panel(panel) {
+#include <charconv>
+#include <optional>
+#include <string_view>
+
+namespace {
+
+// A cell's number as the engine reads a stored value in a sum: Null is none, a text is the
+// number it starts with (spaces first allowed), or 0.
+std::optional<double> numberOf(const ReportModel& rows, int row, int column) {
+    if (column < 0 || rows.isNull(row, column))
+        return std::nullopt;
+    std::string_view v = rows.raw(row, column);
+    while (!v.empty() &&
+           (v.front() == ' ' || v.front() == '\t' || v.front() == '\n' || v.front() == '\r'))
+        v.remove_prefix(1);
+    if (!v.empty() && v.front() == '+')
+        v.remove_prefix(1);
+    double d = 0;
+    if (std::from_chars(v.data(), v.data() + v.size(), d).ec != std::errc())
+        return 0.0;
+    return d;
+}
+
+} // namespace
+
+OrderTotalsLine::OrderTotalsLine(OrderPanel* panel) : QObject(panel), m_panel(panel) {
     // Beside C1, on the bottom line of Frame5 in its place under the line fields.
     m_label = Elements(panel->Frame5)
                   .label("LTotaliOrdine", QString(), {1800, 3240, 11160, 255}, {9, true});
@@ -23,13 +46,22 @@ OrderTotalsLine::OrderTotalsLine(AppContext& ctx, OrderPanel* panel)
 
 void OrderTotalsLine::refresh() {
     // The list of an order's lines has a QVENDITA column; the listing of a year has none.
-    const bool lines = m_panel->ListView5->report()->columnIndex(QStringLiteral("QVENDITA")) >= 0;
-    if (!lines || !m_ctx.connected()) {
+    const ReportModel& rows = *m_panel->ListView5->report();
+    const int sold = rows.columnIndex(QStringLiteral("QVENDITA"));
+    // A list cut short by a failure shows no totals rather than wrong ones; the list tells the
+    // failure.
+    if (sold < 0 || !rows.whole()) {
         m_label->hide();
         return;
     }
-    auto totals = OrderTotals::ofOrder(m_ctx.db(), m_panel->Text1->text(), m_panel->T7->text());
-    // A failure to read shows no totals rather than wrong ones; the list tells the failure.
-    m_label->setText(totals ? QStringLiteral("Totale ordine:   ") + totals->text() : QString());
-    m_label->setVisible(bool(totals));
+    // The list holds every line of the order: its totals are counted from its rows.
+    const int free = rows.columnIndex(QStringLiteral("QOMAGGIO"));
+    const int weight = rows.columnIndex(QStringLiteral("PESO"));
+    const int price = rows.columnIndex(QStringLiteral("PREZZO"));
+    OrderTotals totals;
+    for (int r = 0; r < rows.rows(); ++r)
+        totals.add(numberOf(rows, r, sold), numberOf(rows, r, free), numberOf(rows, r, weight),
+                   numberOf(rows, r, price));
+    m_label->setText(QStringLiteral("Totale ordine:   ") + totals.text());
+    m_label->show();
 }

@@ -2,7 +2,6 @@
 
 #include <QObject>
 
-struct AppContext;
 class OrderPanel;
 class QLabel;
 
@@ -12,14 +11,13 @@ class QLabel;
 class OrderTotalsLine : public QObject {
     Q_OBJECT
 public:
-    OrderTotalsLine(AppContext& ctx, OrderPanel* panel);
+    explicit OrderTotalsLine(OrderPanel* panel);
 
     QLabel* label() const { return m_label; }
-    // Reads the totals of the order Text1/T7 again, when the list shows its lines.
+    // Counts the totals of the order again from its lines in the list, when the list shows them.
     void refresh();
 
 private:
-    AppContext& m_ctx;
     OrderPanel* m_panel;
     QLabel* m_label;
 };

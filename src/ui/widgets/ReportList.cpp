@@ -14,6 +14,7 @@ void ReportModel::setColumns(std::vector<ReportColumn> columns) {
     beginResetModel();
     m_columns = std::move(columns);
     m_source = Snapshot();
+    m_whole = false;
     m_pool.clear();
     m_ends.clear();
     m_nulls.clear();
@@ -30,6 +31,7 @@ int ReportModel::columnIndex(const QString& key) const {
 void ReportModel::clear() {
     beginResetModel();
     m_source = Snapshot();
+    m_whole = false;
     m_pool.clear();
     m_pool.shrink_to_fit();
     m_ends.clear();
@@ -42,6 +44,7 @@ void ReportModel::clear() {
 Status ReportModel::fill(Statement& st) {
     beginResetModel();
     m_source = Snapshot();
+    m_whole = false;
     const int n = int(m_columns.size());
     const int have = st.columnCount();
     while (st.next()) {
@@ -54,8 +57,11 @@ Status ReportModel::fill(Statement& st) {
             m_nulls.push_back(!v);
         }
     }
+    // Known before the views hear of the new rows.
+    Status s = st.status();
+    m_whole = s.ok();
     endResetModel();
-    return st.status();
+    return s;
 }
 
 std::string_view ReportModel::raw(int row, int column) const {

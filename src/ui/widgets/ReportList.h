@@ -54,6 +54,9 @@ public:
         return m_source == source && m_columns == columns;
     }
     void remember(Snapshot source) { m_source = std::move(source); }
+    // The rows are every row of the last fill's statement: false while a fill runs, after one
+    // failed, and once the list was emptied.
+    bool whole() const { return m_whole; }
 
     int rows() const { return int(m_nulls.size() / std::max<size_t>(1, m_columns.size())); }
     QString cell(int row, int column) const;
@@ -82,6 +85,7 @@ private:
     QFont m_bold;
     // What the rows were read from, while they are all of it.
     Snapshot m_source;
+    bool m_whole = false;
 };
 
 // A list in report view: rows under column headings, one row selected at a time.
