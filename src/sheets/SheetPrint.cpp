@@ -411,6 +411,11 @@ void SheetPrint::drawCell(QPainter& p, int r, int c, double x, double y, double 
 }
 
 bool SheetPrint::lineOf(const Font& font, const QString& text, Line& line) {
+    // One glyph a character, side by side: marks that sit on a letter and characters of two
+    // halves take the painter's shaping.
+    for (QChar c : text)
+        if (c.isSurrogate() || c.isMark())
+            return false;
     line.glyphs = font.raw.glyphIndexesForString(text);
     if (line.glyphs.isEmpty() || line.glyphs.contains(0u))
         return false; // a character the font lacks: the painter finds another font for it

@@ -60,7 +60,7 @@ private:
         QList<QPointF> positions;
         double width = 0;
     };
-    // False when the font lacks one of the text's characters.
+    // False when the font lacks one of the text's characters or the text needs shaping.
     static bool lineOf(const Font& font, const QString& text, Line& line);
     // Where the line starts on its baseline, placed in the box as the painter places a line.
     static QPointF originOf(const Font& font, const Line& line, const QRectF& box, int flags);
