@@ -259,14 +259,12 @@ void SheetPrint::drawPage(QPainter& p, int index, double fontScale) const {
             lines.append(QLineF(x, 0, x, y));
         p.drawLines(lines);
     }
-    // The cells' borders go on the page in one stroke, after the cells.
+    // The cells' borders and most of their text go on the page after the cells.
+    p.setPen(Qt::black);
     Ink ink;
     for (const auto& [r, top] : rows)
         for (int c = m_firstCol; c <= m_lastCol; ++c)
             drawCell(p, r, c, m_colX[size_t(c - m_firstCol)], top, fontScale, ink);
-    // Then the text, in one run of glyphs for each font.
-    if (!ink.text.empty())
-        p.setPen(Qt::black);
     for (const Glyphs& g : ink.text)
         drawGlyphs(p, g);
     if (!ink.borders.isEmpty()) {
@@ -347,17 +345,9 @@ void SheetPrint::drawCell(QPainter& p, int r, int c, double x, double y, double 
     const Font& font = fontFor(cell->format, f, fontScale, p.device());
     // A line of text goes to the page as the font's glyphs, placed here: the font's pixels on
     // the device are the sheet's points.
-    Line line;
-    const bool glyphs = !wrap && font.raw.isValid() && lineOf(font, text, line);
-    const double needed = wrap ? 0 : glyphs ? line.width : font.metrics.horizontalAdvance(text);
+    const std::optional<Glyphs> line = wrap ? std::nullopt : lineOf(font, text);
+    const double needed = wrap ? 0 : line ? line->width : font.metrics.horizontalAdvance(text);
     const bool shrink = f.shrink && !wrap && needed > box.width() && needed > 0;
-    if (shrink) {
-        p.setFont(fontOf(f, fontScale, std::max(0.3, box.width() / needed)));
-        ink.font = -1;
-    } else if (ink.font != int(cell->format)) {
-        p.setFont(font.font);
-        ink.font = int(cell->format);
-    }
     if (!shrink && isText && !wrap && !merge && (flags & Qt::AlignLeft) && needed > box.width()) {
         // Text runs on over the empty cells to its right, as the application shows it.
         for (int next = c + 1; next <= m_lastCol && needed > box.width(); ++next) {
@@ -367,71 +357,63 @@ void SheetPrint::drawCell(QPainter& p, int r, int c, double x, double y, double 
             box.setRight(m_colX[size_t(next - m_firstCol + 1)] - kPadX);
         }
     }
-    if (!ink.pen) {
-        p.setPen(Qt::black);
-        ink.pen = true;
+    // Only a wrapped text, or one wider than its room, needs the cell's edges as a clip.
+    const bool clip = wrap || needed > box.width();
+    if (line && !shrink && !clip) {
+        ink.add(*line, originOf(font, *line, box, flags));
+        return;
     }
+    if (clip)
+        p.setClipRect(box.adjusted(-kPadX, -kPadY, kPadX, kPadY));
     if (wrap) {
         // A wrapped text breaks between its words, and inside a word wider than the cell, as
         // the spreadsheet breaks it; what is taller than the cell is cut at its edges.
         QTextOption option{Qt::Alignment(flags)};
         option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        p.setClipRect(box.adjusted(-kPadX, -kPadY, kPadX, kPadY));
+        p.setFont(font.font);
         p.drawText(box, text, option);
-        p.setClipping(false);
-        return;
-    }
-    // Only a text wider than its room needs the cell's edges as a clip.
-    const bool clip = needed > box.width();
-    if (clip)
-        p.setClipRect(box.adjusted(-kPadX, -kPadY, kPadX, kPadY));
-    if (glyphs && !shrink) {
-        const QPointF origin = originOf(font, line, box, flags);
-        Glyphs own;
-        // A line that needs its clip is drawn now; the others wait for the page's end.
-        Glyphs* to = &own;
-        if (!clip) {
-            auto it = std::find_if(ink.text.begin(), ink.text.end(),
-                                   [&](const Glyphs& g) { return g.font == &font; });
-            if (it == ink.text.end())
-                it = ink.text.insert(ink.text.end(), Glyphs{&font, {}, {}});
-            to = &*it;
-        }
-        to->font = &font;
-        to->glyphs.append(line.glyphs);
-        for (const QPointF& at : line.positions)
-            to->positions.append(origin + at);
-        if (clip)
-            drawGlyphs(p, own);
+    } else if (line && !shrink) {
+        drawGlyphs(p, *line, originOf(font, *line, box, flags));
     } else {
+        p.setFont(shrink ? fontOf(f, fontScale, std::max(0.3, box.width() / needed)) : font.font);
         p.drawText(box, flags, text);
     }
     if (clip)
         p.setClipping(false);
 }
 
-bool SheetPrint::lineOf(const Font& font, const QString& text, Line& line) {
+void SheetPrint::Ink::add(const Glyphs& line, QPointF origin) {
+    auto run = std::find_if(text.begin(), text.end(),
+                            [&](const Glyphs& g) { return g.font == line.font; });
+    if (run == text.end())
+        run = text.insert(text.end(), Glyphs{line.font, {}, {}, 0});
+    run->glyphs.append(line.glyphs);
+    for (const QPointF& at : line.positions)
+        run->positions.append(origin + at);
+}
+
+std::optional<SheetPrint::Glyphs> SheetPrint::lineOf(const Font& font, const QString& text) {
+    if (!font.raw.isValid())
+        return std::nullopt;
     // One glyph a character, side by side: marks that sit on a letter and characters of two
     // halves take the painter's shaping.
     for (QChar c : text)
         if (c.isSurrogate() || c.isMark())
-            return false;
-    line.glyphs = font.raw.glyphIndexesForString(text);
+            return std::nullopt;
+    Glyphs line{&font, font.raw.glyphIndexesForString(text), {}, 0};
     if (line.glyphs.isEmpty() || line.glyphs.contains(0u))
-        return false; // a character the font lacks: the painter finds another font for it
+        return std::nullopt; // a character the font lacks: the painter finds another font for it
     const QList<QPointF> advances = font.raw.advancesForGlyphIndexes(
         line.glyphs, QRawFont::UseDesignMetrics | QRawFont::KernedAdvances);
-    line.positions.resize(advances.size());
-    double x = 0;
-    for (qsizetype i = 0; i < advances.size(); ++i) {
-        line.positions[i] = QPointF(x, 0);
-        x += advances[i].x();
+    line.positions.reserve(advances.size());
+    for (const QPointF& advance : advances) {
+        line.positions.append(QPointF(line.width, 0));
+        line.width += advance.x();
     }
-    line.width = x;
-    return true;
+    return line;
 }
 
-QPointF SheetPrint::originOf(const Font& font, const Line& line, const QRectF& box, int flags) {
+QPointF SheetPrint::originOf(const Font& font, const Glyphs& line, const QRectF& box, int flags) {
     double x = box.left();
     if (flags & Qt::AlignRight)
         x = box.right() - line.width;
@@ -446,12 +428,12 @@ QPointF SheetPrint::originOf(const Font& font, const Line& line, const QRectF& b
     return QPointF(x, top + font.metrics.ascent());
 }
 
-void SheetPrint::drawGlyphs(QPainter& p, const Glyphs& g) {
+void SheetPrint::drawGlyphs(QPainter& p, const Glyphs& g, QPointF origin) {
     QGlyphRun run;
     run.setRawFont(g.font->raw);
     run.setGlyphIndexes(g.glyphs);
     run.setPositions(g.positions);
-    p.drawGlyphRun(QPointF(0, 0), run);
+    p.drawGlyphRun(origin, run);
 }
 
 const SheetPrint::Font& SheetPrint::fontFor(unsigned id, const Format& f, double fontScale,

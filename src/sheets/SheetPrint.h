@@ -41,30 +41,27 @@ private:
         int lastRow;
     };
     struct Font;
-    // The glyphs of one font a page draws at its end, at their places on the page.
+    // Glyphs of one font at their places: one line of text from its start, or the lines of a
+    // page where they go on the page.
     struct Glyphs {
         const Font* font = nullptr;
         QList<quint32> glyphs;
         QList<QPointF> positions;
+        double width = 0; // of one line
     };
-    // What the cells of a page leave to draw at its end, and the painter's state they set.
+    // What the cells of a page leave to draw at its end: their borders, and their lines of
+    // text in one run of glyphs for each font.
     struct Ink {
         QList<QLineF> borders;
         std::vector<Glyphs> text;
-        int font = -1; // the format whose font the painter holds
-        bool pen = false;
+        void add(const Glyphs& line, QPointF origin);
     };
-    // One line of text as the glyphs of its font, from the line's start.
-    struct Line {
-        QList<quint32> glyphs;
-        QList<QPointF> positions;
-        double width = 0;
-    };
-    // False when the font lacks one of the text's characters or the text needs shaping.
-    static bool lineOf(const Font& font, const QString& text, Line& line);
+    // The text as one line of the font's glyphs; none when the font lacks one of its
+    // characters or the text needs shaping.
+    static std::optional<Glyphs> lineOf(const Font& font, const QString& text);
     // Where the line starts on its baseline, placed in the box as the painter places a line.
-    static QPointF originOf(const Font& font, const Line& line, const QRectF& box, int flags);
-    static void drawGlyphs(QPainter& p, const Glyphs& glyphs);
+    static QPointF originOf(const Font& font, const Glyphs& line, const QRectF& box, int flags);
+    static void drawGlyphs(QPainter& p, const Glyphs& glyphs, QPointF origin = {});
     void drawPage(QPainter& p, int index, double fontScale) const;
     void drawCell(QPainter& p, int row, int col, double x, double y, double fontScale,
                   Ink& ink) const;
