@@ -1,5 +1,6 @@
 #include "ItalianText.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -210,6 +211,10 @@ QString formatNumber(double value) {
 
 QString formatFixed2(double value) {
     return format(value, 2, false);
+}
+
+QString formatFixed(double value, int decimals, bool grouped) {
+    return format(value, std::max(0, decimals), grouped);
 }
 
 QString formatGrouped2(double value) {

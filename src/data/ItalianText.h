@@ -27,6 +27,8 @@ std::optional<double> parseNumber(QStringView text);
 QString formatNumber(double value);
 // Two decimals, no grouping ("12,50", "1500,00").
 QString formatFixed2(double value);
+// `decimals` decimals, grouped by thousands or not, rounded as formatGrouped2 rounds.
+QString formatFixed(double value, int decimals, bool grouped);
 // Two decimals with grouping ("1.500,00", "0,50", "-3,00"); a third decimal of 5 rounds away
 // from zero.
 QString formatGrouped2(double value);

@@ -2,6 +2,7 @@
 
 #include "OrderPanel.h"
 #include "PrintOrder.h"
+#include "sheets/OrderArchive.h"
 #include "sheets/OrderSheet.h"
 #include "sheets/SheetPrint.h"
 #include "sheets/Workbook.h"
@@ -33,6 +34,13 @@ void preparePrinter(QPrinter& printer, const QString& name) {
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setPageOrientation(QPageLayout::Landscape);
     printer.setDocName(name);
+}
+
+// The pages the printer was given in its dialog: all, or the range chosen.
+Status printOn(QPrinter& printer, const sheets::SheetPrint& pages) {
+    if (printer.printRange() == QPrinter::PageRange)
+        return pages.print(printer, printer.fromPage(), printer.toPage());
+    return pages.print(printer);
 }
 
 } // namespace
@@ -75,7 +83,7 @@ std::unique_ptr<sheets::Workbook> OrderPrintCommands::orderSheet() {
 }
 
 QString OrderPrintCommands::documentName() const {
-    return QStringLiteral("Ordine %1-%2").arg(m_panel->Text1->text(), m_panel->T7->text());
+    return sheets::archive::baseName(m_panel->Text1->text(), m_panel->T7->text());
 }
 
 void OrderPrintCommands::AnteprimaOrdine_Click() {
@@ -90,7 +98,7 @@ void OrderPrintCommands::AnteprimaOrdine_Click() {
     preview.setWindowTitle(QStringLiteral("Anteprima di stampa"));
     Status drawn;
     connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
-            [&](QPrinter* p) { drawn = pages.print(*p); });
+            [&](QPrinter* p) { drawn = printOn(*p, pages); });
     runDialog(preview);
     if (!drawn)
         ShowErrMsg(ctx.dialogs, drawn.error());
@@ -100,15 +108,17 @@ void OrderPrintCommands::StampanteOrdine_Click() {
     auto wb = orderSheet();
     if (!wb)
         return;
+    const sheets::SheetPrint pages(wb->sheet(0));
     QPrinter printer(QPrinter::HighResolution);
     preparePrinter(printer, documentName());
     QPrintDialog choice(&printer, m_panel->window());
     choice.setObjectName(QStringLiteral("StampanteOrdineDialog"));
     choice.setWindowTitle(QStringLiteral("Stampa del foglio dell'ordine"));
+    choice.setMinMax(1, pages.pageCount());
     if (!runDialog(choice))
         return;
     BusyPointer busy;
-    const Status printed = sheets::SheetPrint(wb->sheet(0)).print(printer);
+    const Status printed = printOn(printer, pages);
     busy.release();
     if (!printed) {
         ShowErrMsg(ctx.dialogs, printed.error());

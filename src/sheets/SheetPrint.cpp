@@ -4,6 +4,7 @@
 #include "Workbook.h"
 #include "WorkbookFiles.h"
 #include "data/FolderNames.h"
+#include "data/ItalianText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -68,22 +69,20 @@ double rowPt(const Sheet& s, int r) {
     return h;
 }
 
-// The number as the number format shows it, in the Italian forms.
+// The number as the number format shows it, in the Italian forms; decimals round as the
+// panel's and the spreadsheet's do.
 QString numberText(double v, const std::string& numberFormat) {
-    static const QLocale italian(QLocale::Italian, QLocale::Italy);
-    static const QLocale plain = [] {
-        QLocale l(QLocale::Italian, QLocale::Italy);
-        l.setNumberOptions(QLocale::OmitGroupSeparator);
-        return l;
-    }();
-    const bool grouped = numberFormat.rfind("#,##", 0) == 0;
-    const auto dot = numberFormat.find('.');
     if (numberFormat.empty() || numberFormat == "General") {
-        QString t = plain.toString(v, 'g', 10);
-        return t;
+        static const QLocale plain = [] {
+            QLocale l(QLocale::Italian, QLocale::Italy);
+            l.setNumberOptions(QLocale::OmitGroupSeparator);
+            return l;
+        }();
+        return plain.toString(v, 'g', 10);
     }
+    const auto dot = numberFormat.find('.');
     const int decimals = dot == std::string::npos ? 0 : int(numberFormat.size() - dot - 1);
-    return (grouped ? italian : plain).toString(v, 'f', decimals);
+    return itext::formatFixed(v, decimals, numberFormat.rfind("#,##", 0) == 0);
 }
 
 QString shownText(const Value& v, const Format& f) {
@@ -96,7 +95,7 @@ QString shownText(const Value& v, const Format& f) {
     case Value::Kind::Formula:
         return numberText(v.number, f.numberFormat);
     case Value::Kind::Date:
-        return dateOfSerial(v.number).toString(QStringLiteral("dd/MM/yyyy"));
+        return itext::formatDate(dateOfSerial(v.number));
     }
     return QString();
 }
@@ -196,7 +195,9 @@ SheetPrint::SheetPrint(const Sheet& sheet) : m_sheet(sheet) {
         m_pages.push_back(Page{0, -1});
 }
 
-Status SheetPrint::print(QPagedPaintDevice& device) const {
+Status SheetPrint::print(QPagedPaintDevice& device, int from, int to) const {
+    const int first = std::clamp(from, 1, pageCount()) - 1;
+    const int last = to <= 0 ? pageCount() - 1 : std::clamp(to, first + 1, pageCount()) - 1;
     device.setPageSize(QPageSize(QPageSize::A4));
     device.setPageOrientation(QPageLayout::Landscape);
     device.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
@@ -210,8 +211,8 @@ Status SheetPrint::print(QPagedPaintDevice& device) const {
     // from the corner of the paper.
     const QRect paint = device.pageLayout().paintRectPixels(dpi);
     const double fontScale = 72.0 / device.logicalDpiY();
-    for (int i = 0; i < pageCount(); ++i) {
-        if (i > 0 && !device.newPage()) {
+    for (int i = first; i <= last; ++i) {
+        if (i > first && !device.newPage()) {
             p.end();
             return makeError(QStringLiteral("Impossibile aggiungere una pagina al foglio."));
         }

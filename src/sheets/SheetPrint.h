@@ -31,9 +31,9 @@ public:
     explicit SheetPrint(const Sheet& sheet);
 
     int pageCount() const { return int(m_pages.size()); }
-    // Draws every page on the device (a PDF writer or a printer), one page of paper each; the
-    // device is set to A4 landscape first.
-    Status print(QPagedPaintDevice& device) const;
+    // Draws the pages from..to (counted from 1; to 0: to the last) on the device (a PDF writer
+    // or a printer), one page of paper each; the device is set to A4 landscape first.
+    Status print(QPagedPaintDevice& device, int from = 1, int to = 0) const;
 
 private:
     struct Page {

@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -189,6 +190,17 @@ private Q_SLOTS:
             QCOMPARE(text.contains("TOTALE"), page == pages);
         }
         QVERIFY(textOf(written->path).contains("ARTICOLO DELLA RIGA 199"));
+
+        // A range of pages, as a print dialog gives it: those pages only.
+        QTemporaryDir out;
+        const QString part = out.filePath("pagine.pdf");
+        {
+            QPdfWriter writer(part);
+            QVERIFY(SheetPrint((*wb)->sheet(0)).print(writer, 2, 3));
+        }
+        QCOMPARE(pagesOf(part), 2);
+        QVERIFY(textOf(part, 1).contains(QStringLiteral("Pagina 2 di %1").arg(pages)));
+        QVERIFY(textOf(part, 2).contains(QStringLiteral("Pagina 3 di %1").arg(pages)));
     }
 };
 
