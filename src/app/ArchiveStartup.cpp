@@ -1,6 +1,8 @@
 #include "ArchiveStartup.h"
 
 #include "data/ArchiveImport.h"
+#include "data/FolderNames.h"
+#include "data/ItalianText.h"
 #include "data/jet/JetFile.h"
 
 #include <QDir>
@@ -14,12 +16,6 @@ namespace {
 
 const QString kTitle = QStringLiteral("Gestione Ordini");
 
-QString capitalised(QString s) {
-    if (!s.isEmpty())
-        s[0] = s[0].toUpper();
-    return s;
-}
-
 } // namespace
 
 QString keptName() {
@@ -29,24 +25,23 @@ QString keptName() {
 bool offerConversion(AppContext& ctx, const QString& path) {
     if (jet::formatOf(path) == jet::Format::NotJet)
         return true;
-    const QString shown = QDir::toNativeSeparators(path);
     if (!ctx.dialogs.question(
             QStringLiteral("Il file\n%1\nè un archivio Access del programma precedente.\n\n"
                            "Convertirlo nel formato di questo programma? L'archivio resta com'è, "
                            "con il nome \"%2\".")
-                .arg(shown, keptName()),
+                .arg(folders::shownNative(path), keptName()),
             kTitle))
         return true;
     const QString kept = QFileInfo(path).absoluteDir().filePath(keptName());
     auto stop = [&](const QString& cause) {
         ctx.dialogs.message(QStringLiteral("La conversione dell'archivio non è riuscita.\n\n"
                                            "%1.\n\nIl programma verrà chiuso.")
-                                .arg(capitalised(cause)),
+                                .arg(itext::capitalised(cause)),
                             kTitle, BoxIcon::Critical);
         return false;
     };
     if (QFileInfo::exists(kept))
-        return stop(QStringLiteral("esiste già un file %1").arg(QDir::toNativeSeparators(kept)));
+        return stop(QStringLiteral("esiste già un file %1").arg(folders::shownNative(kept)));
     if (std::rename(QFile::encodeName(path).constData(), QFile::encodeName(kept).constData()) != 0)
         return stop(QStringLiteral("l'archivio non si può rinominare (la cartella è di sola "
                                    "lettura?)"));

@@ -1,6 +1,7 @@
 #include "BackupCommands.h"
 
 #include "data/Backup.h"
+#include "data/FolderNames.h"
 #include "data/ItalianText.h"
 #include "data/Schema.h"
 
@@ -18,49 +19,11 @@ namespace {
 const QString kBackupTitle = QStringLiteral("Copia di sicurezza");
 const QString kRestoreTitle = QStringLiteral("Ripristina da copia");
 
-QString capitalised(QString s) {
-    if (!s.isEmpty())
-        s[0] = s[0].toUpper();
-    return s;
-}
-
-QString shown(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
-
 // The chosen copy, byte for byte, into a new owner-only file: what is checked and put in place
 // is this file, never the one the user chose, which stays as it is.
 Status stageCopy(const QString& from, const QString& to) {
-    QFile in(from);
-    if (!in.open(QIODevice::ReadOnly))
-        return makeError(QStringLiteral("il file non si può leggere"));
     QFile::remove(to);
-    const int fd =
-        ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return makeError(QStringLiteral("la cartella del database non si può scrivere"));
-    QFile out;
-    if (!out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
-        return makeError(QStringLiteral("la cartella del database non si può scrivere"));
-    QByteArray chunk;
-    while (!(chunk = in.read(1 << 20)).isEmpty())
-        if (out.write(chunk) != chunk.size()) {
-            out.close();
-            QFile::remove(to);
-            return makeError(QStringLiteral("il disco è pieno"));
-        }
-    const bool synced = ::fsync(fd) == 0;
-    out.close();
-    if (in.error() != QFileDevice::NoError || !synced) {
-        QFile::remove(to);
-        return makeError(QStringLiteral("il file non si può leggere"));
-    }
-    return {};
-}
-
-void removeWithJournals(const QString& path) {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-        QFile::remove(path + QLatin1String(suffix));
+    return backup::copyFile(from, to);
 }
 
 // Opens the shared connection on the file as start-up does.
@@ -93,13 +56,13 @@ void BackupCommands::CopiaSicurezza_Click() {
     auto made = backup::copyInto(ctx.db(), *folder, ctx.clock.now());
     if (!made) {
         ctx.dialogs.message(QStringLiteral("La copia di sicurezza non è stata fatta.\n\n%1.")
-                                .arg(capitalised(made.error().text)),
+                                .arg(itext::capitalised(made.error().text)),
                             kBackupTitle, BoxIcon::Exclamation);
         return;
     }
-    ctx.dialogs.message(
-        QStringLiteral("Copia di sicurezza effettuata e controllata:\n%1").arg(shown(*made)),
-        kBackupTitle, BoxIcon::Information);
+    ctx.dialogs.message(QStringLiteral("Copia di sicurezza effettuata e controllata:\n%1")
+                            .arg(folders::shownNative(*made)),
+                        kBackupTitle, BoxIcon::Information);
 }
 
 void BackupCommands::Ripristina_Click() {
@@ -120,10 +83,10 @@ void BackupCommands::Ripristina_Click() {
     const QString staged =
         db.absoluteDir().filePath(QStringLiteral(".%1.ripristino").arg(db.fileName()));
     auto refuse = [&](const Error& e) {
-        removeWithJournals(staged);
+        Database::removeFiles(staged);
         ctx.dialogs.message(QStringLiteral("La copia non si può ripristinare:\n%1\n\n%2.\n\n"
                                            "Il database non è stato cambiato.")
-                                .arg(shown(*chosen), capitalised(e.text)),
+                                .arg(folders::shownNative(*chosen), itext::capitalised(e.text)),
                             kRestoreTitle, BoxIcon::Exclamation);
     };
     if (Status s = stageCopy(*chosen, staged); !s)
@@ -139,13 +102,13 @@ void BackupCommands::Ripristina_Click() {
         QStringLiteral("La copia\n%1\ncontiene %2 clienti, %3 articoli e %4 ordini; %5.\n\n"
                        "Sostituire i dati attuali con quelli della copia? I dati attuali "
                        "vengono prima salvati in una copia.")
-            .arg(shown(*chosen))
+            .arg(folders::shownNative(*chosen))
             .arg(contents->customers)
             .arg(contents->articles)
             .arg(contents->orders)
             .arg(last);
     if (!ctx.dialogs.question(question, kRestoreTitle)) {
-        removeWithJournals(staged);
+        Database::removeFiles(staged);
         return;
     }
     auto saved = backup::automaticCopy(ctx.db(), ctx.clock.now());
@@ -154,18 +117,18 @@ void BackupCommands::Ripristina_Click() {
                                                "copia: %1")
                                     .arg(saved.error().text)));
     if (Status s = replaceWith(staged); !s) {
-        removeWithJournals(staged);
+        Database::removeFiles(staged);
         m_refresh();
         ctx.dialogs.message(QStringLiteral("Il ripristino non è riuscito.\n\n%1.\n\n"
                                            "Il database è quello di prima.")
-                                .arg(capitalised(s.error().text)),
+                                .arg(itext::capitalised(s.error().text)),
                             kRestoreTitle, BoxIcon::Exclamation);
         return;
     }
     m_refresh();
     ctx.dialogs.message(QStringLiteral("Ripristino effettuato. I dati di prima sono nella "
                                        "copia\n%1")
-                            .arg(shown(*saved)),
+                            .arg(folders::shownNative(*saved)),
                         kRestoreTitle, BoxIcon::Information);
 }
 
@@ -176,9 +139,13 @@ Status BackupCommands::replaceWith(const QString& staged) {
     const QByteArray held = QFile::encodeName(
         db.absoluteDir().filePath(QStringLiteral(".%1.precedente").arg(db.fileName())));
     ctx.connection.reset();
-    // The file as it was keeps a second name until the copy is open in its place.
+    // The file as it was keeps a second name until the copy is open in its place: a link, so
+    // that the file never lacks its own name, or, on a disk without links (a stick), the file
+    // moved aside.
     ::unlink(held.constData());
-    if (::link(local.constData(), held.constData()) != 0) {
+    const bool linked = ::link(local.constData(), held.constData()) == 0;
+    const bool noLinks = !linked && (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS);
+    if (!linked && !(noLinks && ::rename(local.constData(), held.constData()) == 0)) {
         const Status reopened = openShared(ctx, path);
         return reopened ? makeError(QStringLiteral("la cartella del database non si può "
                                                    "scrivere"))
@@ -192,6 +159,10 @@ Status BackupCommands::replaceWith(const QString& staged) {
     if (!s) {
         ctx.connection.reset();
         ::rename(held.constData(), local.constData());
+        // A link still there names the same file as the database: renaming one name of a file
+        // over another does nothing.
+        if (linked)
+            ::unlink(held.constData());
         if (Status back = openShared(ctx, path); !back)
             return back;
         return s;
@@ -217,6 +188,6 @@ void BackupCommands::copiaUscita() {
 void BackupCommands::tellAutomaticFailure(const Error& e) {
     ctx.dialogs.message(QStringLiteral("La copia automatica del database non è stata fatta.\n\n"
                                        "%1.\n\nLe copie precedenti sono rimaste.")
-                            .arg(capitalised(e.text)),
+                            .arg(itext::capitalised(e.text)),
                         kBackupTitle, BoxIcon::Exclamation);
 }

@@ -18,35 +18,27 @@
 
 namespace {
 
-QString shown(const QString& path) {
-    return QDir::toNativeSeparators(folders::shown(path));
-}
-
 bool present(const QString& path) {
     struct stat st;
     return ::lstat(folders::native(path).constData(), &st) == 0;
 }
 
 Error failure(const QString& file, const QString& cause) {
-    return makeError(
-        QStringLiteral("Impossibile preparare il database\n%1\n\n%2").arg(shown(file), cause));
+    return makeError(QStringLiteral("Impossibile preparare il database\n%1\n\n%2")
+                         .arg(folders::shownNative(file), cause));
 }
 
 // Makes the folder and the ones above it that are missing, each owner-only.
 Status makeFolder(const QString& folder, const QString& file) {
-    const QByteArray native = folders::native(folder);
-    for (qsizetype i = 1; i <= native.size(); ++i) {
-        if (i < native.size() && native[i] != '/')
-            continue;
-        const QByteArray part = native.left(i);
-        if (::mkdir(part.constData(), 0700) != 0 && errno != EEXIST)
-            return failure(
-                file, QStringLiteral("Impossibile creare la cartella %1: %2")
-                          .arg(shown(QFile::decodeName(part)), sheets::describeSystemError(errno)));
-    }
+    QString part;
+    if (const int err = folders::makeOwnerOnly(folder, &part))
+        return failure(file,
+                       QStringLiteral("Impossibile creare la cartella %1: %2")
+                           .arg(folders::shownNative(part), sheets::describeSystemError(err)));
     struct stat st;
-    if (::stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return failure(file, QStringLiteral("%1 non è una cartella").arg(shown(folder)));
+    if (::stat(folders::native(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return failure(file,
+                       QStringLiteral("%1 non è una cartella").arg(folders::shownNative(folder)));
     return {};
 }
 
@@ -69,16 +61,17 @@ Status copySupplied(const QString& supplied, const QString& file, bool& copied) 
         return failure(file, errno == ENOENT
                                  ? QStringLiteral("Manca il file vuoto fornito con il "
                                                   "programma:\n%1")
-                                       .arg(shown(supplied))
+                                       .arg(folders::shownNative(supplied))
                                  : QStringLiteral("Impossibile leggere il file vuoto fornito con "
                                                   "il programma (%1):\n%2")
-                                       .arg(sheets::describeSystemError(errno), shown(supplied)));
+                                       .arg(sheets::describeSystemError(errno),
+                                            folders::shownNative(supplied)));
     QByteArray work = folders::native(file) + ".copia-XXXXXX";
     Fd out{::mkostemp(work.data(), O_CLOEXEC)};
     if (out.fd < 0)
-        return failure(file,
-                       QStringLiteral("Impossibile scrivere nella cartella %1: %2")
-                           .arg(shown(QFileInfo(file).path()), sheets::describeSystemError(errno)));
+        return failure(file, QStringLiteral("Impossibile scrivere nella cartella %1: %2")
+                                 .arg(folders::shownNative(QFileInfo(file).path()),
+                                      sheets::describeSystemError(errno)));
     auto fail = [&](int err) {
         ::unlink(work.constData());
         return failure(file, QStringLiteral("Impossibile copiare il file vuoto fornito con il "
@@ -127,7 +120,7 @@ Status copySupplied(const QString& supplied, const QString& file, bool& copied) 
 } // namespace
 
 QString DataLocation::shownFile() const {
-    return shown(file);
+    return folders::shownNative(file);
 }
 
 Result<DataLocation> DataLocation::find(const QString& programFolder, const QString& userFolder,

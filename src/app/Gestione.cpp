@@ -6,6 +6,7 @@
 #include "StatusBar.h"
 #include "TitleClock.h"
 #include "data/FolderNames.h"
+#include "data/ItalianText.h"
 #include "data/Schema.h"
 #include "masterdata/AgentPanel.h"
 #include "masterdata/ArticlePanel.h"
@@ -197,12 +198,10 @@ Status Gestione::Form_Load() {
             ctx.connection.reset();
     }
     if (!status) {
-        QString cause = status.error().text;
-        if (!cause.isEmpty())
-            cause[0] = cause[0].toUpper();
+        const QString cause = itext::capitalised(status.error().text);
         const QString text = QStringLiteral("Impossibile aprire il database\n%1\n\n%2.\n\n"
                                             "Il programma verrà chiuso.")
-                                 .arg(QDir::toNativeSeparators(folders::shown(path)), cause);
+                                 .arg(folders::shownNative(path), cause);
         ctx.dialogs.message(text, QStringLiteral("Gestione Ordini"), BoxIcon::Critical);
         return makeError(text, status.error().code);
     }

@@ -1,6 +1,7 @@
 #include "ArchiveImport.h"
 
 #include "Database.h"
+#include "FolderNames.h"
 #include "ItalianText.h"
 #include "Schema.h"
 #include "jet/JetFile.h"
@@ -95,6 +96,21 @@ QString quoted(const QString& s) {
     return QStringLiteral("«%1»").arg(itext::shortened(s, 40));
 }
 
+QString idOf(const jet::Value& v) {
+    switch (v.kind) {
+    case jet::Value::Kind::Integer:
+        return QString::number(v.integer);
+    case jet::Value::Kind::Real:
+        return numberText(v.real);
+    case jet::Value::Kind::Text:
+        return v.text;
+    case jet::Value::Kind::Null:
+        return QStringLiteral("(vuoto)");
+    default:
+        return QStringLiteral("?");
+    }
+}
+
 Result<Cell> convert(const jet::Value& v, const Col& col) {
     Cell c;
     c.kind = col.kind;
@@ -121,7 +137,7 @@ Result<Cell> convert(const jet::Value& v, const Col& col) {
         else if (v.kind == jet::Value::Kind::Text)
             id = itext::parseId(QStringView(v.text).trimmed());
         if (!id)
-            return refuse(QStringLiteral("%1 non è un numero intero").arg(quoted(v.text)));
+            return refuse(QStringLiteral("%1 non è un numero intero").arg(quoted(idOf(v))));
         c.id = *id;
         return c;
     }
@@ -206,21 +222,6 @@ Result<Cell> convert(const jet::Value& v, const Col& col) {
     }
     }
     return c;
-}
-
-QString idOf(const jet::Value& v) {
-    switch (v.kind) {
-    case jet::Value::Kind::Integer:
-        return QString::number(v.integer);
-    case jet::Value::Kind::Real:
-        return numberText(v.real);
-    case jet::Value::Kind::Text:
-        return v.text;
-    case jet::Value::Kind::Null:
-        return QStringLiteral("(vuoto)");
-    default:
-        return QStringLiteral("?");
-    }
 }
 
 class Copier {
@@ -332,11 +333,6 @@ Status writeReport(const Report& r, const QString& sourceName, const QString& ta
     return {};
 }
 
-void removeMade(const QString& target) {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-        QFile::remove(target + QLatin1String(suffix));
-}
-
 } // namespace
 
 QString reportPathFor(const QString& target) {
@@ -357,7 +353,7 @@ QString summary(const Report& report) {
     else
         out += QStringLiteral("Righe non importate: %1 (elenco in %2)\n")
                    .arg(report.leftOut.size())
-                   .arg(QDir::toNativeSeparators(report.reportPath));
+                   .arg(folders::shownNative(report.reportPath));
     return out;
 }
 
@@ -401,7 +397,7 @@ Result<Report> run(jet::Archive& archive, const QString& target, const QString& 
         s = writeReport(report, sourceName, target);
     db.close();
     if (!s) {
-        removeMade(target);
+        Database::removeFiles(target);
         return s.error();
     }
     return report;

@@ -1,6 +1,7 @@
 #include "Backup.h"
 
 #include "Database.h"
+#include "FolderNames.h"
 #include "Schema.h"
 
 #include <QDir>
@@ -33,28 +34,21 @@ QRegularExpression copyPattern(const QString& databasePath) {
             .arg(QRegularExpression::escape(baseOf(databasePath))));
 }
 
-void removeWithJournals(const QString& path) {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-        QFile::remove(path + QLatin1String(suffix));
-}
-
 Status makeFolder(const QString& folder) {
     const QByteArray local = QFile::encodeName(folder);
     struct stat st {};
     if (::stat(local.constData(), &st) != 0) {
-        if (!QDir().mkpath(folder) || ::stat(local.constData(), &st) != 0)
+        if (folders::makeOwnerOnly(folder) != 0 || ::stat(local.constData(), &st) != 0)
             return makeError(QStringLiteral("la cartella %1 non si può creare")
-                                 .arg(QDir::toNativeSeparators(folder)));
-        ::chmod(local.constData(), S_IRWXU);
+                                 .arg(folders::shownNative(folder)));
     } else if (!S_ISDIR(st.st_mode)) {
-        return makeError(
-            QStringLiteral("%1 non è una cartella").arg(QDir::toNativeSeparators(folder)));
+        return makeError(QStringLiteral("%1 non è una cartella").arg(folders::shownNative(folder)));
     }
     // A folder without any write right is taken as its owner meant it, whoever runs the program.
     if (::access(local.constData(), W_OK | X_OK) != 0 ||
         (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        return makeError(QStringLiteral("la cartella %1 non si può scrivere")
-                             .arg(QDir::toNativeSeparators(folder)));
+        return makeError(
+            QStringLiteral("la cartella %1 non si può scrivere").arg(folders::shownNative(folder)));
     return {};
 }
 
@@ -193,6 +187,28 @@ bool fileIsTheMoment(Database& db) {
     return log.st_size == 0;
 }
 
+// `size` bytes of `in` into a new owner-only file at `path`, waited for on the disk when `sync`;
+// a file that fails is removed.
+Status newFileOf(int in, off_t size, const QString& path, bool sync) {
+    const QByteArray local = QFile::encodeName(path);
+    const int out = ::open(local.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0) {
+        const int err = errno;
+        return makeError(err == ENOSPC ? QStringLiteral("il disco è pieno")
+                                       : QStringLiteral("la copia non si può creare (%1)")
+                                             .arg(QString::fromLocal8Bit(strerror(err))),
+                         SQLITE_CANTOPEN);
+    }
+    Status s = copyBytes(in, out, size);
+    if (s && sync && ::fsync(out) != 0)
+        s = writeFailure(errno);
+    if (::close(out) != 0 && s)
+        s = writeFailure(errno);
+    if (!s)
+        ::unlink(local.constData());
+    return s;
+}
+
 // Waits until what was written to the file (or the folder) is on the disk.
 Status onDisk(const QString& path) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
@@ -225,25 +241,26 @@ Result<bool> fileCopy(Database& db, const QString& path) {
         end();
         return false;
     }
-    const QByteArray local = QFile::encodeName(path);
-    const int out = ::open(local.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (out < 0) {
-        const int err = errno;
-        end();
-        return makeError(err == ENOSPC ? QStringLiteral("il disco è pieno")
-                                       : QStringLiteral("la copia non si può creare (%1)")
-                                             .arg(QString::fromLocal8Bit(strerror(err))),
-                         SQLITE_CANTOPEN);
-    }
-    Status s = copyBytes(in, out, st.st_size);
     // Not waited for on the disk here: copyInto waits after the check, before the copy gets its
     // name, so the disk writes while the copy is checked.
-    if (::close(out) != 0 && s)
-        s = writeFailure(errno);
+    Status s = newFileOf(in, st.st_size, path, false);
     end();
     if (!s)
         return s.error();
     return true;
+}
+
+Status copyFile(const QString& from, const QString& to) {
+    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return makeError(QStringLiteral("il file non si può leggere (%1)")
+                             .arg(QString::fromLocal8Bit(strerror(errno))),
+                         SQLITE_CANTOPEN);
+    struct stat st {};
+    Status s = ::fstat(in, &st) == 0 ? newFileOf(in, st.st_size, to, true)
+                                     : makeError(describeEngineCode(SQLITE_IOERR), SQLITE_IOERR);
+    ::close(in);
+    return s;
 }
 
 Status copyOf(Database& db, const QString& path) {
@@ -332,7 +349,7 @@ Result<QString> copyInto(Database& db, const QString& folder, const QDateTime& w
     const QString final = dir.filePath(name);
     // Made under a name of its own: a copy cut short is never taken for a good one.
     const QString partial = dir.filePath(QStringLiteral(".%1.parziale").arg(name));
-    removeWithJournals(partial);
+    Database::removeFiles(partial);
     Status s = copyOf(db, partial);
     if (s) {
         auto checked = verify(partial, check);
@@ -350,7 +367,7 @@ Result<QString> copyInto(Database& db, const QString& folder, const QDateTime& w
     if (s)
         (void)onDisk(folder);
     if (!s) {
-        removeWithJournals(partial);
+        Database::removeFiles(partial);
         return s.error();
     }
     return final;
@@ -385,7 +402,7 @@ QDateTime newest(const QString& databasePath, const QString& folder) {
 void rotate(const QString& databasePath, const QString& folder, int keep) {
     const QStringList all = copies(databasePath, folder);
     for (qsizetype i = 0; i + keep < all.size(); ++i)
-        removeWithJournals(all[i]);
+        Database::removeFiles(all[i]);
 }
 
 Result<QString> automaticCopy(Database& db, const QDateTime& when) {

@@ -48,6 +48,9 @@ Status onlineCopy(Database& db, const QString& path);
 // lets the file change under a reader (the write-ahead log holds pages not yet in it) or the
 // read does not start; unchecked, and not yet waited for on the disk (copyInto waits).
 Result<bool> fileCopy(Database& db, const QString& path);
+// The bytes of the file at `from` into a new owner-only file at `to`, waited for on the disk; a
+// copy that fails is removed.
+Status copyFile(const QString& from, const QString& to);
 // A copy of the open database into a new file at `path`: the file's bytes when they are one
 // moment of the database, else the engine's online backup; unchecked.
 Status copyOf(Database& db, const QString& path);

@@ -3,6 +3,7 @@
 #include "Collation.h"
 #include "TextMatch.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <sqlite3.h>
@@ -281,6 +282,12 @@ void Database::keepOwnerOnly() {
         (st.st_mode & 077) != 0)
         ::fchmod(m_fileFd, S_IRUSR | S_IWUSR);
     keepJournalsOwnerOnly();
+}
+
+void Database::removeFiles(const QString& path) {
+    QFile::remove(path);
+    for (const char* suffix : kJournalSuffixes)
+        QFile::remove(path + QLatin1String(suffix));
 }
 
 void Database::keepJournalsOwnerOnly() const {

@@ -25,6 +25,8 @@ public:
     };
 
     static Result<std::unique_ptr<Database>> open(const QString& path, const QByteArray& key);
+    // Removes a database file that is not open, with its journals.
+    static void removeFiles(const QString& path);
     static Result<std::unique_ptr<Database>> open(const QString& path, const QByteArray& key,
                                                   const Options& options);
     ~Database();

@@ -1,10 +1,13 @@
 #include "FolderNames.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringList>
 
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -83,6 +86,26 @@ QByteArray native(const QString& path) {
     if (const Alias* a = aliasOf(path))
         return a->bytes + QFile::encodeName(path.mid(a->prefix.size()));
     return QFile::encodeName(path);
+}
+
+QString shownNative(const QString& path) {
+    return QDir::toNativeSeparators(shown(path));
+}
+
+int makeOwnerOnly(const QString& folder, QString* failed) {
+    const QByteArray bytes = native(folder);
+    for (qsizetype i = 1; i <= bytes.size(); ++i) {
+        if (i < bytes.size() && bytes[i] != '/')
+            continue;
+        const QByteArray part = bytes.left(i);
+        if (::mkdir(part.constData(), 0700) != 0 && errno != EEXIST) {
+            const int err = errno;
+            if (failed)
+                *failed = QFile::decodeName(part);
+            return err;
+        }
+    }
+    return 0;
 }
 
 } // namespace folders

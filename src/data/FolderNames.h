@@ -20,7 +20,14 @@ QString programFolder();
 // are not UTF-8.
 QString shown(const QString& path);
 
+// The same with the platform's separators, for a message.
+QString shownNative(const QString& path);
+
 // A path as bytes for another program (which does not have our descriptors).
 QByteArray native(const QString& path);
+
+// Makes the folder and the ones above it that are missing, each owner-only: 0, or the errno of
+// the level that could not be made (and that level in `failed`).
+int makeOwnerOnly(const QString& folder, QString* failed = nullptr);
 
 } // namespace folders

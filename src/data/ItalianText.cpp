@@ -343,4 +343,10 @@ std::optional<std::int64_t> parseId(QStringView text) {
     return std::int64_t(v);
 }
 
+QString capitalised(QString text) {
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    return text;
+}
+
 } // namespace itext

@@ -53,6 +53,8 @@ Result<int> orderNumberField(const QString& field, const QString& text);
 // A text quoted in a message: whole when short, else its beginning and "…", so that a box
 // never grows past the screen with what was pasted into a field.
 QString shortened(const QString& text, int max = 60);
+// The text with its first letter capital, for a cause that begins a sentence of a box.
+QString capitalised(QString text);
 
 // A row key held as text in a hidden label.
 std::optional<std::int64_t> parseId(QStringView text);

@@ -14,10 +14,6 @@
 namespace sheets::archive {
 namespace {
 
-QString shown(const QString& path) {
-    return QDir::toNativeSeparators(folders::shown(path));
-}
-
 // The part of a name that comes from a field: letters and digits only.
 QString namePart(const QString& text) {
     QString out;
@@ -36,34 +32,38 @@ Status useFolder(const QString& path, bool mayBeLink) {
     if (::lstat(native.constData(), &st) != 0) {
         if (errno != ENOENT)
             return makeError(QStringLiteral("La cartella \"%1\" non è utilizzabile: %2")
-                                 .arg(shown(path), describeSystemError(errno)),
+                                 .arg(folders::shownNative(path), describeSystemError(errno)),
                              errno);
         if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
             return makeError(QStringLiteral("Impossibile creare la cartella \"%1\": %2")
-                                 .arg(shown(path), describeSystemError(errno)),
+                                 .arg(folders::shownNative(path), describeSystemError(errno)),
                              errno);
         if (::lstat(native.constData(), &st) != 0)
             return makeError(QStringLiteral("La cartella \"%1\" non è utilizzabile: %2")
-                                 .arg(shown(path), describeSystemError(errno)),
+                                 .arg(folders::shownNative(path), describeSystemError(errno)),
                              errno);
     }
     if (S_ISLNK(st.st_mode)) {
         if (!mayBeLink)
-            return makeError(
-                QStringLiteral("La cartella \"%1\" è un collegamento").arg(shown(path)), EPERM);
+            return makeError(QStringLiteral("La cartella \"%1\" è un collegamento")
+                                 .arg(folders::shownNative(path)),
+                             EPERM);
         if (::stat(native.constData(), &st) != 0)
             return makeError(QStringLiteral("La cartella \"%1\" non è utilizzabile: %2")
-                                 .arg(shown(path), describeSystemError(errno)),
+                                 .arg(folders::shownNative(path), describeSystemError(errno)),
                              errno);
     }
     if (!S_ISDIR(st.st_mode))
-        return makeError(QStringLiteral("\"%1\" non è una cartella").arg(shown(path)), ENOTDIR);
-    if (st.st_uid != ::getuid())
         return makeError(
-            QStringLiteral("La cartella \"%1\" non appartiene all'utente").arg(shown(path)), EPERM);
+            QStringLiteral("\"%1\" non è una cartella").arg(folders::shownNative(path)), ENOTDIR);
+    if (st.st_uid != ::getuid())
+        return makeError(QStringLiteral("La cartella \"%1\" non appartiene all'utente")
+                             .arg(folders::shownNative(path)),
+                         EPERM);
     if (::access(native.constData(), W_OK | X_OK) != 0)
-        return makeError(QStringLiteral("La cartella \"%1\" non è scrivibile").arg(shown(path)),
-                         EACCES);
+        return makeError(
+            QStringLiteral("La cartella \"%1\" non è scrivibile").arg(folders::shownNative(path)),
+            EACCES);
     if (!mayBeLink && (st.st_mode & 077) != 0)
         ::chmod(native.constData(), 0700);
     return {};

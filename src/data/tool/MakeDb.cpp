@@ -48,8 +48,7 @@ Status makeSupplied(const QString& path, int currentYear, const Agent& agent) {
     if (!s) {
         // A half-made file must not be mistaken for a good one.
         (*db)->close();
-        for (const char* suffix : {"", "-wal", "-shm"})
-            QFile::remove(path + QLatin1String(suffix));
+        Database::removeFiles(path);
     }
     return s;
 }
