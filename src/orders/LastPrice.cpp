@@ -26,14 +26,24 @@ LastPrice::LastPrice(AppContext& ctx, OrderPanel* panel)
         if (text != m_proposed)
             m_label->hide();
     });
+    // Another customer: a price proposed for the one before goes.
+    connect(panel->Cbo5, &QComboBox::activated, this, &LastPrice::withdraw);
+}
+
+bool LastPrice::withdraw() {
+    // A price the user has not touched is still only a proposal.
+    if (!m_label->isVisible() || m_panel->T13->text() != m_proposed)
+        return m_panel->T13->text().isEmpty();
+    m_panel->T13->clear();
+    m_label->hide();
+    return true;
 }
 
 void LastPrice::propose() {
     QLineEdit* price = m_panel->T13;
     const QString customer = m_panel->L7->text();
     const QString description = m_panel->Cbo6->currentText();
-    if (!price->text().isEmpty() || customer.isEmpty() || description.isEmpty() ||
-        !m_ctx.connected())
+    if (!withdraw() || customer.isEmpty() || description.isEmpty() || !m_ctx.connected())
         return;
     auto last = orderhistory::lastPrice(m_ctx.db(), customer, m_panel->T8->text(), description);
     if (!last) {

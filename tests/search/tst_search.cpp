@@ -232,6 +232,12 @@ private Q_SLOTS:
         QVERIFY(chooseNth(p->Cbo6, QStringLiteral("OLIO EXTRAVERGINE D'OLIVA"), 1));
         QCOMPARE(p->T13->text(), QString());
         QVERIFY(note->isHidden());
+        // A proposal left as it was gives way to the next article's: here none.
+        QVERIFY(ui::choose(p->Cbo6, QStringLiteral("GRANA PADANO DOP")));
+        QCOMPARE(p->T13->text(), QStringLiteral("11,00"));
+        QVERIFY(chooseNth(p->Cbo6, QStringLiteral("OLIO EXTRAVERGINE D'OLIVA"), 1));
+        QCOMPARE(p->T13->text(), QString());
+        QVERIFY(note->isHidden());
     }
 };
 
