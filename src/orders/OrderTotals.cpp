@@ -1,6 +1,5 @@
 #include "OrderTotals.h"
 
-#include "data/Database.h"
 #include "data/ItalianText.h"
 
 void OrderTotals::add(const std::optional<double>& s, const std::optional<double>& f,
@@ -16,16 +15,6 @@ void OrderTotals::add(const std::optional<double>& s, const std::optional<double
     kg += *s * *weight;
     if (price)
         gross += *s * *weight * *price;
-}
-
-OrderTotals OrderTotals::fromColumns(const Statement& st, int first) {
-    OrderTotals t;
-    t.lines = int(st.int64(first));
-    t.sold = st.real(first + 1);
-    t.free = st.real(first + 2);
-    t.kg = st.real(first + 3);
-    t.gross = st.real(first + 4);
-    return t;
 }
 
 QString OrderTotals::text() const {

@@ -1,17 +1,13 @@
 #pragma once
 
-#include "data/Result.h"
-
 #include <QString>
 
 #include <optional>
 
 // The same sums in SQL, over the ORDINE rows a query groups, are written in each statement as
-// five columns, read back by OrderTotals::fromColumns:
+// five columns:
 //   COUNT(*), TOTAL(QVENDITA), TOTAL(QOMAGGIO), TOTAL(QVENDITA * PESO),
 //   TOTAL(QVENDITA * PESO * PREZZO)
-
-class Statement;
 
 // The totals of an order: cartons sold (the sum of QVENDITA), free cartons (QOMAGGIO), kg
 // (QVENDITA × PESO) and gross value (QVENDITA × PESO × PREZZO), over its lines. A missing value
@@ -28,11 +24,6 @@ struct OrderTotals {
     void add(const std::optional<double>& sold, const std::optional<double>& free,
              const std::optional<double>& weight, const std::optional<double>& price);
 
-    // The totals in the five total columns from `first` on.
-    static OrderTotals fromColumns(const Statement& st, int first);
-
     // "Righe 3   Cartoni 12   Omaggio 2   Kg 144,00   Lordo € 1.234,56"
     QString text() const;
-
-    bool operator==(const OrderTotals&) const = default;
 };

@@ -27,10 +27,14 @@ void addTotals(std::vector<ReportColumn>& cols) {
     cols.push_back(col("LORDO", "LORDO €", 1500, R, CellKind::Fixed2));
 }
 
-Status fill(ReportView* list, Result<Statement> st) {
-    if (!st)
+// The rows of the statement under the columns; read again only when the file or the words
+// changed since the list was last filled.
+Status fill(ReportView* list, std::vector<ReportColumn> cols, Result<Statement> st) {
+    if (!st) {
+        list->setColumns(std::move(cols));
         return st.error();
-    return list->report()->fill(*st);
+    }
+    return list->showRows(std::move(cols), *st);
 }
 
 } // namespace
@@ -40,23 +44,25 @@ void clear(ReportView* list) {
 }
 
 Status fillCustomers(ReportView* list, Database& db, const QString& text) {
-    list->setColumns({col("CODICE", "CODICE", 1100, L),
-                      col("SOGGETTO", "CLIENTE", 3000, L, CellKind::Text, true),
-                      col("CITTA", "CITTÀ", 1800, L)});
     auto st = db.prepare(searchstore::kCustomers);
     if (st)
         st->bind(1, textmatch::fold(text)).bind(2, searchstore::kMaxRows);
-    return fill(list, std::move(st));
+    return fill(list,
+                {col("CODICE", "CODICE", 1100, L),
+                 col("SOGGETTO", "CLIENTE", 3000, L, CellKind::Text, true),
+                 col("CITTA", "CITTÀ", 1800, L)},
+                std::move(st));
 }
 
 Status fillArticles(ReportView* list, Database& db, const QString& text) {
-    list->setColumns({col("CODICE", "CODICE", 1200, L),
-                      col("ARTICOLO", "ARTICOLO", 2900, L, CellKind::Text, true),
-                      col("FORMATO", "FORMATO", 1800, L)});
     auto st = db.prepare(searchstore::kArticles);
     if (st)
         st->bind(1, textmatch::fold(text)).bind(2, searchstore::kMaxRows);
-    return fill(list, std::move(st));
+    return fill(list,
+                {col("CODICE", "CODICE", 1200, L),
+                 col("ARTICOLO", "ARTICOLO", 2900, L, CellKind::Text, true),
+                 col("FORMATO", "FORMATO", 1800, L)},
+                std::move(st));
 }
 
 Status fillOrders(ReportView* list, Database& db, const QString& text,
@@ -65,13 +71,12 @@ Status fillOrders(ReportView* list, Database& db, const QString& text,
                                    col("SOGGETTO", "CLIENTE", 3600, L, CellKind::Text, true),
                                    col("DATAO", "DATA ORDINE", 1300, C, CellKind::Date)};
     addTotals(cols);
-    list->setColumns(cols);
     const auto number = searchstore::orderNumber(text);
     if (number) {
         auto st = db.prepare(searchstore::kOrdersNumbered);
         if (st)
             st->bind(1, QString::number(*number)).bind(2, searchstore::kMaxRows);
-        return fill(list, std::move(st));
+        return fill(list, std::move(cols), std::move(st));
     }
     // The orders of the customers found, whose codes go in one text, a line break after each.
     const ReportModel* found = customers->report();
@@ -80,39 +85,41 @@ Status fillOrders(ReportView* list, Database& db, const QString& text,
     for (int r = 0; r < found->rows() && code >= 0; ++r)
         if (!found->isNull(r, code))
             codes += found->cell(r, code) + QLatin1Char('\n');
-    if (codes.isEmpty())
+    if (codes.isEmpty()) {
+        list->setColumns(std::move(cols));
         return {};
+    }
     auto st = db.prepare(searchstore::kOrdersOfCustomers);
     if (st)
         st->bind(1, codes).bind(2, searchstore::kMaxRows);
-    return fill(list, std::move(st));
+    return fill(list, std::move(cols), std::move(st));
 }
 
 Status fillHistory(ReportView* list, Database& db, const QString& customerCode) {
     std::vector<ReportColumn> cols{col("ANNO", "ANNO", 700, C), col("NR", "NR", 700, C),
                                    col("DATAO", "DATA ORDINE", 1300, C, CellKind::Date)};
     addTotals(cols);
-    list->setColumns(cols);
     auto st = db.prepare(orderhistory::kCustomerOrders);
     if (st)
         st->bind(1, customerCode).bind(2, 10000);
-    return fill(list, std::move(st));
+    return fill(list, std::move(cols), std::move(st));
 }
 
 Status fillBuyers(ReportView* list, Database& db, const QString& articleCode,
                   const QString& description) {
-    list->setColumns({col("CODICE", "CODICE", 1100, L),
-                      col("SOGGETTO", "CLIENTE", 3600, L, CellKind::Text, true),
-                      col("CITTA", "CITTÀ", 1800, L),
-                      col("DATAO", "ULTIMO ORDINE", 1400, C, CellKind::Date),
-                      col("ORDINI", "ORDINI", 900, R, CellKind::Number),
-                      col("CARTONI", "CARTONI", 1000, R, CellKind::Number)});
     const bool byCode = !articleCode.isEmpty();
     auto st = byCode ? db.prepare(orderhistory::kArticleBuyersByCode)
                      : db.prepare(orderhistory::kArticleBuyersByDescription);
     if (st)
         st->bind(1, byCode ? articleCode : description).bind(2, 10000);
-    return fill(list, std::move(st));
+    return fill(list,
+                {col("CODICE", "CODICE", 1100, L),
+                 col("SOGGETTO", "CLIENTE", 3600, L, CellKind::Text, true),
+                 col("CITTA", "CITTÀ", 1800, L),
+                 col("DATAO", "ULTIMO ORDINE", 1400, C, CellKind::Date),
+                 col("ORDINI", "ORDINI", 900, R, CellKind::Number),
+                 col("CARTONI", "CARTONI", 1000, R, CellKind::Number)},
+                std::move(st));
 }
 
 } // namespace resultlists
