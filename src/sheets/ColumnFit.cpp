@@ -1,5 +1,7 @@
 #include "ColumnFit.h"
 
+#include "Workbook.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -140,11 +142,15 @@ double charsForPx(double px) {
     return std::ceil((px + kPaddingPx) / kDigitPx * 100.0) / 100.0;
 }
 
-double usablePx(std::optional<double> chars) {
-    // A column of w characters is w digits and the padding wide; the cell keeps two pixels
-    // clear on each side of its text.
+double columnPx(std::optional<double> chars) {
+    // A column of w characters is w digits and the padding wide.
     const double w = chars ? *chars : 8.43;
-    return std::floor(w * kDigitPx + 0.5) + kPaddingPx - 4;
+    return std::floor(w * kDigitPx + 0.5) + kPaddingPx;
+}
+
+double usablePx(std::optional<double> chars) {
+    // The cell keeps two pixels clear on each side of its text.
+    return columnPx(chars) - 4;
 }
 
 double lineHeightPt(const Format& format) {
@@ -208,6 +214,24 @@ double textHeightPt(std::string_view utf8, const Format& format, double usable) 
     }
     endWord();
     return lines * lineHeightPt(format);
+}
+
+double rowTextHeightPt(const Sheet& sheet, int r) {
+    double h = 0;
+    if (r < 0 || r >= int(sheet.rows().size()))
+        return h;
+    const auto& cells = sheet.rows()[size_t(r)];
+    for (size_t c = 0; c < cells.size(); ++c) {
+        const Cell& cell = cells[c];
+        if (!cell.present || cell.value.empty() || sheet.mergeAt(r, int(c)))
+            continue;
+        const Format& f = sheet.formats().at(cell.format);
+        if (cell.value.kind == Value::Kind::Text && f.wrap)
+            h = std::max(h, textHeightPt(cell.value.text, f, usablePx(sheet.columnWidth(int(c)))));
+        else
+            h = std::max(h, lineHeightPt(f));
+    }
+    return h;
 }
 
 } // namespace sheets::fit

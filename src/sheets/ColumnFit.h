@@ -12,6 +12,10 @@
 // shows and the metrics of its font: Arial (with Helvetica's widths, which it shares) or the
 // workbook's default font, a little narrower. The result is close to what the application would
 // choose; it only has to show the content without cutting it.
+namespace sheets {
+class Sheet;
+}
+
 namespace sheets::fit {
 
 // The width in pixels (at 96 dpi) of a text in a font, for its longest line.
@@ -24,7 +28,9 @@ std::string numberText(double value, const std::string& numberFormat);
 double cellWidthPx(const Value& value, const Format& format);
 // The column width, in characters of the default font, that shows px pixels of content.
 double charsForPx(double px);
-// The pixels a column of that width (in characters; none: the default) offers its cells' text.
+// The pixels a column of that width (in characters; none: the default) takes, and those it
+// offers its cells' text.
+double columnPx(std::optional<double> chars);
 double usablePx(std::optional<double> chars);
 
 // The height of a row of the workbook's default font, in points.
@@ -34,5 +40,8 @@ double lineHeightPt(const Format& format);
 // The height a cell's text needs in a column offering usablePx pixels: one line per line of the
 // text, more where a wrapping cell breaks its words over several lines.
 double textHeightPt(std::string_view utf8, const Format& format, double usablePx);
+// The height the tallest text of the sheet's row r needs, in points; 0 for a row without text.
+// Merged cells are left out.
+double rowTextHeightPt(const Sheet& sheet, int r);
 
 } // namespace sheets::fit

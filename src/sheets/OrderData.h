@@ -17,6 +17,10 @@ namespace sheets::order {
 // The nine values of an order line, columns A to I of the sheet: CODICE, ARTICOLO, FORMATO,
 // PESO, QVENDITA, QOMAGGIO, PREZZO, SCONTO, NOTE.
 using Line = std::array<Value, 9>;
+// The sheet's row (from 0) of the first line, row 14, and the columns of the values the
+// totals count.
+inline constexpr int kFirstLineRow = 13;
+inline constexpr int kPeso = 3, kVendita = 4, kOmaggio = 5, kPrezzo = 6;
 
 struct OrderData {
     // The joined lines of A2, A4 and A6; none when the row they come from is missing.

@@ -18,7 +18,7 @@ namespace {
 constexpr int row(int r) {
     return r - 1;
 }
-constexpr int kFirstLineRow = row(14);
+static_assert(kFirstLineRow == row(14));
 
 // Columns A to I.
 constexpr int A = 0, B = 1, C = 2, D = 3, E = 4, F = 5, G = 6, H = 7, I = 8;

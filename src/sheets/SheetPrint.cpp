@@ -38,35 +38,16 @@ constexpr double kFooterBase = 22; // from the bottom edge to the footer's basel
 // The room the application leaves between a cell's edges and its text.
 constexpr double kPadX = 2;
 constexpr double kPadY = 1;
-// A column of the default width, in the application's characters.
-constexpr double kDefaultWidthChars = 8.43;
-
-// Points a column of that width takes: 7 pixels a character and 5 of padding, at 96 dpi.
+// Points a column of that width takes, at 96 dpi.
 double columnPt(std::optional<double> chars) {
-    const double px = std::round(chars ? *chars * 7 + 5 : kDefaultWidthChars * 7 + 5);
-    return px * 0.75;
+    return fit::columnPx(chars) * 0.75;
 }
 
 // The height the application gives a row: its own, or the tallest of its cells' texts.
 double rowPt(const Sheet& s, int r) {
     if (auto h = s.rowHeight(r))
         return *h;
-    double h = fit::kDefaultRowHeight;
-    if (r >= int(s.rows().size()))
-        return h;
-    const auto& cells = s.rows()[size_t(r)];
-    for (size_t c = 0; c < cells.size(); ++c) {
-        const Cell& cell = cells[c];
-        if (!cell.present || cell.value.empty() || s.mergeAt(r, int(c)))
-            continue;
-        const Format& f = s.formats().at(cell.format);
-        if (cell.value.kind == Value::Kind::Text && f.wrap)
-            h = std::max(
-                h, fit::textHeightPt(cell.value.text, f, fit::usablePx(s.columnWidth(int(c)))));
-        else
-            h = std::max(h, fit::lineHeightPt(f));
-    }
-    return h;
+    return std::max(fit::kDefaultRowHeight, fit::rowTextHeightPt(s, r));
 }
 
 // The number as the number format shows it, in the Italian forms; decimals round as the

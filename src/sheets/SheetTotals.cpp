@@ -6,10 +6,6 @@
 namespace sheets::order {
 namespace {
 
-// The first line row (row 14) and the line columns the totals read.
-constexpr int kFirstLineRow = 13;
-constexpr int kPeso = 3, kVendita = 4, kOmaggio = 5, kPrezzo = 6;
-
 double numberOf(const Value& v) {
     return v.kind == Value::Kind::Number ? v.number : 0;
 }
@@ -19,8 +15,14 @@ std::string lineRange(int col, int lines) {
     return toA1(Range{kFirstLineRow, col, kFirstLineRow + lines - 1, col});
 }
 
-} // namespace
+struct Totals {
+    double sold = 0;  // sum of QVENDITA
+    double free = 0;  // sum of QOMAGGIO
+    double kg = 0;    // sum of QVENDITA × PESO
+    double gross = 0; // sum of QVENDITA × PESO × PREZZO, the price being per kg
+};
 
+// A value that is not a number counts as 0, as in the application's sums.
 Totals totalsOf(const OrderData& order) {
     Totals t;
     for (const Line& line : order.lines) {
@@ -34,9 +36,13 @@ Totals totalsOf(const OrderData& order) {
     return t;
 }
 
+// The row of "TOTALE" for an order of that many lines; the labels are in the row above it, the
+// one after the last line.
 int totalsRow(int lines) {
     return kFirstLineRow + lines + 1;
 }
+
+} // namespace
 
 void layOutTotals(Sheet& s, const OrderData& order) {
     const int n = int(order.lines.size());

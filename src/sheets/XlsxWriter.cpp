@@ -234,7 +234,7 @@ public:
                 check(worksheet_set_row(m_ws, lxw_row_t(r), height->second, nullptr), r);
                 ++height;
             } else if (r < int(rows.size())) {
-                if (const double h = automaticHeight(r, rows[size_t(r)]); h > 0)
+                if (const double h = automaticHeight(r); h > 0)
                     check(worksheet_set_row(m_ws, lxw_row_t(r), h, nullptr), r);
             }
             if (r < int(rows.size()))
@@ -264,28 +264,9 @@ private:
     // larger fonts and for wrapped text of several lines. The desktop's viewers keep the
     // height written in the file and do not fit rows themselves when they open it, so the
     // height of such a row is written; a row that needs no more than the default gets none.
-    double automaticHeight(int r, const std::vector<Cell>& cells) {
-        double h = 0;
-        for (size_t c = 0; c < cells.size(); ++c) {
-            const Cell& cell = cells[c];
-            if (!cell.present || cell.value.empty() || m_sheet.mergeAt(r, int(c)))
-                continue;
-            const Format& f = m_sheet.formats().at(cell.format);
-            if (cell.value.kind == Value::Kind::Text && f.wrap)
-                h = std::max(h, fit::textHeightPt(cell.value.text, f,
-                                                  fit::usablePx(m_sheet.columnWidth(int(c)))));
-            else
-                h = std::max(h, lineHeight(cell.format));
-        }
+    double automaticHeight(int r) {
+        const double h = fit::rowTextHeightPt(m_sheet, r);
         return h > fit::kDefaultRowHeight + 0.01 ? h : 0;
-    }
-
-    double lineHeight(FormatId id) {
-        if (m_lineHeights.size() <= id)
-            m_lineHeights.resize(size_t(id) + 1, -1);
-        if (m_lineHeights[id] < 0)
-            m_lineHeights[id] = fit::lineHeightPt(m_sheet.formats().at(id));
-        return m_lineHeights[id];
     }
 
     void writeColumns() {
@@ -412,7 +393,6 @@ private:
     Formats& m_formats;
     lxw_error m_error = LXW_NO_ERROR;
     int m_lastRow = 0;
-    std::vector<double> m_lineHeights;
     std::string m_clean;
     std::string m_text;
 };
