@@ -4,9 +4,11 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <vector>
 
 namespace sheets {
 namespace {
@@ -58,18 +60,7 @@ QByteArray rootName(const QByteArray& xml) {
     return xml.mid(at + 1, end - at - 1);
 }
 
-// Whether the document closes its first element at its end: the writer writes each part from
-// its start to that tag, so a part without it was cut short.
-bool closesRoot(const QByteArray& xml) {
-    const QByteArray root = rootName(xml);
-    if (root.isEmpty())
-        return false;
-    const QByteArray text = xml.trimmed();
-    return text.endsWith("</" + root + '>') ||
-           (text.endsWith("/>") && text.indexOf('<' + root) == text.lastIndexOf('<'));
-}
-
-// The row number of the worksheet's last row: the writer writes rows in order.
+// The row number of the last row tag in the text, or 0.
 int lastRowOf(const QByteArray& xml) {
     static const QByteArray tag("<row r=\"");
     const qsizetype at = xml.lastIndexOf(tag);
@@ -79,6 +70,47 @@ int lastRowOf(const QByteArray& xml) {
     const qsizetype to = xml.indexOf('"', from);
     return to < 0 ? 0 : xml.mid(from, to - from).toInt();
 }
+
+// What a part's bytes show as they are inflated, a piece at a time: their checksum and size,
+// their beginning and their end, and the last row of a worksheet (the writer writes rows in
+// order).
+struct Seen {
+    static constexpr qsizetype kHead = 4096;
+    static constexpr qsizetype kTail = 256; // more than a closing tag or a row tag
+    std::uint32_t crc = crc32(0, nullptr, 0);
+    std::uint64_t size = 0;
+    QByteArray head;
+    QByteArray tail;
+    int lastRow = 0;
+
+    void take(const char* bytes, size_t n, bool worksheet) {
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(bytes), uInt(n));
+        size += n;
+        if (head.size() < kHead)
+            head.append(bytes, std::min(qsizetype(n), kHead - head.size()));
+        // The end of the bytes before goes with these, so that a tag cut between two pieces is
+        // seen whole.
+        const QByteArray window = tail + QByteArray::fromRawData(bytes, qsizetype(n));
+        if (worksheet)
+            lastRow = std::max(lastRow, lastRowOf(window));
+        tail = window.right(kTail);
+    }
+
+    // Whether the document closes its first element at its end: the writer writes each part
+    // from its start to that tag, so a part without it was cut short.
+    bool closesRoot() const {
+        const QByteArray root = rootName(head);
+        if (root.isEmpty())
+            return false;
+        const QByteArray end = tail.trimmed();
+        if (end.endsWith("</" + root + '>'))
+            return true;
+        // A document of its first element alone, in one tag.
+        const QByteArray whole = head.trimmed();
+        return qsizetype(size) <= head.size() && whole.endsWith("/>") &&
+               whole.indexOf('<' + root) == whole.lastIndexOf('<');
+    }
+};
 
 // Inflates one part, checking its size and checksum; an XML part must close its document, and
 // the last row of a worksheet is noted.
@@ -96,40 +128,42 @@ Status checkPart(const QByteArray& zip, const Part& part, int& lastRow) {
     };
 
     const bool xml = part.name.endsWith(".xml") || part.name.endsWith(".rels");
-    QByteArray text;
+    const bool worksheet = sheetNumber(part.name) > 0;
+    Seen seen;
+    constexpr size_t kPiece = size_t(1) << 16;
     if (part.method == 0) {
-        text = QByteArray::fromRawData(base + start, qsizetype(part.packed));
+        for (size_t at = 0; at < part.packed; at += kPiece)
+            seen.take(base + start + at, std::min(kPiece, size_t(part.packed) - at), worksheet);
     } else if (part.method == 8) {
-        // The sizes come from the archive's index: a part far larger than any the writer makes
-        // is damage, not something to make room for.
-        if (part.size > (1u << 30))
-            return broken();
-        text.resize(qsizetype(part.size));
         z_stream z{};
         if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
             return damaged(QStringLiteral("memoria insufficiente"));
         z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(base + start));
         z.avail_in = part.packed;
-        z.next_out = reinterpret_cast<Bytef*>(text.data());
-        z.avail_out = part.size;
-        const int rc = inflate(&z, Z_FINISH);
-        const bool whole = rc == Z_STREAM_END && z.total_out == part.size;
+        std::vector<char> out(kPiece);
+        int rc = Z_OK;
+        while (rc == Z_OK) {
+            z.next_out = reinterpret_cast<Bytef*>(out.data());
+            z.avail_out = uInt(out.size());
+            rc = inflate(&z, Z_NO_FLUSH);
+            seen.take(out.data(), out.size() - z.avail_out, worksheet);
+            if (rc == Z_BUF_ERROR && z.avail_in > 0)
+                rc = Z_OK;
+        }
         inflateEnd(&z);
-        if (!whole)
+        if (rc != Z_STREAM_END)
             return broken();
     } else {
         return damaged(QStringLiteral("la parte %1 usa una compressione sconosciuta")
                            .arg(QString::fromUtf8(part.name)));
     }
-    const auto crc = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(text.constData()),
-                           uInt(text.size()));
-    if (crc != part.crc || std::uint64_t(text.size()) != part.size)
+    if (seen.crc != part.crc || seen.size != part.size)
         return broken();
-    if (xml && !closesRoot(text))
+    if (xml && !seen.closesRoot())
         return damaged(
             QStringLiteral("la parte %1 è incompleta").arg(QString::fromUtf8(part.name)));
-    if (sheetNumber(part.name) > 0)
-        lastRow = std::max(lastRow, lastRowOf(text));
+    if (worksheet)
+        lastRow = std::max(lastRow, seen.lastRow);
     return {};
 }
 
