@@ -15,14 +15,11 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QTemporaryFile>
 #include <QTextOption>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <sys/stat.h>
 
 namespace sheets {
 namespace {
@@ -428,34 +425,30 @@ const SheetPrint::Font& SheetPrint::fontFor(unsigned id, const Format& f, double
 }
 
 Status writePdf(const Sheet& sheet, const QString& path, const QString& title) {
-    const QFileInfo target(path);
-    QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.") + target.completeBaseName() +
-                        QStringLiteral("-XXXXXX.tmp"));
-    auto failed = [&](int err) {
-        return makeError(
-            QStringLiteral("Impossibile scrivere il PDF \"%1\": %2.")
-                .arg(QDir::toNativeSeparators(folders::shown(path)), describeSystemError(err)),
-            err);
-    };
-    if (!temp.open())
-        return failed(errno ? errno : EACCES);
-    {
-        QPdfWriter pdf(&temp);
-        pdf.setTitle(title);
-        pdf.setCreator(QStringLiteral("Gestione Ordini"));
-        if (Status s = SheetPrint(sheet).print(pdf); !s)
-            return s;
-    }
-    if (!temp.flush() || temp.error() != QFileDevice::NoError || temp.size() == 0)
-        return failed(errno ? errno : EIO);
-    // The agent's data: readable by the owner only.
-    const QByteArray native = QFile::encodeName(path);
-    const QByteArray nativeTemp = QFile::encodeName(temp.fileName());
-    ::chmod(nativeTemp.constData(), 0600);
-    if (std::rename(nativeTemp.constData(), native.constData()) != 0)
-        return failed(errno);
-    temp.setAutoRemove(false);
-    return {};
+    const QString what = QStringLiteral("Impossibile scrivere il PDF");
+    return replaceFile(path, what, [&](const QString& tempPath) -> Status {
+        QFile file(tempPath);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return makeError(
+                QStringLiteral("%1 \"%2\": %3.")
+                    .arg(what, folders::shownNative(path), describeSystemError(EACCES)),
+                EACCES);
+        {
+            QPdfWriter pdf(&file);
+            pdf.setTitle(title);
+            pdf.setCreator(QStringLiteral("Gestione Ordini"));
+            if (Status s = SheetPrint(sheet).print(pdf); !s)
+                return s;
+        }
+        if (!file.flush() || file.error() != QFileDevice::NoError || file.size() == 0) {
+            // The writes failed somewhere in the pages: most often the disk filled up.
+            const int err = diskNearlyFull(path) ? ENOSPC : EIO;
+            return makeError(QStringLiteral("%1 \"%2\": %3.")
+                                 .arg(what, folders::shownNative(path), describeSystemError(err)),
+                             err);
+        }
+        return {};
+    });
 }
 
 } // namespace sheets

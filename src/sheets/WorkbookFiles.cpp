@@ -10,10 +10,12 @@
 #include <QTemporaryFile>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace sheets {
@@ -54,24 +56,19 @@ QString describeSystemError(int err) {
     }
 }
 
-Status saveWorkbook(Workbook& wb, const QString& path) {
+Status replaceFile(const QString& path, const QString& what,
+                   const std::function<Status(const QString& tempPath)>& write) {
     const QFileInfo target(path);
     QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.") + target.completeBaseName() +
                         QStringLiteral("-XXXXXX.tmp"));
     temp.setAutoRemove(false);
     if (!temp.open())
-        return fileError(QStringLiteral("Impossibile salvare la cartella di lavoro"), path,
-                         errno ? errno : EACCES);
+        return fileError(what, path, errno ? errno : EACCES);
     const QString tempPath = temp.fileName();
     temp.close();
-    auto discard = [&]() { QFile::remove(tempPath); };
-
-    if (Status s = writeXlsx(wb, tempPath); !s) {
-        discard();
-        Error e = s.error();
-        e.text.replace(QDir::toNativeSeparators(folders::shown(tempPath)),
-                       QDir::toNativeSeparators(folders::shown(path)));
-        return e;
+    if (Status s = write(tempPath); !s) {
+        QFile::remove(tempPath);
+        return s;
     }
     const QByteArray native = QFile::encodeName(path);
     const QByteArray nativeTemp = QFile::encodeName(tempPath);
@@ -79,11 +76,34 @@ Status saveWorkbook(Workbook& wb, const QString& path) {
     ::chmod(nativeTemp.constData(), 0600);
     if (::rename(nativeTemp.constData(), native.constData()) != 0) {
         const int err = errno;
-        discard();
-        return fileError(QStringLiteral("Impossibile salvare la cartella di lavoro"), path, err);
+        QFile::remove(tempPath);
+        return fileError(what, path, err);
     }
-    wb.path = path;
     return {};
+}
+
+bool diskNearlyFull(const QString& path) {
+    struct statvfs fs;
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    return ::statvfs(folder.constData(), &fs) == 0 &&
+           std::uint64_t(fs.f_bavail) * fs.f_frsize < (std::uint64_t(1) << 20);
+}
+
+Status saveWorkbook(Workbook& wb, const QString& path) {
+    Status s =
+        replaceFile(path, QStringLiteral("Impossibile salvare la cartella di lavoro"),
+                    [&](const QString& tempPath) -> Status {
+                        Status written = writeXlsx(wb, tempPath);
+                        if (written)
+                            return written;
+                        // The messages name the file the user knows.
+                        Error e = written.error();
+                        e.text.replace(folders::shownNative(tempPath), folders::shownNative(path));
+                        return e;
+                    });
+    if (s)
+        wb.path = path;
+    return s;
 }
 
 Result<QString> claimNewName(const QString& dir, const QString& base, const QString& ext) {

@@ -2,6 +2,7 @@
 
 #include "ColumnFit.h"
 #include "Workbook.h"
+#include "WorkbookFiles.h"
 #include "XlsxCheck.h"
 #include "data/FolderNames.h"
 #include "data/ScopedCLocale.h"
@@ -16,7 +17,6 @@
 #include <cmath>
 #include <cstring>
 #include <string>
-#include <sys/statvfs.h>
 #include <unordered_map>
 
 namespace sheets {
@@ -400,10 +400,7 @@ private:
 // A check of the written file that failed: most often the disk filled up while the work files
 // were written.
 Error incompleteFile(const QString& path, const Error& why) {
-    struct statvfs fs;
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    const bool full = ::statvfs(folder.constData(), &fs) == 0 &&
-                      std::uint64_t(fs.f_bavail) * fs.f_frsize < (std::uint64_t(1) << 20);
+    const bool full = diskNearlyFull(path);
     return makeError(QStringLiteral("Impossibile scrivere la cartella di lavoro \"%1\": %2 (%3). "
                                     "Il file non è stato salvato.")
                          .arg(QDir::toNativeSeparators(folders::shown(path)),
