@@ -42,10 +42,15 @@ bool offerConversion(AppContext& ctx, const QString& path) {
     };
     if (QFileInfo::exists(kept))
         return stop(QStringLiteral("esiste già un file %1").arg(folders::shownNative(kept)));
+    // Opened before it is renamed, so that an archive that does not open keeps its name; the
+    // open archive reads on under the new one.
+    auto archive = jet::open(path);
+    if (!archive)
+        return stop(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), archive.error().text));
     if (std::rename(QFile::encodeName(path).constData(), QFile::encodeName(kept).constData()) != 0)
         return stop(QStringLiteral("l'archivio non si può rinominare (la cartella è di sola "
                                    "lettura?)"));
-    auto report = archiveimport::fromJetFile(kept, path);
+    auto report = archiveimport::run(**archive, path, keptName());
     if (!report) {
         std::rename(QFile::encodeName(kept).constData(), QFile::encodeName(path).constData());
         return stop(report.error().text);

@@ -19,7 +19,8 @@ public:
     struct Options {
         // Refuse the file when another process of ours holds it.
         bool exclusive = true;
-        // Create a new file (the database tool only); the program never creates the file.
+        // Create a new file: the database tool and the conversion of an old archive; the program
+        // never makes a file it is asked to open.
         bool create = false;
         int busyTimeoutMs = 2000;
     };
