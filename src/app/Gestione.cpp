@@ -380,6 +380,8 @@ void Gestione::refreshPanels() {
     Frame3->hide();
     Frame7->hide();
     Frame8->hide();
+    // Its results were found in the file before.
+    Cerca->hide();
     if (customers && Frame1->mode())
         Frame1->apri(*Frame1->mode());
     if (articles && Frame2->mode())

@@ -15,20 +15,13 @@
 
 namespace {
 
-// A cell's number as the engine reads a stored value in a sum: Null is none, a text is the
-// number it starts with (spaces first allowed), or 0.
+// A cell's number: Null is none. The file holds only numbers (or Null) in these columns.
 std::optional<double> numberOf(const ReportModel& rows, int row, int column) {
     if (column < 0 || rows.isNull(row, column))
         return std::nullopt;
-    std::string_view v = rows.raw(row, column);
-    while (!v.empty() &&
-           (v.front() == ' ' || v.front() == '\t' || v.front() == '\n' || v.front() == '\r'))
-        v.remove_prefix(1);
-    if (!v.empty() && v.front() == '+')
-        v.remove_prefix(1);
+    const std::string_view v = rows.raw(row, column);
     double d = 0;
-    if (std::from_chars(v.data(), v.data() + v.size(), d).ec != std::errc())
-        return 0.0;
+    std::from_chars(v.data(), v.data() + v.size(), d);
     return d;
 }
 
