@@ -221,12 +221,17 @@ QString formatGrouped2(double value) {
     return format(value, 2, true);
 }
 
-QString storedNumberText(std::string_view stored) {
+std::optional<double> storedNumber(std::string_view stored) {
     double v = 0;
     const auto res = std::from_chars(stored.data(), stored.data() + stored.size(), v);
     if (res.ec != std::errc() || res.ptr != stored.data() + stored.size())
-        return QString::fromUtf8(stored.data(), qsizetype(stored.size()));
-    return formatNumber(v);
+        return std::nullopt;
+    return v;
+}
+
+QString storedNumberText(std::string_view stored) {
+    const auto v = storedNumber(stored);
+    return v ? formatNumber(*v) : QString::fromUtf8(stored.data(), qsizetype(stored.size()));
 }
 
 std::optional<QDate> parseDate(QStringView text) {

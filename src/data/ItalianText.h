@@ -33,7 +33,9 @@ QString formatFixed(double value, int decimals, bool grouped);
 // from zero.
 QString formatGrouped2(double value);
 
-// A stored number (as the engine gives it in text, "12.5" or "1500") in the list form.
+// A stored number (as the engine gives it in text, "12.5" or "1500"); none for other text.
+std::optional<double> storedNumber(std::string_view stored);
+// A stored number in the list form; other text as it is.
 QString storedNumberText(std::string_view stored);
 
 std::optional<QDate> parseDate(QStringView text);

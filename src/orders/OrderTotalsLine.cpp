@@ -9,24 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include <charconv>
-#include <optional>
-#include <string_view>
-
-namespace {
-
-// A cell's number: Null is none. The file holds only numbers (or Null) in these columns.
-std::optional<double> numberOf(const ReportModel& rows, int row, int column) {
-    if (column < 0 || rows.isNull(row, column))
-        return std::nullopt;
-    const std::string_view v = rows.raw(row, column);
-    double d = 0;
-    std::from_chars(v.data(), v.data() + v.size(), d);
-    return d;
-}
-
-} // namespace
-
 OrderTotalsLine::OrderTotalsLine(OrderPanel* panel) : QObject(panel), m_panel(panel) {
     // Beside C1, on the bottom line of Frame5 in its place under the line fields.
     m_label = Elements(panel->Frame5)
@@ -53,8 +35,8 @@ void OrderTotalsLine::refresh() {
     const int price = rows.columnIndex(QStringLiteral("PREZZO"));
     OrderTotals totals;
     for (int r = 0; r < rows.rows(); ++r)
-        totals.add(numberOf(rows, r, sold), numberOf(rows, r, free), numberOf(rows, r, weight),
-                   numberOf(rows, r, price));
+        totals.add(rows.number(r, sold), rows.number(r, free), rows.number(r, weight),
+                   rows.number(r, price));
     m_label->setText(QStringLiteral("Totale ordine:   ") + totals.text());
     m_label->show();
 }

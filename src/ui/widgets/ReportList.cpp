@@ -8,8 +8,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 
-#include <charconv>
-
 void ReportModel::setColumns(std::vector<ReportColumn> columns) {
     beginResetModel();
     m_columns = std::move(columns);
@@ -74,6 +72,13 @@ bool ReportModel::isNull(int row, int column) const {
     return m_nulls[slot(row, column)];
 }
 
+std::optional<double> ReportModel::number(int row, int column) const {
+    if (row < 0 || row >= rows() || column < 0 || column >= int(m_columns.size()) ||
+        isNull(row, column))
+        return std::nullopt;
+    return itext::storedNumber(raw(row, column));
+}
+
 QString ReportModel::cell(int row, int column) const {
     if (row < 0 || row >= rows() || column < 0 || column >= int(m_columns.size()))
         return QString();
@@ -86,11 +91,8 @@ QString ReportModel::cell(int row, int column) const {
     case CellKind::Number:
         return itext::storedNumberText(v);
     case CellKind::Fixed2: {
-        double d = 0;
-        const auto res = std::from_chars(v.data(), v.data() + v.size(), d);
-        if (res.ec != std::errc() || res.ptr != v.data() + v.size())
-            return QString::fromUtf8(v.data(), qsizetype(v.size()));
-        return itext::formatFixed2(d);
+        const auto d = itext::storedNumber(v);
+        return d ? itext::formatFixed2(*d) : QString::fromUtf8(v.data(), qsizetype(v.size()));
     }
     case CellKind::Date:
         return itext::storedDateText(v);

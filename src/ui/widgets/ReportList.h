@@ -8,6 +8,7 @@
 #include <QTreeView>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +63,8 @@ public:
     QString cell(int row, int column) const;
     bool isNull(int row, int column) const;
     std::string_view raw(int row, int column) const;
+    // The cell's stored number; none for Null, for text and outside the rows and columns.
+    std::optional<double> number(int row, int column) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
