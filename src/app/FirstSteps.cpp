@@ -28,9 +28,8 @@ FirstSteps::FirstSteps(const QString& dataFile, QWidget* parent) : QDialog(paren
 }
 
 QString FirstSteps::page(const QString& dataFile) {
-    const QString file = QDir::toNativeSeparators(folders::shown(dataFile)).toHtmlEscaped();
-    const QString folder =
-        QDir::toNativeSeparators(folders::shown(QFileInfo(dataFile).path())).toHtmlEscaped();
+    const QString file = folders::shownNative(dataFile).toHtmlEscaped();
+    const QString folder = folders::shownNative(QFileInfo(dataFile).path()).toHtmlEscaped();
     return QStringLiteral(
                "<h2>Primi passi</h2>"
                "<h3>1. I dati dell'agente</h3>"

@@ -26,10 +26,10 @@ public:
     };
 
     static Result<std::unique_ptr<Database>> open(const QString& path, const QByteArray& key);
-    // Removes a database file that is not open, with its journals.
-    static void removeFiles(const QString& path);
     static Result<std::unique_ptr<Database>> open(const QString& path, const QByteArray& key,
                                                   const Options& options);
+    // Removes a database file that is not open, with its journals.
+    static void removeFiles(const QString& path);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;

@@ -20,7 +20,7 @@ bool connectedOrTold(AppContext& ctx) {
 // Says where the file went: a documents folder that could not be used in a warning naming it
 // and the folder used instead, the file in the status bar; then opens it.
 void tellWritten(AppContext& ctx, const sheets::Written& w, const QString& what) {
-    const QString shown = QDir::toNativeSeparators(folders::shown(w.path));
+    const QString shown = folders::shownNative(w.path);
     if (!w.refused.isEmpty())
         ctx.dialogs.message(
             QStringLiteral("%1: %2 è stato scritto in\n%3").arg(w.refused, what, shown),

@@ -22,10 +22,9 @@ namespace sheets {
 namespace {
 
 Error fileError(const QString& what, const QString& path, int err) {
-    return makeError(
-        QStringLiteral("%1 \"%2\": %3.")
-            .arg(what, QDir::toNativeSeparators(folders::shown(path)), describeSystemError(err)),
-        err);
+    return makeError(QStringLiteral("%1 \"%2\": %3.")
+                         .arg(what, folders::shownNative(path), describeSystemError(err)),
+                     err);
 }
 
 } // namespace
@@ -123,7 +122,7 @@ Result<QString> claimNewName(const QString& dir, const QString& base, const QStr
         return path;
     }
     return makeError(QStringLiteral("Troppi file con il nome \"%1\" nella cartella \"%2\".")
-                         .arg(base, QDir::toNativeSeparators(folders::shown(dir))),
+                         .arg(base, folders::shownNative(dir)),
                      EEXIST);
 }
 

@@ -403,7 +403,7 @@ Error incompleteFile(const QString& path, const Error& why) {
     const bool full = diskNearlyFull(path);
     return makeError(QStringLiteral("Impossibile scrivere la cartella di lavoro \"%1\": %2 (%3). "
                                     "Il file non è stato salvato.")
-                         .arg(QDir::toNativeSeparators(folders::shown(path)),
+                         .arg(folders::shownNative(path),
                               full ? QStringLiteral("spazio esaurito sul disco")
                                    : QStringLiteral("il file scritto è incompleto, per spazio "
                                                     "esaurito o un errore di scrittura sul disco"),

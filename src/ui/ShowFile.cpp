@@ -13,7 +13,7 @@ void showFile(AppContext& ctx, const QString& path, const QString& what, BusyPoi
     if (!shown)
         ctx.dialogs.message(QStringLiteral("Nessun programma ha potuto aprire %1.\nIl file si "
                                            "trova in:\n%2")
-                                    .arg(what, QDir::toNativeSeparators(folders::shown(path))) +
+                                    .arg(what, folders::shownNative(path)) +
                                 openerCause(shown.error()),
                             titles::t18(), BoxIcon::Information);
 }
