@@ -125,7 +125,11 @@ double cellWidthPx(const Value& value, const Format& format) {
     case Value::Kind::Empty:
         return 0;
     case Value::Kind::Text:
-        return format.wrap ? longestWordPx(value.text, format) : textWidthPx(value.text, format);
+        // A wrapping cell may break its text at any blank, but not join the lines its own
+        // breaks make: the longest of those is the room it needs.
+        return format.wrap && value.text.find('\n') == std::string::npos
+                   ? longestWordPx(value.text, format)
+                   : textWidthPx(value.text, format);
     case Value::Kind::Number:
     case Value::Kind::Formula:
         return textWidthPx(numberText(value.number, format.numberFormat), format);

@@ -60,6 +60,15 @@ void Sheet::setValue(int row, int col, Value v) {
     Cell& c = materialize(row, col);
     if (v.kind == Value::Kind::Date && m_formats.at(c.format).numberFormat.empty())
         c.format = FormatTable::Applier(m_formats, Patch::numFmt(kShortDate))(c.format);
+    // A text of several lines turns wrapping on, as the application does when a line break is
+    // entered: its lines then show one under the other inside a row tall enough for them,
+    // never over the rows above.
+    if (v.kind == Value::Kind::Text && v.text.find('\n') != std::string::npos &&
+        !m_formats.at(c.format).wrap) {
+        Patch wrap;
+        wrap.wrap = true;
+        c.format = FormatTable::Applier(m_formats, wrap)(c.format);
+    }
     c.value = std::move(v);
 }
 

@@ -58,8 +58,9 @@ public:
 
     const QString& name() const { return m_name; }
 
-    // Values. A cell takes its column's format when it is first written, and a date written into
-    // a cell without a number format gets the short date form, as the application does.
+    // Values. A cell takes its column's format when it is first written; a date written into a
+    // cell without a number format gets the short date form, and a text of several lines turns
+    // wrapping on, as the application does.
     void setValue(int row, int col, Value v);
     void setValue(std::string_view a1, Value v);
     const Cell* cell(int row, int col) const;
@@ -93,8 +94,8 @@ public:
     std::optional<double> columnWidth(int col) const;
     void setColumnWidth(int col, double chars);
     // Fits the columns to their widest content, as the application's AutoFit: merged cells are
-    // left out, and a wrapping cell needs room for its longest word only. A column without
-    // content keeps its width.
+    // left out, and a wrapping cell needs room for its longest word only, or for its longest
+    // line when the text has line breaks. A column without content keeps its width.
     void autofit(int firstCol, int lastCol);
     // The columns whose width or format differ from the rest of the sheet: 0 to this less one.
     int explicitColumns() const { return int(m_cols.size()); }

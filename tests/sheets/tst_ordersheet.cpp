@@ -304,9 +304,12 @@ private Q_SLOTS:
         QCOMPARE(info["merged"].toArray(), (QJsonArray{"A2:F2", "A4:F4", "A6:F6"}));
         QCOMPARE(info["rows"].toObject()["2"].toDouble(), 20.25);
         // Row 13 gets the automatic height of its wrapped titles written (viewers do not fit
-        // rows when they open a file); the line rows need none.
+        // rows when they open a file), and so does the line of the note in two lines, whose
+        // cell wraps; the other line rows need none.
         QVERIFY(info["rows"].toObject()["13"].toDouble() >= 36);
-        for (const char* r : {"1", "3", "14", "15", "16"})
+        QVERIFY(cell("I15")["wrap"].toBool());
+        QVERIFY(info["rows"].toObject()["15"].toDouble() >= 22);
+        for (const char* r : {"1", "3", "14", "16"})
             QVERIFY2(!info["rows"].toObject().contains(r), r);
         const QJsonObject cols = info["columns"].toObject();
         // The file keeps widths with the application's padding of 5 pixels on 7 per character.
