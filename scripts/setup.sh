@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-    cmake g++ make pkg-config
+    cmake g++ make pkg-config ccache
     qt6-base-dev qt6-translations-l10n libgl-dev
     libsqlcipher-dev sqlcipher
     libxlsxwriter-dev
