@@ -72,14 +72,14 @@ void BackupCommands::Ripristina_Click() {
         QStringLiteral("Copie del database (*.mdb)"));
     if (!chosen)
         return;
-    if (QFileInfo(*chosen).absoluteFilePath() == QFileInfo(path).absoluteFilePath()) {
+    if (QFileInfo(*chosen).absoluteFilePath() == QFileInfo(path).absoluteFilePath() ||
+        QFileInfo(*chosen).canonicalFilePath() == QFileInfo(path).canonicalFilePath()) {
         ctx.dialogs.message(QStringLiteral("Il file scelto è il database in uso, non una copia."),
                             kRestoreTitle, BoxIcon::Exclamation);
         return;
     }
-    const QFileInfo db(path);
-    const QString staged =
-        db.absoluteDir().filePath(QStringLiteral(".%1.ripristino").arg(db.fileName()));
+    // Beside the file itself (a link's target), so that it takes the file's place in one step.
+    const QString staged = backup::stagedName(path);
     auto refuse = [&](const Error& e) {
         Database::removeFiles(staged);
         ctx.dialogs.message(QStringLiteral("La copia non si può ripristinare:\n%1\n\n%2.\n\n"
@@ -89,7 +89,7 @@ void BackupCommands::Ripristina_Click() {
     };
     if (Status s = stageCopy(*chosen, staged); !s)
         return refuse(s.error());
-    auto contents = backup::verify(staged);
+    auto contents = backup::verifyMending(staged);
     if (!contents)
         return refuse(contents.error());
     const QString last =
@@ -109,11 +109,34 @@ void BackupCommands::Ripristina_Click() {
         Database::removeFiles(staged);
         return;
     }
-    auto saved = backup::automaticCopy(ctx.db(), ctx.clock.now());
-    if (!saved)
+    // Another program with the file open would write its pages of the file as it was into the
+    // restored one: the file is ours alone from here to the end of the swap.
+    if (Status alone = ctx.db().holdAlone(); !alone) {
+        Database::removeFiles(staged);
+        if (!Database::heldByAnother(alone.error()))
+            return refuse(alone.error());
+        ctx.dialogs.message(QStringLiteral("Il ripristino non è stato fatto: il database\n%1\n"
+                                           "è in uso da un altro programma (un'altra copia di "
+                                           "Gestione Ordini o un programma che legge il "
+                                           "database). Chiudere quel programma e riprovare.\n\n"
+                                           "Il database non è stato cambiato.")
+                                .arg(folders::shownNative(path)),
+                            kRestoreTitle, BoxIcon::Exclamation);
+        return;
+    }
+    auto saved = backup::saveBeforeRestore(ctx.db(), ctx.clock.now());
+    if (!saved) {
+        ctx.db().letGo();
         return refuse(makeError(QStringLiteral("i dati attuali non si possono salvare in una "
                                                "copia: %1")
                                     .arg(saved.error().text)));
+    }
+    if (!saved->damage.isEmpty())
+        ctx.dialogs.message(QStringLiteral("Il database in uso non supera il controllo (%1). "
+                                           "I suoi dati sono stati salvati comunque nella "
+                                           "copia\n%2\n\nIl ripristino prosegue.")
+                                .arg(saved->damage, folders::shownNative(saved->path)),
+                            kRestoreTitle, BoxIcon::Exclamation);
     if (Status s = replaceWith(staged); !s) {
         Database::removeFiles(staged);
         m_refresh();
@@ -126,17 +149,18 @@ void BackupCommands::Ripristina_Click() {
     m_refresh();
     ctx.dialogs.message(QStringLiteral("Ripristino effettuato. I dati di prima sono nella "
                                        "copia\n%1")
-                            .arg(folders::shownNative(*saved)),
+                            .arg(folders::shownNative(saved->path)),
                         kRestoreTitle, BoxIcon::Information);
 }
 
 Status BackupCommands::replaceWith(const QString& staged) {
     const QString path = ctx.db().path();
-    const QByteArray local = QFile::encodeName(path);
-    const QFileInfo db(path);
-    const QByteArray held = QFile::encodeName(
-        db.absoluteDir().filePath(QStringLiteral(".%1.precedente").arg(db.fileName())));
-    ctx.connection.reset();
+    // A link stays a link: what is replaced is the file it leads to.
+    const QByteArray local = QFile::encodeName(backup::realFile(path));
+    const QByteArray held = QFile::encodeName(backup::heldName(path));
+    // The connection on the file as it was stays open, holding the exclusive lock, until the
+    // copy is open in its place: no other program opens the old file meanwhile.
+    std::unique_ptr<Database> old = std::move(ctx.connection);
     // The file as it was keeps a second name until the copy is open in its place: a link, so
     // that the file never lacks its own name, or, on a disk without links (a stick), the file
     // moved aside.
@@ -144,6 +168,7 @@ Status BackupCommands::replaceWith(const QString& staged) {
     const bool linked = ::link(local.constData(), held.constData()) == 0;
     const bool noLinks = !linked && (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS);
     if (!linked && !(noLinks && ::rename(local.constData(), held.constData()) == 0)) {
+        old.reset();
         const Status reopened = openShared(ctx, path);
         return reopened ? makeError(QStringLiteral("la cartella del database non si può "
                                                    "scrivere"))
@@ -154,6 +179,7 @@ Status BackupCommands::replaceWith(const QString& staged) {
         s = makeError(QStringLiteral("il database non si può sostituire"));
     if (s)
         s = openShared(ctx, path);
+    old.reset();
     if (!s) {
         ctx.connection.reset();
         ::rename(held.constData(), local.constData());
@@ -170,7 +196,12 @@ Status BackupCommands::replaceWith(const QString& staged) {
 }
 
 void BackupCommands::copiaAvvio(const QString& path) {
-    if (!ctx.connected() || !backup::startupCopyDue(path, ctx.clock.now()))
+    if (!ctx.connected())
+        return;
+    // The file is ours now (no other copy of the program has it): what a copy or a restore cut
+    // short left behind goes.
+    backup::removeLeftovers(path);
+    if (!backup::startupCopyDue(path, ctx.clock.now()))
         return;
     if (auto made = backup::automaticCopy(ctx.db(), ctx.clock.now()); !made)
         tellAutomaticFailure(made.error());

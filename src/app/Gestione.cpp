@@ -3,6 +3,7 @@
 #include "ArchiveStartup.h"
 #include "BackupCommands.h"
 #include "FirstSteps.h"
+#include "StartupRecovery.h"
 #include "StatusBar.h"
 #include "TitleClock.h"
 #include "data/FolderNames.h"
@@ -184,6 +185,8 @@ Status Gestione::Form_Load() {
     if (!archivestartup::offerConversion(ctx, path))
         return makeError(QStringLiteral("conversione dell'archivio non riuscita"));
     auto opened = Database::open(path, schema::password());
+    if (!opened && startuprecovery::offerCopy(ctx, path, opened.error()))
+        opened = Database::open(path, schema::password());
     Status status = opened ? Status() : Status(opened.error());
     if (opened) {
         ctx.connection = std::move(*opened);

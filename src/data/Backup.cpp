@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <vector>
 
@@ -281,6 +282,19 @@ Result<qint64> count(Database& db, const char* sql) {
     return qint64(st->int64(0));
 }
 
+constexpr int kIndexFault = SQLITE_CORRUPT | (100 << 8);
+
+// What the full check found wrong, in words: the engine's own lines are for its developers.
+Error damageOf(Database& db, Check check) {
+    if (check == Check::Full) {
+        auto quick = db.prepare("PRAGMA quick_check;");
+        if (quick && quick->next() && quick->text(0) == QLatin1String("ok"))
+            return makeError(QStringLiteral("un indice del file non corrisponde alla sua tabella"),
+                             kIndexFault);
+    }
+    return makeError(QStringLiteral("il file è danneggiato"), SQLITE_CORRUPT);
+}
+
 } // namespace
 
 QString automaticFolder(const QString& databasePath) {
@@ -311,8 +325,9 @@ Result<Contents> verify(const QString& path, Check check) {
         if (!st->next())
             return st->status() ? makeError(QStringLiteral("il controllo del file non risponde"))
                                 : st->status().error();
-        if (st->text(0) != QLatin1String("ok"))
-            return makeError(QStringLiteral("il file è danneggiato (%1)").arg(st->text(0)));
+        if (st->text(0) != QLatin1String("ok")) {
+            return damageOf(db, check);
+        }
     }
     if (Status s = schema::verify(db); !s)
         return s.error();
@@ -336,86 +351,341 @@ Result<Contents> verify(const QString& path, Check check) {
     return c;
 }
 
+namespace {
+
+// A free name in the folder for the copy of `when`, with `tail` before ".mdb".
+QString freeName(const QString& databasePath, const QDir& dir, const QDateTime& when,
+                 const QString& tail = {}) {
+    const QString base = copyName(databasePath, when).chopped(4) + tail;
+    QString name = base + QLatin1String(".mdb");
+    for (int n = 2; QFileInfo::exists(dir.filePath(name)) ||
+                    QFileInfo::exists(dir.filePath(QStringLiteral(".%1.parziale").arg(name)));
+         ++n)
+        name = QStringLiteral("%1-%2.mdb").arg(base).arg(n);
+    return name;
+}
+
+Status renameInto(const QString& from, const QString& to, const QString& folder) {
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        return makeError(QStringLiteral("la copia non si può rinominare"));
+    // The new name on the disk too: a copy that counts survives a power cut.
+    (void)onDisk(folder);
+    return {};
+}
+
+// Whether the check could not go on for want of room: the engine's journals of the copy could
+// not be written on a disk with (next to) nothing left.
+bool stoppedByFullDisk(const Error& e, const QString& folder) {
+    const int code = e.code & 0xFF;
+    if (code != SQLITE_IOERR && code != SQLITE_CANTOPEN && code != SQLITE_FULL)
+        return false;
+    struct statvfs fs {};
+    if (::statvfs(QFile::encodeName(folder).constData(), &fs) != 0)
+        return false;
+    return code == SQLITE_FULL || qint64(fs.f_bavail) * qint64(fs.f_frsize) < (qint64(256) << 10);
+}
+
+// Writes and checks a copy under a partial name; the check's failure in `damage` when the copy
+// itself was written whole.
+Result<QString> makeChecked(Database& db, const QString& folder, const QString& name,
+                            Check check, Error* damage) {
+    const QString partial = QDir(folder).filePath(QStringLiteral(".%1.parziale").arg(name));
+    Database::removeFiles(partial);
+    Status s = copyOf(db, partial);
+    if (s) {
+        auto checked = verify(partial, check);
+        if (!checked && stoppedByFullDisk(checked.error(), folder)) {
+            s = makeError(QStringLiteral("il disco è pieno: la copia non si può controllare"),
+                          SQLITE_FULL);
+        } else if (!checked) {
+            if (damage)
+                *damage = checked.error();
+            s = makeError(QStringLiteral("la copia non ha superato il controllo: %1")
+                              .arg(checked.error().text),
+                          checked.error().code);
+        }
+    }
+    // A copy that failed its check is still kept when asked: all that is wanted is its bytes.
+    const bool keep = s || (damage && !damage->text.isEmpty());
+    if (keep) {
+        // The check's own journals go before the copy is waited for and named.
+        for (const char* suffix : {"-wal", "-shm", "-journal"})
+            QFile::remove(partial + QLatin1String(suffix));
+        if (Status d = onDisk(partial); !d) {
+            if (damage)
+                *damage = Error{};
+            s = d;
+        }
+    }
+    if (!s && !(damage && !damage->text.isEmpty())) {
+        Database::removeFiles(partial);
+        return s.error();
+    }
+    return partial;
+}
+
+} // namespace
+
 Result<QString> copyInto(Database& db, const QString& folder, const QDateTime& when, Check check) {
     if (!db.isOpen())
         return makeError(QStringLiteral("il database non è aperto"));
     if (Status s = makeFolder(folder); !s)
         return s.error();
-    const QDir dir(folder);
-    QString name = copyName(db.path(), when);
-    for (int n = 2; QFileInfo::exists(dir.filePath(name)); ++n)
-        name = copyName(db.path(), when)
-                   .replace(QLatin1String(".mdb"), QStringLiteral("-%1.mdb").arg(n));
-    const QString final = dir.filePath(name);
-    // Made under a name of its own: a copy cut short is never taken for a good one.
-    const QString partial = dir.filePath(QStringLiteral(".%1.parziale").arg(name));
-    Database::removeFiles(partial);
-    Status s = copyOf(db, partial);
-    if (s) {
-        auto checked = verify(partial, check);
-        if (!checked)
-            s = makeError(QStringLiteral("la copia non ha superato il controllo: %1")
-                              .arg(checked.error().text),
-                          checked.error().code);
-    }
-    if (s)
-        s = onDisk(partial);
-    if (s &&
-        ::rename(QFile::encodeName(partial).constData(), QFile::encodeName(final).constData()) != 0)
-        s = makeError(QStringLiteral("la copia non si può rinominare"));
-    // The new name on the disk too: a copy that counts survives a power cut.
-    if (s)
-        (void)onDisk(folder);
-    if (!s) {
-        Database::removeFiles(partial);
+    const QString final = QDir(folder).filePath(freeName(db.path(), QDir(folder), when));
+    auto partial = makeChecked(db, folder, QFileInfo(final).fileName(), check, nullptr);
+    if (!partial)
+        return partial.error();
+    if (Status s = renameInto(*partial, final, folder); !s) {
+        Database::removeFiles(*partial);
         return s.error();
     }
     return final;
 }
 
-QStringList copies(const QString& databasePath, const QString& folder) {
+namespace {
+
+// The list of automatic copies in their folder: one line a copy, "<order>\t<moment>\t<name>",
+// written by the program alone; the order of making counts, the moment says when.
+constexpr const char* kRecordName = ".copie-automatiche";
+
+struct Entry {
+    qint64 order = 0;
+    QDateTime made;
+    QString name;
+};
+
+QList<Entry> readRecord(const QString& folder) {
+    QList<Entry> out;
+    QFile f(QDir(folder).filePath(QLatin1String(kRecordName)));
+    if (!f.open(QIODevice::ReadOnly))
+        return out;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.split('\t');
+        if (parts.size() != 3)
+            continue;
+        bool ok = false;
+        Entry e{parts[0].toLongLong(&ok),
+                QDateTime::fromString(QString::fromLatin1(parts[1]), Qt::ISODate),
+                QString::fromUtf8(parts[2])};
+        if (ok && e.made.isValid() && !e.name.isEmpty() && !e.name.contains(QLatin1Char('/')))
+            out << e;
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Entry& a, const Entry& b) { return a.order < b.order; });
+    return out;
+}
+
+// The entries whose copy is still in the folder.
+QList<Entry> present(const QString& databasePath, const QString& folder) {
     const QRegularExpression re = copyPattern(databasePath);
-    QStringList out;
-    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    for (const QString& n : names)
-        if (re.match(n).hasMatch())
-            out << QDir(folder).filePath(n);
-    // The stamp sorts as the moments do; several copies of one second by their number.
-    std::sort(out.begin(), out.end(), [&](const QString& a, const QString& b) {
-        const auto ma = re.match(QFileInfo(a).fileName());
-        const auto mb = re.match(QFileInfo(b).fileName());
-        if (ma.captured(1) != mb.captured(1))
-            return ma.captured(1) < mb.captured(1);
-        return ma.captured(2).mid(1).toInt() < mb.captured(2).mid(1).toInt();
+    QList<Entry> out;
+    for (const Entry& e : readRecord(folder)) {
+        struct stat st {};
+        if (re.match(e.name).hasMatch() &&
+            ::lstat(QFile::encodeName(QDir(folder).filePath(e.name)).constData(), &st) == 0 &&
+            S_ISREG(st.st_mode))
+            out << e;
+    }
+    return out;
+}
+
+// The list replaced whole: written beside, waited for, renamed over the old one.
+Status writeRecord(const QString& folder, const QList<Entry>& entries) {
+    QByteArray text;
+    for (const Entry& e : entries)
+        text += QByteArray::number(e.order) + '\t' +
+                e.made.toString(Qt::ISODateWithMs).toLatin1() + '\t' + e.name.toUtf8() + '\n';
+    const QString path = QDir(folder).filePath(QLatin1String(kRecordName));
+    const QString fresh = path + QLatin1String(".nuovo");
+    const QByteArray local = QFile::encodeName(fresh);
+    ::unlink(local.constData());
+    const int fd = ::open(local.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return writeFailure(errno);
+    Status s;
+    for (qsizetype put = 0; s && put < text.size();) {
+        const ssize_t w = ::write(fd, text.constData() + put, size_t(text.size() - put));
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            s = writeFailure(w < 0 ? errno : ENOSPC);
+        else
+            put += w;
+    }
+    if (s && ::fsync(fd) != 0)
+        s = writeFailure(errno);
+    if (::close(fd) != 0 && s)
+        s = writeFailure(errno);
+    if (s && ::rename(local.constData(), QFile::encodeName(path).constData()) != 0)
+        s = writeFailure(errno);
+    if (!s)
+        ::unlink(local.constData());
+    return s;
+}
+
+} // namespace
+
+Status record(const QString& folder, const QString& copy, const QDateTime& when) {
+    QList<Entry> entries = readRecord(folder);
+    qint64 order = 0;
+    for (const Entry& e : entries)
+        order = std::max(order, e.order);
+    // Entries of copies no longer there go: a later copy of the user's own under such a name is
+    // not taken for one of ours.
+    entries.removeIf([&](const Entry& e) {
+        return !QFileInfo::exists(QDir(folder).filePath(e.name));
     });
+    entries << Entry{order + 1, when, QFileInfo(copy).fileName()};
+    return writeRecord(folder, entries);
+}
+
+QStringList copies(const QString& databasePath, const QString& folder) {
+    QStringList out;
+    for (const Entry& e : present(databasePath, folder))
+        out << QDir(folder).filePath(e.name);
     return out;
 }
 
 QDateTime newest(const QString& databasePath, const QString& folder) {
-    const QStringList all = copies(databasePath, folder);
-    if (all.isEmpty())
-        return {};
-    const auto m = copyPattern(databasePath).match(QFileInfo(all.last()).fileName());
-    return QDateTime::fromString(m.captured(1), QLatin1String(kStamp));
+    const QList<Entry> all = present(databasePath, folder);
+    return all.isEmpty() ? QDateTime() : all.last().made;
 }
 
-void rotate(const QString& databasePath, const QString& folder, int keep) {
-    const QStringList all = copies(databasePath, folder);
-    for (qsizetype i = 0; i + keep < all.size(); ++i)
-        Database::removeFiles(all[i]);
+void rotate(const QString& databasePath, const QString& folder, int keep, const QString& spare) {
+    const QList<Entry> all = present(databasePath, folder);
+    const QString spared = QFileInfo(spare).fileName();
+    for (qsizetype i = 0; i + std::max(keep, 1) < all.size(); ++i)
+        if (all[i].name != spared)
+            Database::removeFiles(QDir(folder).filePath(all[i].name));
 }
 
 Result<QString> automaticCopy(Database& db, const QDateTime& when) {
     const QString folder = automaticFolder(db.path());
-    auto made = copyInto(db, folder, when, Check::Quick);
-    if (made)
-        rotate(db.path(), folder);
+    // The full check, as the restore's: a copy kept is a copy that can be restored.
+    auto made = copyInto(db, folder, when, Check::Full);
+    if (!made)
+        return made;
+    // A copy left out of the list is kept, never rotated: nothing is lost by it.
+    if (record(folder, *made, when))
+        rotate(db.path(), folder, kKeep, *made);
     return made;
 }
 
 bool startupCopyDue(const QString& databasePath, const QDateTime& now) {
     const QDateTime last = newest(databasePath, automaticFolder(databasePath));
-    return !last.isValid() || last.addDays(1) <= now;
+    return !last.isValid() || last > now || last.addDays(1) <= now;
+}
+
+Result<Saved> saveBeforeRestore(Database& db, const QDateTime& when) {
+    if (!db.isOpen())
+        return makeError(QStringLiteral("il database non è aperto"));
+    const QString folder = automaticFolder(db.path());
+    if (Status s = makeFolder(folder); !s)
+        return s.error();
+    const QDir dir(folder);
+    const QString good = freeName(db.path(), dir, when);
+    Error damage;
+    auto partial = makeChecked(db, folder, good, Check::Full, &damage);
+    if (!partial)
+        return partial.error();
+    if (damage.text.isEmpty()) {
+        const QString final = dir.filePath(good);
+        if (Status s = renameInto(*partial, final, folder); !s) {
+            Database::removeFiles(*partial);
+            return s.error();
+        }
+        if (record(folder, final, when))
+            rotate(db.path(), folder, kKeep, final);
+        return Saved{final, {}};
+    }
+    // Whatever the file holds is kept: under a name no restore offers and no rotation removes.
+    const QString final =
+        dir.filePath(freeName(db.path(), dir, when, QStringLiteral("_danneggiato")));
+    if (Status s = renameInto(*partial, final, folder); !s) {
+        Database::removeFiles(*partial);
+        return s.error();
+    }
+    return Saved{final, damage.text};
+}
+
+Result<QString> replaceUnopened(const QString& databasePath, const QString& staged,
+                                const QDateTime& when) {
+    const QString folder = automaticFolder(databasePath);
+    if (Status s = makeFolder(folder); !s)
+        return s.error();
+    const QString real = realFile(databasePath);
+    const QString kept = QDir(folder).filePath(
+        freeName(databasePath, QDir(folder), when, QStringLiteral("_danneggiato")));
+    if (Status s = copyFile(real, kept); !s)
+        return s.error();
+    (void)onDisk(folder);
+    // Journals of the damaged file must not be read into the copy.
+    for (const char* suffix : {"-wal", "-shm", "-journal"})
+        QFile::remove(real + QLatin1String(suffix));
+    if (::rename(QFile::encodeName(staged).constData(), QFile::encodeName(real).constData()) != 0)
+        return makeError(QStringLiteral("il database non si può sostituire"));
+    (void)onDisk(QFileInfo(real).absolutePath());
+    return kept;
+}
+
+Result<Contents> verifyMending(const QString& path) {
+    auto checked = verify(path, Check::Full);
+    if (checked || checked.error().code != kIndexFault)
+        return checked;
+    {
+        Database::Options options;
+        options.exclusive = false;
+        auto opened = Database::open(path, schema::password(), options);
+        if (!opened)
+            return opened.error();
+        if (Status s = (*opened)->exec("REINDEX;"); !s)
+            return checked;
+    }
+    return verify(path, Check::Full);
+}
+
+QString realFile(const QString& databasePath) {
+    QString path = QFileInfo(databasePath).absoluteFilePath();
+    // Links to links are followed to the file, a loop is not.
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        const QString target = QFileInfo(path).symLinkTarget();
+        if (target.isEmpty())
+            return path;
+        path = target;
+    }
+    return path;
+}
+
+QString stagedName(const QString& databasePath) {
+    const QFileInfo real(realFile(databasePath));
+    return real.absoluteDir().filePath(QStringLiteral(".%1.ripristino").arg(real.fileName()));
+}
+
+QString heldName(const QString& databasePath) {
+    const QFileInfo real(realFile(databasePath));
+    return real.absoluteDir().filePath(QStringLiteral(".%1.precedente").arg(real.fileName()));
+}
+
+void removeLeftovers(const QString& databasePath) {
+    const QString real = realFile(databasePath);
+    const QByteArray held = QFile::encodeName(heldName(databasePath));
+    struct stat st {};
+    // A restore cut short between its two renames: the file as it was gets its name back.
+    if (::lstat(QFile::encodeName(real).constData(), &st) != 0 && errno == ENOENT &&
+        ::lstat(held.constData(), &st) == 0)
+        ::rename(held.constData(), QFile::encodeName(real).constData());
+    else
+        Database::removeFiles(QFile::decodeName(held));
+    Database::removeFiles(stagedName(databasePath));
+    const QDir dir(automaticFolder(databasePath));
+    const QRegularExpression re(QStringLiteral("^\\..*\\.parziale(-wal|-shm|-journal)?$"));
+    for (const QString& n : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        if (re.match(n).hasMatch())
+            QFile::remove(dir.filePath(n));
+    QFile::remove(dir.filePath(QLatin1String(kRecordName)) + QLatin1String(".nuovo"));
 }
 
 } // namespace backup

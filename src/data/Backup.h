@@ -59,19 +59,58 @@ Status copyOf(Database& db, const QString& path);
 Result<QString> copyInto(Database& db, const QString& folder, const QDateTime& when,
                          Check check = Check::Full);
 // The copy opens with the program's password, the engine finds it whole and it holds the five
-// tables; what it holds.
+// tables; what it holds. A copy that is not whole is told in Italian, an index out of step apart.
 Result<Contents> verify(const QString& path, Check check = Check::Full);
 
-// The automatic copies of the data file in the folder, oldest first.
+// The automatic copies of the data file in the folder, in the order they were made (oldest
+// first): those the program recorded in the folder's list when it made them, still there. A copy
+// the user put in the folder, or a name alone, is never one of them.
 QStringList copies(const QString& databasePath, const QString& folder);
-// The moment the newest automatic copy was made, from its name; invalid when there is none.
+// The moment the newest automatic copy was made, as recorded then; invalid when there is none.
 QDateTime newest(const QString& databasePath, const QString& folder);
-// Removes the oldest automatic copies beyond `keep`. Call only after a new copy was verified.
-void rotate(const QString& databasePath, const QString& folder, int keep = kKeep);
+// Adds a copy just made to the folder's list of automatic copies, stamped `when`.
+Status record(const QString& folder, const QString& copy, const QDateTime& when);
+// Removes the oldest automatic copies beyond `keep`, by their order of making; never `keep`'s
+// newest, nor `spare` (the copy just made). Call only after a new copy was verified.
+void rotate(const QString& databasePath, const QString& folder, int keep = kKeep,
+            const QString& spare = {});
 
-// An automatic copy: into the folder beside the file, then the rotation; the quick check.
+// An automatic copy: into the folder beside the file, fully checked as a restore checks it,
+// recorded, then the rotation.
 Result<QString> automaticCopy(Database& db, const QDateTime& when);
-// Whether the start-up copy is due: the newest copy is a day old, or there is none.
+// Whether the start-up copy is due: the newest copy is a day old, or was made at a moment still
+// to come (the clock was ahead then, or is behind now), or there is none.
 bool startupCopyDue(const QString& databasePath, const QDateTime& now);
+
+// The current file saved before a restore replaces it: a checked automatic copy, or, when the
+// file itself fails the check, the copy kept all the same under a name that says it is damaged.
+struct Saved {
+    QString path;
+    // Why the copy is damaged; empty when it passed.
+    QString damage;
+};
+Result<Saved> saveBeforeRestore(Database& db, const QDateTime& when);
+
+// A file that does not open put aside and the checked copy at `staged` put in its place, when no
+// connection has the file open: the file as it was, byte for byte, goes into the automatic
+// folder under a name that says it is damaged; its path.
+Result<QString> replaceUnopened(const QString& databasePath, const QString& staged,
+                                const QDateTime& when);
+
+// The check of a copy about to be restored: the full one; a copy whose only fault is an index
+// out of step with its table gets its indexes rebuilt (the copy is ours to write) and is checked
+// again.
+Result<Contents> verifyMending(const QString& path);
+
+// The file the database path names: the target of a symbolic link, else the path itself.
+QString realFile(const QString& databasePath);
+// The names of the restore's own files beside the real file: the copy being put in place and the
+// file as it was, kept until the copy is open.
+QString stagedName(const QString& databasePath);
+QString heldName(const QString& databasePath);
+// What copies and restores cut short left behind: partial copies in the automatic folder, the
+// restore's staged copy. The restore's held file is put back when the database file lacks its
+// name, else removed.
+void removeLeftovers(const QString& databasePath);
 
 } // namespace backup

@@ -296,6 +296,46 @@ void Database::keepJournalsOwnerOnly() const {
         ownerOnly(local + suffix);
 }
 
+Status Database::holdAlone() {
+    if (!m_db)
+        return makeError(QStringLiteral("il database non è aperto"), SQLITE_MISUSE);
+    // An idle reader of the log keeps a shared lock on the file for as long as it is open: the
+    // exclusive lock is refused while any other connection has read the file.
+    Status s = exec("PRAGMA locking_mode = EXCLUSIVE;");
+    if (s)
+        s = exec("BEGIN EXCLUSIVE;");
+    if (s)
+        s = exec("COMMIT;");
+    if (s) {
+        auto st = prepare("PRAGMA journal_mode = DELETE;");
+        if (!st)
+            s = st.error();
+        else if (!st->next() || st->text(0).toLower() != QLatin1String("delete"))
+            s = st->status() ? Status(makeError(describeEngineCode(SQLITE_BUSY), SQLITE_BUSY))
+                             : st->status();
+    }
+    if (!s) {
+        if (!sqlite3_get_autocommit(m_db))
+            sqlite3_exec(m_db, "ROLLBACK;", nullptr, nullptr, nullptr);
+        letGo();
+        return s;
+    }
+    m_journalSet = false;
+    return {};
+}
+
+bool Database::heldByAnother(const Error& e) {
+    return (e.code & 0xFF) == SQLITE_BUSY || (e.code & 0xFF) == SQLITE_LOCKED;
+}
+
+void Database::letGo() {
+    if (!m_db)
+        return;
+    sqlite3_exec(m_db, "PRAGMA locking_mode = NORMAL;", nullptr, nullptr, nullptr);
+    // The lock goes at the end of the next read.
+    sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr);
+}
+
 void Database::setBusyTimeout(int ms) {
     m_busyTimeoutMs = ms;
     if (m_db)

@@ -67,6 +67,16 @@ public:
     // owner alone: no other user of the machine can read the agent's data.
     void keepOwnerOnly();
 
+    // Makes sure no other connection (another program, another copy of this one) has the file
+    // open, and keeps it so until the connection closes or lets go: the engine's exclusive lock,
+    // the write-ahead log folded into the file and gone, so that closing touches no file by name.
+    // Busy when another connection holds the file.
+    Status holdAlone();
+    // Whether the failure is the lock of another connection on the file.
+    static bool heldByAnother(const Error& e);
+    // Gives the exclusive lock back; the next write uses the write-ahead log again.
+    void letGo();
+
     // How long a statement waits for another program's lock on the file before it gives up.
     void setBusyTimeout(int ms);
 
