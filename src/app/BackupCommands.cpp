@@ -124,7 +124,7 @@ void BackupCommands::Ripristina_Click() {
                             kRestoreTitle, BoxIcon::Exclamation);
         return;
     }
-    auto saved = backup::saveBeforeRestore(ctx.db(), ctx.clock.now());
+    auto saved = backup::saveBeforeRestore(ctx.db(), ctx.clock.now(), *chosen);
     if (!saved) {
         ctx.db().letGo();
         return refuse(makeError(QStringLiteral("i dati attuali non si possono salvare in una "

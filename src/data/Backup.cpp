@@ -551,11 +551,15 @@ QDateTime newest(const QString& databasePath, const QString& folder) {
     return all.isEmpty() ? QDateTime() : all.last().made;
 }
 
-void rotate(const QString& databasePath, const QString& folder, int keep, const QString& spare) {
+void rotate(const QString& databasePath, const QString& folder, int keep,
+            const QStringList& spare) {
     const QList<Entry> all = present(databasePath, folder);
-    const QString spared = QFileInfo(spare).fileName();
+    QStringList spared;
+    for (const QString& p : spare)
+        if (QFileInfo(p).absolutePath() == QDir(folder).absolutePath())
+            spared << QFileInfo(p).fileName();
     for (qsizetype i = 0; i + std::max(keep, 1) < all.size(); ++i)
-        if (all[i].name != spared)
+        if (!spared.contains(all[i].name))
             Database::removeFiles(QDir(folder).filePath(all[i].name));
 }
 
@@ -567,7 +571,7 @@ Result<QString> automaticCopy(Database& db, const QDateTime& when) {
         return made;
     // A copy left out of the list is kept, never rotated: nothing is lost by it.
     if (record(folder, *made, when))
-        rotate(db.path(), folder, kKeep, *made);
+        rotate(db.path(), folder, kKeep, {*made});
     return made;
 }
 
@@ -576,7 +580,7 @@ bool startupCopyDue(const QString& databasePath, const QDateTime& now) {
     return !last.isValid() || last > now || last.addDays(1) <= now;
 }
 
-Result<Saved> saveBeforeRestore(Database& db, const QDateTime& when) {
+Result<Saved> saveBeforeRestore(Database& db, const QDateTime& when, const QString& restored) {
     if (!db.isOpen())
         return makeError(QStringLiteral("il database non è aperto"));
     const QString folder = automaticFolder(db.path());
@@ -595,7 +599,7 @@ Result<Saved> saveBeforeRestore(Database& db, const QDateTime& when) {
             return s.error();
         }
         if (record(folder, final, when))
-            rotate(db.path(), folder, kKeep, final);
+            rotate(db.path(), folder, kKeep, {final, restored});
         return Saved{final, {}};
     }
     // Whatever the file holds is kept: under a name no restore offers and no rotation removes.

@@ -71,9 +71,10 @@ QDateTime newest(const QString& databasePath, const QString& folder);
 // Adds a copy just made to the folder's list of automatic copies, stamped `when`.
 Status record(const QString& folder, const QString& copy, const QDateTime& when);
 // Removes the oldest automatic copies beyond `keep`, by their order of making; never `keep`'s
-// newest, nor `spare` (the copy just made). Call only after a new copy was verified.
+// newest, nor those in `spare` (the copy just made, the copy being restored). Call only after a
+// new copy was verified.
 void rotate(const QString& databasePath, const QString& folder, int keep = kKeep,
-            const QString& spare = {});
+            const QStringList& spare = {});
 
 // An automatic copy: into the folder beside the file, fully checked as a restore checks it,
 // recorded, then the rotation.
@@ -89,7 +90,8 @@ struct Saved {
     // Why the copy is damaged; empty when it passed.
     QString damage;
 };
-Result<Saved> saveBeforeRestore(Database& db, const QDateTime& when);
+// The rotation that follows spares `restored`, the copy about to take the file's place.
+Result<Saved> saveBeforeRestore(Database& db, const QDateTime& when, const QString& restored);
 
 // A file that does not open put aside and the checked copy at `staged` put in its place, when no
 // connection has the file open: the file as it was, byte for byte, goes into the automatic

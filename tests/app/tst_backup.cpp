@@ -484,6 +484,14 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(manual));
         QVERIFY(QFile::exists(users));
         QVERIFY(!backup::startupCopyDue(app.dir.dbPath(), app.clock.time.addSecs(60)));
+        // The copy restored is the oldest: the copy made before the restore does not push it out.
+        const QString oldest = backup::copies(app.dir.dbPath(), folder).first();
+        app.clock.time = app.clock.time.addSecs(60);
+        app.dialogs.answerChoice(oldest);
+        app.dialogs.answerYes();
+        ui::menu(app.window.get(), "Ripristina");
+        QCOMPARE(app.dialogs.take().last().icon, BoxIcon::Information);
+        QVERIFY(QFile::exists(oldest));
     }
 
     // A data file that is a link (to a synced folder): the restore writes into the file it
