@@ -18,7 +18,7 @@ Format formatOf(const QString& path);
 
 struct Limits {
     // How long the reader may go without reading anything before it is taken as hung.
-    int quietMs = 30000;
+    int quietMs = 20000;
 };
 
 // Opens a Jet 3 or Jet 4 file for reading. A file that is not one, is cut short or cannot be

@@ -1,6 +1,7 @@
 #include "ReaderProcess.h"
 
-#include <QCoreApplication>
+#include "data/FolderNames.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 
@@ -41,7 +42,7 @@ struct Pipes {
 } // namespace
 
 QByteArray program() {
-    return QFile::encodeName(QCoreApplication::applicationDirPath()) + "/gestione-jetread";
+    return QFile::encodeName(folders::programFolder()) + "/gestione-jetread";
 }
 
 Status run(const QByteArrayList& args, const Watch& watch, const FrameSink& sink) {

@@ -19,7 +19,7 @@ constexpr int kDamaged = -24;
 
 struct Watch {
     // How long the reader may go without sending a frame.
-    int quietMs = 30000;
+    int quietMs = 20000;
     // How many bytes of frames it may send in all.
     qint64 outputBytes = 0;
 };
