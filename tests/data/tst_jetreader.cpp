@@ -49,7 +49,7 @@ QStringList rowsOf(jet::Archive& a, const QString& table) {
 
 // Everything the archive holds, read as the import reads it; the first error met.
 QString readAll(const QString& path, int quietMs) {
-    auto a = jet::open(path, jet::Limits{quietMs});
+    auto a = jet::open(path, jet::Limits{quietMs, {}});
     if (!a)
         return a.error().text;
     for (const QString& t : (*a)->tables()) {
@@ -198,6 +198,30 @@ private Q_SLOTS:
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), bytes);
+    }
+
+    // A reader that hangs, floods its warnings or writes anything but frames is stopped and
+    // the archive reported damaged, in bounded time.
+    void aReaderThatHangsOrFloodsIsStopped_data() {
+        QTest::addColumn<QString>("script");
+        QTest::newRow("hangs") << "exec sleep 600";
+        QTest::newRow("floods its warnings") << "exec yes 'warning: page 0 of the catalogue' >&2";
+        QTest::newRow("writes no frames") << "exec yes";
+        QTest::newRow("ends without a word") << "exit 0";
+    }
+    void aReaderThatHangsOrFloodsIsStopped() {
+        QFETCH(QString, script);
+        QTemporaryDir dir;
+        const QString path = jetkit::put(dir.path(), "Ordine.mdb", jetkit::unpacked("jet3-types"));
+        const QString reader =
+            jetkit::put(dir.path(), "reader.sh", ("#!/bin/sh\n" + script + "\n").toUtf8());
+        QVERIFY(QFile::setPermissions(reader, QFile::ReadOwner | QFile::ExeOwner));
+        QElapsedTimer took;
+        took.start();
+        auto a = jet::open(path, jet::Limits{1500, QFile::encodeName(reader)});
+        QVERIFY(!a);
+        QCOMPARE(a.error().text, kDamaged);
+        QVERIFY(took.elapsed() < 15000);
     }
 
     // A bounded run of random changes to the fixtures, most in their first pages (the

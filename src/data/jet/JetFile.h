@@ -19,6 +19,8 @@ Format formatOf(const QString& path);
 struct Limits {
     // How long the reader may go without reading anything before it is taken as hung.
     int quietMs = 20000;
+    // The reader's program; empty for gestione-jetread beside the program.
+    QByteArray program;
 };
 
 // Opens a Jet 3 or Jet 4 file for reading. A file that is not one, is cut short or cannot be

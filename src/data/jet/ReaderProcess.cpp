@@ -50,7 +50,7 @@ Status run(const QByteArrayList& args, const Watch& watch, const FrameSink& sink
     if (::pipe2(pipes.out, O_CLOEXEC) != 0 || ::pipe2(pipes.err, O_CLOEXEC) != 0)
         return makeError(QStringLiteral("il programma che legge l'archivio non si può avviare "
                                         "(troppi file aperti?)"));
-    const QByteArray path = program();
+    const QByteArray path = watch.program.isEmpty() ? program() : watch.program;
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(path.constData()));
     for (const QByteArray& a : args)

@@ -22,6 +22,8 @@ struct Watch {
     int quietMs = 20000;
     // How many bytes of frames it may send in all.
     qint64 outputBytes = 0;
+    // The reader's program; empty for the one beside the running program.
+    QByteArray program;
 };
 
 // Takes one frame (neither the end nor a refusal); an error stops the reader.
