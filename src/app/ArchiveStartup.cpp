@@ -1,6 +1,7 @@
 #include "ArchiveStartup.h"
 
 #include "data/ArchiveImport.h"
+#include "data/FileInPlace.h"
 #include "data/FolderNames.h"
 #include "data/ItalianText.h"
 #include "data/jet/JetFile.h"
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <cstdio>
 
 namespace archivestartup {
 namespace {
@@ -40,21 +40,20 @@ bool offerConversion(AppContext& ctx, const QString& path) {
                             kTitle, BoxIcon::Critical);
         return false;
     };
-    if (QFileInfo::exists(kept))
+    // A second name that is the archive itself was left by a conversion stopped before the
+    // new file took the archive's name.
+    if (QFileInfo::exists(kept) &&
+        !inplace::sameFile(QFile::encodeName(path), QFile::encodeName(kept)))
         return stop(QStringLiteral("esiste già un file %1").arg(folders::shownNative(kept)));
-    // Opened before it is renamed, so that an archive that does not open keeps its name; the
-    // open archive reads on under the new one.
+    // The archive keeps its name until the new file is whole and takes it.
     auto archive = jet::open(path);
     if (!archive)
         return stop(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), archive.error().text));
-    if (std::rename(QFile::encodeName(path).constData(), QFile::encodeName(kept).constData()) != 0)
-        return stop(QStringLiteral("l'archivio non si può rinominare (la cartella è di sola "
-                                   "lettura?)"));
-    auto report = archiveimport::run(**archive, path, keptName());
-    if (!report) {
-        std::rename(QFile::encodeName(kept).constData(), QFile::encodeName(path).constData());
+    archiveimport::Placing placing;
+    placing.keepExistingAs = kept;
+    auto report = archiveimport::run(**archive, path, keptName(), placing);
+    if (!report)
         return stop(report.error().text);
-    }
     const QString summary = archiveimport::summary(*report);
     if (report->leftOut.isEmpty())
         ctx.dialogs.message(QStringLiteral("Archivio convertito.\n\n%1").arg(summary), kTitle,

@@ -1,12 +1,14 @@
 #include "ArchiveImport.h"
 
 #include "Database.h"
+#include "FileInPlace.h"
 #include "FolderNames.h"
 #include "ItalianText.h"
 #include "Schema.h"
 #include "jet/JetFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -306,7 +308,25 @@ public:
     Report& report;
 };
 
-Status writeReport(const Report& r, const QString& sourceName, const QString& target) {
+// The report's first choice of name beside the new file, as bytes.
+QByteArray nativeReportPathFor(const QByteArray& target) {
+    const qsizetype slash = target.lastIndexOf('/');
+    QByteArray base = target.mid(slash + 1);
+    const qsizetype dot = base.lastIndexOf('.');
+    if (dot > 0)
+        base.truncate(dot);
+    return target.left(slash + 1) + base + " - importazione.txt";
+}
+
+// Writes the report under a free name (never over a file of the user's, never through a link)
+// and sets its name in the report.
+Status writeReport(Report& r, const QString& sourceName, const QString& target,
+                   const QByteArray& nativeTarget) {
+    auto created = inplace::createFree(nativeReportPathFor(nativeTarget));
+    if (!created)
+        return makeError(QStringLiteral("il resoconto dell'importazione non si può scrivere: %1")
+                             .arg(created.error().text));
+    r.reportPath = QFile::decodeName(created->path);
     QString text = QStringLiteral("Importazione di %1 in %2\n\n")
                        .arg(sourceName, QFileInfo(target).fileName()) +
                    summary(r);
@@ -320,16 +340,42 @@ Status writeReport(const Report& r, const QString& sourceName, const QString& ta
                              l.id, l.reason);
     }
     const QByteArray bytes = text.toUtf8();
-    const QByteArray path = QFile::encodeName(r.reportPath);
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return makeError(QStringLiteral("il resoconto %1 non si può scrivere").arg(r.reportPath));
-    ::fchmod(fd, 0600);
+    const int fd = created->fd;
     const bool written = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    const bool synced = ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
-    if (!written || !closed)
+    if (!written || !synced || !closed) {
+        ::unlink(created->path.constData());
         return makeError(
             QStringLiteral("il resoconto %1 non si può scrivere (disco pieno?)").arg(r.reportPath));
+    }
+    return {};
+}
+
+// The new file before it gets its name: the engine's full check, and every row copied there.
+Status checkBuilt(Database& db, const Report& r) {
+    auto st = db.prepare("PRAGMA integrity_check;");
+    if (!st)
+        return st.error();
+    if (!st->next())
+        return st->status() ? makeError(QStringLiteral("il controllo del nuovo file non risponde"))
+                            : st->status().error();
+    if (st->text(0) != QLatin1String("ok"))
+        return makeError(QStringLiteral("il nuovo file non supera il controllo (%1)").arg(st->text(0)));
+    for (const Copied& c : r.tables) {
+        auto count = db.prepare(QStringLiteral("SELECT count(*) FROM %1;").arg(c.table).toStdString());
+        if (!count)
+            return count.error();
+        if (!count->next())
+            return count->status() ? makeError(QStringLiteral("il controllo del nuovo file non "
+                                                              "risponde"))
+                                   : count->status().error();
+        if (count->int64(0) != c.rows)
+            return makeError(QStringLiteral("il nuovo file ha %1 righe nella tabella %2 invece di %3")
+                                 .arg(count->int64(0))
+                                 .arg(c.table)
+                                 .arg(c.rows));
+    }
     return {};
 }
 
@@ -357,15 +403,22 @@ QString summary(const Report& report) {
     return out;
 }
 
-Result<Report> run(jet::Archive& archive, const QString& target, const QString& sourceName) {
+Result<Report> run(jet::Archive& archive, const QString& target, const QString& sourceName,
+                   const Placing& placing) {
+    const QByteArray native =
+        placing.nativeTarget.isEmpty() ? QFile::encodeName(target) : placing.nativeTarget;
+    const bool replacing = !placing.keepExistingAs.isEmpty();
+    if (!replacing && inplace::exists(native))
+        return makeError(QStringLiteral("il file esiste già"));
+    const QByteArray work = inplace::workFor(native);
+    const QString workPath = QFile::decodeName(work);
     Database::Options options;
     options.create = true;
-    auto opened = Database::open(target, schema::password(), options);
+    auto opened = Database::open(workPath, schema::password(), options);
     if (!opened)
         return opened.error();
     Database& db = **opened;
     Report report;
-    report.reportPath = reportPathFor(target);
     Status s = schema::create(db);
     if (s) {
         Copier copier(archive, db, report);
@@ -394,21 +447,32 @@ Result<Report> run(jet::Archive& archive, const QString& target, const QString& 
         });
     }
     if (s)
-        s = writeReport(report, sourceName, target);
+        s = checkBuilt(db, report);
     db.close();
+    if (s)
+        s = inplace::syncFile(work);
+    if (s)
+        s = writeReport(report, sourceName, target, native);
+    if (s)
+        s = replacing ? inplace::replaceKeeping(work, native,
+                                                QFile::encodeName(placing.keepExistingAs))
+                      : inplace::put(work, native);
     if (!s) {
-        Database::removeFiles(target);
+        Database::removeFiles(workPath);
+        if (!report.reportPath.isEmpty())
+            QFile::remove(report.reportPath);
         return s.error();
     }
     return report;
 }
 
-Result<Report> fromJetFile(const QString& jetPath, const QString& target) {
+Result<Report> fromJetFile(const QString& jetPath, const QString& target,
+                           const Placing& placing) {
     auto archive = jet::open(jetPath);
     if (!archive)
         return makeError(
             QStringLiteral("%1: %2").arg(QFileInfo(jetPath).fileName(), archive.error().text));
-    return run(**archive, target, QFileInfo(jetPath).fileName());
+    return run(**archive, target, QFileInfo(jetPath).fileName(), placing);
 }
 
 } // namespace archiveimport

@@ -21,21 +21,28 @@ class TestOldArchive : public QObject {
 
 private Q_SLOTS:
     void theConversionIsOfferedAndAFailureChangesNothing_data() {
+        QTest::addColumn<QByteArray>("old");
         QTest::addColumn<bool>("yes");
         QTest::addColumn<QString>("told");
+        const QByteArray good = jetkit::unpacked("jet4-password");
         QTest::newRow("No: the file is refused as before")
-            << false
+            << good << false
             << "Impossibile aprire il database\n%1\n\nPassword errata, oppure il file non è un "
                "database valido.\n\nIl programma verrà chiuso.";
         QTest::newRow("Yes, but the archive lacks the tables")
-            << true
+            << good << true
             << "La conversione dell'archivio non è riuscita.\n\nArchivio: il file non contiene "
                "la tabella UTENTE.\n\nIl programma verrà chiuso.";
+        // One damaged byte on which the archive library crashes.
+        QTest::newRow("Yes, but the archive is damaged")
+            << jetkit::changed("jet3-types", "0x1023=ff") << true
+            << "La conversione dell'archivio non è riuscita.\n\nOrdine.mdb: l'archivio è "
+               "danneggiato e non si può convertire.\n\nIl programma verrà chiuso.";
     }
     void theConversionIsOfferedAndAFailureChangesNothing() {
+        QFETCH(QByteArray, old);
         QFETCH(bool, yes);
         QFETCH(QString, told);
-        const QByteArray old = jetkit::unpacked("jet4-password");
         App app(
             TestDir::Content::None,
             [&](App& a) {

@@ -27,6 +27,21 @@ inline QByteArray unpacked(const QString& name) {
     return out;
 }
 
+// A fixture with bytes changed: "offset=value" pairs, in hexadecimal ("0x1023=ff").
+inline QByteArray changed(const QString& name, const QString& changes) {
+    QByteArray bytes = unpacked(name);
+    for (const QString& change : changes.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QStringList parts = change.split(QLatin1Char('='));
+        bool ok1 = false, ok2 = false;
+        const qsizetype at = parts.value(0).toLongLong(&ok1, 16);
+        const int value = parts.value(1).toInt(&ok2, 16);
+        if (!ok1 || !ok2 || at < 0 || at >= bytes.size())
+            qFatal("bad change %s", qPrintable(change));
+        bytes[at] = char(value);
+    }
+    return bytes;
+}
+
 // Writes `bytes` to `dir`/`file` and gives its path.
 inline QString put(const QString& dir, const QString& file, const QByteArray& bytes) {
     const QString path = QDir(dir).filePath(file);

@@ -7,13 +7,16 @@
 #include "data/Database.h"
 #include "data/Schema.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <map>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -93,6 +96,32 @@ RowsArchive oldArchive() {
                           null, null, null, null, null, null, null}}};
     a.data["ANNO"] = {{"ANNO"}, {{i(2024)}, {t("2025")}}};
     return a;
+}
+
+// An archive of many order lines, for a conversion that lasts long enough to be killed midway.
+constexpr int kManyLines = 12000;
+RowsArchive manyLines() {
+    const RowsArchive shapes = oldArchive();
+    RowsArchive a;
+    for (const auto& [name, t] : shapes.data)
+        a.data[name].columns = t.columns;
+    a.data["UTENTE"].rows = shapes.data.at("UTENTE").rows;
+    a.data["ANNO"].rows = {{t("2024")}};
+    for (int n = 1; n <= kManyLines; ++n)
+        a.data["ORDINE"].rows << jet::Row{i(n), t("2024"), i(n / 10 + 1), t("123"), d(2024, 3, 1),
+                                          null, t("SEDE"), t("MILANO"), t("MI"), t("VINO ROSSO"),
+                                          t("A1"), t("CASSA"), Value::ofReal(12.5), i(10), i(0),
+                                          Value::ofReal(4.35), null, t("consegna al mattino")};
+    return a;
+}
+
+// The conversion the kill loop kills, in a process of its own: the test program run with
+// "--converti TARGET [KEEP]".
+int convertForKill(const QString& target, const QString& keep) {
+    RowsArchive archive = manyLines();
+    archiveimport::Placing placing;
+    placing.keepExistingAs = keep;
+    return archiveimport::run(archive, target, "VECCHIO.mdb", placing) ? 0 : 1;
 }
 
 QStringList rows(Database& db, const char* sql) {
@@ -191,6 +220,9 @@ private Q_SLOTS:
             << jetkit::unpacked("jet4-types") << "archivio: il file non contiene la tabella UTENTE";
         QTest::newRow("not Jet") << QByteArray("not a database")
                                  << "VECCHIO.mdb: il file non è un archivio Access (Jet)";
+        QTest::newRow("damaged: the reader crashes")
+            << jetkit::changed("jet3-types", "0x1023=ff")
+            << "VECCHIO.mdb: l'archivio è danneggiato e non si può convertire";
     }
     void theToolRefusesAnArchiveItCannotUse() {
         QFETCH(QByteArray, bytes);
@@ -210,7 +242,130 @@ private Q_SLOTS:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), bytes);
     }
+
+    // The report goes under a free name: a file of the user's keeps its bytes, a link is never
+    // followed.
+    void theReportNeverOverwritesNorFollowsALink() {
+        QTemporaryDir dir;
+        const QString mine = jetkit::put(dir.path(), "Ordine - importazione.txt", "del cliente");
+        const QString other = jetkit::put(dir.path(), "altro.txt", "di un altro");
+        QVERIFY(QFile::link(other, dir.filePath("Ordine - importazione (2).txt")));
+        RowsArchive archive = oldArchive();
+        auto report = archiveimport::run(archive, dir.filePath("Ordine.mdb"), "VECCHIO.mdb");
+        QVERIFY2(report, qPrintable(report ? QString() : report.error().text));
+        QCOMPARE(report->reportPath, dir.filePath("Ordine - importazione (3).txt"));
+        QVERIFY(archiveimport::summary(*report).contains(report->reportPath));
+        QCOMPARE(modeOf(report->reportPath), 0600);
+        for (const auto& [path, bytes] :
+             {std::pair{mine, QByteArray("del cliente")}, {other, QByteArray("di un altro")}}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), bytes);
+        }
+    }
+
+    // Killed at random moments, the conversion leaves the archive as it was under its name (and
+    // nothing at the new file's name), or the whole new file; what a killed run left never
+    // stops the next one. Over the archive itself (the start-up's conversion) and into a new
+    // name (the tool's).
+    void aKilledConversionLeavesTheArchiveOrTheWholeFile_data() {
+        QTest::addColumn<bool>("overTheArchive");
+        QTest::newRow("new file") << false;
+        QTest::newRow("over the archive") << true;
+    }
+    void aKilledConversionLeavesTheArchiveOrTheWholeFile() {
+        QFETCH(bool, overTheArchive);
+        QTemporaryDir dir;
+        const QString target = dir.filePath("Ordine.mdb");
+        const QString keep = overTheArchive ? dir.filePath("Ordine (vecchio formato).mdb") : "";
+        const QByteArray old = "the archive's bytes";
+        auto fresh = [&] {
+            for (const QString& f : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
+                QFile::remove(dir.filePath(f));
+            if (overTheArchive)
+                jetkit::put(dir.path(), "Ordine.mdb", old);
+        };
+        auto bytesOf = [](const QString& path) {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        auto convert = [&](int killAfterMs) {
+            QProcess p;
+            p.start(QCoreApplication::applicationFilePath(),
+                    {"--converti", target, keep});
+            if (!p.waitForStarted())
+                return -2;
+            if (killAfterMs >= 0 && !p.waitForFinished(killAfterMs))
+                p.kill();
+            p.waitForFinished(120000);
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        // Whether the new file is there: then whole, and the archive kept beside it.
+        auto converted = [&]() -> bool {
+            if (overTheArchive && bytesOf(target) == old) {
+                // A second name of the archive may have been made already: the same file.
+                if (QFile::exists(keep)) {
+                    struct stat a {}, b {};
+                    ::stat(QFile::encodeName(target).constData(), &a);
+                    ::stat(QFile::encodeName(keep).constData(), &b);
+                    if (a.st_ino != b.st_ino)
+                        qFatal("a second file beside the archive");
+                }
+                return false;
+            }
+            if (!overTheArchive && !QFile::exists(target))
+                return false;
+            auto db = Database::open(target, schema::password());
+            if (!db)
+                qFatal("the new file does not open: %s", qPrintable(db.error().text));
+            if (!schema::verify(**db) ||
+                rows(**db, "SELECT count(*) FROM ORDINE;") != QStringList{"12000:1"})
+                qFatal("the new file is not whole");
+            if (overTheArchive && bytesOf(keep) != old)
+                qFatal("the archive was not kept");
+            return true;
+        };
+
+        fresh();
+        QElapsedTimer took;
+        took.start();
+        QCOMPARE(convert(-1), 0);
+        const int whole = int(took.elapsed());
+        QVERIFY(converted());
+        fresh();
+        QElapsedTimer loop;
+        loop.start();
+        int kills = 0;
+        int finished = 0;
+        while (loop.elapsed() < 6000 || kills < 3) {
+            convert(int(QRandomGenerator::global()->bounded(whole + whole / 5 + 1)));
+            ++kills;
+            if (converted()) {
+                ++finished;
+                fresh();
+            }
+        }
+        qInfo("%d kills, %d of them after the end; a whole run takes %d ms", kills, finished, whole);
+        // After the kills, a run goes to its end and leaves no work file behind.
+        QCOMPARE(convert(-1), 0);
+        QVERIFY(converted());
+        QStringList expected{"Ordine - importazione.txt", "Ordine.mdb"};
+        if (overTheArchive)
+            expected << "Ordine (vecchio formato).mdb";
+        expected.sort();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestArchiveImport)
+int main(int argc, char** argv) {
+    if (argc >= 3 && qstrcmp(argv[1], "--converti") == 0) {
+        QCoreApplication app(argc, argv);
+        return convertForKill(QString::fromLocal8Bit(argv[2]),
+                              argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString());
+    }
+    QCoreApplication app(argc, argv);
+    TestArchiveImport test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_archiveimport.moc"

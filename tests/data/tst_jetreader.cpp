@@ -5,6 +5,8 @@
 
 #include "data/jet/JetFile.h"
 
+#include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -44,6 +46,24 @@ QStringList rowsOf(jet::Archive& a, const QString& table) {
         out << QStringLiteral("error: ") + s.error().text;
     return out;
 }
+
+// Everything the archive holds, read as the import reads it; the first error met.
+QString readAll(const QString& path, int quietMs) {
+    auto a = jet::open(path, jet::Limits{quietMs, {}});
+    if (!a)
+        return a.error().text;
+    for (const QString& t : (*a)->tables()) {
+        auto cols = (*a)->columns(t);
+        if (!cols)
+            return cols.error().text;
+        const QStringList rows = rowsOf(**a, t);
+        if (!rows.isEmpty() && rows.last().startsWith("error: "))
+            return rows.last().mid(7);
+    }
+    return {};
+}
+
+const QString kDamaged = QStringLiteral("l'archivio è danneggiato e non si può convertire");
 
 } // namespace
 
@@ -149,6 +169,105 @@ private Q_SLOTS:
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), bytes);
+    }
+
+    // Archives on which libmdb crashes or reads for good (tests/data/jet/damaged.txt): the
+    // reader's process is stopped and the archive reported damaged, in bounded time.
+    void aDamagedArchiveIsReportedNotFatal_data() {
+        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<QString>("changes");
+        QFile list(QDir(qEnvironmentVariable("GESTIONE_SOURCE_DIR"))
+                       .filePath(QStringLiteral("tests/data/jet/damaged.txt")));
+        QVERIFY(list.open(QIODevice::ReadOnly));
+        for (const QString& line : QString::fromUtf8(list.readAll()).split(QLatin1Char('\n'))) {
+            const QStringList f = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            if (f.size() >= 2 && !f[0].startsWith(QLatin1Char('#')))
+                QTest::newRow(qPrintable(f[0] + QLatin1Char(' ') + f[1])) << f[0] << f[1];
+        }
+    }
+    void aDamagedArchiveIsReportedNotFatal() {
+        QFETCH(QString, fixture);
+        QFETCH(QString, changes);
+        QTemporaryDir dir;
+        const QByteArray bytes = jetkit::changed(fixture, changes);
+        const QString path = jetkit::put(dir.path(), "Ordine.mdb", bytes);
+        QElapsedTimer took;
+        took.start();
+        QCOMPARE(readAll(path, 3000).left(kDamaged.size()), kDamaged);
+        QVERIFY(took.elapsed() < 30000);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), bytes);
+    }
+
+    // A reader that hangs, floods its warnings or writes anything but frames is stopped and
+    // the archive reported damaged, in bounded time.
+    void aReaderThatHangsOrFloodsIsStopped_data() {
+        QTest::addColumn<QString>("script");
+        QTest::newRow("hangs") << "exec sleep 600";
+        QTest::newRow("floods its warnings") << "exec yes 'warning: page 0 of the catalogue' >&2";
+        QTest::newRow("writes no frames") << "exec yes";
+        QTest::newRow("ends without a word") << "exit 0";
+    }
+    void aReaderThatHangsOrFloodsIsStopped() {
+        QFETCH(QString, script);
+        QTemporaryDir dir;
+        const QString path = jetkit::put(dir.path(), "Ordine.mdb", jetkit::unpacked("jet3-types"));
+        const QString reader =
+            jetkit::put(dir.path(), "reader.sh", ("#!/bin/sh\n" + script + "\n").toUtf8());
+        QVERIFY(QFile::setPermissions(reader, QFile::ReadOwner | QFile::ExeOwner));
+        QElapsedTimer took;
+        took.start();
+        auto a = jet::open(path, jet::Limits{1500, QFile::encodeName(reader)});
+        QVERIFY(!a);
+        QCOMPARE(a.error().text, kDamaged);
+        QVERIFY(took.elapsed() < 15000);
+    }
+
+    // A bounded run of random changes to the fixtures, most in their first pages (the
+    // catalogue, the tables' definitions and usage maps): whatever the reader meets, the
+    // program gets a result in words and goes on. Damage found is printed as a line for
+    // damaged.txt. GESTIONE_JET_FUZZ_SECONDS sets the run's length, GESTIONE_JET_FUZZ_SEED its
+    // start.
+    void aFuzzedArchiveNeverStopsTheProgram() {
+        const int seconds = qEnvironmentVariableIsSet("GESTIONE_JET_FUZZ_SECONDS")
+                                ? qEnvironmentVariableIntValue("GESTIONE_JET_FUZZ_SECONDS")
+                                : 8;
+        const quint32 seed = qEnvironmentVariableIsSet("GESTIONE_JET_FUZZ_SEED")
+                                 ? quint32(qEnvironmentVariableIntValue("GESTIONE_JET_FUZZ_SEED"))
+                                 : QRandomGenerator::system()->generate();
+        qInfo("seed %u", seed);
+        QRandomGenerator rng(seed);
+        const QList<QPair<QString, QByteArray>> fixtures{
+            {"jet3-types", jetkit::unpacked("jet3-types")},
+            {"jet4-types", jetkit::unpacked("jet4-types")}};
+        QTemporaryDir dir;
+        QElapsedTimer run;
+        run.start();
+        int tries = 0;
+        while (run.elapsed() < seconds * 1000) {
+            const auto& [name, original] = fixtures[rng.bounded(int(fixtures.size()))];
+            const int page = name.startsWith("jet3") ? 2048 : 4096;
+            QByteArray bytes = original;
+            QStringList changes;
+            for (int n = 1 + rng.bounded(3); n > 0; --n) {
+                const int pages = rng.bounded(4) == 0 ? int(bytes.size() / page) : 24;
+                const qsizetype at = qsizetype(rng.bounded(pages)) * page + rng.bounded(page);
+                const int value = rng.bounded(256);
+                bytes[at] = char(value);
+                changes << QStringLiteral("0x%1=%2").arg(at, 0, 16).arg(value, 2, 16, QLatin1Char('0'));
+            }
+            const QString path = jetkit::put(dir.path(), "Ordine.mdb", bytes);
+            const QString got = readAll(path, 1500);
+            if (got.startsWith(kDamaged))
+                qInfo("%s %s", qPrintable(name), qPrintable(changes.join(QLatin1Char(' '))));
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QVERIFY2(f.readAll() == bytes, qPrintable(changes.join(QLatin1Char(' '))));
+            ++tries;
+        }
+        qInfo("%d archives tried", tries);
+        QVERIFY(tries > 0);
     }
 };
 

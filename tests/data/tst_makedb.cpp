@@ -11,7 +11,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -71,6 +73,29 @@ private Q_SLOTS:
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), before);
+    }
+
+    // A name that is not UTF-8 (a byte 0xFF): the file gets those very bytes, not a
+    // replacement character, and nothing else is left in the folder.
+    void keepsTheBytesOfAFileName() {
+        QTemporaryDir dir;
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        p.start("/bin/sh", {"-c", "exec \"$0\" --demo \"$(printf 'Ordine\\377.mdb')\"",
+                            QStringLiteral(GESTIONE_MAKEDB)});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        QList<QByteArray> names;
+        DIR* d = ::opendir(QFile::encodeName(dir.path()).constData());
+        QVERIFY(d);
+        while (const dirent* e = ::readdir(d))
+            if (qstrcmp(e->d_name, ".") != 0 && qstrcmp(e->d_name, "..") != 0)
+                names << QByteArray(e->d_name);
+        ::closedir(d);
+        // The temporary folder's removal cannot name it.
+        for (const QByteArray& name : names)
+            ::unlink((QFile::encodeName(dir.path()) + '/' + name).constData());
+        QCOMPARE(names, QList<QByteArray>{QByteArray("Ordine\xff.mdb")});
     }
 
     void theFileAndItsJournalsAreTheOwnersOnly_data() {

@@ -145,7 +145,8 @@ private Q_SLOTS:
             files << QStringLiteral("%1 %2").arg(path.mid(m_root.size())).arg(modeOf(path), 0, 8);
         }
         files.sort();
-        QStringList expected{"/usr/bin/gestione-makedb 755",
+        QStringList expected{"/usr/bin/gestione-jetread 755",
+                             "/usr/bin/gestione-makedb 755",
                              "/usr/bin/gestione-ordini 755",
                              "/usr/share/applications/" + kId + ".desktop 644",
                              "/usr/share/gestione-ordini/Ordine.mdb 644",

@@ -1,6 +1,7 @@
 #include "MakeDb.h"
 
 #include "data/Database.h"
+#include "data/FileInPlace.h"
 #include "data/Schema.h"
 
 #include <QFile>
@@ -38,18 +39,30 @@ Status fill(Database& d, int currentYear, const Agent& agent) {
 
 } // namespace
 
-Status makeSupplied(const QString& path, int currentYear, const Agent& agent) {
+Status makeSupplied(const QString& path, int currentYear, const Agent& agent,
+                    const Making& making) {
+    const QByteArray native = making.nativePath.isEmpty() ? QFile::encodeName(path)
+                                                          : making.nativePath;
+    if (inplace::exists(native))
+        return makeError(QStringLiteral("il file esiste già"));
+    // A half-made file must not be mistaken for a good one: it never has the file's name.
+    const QByteArray work = inplace::workFor(native);
+    const QString workPath = QFile::decodeName(work);
     Database::Options options;
     options.create = true;
-    auto db = Database::open(path, schema::password(), options);
+    auto db = Database::open(workPath, schema::password(), options);
     if (!db)
         return db.error();
     Status s = fill(**db, currentYear, agent);
-    if (!s) {
-        // A half-made file must not be mistaken for a good one.
-        (*db)->close();
-        Database::removeFiles(path);
-    }
+    if (s && making.demo)
+        s = fillDemo(**db, currentYear);
+    (*db)->close();
+    if (s)
+        s = inplace::syncFile(work);
+    if (s)
+        s = inplace::put(work, native);
+    if (!s)
+        Database::removeFiles(workPath);
     return s;
 }
 

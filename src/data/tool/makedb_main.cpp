@@ -2,13 +2,34 @@
 
 #include "MakeDb.h"
 #include "data/ArchiveImport.h"
-#include "data/Database.h"
-#include "data/Schema.h"
+#include "data/FolderNames.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
+#include <QFile>
+#include <QStringDecoder>
 #include <QTextStream>
+
+namespace {
+
+// The bytes the user gave for the argument the toolkit read as `arg`: it reads arguments as
+// UTF-8 and cannot give back bytes that are not (they become replacement characters).
+QByteArray bytesOf(int argc, char** argv, const QString& arg) {
+    for (int i = argc - 1; i > 0; --i)
+        if (QString::fromLocal8Bit(argv[i]) == arg)
+            return QByteArray(argv[i]);
+    return QFile::encodeName(arg);
+}
+
+// A name as the user reads it in a message: its bytes as Latin-1 where they are not UTF-8.
+QString readable(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8(bytes);
+    return utf8.hasError() ? QString::fromLatin1(bytes) : decoded;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -47,12 +68,30 @@ int main(int argc, char** argv) {
         err << "Indicare un solo file.\n";
         return 2;
     }
-    const QString path = args.first();
+    // The new file gets the very bytes given: its folder is reached through a name the toolkit
+    // can hold, and its own name is given as bytes.
+    QString path = args.first();
+    const QByteArray given = bytesOf(argc, argv, path);
+    QByteArray native;
+    const QString shown = readable(given);
+    if (given != QFile::encodeName(path)) {
+        const qsizetype slash = given.lastIndexOf('/');
+        const QByteArray folder = slash < 0 ? QByteArray(".") : given.left(qMax<qsizetype>(slash, 1));
+        const QString usable = folders::usable(folder);
+        if (usable.isEmpty()) {
+            err << shown << ": la cartella del file non si può aprire\n";
+            return 1;
+        }
+        native = QFile::encodeName(usable) + "/" + given.mid(slash + 1);
+        path = usable + QLatin1Char('/') + QFile::decodeName(given.mid(slash + 1));
+    }
 
     if (parser.isSet(import)) {
-        auto report = archiveimport::fromJetFile(parser.value(import), path);
+        archiveimport::Placing placing;
+        placing.nativeTarget = native;
+        auto report = archiveimport::fromJetFile(parser.value(import), path, placing);
         if (!report) {
-            err << path << ": " << report.error().text << "\n";
+            err << shown << ": " << report.error().text << "\n";
             return 1;
         }
         QTextStream(stdout) << archiveimport::summary(*report);
@@ -67,8 +106,13 @@ int main(int argc, char** argv) {
             err << "Anno non valido: " << parser.value(year) << "\n";
             return 2;
         }
+        if (!native.isEmpty()) {
+            err << shown << ": il nome del file non è UTF-8: va rinominato per aggiungervi "
+                            "un anno\n";
+            return 1;
+        }
         if (Status s = makedb::addYear(path, y); !s) {
-            err << path << ": " << s.error().text << "\n";
+            err << shown << ": " << s.error().text << "\n";
             return 1;
         }
         return 0;
@@ -86,17 +130,12 @@ int main(int argc, char** argv) {
     if (parser.isSet(agent))
         a.name = parser.value(agent).toUpper();
 
-    if (Status s = makedb::makeSupplied(path, currentYear, a); !s) {
-        err << path << ": " << s.error().text << "\n";
+    makedb::Making making;
+    making.demo = parser.isSet(demo);
+    making.nativePath = native;
+    if (Status s = makedb::makeSupplied(path, currentYear, a, making); !s) {
+        err << shown << ": " << s.error().text << "\n";
         return 1;
-    }
-    if (parser.isSet(demo)) {
-        auto db = Database::open(path, schema::password());
-        Status s = db ? makedb::fillDemo(**db, currentYear) : Status(db.error());
-        if (!s) {
-            err << path << ": " << s.error().text << "\n";
-            return 1;
-        }
     }
     return 0;
 }
