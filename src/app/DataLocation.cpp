@@ -8,9 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +39,37 @@ Status makeFolder(const QString& folder, const QString& file) {
     if (::stat(folders::native(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return failure(file,
                        QStringLiteral("%1 non è una cartella").arg(folders::shownNative(folder)));
+    return {};
+}
+
+// Refuses the folder, the file or a journal of the file when another user of the machine could
+// change it: that user could swap in a file of their own and the agent's work would go there.
+Status keptFromOthers(const QString& folder, const QString& file) {
+    const auto check = [&](const QString& path, bool isFolder) -> Status {
+        const QString shown = folders::shownNative(path);
+        switch (folders::exposure(path)) {
+        case folders::Exposure::None:
+            return {};
+        case folders::Exposure::OtherOwner:
+            return failure(file, (isFolder ? QStringLiteral("La cartella \"%1\" appartiene a un "
+                                                            "altro utente")
+                                           : QStringLiteral("Il file \"%1\" appartiene a un altro "
+                                                            "utente"))
+                                     .arg(shown));
+        case folders::Exposure::OthersWrite:
+            return failure(file, (isFolder ? QStringLiteral("La cartella \"%1\" è modificabile "
+                                                            "da altri utenti")
+                                           : QStringLiteral("Il file \"%1\" è modificabile da "
+                                                            "altri utenti"))
+                                     .arg(shown));
+        }
+        return {};
+    };
+    if (Status s = check(folder, true); !s)
+        return s;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        if (Status s = check(file + QLatin1String(suffix), false); !s)
+            return s;
     return {};
 }
 
@@ -139,6 +170,9 @@ Result<DataLocation> DataLocation::find(const QString& programFolder, const QStr
     if (userFolder.isEmpty() || !QDir::isAbsolutePath(userFolder))
         return failure(here.file, QStringLiteral("Non si trova la cartella dei dati dell'utente "
                                                  "(la variabile HOME non indica una cartella)"));
+    if (present(userFolder))
+        if (Status s = keptFromOthers(userFolder, user.file); !s)
+            return s.error();
     if (present(user.file))
         return user;
     if (Status s = makeFolder(userFolder, user.file); !s)
@@ -155,7 +189,29 @@ QString DataLocation::suppliedFile(const QString& programFolder) {
 }
 
 QString DataLocation::userFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    // The variables are read as bytes: a name that is not UTF-8 still names the user's folder.
+    // A relative XDG_DATA_HOME is no folder and is ignored, as the desktops' rules say.
+    QString base;
+    const QByteArray data = qgetenv("XDG_DATA_HOME");
+    if (data.startsWith('/'))
+        base = folders::usablePath(data);
+    if (base.isEmpty()) {
+        QByteArray home = qgetenv("HOME");
+        // Without HOME, the home the system's accounts give the user.
+        if (home.isEmpty()) {
+            if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir)
+                home = pw->pw_dir;
+        }
+        if (!home.startsWith('/'))
+            return {};
+        while (home.size() > 1 && home.endsWith('/'))
+            home.chop(1);
+        const QString usable = folders::usablePath(home);
+        if (usable.isEmpty())
+            return {};
+        base = QDir(usable).filePath(QStringLiteral(".local/share"));
+    }
+    return QDir(base).filePath(QStringLiteral("Gestione Ordini"));
 }
 
 QString DataLocation::createdMessage(const DataLocation& location) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -42,6 +43,9 @@ struct Footprint {
 // statement compiled outside our Statement layer that writes counts as a write to every
 // table. Writes by other connections are seen through the engine's data version of the file,
 // for the whole file. A connection opened again is a new opening: nothing read before counts.
+// Bytes written over the file by a program that is no connection (a copy put over it with `cp`,
+// which keeps the file and its header) are seen through the file itself: its size, times and
+// header other than the connection's own last write left them count as a write to every table.
 class ChangeWatch {
 public:
     ChangeWatch();
@@ -63,11 +67,28 @@ public:
     // engine cannot see).
     void touchAll();
 
+    // Watches the file through this descriptor of it, kept open by the caller until detach().
+    void watchFile(int fd);
+    // Looks at the file: changed by someone else since the last look or the connection's own
+    // last write, every answer is to be read again, and so are the pages the engine kept.
+    void lookAtFile();
+    // The connection's own write has reached the file: the file as it is now is its own doing.
+    void wroteFile();
+
     // The snapshot of an answer read now by a statement of this footprint; invalid when the
     // data version cannot be read.
     Snapshot snapshot(const Footprint& f, std::string query);
 
 private:
+    // What tells one state of the file from another without reading it whole.
+    struct FileStamp {
+        unsigned long long dev = 0, ino = 0;
+        long long size = -1, modified = 0, modifiedNs = 0, changed = 0, changedNs = 0;
+        std::array<unsigned char, 16> header{};
+        bool operator==(const FileStamp&) const = default;
+    };
+    FileStamp fileStamp() const;
+
     static int authorize(void* self, int action, const char* a, const char* b, const char* dbName,
                          const char* trigger);
     static void rolledBack(void* self);
@@ -77,6 +98,8 @@ private:
 
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_version = nullptr;
+    int m_fileFd = -1;
+    FileStamp m_file;
     std::uint64_t m_opening = 0;
     // Each write takes the next tick of the clock; a table keeps the tick of its last write.
     std::uint64_t m_clock = 0;

@@ -140,6 +140,7 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const QByt
         return makeError(QStringLiteral("il file è già in uso da un altro programma (forse "
                                         "un'altra copia di Gestione Ordini)"),
                          SQLITE_BUSY);
+    db->m_watch.watchFile(db->m_fileFd);
     struct stat own {};
     if (::fstat(db->m_fileFd, &own) == 0) {
         db->m_dev = own.st_dev;
@@ -201,6 +202,8 @@ void Database::close() {
 Result<Statement> Database::prepare(std::string_view sql) {
     if (!m_db)
         return makeError(QStringLiteral("il database non è aperto"), SQLITE_MISUSE);
+    // Pages kept from before the file was written over by another program are not read.
+    m_watch.lookAtFile();
     sqlite3_stmt* stmt = nullptr;
     m_watch.beginCompile();
     const int rc = sqlite3_prepare_v2(m_db, sql.data(), int(sql.size()), &stmt, nullptr);
@@ -361,6 +364,8 @@ Result<QByteArray> Database::readHeader() const {
 Status Database::beginWrite() {
     if (Status s = checkWritable(); !s)
         return s;
+    // Lists read before the file was written over by another program are read again.
+    m_watch.lookAtFile();
     if (!m_journalSet) {
         // The first write of the connection: from now on the journal is a write-ahead log.
         // The engine makes its files with the database file's rights; any left from before
@@ -394,6 +399,7 @@ Status Database::endWrite(Status result) {
     sqlite3_busy_timeout(m_db, 0);
     sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
     sqlite3_busy_timeout(m_db, m_busyTimeoutMs);
+    m_watch.wroteFile();
     if (m_header.isEmpty()) {
         if (auto header = readHeader(); header && header->size() == 16)
             m_header = *header;

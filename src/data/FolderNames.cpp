@@ -92,6 +92,43 @@ QString shownNative(const QString& path) {
     return QDir::toNativeSeparators(shown(path));
 }
 
+QString usablePath(const QByteArray& native) {
+    if (isUtf8(native))
+        return QFile::decodeName(native);
+    // The deepest folder of the path that exists, and what is missing below it.
+    for (qsizetype end = native.size(); end > 0; end = native.lastIndexOf('/', end - 1)) {
+        const QByteArray head = native.left(end);
+        const QByteArray rest = native.mid(end);
+        struct stat st;
+        if (::stat(head.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+            continue;
+        if (!isUtf8(rest))
+            return {};
+        const QString folder = usable(head);
+        return folder.isEmpty() ? QString() : folder + QFile::decodeName(rest);
+    }
+    return {};
+}
+
+Exposure exposure(const QString& path) {
+    const QByteArray bytes = native(path);
+    const uid_t me = ::geteuid();
+    struct stat st;
+    if (::lstat(bytes.constData(), &st) != 0)
+        return Exposure::None;
+    if (S_ISLNK(st.st_mode)) {
+        if (st.st_uid != me)
+            return Exposure::OtherOwner;
+        if (::stat(bytes.constData(), &st) != 0)
+            return Exposure::None;
+    }
+    if (st.st_uid != me)
+        return Exposure::OtherOwner;
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return Exposure::OthersWrite;
+    return Exposure::None;
+}
+
 int makeOwnerOnly(const QString& folder, QString* failed) {
     const QByteArray bytes = native(folder);
     for (qsizetype i = 1; i <= bytes.size(); ++i) {

@@ -9,6 +9,8 @@ class Panel : public QGroupBox {
     Q_OBJECT
 public:
     Panel(AppContext& ctx, const char* name, const QString& caption, QWidget* parent);
+    // The boxes of the panel, for its elements' own refusals.
+    Dialogs& boxes() { return ctx.dialogs; }
 
 protected:
     AppContext& ctx;

@@ -7,6 +7,7 @@
 #include "app/DataLocation.h"
 #include "app/FirstSteps.h"
 #include "app/Gestione.h"
+#include "data/FolderNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +15,9 @@
 #include <QTest>
 #include <QTextBrowser>
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -104,6 +107,23 @@ private Q_SLOTS:
         QTest::newRow("no home") << "home"
                                  << "Non si trova la cartella dei dati dell'utente (la variabile "
                                     "HOME non indica una cartella)";
+        // Another user of the machine who made the folder or the file beforehand, or may write
+        // them, could swap in a file of their own.
+        const QString folder = "La cartella \"%U\" ";
+        const QString file = "Il file \"%U/Ordine.mdb\" ";
+        QTest::newRow("the folder of another user")
+            << "folder nobody" << folder + "appartiene a un altro utente";
+        QTest::newRow("a link of another user for the folder")
+            << "folder link nobody" << folder + "appartiene a un altro utente";
+        QTest::newRow("the folder open to the group")
+            << "folder 0770" << folder + "è modificabile da altri utenti";
+        QTest::newRow("the file of another user")
+            << "file nobody" << file + "appartiene a un altro utente";
+        QTest::newRow("the file open to others")
+            << "file 0606" << file + "è modificabile da altri utenti";
+        QTest::newRow("a journal of another user")
+            << "wal nobody"
+            << "Il file \"%U/Ordine.mdb-wal\" appartiene a un altro utente";
     }
     void whatStopsTheFirstStartIsTold() {
         QFETCH(QString, trouble);
@@ -117,17 +137,117 @@ private Q_SLOTS:
             QDir().mkpath(in.root.filePath("home/.local/share"));
             QFile f(user);
             QVERIFY(f.open(QIODevice::WriteOnly));
+        } else if (trouble != QLatin1String("home")) {
+            // "<what> <owner or rights>": the folder made by the program, then changed.
+            const QStringList how = trouble.split(QLatin1Char(' '));
+            QVERIFY(QDir().mkpath(user));
+            QVERIFY(::chmod(QFile::encodeName(user).constData(), 0700) == 0);
+            QString target = user;
+            if (how[0] == QLatin1String("file") || how[0] == QLatin1String("wal")) {
+                QVERIFY(QFile::copy(in.suppliedFile(), named));
+                QVERIFY(QFile::setPermissions(named, QFile::ReadOwner | QFile::WriteOwner));
+                target = named;
+            }
+            if (how[0] == QLatin1String("wal")) {
+                target = named + "-wal";
+                QFile wal(target);
+                QVERIFY(wal.open(QIODevice::WriteOnly));
+            }
+            if (how[1] == QLatin1String("link")) {
+                // Another user's link in the shared folder, to a folder of the user's own.
+                const QString own = in.root.filePath("own");
+                QVERIFY(QDir().mkpath(own));
+                QVERIFY(QDir(user).removeRecursively());
+                QVERIFY(QFile::link(own, user));
+                QVERIFY(::lchown(QFile::encodeName(user).constData(), 65534, 65534) == 0);
+            } else if (how[1] == QLatin1String("nobody")) {
+                QVERIFY(::chown(QFile::encodeName(target).constData(), 65534, 65534) == 0);
+            } else {
+                QVERIFY(::chmod(QFile::encodeName(target).constData(), how[1].toInt(nullptr, 8)) ==
+                        0);
+            }
         } else {
             user.clear();
             named = in.program() + "/Ordine.mdb";
         }
+        const bool there = QFileInfo::exists(named);
         const auto found = DataLocation::find(in.program(), user, in.suppliedFile());
         QVERIFY(!found);
         cause.replace(QLatin1String("%S"), in.suppliedFile())
-            .replace(QLatin1String("%R"), in.root.path());
+            .replace(QLatin1String("%R"), in.root.path())
+            .replace(QLatin1String("%U"), user);
         QCOMPARE(found.error().text,
                  QStringLiteral("Impossibile preparare il database\n%1\n\n%2").arg(named, cause));
-        QVERIFY(!QFileInfo::exists(user + "/Ordine.mdb") || user.isEmpty());
+        QCOMPARE(QFileInfo::exists(named), there);
+    }
+
+    // The user's data folder comes from XDG_DATA_HOME when it names a folder, else from HOME,
+    // else from the system's accounts; a name that is not UTF-8 is kept as its bytes.
+    void theUsersFolderFollowsTheEnvironment_data() {
+        QTest::addColumn<QByteArray>("dataHome");
+        QTest::addColumn<QByteArray>("home");
+        QTest::addColumn<QByteArray>("expected");
+        const QByteArray unset("(unset)");
+        QTest::newRow("home") << unset << QByteArray("%T/casa")
+                              << QByteArray("%T/casa/.local/share");
+        QTest::newRow("a home not in UTF-8")
+            << unset << QByteArray("%T/caf\xe9") << QByteArray("%T/caf\xe9/.local/share");
+        QTest::newRow("a data folder")
+            << QByteArray("%T/dati") << QByteArray("%T/casa") << QByteArray("%T/dati");
+        QTest::newRow("a data folder not in UTF-8, yet to be made")
+            << QByteArray("%T/caf\xe9/dati") << QByteArray("%T/casa")
+            << QByteArray("%T/caf\xe9/dati");
+        QTest::newRow("a relative data folder")
+            << QByteArray("dati") << QByteArray("%T/casa") << QByteArray("%T/casa/.local/share");
+        QTest::newRow("no home") << unset << unset << QByteArray("%P/.local/share");
+        QTest::newRow("an empty home")
+            << QByteArray("") << QByteArray("") << QByteArray("%P/.local/share");
+        QTest::newRow("a relative home") << unset << QByteArray("casa") << QByteArray();
+    }
+    void theUsersFolderFollowsTheEnvironment() {
+        QFETCH(QByteArray, dataHome);
+        QFETCH(QByteArray, home);
+        QFETCH(QByteArray, expected);
+        QTemporaryDir tmp;
+        const QByteArray t = QFile::encodeName(tmp.path());
+        QVERIFY(::mkdir(t + "/caf\xe9", 0700) == 0);
+        QVERIFY(::mkdir(t + "/casa", 0700) == 0);
+        const passwd* pw = ::getpwuid(::getuid());
+        QVERIFY(pw);
+        const auto fill = [&](QByteArray v) {
+            return v.replace("%T", t).replace("%P", pw->pw_dir);
+        };
+        const QByteArray savedHome = qgetenv("HOME");
+        const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+        const auto set = [&](const char* name, const QByteArray& v) {
+            if (v == "(unset)")
+                qunsetenv(name);
+            else
+                qputenv(name, fill(v));
+        };
+        set("HOME", home);
+        set("XDG_DATA_HOME", dataHome);
+        const QString folder = DataLocation::userFolder();
+        qputenv("HOME", savedHome);
+        if (savedData.isNull())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", savedData);
+        if (expected.isEmpty()) {
+            QVERIFY(folder.isEmpty());
+            return;
+        }
+        QCOMPARE(folders::native(folder), fill(expected) + "/Gestione Ordini");
+        QVERIFY(!folder.contains(QStringLiteral("//")));
+        if (!expected.startsWith("%T"))
+            return;
+        // The file goes where the bytes say, inside the folder the variable names.
+        Install in;
+        const auto found = DataLocation::find(in.program(), folder, in.suppliedFile());
+        QVERIFY2(found, qPrintable(found ? QString() : found.error().text));
+        QVERIFY(QFileInfo::exists(folder + "/Ordine.mdb"));
+        struct stat st {};
+        QVERIFY(::stat(fill(expected) + "/Gestione Ordini/Ordine.mdb", &st) == 0);
     }
 
     void thePageOfTheFirstStepsNamesTheFileAndTheCode() {

@@ -243,6 +243,8 @@ private Q_SLOTS:
         QTest::newRow("the schema changed") << 6 << true;
         QTest::newRow("a write by another connection") << 7 << true;
         QTest::newRow("the file opened again") << 8 << true;
+        QTest::newRow("an older copy written over the file") << 9 << true;
+        QTest::newRow("an older copy written over the file, then a write") << 10 << true;
     }
     void aSnapshotChangesWithWhatItRead() {
         QFETCH(int, change);
@@ -250,10 +252,30 @@ private Q_SLOTS:
         QTemporaryDir dir;
         auto db = fresh(dir);
         const QString path = db->path();
-        QVERIFY(db->exec("INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('1', 'ROSSI');"));
+        QVERIFY(db->write([&] {
+            return db->exec("INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('1', 'ROSSI');");
+        }));
+        // A copy of the file made by another program while it held one customer.
+        const QString older = dir.filePath(QStringLiteral("copia.mdb"));
+        QVERIFY(QFile::copy(path, older));
         auto pending = db->prepare("INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('2', 'NERI');");
-        QVERIFY(pending && pending->run());
+        QVERIFY(pending);
+        QVERIFY(db->write([&] { return pending->run(); }));
         pending->reset();
+        // As `cp` does: the same file, its bytes written over; its header stays the same.
+        const auto copyOver = [&] {
+            // Some time passes between the program's last write and the copy.
+            QTest::qSleep(50);
+            QFile from(older);
+            QFile to(path);
+            QVERIFY(from.open(QIODevice::ReadOnly));
+            QVERIFY(to.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QVERIFY(to.write(from.readAll()) == from.size());
+        };
+        const auto customers = [&] {
+            auto st = db->prepare("SELECT count(*) FROM CLIENTE;");
+            return st && st->next() ? st->int64(0) : -1;
+        };
         Snapshot before = customersRead(*db);
         QVERIFY(before.valid());
         QCOMPARE(customersRead(*db), before);
@@ -285,6 +307,16 @@ private Q_SLOTS:
                 auto again = Database::open(path, schema::password());
                 QVERIFY(again);
                 db = std::move(*again);
+            },
+            [&] {
+                copyOver();
+                QCOMPARE(customers(), 1);
+            },
+            [&] {
+                copyOver();
+                QVERIFY(db->write(
+                    [&] { return db->exec("INSERT INTO ARTICOLO (CODICE) VALUES ('A1');"); }));
+                QCOMPARE(customers(), 1);
             },
         };
         changes[change]();

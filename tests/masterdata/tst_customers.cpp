@@ -10,8 +10,10 @@
 #include "ui/widgets/ReportList.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -136,6 +138,19 @@ private Q_SLOTS:
         QCOMPARE(m->cell(rowOf("10001"), 3), QStringLiteral("MILANO"));
         QCOMPARE(m->cell(rowOf("10001"), 4), QStringLiteral("MI"));
         QVERIFY(app->dialogs.boxes.isEmpty());
+    }
+
+    // The toolkit cuts a text longer than a field's limit without a word: a paste that long is
+    // refused and the field left as it was.
+    void aTextTooLongForAFieldIsRefused() {
+        ui::menu(app->window.get(), "CNuovo");
+        ui::type(T2(), QStringLiteral("rossi"));
+        QGuiApplication::clipboard()->setText(QString(40000, QLatin1Char('A')));
+        T2()->paste();
+        QCOMPARE(boxesSeen(), message("Il testo è troppo lungo: un campo contiene al massimo "
+                                      "32.767 caratteri.\nIl campo è rimasto com'era.",
+                                      panel()->title(), BoxIcon::Exclamation));
+        QCOMPARE(T2()->text(), QStringLiteral("ROSSI"));
     }
 
     void insertStoresUpperCaseAndRefreshesListAndCombos() {

@@ -141,6 +141,8 @@ private Q_SLOTS:
         const mode_t mask = ::umask(022);
         App app;
         kit::storeOrder(app.db(), kit::Header{}, {{"BURRO", "200", 2.25, 1, 7.8, ""}});
+        // Customers to list: the export streams its rows through the library's work files.
+        storeCustomers(app.db(), 5);
         const int descriptors = openDescriptors();
         QVERIFY(descriptors > 3);
         ui::menu(app.window.get(), "StampaClienti");
@@ -149,6 +151,7 @@ private Q_SLOTS:
         ui::menu(app.window.get(), "StampaClienti");
         QCOMPARE(openDescriptors(), descriptors);
         StampaOrdineV(app.ctx, "2026", "7", "101");
+        QCOMPARE(openDescriptors(), descriptors);
         ::umask(mask);
         QVERIFY2(app.dialogs.boxes.isEmpty(), qPrintable(app.dialogs.describe()));
         QCOMPARE(app.opener.opened.size(), 4);

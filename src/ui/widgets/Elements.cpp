@@ -4,6 +4,8 @@
 #include "DateBox.h"
 #include "ReportList.h"
 #include "Twips.h"
+#include "ui/Panel.h"
+#include "ui/Tell.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -40,6 +42,33 @@ void keepWholeCharacters(QLineEdit* field) {
         const int caret = qMin(field->cursorPosition(), int(whole.size()));
         field->setText(whole);
         field->setCursorPosition(caret);
+    });
+}
+
+// The longest text a field takes (as a cell of a workbook holds). The field's own limit is one
+// more: the toolkit cuts a longer text to its limit without a word, so a text that reaches it was
+// cut, and is refused with the field left as it was.
+constexpr int kLongestText = 32767;
+
+void refuseCutText(QLineEdit* field) {
+    field->setMaxLength(kLongestText + 1);
+    QObject::connect(field, &QLineEdit::textChanged, field, [field](const QString& text) {
+        if (text.size() <= kLongestText)
+            field->setProperty("wholeText", text);
+    });
+    QObject::connect(field, &QLineEdit::textEdited, field, [field](const QString& text) {
+        if (text.size() <= kLongestText)
+            return;
+        field->setText(field->property("wholeText").toString());
+        for (QWidget* w = field->parentWidget(); w; w = w->parentWidget())
+            if (auto* panel = qobject_cast<Panel*>(w)) {
+                tell::refusal(panel->boxes(),
+                              QStringLiteral("Il testo è troppo lungo: un campo contiene al "
+                                             "massimo 32.767 caratteri.\nIl campo è rimasto "
+                                             "com'era."),
+                              panel->title());
+                break;
+            }
     });
 }
 
@@ -98,6 +127,8 @@ QLineEdit* Elements::text(const char* name, Box box, Font font, int maxLength,
     auto* e = make(new QLineEdit(m_container), name, box, font);
     if (maxLength > 0)
         e->setMaxLength(maxLength);
+    else
+        refuseCutText(e);
     e->setAlignment(alignment | Qt::AlignVCenter);
     e->setReadOnly(readOnly);
     keepWholeCharacters(e);
