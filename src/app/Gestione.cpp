@@ -8,6 +8,7 @@
 #include "data/FolderNames.h"
 #include "data/ItalianText.h"
 #include "data/Schema.h"
+#include "masterdata/AgentDialog.h"
 #include "masterdata/AgentPanel.h"
 #include "masterdata/ArticlePanel.h"
 #include "masterdata/CustomerPanel.h"
@@ -171,6 +172,7 @@ void Gestione::buildMenus() {
     aiuto->setObjectName(QStringLiteral("MAiuto"));
     aiuto->menuAction()->setObjectName(QStringLiteral("MAiutoMenu"));
     command(aiuto, "PrimiPassi", QStringLiteral("Primi passi"), &Gestione::PrimiPassi_Click);
+    command(aiuto, "NomeAgente", QStringLiteral("Nome dell'agente…"), &Gestione::NomeAgente_Click);
 }
 
 Status Gestione::Form_Load() {
@@ -400,6 +402,12 @@ void Gestione::PrimiPassi_Click() {
     m_firstSteps->show();
     m_firstSteps->raise();
     m_firstSteps->activateWindow();
+}
+
+void Gestione::NomeAgente_Click() {
+    // The agent panel, when open, shows what was saved.
+    if (AgentDialog::changeBehindCode(ctx, this) && Frame8->isVisible())
+        Frame8->CaricaUtente();
 }
 
 void Gestione::MCerca_Click() {
