@@ -154,7 +154,7 @@ void ArticlePanel::Cmd2_Click() {
     } else {
         if (!tell::mayGoOn(dialogs(), articles::checkDelete(db(), id), titles::t18()))
             return;
-        if (!dialogs().question(mdmsg::askDeleteArticle(), titles::t20()))
+        if (!dialogs().questionDefaultNo(mdmsg::askDeleteArticle(), titles::t20()))
             return;
         if (!tell::mayGoOn(dialogs(), articles::remove(db(), id), titles::t18()))
             return;

@@ -145,7 +145,7 @@ void CustomerPanel::Cmd1_Click() {
     } else if (m_mode == Mode::Delete) {
         if (!tell::mayGoOn(dialogs(), customers::checkDelete(db(), id), titles::t18()))
             return;
-        if (!dialogs().question(mdmsg::askDeleteCustomer(), titles::t20()))
+        if (!dialogs().questionDefaultNo(mdmsg::askDeleteCustomer(), titles::t20()))
             return;
         if (!tell::mayGoOn(dialogs(), customers::remove(db(), id), titles::t18()))
             return;
