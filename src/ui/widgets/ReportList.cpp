@@ -158,6 +158,14 @@ ReportView::ReportView(QWidget* parent) : QTreeView(parent), m_model(new ReportM
     header()->setMinimumSectionSize(0);
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
+    // The highlighted row is always the one Return and Space act on: wherever the keys move the
+    // current row, the selection goes with it.
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid() && !selectionModel()->isRowSelected(current.row()))
+                    selectionModel()->select(current, QItemSelectionModel::ClearAndSelect |
+                                                          QItemSelectionModel::Rows);
+            });
     connect(this, &QTreeView::clicked, this, [this](const QModelIndex&) {
         const int row = selectedRow();
         if (row >= 0)
