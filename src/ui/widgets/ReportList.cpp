@@ -94,6 +94,10 @@ QString ReportModel::cell(int row, int column) const {
         const auto d = itext::storedNumber(v);
         return d ? itext::formatFixed2(*d) : QString::fromUtf8(v.data(), qsizetype(v.size()));
     }
+    case CellKind::Money: {
+        const auto d = itext::storedNumber(v);
+        return d ? itext::formatGrouped2(*d) : QString::fromUtf8(v.data(), qsizetype(v.size()));
+    }
     case CellKind::Date:
         return itext::storedDateText(v);
     }
