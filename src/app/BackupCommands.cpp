@@ -105,7 +105,7 @@ void BackupCommands::Ripristina_Click() {
             .arg(contents->articles)
             .arg(contents->orders)
             .arg(last);
-    if (!ctx.dialogs.question(question, kRestoreTitle)) {
+    if (!ctx.dialogs.questionDefaultNo(question, kRestoreTitle)) {
         Database::removeFiles(staged);
         return;
     }

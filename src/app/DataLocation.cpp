@@ -220,7 +220,7 @@ QString DataLocation::createdMessage(const DataLocation& location) {
                           "Qui restano clienti, articoli e ordini; le esportazioni vengono "
                           "salvate nella stessa cartella.\n\n"
                           "Inserire per prima cosa i dati dell'agente, che compaiono su ogni "
-                          "foglio d'ordine: menu \"Utente\", codice di accesso %2.\n"
+                          "foglio d'ordine: menu \"Utente\", Codice di Controllo %2.\n"
                           "Altre indicazioni nel menu \"Aiuto\", \"Primi passi\".")
         .arg(location.shownFile())
         .arg(agent::kAccessCode);

@@ -33,8 +33,11 @@ QString FirstSteps::page(const QString& dataFile) {
     return QStringLiteral(
                "<h2>Primi passi</h2>"
                "<h3>1. I dati dell'agente</h3>"
-               "<p>Nome e indirizzo dell'agente compaiono in testa a ogni foglio d'ordine. Si "
-               "inseriscono dal menu <b>Utente</b>, con il codice di accesso <b>%1</b>.</p>"
+               "<p>Nome e indirizzo dell'agente compaiono in testa a ogni foglio d'ordine. Al "
+               "primo avvio il programma li chiede nella finestra <i>Dati dell'agente</i>; si "
+               "cambiano poi con il Codice di Controllo <b>%1</b>: il nome dal menu "
+               "<b>Aiuto</b>, <b>Nome dell'agente…</b>, l'indirizzo anche dal menu "
+               "<b>Utente</b>.</p>"
                "<h3>2. Dove vanno i file</h3>"
                "<ul>"
                "<li>Il database con clienti, articoli e ordini è il file<br><b>%2</b></li>"

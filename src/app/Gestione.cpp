@@ -9,6 +9,7 @@
 #include "data/FolderNames.h"
 #include "data/ItalianText.h"
 #include "data/Schema.h"
+#include "masterdata/AgentDialog.h"
 #include "masterdata/AgentPanel.h"
 #include "masterdata/ArticlePanel.h"
 #include "masterdata/CustomerPanel.h"
@@ -172,6 +173,7 @@ void Gestione::buildMenus() {
     aiuto->setObjectName(QStringLiteral("MAiuto"));
     aiuto->menuAction()->setObjectName(QStringLiteral("MAiutoMenu"));
     command(aiuto, "PrimiPassi", QStringLiteral("Primi passi"), &Gestione::PrimiPassi_Click);
+    command(aiuto, "NomeAgente", QStringLiteral("Nome dell'agente…"), &Gestione::NomeAgente_Click);
 }
 
 Status Gestione::Form_Load() {
@@ -403,6 +405,12 @@ void Gestione::PrimiPassi_Click() {
     m_firstSteps->show();
     m_firstSteps->raise();
     m_firstSteps->activateWindow();
+}
+
+void Gestione::NomeAgente_Click() {
+    // The agent panel, when open, shows what was saved.
+    if (AgentDialog::changeBehindCode(ctx, this) && Frame8->isVisible())
+        Frame8->CaricaUtente();
 }
 
 void Gestione::MCerca_Click() {

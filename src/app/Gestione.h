@@ -61,6 +61,8 @@ public:
     void StampaOrdine_Click();
     void MUtente_Click();
     void PrimiPassi_Click();
+    // "Nome dell'agente…": the agent's name and address, behind the access code.
+    void NomeAgente_Click();
     void MCerca_Click();
 
     // Opens the order `number` of `year` in the order panel for update, as a click on it in the

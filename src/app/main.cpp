@@ -6,6 +6,7 @@
 #include "DataLocation.h"
 #include "Translation.h"
 #include "data/FolderNames.h"
+#include "masterdata/AgentDialog.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -61,5 +62,7 @@ int main(int argc, char** argv) {
     if (location->created)
         dialogs.message(DataLocation::createdMessage(*location), QStringLiteral("Gestione Ordini"),
                         BoxIcon::Information);
+    // The sheets are headed by the agent's own name, not the supplied one.
+    AgentDialog::askOnStart(ctx, &window);
     return app.exec();
 }

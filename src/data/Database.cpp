@@ -230,6 +230,10 @@ int Database::changes() const {
     return m_db ? sqlite3_changes(m_db) : 0;
 }
 
+std::int64_t Database::totalChanges() const {
+    return m_db ? sqlite3_total_changes(m_db) : 0;
+}
+
 std::int64_t Database::lastInsertId() const {
     return m_db ? sqlite3_last_insert_rowid(m_db) : 0;
 }

@@ -53,6 +53,9 @@ public:
 
     // Rows changed by the last statement.
     int changes() const;
+    // Rows changed through this connection since it was opened: a count that grows with every
+    // write.
+    std::int64_t totalChanges() const;
     std::int64_t lastInsertId() const;
 
     // The engine's error of the last call, described in Italian.

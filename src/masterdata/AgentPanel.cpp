@@ -50,7 +50,8 @@ AgentPanel::AgentPanel(AppContext& c, QWidget* parent)
     Elements::tabOrder({Text2, Text3, Text4, Text5, Text6, Cmd6});
 
     connect(L43, &ClickLabel::clicked, this, &AgentPanel::L43_Click);
-    keys::escapeCloses(this, [this] { L43_Click(); });
+    keys::escapeClosesAsking(
+        this, dialogs(), [this] { return writesSoFar(); }, [this] { L43_Click(); });
     connect(Label32, &ClickLabel::clicked, this, &AgentPanel::Label32_Click);
     connect(Cmd6, &QPushButton::clicked, this, &AgentPanel::Cmd6_Click);
 }

@@ -48,7 +48,8 @@ ArticlePanel::ArticlePanel(AppContext& c, QWidget* parent)
     Elements::tabOrder({T3, Cbo2, T5, T6, Cmd2, ListView3, Cmd3});
 
     connect(Label5, &ClickLabel::clicked, this, &ArticlePanel::Label5_Click);
-    keys::escapeCloses(this, [this] { Label5_Click(); });
+    keys::escapeClosesAsking(
+        this, dialogs(), [this] { return writesSoFar(); }, [this] { Label5_Click(); });
     connect(Cmd2, &QPushButton::clicked, this, &ArticlePanel::Cmd2_Click);
     connect(Cmd3, &QPushButton::clicked, this, &ArticlePanel::Cmd3_Click);
     connect(ListView3, &ReportView::rowClicked, this, &ArticlePanel::ListView3_ItemClick);
@@ -154,7 +155,7 @@ void ArticlePanel::Cmd2_Click() {
     } else {
         if (!tell::mayGoOn(dialogs(), articles::checkDelete(db(), id), titles::t18()))
             return;
-        if (!dialogs().question(mdmsg::askDeleteArticle(), titles::t20()))
+        if (!dialogs().questionDefaultNo(mdmsg::askDeleteArticle(), titles::t20()))
             return;
         if (!tell::mayGoOn(dialogs(), articles::remove(db(), id), titles::t18()))
             return;

@@ -48,7 +48,8 @@ CustomerPanel::CustomerPanel(AppContext& c, QWidget* parent)
     Elements::tabOrder({T1, T2, Cbo8, Cbo1, Cmd1, ListView2});
 
     connect(Label4, &ClickLabel::clicked, this, &CustomerPanel::Label4_Click);
-    keys::escapeCloses(this, [this] { Label4_Click(); });
+    keys::escapeClosesAsking(
+        this, dialogs(), [this] { return writesSoFar(); }, [this] { Label4_Click(); });
     connect(Cmd1, &QPushButton::clicked, this, &CustomerPanel::Cmd1_Click);
     connect(ListView2, &ReportView::rowClicked, this, &CustomerPanel::ListView2_ItemClick);
 }
@@ -145,7 +146,7 @@ void CustomerPanel::Cmd1_Click() {
     } else if (m_mode == Mode::Delete) {
         if (!tell::mayGoOn(dialogs(), customers::checkDelete(db(), id), titles::t18()))
             return;
-        if (!dialogs().question(mdmsg::askDeleteCustomer(), titles::t20()))
+        if (!dialogs().questionDefaultNo(mdmsg::askDeleteCustomer(), titles::t20()))
             return;
         if (!tell::mayGoOn(dialogs(), customers::remove(db(), id), titles::t18()))
             return;

@@ -2,6 +2,7 @@
 
 #include "data/Database.h"
 #include "data/Statement.h"
+#include "ui/widgets/PopupClicks.h"
 
 #include <QComboBox>
 #include <QCompleter>
@@ -61,6 +62,7 @@ void prepare(QComboBox* combo) {
             popup->setUniformItemSizes(true);
             popup->setLayoutMode(QListView::Batched);
         }
+        passOutsideClicks(c);
     }
 }
 

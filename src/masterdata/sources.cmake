@@ -4,6 +4,7 @@ target_sources(gestione_core PRIVATE
     masterdata/CustomerStore.cpp
 )
 target_sources(gestione_gui PRIVATE
+    masterdata/AgentDialog.cpp
     masterdata/AgentPanel.cpp
     masterdata/ArticlePanel.cpp
     masterdata/CustomerPanel.cpp

@@ -185,7 +185,7 @@ Outcome OrderPanel::EliminaArticolo() {
     const auto id = loadedLine(true);
     if (!id)
         return Outcome::Refused;
-    if (!dialogs().question(ordermsg::askDelete(), titles::t20()))
+    if (!dialogs().questionDefaultNo(ordermsg::askDelete(), titles::t20()))
         return Outcome::Declined;
     auto deleted = orderstore::deleteLine(db(), *id);
     if (!deleted) {
@@ -205,7 +205,7 @@ Outcome OrderPanel::EliminaArticolo() {
 }
 
 Outcome OrderPanel::EliminaOrdine() {
-    if (!dialogs().question(ordermsg::askDelete(), titles::t20()))
+    if (!dialogs().questionDefaultNo(ordermsg::askDelete(), titles::t20()))
         return Outcome::Declined;
     auto deleted = orderstore::deleteOrder(db(), Text1->text(), T7->text());
     if (!deleted) {

@@ -111,7 +111,8 @@ OrderPanel::OrderPanel(AppContext& c, QWidget* parent)
 
     // Enlarged over the upper part, the list hides the fields behind it from Tab as well.
     keys::skipCovered(this, Frame5);
-    keys::escapeCloses(this, [this] { Cmd5->click(); });
+    keys::escapeClosesAsking(
+        this, dialogs(), [this] { return writesSoFar(); }, [this] { Cmd5->click(); });
 
     connect(ListView5, &ReportView::rowClicked, this, &OrderPanel::ListView5_ItemClick);
     connect(Cmd4, &QPushButton::clicked, this, &OrderPanel::Cmd4_Click);

@@ -9,7 +9,9 @@
 #include "ui/widgets/Keys.h"
 #include "ui/widgets/Twips.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -26,6 +28,9 @@ YearPanel::YearPanel(AppContext& c, QWidget* parent)
     // Keys reach the combo or, past it, its edit field.
     Cbo7->installEventFilter(this);
     Cbo7->lineEdit()->installEventFilter(this);
+    // Return in the open list of suggestions as well: the list would complete a part of a year.
+    if (QCompleter* c = Cbo7->completer())
+        c->popup()->installEventFilter(this);
     keys::escapeCloses(this, [this] { L12_Click(); });
 }
 
@@ -37,11 +42,16 @@ void YearPanel::readyToType() {
 // Return chooses the typed year as picking it from the list does; a year the list lacks is
 // told, not ignored.
 bool YearPanel::eventFilter(QObject* watched, QEvent* e) {
-    if ((watched != Cbo7 && watched != Cbo7->lineEdit()) || e->type() != QEvent::KeyPress)
+    QWidget* suggestions = Cbo7->completer() ? Cbo7->completer()->popup() : nullptr;
+    if ((watched != Cbo7 && watched != Cbo7->lineEdit() && watched != suggestions) ||
+        e->type() != QEvent::KeyPress)
         return Panel::eventFilter(watched, e);
     const int key = static_cast<QKeyEvent*>(e)->key();
     if (key != Qt::Key_Return && key != Qt::Key_Enter)
         return false;
+    // A year picked in the list is in the field already; only the field's text is taken.
+    if (suggestions && suggestions->isVisible())
+        suggestions->hide();
     const QString typed = Cbo7->currentText().trimmed();
     if (typed.isEmpty())
         return true;

@@ -23,8 +23,8 @@ void addTotals(std::vector<ReportColumn>& cols) {
     cols.push_back(col("RIGHE", "RIGHE", 700, R, CellKind::Number));
     cols.push_back(col("CARTONI", "CARTONI", 1000, R, CellKind::Number));
     cols.push_back(col("OMAGGIO", "OMAGGIO", 1000, R, CellKind::Number));
-    cols.push_back(col("KG", "KG", 1300, R, CellKind::Fixed2));
-    cols.push_back(col("LORDO", "LORDO €", 1500, R, CellKind::Fixed2));
+    cols.push_back(col("KG", "KG", 1300, R, CellKind::Money));
+    cols.push_back(col("LORDO", "LORDO €", 1500, R, CellKind::Money));
 }
 
 // The rows of the statement under the columns; read again only when the file or the words

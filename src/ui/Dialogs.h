@@ -7,6 +7,9 @@
 #include <optional>
 
 enum class BoxIcon { None, Information, Exclamation, Critical };
+// The button of a question that Return presses. A question that deletes or writes over data
+// defaults to No, so that a stray Return loses nothing.
+enum class BoxDefault { Yes, No };
 
 // The modal boxes of the program. The window and its panels show every box through this
 // interface, so that tests can answer them and check their texts.
@@ -16,8 +19,13 @@ public:
     // A box with an OK button.
     virtual void message(const QString& text, const QString& title, BoxIcon icon) = 0;
     // A box with Yes and No buttons; true for Yes.
-    virtual bool question(const QString& text, const QString& title,
-                          BoxIcon icon = BoxIcon::None) = 0;
+    virtual bool question(const QString& text, const QString& title, BoxIcon icon = BoxIcon::None,
+                          BoxDefault byDefault = BoxDefault::Yes) = 0;
+    // A question that deletes or writes over data: No is the default button.
+    bool questionDefaultNo(const QString& text, const QString& title,
+                           BoxIcon icon = BoxIcon::None) {
+        return question(text, title, icon, BoxDefault::No);
+    }
     // An input box with an empty entry; no value when it is cancelled.
     virtual std::optional<QString> input(const QString& prompt, const QString& title) = 0;
     // The desktop's chooser of a folder, opened at `start`; no value when it is cancelled.

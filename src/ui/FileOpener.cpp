@@ -19,7 +19,7 @@ namespace {
 
 constexpr char kOpener[] = "xdg-open";
 
-QString exitCause(int status) {
+QString exitCause(int status, const QString& path) {
     if (WIFSIGNALED(status))
         return QStringLiteral("il programma %1 è stato interrotto").arg(QLatin1String(kOpener));
     switch (WEXITSTATUS(status)) {
@@ -27,8 +27,12 @@ QString exitCause(int status) {
         return QStringLiteral("il file non è stato trovato");
     case 3:
     case 4:
+        // An example the user can install, for the kind of file at hand.
         return QStringLiteral("sul computer non è impostato alcun programma per aprire i file "
-                              "di questo tipo (ad esempio LibreOffice Calc)");
+                              "di questo tipo (ad esempio %1)")
+            .arg(path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)
+                     ? QStringLiteral("un visualizzatore di PDF come Visualizzatore documenti")
+                     : QStringLiteral("LibreOffice Calc"));
     default:
         return QStringLiteral("il programma %1 è terminato con il codice %2")
             .arg(QLatin1String(kOpener))
@@ -74,7 +78,7 @@ Status DesktopFileOpener::open(const QString& path) {
         if (r == pid)
             return WIFEXITED(status) && WEXITSTATUS(status) == 0
                        ? Status{}
-                       : Status{makeError(exitCause(status),
+                       : Status{makeError(exitCause(status, path),
                                           WIFEXITED(status) ? WEXITSTATUS(status) : -1)};
         if (r < 0 && errno != EINTR)
             return {};

@@ -16,4 +16,8 @@ protected:
     AppContext& ctx;
     Dialogs& dialogs() { return ctx.dialogs; }
     Database& db() { return ctx.db(); }
+    // The writes made to the database so far: a count that grows with each.
+    std::int64_t writesSoFar() const {
+        return ctx.connected() ? ctx.connection->totalChanges() : 0;
+    }
 };

@@ -23,12 +23,16 @@ QMessageBox::Icon qtIcon(BoxIcon icon) {
 } // namespace
 
 std::unique_ptr<QMessageBox> QtDialogs::makeMessage(const QString& text, const QString& title,
-                                                    BoxIcon icon, bool yesNo) const {
+                                                    BoxIcon icon, bool yesNo,
+                                                    BoxDefault byDefault) const {
     auto box = std::make_unique<QMessageBox>(
         qtIcon(icon), title, text, yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
         m_parent.data());
     box->setTextFormat(Qt::PlainText);
-    box->setDefaultButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
+    if (!yesNo)
+        box->setDefaultButton(QMessageBox::Ok);
+    else
+        box->setDefaultButton(byDefault == BoxDefault::No ? QMessageBox::No : QMessageBox::Yes);
     if (yesNo)
         box->setEscapeButton(QMessageBox::No);
     return box;
@@ -48,8 +52,9 @@ void QtDialogs::message(const QString& text, const QString& title, BoxIcon icon)
     makeMessage(text, title, icon, false)->exec();
 }
 
-bool QtDialogs::question(const QString& text, const QString& title, BoxIcon icon) {
-    return makeMessage(text, title, icon, true)->exec() == QMessageBox::Yes;
+bool QtDialogs::question(const QString& text, const QString& title, BoxIcon icon,
+                         BoxDefault byDefault) {
+    return makeMessage(text, title, icon, true, byDefault)->exec() == QMessageBox::Yes;
 }
 
 std::optional<QString> QtDialogs::input(const QString& prompt, const QString& title) {

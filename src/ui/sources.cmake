@@ -9,6 +9,7 @@ target_sources(gestione_gui PRIVATE
     ui/widgets/DateBox.cpp
     ui/widgets/Elements.cpp
     ui/widgets/Keys.cpp
+    ui/widgets/PopupClicks.cpp
     ui/widgets/ReportList.cpp
     ui/widgets/Twips.cpp
 )

@@ -209,6 +209,7 @@ private Q_SLOTS:
                                             "copia\n" +
                                                 saved,
                                             kRestore, BoxIcon::Information)}));
+        QCOMPARE(app.dialogs.questionDefaults(), QStringList{"No"});
         QCOMPARE(value(app.db(), "SELECT SOGGETTO FROM CLIENTE WHERE ID = 1;"), name);
         QVERIFY(ui::rowOf(list, 2, name) >= 0);
         QVERIFY(!app.window->Frame1->isHidden());

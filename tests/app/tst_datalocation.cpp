@@ -258,7 +258,7 @@ private Q_SLOTS:
         QCOMPARE(page->windowTitle(), QStringLiteral("Primi passi"));
         const QString text = page->TestoPrimiPassi->toPlainText();
         for (const QString& part :
-             {app.dir.dbPath(), QStringLiteral("codice di accesso 7391"),
+             {app.dir.dbPath(), QStringLiteral("Codice di Controllo 7391"),
               QStringLiteral("Copia di sicurezza"), QStringLiteral("Il vecchio archivio")})
             QVERIFY2(text.contains(part, Qt::CaseInsensitive), qPrintable(part));
         QVERIFY(app.dialogs.boxes.isEmpty());

@@ -73,11 +73,20 @@ private Q_SLOTS:
         QTest::newRow("no opener installed")
             << QByteArray() << false
             << "il programma xdg-open (pacchetto xdg-utils) non è installato";
+        // The example fits the file: a spreadsheet does not open a PDF.
+        QTest::newRow("no viewer for a PDF")
+            << QByteArray("exit 3") << true
+            << QStringLiteral("sul computer non è impostato alcun programma per aprire i file di "
+                              "questo tipo (ad esempio un visualizzatore di PDF come "
+                              "Visualizzatore documenti)");
     }
     void theOpenersAnswerIsKnown() {
         QFETCH(QByteArray, then);
         QFETCH(bool, onPath);
         QFETCH(QString, cause);
+        const QString file = QTest::currentDataTag() == QByteArray("no viewer for a PDF")
+                                 ? QStringLiteral("/tmp/Ordine 2026-7.pdf")
+                                 : QStringLiteral("/tmp/Ordine 2026-7.xlsx");
         QTemporaryDir bin;
         if (onPath)
             writeOpener(bin.path(), then);
@@ -88,13 +97,13 @@ private Q_SLOTS:
         QVERIFY(fd >= 0);
 
         DesktopFileOpener opener(400);
-        const Status s = opener.open(QStringLiteral("/tmp/Ordine 2026-7.xlsx"));
+        const Status s = opener.open(file);
         ::close(fd);
         QCOMPARE(s.ok(), cause.isEmpty());
         if (!s)
             QCOMPARE(s.error().text, cause);
         if (onPath) {
-            QCOMPARE(readAll(bin.filePath("file")), QStringLiteral("/tmp/Ordine 2026-7.xlsx"));
+            QCOMPARE(readAll(bin.filePath("file")), file);
             const QString fds = readAll(bin.filePath("fds"));
             QVERIFY2(!fds.contains(marker), qPrintable(fds));
         }

@@ -280,6 +280,11 @@ private Q_SLOTS:
         QCOMPARE(yesNo->button(QMessageBox::No)->text().remove(QLatin1Char('&')),
                  QStringLiteral("No"));
         QCOMPARE(yesNo->icon(), QMessageBox::NoIcon);
+        QCOMPARE(yesNo->defaultButton(), yesNo->button(QMessageBox::Yes));
+        // A question that deletes: Return answers No.
+        auto deleting = real.makeMessage(QStringLiteral("x"), QStringLiteral("t"), BoxIcon::None,
+                                         true, BoxDefault::No);
+        QCOMPARE(deleting->defaultButton(), deleting->button(QMessageBox::No));
         QCOMPARE(yesNo->text(), QStringLiteral("Vuoi Inserire questi dati  ?"));
         auto info =
             real.makeMessage(QStringLiteral("x"), QStringLiteral("t"), BoxIcon::Information, false);

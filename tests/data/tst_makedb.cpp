@@ -162,6 +162,28 @@ private Q_SLOTS:
                  QStringList{"1"});
     }
 
+    // What the tool writes for the user is Italian: its help and what it says of a wrong
+    // option.
+    void helpAndErrorsAreItalian() {
+        QProcess p;
+        p.start(QStringLiteral(GESTIONE_MAKEDB), {QStringLiteral("--help")});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        const QString help = QString::fromUtf8(p.readAllStandardOutput());
+        for (const char* part : {"Uso: ", "[opzioni] file", "Opzioni:", "Argomenti:",
+                                 "Mostra questo aiuto ed esce.", "--importa <archivio.mdb>"})
+            QVERIFY2(help.contains(QString::fromUtf8(part)), qPrintable(help));
+        for (const char* english : {"Usage", "Options", "Displays", "help information"})
+            QVERIFY2(!help.contains(QLatin1String(english)), qPrintable(help));
+        QString err;
+        QCOMPARE(tool({"--nessuna", "x.mdb"}, &err), 2);
+        QCOMPARE(err, QStringLiteral("Opzione sconosciuta: nessuna.\nPer l'elenco delle opzioni: "
+                                     "gestione-makedb --aiuto\n"));
+        QCOMPARE(tool({"--add-year"}, &err), 2);
+        QCOMPARE(err, QStringLiteral("Opzione senza il valore richiesto.\nPer l'elenco delle "
+                                     "opzioni: gestione-makedb --aiuto\n"));
+    }
+
     void theCommandLineClientNeedsThePassword() {
         const QString client = QStandardPaths::findExecutable(QStringLiteral("sqlcipher"));
         if (client.isEmpty())

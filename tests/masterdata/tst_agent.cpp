@@ -5,6 +5,7 @@
 #include "support/Fixture.h"
 #include "support/Ui.h"
 
+#include "masterdata/AgentDialog.h"
 #include "masterdata/AgentPanel.h"
 #include "masterdata/CustomerPanel.h"
 #include "ui/Titles.h"
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace boxes;
 
@@ -177,6 +179,63 @@ private Q_SLOTS:
         // Every opening reloads from the database.
         open();
         QCOMPARE(panel()->Text3->text(), QStringLiteral("VIA ROMA 1"));
+    }
+
+    // "Nome dell'agente…": the access code, then the dialog, whose name is required and upper
+    // case; the open agent panel shows what was saved.
+    void theNameIsChangedBehindTheCode_data() {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("seen");
+        QTest::addColumn<QString>("stored");
+        const QString before = QStringLiteral("1|ROSSI AGENTE|VIA ROMA 1|24100|BERGAMO|BG");
+        const QString ask = input(kPrompt, titles::t13());
+        QTest::newRow("wrong code")
+            << "1234"
+            << "verdi"
+            << ask + " " + message(" Codice di Controllo errato", kWrongTitle, BoxIcon::Exclamation)
+            << before;
+        QTest::newRow("saved") << "7391"
+                               << "verdi paola" << ask
+                               << "1|VERDI PAOLA|VIA ROMA 1|24100|BERGAMO|BG";
+        QTest::newRow("no name")
+            << "7391"
+            << "  "
+            << ask + " " +
+                   message(
+                       "Il nome dell'agente deve essere compilato: compare in testa a ogni foglio "
+                       "d'ordine.",
+                       "Dati dell'agente", BoxIcon::Information)
+            << before;
+    }
+    void theNameIsChangedBehindTheCode() {
+        QFETCH(QString, code);
+        QFETCH(QString, name);
+        QFETCH(QString, seen);
+        QFETCH(QString, stored);
+        open();
+        app->dialogs.clear();
+        app->dialogs.answerInput(code);
+        bool shown = false;
+        QTimer later;
+        later.setSingleShot(true);
+        connect(&later, &QTimer::timeout, [&] {
+            auto* d = qobject_cast<AgentDialog*>(QApplication::activeModalWidget());
+            if (!d)
+                return;
+            shown = true;
+            QCOMPARE(d->NomeAgente->text(), QStringLiteral("ROSSI AGENTE"));
+            ui::retype(d->NomeAgente, name);
+            ui::click(d->SalvaAgente);
+            if (d->isVisible())
+                d->reject();
+        });
+        later.start(0);
+        ui::menu(app->window.get(), "NomeAgente");
+        QCOMPARE(shown, code == QLatin1String("7391"));
+        QCOMPARE(boxesSeen(), seen);
+        QCOMPARE(storedAgent(), stored);
+        QCOMPARE(panel()->Text2->text(), stored.section(QLatin1Char('|'), 1, 1));
     }
 };
 

@@ -320,6 +320,9 @@ private Q_SLOTS:
         press();
         QCOMPARE(boxesSeen(), question(ask, command == QLatin1String("AElimina") ? titles::t20()
                                                                                  : titles::t38()));
+        // A stray Return deletes nothing.
+        QCOMPARE(app->dialogs.questionDefaults(),
+                 QStringList{command == QLatin1String("AElimina") ? "No" : "Sì"});
         QCOMPARE(stored(), before);
         QCOMPARE(Cbo2()->currentText(), QStringLiteral("TALEGGIO"));
         QCOMPARE(T6()->text(), QStringLiteral("9"));

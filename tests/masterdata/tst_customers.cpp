@@ -9,9 +9,11 @@
 #include "ui/Titles.h"
 #include "ui/widgets/ReportList.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFile>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -19,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 
 #include <sys/stat.h>
 
@@ -180,6 +183,40 @@ private Q_SLOTS:
         QCOMPARE(list()->report()->cell(rowOf("20001"), 2), QStringLiteral("D'AMICO NICOLÒ"));
     }
 
+    // With the suggestions of a combo open, the first click reaches the button or field it was
+    // aimed at (through the window, as a real click comes), and the keys typed next land there.
+    void aClickBesideOpenSuggestionsReachesItsTarget_data() {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("button") << "Cmd1";
+        QTest::newRow("field") << "Cbo1";
+    }
+    void aClickBesideOpenSuggestionsReachesItsTarget() {
+        QFETCH(QString, target);
+        ui::menu(app->window.get(), "CNuovo");
+        fill("30003", "VERDI", "", target == QLatin1String("Cmd1") ? "MI" : "");
+        Cbo8()->lineEdit()->setFocus();
+        QTest::keyClicks(Cbo8()->lineEdit(), "MIL");
+        QAbstractItemView* suggestions = Cbo8()->completer()->popup();
+        QVERIFY(suggestions->isVisible());
+        QWidget* aim = target == QLatin1String("Cmd1") ? static_cast<QWidget*>(panel()->Cmd1)
+                                                       : Cbo1()->lineEdit();
+        QWindow* window = app->window->windowHandle();
+        app->dialogs.answerNo();
+        QTest::mouseClick(window, Qt::LeftButton, {},
+                          window->mapFromGlobal(aim->mapToGlobal(aim->rect().center())));
+        QVERIFY(!suggestions->isVisible());
+        if (target == QLatin1String("Cmd1")) {
+            QCOMPARE(boxesSeen(), question(kAskInsert, titles::t38()));
+            return;
+        }
+        app->dialogs.answers.clear();
+        // The combo holds the focus for its edit field.
+        QCOMPARE(QApplication::focusWidget(), Cbo1());
+        QTest::keyClicks(QApplication::focusWidget(), "CO");
+        QCOMPARE(Cbo8()->currentText(), QStringLiteral("MIL"));
+        QCOMPARE(Cbo1()->currentText(), QStringLiteral("CO"));
+    }
+
     void answeringNoChangesNothing_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("ask");
@@ -199,6 +236,9 @@ private Q_SLOTS:
         press();
         QCOMPARE(boxesSeen(), question(ask, command == QLatin1String("CElimina") ? titles::t20()
                                                                                  : titles::t38()));
+        // A stray Return deletes nothing.
+        QCOMPARE(app->dialogs.questionDefaults(),
+                 QStringList{command == QLatin1String("CElimina") ? "No" : "Sì"});
         QCOMPARE(stored(), before);
         QCOMPARE(T1()->text(), QStringLiteral("30003"));
         QCOMPARE(T2()->text(), QStringLiteral("VERDI"));

@@ -3,7 +3,14 @@
 
 #include "OrderKit.h"
 
+#include "ui/widgets/Keys.h"
+
+#include "ui/widgets/ReportList.h"
+
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
+#include <QCompleter>
 
 using namespace kit;
 
@@ -147,6 +154,7 @@ private Q_SLOTS:
         QCOMPARE(focused(), QStringLiteral("Cmd4"));
         app->dialogs.answerYes();
         key(Qt::Key_Return);
+        QCOMPARE(app->dialogs.questionDefaults().value(0), QStringLiteral("No"));
         QCOMPARE(shown(*app), seq({question(kSicuro, titles::t20()),
                                    message(kEliminato, titles::t20(), BoxIcon::Information)}));
 
@@ -180,6 +188,86 @@ private Q_SLOTS:
         QVERIFY(inside && frame->isAncestorOf(inside));
         QTest::keyClick(inside, Qt::Key_Escape);
         QVERIFY(frame->isHidden());
+    }
+
+    // Return takes only a year of the list as typed: the beginning of one is told.
+    void aPartOfAYearIsNotCompleted() {
+        menu(2, 0);
+        type("202");
+        key(Qt::Key_Return);
+        QCOMPARE(shown(*app), message(QStringLiteral("L'anno \"202\" non è nell'elenco degli anni: "
+                                                     "scriverne o sceglierne uno dell'elenco."),
+                                      titles::t20(), BoxIcon::Exclamation));
+        QVERIFY(panel(*app)->isHidden());
+        QVERIFY(app->window->Frame7->isVisible());
+    }
+
+    // In a list the highlighted row is the one the keys moved to, and the one Return acts on.
+    void theHighlightFollowsTheKeys() {
+        ui::menu(app->window.get(), "CAggiorna");
+        auto* list = app->find<ReportView>("ListView2");
+        QCOMPARE(list->report()->rows(), 3);
+        list->setFocus();
+        const std::pair<Qt::Key, int> steps[] = {
+            {Qt::Key_Home, 0}, {Qt::Key_Down, 1}, {Qt::Key_Down, 2}, {Qt::Key_Up, 1},
+            {Qt::Key_End, 2},  {Qt::Key_Home, 0}, {Qt::Key_Down, 1}};
+        for (const auto& [k, row] : steps) {
+            key(k);
+            QCOMPARE(list->currentIndex().row(), row);
+            QCOMPARE(list->selectedRow(), row);
+        }
+        key(Qt::Key_Return);
+        QCOMPARE(app->find<QLineEdit>("T1")->text(), list->report()->cell(1, 1));
+    }
+
+    // Escape closes an open list of suggestions first; typed work not yet saved is kept unless
+    // the user says so, No being the default answer.
+    void escapeKeepsTypedWork_data() {
+        QTest::addColumn<QString>("panel");
+        QTest::addColumn<QString>("combo");
+        QTest::newRow("cliente") << "Frame1"
+                                 << "Cbo8";
+        QTest::newRow("testata") << "Frame3"
+                                 << "Cbo5";
+    }
+    void escapeKeepsTypedWork() {
+        QFETCH(QString, panel);
+        QFETCH(QString, combo);
+        if (panel == QLatin1String("Frame1")) {
+            ui::menu(app->window.get(), "CNuovo");
+            type("10009");
+            key(Qt::Key_Tab);
+            type("BAR CENTRALE");
+            key(Qt::Key_Tab);
+        } else {
+            menu(2, 0);
+            type("2026");
+            key(Qt::Key_Return);
+            type("DEPOSITO");
+            key(Qt::Key_Tab, 3);
+        }
+        QCOMPARE(focused(), combo);
+        auto* list = app->find<QComboBox>(qPrintable(combo));
+        type("B");
+        QVERIFY(list->completer()->popup()->isVisible());
+        QWidget* frame = app->find<QWidget>(qPrintable(panel));
+
+        key(Qt::Key_Escape);
+        QVERIFY(!list->completer()->popup()->isVisible());
+        QVERIFY(frame->isVisible());
+        QCOMPARE(app->dialogs.describe(), QString());
+
+        app->dialogs.answerNo();
+        key(Qt::Key_Escape);
+        QVERIFY(frame->isVisible());
+        QCOMPARE(list->currentText(), QStringLiteral("B"));
+        app->dialogs.answerYes();
+        key(Qt::Key_Escape);
+        QVERIFY(frame->isHidden());
+        const QString ask = question(keys::unsavedQuestion(), titles::t20());
+        QCOMPARE(app->dialogs.describe(), seq({ask, ask}));
+        QCOMPARE(app->dialogs.questionDefaults(), (QStringList{"No", "No"}));
+        QVERIFY2(app->dialogs.unexpected.isEmpty(), qPrintable(app->dialogs.describe()));
     }
 };
 

@@ -54,6 +54,7 @@ private Q_SLOTS:
 
         app->dialogs.answerNo();
         ui::click(p->Cmd4);
+        QCOMPARE(app->dialogs.questionDefaults(), QStringList{"No"});
         QCOMPARE(shown(*app), question(kSicuro, titles::t20()));
         QCOMPARE(ordine(app->db()).size(), 4);
         QVERIFY(p->isVisible());

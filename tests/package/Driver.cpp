@@ -1,14 +1,17 @@
 // Loaded into the installed program (LD_PRELOAD) to use it as a user would, by the names of its
-// elements: answers every box (Yes where there is one, else OK) and notes it, inserts one
-// customer, and ends the program through "Chiudi". What it saw goes to the file named by
-// GESTIONE_DRIVER_LOG, one line a box, then "FINE" or what went wrong.
+// elements: answers every box (Yes where there is one, else OK) and notes it, fills the
+// "Dati dell'agente" dialog from GESTIONE_DRIVER_AGENT (or puts it off when that is empty),
+// inserts one customer, and ends the program through "Chiudi". What it saw goes to the file named
+// by GESTIONE_DRIVER_LOG, one line a box, then "FINE" or what went wrong.
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -47,6 +50,14 @@ QMessageBox* openBox() {
     return nullptr;
 }
 
+QDialog* agentDialog() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<QDialog*>(w);
+            d && d->isVisible() && d->objectName() == QLatin1String("DatiAgente"))
+            return d;
+    return nullptr;
+}
+
 void later(const std::function<void()>& f) {
     QTimer::singleShot(0, qApp, f);
 }
@@ -80,6 +91,31 @@ private:
             });
             return;
         }
+        if (QDialog* d = agentDialog()) {
+            if (d == m_agent)
+                return;
+            m_agent = d;
+            note(QStringLiteral("DIALOGO|%1|%2")
+                     .arg(d->windowTitle(),
+                          d->findChild<QLabel*>(QStringLiteral("TestoAgente"))->text()));
+            const QString given = QString::fromUtf8(qgetenv("GESTIONE_DRIVER_AGENT"));
+            QPointer<QDialog> p(d);
+            later([p, given] {
+                if (!p)
+                    return;
+                if (given.isEmpty()) {
+                    p->findChild<QPushButton*>(QStringLiteral("AnnullaAgente"))->click();
+                    return;
+                }
+                const QStringList a = given.split(QLatin1Char('|'));
+                const char* fields[] = {"NomeAgente", "ViaAgente", "CapAgente", "CittaAgente",
+                                        "PrAgente"};
+                for (int i = 0; i < 5; ++i)
+                    p->findChild<QLineEdit*>(QLatin1String(fields[i]))->setText(a.value(i));
+                p->findChild<QPushButton*>(QStringLiteral("SalvaAgente"))->click();
+            });
+            return;
+        }
         QWidget* w = window();
         if (!w || QApplication::activeModalWidget())
             return;
@@ -106,6 +142,7 @@ private:
 
     QTimer m_tick;
     QPointer<QMessageBox> m_answered;
+    QPointer<QDialog> m_agent;
     int m_boxes = 0;
     int m_boxesBefore = 0;
     int m_step = 0;

@@ -45,19 +45,28 @@ int modeOf(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
 }
 
-QStringList customers(const QString& file) {
+QStringList rows(const QString& file, const char* sql) {
     Database::Options o;
     o.exclusive = false;
     auto db = Database::open(file, schema::password(), o);
     if (!db)
         return {QStringLiteral("(non si apre: %1)").arg(db.error().text)};
     QStringList out;
-    auto st = (*db)->prepare("SELECT CODICE || ' ' || SOGGETTO FROM CLIENTE ORDER BY ID;");
+    auto st = (*db)->prepare(sql);
     if (!st)
         return {st.error().text};
     while (st->next())
         out << st->text(0);
     return out;
+}
+
+QStringList customers(const QString& file) {
+    return rows(file, "SELECT CODICE || ' ' || SOGGETTO FROM CLIENTE ORDER BY ID;");
+}
+
+QStringList agents(const QString& file) {
+    return rows(file, "SELECT UTENTE || '|' || VIA || '|' || CAP || '|' || CITTA || '|' || PR "
+                      "FROM UTENTE ORDER BY ID;");
 }
 
 QString readAll(const QString& path) {
@@ -76,9 +85,11 @@ class TestPackage : public QObject {
 
     QString program() const { return m_root + "/usr/bin/gestione-ordini"; }
 
-    // The unpacked program on a home of its own, inserting the customer "code|name|town|prov".
-    // Returns the boxes it saw, one a line, then "FINE".
-    QString start(const QString& home, const QString& customer, int* code = nullptr) {
+    // The unpacked program on a home of its own, inserting the customer "code|name|town|prov";
+    // the agent "name|street|post code|town|province" goes into the dialog that asks for it,
+    // which is put off when none is given. Returns the boxes it saw, one a line, then "FINE".
+    QString start(const QString& home, const QString& customer, int* code = nullptr,
+                  const QString& agent = QString()) {
         QDir().mkpath(home);
         const QString log = home + "/driver.log";
         QFile::remove(log);
@@ -94,6 +105,7 @@ class TestPackage : public QObject {
         env.insert("LD_PRELOAD", GESTIONE_DRIVER);
         env.insert("GESTIONE_DRIVER_LOG", log);
         env.insert("GESTIONE_DRIVER_CUSTOMER", customer);
+        env.insert("GESTIONE_DRIVER_AGENT", agent);
         QProcess p;
         p.setProcessEnvironment(env);
         p.setStandardOutputFile(QProcess::nullDevice());
@@ -113,6 +125,13 @@ class TestPackage : public QObject {
     static QString box(const QString& title, const QString& text) {
         QString t = text;
         return QStringLiteral("BOX|%1|%2\n").arg(title, t.replace('\n', QLatin1String("\\n")));
+    }
+    static QString agentDialog() {
+        return QStringLiteral(
+            "DIALOGO|Dati dell'agente|Il nome e l'indirizzo dell'agente compaiono in testa a "
+            "ogni foglio d'ordine.\\nIl nome è obbligatorio.\\n\\nSi possono cambiare in "
+            "seguito: il nome dal menu \"Aiuto\", \"Nome dell'agente…\", l'indirizzo anche dal "
+            "menu \"Utente\"; entrambi con il Codice di Controllo 7391.\n");
     }
     static QString insertBoxes() {
         return box(QStringLiteral("Gestione Ordini") + QString(38, QLatin1Char('.')),
@@ -189,14 +208,16 @@ private Q_SLOTS:
             QVERIFY2(desktop.contains(QLatin1String(line)), line);
     }
 
-    // A fresh home: the supplied file is copied to the user's data folder and said so; what
-    // the user inserts is in that file, and the next start works on it without a word.
+    // A fresh home: the supplied file is copied to the user's data folder and said so, the
+    // agent's own details are asked and stored; what the user inserts is in that file, and the
+    // next start works on it without a word.
     void theFirstStartCopiesTheSuppliedFileAndTheNextUsesIt() {
         const QString home = m_tmp.filePath("casa");
         const QString folder = home + "/.local/share/Gestione Ordini";
         const QString file = folder + "/Ordine.mdb";
         int code = -1;
-        QString seen = start(home, QStringLiteral("101|ROSSI MARIO|MILANO|MI"), &code);
+        QString seen = start(home, QStringLiteral("101|ROSSI MARIO|MILANO|MI"), &code,
+                             QStringLiteral("verdi paola|via dante 3|20121|milano|mi"));
         QCOMPARE(seen.section(QLatin1Char('\n'), 0, 0),
                  box(QStringLiteral("Gestione Ordini"),
                      QStringLiteral("Benvenuto in Gestione Ordini.\n\n"
@@ -205,18 +226,19 @@ private Q_SLOTS:
                                     "Qui restano clienti, articoli e ordini; le esportazioni "
                                     "vengono salvate nella stessa cartella.\n\n"
                                     "Inserire per prima cosa i dati dell'agente, che compaiono "
-                                    "su ogni foglio d'ordine: menu \"Utente\", codice di accesso "
+                                    "su ogni foglio d'ordine: menu \"Utente\", Codice di Controllo "
                                     "7391.\nAltre indicazioni nel menu \"Aiuto\", \"Primi "
                                     "passi\".")
                          .arg(file))
                      .chopped(1));
-        QCOMPARE(seen.section(QLatin1Char('\n'), 1), insertBoxes() + "FINE\n" +
+        QCOMPARE(seen.section(QLatin1Char('\n'), 1), agentDialog() + insertBoxes() + "FINE\n" +
                                                          box("Gestione Ordini....................",
                                                              " Vuoi uscrire dall'applicativo ? "));
         QCOMPARE(code, 0);
         QCOMPARE(modeOf(file), 0600);
         QCOMPARE(modeOf(folder), 0700);
         QCOMPARE(customers(file), QStringList{"101 ROSSI MARIO"});
+        QCOMPARE(agents(file), QStringList{"VERDI PAOLA|VIA DANTE 3|20121|MILANO|MI"});
 
         seen = start(home, QStringLiteral("102|BIANCHI ANNA|BERGAMO|BG"), &code);
         QCOMPARE(seen, insertBoxes() + "FINE\n" +
@@ -235,7 +257,8 @@ private Q_SLOTS:
         int code = -1;
         const QString seen = start(home, QStringLiteral("201|VERDI LUCA|COMO|CO"), &code);
         QFile::rename(beside, m_tmp.filePath("portatile.mdb"));
-        QCOMPARE(seen, insertBoxes() + "FINE\n" +
+        // The supplied agent is still there: the dialog is put off.
+        QCOMPARE(seen, agentDialog() + insertBoxes() + "FINE\n" +
                            box("Gestione Ordini....................",
                                " Vuoi uscrire dall'applicativo ? "));
         QCOMPARE(code, 0);

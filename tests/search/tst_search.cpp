@@ -194,6 +194,26 @@ private Q_SLOTS:
                  (QStringList{"2026", "8", "08/12/2026", ""}));
     }
 
+    // The search window writes an order's weight and amount as the totals line does, thousands
+    // grouped.
+    void bigTotalsAreWrittenAsTheTotalsLine() {
+        start();
+        line(app->db(), "2023", "9", "30000", "2023-09-01", "GRANA PADANO DOP", "F-GP01", 36, 30, 0,
+             7.69);
+        search(QStringLiteral("trattoria"));
+        s->ListaClienti->setFocus();
+        s->ListaClienti->selectRow(0);
+        QTest::keyClick(s->ListaClienti, Qt::Key_Return);
+        QCOMPARE(row(s->ListaDettaglio, 3),
+                 (QStringList{"2023", "9", "01/09/2023", "1", "30", "0", "1.080,00", "8.305,20"}));
+        QVERIFY(openYear(*app, "Aordine", QStringLiteral("2023")));
+        ui::clickRow(p->ListView5, 0);
+        ui::click(p->Cmd4);
+        QCOMPARE(app->find<QLabel>("LTotaliOrdine")->text(),
+                 QStringLiteral("Totale ordine:   Righe 1   Cartoni 30   Omaggio 0   Kg 1.080,00 "
+                                "  Lordo € 8.305,20"));
+    }
+
     void totalsLineFollowsTheLines() {
         start();
         QVERIFY(openYear(*app, "Aordine", QStringLiteral("2025")));

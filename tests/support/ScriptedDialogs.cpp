@@ -4,8 +4,9 @@ void ScriptedDialogs::message(const QString& text, const QString& title, BoxIcon
     boxes.append({Kind::Message, text, title, icon});
 }
 
-bool ScriptedDialogs::question(const QString& text, const QString& title, BoxIcon icon) {
-    boxes.append({Kind::Question, text, title, icon});
+bool ScriptedDialogs::question(const QString& text, const QString& title, BoxIcon icon,
+                               BoxDefault byDefault) {
+    boxes.append({Kind::Question, text, title, icon, byDefault});
     if (answers.empty()) {
         unexpected << text;
         return false;
@@ -83,6 +84,14 @@ QString ScriptedDialogs::describe() const {
                    .arg(QLatin1String(toString(b.kind)), b.text, b.title)
                    .arg(int(b.icon));
     return out.join(QLatin1Char(' '));
+}
+
+QStringList ScriptedDialogs::questionDefaults() const {
+    QStringList out;
+    for (const Box& b : boxes)
+        if (b.kind == Kind::Question)
+            out << (b.byDefault == BoxDefault::No ? QStringLiteral("No") : QStringLiteral("Sì"));
+    return out;
 }
 
 const char* toString(ScriptedDialogs::Kind k) {

@@ -19,10 +19,13 @@ public:
         QString text;
         QString title;
         BoxIcon icon;
+        // The default button of a question.
+        BoxDefault byDefault = BoxDefault::Yes;
     };
 
     void message(const QString& text, const QString& title, BoxIcon icon) override;
-    bool question(const QString& text, const QString& title, BoxIcon icon) override;
+    bool question(const QString& text, const QString& title, BoxIcon icon,
+                  BoxDefault byDefault) override;
     std::optional<QString> input(const QString& prompt, const QString& title) override;
     // Recorded with the title as text and the starting folder as title.
     std::optional<QString> chooseFolder(const QString& title, const QString& start) override;
@@ -46,6 +49,8 @@ public:
     void clear();
     // A short description of every recorded box, for failure messages.
     QString describe() const;
+    // The default button of each question recorded, "Sì" or "No", in order.
+    QStringList questionDefaults() const;
 };
 
 const char* toString(ScriptedDialogs::Kind k);

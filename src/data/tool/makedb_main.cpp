@@ -39,7 +39,11 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral(
         "Crea il database cifrato di Gestione Ordini (cinque tabelle, anni, agente), "
         "oppure aggiunge un anno a un database esistente."));
-    parser.addHelpOption();
+    // Help and its headings in Italian: the parser's own help option is described in English.
+    const QCommandLineOption help(
+        QStringList{QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("aiuto")},
+        QStringLiteral("Mostra questo aiuto ed esce."));
+    parser.addOption(help);
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("Riempie il nuovo database con dati di prova."));
     const QCommandLineOption year(QStringLiteral("add-year"),
@@ -60,9 +64,24 @@ int main(int argc, char** argv) {
     parser.addOptions({demo, year, agent, current, import});
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("Il file del database (Ordine.mdb)."));
-    parser.process(app);
-
     QTextStream err(stderr);
+    if (!parser.parse(QCoreApplication::arguments())) {
+        const QStringList unknown = parser.unknownOptionNames();
+        err << (unknown.isEmpty() ? QStringLiteral("Opzione senza il valore richiesto.")
+                                  : QStringLiteral("Opzione sconosciuta: %1.").arg(unknown.first()))
+            << "\nPer l'elenco delle opzioni: gestione-makedb --aiuto\n";
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        QString text = parser.helpText();
+        text.replace(QStringLiteral("Usage:"), QStringLiteral("Uso:"))
+            .replace(QStringLiteral("[options]"), QStringLiteral("[opzioni]"))
+            .replace(QStringLiteral("Options:"), QStringLiteral("Opzioni:"))
+            .replace(QStringLiteral("Arguments:"), QStringLiteral("Argomenti:"));
+        QTextStream(stdout) << text;
+        return 0;
+    }
+
     const QStringList args = parser.positionalArguments();
     if (args.size() != 1) {
         err << "Indicare un solo file.\n";

@@ -94,6 +94,10 @@ QString ReportModel::cell(int row, int column) const {
         const auto d = itext::storedNumber(v);
         return d ? itext::formatFixed2(*d) : QString::fromUtf8(v.data(), qsizetype(v.size()));
     }
+    case CellKind::Money: {
+        const auto d = itext::storedNumber(v);
+        return d ? itext::formatGrouped2(*d) : QString::fromUtf8(v.data(), qsizetype(v.size()));
+    }
     case CellKind::Date:
         return itext::storedDateText(v);
     }
@@ -158,6 +162,14 @@ ReportView::ReportView(QWidget* parent) : QTreeView(parent), m_model(new ReportM
     header()->setMinimumSectionSize(0);
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
+    // The highlighted row is always the one Return and Space act on: wherever the keys move the
+    // current row, the selection goes with it.
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid() && !selectionModel()->isRowSelected(current.row()))
+                    selectionModel()->select(current, QItemSelectionModel::ClearAndSelect |
+                                                          QItemSelectionModel::Rows);
+            });
     connect(this, &QTreeView::clicked, this, [this](const QModelIndex&) {
         const int row = selectedRow();
         if (row >= 0)

@@ -20,6 +20,7 @@ enum class CellKind {
     Text,   // as stored
     Number, // "12,5", "1500"
     Fixed2, // two decimals: "12,50"
+    Money,  // two decimals grouped by thousands, as the totals line: "8.305,85"
     Date,   // dd/mm/yyyy
 };
 
