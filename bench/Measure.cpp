@@ -118,13 +118,19 @@ Sample compare(int warmups, int runs, const std::function<void()>& ours,
     for (int i = 0; i < warmups + runs; ++i) {
         const bool record = i >= warmups;
         Timing o, b;
+        // Each timed run, ours and the baseline alike, starts from what prepare leaves.
+        auto runBase = [&] {
+            if (prepare)
+                prepare();
+            b = timed(base);
+        };
         if (i % 2 == 0) {
             if (prepare)
                 prepare();
             o = timeOurs(ours, s, record);
-            b = timed(base);
+            runBase();
         } else {
-            b = timed(base);
+            runBase();
             if (prepare)
                 prepare();
             o = timeOurs(ours, s, record);
