@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include <sys/resource.h>
 #include <time.h>
 
 namespace bench {
@@ -22,7 +23,15 @@ std::size_t statusField(const char* name) {
     return 0;
 }
 
-bool g_cpu = false;
+double wallMs() {
+    return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
 
 double cpuMs() {
     timespec ts{};
@@ -30,26 +39,39 @@ double cpuMs() {
     return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
-double wallMs() {
-    return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
+double childrenCpuMs() {
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    auto ms = [](const timeval& t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
+    return ms(u.ru_utime) + ms(u.ru_stime);
 }
 
-double nowMs() {
-    return g_cpu ? cpuMs() : wallMs();
+Timing timed(const std::function<void()>& fn) {
+    const double w = wallMs();
+    const double c = cpuMs();
+    fn();
+    const double cpu = cpuMs() - c;
+    return {wallMs() - w, cpu};
 }
 
-} // namespace
-
-void useCpuTime(bool cpu) {
-    g_cpu = cpu;
+Timing timedChildren(const std::function<void()>& fn) {
+    const double w = wallMs();
+    const double c = childrenCpuMs();
+    fn();
+    const double cpu = childrenCpuMs() - c;
+    return {wallMs() - w, cpu};
 }
 
-bool cpuTime() {
-    return g_cpu;
+void Sample::add(Timing o, Timing b) {
+    ours.push_back(o.wall);
+    oursCpu.push_back(o.cpu);
+    base.push_back(b.wall);
+    baseCpu.push_back(b.cpu);
 }
 
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+void Sample::add(Timing o) {
+    ours.push_back(o.wall);
+    oursCpu.push_back(o.cpu);
 }
 
 double median(std::vector<double> v) {
@@ -76,24 +98,16 @@ void resetPeak() {
 
 namespace {
 
-double timeOurs(const std::function<void()>& ours, Sample& s, bool record) {
+Timing timeOurs(const std::function<void()>& ours, Sample& s, bool record) {
     resetPeak();
     const std::size_t before = rssNow();
-    const double t = nowMs();
-    ours();
-    const double ms = nowMs() - t;
+    const Timing t = timed(ours);
     const std::size_t peak = rssPeak();
     if (record) {
         s.peak = std::max(s.peak, peak);
         s.growth = std::max(s.growth, peak > before ? peak - before : 0);
     }
-    return ms;
-}
-
-double timeBase(const std::function<void()>& base) {
-    const double t = nowMs();
-    base();
-    return nowMs() - t;
+    return t;
 }
 
 } // namespace
@@ -103,22 +117,26 @@ Sample compare(int warmups, int runs, const std::function<void()>& ours,
     Sample s;
     for (int i = 0; i < warmups + runs; ++i) {
         const bool record = i >= warmups;
-        double o = 0, b = 0;
+        Timing o, b;
+        // Each timed run, ours and the baseline alike, starts from what prepare leaves.
+        auto runBase = [&] {
+            if (prepare)
+                prepare();
+            b = timed(base);
+        };
         if (i % 2 == 0) {
             if (prepare)
                 prepare();
             o = timeOurs(ours, s, record);
-            b = timeBase(base);
+            runBase();
         } else {
-            b = timeBase(base);
+            runBase();
             if (prepare)
                 prepare();
             o = timeOurs(ours, s, record);
         }
-        if (record) {
-            s.ours.push_back(o);
-            s.base.push_back(b);
-        }
+        if (record)
+            s.add(o, b);
     }
     return s;
 }
@@ -129,32 +147,18 @@ Sample alone(int warmups, int runs, const std::function<void()>& ours,
     for (int i = 0; i < warmups + runs; ++i) {
         if (prepare)
             prepare();
-        const double o = timeOurs(ours, s, i >= warmups);
+        const Timing o = timeOurs(ours, s, i >= warmups);
         if (i >= warmups)
-            s.ours.push_back(o);
+            s.add(o);
     }
     return s;
 }
 
-Sample aloneBothClocks(int warmups, int runs, const std::function<void()>& ours,
-                       const std::function<void()>& prepare) {
-    Sample s;
-    for (int i = 0; i < warmups + runs; ++i) {
-        if (prepare)
-            prepare();
-        resetPeak();
-        const double w = wallMs();
-        const double c = cpuMs();
-        ours();
-        const double cpu = cpuMs() - c;
-        const double wall = wallMs() - w;
-        if (i >= warmups) {
-            s.ours.push_back(wall);
-            s.cpu.push_back(cpu);
-            s.peak = std::max(s.peak, rssPeak());
-        }
-    }
-    return s;
+void Row::take(const Sample& s) {
+    ours = median(s.ours);
+    base = s.base.empty() ? -1 : median(s.base);
+    oursCpu = median(s.oursCpu);
+    baseCpu = s.baseCpu.empty() ? -1 : median(s.baseCpu);
 }
 
 QString Row::encode() const {
@@ -162,6 +166,8 @@ QString Row::encode() const {
                   operation,
                   QString::number(ours, 'g', 10),
                   QString::number(base, 'g', 10),
+                  QString::number(oursCpu, 'g', 10),
+                  QString::number(baseCpu, 'g', 10),
                   target,
                   met ? QStringLiteral("1") : QStringLiteral("0"),
                   QString::number(qulonglong(peak)),
@@ -173,15 +179,17 @@ QString Row::encode() const {
 
 bool Row::decode(const QString& line, Row* row) {
     const QStringList f = line.split(QLatin1Char('\t'));
-    if (f.size() != 8 || f[0] != QLatin1String("RIGA"))
+    if (f.size() != 10 || f[0] != QLatin1String("RIGA"))
         return false;
     row->operation = f[1];
     row->ours = f[2].toDouble();
     row->base = f[3].toDouble();
-    row->target = f[4];
-    row->met = f[5] == QLatin1String("1");
-    row->peak = std::size_t(f[6].toULongLong());
-    row->notes = f[7];
+    row->oursCpu = f[4].toDouble();
+    row->baseCpu = f[5].toDouble();
+    row->target = f[6];
+    row->met = f[7] == QLatin1String("1");
+    row->peak = std::size_t(f[8].toULongLong());
+    row->notes = f[9];
     return true;
 }
 

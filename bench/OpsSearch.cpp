@@ -31,10 +31,9 @@ QByteArray utf8(const std::string& s) {
 Row limitRow(const QString& op, const Sample& s, double limitMs, const QString& notes) {
     Row r;
     r.operation = op;
-    r.ours = median(s.ours);
-    r.base = s.base.empty() ? -1 : median(s.base);
+    r.take(s);
     r.target = QStringLiteral("≤ %1").arg(fmtMs(limitMs));
-    r.met = r.ours <= limitMs;
+    r.met = r.both([&](double ours, double) { return ours <= limitMs; });
     r.peak = s.peak;
     r.notes = notes;
     return r;

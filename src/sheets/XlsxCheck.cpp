@@ -167,6 +167,34 @@ Status checkPart(const QByteArray& zip, const Part& part, int& lastRow) {
     return {};
 }
 
+// The end record: 22 bytes and a comment of at most 65535 at the end of the bytes, which begin
+// at offset `first` of the file; -1 when missing.
+qint64 endRecord(const QByteArray& bytes, qint64 first) {
+    for (qint64 i = bytes.size() - 22; i >= 0 && i >= bytes.size() - 22 - 65535; --i)
+        if (u32(bytes.constData() + i) == 0x06054b50)
+            return first + i;
+    return -1;
+}
+
+// The parts the index names, in its order; the index lies at [at, end) of the file, whose bytes
+// from `first` on are in `bytes`.
+Result<std::vector<Part>> readIndex(const QByteArray& bytes, qint64 first, qint64 at, qint64 end,
+                                    int count) {
+    std::vector<Part> parts;
+    for (int i = 0; i < count; ++i) {
+        if (at < first || at + 46 > end || u32(bytes.constData() + (at - first)) != 0x02014b50)
+            return damaged(QStringLiteral("l'indice dell'archivio è danneggiato"));
+        const char* c = bytes.constData() + (at - first);
+        const qint64 next = at + 46 + u16(c + 28) + u16(c + 30) + u16(c + 32);
+        if (next > end)
+            return damaged(QStringLiteral("l'indice dell'archivio è danneggiato"));
+        parts.push_back(Part{QByteArray(c + 46, u16(c + 28)), u16(c + 10), u32(c + 16), u32(c + 20),
+                             u32(c + 24), u32(c + 42)});
+        at = next;
+    }
+    return parts;
+}
+
 } // namespace
 
 Status checkXlsx(const QString& path, const std::vector<int>& lastRows) {
@@ -175,30 +203,15 @@ Status checkXlsx(const QString& path, const std::vector<int>& lastRows) {
         return damaged(QStringLiteral("il file non si può rileggere"));
     const QByteArray zip = f.readAll();
     f.close();
-    // The end record: 22 bytes and a comment of at most 65535.
-    qint64 end = -1;
-    for (qint64 i = zip.size() - 22; i >= 0 && i >= zip.size() - 22 - 65535; --i)
-        if (u32(zip.constData() + i) == 0x06054b50) {
-            end = i;
-            break;
-        }
+    const qint64 end = endRecord(zip, 0);
     if (end < 0)
         return damaged(QStringLiteral("l'archivio è incompleto"));
     const char* e = zip.constData() + end;
-    const int count = u16(e + 10);
-    qint64 at = u32(e + 16);
+    auto parts = readIndex(zip, 0, u32(e + 16), end, u16(e + 10));
+    if (!parts)
+        return parts.error();
     std::map<int, int> sheets;
-    for (int i = 0; i < count; ++i) {
-        if (at + 46 > end || u32(zip.constData() + at) != 0x02014b50)
-            return damaged(QStringLiteral("l'indice dell'archivio è danneggiato"));
-        const char* c = zip.constData() + at;
-        Part part{QByteArray(c + 46, u16(c + 28)),
-                  u16(c + 10),
-                  u32(c + 16),
-                  u32(c + 20),
-                  u32(c + 24),
-                  u32(c + 42)};
-        at += 46 + u16(c + 28) + u16(c + 30) + u16(c + 32);
+    for (const Part& part : *parts) {
         int lastRow = 0;
         if (Status s = checkPart(zip, part, lastRow); !s)
             return s;
@@ -212,6 +225,80 @@ Status checkXlsx(const QString& path, const std::vector<int>& lastRows) {
         if (it->second < lastRows[i])
             return damaged(QStringLiteral("il foglio %1 è incompleto").arg(i + 1));
     }
+    return {};
+}
+
+Status checkZip(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return damaged(QStringLiteral("il file non si può rileggere"));
+    const qint64 size = f.size();
+    // The end record and the index are at the end: read from there on.
+    const qint64 tailFrom = std::max<qint64>(0, size - 22 - 65535);
+    if (!f.seek(tailFrom))
+        return damaged(QStringLiteral("il file non si può rileggere"));
+    QByteArray tail = f.read(size - tailFrom);
+    if (tail.size() != size - tailFrom)
+        return damaged(QStringLiteral("il file non si può rileggere"));
+    const qint64 end = endRecord(tail, tailFrom);
+    if (end < 0 || end + 22 > size)
+        return damaged(QStringLiteral("l'archivio è incompleto"));
+    const char* e = tail.constData() + (end - tailFrom);
+    const qint64 indexAt = u32(e + 16);
+    const qint64 indexSize = u32(e + 12);
+    // The index ends where the end record begins: nothing lost between them.
+    if (indexAt + indexSize != end)
+        return damaged(QStringLiteral("l'indice dell'archivio è danneggiato"));
+    if (indexAt < tailFrom) {
+        // A large index: read it whole.
+        if (!f.seek(indexAt))
+            return damaged(QStringLiteral("il file non si può rileggere"));
+        tail = f.read(size - indexAt);
+        if (tail.size() != size - indexAt)
+            return damaged(QStringLiteral("il file non si può rileggere"));
+    }
+    const qint64 first = indexAt < tailFrom ? indexAt : tailFrom;
+    auto parts = readIndex(tail, first, indexAt, end, u16(e + 10));
+    if (!parts)
+        return parts.error();
+    // Each part where the index says, one after the other, the last ending at the index.
+    std::vector<const Part*> byOffset;
+    for (const Part& p : *parts)
+        byOffset.push_back(&p);
+    std::sort(byOffset.begin(), byOffset.end(),
+              [](const Part* a, const Part* b) { return a->offset < b->offset; });
+    qint64 expected = 0;
+    for (const Part* p : byOffset) {
+        const QString name = QString::fromUtf8(p->name);
+        char header[30];
+        if (p->offset != expected || !f.seek(p->offset) || f.read(header, 30) != 30 ||
+            u32(header) != 0x04034b50)
+            return damaged(QStringLiteral("la parte %1 manca").arg(name));
+        const qint64 nameLength = u16(header + 26);
+        if (f.read(nameLength) != p->name)
+            return damaged(QStringLiteral("la parte %1 manca").arg(name));
+        if (p->method != 0 && p->method != 8)
+            return damaged(
+                QStringLiteral("la parte %1 usa una compressione sconosciuta").arg(name));
+        // The packed bytes, then the record of their checksum and sizes when the header
+        // leaves them to it (bit 3 of its flags).
+        const bool record = u16(header + 6) & 0x8;
+        expected = qint64(p->offset) + 30 + nameLength + u16(header + 28) + qint64(p->packed);
+        if (record) {
+            char d[16];
+            if (expected + 16 > indexAt || !f.seek(expected) || f.read(d, 16) != 16)
+                return damaged(QStringLiteral("la parte %1 è tronca").arg(name));
+            const bool signature = u32(d) == 0x08074b50;
+            const char* r = signature ? d + 4 : d;
+            if (u32(r) != p->crc || u32(r + 4) != p->packed || u32(r + 8) != p->size)
+                return damaged(QStringLiteral("la parte %1 è danneggiata").arg(name));
+            expected += signature ? 16 : 12;
+        }
+        if (expected > indexAt)
+            return damaged(QStringLiteral("la parte %1 è tronca").arg(name));
+    }
+    if (expected != indexAt)
+        return damaged(QStringLiteral("l'archivio è danneggiato"));
     return {};
 }
 

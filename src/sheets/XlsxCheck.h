@@ -17,4 +17,10 @@ namespace sheets {
 // lastRows[i] (1-based; 0 for a sheet without rows). False, with the reason, otherwise.
 Status checkXlsx(const QString& path, const std::vector<int>& lastRows);
 
+// The archive alone, without inflating its parts: its end record, its index, and at the offset
+// of each part the part's own header with its name and its packed bytes, which end before the
+// next part begins. A file cut short, or missing any piece of what was written, fails. Used once
+// every part was seen written whole (sheets::workfiles).
+Status checkZip(const QString& path);
+
 } // namespace sheets

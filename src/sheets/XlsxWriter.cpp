@@ -1,6 +1,7 @@
 #include "XlsxWriter.h"
 
 #include "ColumnFit.h"
+#include "WorkFiles.h"
 #include "Workbook.h"
 #include "WorkbookFiles.h"
 #include "XlsxCheck.h"
@@ -467,6 +468,8 @@ Status writeXlsx(const Workbook& workbook, const QString& path) {
     options.tmpdir = workDir.data();
     const QByteArray file = QFile::encodeName(path);
     const std::set<int> descriptors = openDescriptors();
+    // Every write into the library's work files is seen, from the first to the archive.
+    const workfiles::Watch watch;
     errno = 0;
     lxw_workbook* book = workbook_new_opt(file.constData(), &options);
     if (!book)
@@ -501,7 +504,15 @@ Status writeXlsx(const Workbook& workbook, const QString& path) {
         return writerError(failed, path, 0);
     if (closed)
         return writerError(closed, path, closeErrno);
-    if (Status whole = checkXlsx(path, lastRows); !whole)
+    // A part is whole when every write of its work file went through; the archive, which the
+    // library writes and checks itself, is then looked at without inflating anything.
+    if (const int err = watch.failure())
+        return incompleteFile(path,
+                              makeError(QStringLiteral("un file di lavoro non è stato scritto: %1")
+                                            .arg(describeSystemError(err))));
+    // Work files the library made itself are not seen: each part is read back whole.
+    Status whole = watch.files() > 0 ? checkZip(path) : checkXlsx(path, lastRows);
+    if (!whole)
         return incompleteFile(path, whole.error());
     return {};
 }

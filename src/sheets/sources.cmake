@@ -13,6 +13,7 @@ target_sources(gestione_core PRIVATE
     sheets/TableExport.cpp
     sheets/Workbook.cpp
     sheets/WorkbookFiles.cpp
+    sheets/WorkFiles.cpp
     sheets/XlsxCheck.cpp
     sheets/XlsxWriter.cpp
 )

@@ -8,10 +8,15 @@
 #include "app/Gestione.h"
 #include "orders/PrintOrder.h"
 #include "sheets/OrderSheet.h"
+#include "sheets/WorkFiles.h"
+#include "sheets/XlsxCheck.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <xlsxwriter.h>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -68,6 +73,30 @@ int openDescriptors() {
     return int(QDir(QStringLiteral("/proc/self/fd"))
                    .entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)
                    .size());
+}
+
+// A workbook of the library's own, written in constant memory into dir: the result of closing
+// it, and what the watch saw of its work files.
+struct Written {
+    lxw_error closed;
+    int files;
+    int failure;
+};
+
+Written writeRows(const QString& path, int rows) {
+    const sheets::workfiles::Watch watch;
+    QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.tmpdir = dir.data();
+    lxw_workbook* book = workbook_new_opt(QFile::encodeName(path).constData(), &options);
+    lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < 6; ++c)
+            worksheet_write_string(sheet, lxw_row_t(r), lxw_col_t(c), "ALIMENTARI DEL CLIENTE",
+                                   nullptr);
+    const lxw_error closed = workbook_close(book);
+    return {closed, watch.files(), watch.failure()};
 }
 
 mode_t modeOf(const QString& path) {
@@ -133,6 +162,51 @@ private Q_SLOTS:
         const QJsonObject x = kit::readXlsx(app.opener.opened[0]);
         const QString exported = x["active"].toString();
         QCOMPARE(x["info"].toObject()[exported].toObject()["max_row"].toInt(), 3041);
+    }
+
+    // The library says nothing when its work files are cut short; the watch sees each write
+    // that fails. And what a failure can leave of the archive itself, cut short or missing
+    // bytes inside, is never taken for a whole workbook.
+    void workFilesAreWatchedAndTheArchiveChecked() {
+        const QString path = QDir(m_tmp.path()).filePath(QStringLiteral("righe.xlsx"));
+        Written w = writeRows(path, 3000);
+        QCOMPARE(w.closed, LXW_NO_ERROR);
+        QVERIFY(w.files > 0);
+        QCOMPARE(w.failure, 0);
+        QVERIFY(sheets::checkZip(path));
+        QVERIFY(sheets::checkXlsx(path, {3000}));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray whole = f.readAll();
+        f.close();
+        {
+            const FileSizeLimit diskAlmostFull(64 * 1024);
+            w = writeRows(QDir(m_tmp.path()).filePath(QStringLiteral("tronco.xlsx")), 3000);
+        }
+        QCOMPARE(w.closed, LXW_NO_ERROR);
+        QCOMPARE(w.failure, EFBIG);
+
+        const QString damaged = QDir(m_tmp.path()).filePath(QStringLiteral("danneggiato.xlsx"));
+        const qsizetype n = whole.size();
+        const struct {
+            const char* what;
+            qsizetype from;
+            qsizetype length;
+        } losses[] = {
+            {"the last byte", n - 1, 1},
+            {"the end record", n - 22, 22},
+            {"the index", n - 600, 600},
+            {"a piece of the largest part", n / 3, 4096},
+            {"the first part's header", 0, 30},
+            {"everything after the first half", n / 2, n - n / 2},
+        };
+        for (const auto& loss : losses) {
+            QFile out(damaged);
+            QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            out.write(whole.left(loss.from) + whole.mid(loss.from + loss.length));
+            out.close();
+            QVERIFY2(!sheets::checkZip(damaged), loss.what);
+        }
     }
 
     // Workbooks are the agent's data: owner-only under the usual mask, and an export keeps no

@@ -10,6 +10,9 @@
 
 void ReportModel::setColumns(std::vector<ReportColumn> columns) {
     beginResetModel();
+    // The size of the last fill tells of the next only for the same list.
+    if (columns != m_columns)
+        m_lastPool = m_lastCells = 0;
     m_columns = std::move(columns);
     m_source = Snapshot();
     m_whole = false;
@@ -45,6 +48,11 @@ Status ReportModel::fill(Statement& st) {
     m_whole = false;
     const int n = int(m_columns.size());
     const int have = st.columnCount();
+    // Room for as much as the last fill read: a list filled again takes its memory at once
+    // rather than growing into it by doubling, copying and touching every page twice.
+    m_pool.reserve(m_lastPool);
+    m_ends.reserve(m_lastCells);
+    m_nulls.reserve(m_lastCells);
     while (st.next()) {
         for (int c = 0; c < n; ++c) {
             const std::optional<std::string_view> v =
@@ -58,6 +66,8 @@ Status ReportModel::fill(Statement& st) {
     // Known before the views hear of the new rows.
     Status s = st.status();
     m_whole = s.ok();
+    m_lastPool = m_pool.size();
+    m_lastCells = m_ends.size();
     endResetModel();
     return s;
 }

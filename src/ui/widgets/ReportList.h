@@ -90,6 +90,9 @@ private:
     // What the rows were read from, while they are all of it.
     Snapshot m_source;
     bool m_whole = false;
+    // The size of the last fill, kept after the list is emptied.
+    size_t m_lastPool = 0;
+    size_t m_lastCells = 0;
 };
 
 // A list in report view: rows under column headings, one row selected at a time.
