@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileKey.h"
 #include "Result.h"
 
 #include <QDate>
@@ -61,6 +62,8 @@ Result<QString> copyInto(Database& db, const QString& folder, const QDateTime& w
 // The copy opens with the program's password, the engine finds it whole and it holds the five
 // tables; what it holds.
 Result<Contents> verify(const QString& path, Check check = Check::Full);
+// The same for a copy under `key`: copies keep the key of the file they were made from.
+Result<Contents> verify(const QString& path, const FileKey& key, Check check = Check::Full);
 
 // The automatic copies of the data file in the folder, oldest first.
 QStringList copies(const QString& databasePath, const QString& folder);

@@ -4,6 +4,8 @@ target_sources(gestione_core PRIVATE
     data/Backup.cpp
     data/Collation.cpp
     data/Database.cpp
+    data/FileKey.cpp
+    data/Rekey.cpp
     data/FolderNames.cpp
     data/ItalianText.cpp
     data/Schema.cpp
@@ -12,4 +14,5 @@ target_sources(gestione_core PRIVATE
     data/jet/JetFile.cpp
     data/tool/DemoData.cpp
     data/tool/MakeDb.cpp
+    data/tool/TerminalPassword.cpp
 )

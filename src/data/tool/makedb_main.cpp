@@ -1,14 +1,18 @@
 // gestione-makedb: makes the database file that ships with the program.
 
 #include "MakeDb.h"
+#include "TerminalPassword.h"
 #include "data/ArchiveImport.h"
 #include "data/Database.h"
+#include "data/Rekey.h"
 #include "data/Schema.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
 #include <QTextStream>
+
+#include <unistd.h>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -36,7 +40,11 @@ int main(int argc, char** argv) {
         QStringLiteral("Crea il nuovo database con le righe dell'archivio Access del programma "
                        "precedente (il file indicato, che resta com'è)."),
         QStringLiteral("archivio.mdb"));
-    parser.addOptions({demo, year, agent, current, import});
+    const QCommandLineOption personal(
+        QStringLiteral("password-personale"),
+        QStringLiteral("Il file è (o sarà) protetto da una password personale, chiesta al "
+                       "terminale senza mostrarla (o letta dalla prima riga dell'input)."));
+    parser.addOptions({demo, year, agent, current, import, personal});
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("Il file del database (Ordine.mdb)."));
     parser.process(app);
@@ -49,10 +57,42 @@ int main(int argc, char** argv) {
     }
     const QString path = args.first();
 
+    // Asked before any work, never taken from the command line.
+    FileKey key = FileKey::builtIn();
+    if (parser.isSet(personal)) {
+        std::optional<QString> typed = readPassword("Password personale: ");
+        if (!typed) {
+            err << "Nessuna password letta.\n";
+            return 2;
+        }
+        const bool adding = parser.isSet(year);
+        if (const auto weak = weakPassword(*typed); weak && !adding) {
+            err << *weak << "\n";
+            return 2;
+        }
+        if (!adding && ::isatty(::fileno(stdin))) {
+            std::optional<QString> again = readPassword("Ripetere la password personale: ");
+            if (!again || *again != *typed) {
+                err << "Le due password non coincidono.\n";
+                return 2;
+            }
+        }
+        key = FileKey::personalPassword(*typed);
+        typed->fill(QLatin1Char(' '));
+    }
+    // A new file is made under the built-in key and then written anew under the personal one.
+    auto protect = [&]() -> Status {
+        return key.personal ? rekey::changeKey(path, FileKey::builtIn(), key) : Status();
+    };
+
     if (parser.isSet(import)) {
         auto report = archiveimport::fromJetFile(parser.value(import), path);
         if (!report) {
             err << path << ": " << report.error().text << "\n";
+            return 1;
+        }
+        if (Status s = protect(); !s) {
+            err << path << ": " << s.error().text << "\n";
             return 1;
         }
         QTextStream(stdout) << archiveimport::summary(*report);
@@ -67,7 +107,7 @@ int main(int argc, char** argv) {
             err << "Anno non valido: " << parser.value(year) << "\n";
             return 2;
         }
-        if (Status s = makedb::addYear(path, y); !s) {
+        if (Status s = makedb::addYear(path, y, key); !s) {
             err << path << ": " << s.error().text << "\n";
             return 1;
         }
@@ -97,6 +137,10 @@ int main(int argc, char** argv) {
             err << path << ": " << s.error().text << "\n";
             return 1;
         }
+    }
+    if (Status s = protect(); !s) {
+        err << path << ": " << s.error().text << "\n";
+        return 1;
     }
     return 0;
 }
