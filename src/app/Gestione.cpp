@@ -3,10 +3,13 @@
 #include "ArchiveStartup.h"
 #include "BackupCommands.h"
 #include "FirstSteps.h"
+#include "KeyPrompt.h"
+#include "PasswordCommands.h"
 #include "StatusBar.h"
 #include "TitleClock.h"
 #include "data/FolderNames.h"
 #include "data/ItalianText.h"
+#include "data/Rekey.h"
 #include "data/Schema.h"
 #include "masterdata/AgentPanel.h"
 #include "masterdata/ArticlePanel.h"
@@ -39,7 +42,8 @@
 
 Gestione::Gestione(AppContext& c, QWidget* parent)
     : QMainWindow(parent), ctx(c),
-      m_backups(std::make_unique<BackupCommands>(c, [this]() { refreshPanels(); })) {
+      m_backups(std::make_unique<BackupCommands>(c, [this]() { refreshPanels(); })),
+      m_passwords(std::make_unique<PasswordCommands>(c, [this]() { refreshPanels(); })) {
     setObjectName(QStringLiteral("Gestione"));
     setWindowTitle(QStringLiteral("Gestione Ordini"));
     setFont(twips::arial(11.25));
@@ -161,6 +165,10 @@ void Gestione::buildMenus() {
     QAction* ripristina = archivio->addAction(QStringLiteral("Ripristina da copia…"));
     ripristina->setObjectName(QStringLiteral("Ripristina"));
     connect(ripristina, &QAction::triggered, this, [this]() { m_backups->Ripristina_Click(); });
+    QAction* password = archivio->addAction(QStringLiteral("Password personale…"));
+    password->setObjectName(QStringLiteral("PasswordPersonale"));
+    connect(password, &QAction::triggered, this,
+            [this]() { m_passwords->PasswordPersonale_Click(); });
 
     // Ctrl+F from whatever panel is on screen.
     QAction* cerca = command(nullptr, "MCerca", QStringLiteral("C&erca"), &Gestione::MCerca_Click);
@@ -183,7 +191,12 @@ Status Gestione::Form_Load() {
     const QString path = QDir(ctx.appDir).filePath(QLatin1String(schema::kFileName));
     if (!archivestartup::offerConversion(ctx, path))
         return makeError(QStringLiteral("conversione dell'archivio non riuscita"));
-    auto opened = Database::open(path, schema::password());
+    // A change of password cut short leaves its new file beside the database, which is whole.
+    rekey::removeLeftover(path);
+    auto opened = keyprompt::openAsking(ctx.dialogs, path);
+    // The password was not given: the box has said so.
+    if (!opened && opened.error().code == keyprompt::kGivenUp)
+        return opened.error();
     Status status = opened ? Status() : Status(opened.error());
     if (opened) {
         ctx.connection = std::move(*opened);
