@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+#include <set>
+
 namespace keyprompt {
 namespace {
 
@@ -31,8 +33,12 @@ bool looksEncrypted(const QString& path) {
         return false;
     const qint64 size = f.size();
     const QByteArray head = f.read(16);
-    return size >= 4096 && size % 1024 == 0 && head.size() == 16 &&
-           head != QByteArray("SQLite format 3\0", 16);
+    if (size < 4096 || size % 1024 != 0 || head.size() != 16 ||
+        head == QByteArray("SQLite format 3\0", 16))
+        return false;
+    // The first bytes are the cipher's random salt: a file of a repeated byte is no database.
+    std::set<char> distinct(head.begin(), head.end());
+    return distinct.size() >= 8;
 }
 
 Result<std::unique_ptr<Database>> openAsking(Dialogs& dialogs, const QString& path) {
