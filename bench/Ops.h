@@ -21,14 +21,15 @@ using Emit = std::function<void(const Row&)>;
 // Each returns false (after telling why on stderr) when it could not run.
 bool listsBench(const Options& o,
                 const Emit& emit); // CaricaClienti, CaricaOrdiniAnno, CaricaRigheOrdine
-bool yearBench(const Options& o, const Emit& emit);     // year choice in mode 1, NuovoNumeroOrdine
-bool combosBench(const Options& o, const Emit& emit);   // Cbo5: fill, completion, scrolling
-bool startupBench(const Options& o, const Emit& emit);  // start-up to the window shown
-bool sheetsBench(const Options& o, const Emit& emit);   // StampaOrdineV
-bool exportBench(const Options& o, const Emit& emit);   // Ado2excel
-bool searchBench(const Options& o, const Emit& emit);   // Cerca, history, totals, repeat
-bool backupBench(const Options& o, const Emit& emit);   // "Copia di sicurezza…" against cp
-bool passwordBench(const Options& o, const Emit& emit); // opening under a personal password
+bool yearBench(const Options& o, const Emit& emit);    // year choice in mode 1, NuovoNumeroOrdine
+bool combosBench(const Options& o, const Emit& emit);  // Cbo5: fill, completion, scrolling
+bool startupBench(const Options& o, const Emit& emit); // start-up to the window shown
+bool sheetsBench(const Options& o, const Emit& emit);  // StampaOrdineV
+bool exportBench(const Options& o, const Emit& emit);  // Ado2excel
+bool searchBench(const Options& o, const Emit& emit);  // Cerca, history, totals, repeat
+bool backupBench(const Options& o, const Emit& emit);  // "Copia di sicurezza…" against cp
+// Opening the file under a personal password against the built-in key.
+bool passwordBench(const Options& o, const Emit& emit);
 
 // The two children of the start-up benchmark; each prints when its window is shown.
 int startupChild(bool ours, const QString& dir);
