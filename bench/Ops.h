@@ -28,6 +28,8 @@ bool sheetsBench(const Options& o, const Emit& emit);  // StampaOrdineV
 bool exportBench(const Options& o, const Emit& emit);  // Ado2excel
 bool searchBench(const Options& o, const Emit& emit);  // Cerca, history, totals, repeat
 bool backupBench(const Options& o, const Emit& emit);  // "Copia di sicurezza…" against cp
+// Opening the file under a personal password against the built-in key.
+bool passwordBench(const Options& o, const Emit& emit);
 
 // The two children of the start-up benchmark; each prints when its window is shown.
 int startupChild(bool ours, const QString& dir);

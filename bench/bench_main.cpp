@@ -33,6 +33,7 @@ const std::vector<std::pair<QString, Bench>>& groups() {
         {QStringLiteral("cerca"), bench::searchBench},
         {QStringLiteral("avvio"), bench::startupBench},
         {QStringLiteral("copia"), bench::backupBench},
+        {QStringLiteral("password"), bench::passwordBench},
     };
     return g;
 }
@@ -106,7 +107,7 @@ int main(int argc, char** argv) {
         } else {
             std::fprintf(stderr, "uso: gestione-bench --cartella DIR [--giri N] "
                                  "[--riscaldamento N] [--solo "
-                                 "liste,anno,combo,fogli,esporta,cerca,avvio,copia]\n");
+                                 "liste,anno,combo,fogli,esporta,cerca,avvio,copia,password]\n");
             return 2;
         }
     }

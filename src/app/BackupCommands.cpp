@@ -1,8 +1,10 @@
 #include "BackupCommands.h"
 
+#include "KeyPrompt.h"
 #include "data/Backup.h"
 #include "data/FolderNames.h"
 #include "data/ItalianText.h"
+#include "data/Rekey.h"
 #include "data/Schema.h"
 
 #include <QDir>
@@ -24,9 +26,9 @@ Status stageCopy(const QString& from, const QString& to) {
     return backup::copyFile(from, to);
 }
 
-// Opens the shared connection on the file as start-up does.
-Status openShared(AppContext& ctx, const QString& path) {
-    auto opened = Database::open(path, schema::password());
+// Opens the shared connection on the file as start-up does, with the key it had.
+Status openShared(AppContext& ctx, const QString& path, const FileKey& key) {
+    auto opened = Database::open(path, key);
     if (!opened)
         return opened.error();
     Status s = schema::verify(**opened);
@@ -89,7 +91,15 @@ void BackupCommands::Ripristina_Click() {
     };
     if (Status s = stageCopy(*chosen, staged); !s)
         return refuse(s.error());
-    auto contents = backup::verifyMending(staged);
+    // A copy made under another key (another password, or none) is put under the file's own.
+    auto copyKey = keyprompt::keyOfCopy(ctx.dialogs, staged, ctx.db().key(), kRestoreTitle);
+    if (!copyKey)
+        return refuse(copyKey.error());
+    if (!(*copyKey == ctx.db().key()))
+        if (Status s = rekey::changeKey(staged, *copyKey, ctx.db().key()); !s)
+            return refuse(s.error());
+    copyKey->clear();
+    auto contents = backup::verifyMending(staged, ctx.db().key());
     if (!contents)
         return refuse(contents.error());
     const QString last =
@@ -158,6 +168,7 @@ Status BackupCommands::replaceWith(const QString& staged) {
     // A link stays a link: what is replaced is the file it leads to.
     const QByteArray local = QFile::encodeName(backup::realFile(path));
     const QByteArray held = QFile::encodeName(backup::heldName(path));
+    const FileKey key = ctx.db().key();
     // The connection on the file as it was stays open, holding the exclusive lock, until the
     // copy is open in its place: no other program opens the old file meanwhile.
     std::unique_ptr<Database> old = std::move(ctx.connection);
@@ -169,7 +180,7 @@ Status BackupCommands::replaceWith(const QString& staged) {
     const bool noLinks = !linked && (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS);
     if (!linked && !(noLinks && ::rename(local.constData(), held.constData()) == 0)) {
         old.reset();
-        const Status reopened = openShared(ctx, path);
+        const Status reopened = openShared(ctx, path, key);
         return reopened ? makeError(QStringLiteral("la cartella del database non si può "
                                                    "scrivere"))
                         : reopened;
@@ -178,7 +189,7 @@ Status BackupCommands::replaceWith(const QString& staged) {
     if (::rename(QFile::encodeName(staged).constData(), local.constData()) != 0)
         s = makeError(QStringLiteral("il database non si può sostituire"));
     if (s)
-        s = openShared(ctx, path);
+        s = openShared(ctx, path, key);
     old.reset();
     if (!s) {
         ctx.connection.reset();
@@ -187,7 +198,7 @@ Status BackupCommands::replaceWith(const QString& staged) {
         // over another does nothing.
         if (linked)
             ::unlink(held.constData());
-        if (Status back = openShared(ctx, path); !back)
+        if (Status back = openShared(ctx, path, key); !back)
             return back;
         return s;
     }

@@ -3,11 +3,14 @@
 #include "ArchiveStartup.h"
 #include "BackupCommands.h"
 #include "FirstSteps.h"
+#include "KeyPrompt.h"
+#include "PasswordCommands.h"
 #include "StartupRecovery.h"
 #include "StatusBar.h"
 #include "TitleClock.h"
 #include "data/FolderNames.h"
 #include "data/ItalianText.h"
+#include "data/Rekey.h"
 #include "data/Schema.h"
 #include "masterdata/AgentDialog.h"
 #include "masterdata/AgentPanel.h"
@@ -39,9 +42,12 @@
 #include <QSessionManager>
 #include <QTimer>
 
+#include <sqlite3.h>
+
 Gestione::Gestione(AppContext& c, QWidget* parent)
     : QMainWindow(parent), ctx(c),
-      m_backups(std::make_unique<BackupCommands>(c, [this]() { refreshPanels(); })) {
+      m_backups(std::make_unique<BackupCommands>(c, [this]() { refreshPanels(); })),
+      m_passwords(std::make_unique<PasswordCommands>(c, [this]() { refreshPanels(); })) {
     setObjectName(QStringLiteral("Gestione"));
     setWindowTitle(QStringLiteral("Gestione Ordini"));
     setFont(twips::arial(11.25));
@@ -163,6 +169,10 @@ void Gestione::buildMenus() {
     QAction* ripristina = archivio->addAction(QStringLiteral("Ripristina da copia…"));
     ripristina->setObjectName(QStringLiteral("Ripristina"));
     connect(ripristina, &QAction::triggered, this, [this]() { m_backups->Ripristina_Click(); });
+    QAction* password = archivio->addAction(QStringLiteral("Password personale…"));
+    password->setObjectName(QStringLiteral("PasswordPersonale"));
+    connect(password, &QAction::triggered, this,
+            [this]() { m_passwords->PasswordPersonale_Click(); });
 
     // Ctrl+F from whatever panel is on screen.
     QAction* cerca = command(nullptr, "MCerca", QStringLiteral("C&erca"), &Gestione::MCerca_Click);
@@ -186,9 +196,23 @@ Status Gestione::Form_Load() {
     const QString path = QDir(ctx.appDir).filePath(QLatin1String(schema::kFileName));
     if (!archivestartup::offerConversion(ctx, path))
         return makeError(QStringLiteral("conversione dell'archivio non riuscita"));
-    auto opened = Database::open(path, schema::password());
-    if (!opened && startuprecovery::offerCopy(ctx, path, opened.error()))
-        opened = Database::open(path, schema::password());
+    // A change of password cut short leaves its new file beside the database, which is whole.
+    rekey::removeLeftover(path);
+    auto opened = keyprompt::openAsking(ctx.dialogs, path);
+    // A file that opens with no key may be damaged rather than under a password: when no
+    // password was given, the newest good copy is offered before the program gives up.
+    if (!opened) {
+        const Error failure = opened.error().code == keyprompt::kGivenUp
+                                  ? Error{SQLITE_NOTADB, describeEngineCode(SQLITE_NOTADB)}
+                                  : opened.error();
+        if (startuprecovery::offerCopy(ctx, path, failure))
+            opened = keyprompt::openAsking(ctx.dialogs, path);
+    }
+    if (!opened && opened.error().code == keyprompt::kGivenUp) {
+        ctx.dialogs.message(opened.error().text, QStringLiteral("Gestione Ordini"),
+                            BoxIcon::Critical);
+        return opened.error();
+    }
     Status status = opened ? Status() : Status(opened.error());
     if (opened) {
         ctx.connection = std::move(*opened);

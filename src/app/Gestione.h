@@ -20,6 +20,7 @@ class SearchWindow;
 class OrderTotalsLine;
 class LastPrice;
 class BackupCommands;
+class PasswordCommands;
 
 // The one window of the program. It holds the menus, the five panels, the title clock and the
 // status bar, and decides which panel shows; each panel does its own work.
@@ -95,6 +96,7 @@ private:
 
     AppContext& ctx;
     std::unique_ptr<BackupCommands> m_backups;
+    std::unique_ptr<PasswordCommands> m_passwords;
     bool m_ending = false;
     bool m_centred = false;
     FirstSteps* m_firstSteps = nullptr;

@@ -7,6 +7,8 @@ target_sources(gestione_gui PRIVATE
     app/StartupRecovery.cpp
     app/Gestione.cpp
     app/KeyboardLocks.cpp
+    app/KeyPrompt.cpp
+    app/PasswordCommands.cpp
     app/StatusBar.cpp
     app/TitleClock.cpp
     app/Translation.cpp

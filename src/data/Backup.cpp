@@ -78,13 +78,12 @@ Status onlineCopy(Database& db, const QString& path) {
 
     sqlite3* dest = nullptr;
     int rc = sqlite3_open_v2(local.constData(), &dest, SQLITE_OPEN_READWRITE, nullptr);
-    const QByteArray key = schema::password();
+    // The copy keeps the file's own key and settings.
+    const FileKey& key = db.key();
     if (rc == SQLITE_OK)
-        rc = sqlite3_key(dest, key.constData(), int(key.size()));
+        rc = sqlite3_key(dest, key.secret.constData(), int(key.secret.size()));
     if (rc == SQLITE_OK)
-        rc = sqlite3_exec(dest,
-                          "PRAGMA cipher_page_size = 4096; PRAGMA kdf_iter = 64000;"
-                          "PRAGMA synchronous = FULL;",
+        rc = sqlite3_exec(dest, (key.cipherSettings() + "PRAGMA synchronous = FULL;").constData(),
                           nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_backup* b = sqlite3_backup_init(dest, "main", db.handle(), "main");
@@ -307,9 +306,13 @@ QString copyName(const QString& databasePath, const QDateTime& when) {
 }
 
 Result<Contents> verify(const QString& path, Check check) {
+    return verify(path, FileKey::builtIn(), check);
+}
+
+Result<Contents> verify(const QString& path, const FileKey& key, Check check) {
     Database::Options options;
     options.exclusive = false;
-    auto opened = Database::open(path, schema::password(), options);
+    auto opened = Database::open(path, key, options);
     if (!opened)
         return opened.error();
     Database& db = **opened;
@@ -393,7 +396,7 @@ Result<QString> makeChecked(Database& db, const QString& folder, const QString& 
     Database::removeFiles(partial);
     Status s = copyOf(db, partial);
     if (s) {
-        auto checked = verify(partial, check);
+        auto checked = verify(partial, db.key(), check);
         if (!checked && stoppedByFullDisk(checked.error(), folder)) {
             s = makeError(QStringLiteral("il disco è pieno: la copia non si può controllare"),
                           SQLITE_FULL);
@@ -632,20 +635,20 @@ Result<QString> replaceUnopened(const QString& databasePath, const QString& stag
     return kept;
 }
 
-Result<Contents> verifyMending(const QString& path) {
-    auto checked = verify(path, Check::Full);
+Result<Contents> verifyMending(const QString& path, const FileKey& key) {
+    auto checked = verify(path, key, Check::Full);
     if (checked || checked.error().code != kIndexFault)
         return checked;
     {
         Database::Options options;
         options.exclusive = false;
-        auto opened = Database::open(path, schema::password(), options);
+        auto opened = Database::open(path, key, options);
         if (!opened)
             return opened.error();
         if (Status s = (*opened)->exec("REINDEX;"); !s)
             return checked;
     }
-    return verify(path, Check::Full);
+    return verify(path, key, Check::Full);
 }
 
 QString realFile(const QString& databasePath) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileKey.h"
 #include "Result.h"
 
 #include <QDate>
@@ -61,6 +62,8 @@ Result<QString> copyInto(Database& db, const QString& folder, const QDateTime& w
 // The copy opens with the program's password, the engine finds it whole and it holds the five
 // tables; what it holds. A copy that is not whole is told in Italian, an index out of step apart.
 Result<Contents> verify(const QString& path, Check check = Check::Full);
+// The same for a copy under `key`: copies keep the key of the file they were made from.
+Result<Contents> verify(const QString& path, const FileKey& key, Check check = Check::Full);
 
 // The automatic copies of the data file in the folder, in the order they were made (oldest
 // first): those the program recorded in the folder's list when it made them, still there. A copy
@@ -102,7 +105,7 @@ Result<QString> replaceUnopened(const QString& databasePath, const QString& stag
 // The check of a copy about to be restored: the full one; a copy whose only fault is an index
 // out of step with its table gets its indexes rebuilt (the copy is ours to write) and is checked
 // again.
-Result<Contents> verifyMending(const QString& path);
+Result<Contents> verifyMending(const QString& path, const FileKey& key = FileKey::builtIn());
 
 // The file the database path names: the target of a symbolic link, else the path itself.
 QString realFile(const QString& databasePath);

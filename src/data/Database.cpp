@@ -16,10 +16,6 @@
 
 namespace {
 
-// Cipher settings fixed here so the file does not depend on a library version's defaults.
-constexpr const char* kCipherSettings = "PRAGMA cipher_page_size = 4096;"
-                                        "PRAGMA kdf_iter = 64000;";
-
 QString nativePath(const QString& path) {
     return QFileInfo(path).absoluteFilePath();
 }
@@ -88,6 +84,15 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const QByt
 
 Result<std::unique_ptr<Database>> Database::open(const QString& path, const QByteArray& key,
                                                  const Options& options) {
+    return open(path, FileKey{key, FileKey::kBuiltInRounds, false}, options);
+}
+
+Result<std::unique_ptr<Database>> Database::open(const QString& path, const FileKey& key) {
+    return open(path, key, Options{});
+}
+
+Result<std::unique_ptr<Database>> Database::open(const QString& path, const FileKey& key,
+                                                 const Options& options) {
     const QString file = nativePath(path);
     const QByteArray local = file.toLocal8Bit();
     struct stat st {};
@@ -147,10 +152,12 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const QByt
         db->m_ino = own.st_ino;
     }
 
-    rc = sqlite3_key(db->m_db, key.constData(), int(key.size()));
+    rc = sqlite3_key(db->m_db, key.secret.constData(), int(key.secret.size()));
     if (rc != SQLITE_OK)
         return db->engineError(rc);
-    if (Status s = db->exec(kCipherSettings); !s)
+    // Cipher settings fixed by the kind of key, so the file does not depend on a library
+    // version's defaults.
+    if (Status s = db->exec(key.cipherSettings().toStdString()); !s)
         return s.error();
 
     // The first read of the file tells whether the key fits.
@@ -158,6 +165,7 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const QByt
     if (rc != SQLITE_OK)
         return db->engineError(rc);
     db->m_established = true;
+    db->m_key = key;
     // A new file has no header until its first write; endWrite takes it then.
     auto header = db->readHeader();
     if (!header)

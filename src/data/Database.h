@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChangeWatch.h"
+#include "FileKey.h"
 #include "Result.h"
 #include "Statement.h"
 
@@ -28,6 +29,10 @@ public:
     static Result<std::unique_ptr<Database>> open(const QString& path, const QByteArray& key);
     static Result<std::unique_ptr<Database>> open(const QString& path, const QByteArray& key,
                                                   const Options& options);
+    // With the built-in key, or with a personal password and its own settings.
+    static Result<std::unique_ptr<Database>> open(const QString& path, const FileKey& key);
+    static Result<std::unique_ptr<Database>> open(const QString& path, const FileKey& key,
+                                                  const Options& options);
     // Removes a database file that is not open, with its journals.
     static void removeFiles(const QString& path);
     ~Database();
@@ -37,6 +42,8 @@ public:
     bool isOpen() const { return m_db != nullptr; }
     void close();
     const QString& path() const { return m_path; }
+    // The key the file opened with: copies of the file are written and checked with it.
+    const FileKey& key() const { return m_key; }
 
     // Statement texts are fixed in the program; values go through Statement::bind.
     Result<Statement> prepare(std::string_view sql);
@@ -101,6 +108,7 @@ private:
     sqlite3* m_db = nullptr;
     ChangeWatch m_watch;
     QString m_path;
+    FileKey m_key;
     // Our own descriptor of the file, open for the connection's whole life: it holds the lock
     // against a second copy and reads the header. Closing any descriptor of the file would drop
     // every lock the engine holds on it in this process, so none is opened and closed meanwhile.

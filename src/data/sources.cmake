@@ -5,6 +5,8 @@ target_sources(gestione_core PRIVATE
     data/Collation.cpp
     data/Database.cpp
     data/FileInPlace.cpp
+    data/FileKey.cpp
+    data/Rekey.cpp
     data/FolderNames.cpp
     data/ItalianText.cpp
     data/Schema.cpp
@@ -15,4 +17,5 @@ target_sources(gestione_core PRIVATE
     data/jet/ReaderProcess.cpp
     data/tool/DemoData.cpp
     data/tool/MakeDb.cpp
+    data/tool/TerminalPassword.cpp
 )

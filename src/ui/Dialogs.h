@@ -28,6 +28,13 @@ public:
     }
     // An input box with an empty entry; no value when it is cancelled.
     virtual std::optional<QString> input(const QString& prompt, const QString& title) = 0;
+    // An input box whose entry shows dots for what is typed (a password); no value when it is
+    // cancelled. Without a box of its own, every password asked is cancelled.
+    virtual std::optional<QString> password(const QString& prompt, const QString& title) {
+        (void)prompt;
+        (void)title;
+        return std::nullopt;
+    }
     // The desktop's chooser of a folder, opened at `start`; no value when it is cancelled.
     virtual std::optional<QString> chooseFolder(const QString& title, const QString& start) = 0;
     // The chooser of an existing file among those `filter` names ("Copie (*.mdb)").

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace {
@@ -62,6 +63,18 @@ std::optional<QString> QtDialogs::input(const QString& prompt, const QString& ti
     if (box->exec() != QDialog::Accepted)
         return std::nullopt;
     return box->textValue();
+}
+
+std::optional<QString> QtDialogs::password(const QString& prompt, const QString& title) {
+    auto box = makeInput(prompt, title);
+    box->setTextEchoMode(QLineEdit::Password);
+    box->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhNoPredictiveText | Qt::ImhSensitiveData);
+    const bool accepted = box->exec() == QDialog::Accepted;
+    QString typed = box->textValue();
+    box->setTextValue(QString());
+    if (!accepted)
+        return std::nullopt;
+    return typed;
 }
 
 std::optional<QString> QtDialogs::chooseFolder(const QString& title, const QString& start) {

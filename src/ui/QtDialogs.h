@@ -19,6 +19,7 @@ public:
     bool question(const QString& text, const QString& title, BoxIcon icon,
                   BoxDefault byDefault) override;
     std::optional<QString> input(const QString& prompt, const QString& title) override;
+    std::optional<QString> password(const QString& prompt, const QString& title) override;
     std::optional<QString> chooseFolder(const QString& title, const QString& start) override;
     std::optional<QString> chooseFile(const QString& title, const QString& start,
                                       const QString& filter) override;

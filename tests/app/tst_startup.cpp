@@ -25,9 +25,17 @@ namespace {
 
 // A window started on the files of a folder, with boxes, clock and opener of its own.
 struct Start {
-    explicit Start(const QString& dir)
-        : ctx(dialogs, clock, opener, dir), window(ctx), started(window.Form_Load()) {}
+    // `passwords` answer the boxes that ask for a personal password.
+    explicit Start(const QString& dir, const QStringList& passwords = {})
+        : primed(prime(passwords)), ctx(dialogs, clock, opener, dir), window(ctx),
+          started(window.Form_Load()) {}
+    bool prime(const QStringList& passwords) {
+        for (const QString& p : passwords)
+            dialogs.answerPassword(p);
+        return true;
+    }
     ScriptedDialogs dialogs;
+    bool primed;
     FixedClock clock;
     RecordingOpener opener;
     AppContext ctx;
@@ -91,12 +99,13 @@ private Q_SLOTS:
             QVERIFY(db);
             QVERIFY((*db)->exec("CREATE TABLE T (X);"));
         }
-        Start start(dir.path());
+        // A file under another key is taken for one under a personal password: it is asked.
+        Start start(dir.path(), {"altra-1", "altra-2", "altra-3"});
         QVERIFY(!start.started);
         const ScriptedDialogs& dialogs = start.dialogs;
-        QCOMPARE(dialogs.boxes.size(), 1);
-        QVERIFY2(dialogs.boxes.first().text.contains(QStringLiteral("Password errata")),
-                 qPrintable(dialogs.boxes.first().text));
+        QCOMPARE(dialogs.boxes.size(), 4);
+        QCOMPARE(dialogs.boxes.last().text, QStringLiteral("Password personale errata per tre "
+                                                           "volte.\n\nIl programma verrà chiuso."));
     }
 
     void aFileThatIsNoDatabaseIsTold() {
@@ -193,7 +202,16 @@ private Q_SLOTS:
         {
             Start start(dir.path());
             QVERIFY(!start.started);
-            QCOMPARE(start.dialogs.describe(), refused(dir.dbPath(), cause));
+            // Bytes that look random may be a file under a personal password: it is asked, and
+            // without it the program ends.
+            const QString told =
+                kind == QLatin1String("garbage")
+                    ? boxes::seq({boxes::password("Password personale", "Gestione Ordini"),
+                                  boxes::message("Senza la password personale il database non "
+                                                 "si apre.\n\nIl programma verrà chiuso.",
+                                                 "Gestione Ordini", BoxIcon::Critical)})
+                    : refused(dir.dbPath(), cause);
+            QCOMPARE(start.dialogs.describe(), told);
         }
         QCOMPARE(contents(dir.dbPath()).size(), before.size());
         QVERIFY(contents(dir.dbPath()) == before);

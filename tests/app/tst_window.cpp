@@ -80,7 +80,8 @@ private Q_SLOTS:
                               "AnteprimaOrdine=Anteprima di stampa…",
                               "StampanteOrdine=Stampa su stampante…", "PdfOrdine=Salva come PDF"}));
         QCOMPARE(entries("GArchivio"), (QStringList{"CopiaSicurezza=Copia di sicurezza…",
-                                                    "Ripristina=Ripristina da copia…"}));
+                                                    "Ripristina=Ripristina da copia…",
+                                                    "PasswordPersonale=Password personale…"}));
         QVERIFY(app->find<QAction>("Chiudi"));
         QVERIFY(app->find<QAction>("MUtente"));
     }

@@ -27,6 +27,10 @@ inline QString input(const QString& prompt, const QString& title) {
     return one(ScriptedDialogs::Kind::Input, prompt, title);
 }
 
+inline QString password(const QString& prompt, const QString& title) {
+    return one(ScriptedDialogs::Kind::Password, prompt, title);
+}
+
 inline QString seq(const QStringList& parts) {
     return parts.join(QLatin1Char(' '));
 }

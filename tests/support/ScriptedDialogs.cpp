@@ -28,6 +28,18 @@ std::optional<QString> ScriptedDialogs::input(const QString& prompt, const QStri
     return a;
 }
 
+std::optional<QString> ScriptedDialogs::password(const QString& prompt, const QString& title) {
+    boxes.append({Kind::Password, prompt, title, BoxIcon::None});
+    if (passwords.empty()) {
+        unexpected << prompt;
+        return std::nullopt;
+    }
+    std::optional<QString> a;
+    a.swap(passwords.front());
+    passwords.pop_front();
+    return a;
+}
+
 std::optional<QString> ScriptedDialogs::chooseFolder(const QString& title, const QString& start) {
     boxes.append({Kind::Choice, title, start, BoxIcon::None});
     if (choices.empty()) {
@@ -63,6 +75,10 @@ void ScriptedDialogs::answerInput(std::optional<QString> text) {
     inputs.push_back(std::move(text));
 }
 
+void ScriptedDialogs::answerPassword(std::optional<QString> text) {
+    passwords.push_back(std::move(text));
+}
+
 QList<ScriptedDialogs::Box> ScriptedDialogs::take() {
     QList<Box> b = boxes;
     boxes.clear();
@@ -74,6 +90,7 @@ void ScriptedDialogs::clear() {
     unexpected.clear();
     answers.clear();
     inputs.clear();
+    passwords.clear();
     choices.clear();
 }
 
@@ -104,6 +121,8 @@ const char* toString(ScriptedDialogs::Kind k) {
         return "input";
     case ScriptedDialogs::Kind::Choice:
         return "choice";
+    case ScriptedDialogs::Kind::Password:
+        return "password";
     }
     return "?";
 }

@@ -13,7 +13,7 @@
 // unexpected and answered No (or cancelled).
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { Message, Question, Input, Choice };
+    enum class Kind { Message, Question, Input, Choice, Password };
     struct Box {
         Kind kind;
         QString text;
@@ -27,6 +27,8 @@ public:
     bool question(const QString& text, const QString& title, BoxIcon icon,
                   BoxDefault byDefault) override;
     std::optional<QString> input(const QString& prompt, const QString& title) override;
+    // Recorded with its prompt and title, never with what is answered.
+    std::optional<QString> password(const QString& prompt, const QString& title) override;
     // Recorded with the title as text and the starting folder as title.
     std::optional<QString> chooseFolder(const QString& title, const QString& start) override;
     std::optional<QString> chooseFile(const QString& title, const QString& start,
@@ -35,6 +37,8 @@ public:
     void answerYes(int times = 1);
     void answerNo(int times = 1);
     void answerInput(std::optional<QString> text);
+    // What the next password box gives; none cancels it.
+    void answerPassword(std::optional<QString> text);
     // The folder or file the next chooser gives; none cancels it.
     void answerChoice(std::optional<QString> path);
 
@@ -42,6 +46,7 @@ public:
     QStringList unexpected;
     std::deque<bool> answers;
     std::deque<std::optional<QString>> inputs;
+    std::deque<std::optional<QString>> passwords;
     std::deque<std::optional<QString>> choices;
 
     // Takes the recorded boxes, leaving none.

@@ -67,7 +67,11 @@ Status makeSupplied(const QString& path, int currentYear, const Agent& agent,
 }
 
 Status addYear(const QString& path, int year) {
-    auto db = Database::open(path, schema::password());
+    return addYear(path, year, FileKey::builtIn());
+}
+
+Status addYear(const QString& path, int year, const FileKey& key) {
+    auto db = Database::open(path, key);
     if (!db)
         return db.error();
     if (Status s = schema::verify(**db); !s)

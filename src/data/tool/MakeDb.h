@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/FileKey.h"
 #include "data/Result.h"
 
 #include <QString>
@@ -32,6 +33,8 @@ Status makeSupplied(const QString& path, int currentYear, const Agent& agent,
                     const Making& making = {});
 // Adds a year to ANNO of an existing file; a year already there is left as it is.
 Status addYear(const QString& path, int year);
+// The same for a file under a personal password.
+Status addYear(const QString& path, int year, const FileKey& key);
 // Fills a file made by makeSupplied with a demo data set (customers, articles and two years of
 // orders), for trying the program.
 Status fillDemo(Database& db, int currentYear);

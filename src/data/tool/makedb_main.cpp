@@ -1,8 +1,10 @@
 // gestione-makedb: makes the database file that ships with the program.
 
 #include "MakeDb.h"
+#include "TerminalPassword.h"
 #include "data/ArchiveImport.h"
 #include "data/FolderNames.h"
+#include "data/Rekey.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -10,6 +12,8 @@
 #include <QFile>
 #include <QStringDecoder>
 #include <QTextStream>
+
+#include <unistd.h>
 
 namespace {
 
@@ -61,7 +65,11 @@ int main(int argc, char** argv) {
         QStringLiteral("Crea il nuovo database con le righe dell'archivio Access del programma "
                        "precedente (il file indicato, che resta com'è)."),
         QStringLiteral("archivio.mdb"));
-    parser.addOptions({demo, year, agent, current, import});
+    const QCommandLineOption personal(
+        QStringLiteral("password-personale"),
+        QStringLiteral("Il file è (o sarà) protetto da una password personale, chiesta al "
+                       "terminale senza mostrarla (o letta dalla prima riga dell'input)."));
+    parser.addOptions({demo, year, agent, current, import, personal});
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("Il file del database (Ordine.mdb)."));
     QTextStream err(stderr);
@@ -105,12 +113,44 @@ int main(int argc, char** argv) {
         path = usable + QLatin1Char('/') + QFile::decodeName(given.mid(slash + 1));
     }
 
+    // Asked before any work, never taken from the command line.
+    FileKey key = FileKey::builtIn();
+    if (parser.isSet(personal)) {
+        std::optional<QString> typed = readPassword("Password personale: ");
+        if (!typed) {
+            err << "Nessuna password letta.\n";
+            return 2;
+        }
+        const bool adding = parser.isSet(year);
+        if (const auto weak = weakPassword(*typed); weak && !adding) {
+            err << *weak << "\n";
+            return 2;
+        }
+        if (!adding && ::isatty(::fileno(stdin))) {
+            std::optional<QString> again = readPassword("Ripetere la password personale: ");
+            if (!again || *again != *typed) {
+                err << "Le due password non coincidono.\n";
+                return 2;
+            }
+        }
+        key = FileKey::personalPassword(*typed);
+        typed->fill(QLatin1Char(' '));
+    }
+    // A new file is made under the built-in key and then written anew under the personal one.
+    auto protect = [&]() -> Status {
+        return key.personal ? rekey::changeKey(path, FileKey::builtIn(), key) : Status();
+    };
+
     if (parser.isSet(import)) {
         archiveimport::Placing placing;
         placing.nativeTarget = native;
         auto report = archiveimport::fromJetFile(parser.value(import), path, placing);
         if (!report) {
             err << shown << ": " << report.error().text << "\n";
+            return 1;
+        }
+        if (Status s = protect(); !s) {
+            err << path << ": " << s.error().text << "\n";
             return 1;
         }
         QTextStream(stdout) << archiveimport::summary(*report);
@@ -130,7 +170,7 @@ int main(int argc, char** argv) {
                             "un anno\n";
             return 1;
         }
-        if (Status s = makedb::addYear(path, y); !s) {
+        if (Status s = makedb::addYear(path, y, key); !s) {
             err << shown << ": " << s.error().text << "\n";
             return 1;
         }
@@ -153,6 +193,10 @@ int main(int argc, char** argv) {
     making.demo = parser.isSet(demo);
     making.nativePath = native;
     if (Status s = makedb::makeSupplied(path, currentYear, a, making); !s) {
+        err << shown << ": " << s.error().text << "\n";
+        return 1;
+    }
+    if (Status s = protect(); !s) {
         err << shown << ": " << s.error().text << "\n";
         return 1;
     }

@@ -1,0 +1,113 @@
+#include "KeyPrompt.h"
+
+#include <QFile>
+
+#include <sqlite3.h>
+
+#include <set>
+
+namespace keyprompt {
+namespace {
+
+constexpr int kTries = 3;
+
+bool wrongKey(const Error& e) {
+    return (e.code & 0xFF) == SQLITE_NOTADB;
+}
+
+// Opens the file with a key only to learn whether the key fits.
+Status opensWith(const QString& path, const FileKey& key) {
+    Database::Options options;
+    options.exclusive = false;
+    auto opened = Database::open(path, key, options);
+    if (!opened)
+        return opened.error();
+    return {};
+}
+
+} // namespace
+
+bool looksEncrypted(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 size = f.size();
+    const QByteArray head = f.read(16);
+    if (size < 4096 || size % 1024 != 0 || head.size() != 16 ||
+        head == QByteArray("SQLite format 3\0", 16))
+        return false;
+    // The first bytes are the cipher's random salt: a file of a repeated byte is no database.
+    std::set<char> distinct(head.begin(), head.end());
+    return distinct.size() >= 8;
+}
+
+Result<std::unique_ptr<Database>> openAsking(Dialogs& dialogs, const QString& path) {
+    auto opened = Database::open(path, FileKey::builtIn());
+    if (opened || !wrongKey(opened.error()) || !looksEncrypted(path))
+        return opened;
+    const QString title = QStringLiteral("Gestione Ordini");
+    for (int tries = 0; tries < kTries; ++tries) {
+        const QString prompt = tries == 0
+                                   ? QStringLiteral("Password personale")
+                                   : QStringLiteral("Password errata.\n\nPassword personale");
+        std::optional<QString> typed = dialogs.password(prompt, title);
+        if (!typed) {
+            return makeError(QStringLiteral("Senza la password personale il database non si "
+                                            "apre.\n\nIl programma verrà chiuso."),
+                             kGivenUp);
+        }
+        // An empty password is no password: the engine would take it for a plain file.
+        if (typed->isEmpty())
+            continue;
+        FileKey key = FileKey::personalPassword(*typed);
+        typed->fill(QLatin1Char(' '));
+        opened = Database::open(path, key);
+        key.clear();
+        if (opened || !wrongKey(opened.error()))
+            return opened;
+    }
+    return makeError(QStringLiteral("Password personale errata per tre volte.\n\n"
+                                    "Il programma verrà chiuso."),
+                     kGivenUp);
+}
+
+Result<FileKey> keyOfCopy(Dialogs& dialogs, const QString& path, const FileKey& current,
+                          const QString& title) {
+    Status s = opensWith(path, current);
+    if (s)
+        return current;
+    if (!wrongKey(s.error()))
+        return s.error();
+    if (current.personal) {
+        // A copy made before the password was set.
+        s = opensWith(path, FileKey::builtIn());
+        if (s)
+            return FileKey::builtIn();
+        if (!wrongKey(s.error()))
+            return s.error();
+    }
+    if (!looksEncrypted(path))
+        return s.error();
+    for (int tries = 0; tries < kTries; ++tries) {
+        const QString prompt =
+            (tries == 0 ? QString() : QStringLiteral("Password errata.\n\n")) +
+            QStringLiteral("La copia è protetta da un'altra password personale.\n\n"
+                           "Password della copia");
+        std::optional<QString> typed = dialogs.password(prompt, title);
+        if (!typed)
+            return makeError(QStringLiteral("la password della copia non è stata data"), kGivenUp);
+        if (typed->isEmpty())
+            continue;
+        FileKey key = FileKey::personalPassword(*typed);
+        typed->fill(QLatin1Char(' '));
+        s = opensWith(path, key);
+        if (s)
+            return key;
+        key.clear();
+        if (!wrongKey(s.error()))
+            return s.error();
+    }
+    return makeError(QStringLiteral("la password della copia è errata"), SQLITE_NOTADB);
+}
+
+} // namespace keyprompt
