@@ -19,7 +19,7 @@ public:
     void message(const QString& text, const QString& title, BoxIcon) override {
         boxes << title + QStringLiteral(": ") + text;
     }
-    bool question(const QString& text, const QString& title, BoxIcon) override {
+    bool question(const QString& text, const QString& title, BoxIcon, BoxDefault) override {
         boxes << title + QStringLiteral(": ") + text;
         return false;
     }
