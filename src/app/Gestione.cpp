@@ -202,10 +202,11 @@ Status Gestione::Form_Load() {
     // A file that opens with no key may be damaged rather than under a password: when no
     // password was given, the newest good copy is offered before the program gives up.
     if (!opened) {
-        const Error failure = opened.error().code == keyprompt::kGivenUp
-                                  ? Error{SQLITE_NOTADB, describeEngineCode(SQLITE_NOTADB)}
-                                  : opened.error();
-        if (startuprecovery::offerCopy(ctx, path, failure))
+        const bool givenUp = opened.error().code == keyprompt::kGivenUp;
+        const Error failure =
+            givenUp ? Error{SQLITE_NOTADB, describeEngineCode(SQLITE_NOTADB)} : opened.error();
+        if ((!givenUp || startuprecovery::newestCopyHasNoPassword(path)) &&
+            startuprecovery::offerCopy(ctx, path, failure))
             opened = keyprompt::openAsking(ctx.dialogs, path);
     }
     if (!opened && opened.error().code == keyprompt::kGivenUp) {

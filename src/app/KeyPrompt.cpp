@@ -33,8 +33,10 @@ bool looksEncrypted(const QString& path) {
         return false;
     const qint64 size = f.size();
     const QByteArray head = f.read(16);
+    // A plain database, or an archive of the earlier program, has a heading of its own.
     if (size < 4096 || size % 1024 != 0 || head.size() != 16 ||
-        head == QByteArray("SQLite format 3\0", 16))
+        head == QByteArray("SQLite format 3\0", 16) ||
+        head.mid(4).startsWith(QByteArray("Standard ")))
         return false;
     // The first bytes are the cipher's random salt: a file of a repeated byte is no database.
     std::set<char> distinct(head.begin(), head.end());

@@ -70,4 +70,13 @@ bool offerCopy(AppContext& ctx, const QString& path, const Error& failure) {
     return false;
 }
 
+bool newestCopyHasNoPassword(const QString& path) {
+    const QStringList all = backup::copies(path, backup::automaticFolder(path));
+    if (all.isEmpty())
+        return false;
+    Database::Options options;
+    options.exclusive = false;
+    return bool(Database::open(all.last(), FileKey::builtIn(), options));
+}
+
 } // namespace startuprecovery

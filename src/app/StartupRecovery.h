@@ -13,4 +13,8 @@ namespace startuprecovery {
 // again); the damaged file is kept among the copies. False, with nothing changed, otherwise.
 bool offerCopy(AppContext& ctx, const QString& path, const Error& failure);
 
+// The newest automatic copy opens without a personal password: a file that asked for one it
+// never had is damaged, not locked.
+bool newestCopyHasNoPassword(const QString& path);
+
 } // namespace startuprecovery

@@ -19,6 +19,7 @@ thread_local Watch* t_watch = nullptr;
 struct WorkFile {
     int fd;
     std::shared_ptr<Watch::State> state;
+    FILE* stream = nullptr;
 
     void failed(int err) {
         if (state->failure == 0)
@@ -65,6 +66,7 @@ int closeFile(void* cookie) {
     const int rc = ::close(f->fd);
     if (rc != 0)
         f->failed(errno);
+    f->state->open.erase(f->stream);
     delete f;
     return rc == 0 ? 0 : EOF;
 }
@@ -108,6 +110,12 @@ int Watch::failure() const {
     return m_state->failure;
 }
 
+void Watch::closeLeft() {
+    const std::set<FILE*> left = m_state->open;
+    for (FILE* stream : left)
+        std::fclose(stream);
+}
+
 FILE* watchedFile(const char* dir) {
     if (!dir || !*dir) {
         dir = std::getenv("TMPDIR");
@@ -127,6 +135,8 @@ FILE* watchedFile(const char* dir) {
     }
     // The parts are written in large pieces: fewer calls into the system.
     std::setvbuf(stream, nullptr, _IOFBF, std::size_t(1) << 16);
+    f->stream = stream;
+    t_watch->m_state->open.insert(stream);
     ++t_watch->m_state->files;
     return stream;
 }

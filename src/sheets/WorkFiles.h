@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <set>
 
 // The workbook library's work files. libxlsxwriter writes each part of a workbook into a work
 // file of its own, made by its function lxw_tmpfile, and copies it into the archive; it does not
@@ -23,11 +24,16 @@ public:
     int files() const;
     // The error of the first write (or close) of one of them that failed; 0 when none did.
     int failure() const;
+    // Closes the work files the library left open once it is done with the workbook (it keeps
+    // one of a streamed workbook open for good); their failures count as the others'.
+    void closeLeft();
 
     // What the work files report to; a file the library closes late still reaches it.
     struct State {
         int files = 0;
         int failure = 0;
+        // The streams of the work files not closed yet.
+        std::set<FILE*> open;
     };
 
 private:

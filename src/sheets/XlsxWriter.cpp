@@ -469,7 +469,7 @@ Status writeXlsx(const Workbook& workbook, const QString& path) {
     const QByteArray file = QFile::encodeName(path);
     const std::set<int> descriptors = openDescriptors();
     // Every write into the library's work files is seen, from the first to the archive.
-    const workfiles::Watch watch;
+    workfiles::Watch watch;
     errno = 0;
     lxw_workbook* book = workbook_new_opt(file.constData(), &options);
     if (!book)
@@ -499,6 +499,7 @@ Status writeXlsx(const Workbook& workbook, const QString& path) {
     // Closing writes the file and frees the workbook, also after a failure.
     const lxw_error closed = workbook_close(book);
     const int closeErrno = errno;
+    watch.closeLeft();
     closeLeftWorkFiles(descriptors, workDir);
     if (failed)
         return writerError(failed, path, 0);

@@ -183,8 +183,8 @@ public:
         case ReadOnly:
             return QStringLiteral("il file del database è di sola lettura");
         case GarbageInPlace:
-            return QStringLiteral("il file del database è stato sovrascritto da un altro "
-                                  "programma");
+            // Found at the write, or already at the read before it.
+            return QStringLiteral("sovrascritto da un altro programma");
         case GarbageAfterHeader:
             return QStringLiteral("il file del database è danneggiato o è stato sovrascritto");
         case Replaced:
