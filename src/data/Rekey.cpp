@@ -161,8 +161,19 @@ Status changeKey(std::unique_ptr<Database>& connection, const FileKey& key) {
     Database::removeFiles(work);
     if (Status s = connection->checkWritable(); !s)
         return s;
-    if (Status s = exportTo(*connection, work, key); !s)
+    // No other program may have the file open while its key changes, as for a restore: what it
+    // wrote afterwards would go into the file that is about to go.
+    if (Status s = connection->holdAlone(); !s)
+        return Database::heldByAnother(s.error())
+                   ? makeError(QStringLiteral("il file è in uso da un altro programma (un'altra "
+                                              "copia di Gestione Ordini o un programma che legge "
+                                              "il database)"),
+                               SQLITE_BUSY)
+                   : s;
+    if (Status s = exportTo(*connection, work, key); !s) {
+        connection->letGo();
         return s;
+    }
 
     // The swap. What the log holds goes into the file, and the connection closes, which removes
     // the log: a log of the old file must never be read with the new one.

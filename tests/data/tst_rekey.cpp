@@ -79,6 +79,26 @@ class TestRekey : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // Another program reading the file (here a second connection that has read it and stays
+    // open) stops the change: it would go on writing into the file that is about to go.
+    void anotherProgramOnTheFileStopsTheChange() {
+        QTemporaryDir dir;
+        const QString path = QDir(dir.path()).filePath("Ordine.mdb");
+        QVERIFY(makedb::makeSupplied(path, 2026, makedb::Agent{}));
+        auto reader = openWith(path, FileKey::builtIn());
+        QVERIFY(reader);
+        QCOMPARE(everything(*reader).isEmpty(), false);
+        const Status s = rekey::changeKey(path, FileKey::builtIn(), kQuick);
+        QVERIFY(!s);
+        QVERIFY2(s.error().text.startsWith("il file è in uso da un altro programma"),
+                 qPrintable(s.error().text));
+        reader.reset();
+        QVERIFY(openWith(path, FileKey::builtIn()));
+        QVERIFY(!QFile::exists(rekey::workFile(path)));
+        QVERIFY(rekey::changeKey(path, FileKey::builtIn(), kQuick));
+        QVERIFY(openWith(path, kQuick));
+    }
+
     void aKillAtAnyMomentLeavesOneWholeFile() {
         QTemporaryDir dir;
         const QString path = QDir(dir.path()).filePath("Ordine.mdb");
