@@ -95,8 +95,8 @@ bool backupBench(const Options& o, const Emit& emit) {
     r.met = bytes && r.both([](double ours, double base) { return ours <= 2 * base; });
     r.peak = rssPeak();
     r.notes = QStringLiteral("%1 MB; copy alone vs cp%2; then the wait for the disk: %3 (cp's "
-                             "copy: %4); check of the copy: integrity %5 (manual copy, restore), "
-                             "quick %6 (automatic copies)")
+                             "copy: %4); check of every copy and of a restore (integrity): %5; "
+                             "the quick check, for comparison: %6")
                   .arg(mb, 0, 'f', 0)
                   .arg(bytes ? QString() : QStringLiteral(" (online backup: the log had pages)"))
                   .arg(fmtMs(median(copySync)), fmtMs(median(cpSync)), fmtMs(full), fmtMs(quick));
