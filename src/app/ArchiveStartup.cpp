@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-
 namespace archivestartup {
 namespace {
 

@@ -361,9 +361,11 @@ Status checkBuilt(Database& db, const Report& r) {
         return st->status() ? makeError(QStringLiteral("il controllo del nuovo file non risponde"))
                             : st->status().error();
     if (st->text(0) != QLatin1String("ok"))
-        return makeError(QStringLiteral("il nuovo file non supera il controllo (%1)").arg(st->text(0)));
+        return makeError(
+            QStringLiteral("il nuovo file non supera il controllo (%1)").arg(st->text(0)));
     for (const Copied& c : r.tables) {
-        auto count = db.prepare(QStringLiteral("SELECT count(*) FROM %1;").arg(c.table).toStdString());
+        auto count =
+            db.prepare(QStringLiteral("SELECT count(*) FROM %1;").arg(c.table).toStdString());
         if (!count)
             return count.error();
         if (!count->next())
@@ -371,10 +373,11 @@ Status checkBuilt(Database& db, const Report& r) {
                                                               "risponde"))
                                    : count->status().error();
         if (count->int64(0) != c.rows)
-            return makeError(QStringLiteral("il nuovo file ha %1 righe nella tabella %2 invece di %3")
-                                 .arg(count->int64(0))
-                                 .arg(c.table)
-                                 .arg(c.rows));
+            return makeError(
+                QStringLiteral("il nuovo file ha %1 righe nella tabella %2 invece di %3")
+                    .arg(count->int64(0))
+                    .arg(c.table)
+                    .arg(c.rows));
     }
     return {};
 }
@@ -454,9 +457,9 @@ Result<Report> run(jet::Archive& archive, const QString& target, const QString& 
     if (s)
         s = writeReport(report, sourceName, target, native);
     if (s)
-        s = replacing ? inplace::replaceKeeping(work, native,
-                                                QFile::encodeName(placing.keepExistingAs))
-                      : inplace::put(work, native);
+        s = replacing
+                ? inplace::replaceKeeping(work, native, QFile::encodeName(placing.keepExistingAs))
+                : inplace::put(work, native);
     if (!s) {
         Database::removeFiles(workPath);
         if (!report.reportPath.isEmpty())
@@ -466,8 +469,7 @@ Result<Report> run(jet::Archive& archive, const QString& target, const QString& 
     return report;
 }
 
-Result<Report> fromJetFile(const QString& jetPath, const QString& target,
-                           const Placing& placing) {
+Result<Report> fromJetFile(const QString& jetPath, const QString& target, const Placing& placing) {
     auto archive = jet::open(jetPath);
     if (!archive)
         return makeError(

@@ -390,8 +390,8 @@ bool stoppedByFullDisk(const Error& e, const QString& folder) {
 
 // Writes and checks a copy under a partial name; the check's failure in `damage` when the copy
 // itself was written whole.
-Result<QString> makeChecked(Database& db, const QString& folder, const QString& name,
-                            Check check, Error* damage) {
+Result<QString> makeChecked(Database& db, const QString& folder, const QString& name, Check check,
+                            Error* damage) {
     const QString partial = QDir(folder).filePath(QStringLiteral(".%1.parziale").arg(name));
     Database::removeFiles(partial);
     Status s = copyOf(db, partial);
@@ -496,8 +496,8 @@ QList<Entry> present(const QString& databasePath, const QString& folder) {
 Status writeRecord(const QString& folder, const QList<Entry>& entries) {
     QByteArray text;
     for (const Entry& e : entries)
-        text += QByteArray::number(e.order) + '\t' +
-                e.made.toString(Qt::ISODateWithMs).toLatin1() + '\t' + e.name.toUtf8() + '\n';
+        text += QByteArray::number(e.order) + '\t' + e.made.toString(Qt::ISODateWithMs).toLatin1() +
+                '\t' + e.name.toUtf8() + '\n';
     const QString path = QDir(folder).filePath(QLatin1String(kRecordName));
     const QString fresh = path + QLatin1String(".nuovo");
     const QByteArray local = QFile::encodeName(fresh);
@@ -535,9 +535,8 @@ Status record(const QString& folder, const QString& copy, const QDateTime& when)
         order = std::max(order, e.order);
     // Entries of copies no longer there go: a later copy of the user's own under such a name is
     // not taken for one of ours.
-    entries.removeIf([&](const Entry& e) {
-        return !QFileInfo::exists(QDir(folder).filePath(e.name));
-    });
+    entries.removeIf(
+        [&](const Entry& e) { return !QFileInfo::exists(QDir(folder).filePath(e.name)); });
     entries << Entry{order + 1, when, QFileInfo(copy).fileName()};
     return writeRecord(folder, entries);
 }

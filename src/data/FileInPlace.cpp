@@ -47,8 +47,8 @@ Error failed(const QString& what, int error) {
     case EPERM:
         return makeError(QStringLiteral("%1: la cartella è di sola lettura").arg(what));
     default:
-        return makeError(QStringLiteral("%1 (%2)").arg(what, QString::fromLocal8Bit(
-                                                                   ::strerror(error))));
+        return makeError(
+            QStringLiteral("%1 (%2)").arg(what, QString::fromLocal8Bit(::strerror(error))));
     }
 }
 
@@ -118,7 +118,8 @@ bool exists(const QByteArray& path) {
 }
 
 bool sameFile(const QByteArray& a, const QByteArray& b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     return ::stat(a.constData(), &sa) == 0 && ::stat(b.constData(), &sb) == 0 &&
            sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
@@ -136,7 +137,8 @@ Status syncFile(const QByteArray& path) {
 }
 
 Status put(const QByteArray& work, const QByteArray& target) {
-    const QString cannot = QStringLiteral("il nuovo file non si può chiamare %1").arg(shown(target));
+    const QString cannot =
+        QStringLiteral("il nuovo file non si può chiamare %1").arg(shown(target));
     const Error taken = makeError(QStringLiteral("il file %1 esiste già").arg(shown(target)));
     if (::renameat2(AT_FDCWD, work.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) !=
         0) {
@@ -162,7 +164,8 @@ Status put(const QByteArray& work, const QByteArray& target) {
 }
 
 Status replaceKeeping(const QByteArray& work, const QByteArray& target, const QByteArray& keep) {
-    const QString cannot = QStringLiteral("il nuovo file non si può chiamare %1").arg(shown(target));
+    const QString cannot =
+        QStringLiteral("il nuovo file non si può chiamare %1").arg(shown(target));
     // The old file gets its second name first; the new one then takes the first name in one
     // step. A second name left by a run killed in between is the same file, and is kept.
     if (::link(target.constData(), keep.constData()) != 0) {
@@ -203,8 +206,9 @@ Result<Created> createFree(const QByteArray& path) {
         const QByteArray name =
             n == 1 ? path : path.left(cut) + " (" + QByteArray::number(n) + ")" + path.mid(cut);
         // With O_EXCL a link at the name counts as taken and is never followed.
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                              S_IRUSR | S_IWUSR);
+        const int fd =
+            ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                   S_IRUSR | S_IWUSR);
         if (fd >= 0) {
             ::fchmod(fd, S_IRUSR | S_IWUSR);
             return Created{fd, name};
@@ -212,8 +216,8 @@ Result<Created> createFree(const QByteArray& path) {
         if (errno != EEXIST)
             return failed(QStringLiteral("il file %1 non si può creare").arg(shown(name)), errno);
     }
-    return makeError(
-        QStringLiteral("il file %1 e mille altri con lo stesso nome esistono già").arg(shown(path)));
+    return makeError(QStringLiteral("il file %1 e mille altri con lo stesso nome esistono già")
+                         .arg(shown(path)));
 }
 
 } // namespace inplace

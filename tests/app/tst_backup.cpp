@@ -478,8 +478,8 @@ private Q_SLOTS:
         for (int m = 1; m <= 10; ++m) {
             app.clock.time = today.addSecs(60 * m);
             app.window->backups().copiaUscita();
-            QCOMPARE(copyNames(app).last(), QStringLiteral("Ordine_2026-12-08_10-%1-45.mdb")
-                                                .arg(30 + m));
+            QCOMPARE(copyNames(app).last(),
+                     QStringLiteral("Ordine_2026-12-08_10-%1-45.mdb").arg(30 + m));
         }
         QVERIFY2(app.dialogs.boxes.isEmpty(), qPrintable(app.dialogs.describe()));
         QStringList expected;
@@ -534,13 +534,14 @@ private Q_SLOTS:
         App app(TestDir::Content::Supplied, [&](App& a) {
             const QString folder = backup::automaticFolder(a.dir.dbPath());
             QVERIFY(QDir().mkpath(folder));
-            for (const QString& n : {QStringLiteral(".Ordine_2026-12-07_18-00-00.mdb.parziale"),
-                                     QStringLiteral(".Ordine_2026-12-07_18-00-00.mdb.parziale-wal")})
+            for (const QString& n :
+                 {QStringLiteral(".Ordine_2026-12-07_18-00-00.mdb.parziale"),
+                  QStringLiteral(".Ordine_2026-12-07_18-00-00.mdb.parziale-wal")})
                 QVERIFY(QFile::copy(a.dir.dbPath(), QDir(folder).filePath(n)));
-            QVERIFY(QFile::copy(a.dir.dbPath(), a.dir.dbPath().replace("Ordine.mdb",
-                                                                       ".Ordine.mdb.ripristino")));
-            QVERIFY(QFile::link(a.dir.dbPath(), a.dir.dbPath().replace("Ordine.mdb",
-                                                                       ".Ordine.mdb.precedente")));
+            QVERIFY(QFile::copy(a.dir.dbPath(),
+                                a.dir.dbPath().replace("Ordine.mdb", ".Ordine.mdb.ripristino")));
+            QVERIFY(QFile::link(a.dir.dbPath(),
+                                a.dir.dbPath().replace("Ordine.mdb", ".Ordine.mdb.precedente")));
         });
         QVERIFY(app.started);
         QCOMPARE(filesWith(folderOf(app), "parziale"), QStringList{});
@@ -559,8 +560,8 @@ private Q_SLOTS:
         App app(TestDir::Content::Demo);
         struct statvfs fs {};
         QVERIFY(::statvfs(where.constData(), &fs) == 0);
-        const qint64 room = qint64(fs.f_bavail) * qint64(fs.f_frsize) -
-                            QFileInfo(app.dir.dbPath()).size() - 4096;
+        const qint64 room =
+            qint64(fs.f_bavail) * qint64(fs.f_frsize) - QFileInfo(app.dir.dbPath()).size() - 4096;
         QVERIFY(room > 0);
         {
             QFile filler(disk.filePath("riempimento"));
@@ -592,13 +593,11 @@ private Q_SLOTS:
             auto db = dir.open();
             exec(*db, "PRAGMA journal_mode = WAL;");
             expected[0] = rows(*db, "SELECT * FROM CLIENTE ORDER BY ID;");
-            QVERIFY(backup::copyInto(*db, chosen, QDateTime(QDate(2026, 1, 1), QTime(9, 0)))
-                        .ok());
+            QVERIFY(backup::copyInto(*db, chosen, QDateTime(QDate(2026, 1, 1), QTime(9, 0))).ok());
             exec(*db, "DELETE FROM CLIENTE WHERE ID <= 3;"
                       "INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('B', 'SOLO NELLA B');");
             expected[1] = rows(*db, "SELECT * FROM CLIENTE ORDER BY ID;");
-            QVERIFY(backup::copyInto(*db, chosen, QDateTime(QDate(2026, 1, 1), QTime(9, 1)))
-                        .ok());
+            QVERIFY(backup::copyInto(*db, chosen, QDateTime(QDate(2026, 1, 1), QTime(9, 1))).ok());
         }
         // The kills fall anywhere in a round, however slow the build or loaded the machine: the
         // first round, let run to its end, sets the span they are drawn from.

@@ -256,8 +256,8 @@ private Q_SLOTS:
                 QVERIFY2(t, qPrintable(where));
                 if (e.text)
                     QCOMPARE(t->text(), text);
-                // A field without a limit of its own takes one character more than the longest text, so
-                // that a longer paste is seen and refused rather than cut.
+                // A field without a limit of its own takes one character more than the longest
+                // text, so that a longer paste is seen and refused rather than cut.
                 QCOMPARE(t->maxLength(), e.maxLength ? e.maxLength : 32768);
                 QVERIFY2((t->alignment() & Qt::AlignHorizontal_Mask) == horizontal(e.align),
                          qPrintable(where));

@@ -108,10 +108,24 @@ RowsArchive manyLines() {
     a.data["UTENTE"].rows = shapes.data.at("UTENTE").rows;
     a.data["ANNO"].rows = {{t("2024")}};
     for (int n = 1; n <= kManyLines; ++n)
-        a.data["ORDINE"].rows << jet::Row{i(n), t("2024"), i(n / 10 + 1), t("123"), d(2024, 3, 1),
-                                          null, t("SEDE"), t("MILANO"), t("MI"), t("VINO ROSSO"),
-                                          t("A1"), t("CASSA"), Value::ofReal(12.5), i(10), i(0),
-                                          Value::ofReal(4.35), null, t("consegna al mattino")};
+        a.data["ORDINE"].rows << jet::Row{i(n),
+                                          t("2024"),
+                                          i(n / 10 + 1),
+                                          t("123"),
+                                          d(2024, 3, 1),
+                                          null,
+                                          t("SEDE"),
+                                          t("MILANO"),
+                                          t("MI"),
+                                          t("VINO ROSSO"),
+                                          t("A1"),
+                                          t("CASSA"),
+                                          Value::ofReal(12.5),
+                                          i(10),
+                                          i(0),
+                                          Value::ofReal(4.35),
+                                          null,
+                                          t("consegna al mattino")};
     return a;
 }
 
@@ -291,8 +305,7 @@ private Q_SLOTS:
         };
         auto convert = [&](int killAfterMs) {
             QProcess p;
-            p.start(QCoreApplication::applicationFilePath(),
-                    {"--converti", target, keep});
+            p.start(QCoreApplication::applicationFilePath(), {"--converti", target, keep});
             if (!p.waitForStarted())
                 return -2;
             if (killAfterMs >= 0 && !p.waitForFinished(killAfterMs))
@@ -305,7 +318,8 @@ private Q_SLOTS:
             if (overTheArchive && bytesOf(target) == old) {
                 // A second name of the archive may have been made already: the same file.
                 if (QFile::exists(keep)) {
-                    struct stat a {}, b {};
+                    struct stat a {
+                    }, b{};
                     ::stat(QFile::encodeName(target).constData(), &a);
                     ::stat(QFile::encodeName(keep).constData(), &b);
                     if (a.st_ino != b.st_ino)
@@ -345,7 +359,8 @@ private Q_SLOTS:
                 fresh();
             }
         }
-        qInfo("%d kills, %d of them after the end; a whole run takes %d ms", kills, finished, whole);
+        qInfo("%d kills, %d of them after the end; a whole run takes %d ms", kills, finished,
+              whole);
         // After the kills, a run goes to its end and leaves no work file behind.
         QCOMPARE(convert(-1), 0);
         QVERIFY(converted());

@@ -255,7 +255,8 @@ private Q_SLOTS:
                 const qsizetype at = qsizetype(rng.bounded(pages)) * page + rng.bounded(page);
                 const int value = rng.bounded(256);
                 bytes[at] = char(value);
-                changes << QStringLiteral("0x%1=%2").arg(at, 0, 16).arg(value, 2, 16, QLatin1Char('0'));
+                changes << QStringLiteral("0x%1=%2").arg(at, 0, 16).arg(value, 2, 16,
+                                                                        QLatin1Char('0'));
             }
             const QString path = jetkit::put(dir.path(), "Ordine.mdb", bytes);
             const QString got = readAll(path, 1500);

@@ -57,8 +57,7 @@ struct TableRead {
 // An archive read by the reader's own process, asked again for each table.
 class ChildArchive : public Archive {
 public:
-    ChildArchive(const QByteArray& path, qint64 fileSize, const Limits& limits)
-        : m_path(path) {
+    ChildArchive(const QByteArray& path, qint64 fileSize, const Limits& limits) : m_path(path) {
         // A row's frame is at most a few times the bytes the row takes in the file, and no
         // table holds more rows than the file has bytes: more than this is a loop.
         m_watch.quietMs = limits.quietMs;
@@ -80,14 +79,14 @@ public:
 
     Result<QList<Column>> columns(const QString& table) override {
         QList<Column> out;
-        const Status s = run({"colonne", m_path, table.toUtf8()},
-                             [&](const frames::Frame& f) -> Status {
-                                 const auto c = frames::columnOf(f.payload);
-                                 if (f.tag != frames::Tag::Column || !c)
-                                     return damagedError();
-                                 out << *c;
-                                 return {};
-                             });
+        const Status s =
+            run({"colonne", m_path, table.toUtf8()}, [&](const frames::Frame& f) -> Status {
+                const auto c = frames::columnOf(f.payload);
+                if (f.tag != frames::Tag::Column || !c)
+                    return damagedError();
+                out << *c;
+                return {};
+            });
         if (!s)
             return s.error();
         return out;
@@ -155,8 +154,8 @@ Result<std::unique_ptr<Archive>> open(const QString& path, const Limits& limits)
     const qint64 page = h.format == Format::Jet3 ? kJet3Page : kJet4Page;
     if (h.size < kFirstPages * page || h.size % page != 0)
         return makeError(QStringLiteral("il file è incompleto (troncato)"));
-    auto archive = std::make_unique<ChildArchive>(QFile::encodeName(info.absoluteFilePath()),
-                                                  h.size, limits);
+    auto archive =
+        std::make_unique<ChildArchive>(QFile::encodeName(info.absoluteFilePath()), h.size, limits);
     if (Status s = archive->readTables(); !s)
         return s.error();
     return std::unique_ptr<Archive>(std::move(archive));

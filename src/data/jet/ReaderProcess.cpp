@@ -63,7 +63,8 @@ Status run(const QByteArrayList& args, const Watch& watch, const FrameSink& sink
     posix_spawn_file_actions_adddup2(&actions, pipes.out[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, pipes.err[1], STDERR_FILENO);
     pid_t pid = -1;
-    const int spawned = ::posix_spawn(&pid, path.constData(), &actions, nullptr, argv.data(), environ);
+    const int spawned =
+        ::posix_spawn(&pid, path.constData(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0)
         return makeError(QStringLiteral("il programma che legge l'archivio (%1) non si può "

@@ -41,8 +41,8 @@ Status fill(Database& d, int currentYear, const Agent& agent) {
 
 Status makeSupplied(const QString& path, int currentYear, const Agent& agent,
                     const Making& making) {
-    const QByteArray native = making.nativePath.isEmpty() ? QFile::encodeName(path)
-                                                          : making.nativePath;
+    const QByteArray native =
+        making.nativePath.isEmpty() ? QFile::encodeName(path) : making.nativePath;
     if (inplace::exists(native))
         return makeError(QStringLiteral("il file esiste già"));
     // A half-made file must not be mistaken for a good one: it never has the file's name.

@@ -103,7 +103,8 @@ int main(int argc, char** argv) {
     const QString shown = readable(given);
     if (given != QFile::encodeName(path)) {
         const qsizetype slash = given.lastIndexOf('/');
-        const QByteArray folder = slash < 0 ? QByteArray(".") : given.left(qMax<qsizetype>(slash, 1));
+        const QByteArray folder =
+            slash < 0 ? QByteArray(".") : given.left(qMax<qsizetype>(slash, 1));
         const QString usable = folders::usable(folder);
         if (usable.isEmpty()) {
             err << shown << ": la cartella del file non si può aprire\n";
@@ -166,8 +167,9 @@ int main(int argc, char** argv) {
             return 2;
         }
         if (!native.isEmpty()) {
-            err << shown << ": il nome del file non è UTF-8: va rinominato per aggiungervi "
-                            "un anno\n";
+            err << shown
+                << ": il nome del file non è UTF-8: va rinominato per aggiungervi "
+                   "un anno\n";
             return 1;
         }
         if (Status s = makedb::addYear(path, y, key); !s) {
