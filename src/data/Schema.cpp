@@ -1,5 +1,6 @@
 #include "Schema.h"
 
+#include "AddedTables.h"
 #include "Database.h"
 
 #include <QStringList>
@@ -134,12 +135,18 @@ Status create(Database& db) {
     return db.write([&]() -> Status {
         if (Status s = db.exec(kTables); !s)
             return s;
-        return db.exec(indexSql());
+        if (Status s = db.exec(indexSql()); !s)
+            return s;
+        return addedtables::ensure(db);
     });
 }
 
 Status ensureIndexes(Database& db) {
-    return db.write([&]() { return db.exec(indexSql()); });
+    return db.write([&]() -> Status {
+        if (Status s = db.exec(indexSql()); !s)
+            return s;
+        return addedtables::ensure(db);
+    });
 }
 
 Status verify(Database& db) {

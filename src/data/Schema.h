@@ -15,7 +15,8 @@ QByteArray password();
 
 // Makes the five tables and their indexes in a new, empty file (the database tool only).
 Status create(Database& db);
-// Adds the indexes the program's reads rely on where a file lacks them (idempotent).
+// Adds the indexes the program's reads rely on, and the tables it keeps beside the five, where
+// a file lacks them (idempotent).
 Status ensureIndexes(Database& db);
 // The file holds the five tables with the columns the program uses, in their order.
 Status verify(Database& db);

@@ -1,4 +1,5 @@
 target_sources(gestione_core PRIVATE
+    data/AddedTables.cpp
     data/ChangeWatch.cpp
     data/ArchiveImport.cpp
     data/Backup.cpp

@@ -1,0 +1,22 @@
+#include "AddedTables.h"
+
+#include "Database.h"
+
+namespace addedtables {
+namespace {
+
+// One block per feature; each statement is idempotent.
+const char* const kStatements =
+    // The principals the agent works for: the companies the orders go to.
+    "CREATE TABLE IF NOT EXISTS MANDANTE ("
+    " ID INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " NOME TEXT NOT NULL UNIQUE COLLATE NOCASE,"
+    " EMAIL TEXT);";
+
+} // namespace
+
+Status ensure(Database& db) {
+    return db.exec(kStatements);
+}
+
+} // namespace addedtables
