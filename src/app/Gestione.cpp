@@ -3,6 +3,7 @@
 #include "ArchiveStartup.h"
 #include "BackupCommands.h"
 #include "FirstSteps.h"
+#include "IdleLock.h"
 #include "KeyPrompt.h"
 #include "PasswordCommands.h"
 #include "StartupRecovery.h"
@@ -92,6 +93,16 @@ Gestione::Gestione(AppContext& c, QWidget* parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1500);
     connect(Timer1, &QTimer::timeout, this, &Gestione::Timer1_Timer);
+    // Three wrong passwords at the lock end the program as at start: nothing is saved, no copy
+    // is made, the file is closed as it is.
+    m_idle = new IdleLock(ctx, this, [this]() {
+        Timer1->stop();
+        if (ctx.connection)
+            ctx.connection->close();
+        m_ending = true;
+        close();
+        QCoreApplication::exit(1);
+    });
 
     connect(Frame7, &YearPanel::yearChosen, this, [this](int command, const QString& year) {
         Frame7->hide();
@@ -173,6 +184,9 @@ void Gestione::buildMenus() {
     password->setObjectName(QStringLiteral("PasswordPersonale"));
     connect(password, &QAction::triggered, this,
             [this]() { m_passwords->PasswordPersonale_Click(); });
+    QAction* lock = archivio->addAction(QStringLiteral("Blocco dopo inattività…"));
+    lock->setObjectName(QStringLiteral("BloccoInattivita"));
+    connect(lock, &QAction::triggered, this, [this]() { m_idle->BloccoInattivita_Click(); });
 
     // Ctrl+F from whatever panel is on screen.
     QAction* cerca = command(nullptr, "MCerca", QStringLiteral("C&erca"), &Gestione::MCerca_Click);
@@ -240,6 +254,7 @@ Status Gestione::Form_Load() {
     // year that cannot be added is no reason to stop: the file works as it is.
     (void)numbering::ensureYear(ctx.db(), ctx.clock.today().year());
     m_backups->copiaAvvio(path);
+    m_idle->reload();
 
     AggiornaTitolo();
     StatusBar1->showLocks(readKeyboardLocks());
@@ -250,6 +265,7 @@ Status Gestione::Form_Load() {
 void Gestione::Timer1_Timer() {
     AggiornaTitolo();
     StatusBar1->showLocks(readKeyboardLocks());
+    m_idle->check();
 }
 
 void Gestione::AggiornaTitolo() {
@@ -295,6 +311,8 @@ void Gestione::showEvent(QShowEvent* e) {
 }
 
 bool Gestione::eventFilter(QObject* obj, QEvent* e) {
+    if (m_idle->filter(obj, e))
+        return true;
     if (e->type() == QEvent::KeyRelease) {
         const int key = static_cast<QKeyEvent*>(e)->key();
         if (key == Qt::Key_NumLock || key == Qt::Key_CapsLock)
@@ -412,6 +430,7 @@ void Gestione::refreshPanels() {
     Frame8->hide();
     // Its results were found in the file before.
     Cerca->hide();
+    m_idle->reload();
     if (customers && Frame1->mode())
         Frame1->apri(*Frame1->mode());
     if (articles && Frame2->mode())

@@ -21,6 +21,7 @@ class OrderTotalsLine;
 class LastPrice;
 class BackupCommands;
 class PasswordCommands;
+class IdleLock;
 
 // The one window of the program. It holds the menus, the five panels, the title clock and the
 // status bar, and decides which panel shows; each panel does its own work.
@@ -71,6 +72,8 @@ public:
     void ApriOrdine(const QString& year, const QString& number);
     // "Copia di sicurezza…" and "Ripristina da copia…", with the automatic copies.
     BackupCommands& backups() { return *m_backups; }
+    // The lock after minutes without use.
+    IdleLock& idleLock() { return *m_idle; }
 
     void Timer1_Timer();
     void AggiornaTitolo();
@@ -97,6 +100,7 @@ private:
     AppContext& ctx;
     std::unique_ptr<BackupCommands> m_backups;
     std::unique_ptr<PasswordCommands> m_passwords;
+    IdleLock* m_idle = nullptr;
     bool m_ending = false;
     bool m_centred = false;
     FirstSteps* m_firstSteps = nullptr;

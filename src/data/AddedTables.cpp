@@ -11,7 +11,11 @@ const char* const kStatements =
     "CREATE TABLE IF NOT EXISTS MANDANTE ("
     " ID INTEGER PRIMARY KEY AUTOINCREMENT,"
     " NOME TEXT NOT NULL UNIQUE COLLATE NOCASE,"
-    " EMAIL TEXT);";
+    " EMAIL TEXT);"
+    // The lock after minutes without use: one row while it is on.
+    "CREATE TABLE IF NOT EXISTS BLOCCO_INATTIVITA ("
+    " ID INTEGER PRIMARY KEY CHECK (ID = 1),"
+    " MINUTI INTEGER NOT NULL CHECK (MINUTI BETWEEN 1 AND 240));";
 
 } // namespace
 

@@ -9,6 +9,7 @@ target_sources(gestione_core PRIVATE
     data/FileKey.cpp
     data/Rekey.cpp
     data/FolderNames.cpp
+    data/IdleLockSetting.cpp
     data/ItalianText.cpp
     data/Schema.cpp
     data/Statement.cpp

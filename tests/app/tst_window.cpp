@@ -81,7 +81,8 @@ private Q_SLOTS:
                               "StampanteOrdine=Stampa su stampante…", "PdfOrdine=Salva come PDF"}));
         QCOMPARE(entries("GArchivio"), (QStringList{"CopiaSicurezza=Copia di sicurezza…",
                                                     "Ripristina=Ripristina da copia…",
-                                                    "PasswordPersonale=Password personale…"}));
+                                                    "PasswordPersonale=Password personale…",
+                                                    "BloccoInattivita=Blocco dopo inattività…"}));
         QVERIFY(app->find<QAction>("Chiudi"));
         QVERIFY(app->find<QAction>("MUtente"));
     }
