@@ -91,15 +91,26 @@ void BackupCommands::Ripristina_Click() {
     };
     if (Status s = stageCopy(*chosen, staged); !s)
         return refuse(s.error());
-    // A copy made under another key (another password, or none) is put under the file's own.
+    // A copy made under another key (another password, or none) is put under the file's own,
+    // or keeps its own, as the user chooses.
     auto copyKey = keyprompt::keyOfCopy(ctx.dialogs, staged, ctx.db().key(), kRestoreTitle);
     if (!copyKey)
         return refuse(copyKey.error());
-    if (!(*copyKey == ctx.db().key()))
-        if (Status s = rekey::changeKey(staged, *copyKey, ctx.db().key()); !s)
-            return refuse(s.error());
+    FileKey key = ctx.db().key();
+    bool keptOwnKey = false;
+    if (!(*copyKey == key)) {
+        if (askToTakeTheFileKey(*copyKey, key)) {
+            if (Status s = rekey::changeKey(staged, *copyKey, key); !s) {
+                copyKey->clear();
+                return refuse(s.error());
+            }
+        } else {
+            key = *copyKey;
+            keptOwnKey = true;
+        }
+    }
     copyKey->clear();
-    auto contents = backup::verifyMending(staged, ctx.db().key());
+    auto contents = backup::verifyMending(staged, key);
     if (!contents)
         return refuse(contents.error());
     const QString last =
@@ -147,7 +158,7 @@ void BackupCommands::Ripristina_Click() {
                                            "copia\n%2\n\nIl ripristino prosegue.")
                                 .arg(saved->damage, folders::shownNative(saved->path)),
                             kRestoreTitle, BoxIcon::Exclamation);
-    if (Status s = replaceWith(staged); !s) {
+    if (Status s = replaceWith(staged, key); !s) {
         Database::removeFiles(staged);
         m_refresh();
         ctx.dialogs.message(QStringLiteral("Il ripristino non è riuscito.\n\n%1.\n\n"
@@ -157,13 +168,48 @@ void BackupCommands::Ripristina_Click() {
         return;
     }
     m_refresh();
-    ctx.dialogs.message(QStringLiteral("Ripristino effettuato. I dati di prima sono nella "
-                                       "copia\n%1")
-                            .arg(folders::shownNative(saved->path)),
-                        kRestoreTitle, BoxIcon::Information);
+    QString done = QStringLiteral("Ripristino effettuato. I dati di prima sono nella copia\n%1")
+                       .arg(folders::shownNative(saved->path));
+    if (keptOwnKey)
+        done += key.personal ? QStringLiteral("\n\nIl database ha ora la password personale "
+                                              "della copia: il programma la chiederà a ogni "
+                                              "avvio.")
+                             : QStringLiteral("\n\nIl database ora si apre senza password "
+                                              "personale.");
+    key.clear();
+    ctx.dialogs.message(done, kRestoreTitle, BoxIcon::Information);
 }
 
-Status BackupCommands::replaceWith(const QString& staged) {
+bool BackupCommands::askToTakeTheFileKey(const FileKey& copy, const FileKey& file) {
+    const QString keep = QStringLiteral("No: la copia tiene la sua password, che da ora il "
+                                        "programma chiederà a ogni avvio.");
+    if (copy.personal && file.personal)
+        return ctx.dialogs.question(
+            QStringLiteral("La copia è protetta da un'altra password personale.\n\n"
+                           "Ripristinarla con la password del database in uso?\n\n"
+                           "Sì: la copia prende la password del database in uso.\n%1")
+                .arg(keep),
+            kRestoreTitle);
+    if (file.personal)
+        return ctx.dialogs.question(
+            QStringLiteral("La copia non ha una password personale: è stata fatta prima che la "
+                           "password fosse impostata.\n\n"
+                           "Ripristinarla con la password del database in uso?\n\n"
+                           "Sì: la copia prende la password del database in uso.\n"
+                           "No: la copia resta senza password personale e chiunque abbia il "
+                           "file potrà leggerlo."),
+            kRestoreTitle);
+    // The database in use has none: keeping the copy's password is the safer answer.
+    return ctx.dialogs.questionDefaultNo(
+        QStringLiteral("La copia è protetta da una password personale, il database in uso no."
+                       "\n\nRipristinarla senza password personale, come il database in uso?"
+                       "\n\nSì: la copia si apre senza password, e chiunque abbia il file potrà "
+                       "leggerlo.\n%1")
+            .arg(keep),
+        kRestoreTitle);
+}
+
+Status BackupCommands::replaceWith(const QString& staged, const FileKey& newKey) {
     const QString path = ctx.db().path();
     // A link stays a link: what is replaced is the file it leads to.
     const QByteArray local = QFile::encodeName(backup::realFile(path));
@@ -189,7 +235,7 @@ Status BackupCommands::replaceWith(const QString& staged) {
     if (::rename(QFile::encodeName(staged).constData(), local.constData()) != 0)
         s = makeError(QStringLiteral("il database non si può sostituire"));
     if (s)
-        s = openShared(ctx, path, key);
+        s = openShared(ctx, path, newKey);
     old.reset();
     if (!s) {
         ctx.connection.reset();

@@ -23,8 +23,10 @@ public:
 
 private:
     // Replaces the open file with the checked copy at `staged`; the connection is open again
-    // afterwards, on the copy or, when that fails, on the file as it was.
-    Status replaceWith(const QString& staged);
+    // afterwards, on the copy (under `key`) or, when that fails, on the file as it was.
+    Status replaceWith(const QString& staged, const FileKey& key);
+    // Whether a copy under another key takes the file's key (or keeps its own).
+    bool askToTakeTheFileKey(const FileKey& copy, const FileKey& file);
     void tellAutomaticFailure(const Error& e);
 
     AppContext& ctx;

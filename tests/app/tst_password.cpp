@@ -243,15 +243,19 @@ private Q_SLOTS:
         QCOMPARE(openCode(app.dir.dbPath(), key), 0);
     }
 
-    // A copy made under another password asks for it and comes back under the file's own; one
-    // made before the password was set needs none.
+    // A copy made under another password asks for it; a copy under another key, or none, comes
+    // back under the file's own or keeps its own, as the user answers.
     void restoreOfACopyUnderAnotherKey_data() {
         QTest::addColumn<bool>("otherPassword");
-        QTest::newRow("another password") << true;
-        QTest::newRow("the built-in key") << false;
+        QTest::addColumn<bool>("takeFileKey");
+        QTest::newRow("another password, the file's taken") << true << true;
+        QTest::newRow("another password, kept") << true << false;
+        QTest::newRow("the built-in key, the file's taken") << false << true;
+        QTest::newRow("the built-in key, kept") << false << false;
     }
     void restoreOfACopyUnderAnotherKey() {
         QFETCH(bool, otherPassword);
+        QFETCH(bool, takeFileKey);
         const FileKey mine = FileKey::personalPassword("Segreto-1");
         App app(TestDir::Content::Demo, [&](App& a) {
             QVERIFY(rekey::changeKey(a.dir.dbPath(), FileKey::builtIn(), mine));
@@ -274,10 +278,12 @@ private Q_SLOTS:
         app.dialogs.answerChoice(copy);
         app.dialogs.answerPassword(QStringLiteral("Sbagliata-1"));
         app.dialogs.answerPassword(QStringLiteral("Altra-password"));
+        app.dialogs.answers.push_back(takeFileKey);
         app.dialogs.answerYes();
         ui::menu(app.window.get(), "Ripristina");
         const auto b = app.dialogs.boxes;
         QVERIFY2(b.last().icon == BoxIcon::Information, qPrintable(app.dialogs.describe()));
+        QVERIFY(app.dialogs.unexpected.isEmpty());
         int asked = 0;
         for (const auto& box : b)
             if (box.kind == ScriptedDialogs::Kind::Password)
@@ -287,10 +293,36 @@ private Q_SLOTS:
             QCOMPARE(b[2].text, QStringLiteral("Password errata.\n\nLa copia è protetta da "
                                                "un'altra password personale.\n\nPassword della "
                                                "copia"));
-        QVERIFY(app.db().key() == mine);
-        QCOMPARE(openCode(app.dir.dbPath(), mine), 0);
+        const auto& which = b[otherPassword ? 3 : 1];
+        QCOMPARE(which.kind, ScriptedDialogs::Kind::Question);
+        QCOMPARE(which.byDefault, BoxDefault::Yes);
+        QCOMPARE(which.text,
+                 otherPassword
+                     ? QStringLiteral("La copia è protetta da un'altra password personale.\n\n"
+                                      "Ripristinarla con la password del database in uso?\n\n"
+                                      "Sì: la copia prende la password del database in uso.\n"
+                                      "No: la copia tiene la sua password, che da ora il "
+                                      "programma chiederà a ogni avvio.")
+                     : QStringLiteral("La copia non ha una password personale: è stata fatta "
+                                      "prima che la password fosse impostata.\n\n"
+                                      "Ripristinarla con la password del database in uso?\n\n"
+                                      "Sì: la copia prende la password del database in uso.\n"
+                                      "No: la copia resta senza password personale e chiunque "
+                                      "abbia il file potrà leggerlo."));
+        const FileKey expected = takeFileKey ? mine : copyKey;
+        QVERIFY(app.db().key() == expected);
+        QCOMPARE(openCode(app.dir.dbPath(), expected), 0);
+        QCOMPARE(openCode(app.dir.dbPath(), takeFileKey ? copyKey : mine), SQLITE_NOTADB);
         QCOMPARE(value(app.db(), "SELECT count(*) FROM CLIENTE WHERE CODICE = '777';"),
                  QStringLiteral("1"));
+        const QString tail =
+            takeFileKey ? QString()
+            : otherPassword
+                ? QStringLiteral("\n\nIl database ha ora la password personale della copia: "
+                                 "il programma la chiederà a ogni avvio.")
+                : QStringLiteral("\n\nIl database ora si apre senza password personale.");
+        QVERIFY2(b.last().text.endsWith(tail), qPrintable(b.last().text));
+        QVERIFY(b.last().text.startsWith("Ripristino effettuato."));
     }
 };
 
