@@ -4,6 +4,7 @@
 #include "FileInPlace.h"
 #include "FolderNames.h"
 #include "ItalianText.h"
+#include "Rekey.h"
 #include "Schema.h"
 #include "jet/JetFile.h"
 
@@ -452,6 +453,8 @@ Result<Report> run(jet::Archive& archive, const QString& target, const QString& 
     if (s)
         s = checkBuilt(db, report);
     db.close();
+    if (s && placing.key.personal)
+        s = rekey::changeKey(workPath, FileKey::builtIn(), placing.key);
     if (s)
         s = inplace::syncFile(work);
     if (s)

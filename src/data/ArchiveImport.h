@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileKey.h"
 #include "Result.h"
 #include "jet/Archive.h"
 
@@ -37,6 +38,9 @@ struct Placing {
     // When set, `target` is the archive itself: the new file takes its name only once it is
     // whole, and the archive keeps its bytes under this name beside it.
     QString keepExistingAs;
+    // The key of the new file: a personal password puts it under that before it takes its name,
+    // so that no file readable with the built-in key is ever left at `target`.
+    FileKey key = FileKey::builtIn();
 };
 
 // Makes `target` (never overwriting a file) from the archive's tables. The new file is made

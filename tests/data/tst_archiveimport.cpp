@@ -7,6 +7,7 @@
 #include "data/Database.h"
 #include "data/Schema.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -252,6 +253,51 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(p.readAllStandardError()).trimmed(),
                  target + QStringLiteral(": ") + error);
         QVERIFY(!QFile::exists(target));
+        QFile f(old);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), bytes);
+    }
+
+    // Under a personal password the new file is put under it before it takes its name: no file
+    // readable with the built-in key is ever at the target. The tool reads the password from its
+    // input, never from its arguments, and one refused makes no file.
+    void anImportUnderAPersonalPassword() {
+        QTemporaryDir dir;
+        const QString target = dir.filePath("Ordine.mdb");
+        RowsArchive archive = oldArchive();
+        archiveimport::Placing placing;
+        placing.key = FileKey::personalPassword(QStringLiteral("Segreto-1"));
+        auto report = archiveimport::run(archive, target, "VECCHIO.mdb", placing);
+        QVERIFY2(report, qPrintable(report ? QString() : report.error().text));
+        QVERIFY(!Database::open(target, FileKey::builtIn()));
+        auto db = Database::open(target, placing.key);
+        QVERIFY(db);
+        QCOMPARE(rows(**db, "SELECT ANNO FROM ANNO ORDER BY ANNO;"),
+                 (QStringList{"2024:3", "2025:3"}));
+        QCOMPARE(modeOf(target), 0600);
+        db->reset();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{"Ordine - importazione.txt", "Ordine.mdb"}));
+
+        const QByteArray bytes = jetkit::unpacked("jet4-types");
+        const QString old = jetkit::put(dir.path(), "VECCHIO.mdb", bytes);
+        const QString other = dir.filePath("Altro.mdb");
+        auto tool = [&](const QByteArray& input) {
+            QProcess p;
+            p.setStandardOutputFile(QProcess::nullDevice());
+            p.start(QStringLiteral(GESTIONE_MAKEDB),
+                    {"--password-personale", "--importa", old, other});
+            p.write(input);
+            p.closeWriteChannel();
+            p.waitForFinished(60000);
+            return std::make_pair(p.exitCode(), QString::fromUtf8(p.readAllStandardError()));
+        };
+        QCOMPARE(tool("12345678\n"),
+                 std::make_pair(2, QStringLiteral("La password non può essere fatta di sole "
+                                                  "cifre: servono almeno 8 caratteri, non solo "
+                                                  "cifre.\n")));
+        QCOMPARE(tool(""), std::make_pair(2, QStringLiteral("Nessuna password letta.\n")));
+        QVERIFY(!QFile::exists(other));
         QFile f(old);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), bytes);

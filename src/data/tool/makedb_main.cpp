@@ -3,6 +3,7 @@
 #include "MakeDb.h"
 #include "TerminalPassword.h"
 #include "data/ArchiveImport.h"
+#include "data/Database.h"
 #include "data/FolderNames.h"
 #include "data/Rekey.h"
 
@@ -137,21 +138,24 @@ int main(int argc, char** argv) {
         key = FileKey::personalPassword(*typed);
         typed->fill(QLatin1Char(' '));
     }
-    // A new file is made under the built-in key and then written anew under the personal one.
+    // A new file is made under the built-in key and then written anew under the personal one;
+    // when that fails it goes, rather than stay readable with the built-in key.
     auto protect = [&]() -> Status {
-        return key.personal ? rekey::changeKey(path, FileKey::builtIn(), key) : Status();
+        if (!key.personal)
+            return {};
+        Status s = rekey::changeKey(path, FileKey::builtIn(), key);
+        if (!s)
+            Database::removeFiles(path);
+        return s;
     };
 
     if (parser.isSet(import)) {
         archiveimport::Placing placing;
         placing.nativeTarget = native;
+        placing.key = key;
         auto report = archiveimport::fromJetFile(parser.value(import), path, placing);
         if (!report) {
             err << shown << ": " << report.error().text << "\n";
-            return 1;
-        }
-        if (Status s = protect(); !s) {
-            err << path << ": " << s.error().text << "\n";
             return 1;
         }
         QTextStream(stdout) << archiveimport::summary(*report);
