@@ -11,7 +11,9 @@ const char* const kStatements =
     "CREATE TABLE IF NOT EXISTS MANDANTE ("
     " ID INTEGER PRIMARY KEY AUTOINCREMENT,"
     " NOME TEXT NOT NULL UNIQUE COLLATE NOCASE,"
-    " EMAIL TEXT);";
+    " EMAIL TEXT);"
+    // Statistics: the order lines of a span of order dates.
+    "CREATE INDEX IF NOT EXISTS ORDINE_DATAO ON ORDINE (DATAO);";
 
 } // namespace
 
