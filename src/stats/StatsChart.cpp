@@ -62,6 +62,8 @@ QChart* build(const Bars& b) {
     chart->addSeries(series);
     auto* x = new QBarCategoryAxis;
     x->append(b.categories);
+    // Upright, so that no name is cut short however many bars share the width.
+    x->setLabelsAngle(-90);
     chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
     auto* y = new QValueAxis;
@@ -83,7 +85,7 @@ QChartView* makeView(QWidget* parent, const char* objectName) {
     auto* view = new QChartView(parent);
     view->setObjectName(QLatin1String(objectName));
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumSize(360, 260);
+    view->setMinimumSize(420, 300);
     return view;
 }
 

@@ -83,7 +83,7 @@ QString display(const Cell& c, Kind kind) {
         const QString s = itext::formatFixed(std::abs(v), 1, true);
         if (s == QLatin1String("0,0"))
             return QStringLiteral("0,0 %");
-        return (v < 0 ? QStringLiteral("−") : QStringLiteral("+")) + s + QStringLiteral(" %");
+        return (v < 0 ? QStringLiteral("-") : QStringLiteral("+")) + s + QStringLiteral(" %");
     }
     case Kind::Text:
     case Kind::Date:

@@ -71,8 +71,8 @@ QWidget* chartAndTable(QWidget* tab, QChartView* chart, QTableView* table) {
     auto* split = new QSplitter(Qt::Horizontal, tab);
     split->addWidget(chart);
     split->addWidget(table);
-    split->setStretchFactor(0, 2);
-    split->setStretchFactor(1, 3);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
     split->setChildrenCollapsible(false);
     return split;
 }
