@@ -34,7 +34,7 @@ const char* const kBothPeriods =
 const char* const kCustomersHead = "SELECT G.*, C.SOGGETTO, C.CITTA, C.PROVINCIA FROM (SELECT "
                                    "ID_CL AS CODICE_CLIENTE, ";
 const char* const kCustomersTail =
-    " GROUP BY ID_CL) AS G LEFT JOIN CLIENTE AS C ON C.ID = (SELECT MIN(ID) FROM CLIENTE "
+    " GROUP BY +ID_CL) AS G LEFT JOIN CLIENTE AS C ON C.ID = (SELECT MIN(ID) FROM CLIENTE "
     "WHERE CLIENTE.CODICE = G.CODICE_CLIENTE);";
 
 // An article is its code, or its description when it has none.
@@ -49,7 +49,7 @@ const char* const kToVisitHead =
     "MIN(DATAO), MAX(DATAO), COUNT(DISTINCT DATAO) FROM ORDINE WHERE DATAO >= ?1 AND ID_CL IS "
     "NOT NULL";
 const char* const kToVisitTail =
-    " GROUP BY ID_CL HAVING MAX(DATAO) < ?2) AS G JOIN CLIENTE AS C ON C.ID = (SELECT MIN(ID) "
+    " GROUP BY +ID_CL HAVING MAX(DATAO) < ?2) AS G JOIN CLIENTE AS C ON C.ID = (SELECT MIN(ID) "
     "FROM CLIENTE WHERE CLIENTE.CODICE = G.CODICE_CLIENTE);";
 
 } // namespace

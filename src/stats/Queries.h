@@ -6,8 +6,10 @@
 #include <string>
 
 // The statements of the statistics. Every one reads the order lines of a span of order dates
-// (?1 from, ?2 to; the index ORDINE_DATAO), and takes the filter in ?10 (province, or NULL) and
-// ?11 (principal; present only in the forms that name PREZZO_LISTINO, which a file may lack).
+// (?1 from, ?2 to; the index ORDINE_DATAO_CLIENTE: a group by customer is written "+ID_CL" so that
+// the engine does not walk every line in the order of ORDINE_ID_CL instead), and takes the filter
+// in ?10 (province, or NULL) and ?11 (principal; present only in the forms that name
+// PREZZO_LISTINO, which a file may lack).
 namespace stats::queries {
 
 // By day: DATAO, then the four sums (gross, kg, sold, free).
