@@ -30,6 +30,8 @@ bool searchBench(const Options& o, const Emit& emit);  // Cerca, history, totals
 bool backupBench(const Options& o, const Emit& emit);  // "Copia di sicurezza…" against cp
 // Opening the file under a personal password against the built-in key.
 bool passwordBench(const Options& o, const Emit& emit);
+// The window "Statistiche": each view opened, and redrawn after a change of filter.
+bool statsBench(const Options& o, const Emit& emit);
 
 // The two children of the start-up benchmark; each prints when its window is shown.
 int startupChild(bool ours, const QString& dir);

@@ -34,6 +34,7 @@ const std::vector<std::pair<QString, Bench>>& groups() {
         {QStringLiteral("avvio"), bench::startupBench},
         {QStringLiteral("copia"), bench::backupBench},
         {QStringLiteral("password"), bench::passwordBench},
+        {QStringLiteral("statistiche"), bench::statsBench},
     };
     return g;
 }

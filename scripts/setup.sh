@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config ccache
     qt6-base-dev qt6-translations-l10n libgl-dev
+    qt6-charts-dev libqt6opengl6-dev
     libsqlcipher-dev sqlcipher
     libxlsxwriter-dev
     mdbtools-dev

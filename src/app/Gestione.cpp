@@ -26,6 +26,7 @@
 #include "orders/OrderTotalsLine.h"
 #include "orders/YearPanel.h"
 #include "search/SearchWindow.h"
+#include "stats/StatsWindow.h"
 #include "ui/Tell.h"
 #include "ui/Titles.h"
 #include "ui/widgets/ReportList.h"
@@ -192,6 +193,12 @@ void Gestione::buildMenus() {
     QAction* cerca = command(nullptr, "MCerca", QStringLiteral("C&erca"), &Gestione::MCerca_Click);
     cerca->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     cerca->setShortcutContext(Qt::WindowShortcut);
+
+    // Ctrl+T: the statistics, beside the window.
+    QAction* statistiche = command(nullptr, "MStatistiche", QStringLiteral("&Statistiche"),
+                                   &Gestione::MStatistiche_Click);
+    statistiche->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    statistiche->setShortcutContext(Qt::WindowShortcut);
 
     QMenu* aiuto = bar->addMenu(QStringLiteral("A&iuto"));
     aiuto->setObjectName(QStringLiteral("MAiuto"));
@@ -430,6 +437,8 @@ void Gestione::refreshPanels() {
     Frame8->hide();
     // Its results were found in the file before.
     Cerca->hide();
+    if (Statistiche)
+        Statistiche->hide();
     m_idle->reload();
     if (customers && Frame1->mode())
         Frame1->apri(*Frame1->mode());
@@ -459,6 +468,15 @@ void Gestione::NomeAgente_Click() {
 
 void Gestione::MCerca_Click() {
     Cerca->apri();
+}
+
+void Gestione::MStatistiche_Click() {
+    // Made at its first use: the start-up does not wait for the charts.
+    if (!Statistiche) {
+        Statistiche = new StatsWindow(ctx, this);
+        connect(Statistiche, &StatsWindow::orderChosen, this, &Gestione::ApriOrdine);
+    }
+    Statistiche->apri();
 }
 
 void Gestione::ApriOrdine(const QString& year, const QString& number) {

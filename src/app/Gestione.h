@@ -17,6 +17,7 @@ class AgentPanel;
 class StatusBar;
 class FirstSteps;
 class SearchWindow;
+class StatsWindow;
 class OrderTotalsLine;
 class LastPrice;
 class BackupCommands;
@@ -44,6 +45,8 @@ public:
     QTimer* Timer1;
     // The search window "Cerca" and what the order panel shows beside its own elements.
     SearchWindow* Cerca;
+    // The window "Statistiche", made at its first use.
+    StatsWindow* Statistiche = nullptr;
     OrderTotalsLine* TotaliOrdine;
     LastPrice* UltimoPrezzo;
 
@@ -66,6 +69,8 @@ public:
     // "Nome dell'agente…": the agent's name and address, behind the access code.
     void NomeAgente_Click();
     void MCerca_Click();
+    // "Statistiche" (Ctrl+T).
+    void MStatistiche_Click();
 
     // Opens the order `number` of `year` in the order panel for update, as a click on it in the
     // year's listing does; the search window steps aside.

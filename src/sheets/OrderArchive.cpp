@@ -69,15 +69,14 @@ Status useFolder(const QString& path, bool mayBeLink) {
     return {};
 }
 
-// root/Gestione Ordini/Ordini/<year>, each folder checked or made in turn.
-Result<QString> under(const QString& root, const QString& year) {
+// root/Gestione Ordini/<parts...>, each folder checked or made in turn.
+Result<QString> under(const QString& root, const QStringList& parts) {
     if (root.isEmpty() || !QDir::isAbsolutePath(root))
         return makeError(QStringLiteral("La cartella dei documenti non è nota"), ENOENT);
     if (Status s = useFolder(root, true); !s)
         return s.error();
     QString path = root;
-    for (const QString& part :
-         {QStringLiteral("Gestione Ordini"), QStringLiteral("Ordini"), namePart(year)}) {
+    for (const QString& part : QStringList{QStringLiteral("Gestione Ordini")} + parts) {
         path = QDir(path).filePath(part);
         if (Status s = useFolder(path, false); !s)
             return s.error();
@@ -85,22 +84,38 @@ Result<QString> under(const QString& root, const QString& year) {
     return path;
 }
 
-} // namespace
-
-Result<Folder> yearFolder(const QString& documents, const QString& home, const QString& year) {
-    auto first = under(documents, year);
+// The folder under documents, else under home.
+Result<Folder> folderOf(const QString& documents, const QString& home, const QStringList& parts,
+                        const QString& notWritten) {
+    auto first = under(documents, parts);
     if (first)
         return Folder{*first, QString()};
     if (QDir::cleanPath(documents) != QDir::cleanPath(home)) {
-        if (auto second = under(home, year))
+        if (auto second = under(home, parts))
             return Folder{*second, first.error().text};
         else
             return makeError(first.error().text + QStringLiteral("; ") + second.error().text +
-                                 QStringLiteral(": il foglio non è stato scritto."),
+                                 notWritten,
                              second.error().code);
     }
-    return makeError(first.error().text + QStringLiteral(": il foglio non è stato scritto."),
-                     first.error().code);
+    return makeError(first.error().text + notWritten, first.error().code);
+}
+
+} // namespace
+
+Result<Folder> yearFolder(const QString& documents, const QString& home, const QString& year) {
+    return folderOf(documents, home, {QStringLiteral("Ordini"), namePart(year)},
+                    QStringLiteral(": il foglio non è stato scritto."));
+}
+
+Result<Folder> sectionFolder(const QString& documents, const QString& home, const QString& name) {
+    return folderOf(documents, home, {namePart(name)},
+                    QStringLiteral(": il file non è stato scritto."));
+}
+
+Result<Folder> sectionFolder(const QString& name) {
+    return sectionFolder(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                         QDir::homePath(), name);
 }
 
 Result<Folder> yearFolder(const QString& year) {

@@ -21,6 +21,11 @@ Result<Folder> yearFolder(const QString& documents, const QString& home, const Q
 // The same for the user's own documents folder and home.
 Result<Folder> yearFolder(const QString& year);
 
+// The folder "Gestione Ordini/<name>" under documents (else under home), made owner-only where
+// missing: the statistics' files go to "Statistiche".
+Result<Folder> sectionFolder(const QString& documents, const QString& home, const QString& name);
+Result<Folder> sectionFolder(const QString& name);
+
 // "Ordine <year>-<nr>": the name of the files of an order, without extension.
 QString baseName(const QString& year, const QString& number);
 

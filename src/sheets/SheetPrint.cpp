@@ -174,6 +174,15 @@ SheetPrint::SheetPrint(const Sheet& sheet) : m_sheet(sheet) {
 }
 
 Status SheetPrint::print(QPagedPaintDevice& device, int from, int to) const {
+    return printPages(device, from, to, nullptr);
+}
+
+Status SheetPrint::print(QPagedPaintDevice& device, const CoverPage& cover) const {
+    return printPages(device, 1, 0, cover ? &cover : nullptr);
+}
+
+Status SheetPrint::printPages(QPagedPaintDevice& device, int from, int to,
+                              const CoverPage* cover) const {
     const int first = std::clamp(from, 1, pageCount()) - 1;
     const int last = to <= 0 ? pageCount() - 1 : std::clamp(to, first + 1, pageCount()) - 1;
     device.setPageSize(QPageSize(QPageSize::A4));
@@ -189,14 +198,23 @@ Status SheetPrint::print(QPagedPaintDevice& device, int from, int to) const {
     // from the corner of the paper.
     const QRect paint = device.pageLayout().paintRectPixels(dpi);
     const double fontScale = 72.0 / device.logicalDpiY();
-    for (int i = first; i <= last; ++i) {
-        if (i > first && !device.newPage()) {
-            p.end();
-            return makeError(QStringLiteral("Impossibile aggiungere una pagina al foglio."));
-        }
+    auto toPoints = [&]() {
         p.resetTransform();
         p.translate(-paint.left(), -paint.top());
         p.scale(dpi / 72.0, dpi / 72.0);
+    };
+    if (cover) {
+        toPoints();
+        p.save();
+        (*cover)(p, device.pageLayout().fullRect(QPageLayout::Point));
+        p.restore();
+    }
+    for (int i = first; i <= last; ++i) {
+        if ((i > first || cover) && !device.newPage()) {
+            p.end();
+            return makeError(QStringLiteral("Impossibile aggiungere una pagina al foglio."));
+        }
+        toPoints();
         drawPage(p, i, fontScale);
     }
     p.end();
@@ -425,6 +443,11 @@ const SheetPrint::Font& SheetPrint::fontFor(unsigned id, const Format& f, double
 }
 
 Status writePdf(const Sheet& sheet, const QString& path, const QString& title) {
+    return writePdf(sheet, path, title, CoverPage());
+}
+
+Status writePdf(const Sheet& sheet, const QString& path, const QString& title,
+                const CoverPage& cover) {
     const QString what = QStringLiteral("Impossibile scrivere il PDF");
     return replaceFile(path, what, [&](const QString& tempPath) -> Status {
         QFile file(tempPath);
@@ -437,7 +460,7 @@ Status writePdf(const Sheet& sheet, const QString& path, const QString& title) {
             QPdfWriter pdf(&file);
             pdf.setTitle(title);
             pdf.setCreator(QStringLiteral("Gestione Ordini"));
-            if (Status s = SheetPrint(sheet).print(pdf); !s)
+            if (Status s = SheetPrint(sheet).print(pdf, cover); !s)
                 return s;
         }
         if (!file.flush() || file.error() != QFileDevice::NoError || file.size() == 0) {

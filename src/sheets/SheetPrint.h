@@ -7,8 +7,10 @@
 #include <QLineF>
 #include <QList>
 #include <QRawFont>
+#include <QRectF>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -26,6 +28,10 @@ namespace sheets {
 class Sheet;
 struct Format;
 
+// A page drawn before the sheet's pages (a chart): the painter works in points on the whole
+// A4 landscape paper, whose rectangle is given.
+using CoverPage = std::function<void(QPainter& painter, const QRectF& paper)>;
+
 class SheetPrint {
 public:
     explicit SheetPrint(const Sheet& sheet);
@@ -34,6 +40,8 @@ public:
     // Draws the pages from..to (counted from 1; to 0: to the last) on the device (a PDF writer
     // or a printer), one page of paper each; the device is set to A4 landscape first.
     Status print(QPagedPaintDevice& device, int from = 1, int to = 0) const;
+    // The cover page first, then every page of the sheet.
+    Status print(QPagedPaintDevice& device, const CoverPage& cover) const;
 
 private:
     struct Page {
@@ -41,6 +49,7 @@ private:
         int lastRow;
     };
     struct Font;
+    Status printPages(QPagedPaintDevice& device, int from, int to, const CoverPage* cover) const;
     // Glyphs of one font at their places: one line of text from its start, or the lines of a
     // page where they go on the page.
     struct Glyphs {
@@ -92,5 +101,8 @@ private:
 // Writes the sheet as a PDF file at path (A4, fonts embedded, the text selectable), replacing
 // an earlier file there only once the new one is whole; the document's title is title.
 Status writePdf(const Sheet& sheet, const QString& path, const QString& title);
+// The same with a cover page before the sheet's pages.
+Status writePdf(const Sheet& sheet, const QString& path, const QString& title,
+                const CoverPage& cover);
 
 } // namespace sheets

@@ -59,9 +59,9 @@ private Q_SLOTS:
         QStringList top;
         for (QAction* a : bar->actions())
             top << a->text();
-        QCOMPARE(top,
-                 (QStringList{"&Chiudi", "&Gestione Cliente", "&Gestione Articoli",
-                              "&Gestione Ordine", "&Utente", "&Archivio", "C&erca", "A&iuto"}));
+        QCOMPARE(top, (QStringList{"&Chiudi", "&Gestione Cliente", "&Gestione Articoli",
+                                   "&Gestione Ordine", "&Utente", "&Archivio", "C&erca",
+                                   "&Statistiche", "A&iuto"}));
         auto entries = [&](const char* menu) {
             QStringList out;
             for (QAction* a : app->find<QMenu>(menu)->actions())

@@ -1,0 +1,69 @@
+#include "Filter.h"
+
+#include "data/Database.h"
+
+#include <cmath>
+
+namespace stats {
+
+Change changeOf(double now, double before) {
+    Change c;
+    c.euro = now - before;
+    if (std::abs(before) >= 0.005)
+        c.percent = (now - before) / std::abs(before) * 100.0;
+    return c;
+}
+
+Result<bool> principalsKnown(Database& db) {
+    auto st = db.prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                         "name IN ('PREZZO_LISTINO', 'MANDANTE');");
+    if (!st)
+        return st.error();
+    if (!st->next())
+        return st->status() ? Result<bool>(false) : Result<bool>(st->status().error());
+    return st->int64(0) == 2;
+}
+
+Result<std::vector<std::pair<qint64, QString>>> principals(Database& db) {
+    std::vector<std::pair<qint64, QString>> out;
+    auto known = principalsKnown(db);
+    if (!known)
+        return known.error();
+    if (!*known)
+        return out;
+    auto st = db.prepare("SELECT ID, NOME FROM MANDANTE ORDER BY NOME COLLATE NOCASE, ID;");
+    if (!st)
+        return st.error();
+    while (st->next())
+        out.emplace_back(st->int64(0), st->text(1));
+    if (!st->status())
+        return st->status().error();
+    return out;
+}
+
+Result<QStringList> provinces(Database& db) {
+    auto st = db.prepare("SELECT DISTINCT PROVINCIA FROM CLIENTE WHERE PROVINCIA IS NOT NULL AND "
+                         "PROVINCIA <> '' ORDER BY PROVINCIA;");
+    if (!st)
+        return st.error();
+    QStringList out;
+    while (st->next())
+        out << st->text(0);
+    if (!st->status())
+        return st->status().error();
+    return out;
+}
+
+Status checkFilter(Database& db, const Filter& f) {
+    if (!f.principal)
+        return {};
+    auto known = principalsKnown(db);
+    if (!known)
+        return known.error();
+    if (!*known)
+        return makeError(QStringLiteral("Nessun listino è stato importato: le mandanti degli "
+                                        "articoli non sono note."));
+    return {};
+}
+
+} // namespace stats

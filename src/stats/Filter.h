@@ -1,0 +1,72 @@
+#pragma once
+
+#include "data/Result.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+class Database;
+
+// The figures of the statistics, read from the order lines. Each line counts on its own order
+// date (DATAO) and for its own customer (ID_CL); a line without an order date belongs to no
+// period. Sums are those of OrderTotals: cartons sold (QVENDITA), free cartons (QOMAGGIO), kg
+// (QVENDITA × PESO) and gross value (QVENDITA × PESO × PREZZO); a missing value adds nothing to
+// the sums it enters. No widgets here.
+namespace stats {
+
+// The sums of a group of lines.
+struct Figures {
+    double gross = 0;
+    double kg = 0;
+    double sold = 0;
+    double free = 0;
+
+    Figures& operator+=(const Figures& o) {
+        gross += o.gross;
+        kg += o.kg;
+        sold += o.sold;
+        free += o.free;
+        return *this;
+    }
+};
+
+// Which lines count, besides their period.
+struct Filter {
+    // The customer's province in the register (CLIENTE.PROVINCIA); empty: every province. The
+    // lines of a customer no longer in the register have none.
+    QString province;
+    // The principal (MANDANTE.ID) whose price lists name the article; none: every principal.
+    std::optional<qint64> principal;
+};
+
+// A span of days, both ends included.
+struct Period {
+    QDate from;
+    QDate to;
+    // The same days one year earlier (29 February falls on the 28th).
+    Period yearBefore() const { return {from.addYears(-1), to.addYears(-1)}; }
+};
+
+// The change from `before` to `now`: in euro, and in per cent when `before` is not zero.
+struct Change {
+    double euro = 0;
+    std::optional<double> percent;
+};
+Change changeOf(double now, double before);
+
+// The price lists name the principal of the articles (the table PREZZO_LISTINO is there).
+Result<bool> principalsKnown(Database& db);
+// The principals to choose from: id and name, by name.
+Result<std::vector<std::pair<qint64, QString>>> principals(Database& db);
+// The provinces of the customer register, in order.
+Result<QStringList> provinces(Database& db);
+
+// Why a filter cannot be used, nothing when it can.
+Status checkFilter(Database& db, const Filter& f);
+
+} // namespace stats

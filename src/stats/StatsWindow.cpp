@@ -1,0 +1,600 @@
+#include "StatsWindow.h"
+
+#include "CustomerCard.h"
+#include "StatsFiles.h"
+#include "StatsModel.h"
+#include "data/FolderNames.h"
+#include "data/ItalianText.h"
+#include "ui/AppContext.h"
+#include "ui/BusyPointer.h"
+#include "ui/ShowFile.h"
+#include "ui/Tell.h"
+#include "ui/Titles.h"
+
+#include <QAction>
+#include <QChartView>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+// How many customers or articles the charts of a ranking show.
+constexpr int kChartBars = 10;
+
+QTableView* makeTable(QWidget* parent, const char* name, StatsModel* model) {
+    auto* t = new QTableView(parent);
+    t->setObjectName(QLatin1String(name));
+    t->setModel(model);
+    t->setSelectionBehavior(QAbstractItemView::SelectRows);
+    t->setSelectionMode(QAbstractItemView::SingleSelection);
+    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    t->setAlternatingRowColors(true);
+    t->verticalHeader()->hide();
+    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);
+    t->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    return t;
+}
+
+QDateEdit* makeDate(QWidget* parent, const char* name) {
+    auto* d = new QDateEdit(parent);
+    d->setObjectName(QLatin1String(name));
+    d->setLocale(QLocale(QLocale::Italian, QLocale::Italy));
+    d->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+    d->setCalendarPopup(true);
+    d->setMinimumDate(QDate(1901, 1, 1));
+    return d;
+}
+
+// A label of a field, with the field's buddy for its access key.
+QLabel* labelFor(QWidget* parent, const QString& text, QWidget* field) {
+    auto* l = new QLabel(text, parent);
+    l->setBuddy(field);
+    return l;
+}
+
+// A tab: chart and table side by side, the table's columns fitted to their content.
+QWidget* chartAndTable(QWidget* tab, QChartView* chart, QTableView* table) {
+    auto* split = new QSplitter(Qt::Horizontal, tab);
+    split->addWidget(chart);
+    split->addWidget(table);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
+    split->setChildrenCollapsible(false);
+    return split;
+}
+
+QString shortName(const QString& s) {
+    return s.size() > 18 ? s.left(17) + QStringLiteral("…") : s;
+}
+
+void fit(QTableView* t) {
+    const int rows = t->model()->rowCount();
+    // The widths from the first rows and the totals: a list of 100 000 rows is not measured.
+    t->horizontalHeader()->setResizeContentsPrecision(std::min(rows, 200));
+    t->resizeColumnsToContents();
+}
+
+} // namespace
+
+StatsWindow::StatsWindow(AppContext& c, QWidget* parent) : QWidget(parent, Qt::Window), ctx(c) {
+    setObjectName(QStringLiteral("Statistiche"));
+    setWindowTitle(QStringLiteral("Statistiche"));
+    for (auto& m : m_models)
+        m = new StatsModel(this);
+    m_buyers = new StatsModel(this);
+
+    auto* top = new QVBoxLayout(this);
+    auto* filters = new QHBoxLayout;
+    Dal = makeDate(this, "Dal");
+    Al = makeDate(this, "Al");
+    Provincia = new QComboBox(this);
+    Provincia->setObjectName(QStringLiteral("Provincia"));
+    Provincia->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    Mandante = new QComboBox(this);
+    Mandante->setObjectName(QStringLiteral("Mandante"));
+    Mandante->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    filters->addWidget(labelFor(this, QStringLiteral("&Periodo dal"), Dal));
+    filters->addWidget(Dal);
+    filters->addWidget(labelFor(this, QStringLiteral("al"), Al));
+    filters->addWidget(Al);
+    filters->addSpacing(12);
+    filters->addWidget(labelFor(this, QStringLiteral("Pro&vincia"), Provincia));
+    filters->addWidget(Provincia);
+    filters->addSpacing(12);
+    filters->addWidget(labelFor(this, QStringLiteral("&Mandante"), Mandante));
+    filters->addWidget(Mandante);
+    filters->addStretch(1);
+    top->addLayout(filters);
+
+    Schede = new QTabWidget(this);
+    Schede->setObjectName(QStringLiteral("Schede"));
+    top->addWidget(Schede, 1);
+
+    // Andamento.
+    auto* trendTab = new QWidget;
+    auto* trendBox = new QVBoxLayout(trendTab);
+    auto* trendBar = new QHBoxLayout;
+    Anno = new QSpinBox(trendTab);
+    Anno->setObjectName(QStringLiteral("Anno"));
+    Anno->setRange(1901, 9999);
+    Anno->setGroupSeparatorShown(false);
+    trendBar->addWidget(labelFor(trendTab, QStringLiteral("&Anno"), Anno));
+    trendBar->addWidget(Anno);
+    trendBar->addSpacing(12);
+    Riepilogo = new QLabel(trendTab);
+    Riepilogo->setObjectName(QStringLiteral("Riepilogo"));
+    Riepilogo->setWordWrap(true);
+    trendBar->addWidget(Riepilogo, 1);
+    trendBox->addLayout(trendBar);
+    Grafico[Andamento] = statschart::makeView(trendTab, "GraficoAndamento");
+    Tabella[Andamento] = makeTable(trendTab, "TabellaAndamento", m_models[Andamento]);
+    trendBox->addWidget(chartAndTable(trendTab, Grafico[Andamento], Tabella[Andamento]), 1);
+    Schede->addTab(trendTab, QStringLiteral("Andamento"));
+
+    // Clienti.
+    auto* custTab = new QWidget;
+    auto* custBox = new QVBoxLayout(custTab);
+    Grafico[Clienti] = statschart::makeView(custTab, "GraficoClienti");
+    Tabella[Clienti] = makeTable(custTab, "TabellaClienti", m_models[Clienti]);
+    custBox->addWidget(chartAndTable(custTab, Grafico[Clienti], Tabella[Clienti]), 1);
+    auto* custBar = new QHBoxLayout;
+    CmdScheda = new QPushButton(QStringLiteral("Scheda del &cliente"), custTab);
+    CmdScheda->setObjectName(QStringLiteral("CmdScheda"));
+    custBar->addWidget(CmdScheda);
+    custBar->addStretch(1);
+    custBox->addLayout(custBar);
+    Schede->addTab(custTab, QStringLiteral("Clienti"));
+
+    // Articoli.
+    auto* artTab = new QWidget;
+    auto* artBox = new QVBoxLayout(artTab);
+    Grafico[Articoli] = statschart::makeView(artTab, "GraficoArticoli");
+    Tabella[Articoli] = makeTable(artTab, "TabellaArticoli", m_models[Articoli]);
+    artBox->addWidget(chartAndTable(artTab, Grafico[Articoli], Tabella[Articoli]), 3);
+    LAcquirenti = new QLabel(QStringLiteral("Doppio clic su un articolo: i clienti che lo "
+                                            "hanno acquistato nel periodo."),
+                             artTab);
+    LAcquirenti->setObjectName(QStringLiteral("LAcquirenti"));
+    LAcquirenti->setWordWrap(true);
+    artBox->addWidget(LAcquirenti);
+    TabellaAcquirenti = makeTable(artTab, "TabellaAcquirenti", m_buyers);
+    artBox->addWidget(TabellaAcquirenti, 2);
+    Schede->addTab(artTab, QStringLiteral("Articoli"));
+
+    // Da visitare.
+    auto* visitTab = new QWidget;
+    auto* visitBox = new QVBoxLayout(visitTab);
+    auto* visitBar = new QHBoxLayout;
+    Giorni = new QSpinBox(visitTab);
+    Giorni->setObjectName(QStringLiteral("Giorni"));
+    Giorni->setRange(1, 3650);
+    Giorni->setValue(stats::kDefaultQuietDays);
+    visitBar->addWidget(labelFor(visitTab, QStringLiteral("Senza ordini da almeno"), Giorni));
+    visitBar->addWidget(Giorni);
+    visitBar->addWidget(new QLabel(QStringLiteral("giorni"), visitTab));
+    visitBar->addStretch(1);
+    visitBox->addLayout(visitBar);
+    Grafico[DaVisitare] = statschart::makeView(visitTab, "GraficoVisite");
+    Tabella[DaVisitare] = makeTable(visitTab, "TabellaVisite", m_models[DaVisitare]);
+    visitBox->addWidget(chartAndTable(visitTab, Grafico[DaVisitare], Tabella[DaVisitare]), 1);
+    Schede->addTab(visitTab, QStringLiteral("Da visitare"));
+
+    auto* buttons = new QHBoxLayout;
+    CmdExcel = new QPushButton(QStringLiteral("Esporta in &Excel"), this);
+    CmdExcel->setObjectName(QStringLiteral("CmdExcel"));
+    CmdPdf = new QPushButton(QStringLiteral("Salva come P&DF"), this);
+    CmdPdf->setObjectName(QStringLiteral("CmdPdf"));
+    CmdStampa = new QPushButton(QStringLiteral("S&tampa…"), this);
+    CmdStampa->setObjectName(QStringLiteral("CmdStampa"));
+    buttons->addStretch(1);
+    buttons->addWidget(CmdExcel);
+    buttons->addWidget(CmdPdf);
+    buttons->addWidget(CmdStampa);
+    top->addLayout(buttons);
+
+    const QDate today = ctx.clock.today();
+    Anno->setValue(today.year());
+    Dal->setDate(QDate(today.year(), 1, 1));
+    Al->setDate(today);
+
+    auto stale = [this]() {
+        m_stale.fill(true);
+        aggiorna();
+    };
+    connect(Dal, &QDateEdit::dateChanged, this, stale);
+    connect(Al, &QDateEdit::dateChanged, this, stale);
+    connect(Provincia, &QComboBox::currentIndexChanged, this, stale);
+    connect(Mandante, &QComboBox::currentIndexChanged, this, stale);
+    connect(Anno, &QSpinBox::valueChanged, this, [this]() {
+        m_stale[Andamento] = true;
+        aggiorna();
+    });
+    connect(Giorni, &QSpinBox::valueChanged, this, [this]() {
+        m_stale[DaVisitare] = true;
+        aggiorna();
+    });
+    connect(Schede, &QTabWidget::currentChanged, this, [this]() { aggiorna(); });
+    connect(Tabella[Clienti], &QAbstractItemView::activated, this,
+            [this](const QModelIndex& i) { apriScheda(Clienti, i.row()); });
+    connect(Tabella[DaVisitare], &QAbstractItemView::activated, this,
+            [this](const QModelIndex& i) { apriScheda(DaVisitare, i.row()); });
+    connect(Tabella[Articoli], &QAbstractItemView::activated, this,
+            [this](const QModelIndex& i) { mostraAcquirenti(i.row()); });
+    connect(CmdScheda, &QPushButton::clicked, this, [this]() {
+        const QModelIndex i = Tabella[Clienti]->currentIndex();
+        apriScheda(Clienti, i.isValid() ? i.row() : -1);
+    });
+    connect(CmdExcel, &QPushButton::clicked, this, &StatsWindow::CmdExcel_Click);
+    connect(CmdPdf, &QPushButton::clicked, this, &StatsWindow::CmdPdf_Click);
+    connect(CmdStampa, &QPushButton::clicked, this, &StatsWindow::CmdStampa_Click);
+
+    auto* close = new QAction(this);
+    close->setShortcut(QKeySequence(Qt::Key_Escape));
+    connect(close, &QAction::triggered, this, &QWidget::hide);
+    addAction(close);
+    resize(1100, 680);
+}
+
+StatsWindow::~StatsWindow() = default;
+
+StatsWindow::View StatsWindow::current() const {
+    return View(std::clamp(Schede->currentIndex(), 0, 3));
+}
+
+void StatsWindow::apri() {
+    if (!m_placed && parentWidget()) {
+        m_placed = true;
+        QRect r = geometry();
+        r.moveCenter(parentWidget()->window()->geometry().center());
+        move(r.topLeft());
+    }
+    fillFilters();
+    m_stale.fill(true);
+    show();
+    raise();
+    activateWindow();
+    aggiorna();
+}
+
+void StatsWindow::fillFilters() {
+    if (!ctx.connected())
+        return;
+    m_filling = true;
+    const QString province = Provincia->currentData().toString();
+    const QVariant principal = Mandante->currentData();
+    Provincia->clear();
+    Provincia->addItem(QStringLiteral("Tutte"), QString());
+    if (auto list = stats::provinces(ctx.db()))
+        for (const QString& p : *list)
+            Provincia->addItem(p, p);
+    Provincia->setCurrentIndex(std::max(0, Provincia->findData(province)));
+    Mandante->clear();
+    Mandante->addItem(QStringLiteral("Tutte"), QVariant());
+    auto known = stats::principalsKnown(ctx.db());
+    if (known && *known) {
+        if (auto list = stats::principals(ctx.db()))
+            for (const auto& [id, name] : *list)
+                Mandante->addItem(name, id);
+        Mandante->setToolTip(QString());
+    } else {
+        Mandante->setToolTip(QStringLiteral("Le mandanti degli articoli sono note quando è "
+                                            "stato importato un listino."));
+    }
+    Mandante->setEnabled(Mandante->count() > 1);
+    if (principal.isValid())
+        Mandante->setCurrentIndex(std::max(0, Mandante->findData(principal)));
+    m_filling = false;
+}
+
+stats::Filter StatsWindow::filter() const {
+    stats::Filter f;
+    f.province = Provincia->currentData().toString();
+    const QVariant p = Mandante->currentData();
+    if (p.isValid() && !p.isNull())
+        f.principal = p.toLongLong();
+    return f;
+}
+
+stats::Period StatsWindow::period() const {
+    return {Dal->date(), Al->date()};
+}
+
+QStringList StatsWindow::filterNotes() const {
+    QStringList notes;
+    if (!filter().province.isEmpty())
+        notes << QStringLiteral("Provincia %1").arg(Provincia->currentText());
+    if (filter().principal)
+        notes << QStringLiteral("Mandante %1").arg(Mandante->currentText());
+    return notes;
+}
+
+void StatsWindow::aggiorna() {
+    if (m_filling || !isVisible() || !ctx.connected())
+        return;
+    const View v = current();
+    if (!m_stale[size_t(v)])
+        return;
+    BusyPointer busy;
+    count(v);
+}
+
+void StatsWindow::count(View v) {
+    m_stale[size_t(v)] = false;
+    switch (v) {
+    case Andamento:
+        countTrend();
+        break;
+    case Clienti:
+        countCustomers();
+        break;
+    case Articoli:
+        countArticles();
+        break;
+    case DaVisitare:
+        countToVisit();
+        break;
+    }
+}
+
+void StatsWindow::countTrend() {
+    const int year = Anno->value();
+    auto t = stats::trend(ctx.db(), year, ctx.clock.today(), filter());
+    if (!t) {
+        m_models[Andamento]->setTable({});
+        tell::error(ctx.dialogs, t.error(), titles::t20());
+        return;
+    }
+    m_models[Andamento]->setTable(stats::trendTable(*t, filterNotes()));
+    fit(Tabella[Andamento]);
+    statschart::Bars b;
+    b.title = QStringLiteral("Lordo per mese: %1 e %2").arg(year).arg(year - 1);
+    for (int m = 1; m <= 12; ++m) {
+        b.categories << stats::monthName(m).left(3);
+        b.first << t->months[size_t(m - 1)].gross;
+        b.second << t->monthsBefore[size_t(m - 1)].gross;
+    }
+    b.firstName = QString::number(year);
+    b.secondName = QString::number(year - 1);
+    b.unit = QStringLiteral("€");
+    m_bars[Andamento] = b;
+    statschart::show(Grafico[Andamento], b);
+    const stats::Change c = t->change();
+    Riepilogo->setText(
+        QStringLiteral("Progressivo al %1: € %2; al %3: € %4; differenza € %5 (%6)")
+            .arg(itext::formatDate(t->upTo), itext::formatGrouped2(t->toDate.gross),
+                 itext::formatDate(t->upToBefore), itext::formatGrouped2(t->toDateBefore.gross),
+                 (c.euro > 0 ? QStringLiteral("+") : QString()) + itext::formatGrouped2(c.euro),
+                 c.percent ? stats::display({*c.percent, {}, {}}, stats::Kind::Percent)
+                           : QStringLiteral("anno prima senza vendite")));
+}
+
+namespace {
+
+statschart::Bars rankedBars(const std::vector<stats::Ranked>& rows, const QString& title,
+                            const stats::Period& p) {
+    statschart::Bars b;
+    b.title = title;
+    for (size_t i = 0; i < rows.size() && i < size_t(kChartBars); ++i) {
+        const stats::Ranked& r = rows[i];
+        b.categories << shortName(r.name.isEmpty() ? r.code : r.name);
+        b.first << r.figures.gross;
+        b.second << r.grossBefore;
+    }
+    b.firstName = QStringLiteral("Periodo");
+    b.secondName = QStringLiteral("Stesso periodo %1").arg(p.from.year() - 1);
+    b.unit = QStringLiteral("€");
+    return b;
+}
+
+} // namespace
+
+void StatsWindow::countCustomers() {
+    auto rows = stats::customers(ctx.db(), period(), filter());
+    if (!rows) {
+        m_customers.clear();
+        m_models[Clienti]->setTable({});
+        tell::error(ctx.dialogs, rows.error(), titles::t20());
+        return;
+    }
+    m_customers = std::move(*rows);
+    for (stats::Ranked& r : m_customers)
+        if (!r.inRegister)
+            r.name = stats::missingCustomer();
+    m_models[Clienti]->setTable(stats::customersTable(m_customers, period(), filterNotes()));
+    fit(Tabella[Clienti]);
+    m_bars[Clienti] = rankedBars(
+        m_customers, QStringLiteral("I primi %1 clienti per lordo").arg(kChartBars), period());
+    statschart::show(Grafico[Clienti], m_bars[Clienti]);
+}
+
+void StatsWindow::countArticles() {
+    auto rows = stats::articles(ctx.db(), period(), filter());
+    m_buyers->setTable({});
+    if (!rows) {
+        m_articles.clear();
+        m_models[Articoli]->setTable({});
+        tell::error(ctx.dialogs, rows.error(), titles::t20());
+        return;
+    }
+    m_articles = std::move(*rows);
+    m_models[Articoli]->setTable(stats::articlesTable(m_articles, period(), filterNotes()));
+    fit(Tabella[Articoli]);
+    m_bars[Articoli] = rankedBars(
+        m_articles, QStringLiteral("I primi %1 articoli per lordo").arg(kChartBars), period());
+    statschart::show(Grafico[Articoli], m_bars[Articoli]);
+}
+
+void StatsWindow::countToVisit() {
+    const QDate today = ctx.clock.today();
+    auto rows = stats::toVisit(ctx.db(), today, Giorni->value(), filter());
+    if (!rows) {
+        m_toVisit.clear();
+        m_models[DaVisitare]->setTable({});
+        tell::error(ctx.dialogs, rows.error(), titles::t20());
+        return;
+    }
+    m_toVisit = std::move(*rows);
+    m_models[DaVisitare]->setTable(stats::toVisitTable(m_toVisit, Giorni->value(), filterNotes()));
+    fit(Tabella[DaVisitare]);
+    statschart::Bars b;
+    b.title = QStringLiteral("Giorni dall'ultimo ordine e intervallo abituale");
+    for (size_t i = 0; i < m_toVisit.size() && i < size_t(kChartBars); ++i) {
+        const stats::ToVisit& v = m_toVisit[i];
+        b.categories << shortName(v.name);
+        b.first << v.daysSince;
+        b.second << v.usualInterval.value_or(0);
+    }
+    b.firstName = QStringLiteral("Giorni dall'ultimo ordine");
+    b.secondName = QStringLiteral("Intervallo abituale");
+    b.unit = QStringLiteral("giorni");
+    m_bars[DaVisitare] = b;
+    statschart::show(Grafico[DaVisitare], b);
+}
+
+void StatsWindow::apriScheda(View v, int row) {
+    QString code, name;
+    if (v == Clienti && row >= 0 && row < int(m_customers.size())) {
+        code = m_customers[size_t(row)].code;
+        name = m_customers[size_t(row)].name;
+    } else if (v == DaVisitare && row >= 0 && row < int(m_toVisit.size())) {
+        code = m_toVisit[size_t(row)].code;
+        name = m_toVisit[size_t(row)].name;
+    }
+    if (code.isEmpty()) {
+        tell::refusal(ctx.dialogs, QStringLiteral("Scegliere prima un cliente nell'elenco."),
+                      titles::t20());
+        return;
+    }
+    if (!Scheda) {
+        Scheda = new CustomerCard(ctx, this);
+        connect(Scheda, &CustomerCard::orderChosen, this, &StatsWindow::orderChosen);
+    }
+    Scheda->mostra(code, name, v == Clienti ? Al->date().year() : ctx.clock.today().year());
+}
+
+void StatsWindow::mostraAcquirenti(int row) {
+    if (row < 0 || row >= int(m_articles.size()))
+        return;
+    const stats::Ranked& a = m_articles[size_t(row)];
+    auto rows = stats::buyers(ctx.db(), a.code, a.name, period(), filter());
+    if (!rows) {
+        tell::error(ctx.dialogs, rows.error(), titles::t20());
+        return;
+    }
+    const QString article =
+        a.code.isEmpty() ? a.name : QStringLiteral("%1 (%2)").arg(a.name, a.code);
+    m_buyers->setTable(stats::buyersTable(*rows, article, period(), filterNotes()));
+    fit(TabellaAcquirenti);
+    const int n = int(rows->size());
+    LAcquirenti->setText(QStringLiteral("Clienti che hanno acquistato %1: %2")
+                             .arg(article, n == 1 ? QStringLiteral("1 cliente")
+                                                  : QStringLiteral("%1 clienti").arg(n)));
+}
+
+const stats::Table& StatsWindow::tableOnScreen() const {
+    return m_models[size_t(current())]->table();
+}
+
+namespace {
+
+// Says where the file went and opens it, as the order sheets do.
+void tellWritten(AppContext& ctx, const sheets::Written& w, const QString& what) {
+    const QString shown = folders::shownNative(w.path);
+    if (!w.refused.isEmpty())
+        ctx.dialogs.message(
+            QStringLiteral("%1: %2 è stato scritto in\n%3").arg(w.refused, what, shown),
+            titles::t18(), BoxIcon::Exclamation);
+    ctx.showStatus(QStringLiteral("Salvato: %1").arg(shown));
+    showFile(ctx, w.path, what);
+}
+
+QString documents() {
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+sheets::CoverPage coverOf(const statschart::Bars& bars, const QString& title) {
+    return [bars, title](QPainter& p, const QRectF& paper) {
+        const QRectF area = paper.adjusted(36, 36, -36, -36);
+        QFont f(QStringLiteral("Liberation Sans"));
+        f.setPointSizeF(14);
+        f.setBold(true);
+        p.setFont(f);
+        p.drawText(QRectF(area.left(), area.top(), area.width(), 24), Qt::AlignLeft, title);
+        statschart::paint(p, area.adjusted(0, 30, 0, 0), bars);
+    };
+}
+
+} // namespace
+
+void StatsWindow::CmdExcel_Click() {
+    const stats::Table& t = tableOnScreen();
+    if (t.columns.empty()) {
+        tell::refusal(ctx.dialogs, QStringLiteral("Non ci sono dati da esportare."), titles::t20());
+        return;
+    }
+    BusyPointer busy;
+    auto w = stats::saveWorkbook(t, documents(), QDir::homePath());
+    busy.release();
+    if (!w) {
+        ShowErrMsg(ctx.dialogs, w.error());
+        return;
+    }
+    tellWritten(ctx, *w, QStringLiteral("il foglio delle statistiche"));
+}
+
+void StatsWindow::CmdPdf_Click() {
+    const stats::Table& t = tableOnScreen();
+    if (t.columns.empty()) {
+        tell::refusal(ctx.dialogs, QStringLiteral("Non ci sono dati da salvare."), titles::t20());
+        return;
+    }
+    BusyPointer busy;
+    auto w = stats::savePdf(t, coverOf(m_bars[size_t(current())], t.title), documents(),
+                            QDir::homePath());
+    busy.release();
+    if (!w) {
+        ShowErrMsg(ctx.dialogs, w.error());
+        return;
+    }
+    tellWritten(ctx, *w, QStringLiteral("il PDF delle statistiche"));
+}
+
+void StatsWindow::CmdStampa_Click() {
+    const stats::Table& t = tableOnScreen();
+    if (t.columns.empty()) {
+        tell::refusal(ctx.dialogs, QStringLiteral("Non ci sono dati da stampare."), titles::t20());
+        return;
+    }
+    auto wb = stats::workbookOf(t);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(t.title);
+    QPrintDialog choice(&printer, this);
+    choice.setObjectName(QStringLiteral("StampaStatisticheDialog"));
+    choice.setWindowTitle(QStringLiteral("Stampa delle statistiche"));
+    if (choice.exec() != QDialog::Accepted)
+        return;
+    BusyPointer busy;
+    const Status printed = sheets::SheetPrint(wb->sheet(0))
+                               .print(printer, coverOf(m_bars[size_t(current())], t.title));
+    busy.release();
+    if (!printed) {
+        ShowErrMsg(ctx.dialogs, printed.error());
+        return;
+    }
+    ctx.showStatus(
+        QStringLiteral("Statistiche inviate alla stampante %1").arg(printer.printerName()));
+}

@@ -1,0 +1,17 @@
+target_sources(gestione_core PRIVATE
+    stats/Filter.cpp
+    stats/Queries.cpp
+    stats/Ranking.cpp
+    stats/ToVisit.cpp
+    stats/Trend.cpp
+)
+target_sources(gestione_core PRIVATE
+    stats/StatsFiles.cpp
+    stats/StatsTable.cpp
+)
+target_sources(gestione_gui PRIVATE
+    stats/CustomerCard.cpp
+    stats/StatsChart.cpp
+    stats/StatsModel.cpp
+    stats/StatsWindow.cpp
+)
