@@ -4,6 +4,7 @@ target_sources(gestione_gui PRIVATE
     app/DataLocation.cpp
     app/Display.cpp
     app/FirstSteps.cpp
+    app/ItalianPickers.cpp
     app/StartupRecovery.cpp
     app/Gestione.cpp
     app/KeyboardLocks.cpp
