@@ -13,4 +13,6 @@ target_sources(gestione_gui PRIVATE
     app/StatusBar.cpp
     app/TitleClock.cpp
     app/Translation.cpp
+    app/ViewSettings.cpp
+    app/WindowZoom.cpp
 )
