@@ -156,6 +156,7 @@ private Q_SLOTS:
         // A smaller step stays while the window is maximised.
         ui::menu(app->window.get(), "Riduci");
         const int chosen = percent();
+        QCOMPARE(viewsettings::load().zoom, chosen);
         QVERIFY(app->window->isMaximized());
         QVERIFY(app->find<QAction>("Ingrandisci")->isEnabled());
         // Given back its size, the window keeps the zoom and takes the size it needs.
