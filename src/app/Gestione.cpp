@@ -9,6 +9,7 @@
 #include "StartupRecovery.h"
 #include "StatusBar.h"
 #include "TitleClock.h"
+#include "WindowZoom.h"
 #include "data/FolderNames.h"
 #include "data/ItalianText.h"
 #include "data/Rekey.h"
@@ -88,6 +89,10 @@ Gestione::Gestione(AppContext& c, QWidget* parent)
     StatusBar1 = new StatusBar(this);
     setStatusBar(StatusBar1);
     ctx.status = [this](const QString& text) { StatusBar1->showMessage(text, 20000); };
+    m_zoom = new WindowZoom(this, [this](const QString& text) {
+        if (ctx.status)
+            ctx.status(text);
+    });
     buildMenus();
 
     Timer1 = new QTimer(this);
@@ -118,7 +123,7 @@ Gestione::Gestione(AppContext& c, QWidget* parent)
     });
     qApp->installEventFilter(this);
     adjustSize();
-    setFixedSize(sizeHint());
+    m_zoom->applyKept();
 }
 
 Gestione::~Gestione() {
@@ -199,6 +204,7 @@ void Gestione::buildMenus() {
                                    &Gestione::MStatistiche_Click);
     statistiche->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     statistiche->setShortcutContext(Qt::WindowShortcut);
+    m_zoom->addMenu(bar, nullptr);
 
     QMenu* aiuto = bar->addMenu(QStringLiteral("A&iuto"));
     aiuto->setObjectName(QStringLiteral("MAiuto"));
@@ -315,6 +321,24 @@ void Gestione::showEvent(QShowEvent* e) {
         // On a screen smaller than the window its top-left corner stays in sight.
         move(qMax(frame.left(), avail.left()), qMax(frame.top(), avail.top()));
     }
+}
+
+void Gestione::showAsLeft() {
+    if (m_zoom->keptMaximised())
+        showMaximized();
+    else
+        show();
+}
+
+void Gestione::changeEvent(QEvent* e) {
+    QMainWindow::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange)
+        m_zoom->follow();
+}
+
+void Gestione::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    m_zoom->follow();
 }
 
 bool Gestione::eventFilter(QObject* obj, QEvent* e) {

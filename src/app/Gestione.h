@@ -23,6 +23,7 @@ class LastPrice;
 class BackupCommands;
 class PasswordCommands;
 class IdleLock;
+class WindowZoom;
 
 // The one window of the program. It holds the menus, the five panels, the title clock and the
 // status bar, and decides which panel shows; each panel does its own work.
@@ -84,12 +85,19 @@ public:
     void AggiornaTitolo();
     void ChiudiApplicazione();
 
+    // The zoom of the window ("Visualizza").
+    WindowZoom& zoom() { return *m_zoom; }
+    // Shows the window as it was left: maximised or not.
+    void showAsLeft();
+
     // True once "Chiudi" was answered Yes.
     bool ending() const { return m_ending; }
 
 protected:
     void closeEvent(QCloseEvent* e) override; // Form_QueryUnload
     void showEvent(QShowEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
     bool eventFilter(QObject* obj, QEvent* e) override;
 
 private:
@@ -106,6 +114,7 @@ private:
     std::unique_ptr<BackupCommands> m_backups;
     std::unique_ptr<PasswordCommands> m_passwords;
     IdleLock* m_idle = nullptr;
+    WindowZoom* m_zoom = nullptr;
     bool m_ending = false;
     bool m_centred = false;
     FirstSteps* m_firstSteps = nullptr;

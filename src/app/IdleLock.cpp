@@ -37,8 +37,7 @@ QString inMinutes(int minutes) {
 } // namespace
 
 IdleLock::IdleLock(AppContext& c, QMainWindow* window, std::function<void()> endProgram)
-    : QObject(window), ctx(c), m_window(window), m_end(std::move(endProgram)),
-      m_ticks(sinceBoot) {
+    : QObject(window), ctx(c), m_window(window), m_end(std::move(endProgram)), m_ticks(sinceBoot) {
     m_lastUse = m_ticks();
     m_cover = new QWidget(window);
     m_cover->setObjectName(QStringLiteral("Bloccato"));

@@ -1,5 +1,7 @@
 #include "Translation.h"
 
+#include "ItalianPickers.h"
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -12,5 +14,8 @@ bool installItalianTranslation(QCoreApplication& app) {
         delete qt;
         return false;
     }
-    return QCoreApplication::installTranslator(qt);
+    if (!QCoreApplication::installTranslator(qt))
+        return false;
+    makePickersItalian(app);
+    return true;
 }

@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     dialogs.setParent(&window);
     if (!window.Form_Load())
         return 1;
-    window.show();
+    window.showAsLeft();
     if (location->created)
         dialogs.message(DataLocation::createdMessage(*location), QStringLiteral("Gestione Ordini"),
                         BoxIcon::Information);

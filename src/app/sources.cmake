@@ -5,6 +5,7 @@ target_sources(gestione_gui PRIVATE
     app/Display.cpp
     app/FirstSteps.cpp
     app/IdleLock.cpp
+    app/ItalianPickers.cpp
     app/StartupRecovery.cpp
     app/Gestione.cpp
     app/KeyboardLocks.cpp
@@ -13,4 +14,6 @@ target_sources(gestione_gui PRIVATE
     app/StatusBar.cpp
     app/TitleClock.cpp
     app/Translation.cpp
+    app/ViewSettings.cpp
+    app/WindowZoom.cpp
 )

@@ -17,12 +17,12 @@ Result<int> minutes(Database& db) {
 
 Status setMinutes(Database& db, int minutes) {
     if (minutes < 0 || minutes > kMaxMinutes)
-        return makeError(
-            QStringLiteral("i minuti del blocco vanno da 0 a %1").arg(kMaxMinutes));
+        return makeError(QStringLiteral("i minuti del blocco vanno da 0 a %1").arg(kMaxMinutes));
     return db.write([&]() -> Status {
         if (minutes == 0)
             return db.exec("DELETE FROM BLOCCO_INATTIVITA;");
-        auto st = db.prepare("INSERT OR REPLACE INTO BLOCCO_INATTIVITA (ID, MINUTI) VALUES (1, ?);");
+        auto st =
+            db.prepare("INSERT OR REPLACE INTO BLOCCO_INATTIVITA (ID, MINUTI) VALUES (1, ?);");
         if (!st)
             return st.error();
         return st->bind(1, minutes).run();

@@ -224,13 +224,13 @@ void OrderPanel::tellError(const Error& error) {
 }
 
 void OrderPanel::setListGeometry(int frameTop, int frameHeight, int listHeight) {
-    const int top = frameTop < 0 ? Frame5->y() : twips::px(frameTop);
-    Frame5->setGeometry(Frame5->x(), top, Frame5->width(), twips::px(frameHeight));
+    const int top = frameTop < 0 ? Frame5->y() : twips::px(this, frameTop);
+    Frame5->setGeometry(Frame5->x(), top, Frame5->width(), twips::px(this, frameHeight));
     // The list never reaches past the sub-panel's lower border: its last row and the arrow of
     // its scroll bar stay in sight.
-    const int room = Frame5->height() - ListView5->y() - twips::px(kListBottomMargin);
+    const int room = Frame5->height() - ListView5->y() - twips::px(this, kListBottomMargin);
     ListView5->setGeometry(ListView5->x(), ListView5->y(), ListView5->width(),
-                           qMin(twips::px(listHeight), room));
+                           qMin(twips::px(this, listHeight), room));
 }
 
 Status OrderPanel::CaricaSoggetti() {

@@ -12,4 +12,5 @@ target_sources(gestione_gui PRIVATE
     ui/widgets/PopupClicks.cpp
     ui/widgets/ReportList.cpp
     ui/widgets/Twips.cpp
+    ui/widgets/Zoom.cpp
 )

@@ -119,8 +119,7 @@ private Q_SLOTS:
                                   kTitle, BoxIcon::Exclamation)}));
             QCOMPARE(minutesStored(app->db()), QStringLiteral("0"));
         }
-        QCOMPARE(set("Segreto-1", std::nullopt),
-                 seq({boxes::password(kCurrent, kTitle), none}));
+        QCOMPARE(set("Segreto-1", std::nullopt), seq({boxes::password(kCurrent, kTitle), none}));
         QCOMPARE(set("Segreto-1", " 5 "),
                  seq({boxes::password(kCurrent, kTitle), none,
                       message("Da ora il programma si blocca dopo 5 minuti senza uso: nasconde i "
@@ -128,11 +127,11 @@ private Q_SLOTS:
                               kTitle, BoxIcon::Information)}));
         QCOMPARE(minutesStored(app->db()), QStringLiteral("5"));
         QCOMPARE(app->window->idleLock().minutes(), 5);
-        QCOMPARE(set("Segreto-1", "0"),
-                 seq({boxes::password(kCurrent, kTitle),
-                      boxes::input(kAsk.arg("dopo 5 minuti senza uso"), kTitle),
-                      message("Da ora il programma non si blocca più.", kTitle,
-                              BoxIcon::Information)}));
+        QCOMPARE(
+            set("Segreto-1", "0"),
+            seq({boxes::password(kCurrent, kTitle),
+                 boxes::input(kAsk.arg("dopo 5 minuti senza uso"), kTitle),
+                 message("Da ora il programma non si blocca più.", kTitle, BoxIcon::Information)}));
         QCOMPARE(minutesStored(app->db()), QStringLiteral("0"));
         QVERIFY(app->dialogs.unexpected.isEmpty());
     }

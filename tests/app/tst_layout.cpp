@@ -1,11 +1,17 @@
 // The window's elements: names, kinds, texts, geometry in twips, fonts, limits, flags, stacking
-// and focus order, as the layout tables give them.
+// and focus order, as the layout tables give them; at every zoom, each length and font the one
+// at 100 % times the zoom.
 
 #include "support/Fixture.h"
+
+#include "app/Gestione.h"
+#include "app/WindowZoom.h"
+#include "support/Ui.h"
 
 #include "ui/widgets/DateBox.h"
 #include "ui/widgets/ReportList.h"
 #include "ui/widgets/Twips.h"
+#include "ui/widgets/Zoom.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -151,6 +157,16 @@ const PanelBox kPanels[] = {
 };
 // clang-format on
 
+// A rectangle of the 100 % layout at a zoom: each length rounded on its own.
+QRect at(const QRect& r, int percent) {
+    return QRect(zoom::scaled(r.x(), percent), zoom::scaled(r.y(), percent),
+                 zoom::scaled(r.width(), percent), zoom::scaled(r.height(), percent));
+}
+
+bool samePoints(double shown, double atFull, int percent) {
+    return qFuzzyCompare(shown, atFull * percent / 100.0);
+}
+
 Qt::Alignment horizontal(char a) {
     return a == 'c' ? Qt::AlignHCenter : (a == 'r' ? Qt::AlignRight : Qt::AlignLeft);
 }
@@ -162,21 +178,42 @@ class TestLayout : public QObject {
 
     std::unique_ptr<App> app;
 
+    // The window at `percent`, by its menu's commands.
+    void zoomTo(int percent) {
+        ui::menu(app->window.get(), "DimensioneNormale");
+        for (int p = zoom::kSmallest; p < percent; p += zoom::kStep)
+            ui::menu(app->window.get(), "Ingrandisci");
+        QCOMPARE(app->window->zoom().percent(), percent);
+    }
+    void zooms() {
+        QTest::addColumn<int>("percent");
+        for (int p = zoom::kSmallest; p <= zoom::kLargest; p += zoom::kStep)
+            QTest::newRow(qPrintable(QStringLiteral("%1 %").arg(p))) << p;
+    }
+
 private Q_SLOTS:
     void init() { app = std::make_unique<App>(); }
     void cleanup() { app.reset(); }
 
+    void windowHasItsSizeAndLooks_data() { zooms(); }
     void windowHasItsSizeAndLooks() {
+        QFETCH(int, percent);
+        zoomTo(percent);
         QMainWindow* w = app->window.get();
         QCOMPARE(w->objectName(), QStringLiteral("Gestione"));
         QWidget* client = w->centralWidget();
-        QCOMPARE(client->width(), twips::px(14835));
-        QCOMPARE(client->height() + w->statusBar()->height(), twips::px(9465));
-        QCOMPARE(w->statusBar()->height(), twips::px(375));
+        QCOMPARE(client->width(), zoom::scaled(twips::px(14835), percent));
+        QCOMPARE(client->height(), zoom::scaled(twips::px(9465 - 375), percent));
+        QCOMPARE(w->statusBar()->height(), zoom::scaled(twips::px(375), percent));
+        if (percent == zoom::kSmallest)
+            QCOMPARE(client->height() + w->statusBar()->height(), twips::px(9465));
         QCOMPARE(w->palette().color(QPalette::Window), QColor(Qt::white));
         QCOMPARE(w->font().family(), QStringLiteral("Arial"));
-        QCOMPARE(w->font().pointSizeF(), 11.25);
-        QCOMPARE(w->minimumSize(), w->maximumSize()); // a fixed window
+        QVERIFY(samePoints(w->font().pointSizeF(), 11.25, percent));
+        // Its size is the least it takes; maximised it may grow.
+        QCOMPARE(w->size(), w->minimumSize());
+        QCOMPARE(client->geometry().topLeft(), QPoint(0, w->menuBar()->height()));
+        QVERIFY(w->maximumSize().width() > w->minimumSize().width());
     }
 
     void windowIsCentred() {
@@ -194,13 +231,16 @@ private Q_SLOTS:
             QCOMPARE(f.top(), avail.top());
     }
 
+    void panelsHaveTheirPlaceAndCaptionFont_data() { zooms(); }
     void panelsHaveTheirPlaceAndCaptionFont() {
+        QFETCH(int, percent);
+        zoomTo(percent);
         for (const PanelBox& p : kPanels) {
             auto* g = app->find<QGroupBox>(p.name);
             QVERIFY2(g, p.name);
             QCOMPARE(g->parentWidget(), app->window->centralWidget());
-            QCOMPARE(g->geometry(), twips::rect(p.left, p.top, p.width, p.height));
-            QCOMPARE(g->font().pointSizeF(), p.captionFont);
+            QCOMPARE(g->geometry(), at(twips::rect(p.left, p.top, p.width, p.height), percent));
+            QVERIFY2(samePoints(g->font().pointSizeF(), p.captionFont, percent), p.name);
             QCOMPARE(g->palette().color(QPalette::Window), QColor(Qt::white));
             QVERIFY(g->autoFillBackground());
         }
@@ -223,7 +263,10 @@ private Q_SLOTS:
         QCOMPARE(inner, (QStringList{"Frame4", "Frame5"}));
     }
 
+    void everyElementAsTheTablesSay_data() { zooms(); }
     void everyElementAsTheTablesSay() {
+        QFETCH(int, percent);
+        zoomTo(percent);
         for (const Element& e : kElements) {
             const QString where =
                 QStringLiteral("%1/%2").arg(QLatin1String(e.container), QLatin1String(e.name));
@@ -232,10 +275,10 @@ private Q_SLOTS:
             auto* w =
                 container->findChild<QWidget*>(QLatin1String(e.name), Qt::FindDirectChildrenOnly);
             QVERIFY2(w, qPrintable(where));
-            QCOMPARE(w->geometry(), twips::rect(e.left, e.top, e.width, e.height));
+            QCOMPARE(w->geometry(), at(twips::rect(e.left, e.top, e.width, e.height), percent));
             if (e.font > 0) {
                 QVERIFY2(w->font().family() == QLatin1String("Arial"), qPrintable(where));
-                QVERIFY2(w->font().pointSizeF() == e.font, qPrintable(where));
+                QVERIFY2(samePoints(w->font().pointSizeF(), e.font, percent), qPrintable(where));
                 QVERIFY2(w->font().bold() == e.bold, qPrintable(where));
             }
             const QString text = e.text ? QString::fromUtf8(e.text) : QString();
@@ -348,14 +391,20 @@ private Q_SLOTS:
         }
     }
 
+    void statusBarHasItsThreePanels_data() { zooms(); }
     void statusBarHasItsThreePanels() {
+        QFETCH(int, percent);
+        zoomTo(percent);
         QStatusBar* bar = app->window->statusBar();
         QCOMPARE(bar->objectName(), QStringLiteral("StatusBar1"));
-        QCOMPARE(bar->font().pointSizeF(), 8.25);
+        QVERIFY(samePoints(bar->font().pointSizeF(), 8.25, percent));
         QVERIFY(bar->font().bold());
-        QCOMPARE(bar->findChild<QLabel*>("Panel1")->width(), twips::px(11625));
-        QCOMPARE(bar->findChild<QLabel*>("Panel2")->width(), twips::px(1440));
-        QCOMPARE(bar->findChild<QLabel*>("Panel3")->width(), twips::px(1440));
+        QCOMPARE(bar->findChild<QLabel*>("Panel1")->width(),
+                 zoom::scaled(twips::px(11625), percent));
+        QCOMPARE(bar->findChild<QLabel*>("Panel2")->width(),
+                 zoom::scaled(twips::px(1440), percent));
+        QCOMPARE(bar->findChild<QLabel*>("Panel3")->width(),
+                 zoom::scaled(twips::px(1440), percent));
         QVERIFY(!bar->findChild<QLabel*>("Panel1")->text().isEmpty());
     }
 };

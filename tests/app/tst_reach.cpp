@@ -1,10 +1,13 @@
 // What the user reaches and sees in every panel and mode: Tab and Shift+Tab visit the shown
-// elements in the tables' order, and no text, hint or border is cut. Run at 96 and at 144 dots
-// per inch.
+// elements in the tables' order, and no text, hint or border is cut, at every zoom of the window.
+// Run at 96 and at 144 dots per inch.
 
 #include "orders/OrderKit.h"
 
+#include "app/Gestione.h"
+#include "app/WindowZoom.h"
 #include "masterdata/AgentStore.h"
+#include "ui/widgets/Zoom.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -27,6 +30,10 @@ QString focused() {
     return w ? w->objectName() : QString();
 }
 
+// Every panel and mode the user reaches.
+const char* const kStates[] = {"clienti", "articoli", "utente",   "anno",
+                               "nuovo",   "elenco",   "aggiorna", "stampa"};
+
 // Texts whose room the layout tables themselves make too small.
 const QStringList kTooLongByDesign = {};
 
@@ -37,9 +44,12 @@ class TestReach : public QObject {
 
     std::unique_ptr<App> app;
 
-    // Opens a panel in one of its modes, as the user gets there.
-    void reach(const QString& state) {
+    // Opens a panel in one of its modes, as the user gets there, in the window at `percent`.
+    void reach(const QString& state, int percent = zoom::kSmallest) {
         app = std::make_unique<App>();
+        for (int p = zoom::kSmallest; p < percent; p += zoom::kStep)
+            ui::menu(app->window.get(), "Ingrandisci");
+        QCOMPARE(app->window->zoom().percent(), percent);
         seed(app->db());
         store(app->db(), QStringLiteral("2026"), QStringLiteral("1"), QStringLiteral("10001"),
               QStringLiteral("GRANA PADANO DOP"));
@@ -65,13 +75,6 @@ class TestReach : public QObject {
             QVERIFY(openYear(*app, "StampaOrdine", QStringLiteral("2026")));
             ui::clickRow(p->ListView5, 0);
         }
-    }
-
-    void states() {
-        QTest::addColumn<QString>("state");
-        for (const char* s :
-             {"clienti", "articoli", "utente", "anno", "nuovo", "elenco", "aggiorna", "stampa"})
-            QTest::newRow(s) << QString::fromLatin1(s);
     }
 
 private Q_SLOTS:
@@ -130,10 +133,18 @@ private Q_SLOTS:
         QCOMPARE(QFontInfo(panel(*app)->Cbo5->completer()->popup()->font()).family(), family);
     }
 
-    void nothingIsCut_data() { states(); }
+    void nothingIsCut_data() {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<int>("percent");
+        for (int p = zoom::kSmallest; p <= zoom::kLargest; p += zoom::kStep)
+            for (const char* s : kStates)
+                QTest::newRow(qPrintable(QStringLiteral("%1 %2 %").arg(QLatin1String(s)).arg(p)))
+                    << QString::fromLatin1(s) << p;
+    }
     void nothingIsCut() {
         QFETCH(QString, state);
-        reach(state);
+        QFETCH(int, percent);
+        reach(state, percent);
         QStringList cut;
         const auto tell = [&](QWidget* w, const QString& what, int need, int room) {
             if (need > room && !kTooLongByDesign.contains(what))
@@ -186,8 +197,9 @@ private Q_SLOTS:
         }
         const QScreen* screen = QGuiApplication::primaryScreen();
         QVERIFY2(cut.isEmpty(),
-                 qPrintable(QStringLiteral("%1 dpi: %2")
+                 qPrintable(QStringLiteral("%1 dpi, %2 %: %3")
                                 .arg(screen->logicalDotsPerInch() * screen->devicePixelRatio())
+                                .arg(percent)
                                 .arg(cut.join(QStringLiteral("; ")))));
     }
 };

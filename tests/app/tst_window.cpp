@@ -61,7 +61,7 @@ private Q_SLOTS:
             top << a->text();
         QCOMPARE(top, (QStringList{"&Chiudi", "&Gestione Cliente", "&Gestione Articoli",
                                    "&Gestione Ordine", "&Utente", "&Archivio", "C&erca",
-                                   "&Statistiche", "A&iuto"}));
+                                   "&Statistiche", "&Visualizza", "A&iuto"}));
         auto entries = [&](const char* menu) {
             QStringList out;
             for (QAction* a : app->find<QMenu>(menu)->actions())

@@ -186,7 +186,9 @@ private Q_SLOTS:
         const Run arch = run("dpkg", {"--print-architecture"});
         QCOMPARE(f.out, QStringLiteral("Package: gestione-ordini\nVersion: %1\nArchitecture: "
                                        "%2\nSection: misc\nRecommends: libreoffice-calc, "
-                                       "xdg-utils, fonts-liberation2, qt6-translations-l10n\n")
+                                       "xdg-utils, fonts-liberation2, qt6-translations-l10n, "
+                                       "qt6-gtk-platformtheme, "
+                                       "qt6-xdgdesktopportal-platformtheme\n")
                             .arg(QStringLiteral(GESTIONE_VERSION), arch.out.trimmed()));
         const Run depends = run("dpkg-deb", {"-f", m_deb, "Depends"});
         for (const char* lib : {"libqt6widgets6", "libqt6gui6", "libqt6core6", "libsqlcipher0",

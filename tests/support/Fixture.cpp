@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -67,6 +68,11 @@ App::App(TestDir::Content content, bool show) : App(content, nullptr, show) {}
 App::App(TestDir::Content content, const std::function<void(App&)>& beforeStart, bool show)
     : dir(content), ctx(dialogs, clock, opener, dir.path()) {
     useTestHome();
+    // Each window starts as a new user's would: no zoom or maximised window kept from a test
+    // before.
+    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Gestione Ordini"),
+              QStringLiteral("Gestione Ordini"))
+        .remove(QStringLiteral("vista"));
     if (beforeStart)
         beforeStart(*this);
     window = std::make_unique<Gestione>(ctx);

@@ -194,7 +194,7 @@ void ReportView::setColumns(std::vector<ReportColumn> columns) {
 
 void ReportView::setWidths(const std::vector<ReportColumn>& columns) {
     for (int i = 0; i < int(columns.size()); ++i) {
-        const int w = twips::px(columns[size_t(i)].widthTwips);
+        const int w = twips::px(this, columns[size_t(i)].widthTwips);
         setColumnHidden(i, w == 0);
         setColumnWidth(i, w);
     }

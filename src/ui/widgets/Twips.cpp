@@ -1,5 +1,7 @@
 #include "Twips.h"
 
+#include "Zoom.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -17,6 +19,10 @@ double pixelsPerTwip() {
 
 int px(int twips) {
     return int(std::lround(twips * pixelsPerTwip()));
+}
+
+int px(const QWidget* in, int twips) {
+    return zoom::scaled(px(twips), zoom::percentOf(in));
 }
 
 QRect rect(int left, int top, int width, int height) {

@@ -11,6 +11,8 @@ namespace twips {
 
 double pixelsPerTwip();
 int px(int twips);
+// The same inside the window that holds `in`, at that window's zoom.
+int px(const QWidget* in, int twips);
 QRect rect(int left, int top, int width, int height);
 void place(QWidget* w, int left, int top, int width, int height);
 // Arial in the given point size (fontconfig substitutes Liberation Sans where Arial is missing).
