@@ -9,3 +9,7 @@ target_sources(gestione_core PRIVATE
 # The spreadsheet model of liborcus has no include folder of its own.
 target_link_libraries(gestione_core PUBLIC PkgConfig::ORCUS orcus-spreadsheet-model-0.17
     PkgConfig::FREEXL PkgConfig::MINIZIP)
+target_sources(gestione_gui PRIVATE
+    pricelists/ImportCommands.cpp
+    pricelists/ImportWindow.cpp
+)

@@ -1,16 +1,26 @@
 // Price lists read from real files of each format (made here by openpyxl, LibreOffice and by
 // hand), previewed against the catalogue, applied, undone; and the files that must be refused.
 
+#include "support/Boxes.h"
 #include "support/Fixture.h"
+#include "support/Ui.h"
 
 #include "data/AddedTables.h"
 #include "data/Database.h"
 #include "pricelists/ColumnMap.h"
+#include "pricelists/ImportWindow.h"
 #include "pricelists/ListRows.h"
 #include "pricelists/PriceListStore.h"
 #include "pricelists/SheetFile.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -67,6 +77,7 @@ private Q_SLOTS:
     void formats();
     void badFiles_data();
     void badFiles();
+    void window();
 
 private:
     QTemporaryDir m_files;
@@ -270,6 +281,79 @@ void TestPriceLists::badFiles() {
     Result<Workbook> book = readWorkbook(path, dir.path(), limits);
     QVERIFY(!book);
     QCOMPARE(book.error().text, message);
+}
+
+ImportWindow* importWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<ImportWindow*>(w); d && d->isVisible())
+            return d;
+    return nullptr;
+}
+
+// The window: the file picked, its preview for a new principal, applied, a bad file told, the
+// last list undone.
+void TestPriceLists::window() {
+    using namespace boxes;
+    App app;
+    const QString title = QStringLiteral("Importa listino");
+    app.dialogs.answerChoice(m_files.filePath(QStringLiteral("primo.csv")));
+    ui::menu(app.window.get(), "ImportaListino");
+    ImportWindow* w = importWindow();
+    QVERIFY(w);
+    QCOMPARE(w->TDataListino->text(), QStringLiteral("08/12/2026"));
+    w->TDataListino->setText(QStringLiteral("01/09/2026"));
+    w->CboMandante->setEditText(QStringLiteral("Rossi Alimentari"));
+    QCOMPARE(w->LblConteggi->text(),
+             QStringLiteral("Articoli nuovi: 3, Prezzi cambiati: 0, Descrizioni cambiate: 0, "
+                            "Formati cambiati: 0, Pesi cambiati: 0, Assenti dal listino: 0, "
+                            "Righe scartate: 0"));
+    QCOMPARE(w->ListaAnteprima->topLevelItemCount(), 3);
+    // One row unticked: that article is not added.
+    w->ListaAnteprima->topLevelItem(2)->setCheckState(0, Qt::Unchecked);
+    app.dialogs.answerYes();
+    ui::click(w->CmdApplica);
+    QCOMPARE(app.dialogs.describe(),
+             seq({one(ScriptedDialogs::Kind::Choice, title, QDir::homePath()),
+                  question(QStringLiteral("Applicare il listino «primo.csv» della mandante «Rossi "
+                                          "Alimentari»?"),
+                           title),
+                  message(QStringLiteral("Listino applicato: 2 articoli nuovi, 0 articoli "
+                                         "aggiornati, 2 prezzi registrati."),
+                          title, BoxIcon::Information)}));
+    app.dialogs.clear();
+    QCOMPARE(value(app.db(), "SELECT group_concat(CODICE || '=' || AGG, ' ') FROM ARTICOLO"),
+             QStringLiteral("P001=2026-09-01 P004=2026-09-01"));
+    QCOMPARE(value(app.db(), "SELECT NOME FROM MANDANTE"), QStringLiteral("Rossi Alimentari"));
+    QTRY_VERIFY(!importWindow());
+
+    // A file that is not what its name says: a box, and no window.
+    QTemporaryDir dir;
+    const QString fake = dir.filePath(QStringLiteral("finto.xlsx"));
+    writeFile(fake, kFirstList);
+    app.dialogs.answerChoice(fake);
+    ui::menu(app.window.get(), "ImportaListino");
+    QCOMPARE(app.dialogs.describe(),
+             seq({one(ScriptedDialogs::Kind::Choice, title, QDir::homePath()),
+                  message(QStringLiteral("Il file «finto.xlsx» non è un foglio Excel .xlsx: il suo "
+                                         "contenuto non è quello che il nome dice. Nulla è stato "
+                                         "importato."),
+                          title, BoxIcon::Exclamation)}));
+    app.dialogs.clear();
+    QVERIFY(!importWindow());
+
+    const QString undo = QStringLiteral("Annulla ultimo listino");
+    app.dialogs.answerYes();
+    ui::menu(app.window.get(), "AnnullaListino");
+    QCOMPARE(app.dialogs.describe(),
+             seq({question(QStringLiteral("Annullare l'ultimo listino importato? Gli articoli che "
+                                          "ha aggiunto vengono tolti, quelli che ha cambiato "
+                                          "tornano come erano e i suoi prezzi vengono tolti."),
+                           undo),
+                  message(QStringLiteral("Listino «primo.csv» annullato: 2 articoli tolti, 0 "
+                                         "articoli ripristinati, 2 prezzi tolti."),
+                          undo, BoxIcon::Information)}));
+    QCOMPARE(value(app.db(), "SELECT COUNT(*) FROM ARTICOLO"), QStringLiteral("0"));
+    QCOMPARE(value(app.db(), "SELECT COUNT(*) FROM PREZZO_LISTINO"), QStringLiteral("0"));
 }
 
 QTEST_MAIN(TestPriceLists)
