@@ -475,4 +475,22 @@ Result<std::vector<ListPrice>> priceHistory(Database& db, const QString& code) {
     return prices(db, code, std::nullopt);
 }
 
+QString historyNote(Database& db, const QString& code) {
+    Result<std::vector<ListPrice>> all = priceHistory(db, code);
+    if (!all || all->empty())
+        return QString();
+    QStringList lines;
+    for (std::size_t i = 0; i < all->size() && i < 12; ++i) {
+        const ListPrice& p = (*all)[i];
+        const QString when = p.principal.isEmpty()
+                                 ? QStringLiteral("dal %1").arg(itext::formatDate(p.validFrom))
+                                 : QStringLiteral("%1, dal %2")
+                                       .arg(p.principal, itext::formatDate(p.validFrom));
+        lines << (i == 0 ? QStringLiteral("Prezzo di listino: %1 € (%2)")
+                         : QStringLiteral("prima: %1 € (%2)"))
+                     .arg(priceText(p.price), when);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 } // namespace pricelists

@@ -91,4 +91,8 @@ Result<std::optional<ListPrice>> listPriceOn(Database& db, const QString& code, 
 // Every list price of the article, the newest first.
 Result<std::vector<ListPrice>> priceHistory(Database& db, const QString& code);
 
+// The article's list price and the earlier ones, as the article panel shows them; empty when it
+// has none.
+QString historyNote(Database& db, const QString& code);
+
 } // namespace pricelists

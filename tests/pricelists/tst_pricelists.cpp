@@ -12,6 +12,7 @@
 #include "pricelists/ListRows.h"
 #include "pricelists/PriceListStore.h"
 #include "pricelists/SheetFile.h"
+#include "ui/widgets/ReportList.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -325,6 +326,13 @@ void TestPriceLists::window() {
              QStringLiteral("P001=2026-09-01 P004=2026-09-01"));
     QCOMPARE(value(app.db(), "SELECT NOME FROM MANDANTE"), QStringLiteral("Rossi Alimentari"));
     QTRY_VERIFY(!importWindow());
+
+    // The article panel shows the list price of an article clicked.
+    ui::menu(app.window.get(), "AAggiorna");
+    ReportView* list = app.find<ReportView>("ListView3");
+    ui::clickRow(list, ui::rowOf(list, 1, QStringLiteral("P001")));
+    QCOMPARE(app.find<QLineEdit>("T3")->toolTip(),
+             QStringLiteral("Prezzo di listino: 10,00 € (Rossi Alimentari, dal 01/09/2026)"));
 
     // A file that is not what its name says: a box, and no window.
     QTemporaryDir dir;
