@@ -16,6 +16,7 @@ packages=(
     locales
     clang libclang-rt-14-dev clang-format
     dpkg-dev librsvg2-bin desktop-file-utils appstream
+    liborcus-dev libixion-dev libboost-dev libfreexl-dev libminizip-dev libreoffice-calc-nogui
 )
 
 missing=()

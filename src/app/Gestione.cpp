@@ -26,6 +26,7 @@
 #include "orders/OrderPrintCommands.h"
 #include "orders/OrderTotalsLine.h"
 #include "orders/YearPanel.h"
+#include "pricelists/ImportCommands.h"
 #include "search/SearchWindow.h"
 #include "stats/StatsWindow.h"
 #include "ui/Tell.h"
@@ -162,6 +163,10 @@ void Gestione::buildMenus() {
     command(articoli, "AElimina", QStringLiteral("Elimina"), &Gestione::AElimina_Click);
     command(articoli, "StampaArticolo", QStringLiteral("Stampa Articolo"),
             &Gestione::StampaArticolo_Click);
+    command(articoli, "ImportaListino", QStringLiteral("Importa listino…"),
+            &Gestione::ImportaListino_Click);
+    command(articoli, "AnnullaListino", QStringLiteral("Annulla ultimo listino"),
+            &Gestione::AnnullaListino_Click);
 
     QMenu* ordini = bar->addMenu(QStringLiteral("&Gestione Ordine"));
     ordini->setObjectName(QStringLiteral("GOrdine"));
@@ -404,6 +409,14 @@ void Gestione::AElimina_Click() {
 
 void Gestione::StampaArticolo_Click() {
     tableexport::StampaArticolo(ctx);
+}
+
+void Gestione::ImportaListino_Click() {
+    pricelists::ImportaListino(ctx, this);
+}
+
+void Gestione::AnnullaListino_Click() {
+    pricelists::AnnullaUltimoListino(ctx);
 }
 
 // The four order commands: the year panel with a caption whose digit names the command.

@@ -61,6 +61,9 @@ public:
     void AAggiorna_Click();
     void AElimina_Click();
     void StampaArticolo_Click();
+    // "Importa listino…" and "Annulla ultimo listino": a principal's price list in, and out.
+    void ImportaListino_Click();
+    void AnnullaListino_Click();
     void Nordine_Click();
     void Aordine_Click();
     void Eordine_Click();

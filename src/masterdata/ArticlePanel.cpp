@@ -5,6 +5,7 @@
 #include "InputRules.h"
 #include "MasterDataMessages.h"
 #include "data/ItalianText.h"
+#include "pricelists/PriceListStore.h"
 #include "ui/Tell.h"
 #include "ui/Titles.h"
 #include "ui/widgets/ClickLabel.h"
@@ -113,6 +114,8 @@ void ArticlePanel::ListView3_ItemClick(int row) {
     Cbo2->setEditText(list->cell(row, 2));
     T5->setText(list->cell(row, 3));
     T6->setText(list->cell(row, 4));
+    // The article's list prices, newest first, without a change to the panel.
+    T3->setToolTip(pricelists::historyNote(db(), list->cell(row, 1)));
 }
 
 void ArticlePanel::Cmd2_Click() {
@@ -166,6 +169,7 @@ void ArticlePanel::Cmd2_Click() {
 
 void ArticlePanel::aggiorna() {
     T3->clear();
+    T3->setToolTip(QString());
     L3->clear();
     T5->clear();
     T6->clear();

@@ -4,9 +4,11 @@
 #include "OrderPanel.h"
 #include "data/ItalianText.h"
 #include "masterdata/InputRules.h"
+#include "pricelists/PriceListStore.h"
 #include "ui/AppContext.h"
 #include "ui/Tell.h"
 #include "ui/Titles.h"
+#include "ui/widgets/DateBox.h"
 #include "ui/widgets/Elements.h"
 
 #include <QComboBox>
@@ -43,22 +45,46 @@ void LastPrice::propose() {
     QLineEdit* price = m_panel->T13;
     const QString customer = m_panel->L7->text();
     const QString description = m_panel->Cbo6->currentText();
-    if (!withdraw() || customer.isEmpty() || description.isEmpty() || !m_ctx.connected())
+    if (!withdraw() || description.isEmpty() || !m_ctx.connected())
         return;
-    auto last = orderhistory::lastPrice(m_ctx.db(), customer, m_panel->T8->text(), description);
-    if (!last) {
-        tell::error(m_ctx.dialogs, last.error(), titles::t20());
+    if (!customer.isEmpty()) {
+        auto last = orderhistory::lastPrice(m_ctx.db(), customer, m_panel->T8->text(), description);
+        if (!last) {
+            tell::error(m_ctx.dialogs, last.error(), titles::t20());
+            return;
+        }
+        if (*last) {
+            m_proposed = CtrNumD((*last)->price);
+            price->setText(m_proposed);
+            price->selectAll();
+            const auto date = itext::parseIsoDate((*last)->orderDate.toStdString());
+            m_label->setText(
+                QStringLiteral("Ultimo prezzo: ordine %1/%2%3")
+                    .arg((*last)->number, (*last)->year,
+                         date ? QStringLiteral(" del ") + itext::formatDate(*date) : QString()));
+            m_label->show();
+            return;
+        }
+    }
+    // Never sold to this customer: the principal's list price valid on the order's date.
+    const QString code = m_panel->T8->text().trimmed();
+    if (code.isEmpty())
+        return;
+    const QDate on = m_panel->D1->date().value_or(m_ctx.clock.now().date());
+    auto listed = pricelists::listPriceOn(m_ctx.db(), code, on);
+    if (!listed) {
+        tell::error(m_ctx.dialogs, listed.error(), titles::t20());
         return;
     }
-    if (!*last)
+    if (!*listed)
         return;
-    m_proposed = CtrNumD((*last)->price);
+    m_proposed = CtrNumD((*listed)->price);
     price->setText(m_proposed);
     price->selectAll();
-    const auto date = itext::parseIsoDate((*last)->orderDate.toStdString());
-    m_label->setText(
-        QStringLiteral("Ultimo prezzo: ordine %1/%2%3")
-            .arg((*last)->number, (*last)->year,
-                 date ? QStringLiteral(" del ") + itext::formatDate(*date) : QString()));
+    m_label->setText(QStringLiteral("Prezzo di listino%1 dal %2")
+                         .arg((*listed)->principal.isEmpty()
+                                  ? QString()
+                                  : QStringLiteral(" ") + (*listed)->principal,
+                              itext::formatDate((*listed)->validFrom)));
     m_label->show();
 }

@@ -73,7 +73,8 @@ private Q_SLOTS:
                               "StampaClienti=Stampa Elenco"}));
         QCOMPARE(entries("GArticoli"),
                  (QStringList{"ANuovo=Nuovo", "AAggiorna=Aggiorna", "AElimina=Elimina",
-                              "StampaArticolo=Stampa Articolo"}));
+                              "StampaArticolo=Stampa Articolo", "ImportaListino=Importa listino…",
+                              "AnnullaListino=Annulla ultimo listino"}));
         QCOMPARE(entries("GOrdine"),
                  (QStringList{"Nordine=Nuovo Ordine", "Aordine=Aggiorna/Elimina Ordine e Articoli",
                               "Eordine=Elimina Ordini", "StampaOrdine=Stampa Ordine", "=",

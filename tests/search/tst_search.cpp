@@ -259,6 +259,37 @@ private Q_SLOTS:
         QCOMPARE(p->T13->text(), QString());
         QVERIFY(note->isHidden());
     }
+
+    void listPriceWhenNeverSold() {
+        start();
+        exec(app->db(), "INSERT INTO MANDANTE (ID, NOME) VALUES (4, 'Rossi Alimentari');"
+                        "INSERT INTO PREZZO_LISTINO (CODICE, ID_MANDANTE, PREZZO, VALIDO_DAL) "
+                        "VALUES ('F-GP01', 4, 99, '2026-01-01'), ('O-EVO5', 4, 7.5, '2026-01-01'),"
+                        " ('O-EVO1', 4, 7.5, '2026-01-01'), ('O-EVO5', 4, 8, '2027-01-01'),"
+                        " ('O-EVO1', 4, 8, '2027-01-01');");
+        QVERIFY(openYear(*app, "Nordine", QStringLiteral("2026")));
+        QVERIFY(ui::choose(p->Cbo5, QStringLiteral("TRATTORIA CITTÀ ALTA")));
+        auto* note = app->find<QLabel>("LUltimoPrezzo");
+        // Sold to this customer before: the customer's price wins over the list's.
+        QVERIFY(ui::choose(p->Cbo6, QStringLiteral("GRANA PADANO DOP")));
+        QCOMPARE(p->T13->text(), QStringLiteral("11,00"));
+        // Never sold to this customer: the list price valid on the order's date.
+        p->D1->setDate(QDate(2026, 12, 8));
+        QVERIFY(chooseNth(p->Cbo6, QStringLiteral("OLIO EXTRAVERGINE D'OLIVA"), 1));
+        QCOMPARE(p->T13->text(), QStringLiteral("7,50"));
+        QCOMPARE(p->T13->selectedText(), QStringLiteral("7,50"));
+        QCOMPARE(note->text(), QStringLiteral("Prezzo di listino Rossi Alimentari dal 01/01/2026"));
+        QVERIFY(note->isVisible());
+        p->D1->setDate(QDate(2027, 1, 10));
+        QVERIFY(ui::choose(p->Cbo6, QStringLiteral("GRANA PADANO DOP")));
+        QVERIFY(chooseNth(p->Cbo6, QStringLiteral("OLIO EXTRAVERGINE D'OLIVA"), 1));
+        QCOMPARE(p->T13->text(), QStringLiteral("8,00"));
+        QCOMPARE(note->text(), QStringLiteral("Prezzo di listino Rossi Alimentari dal 01/01/2027"));
+        // The agent's typing wins.
+        ui::retype(p->T13, QStringLiteral("9"));
+        QVERIFY(note->isHidden());
+        QCOMPARE(p->T13->text(), QStringLiteral("9"));
+    }
 };
 
 QTEST_MAIN(TestSearch)

@@ -1,0 +1,106 @@
+#include "ImportCommands.h"
+
+#include "ImportWindow.h"
+#include "SheetFile.h"
+
+#include "ui/AppContext.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <memory>
+
+namespace pricelists {
+
+namespace {
+const QString kTitle = QStringLiteral("Importa listino");
+}
+
+void ImportaListino(AppContext& ctx, QWidget* parent) {
+    const std::optional<QString> file = ctx.dialogs.chooseFile(
+        kTitle, QDir::homePath(), QStringLiteral("Listini (*.xlsx *.xls *.ods *.csv)"));
+    if (!file)
+        return;
+    // A private folder for a repaired copy of the workbook, gone with the reading.
+    QTemporaryDir work;
+    if (!work.isValid()) {
+        ctx.dialogs.message(QStringLiteral("Non si può creare la cartella di lavoro per leggere il "
+                                           "listino: %1.")
+                                .arg(work.errorString()),
+                            kTitle, BoxIcon::Critical);
+        return;
+    }
+    auto progress = std::make_shared<ReadProgress>();
+    auto result = std::make_shared<std::optional<Result<Workbook>>>();
+    const QString path = *file;
+    const QString workPath = work.path();
+    std::unique_ptr<QThread> reader(QThread::create([path, workPath, progress, result] {
+        *result = readWorkbook(path, workPath, {}, progress.get());
+    }));
+
+    // The window stays alive meanwhile: a bar, and Annulla to stop the reading.
+    QProgressDialog bar(QStringLiteral("Lettura del listino…"), QStringLiteral("Annulla"), 0, 100,
+                        parent);
+    bar.setObjectName(QStringLiteral("LetturaListino"));
+    bar.setWindowTitle(kTitle);
+    bar.setWindowModality(Qt::WindowModal);
+    bar.setMinimumDuration(400);
+    bar.setAutoClose(false);
+    bar.setAutoReset(false);
+    QObject::connect(&bar, &QProgressDialog::canceled, &bar,
+                     [progress] { progress->cancel = true; });
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &bar,
+                     [&bar, progress] { bar.setValue(progress->percent.load()); });
+    QEventLoop loop;
+    QObject::connect(reader.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    tick.start(100);
+    reader->start();
+    loop.exec();
+    reader->wait();
+    tick.stop();
+    // Closing the bar counts as its Annulla: what the agent asked is taken before.
+    const bool stopped = progress->cancel.load();
+    QObject::disconnect(&bar, &QProgressDialog::canceled, nullptr, nullptr);
+    bar.close();
+
+    if (!result->has_value() || !**result) {
+        if (stopped)
+            return;
+        ctx.dialogs.message(result->has_value() ? (**result).error().text
+                                                : QStringLiteral("Lettura del listino interrotta."),
+                            kTitle, BoxIcon::Exclamation);
+        return;
+    }
+    auto* window = new ImportWindow(ctx, path, std::move(***result), parent);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+}
+
+void AnnullaUltimoListino(AppContext& ctx) {
+    const QString title = QStringLiteral("Annulla ultimo listino");
+    if (!ctx.dialogs.questionDefaultNo(QStringLiteral("Annullare l'ultimo listino importato? Gli "
+                                                      "articoli che ha aggiunto vengono tolti, "
+                                                      "quelli che ha cambiato tornano come erano "
+                                                      "e i suoi prezzi vengono tolti."),
+                                       title))
+        return;
+    Result<Undone> undone = undoLast(ctx.db());
+    if (!undone) {
+        ctx.dialogs.message(undone.error().text, title, BoxIcon::Exclamation);
+        return;
+    }
+    ctx.dialogs.message(QStringLiteral("Listino «%1» annullato: %2 articoli tolti, %3 articoli "
+                                       "ripristinati, %4 prezzi tolti.")
+                            .arg(undone->file)
+                            .arg(undone->removed)
+                            .arg(undone->restored)
+                            .arg(undone->prices),
+                        title, BoxIcon::Information);
+}
+
+} // namespace pricelists

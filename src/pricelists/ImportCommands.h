@@ -1,0 +1,14 @@
+#pragma once
+
+class QWidget;
+struct AppContext;
+
+// The article menu's "Importa listino…" and "Annulla ultimo listino".
+namespace pricelists {
+
+// Picks the file, reads it off the window's thread with a progress bar and Annulla, and opens
+// the import window on it; a file that cannot be read is told in a box.
+void ImportaListino(AppContext& ctx, QWidget* parent);
+void AnnullaUltimoListino(AppContext& ctx);
+
+} // namespace pricelists

@@ -1,0 +1,256 @@
+#include "ImportWindow.h"
+
+#include "ImportMessages.h"
+#include "ListRows.h"
+
+#include "data/ItalianText.h"
+#include "ui/AppContext.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+using namespace pricelists;
+
+namespace {
+const QString kTitle = QStringLiteral("Importa listino");
+constexpr int kItemRole = Qt::UserRole + 1;
+
+QString columnLetter(int c) {
+    QString s;
+    for (int n = c + 1; n > 0; n = (n - 1) / 26)
+        s.prepend(QChar(u'A' + (n - 1) % 26));
+    return s;
+}
+} // namespace
+
+ImportWindow::ImportWindow(AppContext& c, QString file, Workbook book, QWidget* parent)
+    : QDialog(parent), ctx(c), m_file(std::move(file)), m_book(std::move(book)) {
+    setObjectName(QStringLiteral("ImportaListino"));
+    setWindowTitle(QStringLiteral("Importa listino - %1").arg(msg::fileName(m_file)));
+    auto* form = new QFormLayout;
+    CboFoglio = new QComboBox(this);
+    CboFoglio->setObjectName(QStringLiteral("CboFoglio"));
+    for (const Sheet& s : m_book.sheets)
+        CboFoglio->addItem(s.name);
+    form->addRow(QStringLiteral("Foglio"), CboFoglio);
+    CboMandante = new QComboBox(this);
+    CboMandante->setObjectName(QStringLiteral("CboMandante"));
+    CboMandante->setEditable(true);
+    if (Result<std::vector<Principal>> all = principals(ctx.db()))
+        for (const Principal& p : *all)
+            CboMandante->addItem(p.name, QVariant::fromValue<qlonglong>(p.id));
+    form->addRow(QStringLiteral("Mandante"), CboMandante);
+    TDataListino = new QLineEdit(this);
+    TDataListino->setObjectName(QStringLiteral("TDataListino"));
+    form->addRow(QStringLiteral("Valido dal"), TDataListino);
+    auto* columns = new QHBoxLayout;
+    for (int f = 0; f < kFieldCount; ++f) {
+        CboColonna[std::size_t(f)] = new QComboBox(this);
+        CboColonna[std::size_t(f)]->setObjectName(QStringLiteral("CboColonna%1").arg(f));
+        columns->addWidget(new QLabel(fieldName(Field(f)), this));
+        columns->addWidget(CboColonna[std::size_t(f)]);
+    }
+    form->addRow(QStringLiteral("Colonne"), columns);
+    auto* filters = new QHBoxLayout;
+    for (int k = 0; k < kChangeCount; ++k) {
+        ChkTipo[std::size_t(k)] = new QCheckBox(changeName(Change(k)), this);
+        ChkTipo[std::size_t(k)]->setObjectName(QStringLiteral("ChkTipo%1").arg(k));
+        ChkTipo[std::size_t(k)]->setChecked(true);
+        filters->addWidget(ChkTipo[std::size_t(k)]);
+        connect(ChkTipo[std::size_t(k)], &QCheckBox::toggled, this, [this] { fillList(); });
+    }
+    ListaAnteprima = new QTreeWidget(this);
+    ListaAnteprima->setObjectName(QStringLiteral("ListaAnteprima"));
+    ListaAnteprima->setRootIsDecorated(false);
+    ListaAnteprima->setUniformRowHeights(true);
+    ListaAnteprima->setHeaderLabels({QStringLiteral("Modifica"), QStringLiteral("Riga"),
+                                     QStringLiteral("Codice"), QStringLiteral("Prima"),
+                                     QStringLiteral("Dopo"), QStringLiteral("Variazione")});
+    LblConteggi = new QLabel(this);
+    LblConteggi->setObjectName(QStringLiteral("LblConteggi"));
+    LblConteggi->setWordWrap(true);
+    CmdApplica = new QPushButton(QStringLiteral("Applica"), this);
+    CmdApplica->setObjectName(QStringLiteral("CmdApplica"));
+    auto* close = new QPushButton(QStringLiteral("Chiudi"), this);
+    close->setObjectName(QStringLiteral("CmdChiudi"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(LblConteggi, 1);
+    buttons->addWidget(CmdApplica);
+    buttons->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(filters);
+    layout->addWidget(ListaAnteprima, 1);
+    layout->addLayout(buttons);
+    resize(900, 560);
+
+    connect(CboFoglio, &QComboBox::currentIndexChanged, this, [this] { sheetChosen(); });
+    connect(CboMandante, &QComboBox::currentTextChanged, this, [this] { sheetChosen(); });
+    connect(TDataListino, &QLineEdit::textChanged, this, [this] { refresh(); });
+    for (QComboBox* cbo : CboColonna)
+        connect(cbo, &QComboBox::currentIndexChanged, this, [this] { mappingChanged(); });
+    connect(CmdApplica, &QPushButton::clicked, this, [this] { Applica_Click(); });
+    connect(close, &QPushButton::clicked, this, &QDialog::close);
+    sheetChosen();
+}
+
+const Sheet& ImportWindow::sheet() const {
+    static const Sheet none;
+    const int i = CboFoglio->currentIndex();
+    return i >= 0 && i < int(m_book.sheets.size()) ? m_book.sheets[std::size_t(i)] : none;
+}
+
+void ImportWindow::sheetChosen() {
+    if (m_filling)
+        return;
+    QStringList remembered;
+    const int i =
+        CboMandante->findText(CboMandante->currentText().simplified(), Qt::MatchFixedString);
+    if (i >= 0)
+        if (Result<QStringList> r =
+                rememberedColumns(ctx.db(), CboMandante->itemData(i).toLongLong()))
+            remembered = *r;
+    m_mapping = findMapping(sheet(), remembered);
+    m_filling = true;
+    const QStringList texts = headerTexts(sheet(), m_mapping.headerRow);
+    for (int f = 0; f < kFieldCount; ++f) {
+        QComboBox* cbo = CboColonna[std::size_t(f)];
+        cbo->clear();
+        cbo->addItem(QStringLiteral("(nessuna)"));
+        for (int c = 0; c < texts.size(); ++c)
+            cbo->addItem(QStringLiteral("%1: %2").arg(columnLetter(c), texts[c]));
+        cbo->setCurrentIndex(m_mapping.column[std::size_t(f)] + 1);
+    }
+    if (TDataListino->text().isEmpty() || !itext::parseDate(TDataListino->text())) {
+        const QDate d =
+            validFromAbove(sheet(), m_mapping.headerRow).value_or(ctx.clock.now().date());
+        TDataListino->setText(itext::formatDate(d));
+    }
+    m_filling = false;
+    refresh();
+}
+
+void ImportWindow::mappingChanged() {
+    if (m_filling)
+        return;
+    for (int f = 0; f < kFieldCount; ++f)
+        m_mapping.column[std::size_t(f)] = CboColonna[std::size_t(f)]->currentIndex() - 1;
+    refresh();
+}
+
+void ImportWindow::refresh() {
+    if (m_filling)
+        return;
+    m_preview = Preview{};
+    CmdApplica->setEnabled(false);
+    const std::optional<QDate> date = itext::parseDate(TDataListino->text());
+    if (!m_mapping.usable()) {
+        LblConteggi->setText(QStringLiteral("Nel foglio non c'è una riga d'intestazione con le "
+                                            "colonne del codice e del prezzo: sceglierle qui "
+                                            "sopra."));
+        if (m_mapping.headerRow < 0) {
+            ListaAnteprima->clear();
+            return;
+        }
+    } else if (!date) {
+        LblConteggi->setText(QStringLiteral("La data del listino non è valida: scriverla come "
+                                            "gg/mm/aaaa."));
+    }
+    if (!m_mapping.usable() || !date) {
+        ListaAnteprima->clear();
+        return;
+    }
+    const int i =
+        CboMandante->findText(CboMandante->currentText().simplified(), Qt::MatchFixedString);
+    const std::int64_t principal = i >= 0 ? CboMandante->itemData(i).toLongLong() : 0;
+    Result<Preview> p = makePreview(ctx.db(), principal, readRows(sheet(), m_mapping), *date);
+    if (!p) {
+        LblConteggi->setText(p.error().text);
+        ListaAnteprima->clear();
+        return;
+    }
+    m_preview = std::move(*p);
+    QStringList counts;
+    for (int k = 0; k < kChangeCount; ++k)
+        counts
+            << QStringLiteral("%1: %2").arg(changeName(Change(k))).arg(m_preview.count(Change(k)));
+    LblConteggi->setText(counts.join(QStringLiteral(", ")));
+    CmdApplica->setEnabled(!CboMandante->currentText().simplified().isEmpty());
+    fillList();
+}
+
+void ImportWindow::fillList() {
+    readTicks();
+    ListaAnteprima->setUpdatesEnabled(false);
+    ListaAnteprima->clear();
+    QList<QTreeWidgetItem*> items;
+    for (int n = 0; n < int(m_preview.items.size()); ++n) {
+        const PreviewItem& it = m_preview.items[std::size_t(n)];
+        if (!ChkTipo[std::size_t(it.kind)]->isChecked())
+            continue;
+        auto* row = new QTreeWidgetItem;
+        row->setText(0, changeName(it.kind));
+        row->setText(1, it.row > 0 ? QString::number(it.row) : QString());
+        row->setText(2, it.code);
+        row->setText(3, it.before);
+        row->setText(4, it.after);
+        if (it.percent)
+            row->setText(
+                5, QStringLiteral("%1%2 %").arg(*it.percent > 0 ? QStringLiteral("+") : QString(),
+                                                itext::formatFixed(*it.percent, 1, false)));
+        row->setData(0, kItemRole, n);
+        if (it.tickable())
+            row->setCheckState(0, it.ticked ? Qt::Checked : Qt::Unchecked);
+        items << row;
+    }
+    ListaAnteprima->addTopLevelItems(items);
+    ListaAnteprima->setUpdatesEnabled(true);
+}
+
+void ImportWindow::readTicks() {
+    for (int r = 0; r < ListaAnteprima->topLevelItemCount(); ++r) {
+        const QTreeWidgetItem* row = ListaAnteprima->topLevelItem(r);
+        const int n = row->data(0, kItemRole).toInt();
+        if (n >= 0 && n < int(m_preview.items.size()) && m_preview.items[std::size_t(n)].tickable())
+            m_preview.items[std::size_t(n)].ticked = row->checkState(0) == Qt::Checked;
+    }
+}
+
+void ImportWindow::Applica_Click() {
+    readTicks();
+    const QString name = CboMandante->currentText().simplified();
+    if (!m_mapping.usable() || name.isEmpty())
+        return;
+    if (!ctx.dialogs.question(QStringLiteral("Applicare il listino «%1» della mandante «%2»?")
+                                  .arg(msg::fileName(m_file), name),
+                              kTitle))
+        return;
+    Result<std::int64_t> principal = principalNamed(ctx.db(), name);
+    if (!principal) {
+        ctx.dialogs.message(principal.error().text, kTitle, BoxIcon::Critical);
+        return;
+    }
+    Preview preview = m_preview;
+    preview.principal = *principal;
+    Result<Applied> done = apply(ctx.db(), preview, msg::fileName(m_file), ctx.clock.now(),
+                                 rememberedTexts(sheet(), m_mapping));
+    if (!done) {
+        ctx.dialogs.message(done.error().text, kTitle, BoxIcon::Exclamation);
+        return;
+    }
+    ctx.dialogs.message(QStringLiteral("Listino applicato: %1 articoli nuovi, %2 articoli "
+                                       "aggiornati, %3 prezzi registrati.")
+                            .arg(done->added)
+                            .arg(done->updated)
+                            .arg(done->prices),
+                        kTitle, BoxIcon::Information);
+    close();
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "ColumnMap.h"
+#include "PriceListStore.h"
+#include "SheetData.h"
+
+#include <QDialog>
+
+#include <array>
+
+struct AppContext;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+
+// "Importa listino": the list read from the file, the sheet, the principal, the list's date and
+// the columns, and the preview of what would change, with filters per kind and ticks per row.
+// Nothing is written before "Applica".
+class ImportWindow : public QDialog {
+    Q_OBJECT
+public:
+    ImportWindow(AppContext& ctx, QString file, pricelists::Workbook book,
+                 QWidget* parent = nullptr);
+
+    QComboBox* CboFoglio;
+    QComboBox* CboMandante;
+    QLineEdit* TDataListino;
+    std::array<QComboBox*, pricelists::kFieldCount> CboColonna;
+    std::array<QCheckBox*, pricelists::kChangeCount> ChkTipo;
+    QTreeWidget* ListaAnteprima;
+    QLabel* LblConteggi;
+    QPushButton* CmdApplica;
+
+    void Applica_Click();
+
+private:
+    // The sheet chosen: its header and columns found again (those remembered for the
+    // principal first).
+    void sheetChosen();
+    void mappingChanged();
+    void refresh();
+    void fillList();
+    void readTicks();
+    const pricelists::Sheet& sheet() const;
+
+    AppContext& ctx;
+    QString m_file;
+    pricelists::Workbook m_book;
+    pricelists::Mapping m_mapping;
+    pricelists::Preview m_preview;
+    bool m_filling = false;
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "ColumnMap.h"
+#include "SheetData.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+// The rows of a price list under its header, read as articles with their price; each row that
+// cannot be read is refused with its number, column, text and reason, never guessed.
+namespace pricelists {
+
+struct Entry {
+    int row = 0; // as the spreadsheet numbers it, from 1
+    QString code;
+    QString description;
+    QString format;
+    std::optional<double> weight;
+    double price = 0;
+};
+
+struct Refused {
+    int row = 0;
+    QString column;
+    QString text;
+    QString reason;
+};
+
+struct ListRows {
+    std::vector<Entry> entries;
+    std::vector<Refused> refused;
+};
+
+// The longest code the catalogue holds.
+inline constexpr int kMaxCode = 13;
+
+ListRows readRows(const Sheet& sheet, const Mapping& mapping);
+
+// A number as a list gives it: a number cell, or a text with the Italian forms ("1.234,50",
+// "12,5 €", "€ 3"). No value for anything else.
+std::optional<double> listNumber(const Cell& cell);
+
+} // namespace pricelists

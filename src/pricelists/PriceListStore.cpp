@@ -1,0 +1,496 @@
+#include "PriceListStore.h"
+
+#include "data/Database.h"
+#include "data/ItalianText.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <cmath>
+
+namespace pricelists {
+namespace {
+
+QString priceText(double p) {
+    return itext::formatFixed(p, 2, true);
+}
+QString weightText(const std::optional<double>& w) {
+    return w ? itext::formatNumber(*w) : QString();
+}
+
+struct Known {
+    std::int64_t id = 0;
+    QString description;
+    QString format;
+    std::optional<double> weight;
+};
+
+} // namespace
+
+QString changeName(Change c) {
+    switch (c) {
+    case Change::New:
+        return QStringLiteral("Articoli nuovi");
+    case Change::Price:
+        return QStringLiteral("Prezzi cambiati");
+    case Change::Description:
+        return QStringLiteral("Descrizioni cambiate");
+    case Change::Format:
+        return QStringLiteral("Formati cambiati");
+    case Change::Weight:
+        return QStringLiteral("Pesi cambiati");
+    case Change::Missing:
+        return QStringLiteral("Assenti dal listino");
+    case Change::Refused:
+        return QStringLiteral("Righe scartate");
+    }
+    return QString();
+}
+
+int Preview::count(Change c) const {
+    int n = 0;
+    for (const PreviewItem& i : items)
+        n += i.kind == c;
+    return n;
+}
+
+Result<std::vector<Principal>> principals(Database& db) {
+    Result<Statement> st =
+        db.prepare("SELECT ID, NOME FROM MANDANTE ORDER BY NOME COLLATE NOCASE;");
+    if (!st)
+        return st.error();
+    std::vector<Principal> out;
+    while (st->next())
+        out.push_back({st->int64(0), st->text(1)});
+    if (!st->status())
+        return st->status().error();
+    return out;
+}
+
+Result<std::int64_t> principalNamed(Database& db, const QString& name) {
+    const QString trimmed = name.simplified();
+    if (trimmed.isEmpty())
+        return makeError(QStringLiteral("Scrivere il nome della mandante."));
+    auto find = [&]() -> Result<std::optional<std::int64_t>> {
+        Result<Statement> st = db.prepare("SELECT ID FROM MANDANTE WHERE NOME = ?1;");
+        if (!st)
+            return st.error();
+        st->bind(1, trimmed);
+        if (st->next())
+            return std::optional<std::int64_t>(st->int64(0));
+        if (!st->status())
+            return st->status().error();
+        return std::optional<std::int64_t>();
+    };
+    Result<std::optional<std::int64_t>> found = find();
+    if (!found)
+        return found.error();
+    if (*found)
+        return **found;
+    std::int64_t id = 0;
+    Status s = db.write([&]() -> Status {
+        Result<Statement> st = db.prepare("INSERT INTO MANDANTE (NOME) VALUES (?1);");
+        if (!st)
+            return st.error();
+        st->bind(1, trimmed);
+        if (Status r = st->run(); !r)
+            return r;
+        id = db.lastInsertId();
+        return {};
+    });
+    if (!s)
+        return s.error();
+    return id;
+}
+
+Result<QStringList> rememberedColumns(Database& db, std::int64_t principal) {
+    Result<Statement> st = db.prepare("SELECT CODICE, ARTICOLO, FORMATO, PESO, PREZZO "
+                                      "FROM LISTINO_COLONNE WHERE ID_MANDANTE = ?1;");
+    if (!st)
+        return st.error();
+    st->bind(1, principal);
+    QStringList out;
+    if (st->next())
+        for (int i = 0; i < kFieldCount; ++i)
+            out << st->text(i);
+    if (!st->status())
+        return st->status().error();
+    return out;
+}
+
+Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows& rows,
+                            const QDate& validFrom) {
+    Preview p;
+    p.principal = principal;
+    p.validFrom = validFrom;
+    p.entries = rows.entries;
+
+    QHash<QString, Known> catalogue;
+    {
+        Result<Statement> st =
+            db.prepare("SELECT ID, CODICE, ARTICOLO, FORMATO, PESO FROM ARTICOLO ORDER BY ID;");
+        if (!st)
+            return st.error();
+        while (st->next()) {
+            const QString code = st->text(1).trimmed().toUpper();
+            if (code.isEmpty() || catalogue.contains(code))
+                continue;
+            Known k{st->int64(0), st->text(2), st->text(3), std::nullopt};
+            if (!st->isNull(4))
+                k.weight = st->real(4);
+            catalogue.insert(code, k);
+        }
+        if (!st->status())
+            return st->status().error();
+    }
+    QHash<QString, double> current;
+    {
+        Result<Statement> st = db.prepare("SELECT CODICE, PREZZO FROM PREZZO_LISTINO "
+                                          "WHERE ID_MANDANTE = ?1 ORDER BY VALIDO_DAL, ID;");
+        if (!st)
+            return st.error();
+        st->bind(1, principal);
+        while (st->next())
+            current.insert(st->text(0), st->real(1));
+        if (!st->status())
+            return st->status().error();
+    }
+
+    QSet<QString> listed;
+    for (int i = 0; i < int(p.entries.size()); ++i) {
+        const Entry& e = p.entries[std::size_t(i)];
+        listed.insert(e.code);
+        auto item = [&](Change kind, QString before, QString after) {
+            PreviewItem it;
+            it.kind = kind;
+            it.row = e.row;
+            it.code = e.code;
+            it.before = std::move(before);
+            it.after = std::move(after);
+            it.entry = i;
+            return it;
+        };
+        const auto known = catalogue.constFind(e.code);
+        if (known == catalogue.constEnd()) {
+            if (e.description.isEmpty()) {
+                PreviewItem it = item(Change::Refused, QString(),
+                                      QStringLiteral("Descrizione: "
+                                                     "manca la "
+                                                     "descrizione "
+                                                     "di un articolo "
+                                                     "nuovo"));
+                it.entry = -1;
+                p.items.push_back(std::move(it));
+                continue;
+            }
+            p.items.push_back(
+                item(Change::New, QString(),
+                     QStringLiteral("%1, %2").arg(e.description, priceText(e.price))));
+            continue;
+        }
+        const auto old = current.constFind(e.code);
+        if (old == current.constEnd() || std::fabs(*old - e.price) > 0.00005) {
+            PreviewItem it =
+                item(Change::Price, old == current.constEnd() ? QString() : priceText(*old),
+                     priceText(e.price));
+            if (old != current.constEnd() && *old > 0)
+                it.percent = (e.price - *old) / *old * 100.0;
+            it.article = known->id;
+            p.items.push_back(std::move(it));
+        }
+        if (!e.description.isEmpty() && e.description != known->description) {
+            PreviewItem it = item(Change::Description, known->description, e.description);
+            it.article = known->id;
+            p.items.push_back(std::move(it));
+        }
+        if (!e.format.isEmpty() && e.format != known->format) {
+            PreviewItem it = item(Change::Format, known->format, e.format);
+            it.article = known->id;
+            p.items.push_back(std::move(it));
+        }
+        if (e.weight && (!known->weight || std::fabs(*known->weight - *e.weight) > 1e-9)) {
+            PreviewItem it = item(Change::Weight, weightText(known->weight), weightText(e.weight));
+            it.article = known->id;
+            p.items.push_back(std::move(it));
+        }
+    }
+    QStringList missing;
+    for (auto it = current.constBegin(); it != current.constEnd(); ++it)
+        if (!listed.contains(it.key()))
+            missing << it.key();
+    missing.sort();
+    for (const QString& code : missing) {
+        PreviewItem it;
+        it.kind = Change::Missing;
+        it.code = code;
+        it.before = priceText(current.value(code));
+        it.ticked = false;
+        const auto known = catalogue.constFind(code);
+        if (known != catalogue.constEnd()) {
+            it.article = known->id;
+            it.before = QStringLiteral("%1, %2").arg(known->description, it.before);
+        }
+        p.items.push_back(std::move(it));
+    }
+    for (const Refused& r : rows.refused) {
+        PreviewItem it;
+        it.kind = Change::Refused;
+        it.row = r.row;
+        it.before = r.text;
+        it.after = QStringLiteral("%1: %2").arg(r.column, r.reason);
+        it.ticked = false;
+        p.items.push_back(std::move(it));
+    }
+    return p;
+}
+
+Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
+                      const QDateTime& now, const QStringList& columns) {
+    // What each entry of the list brings, as ticked.
+    struct Wanted {
+        bool add = false, price = false, description = false, format = false, weight = false;
+        std::int64_t article = 0;
+    };
+    std::vector<Wanted> wanted(preview.entries.size());
+    bool any = false;
+    for (const PreviewItem& it : preview.items) {
+        if (!it.ticked || !it.tickable() || it.entry < 0 || it.entry >= int(preview.entries.size()))
+            continue;
+        Wanted& w = wanted[std::size_t(it.entry)];
+        w.article = it.article;
+        any = true;
+        switch (it.kind) {
+        case Change::New:
+            w.add = w.price = true;
+            break;
+        case Change::Price:
+            w.price = true;
+            break;
+        case Change::Description:
+            w.description = true;
+            break;
+        case Change::Format:
+            w.format = true;
+            break;
+        case Change::Weight:
+            w.weight = true;
+            break;
+        default:
+            break;
+        }
+    }
+    if (!any)
+        return makeError(QStringLiteral("Nessuna modifica scelta: nulla è stato scritto."));
+
+    const QString date = itext::isoDate(preview.validFrom);
+    Applied out;
+    Status s = db.write([&]() -> Status {
+        Result<Statement> list = db.prepare("INSERT INTO LISTINO (ID_MANDANTE, FILE, VALIDO_DAL, "
+                                            "IMPORTATO_IL) VALUES (?1, ?2, ?3, ?4);");
+        if (!list)
+            return list.error();
+        list->bind(1, preview.principal)
+            .bind(2, file)
+            .bind(3, date)
+            .bind(4, now.toString(Qt::ISODate));
+        if (Status r = list->run(); !r)
+            return r;
+        out.list = db.lastInsertId();
+
+        Result<Statement> add = db.prepare("INSERT INTO ARTICOLO (CODICE, ARTICOLO, FORMATO, "
+                                           "PESO, AGG) VALUES (?1, ?2, ?3, ?4, ?5);");
+        Result<Statement> keep = db.prepare(
+            "INSERT INTO LISTINO_MODIFICA (ID_LISTINO, ID_ARTICOLO, NUOVO, ARTICOLO, FORMATO, "
+            "PESO, AGG) SELECT ?1, ID, ?2, ARTICOLO, FORMATO, PESO, AGG FROM ARTICOLO "
+            "WHERE ID = ?3;");
+        Result<Statement> change =
+            db.prepare("UPDATE ARTICOLO SET ARTICOLO = CASE WHEN ?1 THEN ?2 ELSE ARTICOLO END, "
+                       "FORMATO = CASE WHEN ?3 THEN ?4 ELSE FORMATO END, "
+                       "PESO = CASE WHEN ?5 THEN ?6 ELSE PESO END, AGG = ?7 WHERE ID = ?8;");
+        Result<Statement> price = db.prepare("INSERT INTO PREZZO_LISTINO (CODICE, ID_MANDANTE, "
+                                             "PREZZO, VALIDO_DAL, ID_LISTINO) VALUES "
+                                             "(?1, ?2, ?3, ?4, ?5);");
+        for (Result<Statement>* st : {&add, &keep, &change, &price})
+            if (!*st)
+                return st->error();
+        for (std::size_t i = 0; i < wanted.size(); ++i) {
+            const Wanted& w = wanted[i];
+            const Entry& e = preview.entries[i];
+            if (w.add) {
+                add->reset();
+                add->bind(1, e.code)
+                    .bind(2, e.description)
+                    .bindTextOrNull(3, e.format)
+                    .bind(4, e.weight)
+                    .bind(5, date);
+                if (Status r = add->run(); !r)
+                    return r;
+                keep->reset();
+                keep->bind(1, out.list).bind(2, 1).bind(3, db.lastInsertId());
+                if (Status r = keep->run(); !r)
+                    return r;
+                ++out.added;
+            } else if (w.description || w.format || w.weight) {
+                keep->reset();
+                keep->bind(1, out.list).bind(2, 0).bind(3, w.article);
+                if (Status r = keep->run(); !r)
+                    return r;
+                change->reset();
+                change->bind(1, int(w.description))
+                    .bind(2, e.description)
+                    .bind(3, int(w.format))
+                    .bind(4, e.format)
+                    .bind(5, int(w.weight))
+                    .bind(6, e.weight)
+                    .bind(7, date)
+                    .bind(8, w.article);
+                if (Status r = change->run(); !r)
+                    return r;
+                ++out.updated;
+            }
+            if (w.price) {
+                price->reset();
+                price->bind(1, e.code)
+                    .bind(2, preview.principal)
+                    .bind(3, e.price)
+                    .bind(4, date)
+                    .bind(5, out.list);
+                if (Status r = price->run(); !r)
+                    return r;
+                ++out.prices;
+            }
+        }
+        Result<Statement> cols = db.prepare(
+            "INSERT OR REPLACE INTO LISTINO_COLONNE (ID_MANDANTE, CODICE, ARTICOLO, FORMATO, "
+            "PESO, PREZZO) VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
+        if (!cols)
+            return cols.error();
+        cols->bind(1, preview.principal);
+        for (int f = 0; f < kFieldCount; ++f)
+            cols->bind(f + 2, columns.value(f));
+        return cols->run();
+    });
+    if (!s)
+        return s.error();
+    return out;
+}
+
+Result<Undone> undoLast(Database& db) {
+    Undone out;
+    {
+        Result<Statement> st = db.prepare("SELECT ID, FILE FROM LISTINO ORDER BY ID DESC LIMIT 1;");
+        if (!st)
+            return st.error();
+        if (!st->next()) {
+            if (!st->status())
+                return st->status().error();
+            return makeError(QStringLiteral("Non c'è alcun listino da annullare."));
+        }
+        out.list = st->int64(0);
+        out.file = st->text(1);
+    }
+    Status s = db.write([&]() -> Status {
+        Result<Statement> gone =
+            db.prepare("DELETE FROM ARTICOLO WHERE ID IN (SELECT ID_ARTICOLO FROM LISTINO_MODIFICA "
+                       "WHERE ID_LISTINO = ?1 AND NUOVO = 1);");
+        if (!gone)
+            return gone.error();
+        gone->bind(1, out.list);
+        if (Status r = gone->run(); !r)
+            return r;
+        out.removed = db.changes();
+        Result<Statement> back = db.prepare(
+            "UPDATE ARTICOLO SET (ARTICOLO, FORMATO, PESO, AGG) = (SELECT M.ARTICOLO, M.FORMATO, "
+            "M.PESO, M.AGG FROM LISTINO_MODIFICA M WHERE M.ID_LISTINO = ?1 AND M.NUOVO = 0 "
+            "AND M.ID_ARTICOLO = ARTICOLO.ID) WHERE ID IN (SELECT ID_ARTICOLO FROM "
+            "LISTINO_MODIFICA WHERE ID_LISTINO = ?1 AND NUOVO = 0);");
+        if (!back)
+            return back.error();
+        back->bind(1, out.list);
+        if (Status r = back->run(); !r)
+            return r;
+        out.restored = db.changes();
+        int step = 0;
+        for (const char* sql : {"DELETE FROM PREZZO_LISTINO WHERE ID_LISTINO = ?1;",
+                                "DELETE FROM LISTINO_MODIFICA WHERE ID_LISTINO = ?1;",
+                                "DELETE FROM LISTINO WHERE ID = ?1;"}) {
+            Result<Statement> st = db.prepare(sql);
+            if (!st)
+                return st.error();
+            st->bind(1, out.list);
+            if (Status r = st->run(); !r)
+                return r;
+            if (step++ == 0) // the prices
+                out.prices = db.changes();
+        }
+        return {};
+    });
+    if (!s)
+        return s.error();
+    return out;
+}
+
+namespace {
+
+Result<std::vector<ListPrice>> prices(Database& db, const QString& code,
+                                      const std::optional<QDate>& on) {
+    Result<Statement> st = db.prepare("SELECT P.PREZZO, P.VALIDO_DAL, M.NOME FROM PREZZO_LISTINO P "
+                                      "LEFT JOIN MANDANTE M ON M.ID = P.ID_MANDANTE "
+                                      "WHERE P.CODICE = ?1 AND (?2 IS NULL OR P.VALIDO_DAL <= ?2) "
+                                      "ORDER BY P.VALIDO_DAL DESC, P.ID DESC;");
+    if (!st)
+        return st.error();
+    st->bind(1, code.trimmed().toUpper());
+    if (on)
+        st->bind(2, itext::isoDate(*on));
+    else
+        st->bindNull(2);
+    std::vector<ListPrice> out;
+    while (st->next()) {
+        ListPrice p;
+        p.price = st->real(0);
+        p.validFrom = itext::parseIsoDate(st->utf8(1)).value_or(QDate());
+        p.principal = st->text(2);
+        out.push_back(std::move(p));
+        if (on)
+            break;
+    }
+    if (!st->status())
+        return st->status().error();
+    return out;
+}
+
+} // namespace
+
+Result<std::optional<ListPrice>> listPriceOn(Database& db, const QString& code, const QDate& date) {
+    Result<std::vector<ListPrice>> all = prices(db, code, date);
+    if (!all)
+        return all.error();
+    if (all->empty())
+        return std::optional<ListPrice>();
+    return std::optional<ListPrice>(all->front());
+}
+
+Result<std::vector<ListPrice>> priceHistory(Database& db, const QString& code) {
+    return prices(db, code, std::nullopt);
+}
+
+QString historyNote(Database& db, const QString& code) {
+    Result<std::vector<ListPrice>> all = priceHistory(db, code);
+    if (!all || all->empty())
+        return QString();
+    QStringList lines;
+    for (std::size_t i = 0; i < all->size() && i < 12; ++i) {
+        const ListPrice& p = (*all)[i];
+        const QString when =
+            p.principal.isEmpty()
+                ? QStringLiteral("dal %1").arg(itext::formatDate(p.validFrom))
+                : QStringLiteral("%1, dal %2").arg(p.principal, itext::formatDate(p.validFrom));
+        lines << (i == 0 ? QStringLiteral("Prezzo di listino: %1 € (%2)")
+                         : QStringLiteral("prima: %1 € (%2)"))
+                     .arg(priceText(p.price), when);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace pricelists

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+// What a spreadsheet holds, as the price-list import reads it: sheets of rows of cells. A cell
+// holds a number, a text, nothing, or a value that could not be read (a formula with no stored
+// result, an error value).
+namespace pricelists {
+
+struct Cell {
+    enum class Kind { Empty, Number, Text, Unreadable };
+    Kind kind = Kind::Empty;
+    double number = 0;
+    QString text;
+
+    bool empty() const { return kind == Kind::Empty; }
+};
+
+using Row = std::vector<Cell>;
+
+struct Sheet {
+    QString name;
+    // Rows from the first of the sheet; a row's cells from its first column. Rows past the last
+    // cell are not kept.
+    std::vector<Row> rows;
+
+    const Cell* cell(int row, int column) const {
+        if (row < 0 || column < 0 || row >= int(rows.size()) || column >= int(rows[row].size()))
+            return nullptr;
+        return &rows[row][column];
+    }
+};
+
+struct Workbook {
+    std::vector<Sheet> sheets;
+};
+
+} // namespace pricelists

@@ -1,0 +1,424 @@
+#include "SheetFile.h"
+
+#include "ImportMessages.h"
+
+#include "data/ScopedCLocale.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+#include <freexl.h>
+#include <ixion/cell.hpp>
+#include <ixion/formula_result.hpp>
+#include <ixion/model_context.hpp>
+#include <orcus/csv_parser.hpp>
+#include <orcus/orcus_ods.hpp>
+#include <orcus/orcus_xlsx.hpp>
+#include <orcus/spreadsheet/document.hpp>
+#include <orcus/spreadsheet/factory.hpp>
+#include <orcus/spreadsheet/sheet.hpp>
+
+#include <cmath>
+#include <exception>
+
+namespace pricelists {
+namespace {
+
+void setPercent(ReadProgress* p, int value) {
+    if (p)
+        p->percent.store(value);
+}
+bool cancelled(ReadProgress* p) {
+    return p && p->cancel.load();
+}
+
+QString kindName(FileKind k) {
+    switch (k) {
+    case FileKind::Xlsx:
+        return QStringLiteral("foglio Excel .xlsx");
+    case FileKind::Ods:
+        return QStringLiteral("foglio OpenDocument .ods");
+    case FileKind::Csv:
+        return QStringLiteral("file di testo .csv");
+    case FileKind::Xls:
+        return QStringLiteral("foglio Excel .xls");
+    case FileKind::Unknown:
+        break;
+    }
+    return QString();
+}
+
+struct TooManyRows {};
+
+Result<Workbook> fromDocument(const orcus::spreadsheet::document& doc, const ReadLimits& limits,
+                              ReadProgress* progress) {
+    Workbook book;
+    const ixion::model_context& cx = doc.get_model_context();
+    const std::size_t count = doc.get_sheet_count();
+    for (std::size_t s = 0; s < count; ++s) {
+        Sheet sheet;
+        sheet.name = QString::fromUtf8(doc.get_sheet_name(orcus::spreadsheet::sheet_t(s)));
+        const orcus::spreadsheet::sheet* sh = doc.get_sheet(orcus::spreadsheet::sheet_t(s));
+        const ixion::abs_range_t range = sh ? sh->get_data_range() : ixion::abs_range_t();
+        if (sh && range.valid()) {
+            const int lastRow = range.last.row;
+            if (lastRow + 1 > limits.maxRows)
+                return makeError(msg::tooManyRows(sheet.name, limits.maxRows));
+            const int lastColumn = std::min(range.last.column, limits.maxColumns - 1);
+            sheet.rows.resize(std::size_t(lastRow + 1));
+            for (int r = 0; r <= lastRow; ++r) {
+                if ((r & 1023) == 0) {
+                    if (cancelled(progress))
+                        return makeError(msg::cancelled());
+                    setPercent(progress, 70 + int(30.0 * (s + double(r) / (lastRow + 1)) / count));
+                }
+                Row& row = sheet.rows[std::size_t(r)];
+                for (int c = 0; c <= lastColumn; ++c) {
+                    const ixion::abs_address_t at(ixion::sheet_t(s), r, c);
+                    Cell cell;
+                    switch (cx.get_celltype(at)) {
+                    case ixion::celltype_t::string:
+                        cell.kind = Cell::Kind::Text;
+                        cell.text = QString::fromUtf8(cx.get_string_value(at));
+                        break;
+                    case ixion::celltype_t::numeric:
+                        cell.kind = Cell::Kind::Number;
+                        cell.number = cx.get_numeric_value(at);
+                        break;
+                    case ixion::celltype_t::boolean:
+                        cell.kind = Cell::Kind::Text;
+                        cell.text = cx.get_numeric_value(at) != 0 ? QStringLiteral("VERO")
+                                                                  : QStringLiteral("FALSO");
+                        break;
+                    case ixion::celltype_t::formula: {
+                        cell.kind = Cell::Kind::Unreadable;
+                        const ixion::formula_cell* fc = cx.get_formula_cell(at);
+                        if (!fc)
+                            break;
+                        try {
+                            const ixion::formula_result res = fc->get_result_cache(
+                                ixion::formula_result_wait_policy_t::throw_exception);
+                            if (res.get_type() == ixion::formula_result::result_type::value) {
+                                cell.kind = Cell::Kind::Number;
+                                cell.number = res.get_value();
+                            } else if (res.get_type() ==
+                                       ixion::formula_result::result_type::string) {
+                                cell.kind = Cell::Kind::Text;
+                                cell.text = QString::fromStdString(res.get_string());
+                            }
+                        } catch (const std::exception&) {
+                        }
+                        break;
+                    }
+                    default:
+                        break;
+                    }
+                    if (cell.kind == Cell::Kind::Number && !std::isfinite(cell.number))
+                        cell.kind = Cell::Kind::Unreadable;
+                    if (!cell.empty()) {
+                        if (row.size() <= std::size_t(c))
+                            row.resize(std::size_t(c) + 1);
+                        row[std::size_t(c)] = std::move(cell);
+                    }
+                }
+            }
+            while (!sheet.rows.empty() && sheet.rows.back().empty())
+                sheet.rows.pop_back();
+        }
+        book.sheets.push_back(std::move(sheet));
+    }
+    return book;
+}
+
+bool anyValue(const Workbook& book) {
+    for (const Sheet& s : book.sheets)
+        for (const Row& r : s.rows)
+            if (!r.empty())
+                return true;
+    return false;
+}
+
+Result<Workbook> readArchive(const QString& path, FileKind kind, const QString& workDir,
+                             const ReadLimits& limits, ReadProgress* progress) {
+    Result<ZipFacts> facts =
+        checkArchive(path, kindName(kind), limits.zip, progress ? &progress->cancel : nullptr);
+    if (!facts)
+        return facts.error();
+    setPercent(progress, 10);
+    QString source = path;
+    if (kind == FileKind::Xlsx && (facts->absoluteTargets || facts->inlineStrings)) {
+        source = workDir + QStringLiteral("/listino-riparato.xlsx");
+        if (Status s = writeRepaired(path, source, limits.zip); !s)
+            return s.error();
+        QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    try {
+        orcus::spreadsheet::document doc{orcus::spreadsheet::range_size_t{1048576, 16384}};
+        orcus::spreadsheet::import_factory factory{doc};
+        const std::string file = QFile::encodeName(source).toStdString();
+        if (kind == FileKind::Xlsx) {
+            orcus::orcus_xlsx filter(&factory);
+            filter.read_file(file);
+        } else {
+            orcus::orcus_ods filter(&factory);
+            filter.read_file(file);
+        }
+        if (source != path)
+            QFile::remove(source);
+        if (cancelled(progress))
+            return makeError(msg::cancelled());
+        setPercent(progress, 60);
+        doc.recalc_formula_cells();
+        setPercent(progress, 70);
+        Result<Workbook> book = fromDocument(doc, limits, progress);
+        if (book && kind == FileKind::Xlsx && facts->declaredValues > 0 && !anyValue(*book))
+            return makeError(msg::nothingRead(path));
+        return book;
+    } catch (const std::exception& e) {
+        if (source != path)
+            QFile::remove(source);
+        return makeError(msg::damaged(path, QString::fromLocal8Bit(e.what()).left(200)));
+    }
+}
+
+// Collects the cells of a CSV text as texts.
+class CsvRows {
+public:
+    CsvRows(Sheet& sheet, const ReadLimits& limits, ReadProgress* progress)
+        : m_sheet(sheet), m_limits(limits), m_progress(progress) {}
+    void begin_parse() {}
+    void end_parse() {}
+    void begin_row() {
+        if (int(m_sheet.rows.size()) >= m_limits.maxRows)
+            throw TooManyRows();
+        if ((m_sheet.rows.size() & 1023) == 0 && cancelled(m_progress))
+            throw TooManyRows();
+        m_sheet.rows.emplace_back();
+        m_column = 0;
+    }
+    void end_row() {}
+    void cell(const char* p, std::size_t n, bool) {
+        const int column = m_column++;
+        if (n == 0 || column >= m_limits.maxColumns)
+            return;
+        Row& row = m_sheet.rows.back();
+        row.resize(std::size_t(column) + 1);
+        row[std::size_t(column)].kind = Cell::Kind::Text;
+        row[std::size_t(column)].text = QString::fromUtf8(p, qsizetype(n));
+    }
+
+private:
+    Sheet& m_sheet;
+    const ReadLimits& m_limits;
+    ReadProgress* m_progress;
+    int m_column = 0;
+};
+
+// The delimiter most frequent in the first line outside quotes: a semicolon or a tab, else a
+// comma.
+char delimiterOf(const QByteArray& text) {
+    int semicolons = 0, tabs = 0, commas = 0;
+    bool quoted = false;
+    for (char c : text) {
+        if (c == '"')
+            quoted = !quoted;
+        else if (!quoted && (c == '\n' || c == '\r'))
+            break;
+        else if (!quoted && c == ';')
+            ++semicolons;
+        else if (!quoted && c == '\t')
+            ++tabs;
+        else if (!quoted && c == ',')
+            ++commas;
+    }
+    if (semicolons == 0 && tabs == 0)
+        return ',';
+    return semicolons >= tabs ? ';' : '\t';
+}
+
+Result<QByteArray> readBounded(const QString& path, const ReadLimits& limits) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return makeError(msg::cannotOpen(path, f.errorString()));
+    if (f.size() > limits.maxFileBytes)
+        return makeError(msg::tooBig(path, limits.maxFileBytes / (1024 * 1024)));
+    QByteArray data = f.read(limits.maxFileBytes + 1);
+    if (f.error() != QFileDevice::NoError)
+        return makeError(msg::cannotOpen(path, f.errorString()));
+    return data;
+}
+
+Result<Workbook> readCsv(const QString& path, const ReadLimits& limits, ReadProgress* progress) {
+    Result<QByteArray> data = readBounded(path, limits);
+    if (!data)
+        return data.error();
+    QByteArray& text = *data;
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text.remove(0, 3);
+    if (text.left(8192).contains('\0') || text.startsWith("PK\x03\x04") ||
+        text.startsWith("\xD0\xCF\x11\xE0"))
+        return makeError(msg::notWhatItSays(path, kindName(FileKind::Csv)));
+    // Not UTF-8: the Windows code page of the spreadsheets of the region.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString decoded = utf8(text);
+    if (utf8.hasError()) {
+        QStringDecoder windows("windows-1252");
+        text = (windows.isValid() ? QString(windows(text)) : QString::fromLatin1(text)).toUtf8();
+    }
+    // Line ends of any system, as the parser knows only the line feed.
+    text.replace("\r\n", "\n");
+    text.replace('\r', '\n');
+    setPercent(progress, 20);
+    Workbook book;
+    Sheet sheet;
+    sheet.name = QFileInfo(path).completeBaseName();
+    orcus::csv::parser_config config;
+    config.delimiters = std::string(1, delimiterOf(text));
+    config.text_qualifier = '"';
+    config.trim_cell_value = true;
+    CsvRows rows(sheet, limits, progress);
+    try {
+        orcus::csv_parser<CsvRows> parser(text.constData(), std::size_t(text.size()), rows, config);
+        parser.parse();
+    } catch (const TooManyRows&) {
+        if (cancelled(progress))
+            return makeError(msg::cancelled());
+        return makeError(msg::tooManyRows(sheet.name, limits.maxRows));
+    } catch (const std::exception& e) {
+        return makeError(msg::damaged(path, QString::fromLocal8Bit(e.what()).left(200)));
+    }
+    while (!sheet.rows.empty() && sheet.rows.back().empty())
+        sheet.rows.pop_back();
+    book.sheets.push_back(std::move(sheet));
+    return book;
+}
+
+struct XlsCloser {
+    void operator()(const void* h) const { freexl_close(h); }
+};
+
+Result<Workbook> readXls(const QString& path, const ReadLimits& limits, ReadProgress* progress) {
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return makeError(msg::cannotOpen(path, f.errorString()));
+        if (f.read(8) != QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
+            return makeError(msg::notWhatItSays(path, kindName(FileKind::Xls)));
+        if (f.size() > limits.maxFileBytes)
+            return makeError(msg::tooBig(path, limits.maxFileBytes / (1024 * 1024)));
+    }
+    const void* raw = nullptr;
+    const int rc = freexl_open(QFile::encodeName(path).constData(), &raw);
+    std::unique_ptr<const void, XlsCloser> handle(raw);
+    if (rc != FREEXL_OK || !raw)
+        return makeError(msg::damaged(path, QStringLiteral("codice %1 della libreria").arg(rc)));
+    unsigned int sheets = 0;
+    if (freexl_get_info(raw, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK)
+        return makeError(msg::damaged(path, QStringLiteral("i fogli non si contano")));
+    Workbook book;
+    for (unsigned int s = 0; s < sheets; ++s) {
+        Sheet sheet;
+        const char* name = nullptr;
+        if (freexl_get_worksheet_name(raw, static_cast<unsigned short>(s), &name) == FREEXL_OK &&
+            name)
+            sheet.name = QString::fromUtf8(name);
+        unsigned int rows = 0;
+        unsigned short columns = 0;
+        if (freexl_select_active_worksheet(raw, static_cast<unsigned short>(s)) != FREEXL_OK ||
+            freexl_worksheet_dimensions(raw, &rows, &columns) != FREEXL_OK)
+            return makeError(
+                msg::damaged(path, QStringLiteral("il foglio %1 non si legge").arg(sheet.name)));
+        if (rows > unsigned(limits.maxRows))
+            return makeError(msg::tooManyRows(sheet.name, limits.maxRows));
+        const int lastColumn = std::min<int>(columns, limits.maxColumns);
+        sheet.rows.resize(rows);
+        for (unsigned int r = 0; r < rows; ++r) {
+            if ((r & 1023) == 0) {
+                if (cancelled(progress))
+                    return makeError(msg::cancelled());
+                setPercent(progress, 10 + int(90.0 * (s + double(r) / rows) / sheets));
+            }
+            Row& row = sheet.rows[r];
+            for (int c = 0; c < lastColumn; ++c) {
+                FreeXL_CellValue v{};
+                if (freexl_get_cell_value(raw, r, static_cast<unsigned short>(c), &v) != FREEXL_OK)
+                    continue;
+                Cell cell;
+                switch (v.type) {
+                case FREEXL_CELL_INT:
+                    cell.kind = Cell::Kind::Number;
+                    cell.number = v.value.int_value;
+                    break;
+                case FREEXL_CELL_DOUBLE:
+                    cell.kind = std::isfinite(v.value.double_value) ? Cell::Kind::Number
+                                                                    : Cell::Kind::Unreadable;
+                    cell.number = v.value.double_value;
+                    break;
+                case FREEXL_CELL_TEXT:
+                case FREEXL_CELL_SST_TEXT:
+                case FREEXL_CELL_DATE:
+                case FREEXL_CELL_DATETIME:
+                case FREEXL_CELL_TIME:
+                    if (v.value.text_value && *v.value.text_value) {
+                        cell.kind = Cell::Kind::Text;
+                        cell.text = QString::fromUtf8(v.value.text_value);
+                    }
+                    break;
+                default:
+                    break;
+                }
+                if (!cell.empty()) {
+                    row.resize(std::size_t(c) + 1);
+                    row[std::size_t(c)] = std::move(cell);
+                }
+            }
+        }
+        while (!sheet.rows.empty() && sheet.rows.back().empty())
+            sheet.rows.pop_back();
+        book.sheets.push_back(std::move(sheet));
+    }
+    return book;
+}
+
+} // namespace
+
+FileKind kindOf(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("xlsx") || suffix == QLatin1String("xlsm"))
+        return FileKind::Xlsx;
+    if (suffix == QLatin1String("ods"))
+        return FileKind::Ods;
+    if (suffix == QLatin1String("csv") || suffix == QLatin1String("txt"))
+        return FileKind::Csv;
+    if (suffix == QLatin1String("xls"))
+        return FileKind::Xls;
+    return FileKind::Unknown;
+}
+
+Result<Workbook> readWorkbook(const QString& path, const QString& workDir, const ReadLimits& limits,
+                              ReadProgress* progress) {
+    // Numbers in the files are read with a full stop, whatever the desktop's locale.
+    ScopedCLocale cLocale;
+    const FileKind kind = kindOf(path);
+    Result<Workbook> book = makeError(msg::unknownKind(path));
+    switch (kind) {
+    case FileKind::Xlsx:
+    case FileKind::Ods:
+        book = readArchive(path, kind, workDir, limits, progress);
+        break;
+    case FileKind::Csv:
+        book = readCsv(path, limits, progress);
+        break;
+    case FileKind::Xls:
+        book = readXls(path, limits, progress);
+        break;
+    case FileKind::Unknown:
+        break;
+    }
+    if (book)
+        setPercent(progress, 100);
+    return book;
+}
+
+} // namespace pricelists

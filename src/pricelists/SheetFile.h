@@ -1,0 +1,41 @@
+#pragma once
+
+#include "SheetData.h"
+#include "ZipCheck.h"
+
+#include "data/Result.h"
+
+#include <QString>
+
+#include <atomic>
+
+// Reads a price list's spreadsheet: .xlsx and .ods through liborcus (after the archive's
+// checks), .csv through liborcus's CSV parser (semicolons, tabs or commas, a byte-order mark,
+// UTF-8 or the Windows code page), .xls through libfreexl. The format is the one the file's name
+// says; a file whose content is another is refused.
+namespace pricelists {
+
+struct ReadLimits {
+    ZipLimits zip;
+    // Rows of one sheet; a longer sheet is refused whole.
+    int maxRows = 200000;
+    // Columns read from each row; those further right are left aside.
+    int maxColumns = 64;
+    // Bytes of a .csv or .xls file.
+    std::int64_t maxFileBytes = 128LL * 1024 * 1024;
+};
+
+// Shared with the thread that reads: how far the reading is, and whether to stop.
+struct ReadProgress {
+    std::atomic_int percent{0};
+    std::atomic_bool cancel{false};
+};
+
+enum class FileKind { Xlsx, Ods, Csv, Xls, Unknown };
+FileKind kindOf(const QString& path);
+
+// `workDir` is a private folder for a repaired copy of the workbook, when one is needed.
+Result<Workbook> readWorkbook(const QString& path, const QString& workDir,
+                              const ReadLimits& limits = {}, ReadProgress* progress = nullptr);
+
+} // namespace pricelists

@@ -1,0 +1,15 @@
+# The principal's price list: reading the spreadsheet, the preview, applying and undoing.
+target_sources(gestione_core PRIVATE
+    pricelists/ColumnMap.cpp
+    pricelists/ListRows.cpp
+    pricelists/PriceListStore.cpp
+    pricelists/SheetFile.cpp
+    pricelists/ZipCheck.cpp
+)
+# The spreadsheet model of liborcus has no include folder of its own.
+target_link_libraries(gestione_core PUBLIC PkgConfig::ORCUS orcus-spreadsheet-model-0.17
+    PkgConfig::FREEXL PkgConfig::MINIZIP)
+target_sources(gestione_gui PRIVATE
+    pricelists/ImportCommands.cpp
+    pricelists/ImportWindow.cpp
+)

@@ -1,0 +1,375 @@
+// Price lists read from real files of each format (made here by openpyxl, LibreOffice and by
+// hand), previewed against the catalogue, applied, undone; and the files that must be refused.
+
+#include "support/Boxes.h"
+#include "support/Fixture.h"
+#include "support/Ui.h"
+
+#include "data/AddedTables.h"
+#include "data/Database.h"
+#include "pricelists/ColumnMap.h"
+#include "pricelists/ImportWindow.h"
+#include "pricelists/ListRows.h"
+#include "pricelists/PriceListStore.h"
+#include "pricelists/SheetFile.h"
+#include "ui/widgets/ReportList.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace pricelists;
+
+namespace {
+
+void run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    QVERIFY2(p.waitForFinished(120000), qPrintable(program));
+    QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0,
+             qPrintable(program + QLatin1Char(' ') + QString::fromUtf8(p.readAll())));
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+const QByteArray kFirstList = "\xEF\xBB\xBF"
+                              "Codice;Descrizione;Formato;Peso;Prezzo\r\n"
+                              "P001;Pàsta di semola;CT 12x500 G;6;10,00\r\n"
+                              "P004;Tonno;CT 24;4,8;30\r\n"
+                              "P009;Sale fino;CT 12;12;\"2,00\"\r\n";
+
+struct Read {
+    Sheet sheet;
+    Mapping mapping;
+    ListRows rows;
+};
+
+Read readList(const QString& path, const QString& work) {
+    Result<Workbook> book = readWorkbook(path, work);
+    if (!book)
+        qFatal("%s", qPrintable(book.error().text));
+    Read r;
+    r.sheet = book->sheets.front();
+    r.mapping = findMapping(r.sheet);
+    r.rows = readRows(r.sheet, r.mapping);
+    return r;
+}
+
+} // namespace
+
+class TestPriceLists : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void formats_data();
+    void formats();
+    void badFiles_data();
+    void badFiles();
+    void window();
+
+private:
+    QTemporaryDir m_files;
+    QString m_xlsx;
+};
+
+void TestPriceLists::initTestCase() {
+    QVERIFY(m_files.isValid());
+    m_xlsx = m_files.filePath(QStringLiteral("Listino Rossi.xlsx"));
+    run(QStringLiteral("/usr/bin/python3"),
+        {sourceDir() + QStringLiteral("/tests/pricelists/make_list.py"), m_xlsx});
+    const QString profile =
+        QStringLiteral("-env:UserInstallation=file://") + m_files.filePath(QStringLiteral("lo"));
+    run(QStringLiteral("soffice"),
+        {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+         QStringLiteral("ods"), QStringLiteral("--outdir"), m_files.path(), m_xlsx});
+    run(QStringLiteral("soffice"),
+        {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+         QStringLiteral("xls:MS Excel 97"), QStringLiteral("--outdir"), m_files.path(), m_xlsx});
+    writeFile(m_files.filePath(QStringLiteral("primo.csv")), kFirstList);
+}
+
+void TestPriceLists::formats_data() {
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<int>("added");   // articles new to the catalogue
+    QTest::addColumn<int>("refused"); // rows refused
+    QTest::addColumn<QString>("p006");
+    // The price of P006 is a formula: its stored or computed result; libfreexl gives none.
+    QTest::newRow("xlsx") << "xlsx" << 4 << 2 << "5";
+    QTest::newRow("ods") << "ods" << 4 << 2 << "5";
+    QTest::newRow("xls") << "xls" << 3 << 3 << "";
+}
+
+void TestPriceLists::formats() {
+    QFETCH(QString, suffix);
+    QFETCH(int, added);
+    QFETCH(int, refused);
+    QFETCH(QString, p006);
+    TestDir dir;
+    auto db = dir.open();
+    QVERIFY(addedtables::ensure(*db));
+    const QString work = dir.path();
+
+    // A first list, by hand in CSV with semicolons, a byte-order mark and accents.
+    Read first = readList(m_files.filePath(QStringLiteral("primo.csv")), work);
+    QCOMPARE(int(first.rows.entries.size()), 3);
+    Result<std::int64_t> principal = principalNamed(*db, QStringLiteral("Rossi Alimentari"));
+    QVERIFY(principal);
+    Result<Preview> p1 = makePreview(*db, *principal, first.rows, QDate(2026, 9, 1));
+    QVERIFY(p1);
+    QCOMPARE(p1->count(Change::New), 3);
+    QVERIFY(apply(*db, *p1, QStringLiteral("primo.csv"), QDateTime(QDate(2026, 9, 1), QTime(9, 0)),
+                  rememberedTexts(first.sheet, first.mapping)));
+    QCOMPARE(value(*db, "SELECT ARTICOLO || '|' || PESO || '|' || AGG FROM ARTICOLO "
+                        "WHERE CODICE = 'P001'"),
+             QStringLiteral("PÀSTA DI SEMOLA|6.0|2026-09-01"));
+    const auto articlesBefore = rows(*db, "SELECT * FROM ARTICOLO ORDER BY ID");
+    const auto pricesBefore = rows(*db, "SELECT * FROM PREZZO_LISTINO ORDER BY ID");
+
+    // The second list, from the spreadsheet.
+    const QString path = m_files.filePath(QStringLiteral("Listino Rossi.") + suffix);
+    Read list = readList(path, work);
+    QCOMPARE(list.mapping.headerRow, 2);
+    QCOMPARE(validFromAbove(list.sheet, list.mapping.headerRow), std::optional(QDate(2027, 2, 1)));
+    QCOMPARE(int(list.rows.refused.size()), refused);
+    QCOMPARE(list.rows.refused[0].row, 9);
+    QCOMPARE(list.rows.refused[0].reason, QStringLiteral("codice ripetuto: vale la riga 5"));
+    QCOMPARE(list.rows.refused[1].row, 10);
+    QCOMPARE(list.rows.refused[1].column, QStringLiteral("Prezzo"));
+    QCOMPARE(list.rows.refused[1].text, QStringLiteral("n.d."));
+    QCOMPARE(list.rows.refused[1].reason, QStringLiteral("il prezzo non è un numero"));
+
+    Result<Preview> p2 = makePreview(*db, *principal, list.rows, QDate(2027, 2, 1));
+    QVERIFY(p2);
+    QCOMPARE(p2->count(Change::New), added);
+    QCOMPARE(p2->count(Change::Price), 1);
+    QCOMPARE(p2->count(Change::Description), 1);
+    QCOMPARE(p2->count(Change::Format), 0);
+    QCOMPARE(p2->count(Change::Weight), 0);
+    QCOMPARE(p2->count(Change::Missing), 1);
+    QCOMPARE(p2->count(Change::Refused), refused);
+    for (const PreviewItem& it : p2->items) {
+        if (it.kind == Change::Price) {
+            QCOMPARE(it.code, QStringLiteral("P001"));
+            QCOMPARE(it.before + " → " + it.after, QStringLiteral("10,00 → 12,50"));
+            QCOMPARE(qRound(*it.percent), 25);
+        } else if (it.kind == Change::Description) {
+            QCOMPARE(it.before + " → " + it.after, QStringLiteral("TONNO → TONNO ALL'OLIO"));
+        } else if (it.kind == Change::Missing) {
+            QCOMPARE(it.code, QStringLiteral("P009"));
+        }
+    }
+
+    Result<Applied> done = apply(*db, *p2, QStringLiteral("Listino Rossi.") + suffix,
+                                 QDateTime(QDate(2027, 1, 20), QTime(9, 0)),
+                                 rememberedTexts(list.sheet, list.mapping));
+    QVERIFY2(done, done ? "" : qPrintable(done.error().text));
+    QCOMPARE(done->added, added);
+    QCOMPARE(done->updated, 1);
+    QCOMPARE(value(*db, "SELECT COUNT(*) FROM ARTICOLO"), QString::number(3 + added));
+    QCOMPARE(value(*db, "SELECT ARTICOLO || '|' || FORMATO || '|' || PESO || '|' || AGG "
+                        "FROM ARTICOLO WHERE CODICE = 'P003'"),
+             QStringLiteral("OLIO EXTRAVERGINE D'OLIVA|CT 6X1 LT|6.0|2027-02-01"));
+    QCOMPARE(value(*db, "SELECT ARTICOLO || '|' || AGG FROM ARTICOLO WHERE CODICE = 'P004'"),
+             QStringLiteral("TONNO ALL'OLIO|2027-02-01"));
+    QCOMPARE(value(*db, "SELECT PREZZO FROM PREZZO_LISTINO WHERE CODICE = 'P002'"),
+             QStringLiteral("1234.5"));
+    QCOMPARE(value(*db, "SELECT PREZZO FROM PREZZO_LISTINO WHERE CODICE = 'P006'"),
+             p006.isEmpty() ? QString() : p006 + QStringLiteral(".0"));
+    QCOMPARE(value(*db, "SELECT PREZZO FROM LISTINO_COLONNE"), QStringLiteral("Prezzo €"));
+
+    // The price valid on a day: the list that starts on or before it.
+    auto priceOn = [&](QDate d) {
+        Result<std::optional<ListPrice>> p = listPriceOn(*db, QStringLiteral("p001"), d);
+        return p && *p ? (*p)->price : -1.0;
+    };
+    QCOMPARE(priceOn(QDate(2026, 8, 31)), -1.0);
+    QCOMPARE(priceOn(QDate(2027, 1, 31)), 10.0);
+    QCOMPARE(priceOn(QDate(2027, 2, 1)), 12.5);
+
+    // Undone: the catalogue and the prices as they were before this list.
+    Result<Undone> undone = undoLast(*db);
+    QVERIFY(undone);
+    QCOMPARE(undone->removed, added);
+    QCOMPARE(undone->restored, 1);
+    QCOMPARE(rows(*db, "SELECT * FROM ARTICOLO ORDER BY ID"), articlesBefore);
+    QCOMPARE(rows(*db, "SELECT * FROM PREZZO_LISTINO ORDER BY ID"), pricesBefore);
+    QCOMPARE(value(*db, "SELECT COUNT(*) FROM LISTINO"), QStringLiteral("1"));
+    QVERIFY(undoLast(*db));
+    QCOMPARE(value(*db, "SELECT COUNT(*) FROM ARTICOLO"), QStringLiteral("0"));
+    Result<Undone> none = undoLast(*db);
+    QVERIFY(!none);
+    QCOMPARE(none.error().text, QStringLiteral("Non c'è alcun listino da annullare."));
+}
+
+void TestPriceLists::badFiles_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("make");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("csv named xlsx")
+        << "finto.xlsx"
+        << "csv"
+        << "Il file «finto.xlsx» non è un foglio Excel .xlsx: il suo contenuto non è quello che "
+           "il nome dice. Nulla è stato importato.";
+    QTest::newRow("xlsx named xls")
+        << "finto.xls"
+        << "xlsx"
+        << "Il file «finto.xls» non è un foglio Excel .xls: il suo contenuto non è quello che "
+           "il nome dice. Nulla è stato importato.";
+    QTest::newRow("xlsx named csv")
+        << "finto.csv"
+        << "xlsx"
+        << "Il file «finto.csv» non è un file di testo .csv: il suo contenuto non è quello che "
+           "il nome dice. Nulla è stato importato.";
+    QTest::newRow("cut short")
+        << "rotto.xlsx"
+        << "half"
+        << "Il file «rotto.xlsx» è danneggiato e non si legge (l'indice dell'archivio manca). "
+           "Nulla è stato importato.";
+    QTest::newRow("zip bomb") << "bomba.xlsx"
+                              << "bomb"
+                              << "Il file «bomba.xlsx» una volta aperto occuperebbe più di 16 MB: "
+                                 "non viene letto. Nulla è stato importato.";
+    QTest::newRow("too many rows")
+        << "lungo.csv"
+        << "rows"
+        << "Il foglio «lungo» ha più di 1000 righe: un listino così lungo non viene letto. Nulla "
+           "è stato importato.";
+    QTest::newRow("other kind") << "listino.pdf"
+                                << "csv"
+                                << "Il file «listino.pdf» non è un listino che il programma sa "
+                                   "leggere: sono letti i file .xlsx, .xls, .ods e .csv.";
+}
+
+void TestPriceLists::badFiles() {
+    QFETCH(QString, name);
+    QFETCH(QString, make);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    QFile xlsx(m_xlsx);
+    QVERIFY(xlsx.open(QIODevice::ReadOnly));
+    const QByteArray whole = xlsx.readAll();
+    if (make == QLatin1String("csv"))
+        writeFile(path, kFirstList);
+    else if (make == QLatin1String("xlsx"))
+        writeFile(path, whole);
+    else if (make == QLatin1String("half"))
+        writeFile(path, whole.left(whole.size() / 2));
+    else if (make == QLatin1String("bomb"))
+        run(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import zipfile,sys\n"
+                            "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED)\n"
+                            "z.writestr('[Content_Types].xml','<Types/>')\n"
+                            "z.writestr('xl/worksheets/sheet1.xml',b'0'*(40<<20))\n"
+                            "z.close()"),
+             path});
+    else if (make == QLatin1String("rows")) {
+        QByteArray text = "Codice;Prezzo\n";
+        for (int i = 0; i < 1000; ++i)
+            text += "A" + QByteArray::number(i) + ";1,5\n";
+        writeFile(path, text);
+    }
+    ReadLimits limits;
+    limits.zip.maxInflated = 16 * 1024 * 1024;
+    limits.maxRows = 1000;
+    Result<Workbook> book = readWorkbook(path, dir.path(), limits);
+    QVERIFY(!book);
+    QCOMPARE(book.error().text, message);
+}
+
+ImportWindow* importWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<ImportWindow*>(w); d && d->isVisible())
+            return d;
+    return nullptr;
+}
+
+// The window: the file picked, its preview for a new principal, applied, a bad file told, the
+// last list undone.
+void TestPriceLists::window() {
+    using namespace boxes;
+    App app;
+    const QString title = QStringLiteral("Importa listino");
+    app.dialogs.answerChoice(m_files.filePath(QStringLiteral("primo.csv")));
+    ui::menu(app.window.get(), "ImportaListino");
+    ImportWindow* w = importWindow();
+    QVERIFY(w);
+    QCOMPARE(w->TDataListino->text(), QStringLiteral("08/12/2026"));
+    w->TDataListino->setText(QStringLiteral("01/09/2026"));
+    w->CboMandante->setEditText(QStringLiteral("Rossi Alimentari"));
+    QCOMPARE(w->LblConteggi->text(),
+             QStringLiteral("Articoli nuovi: 3, Prezzi cambiati: 0, Descrizioni cambiate: 0, "
+                            "Formati cambiati: 0, Pesi cambiati: 0, Assenti dal listino: 0, "
+                            "Righe scartate: 0"));
+    QCOMPARE(w->ListaAnteprima->topLevelItemCount(), 3);
+    // One row unticked: that article is not added.
+    w->ListaAnteprima->topLevelItem(2)->setCheckState(0, Qt::Unchecked);
+    app.dialogs.answerYes();
+    ui::click(w->CmdApplica);
+    QCOMPARE(app.dialogs.describe(),
+             seq({one(ScriptedDialogs::Kind::Choice, title, QDir::homePath()),
+                  question(QStringLiteral("Applicare il listino «primo.csv» della mandante «Rossi "
+                                          "Alimentari»?"),
+                           title),
+                  message(QStringLiteral("Listino applicato: 2 articoli nuovi, 0 articoli "
+                                         "aggiornati, 2 prezzi registrati."),
+                          title, BoxIcon::Information)}));
+    app.dialogs.clear();
+    QCOMPARE(value(app.db(), "SELECT group_concat(CODICE || '=' || AGG, ' ') FROM ARTICOLO"),
+             QStringLiteral("P001=2026-09-01 P004=2026-09-01"));
+    QCOMPARE(value(app.db(), "SELECT NOME FROM MANDANTE"), QStringLiteral("Rossi Alimentari"));
+    QTRY_VERIFY(!importWindow());
+
+    // The article panel shows the list price of an article clicked.
+    ui::menu(app.window.get(), "AAggiorna");
+    ReportView* list = app.find<ReportView>("ListView3");
+    ui::clickRow(list, ui::rowOf(list, 1, QStringLiteral("P001")));
+    QCOMPARE(app.find<QLineEdit>("T3")->toolTip(),
+             QStringLiteral("Prezzo di listino: 10,00 € (Rossi Alimentari, dal 01/09/2026)"));
+
+    // A file that is not what its name says: a box, and no window.
+    QTemporaryDir dir;
+    const QString fake = dir.filePath(QStringLiteral("finto.xlsx"));
+    writeFile(fake, kFirstList);
+    app.dialogs.answerChoice(fake);
+    ui::menu(app.window.get(), "ImportaListino");
+    QCOMPARE(app.dialogs.describe(),
+             seq({one(ScriptedDialogs::Kind::Choice, title, QDir::homePath()),
+                  message(QStringLiteral("Il file «finto.xlsx» non è un foglio Excel .xlsx: il suo "
+                                         "contenuto non è quello che il nome dice. Nulla è stato "
+                                         "importato."),
+                          title, BoxIcon::Exclamation)}));
+    app.dialogs.clear();
+    QVERIFY(!importWindow());
+
+    const QString undo = QStringLiteral("Annulla ultimo listino");
+    app.dialogs.answerYes();
+    ui::menu(app.window.get(), "AnnullaListino");
+    QCOMPARE(app.dialogs.describe(),
+             seq({question(QStringLiteral("Annullare l'ultimo listino importato? Gli articoli che "
+                                          "ha aggiunto vengono tolti, quelli che ha cambiato "
+                                          "tornano come erano e i suoi prezzi vengono tolti."),
+                           undo),
+                  message(QStringLiteral("Listino «primo.csv» annullato: 2 articoli tolti, 0 "
+                                         "articoli ripristinati, 2 prezzi tolti."),
+                          undo, BoxIcon::Information)}));
+    QCOMPARE(value(app.db(), "SELECT COUNT(*) FROM ARTICOLO"), QStringLiteral("0"));
+    QCOMPARE(value(app.db(), "SELECT COUNT(*) FROM PREZZO_LISTINO"), QStringLiteral("0"));
+}
+
+QTEST_MAIN(TestPriceLists)
+#include "tst_pricelists.moc"
