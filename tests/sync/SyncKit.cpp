@@ -1,5 +1,6 @@
 #include "SyncKit.h"
 
+#include "data/Schema.h"
 #include "sync/CatalogueLoad.h"
 #include "sync/OrderLines.h"
 #include "sync/ServerSchema.h"
@@ -23,15 +24,20 @@ Result<agencysync::Report> sync(const Machine& m, const pg::Settings* through) {
 }
 
 void addOrder(Database& db, int nr, int lines, const QString& note) {
+    addOrders(db, nr, 1, lines, note);
+}
+
+void addOrders(Database& db, int first, int count, int lines, const QString& note) {
     Status s = db.write([&]() -> Status {
         auto st = db.prepare("INSERT INTO ORDINE (ANNO, NR, ID_CL, DATAO, ARTICOLO, CODICE,"
                              " QVENDITA, PREZZO, SCONTO, NOTE) VALUES ('2026', ?1, '1',"
                              " '2026-12-08', ?2, ?3, ?4, ?5, NULL, ?6);");
         if (!st)
             return st.error();
+        for (int n = first; n < first + count; ++n)
         for (int i = 0; i < lines; ++i) {
             st->reset();
-            st->bind(1, QString::number(nr)).bind(2, QStringLiteral("Articolo\t%1\n").arg(i));
+            st->bind(1, QString::number(n)).bind(2, QStringLiteral("Articolo\t%1\n").arg(i));
             st->bind(3, QStringLiteral("C%1").arg(i)).bind(4, double(i + 1) / 3.0);
             st->bind(5, 0.1 + 0.2 * i).bindTextOrNull(6, note);
             if (Status r = st->run(); !r)
@@ -82,21 +88,30 @@ QString disagreement(const Machine& m) {
     const QStringList live = pgkit::rows(*server, "SELECT count(*) FROM ordine WHERE NOT cancellato");
     if (live != QStringList{QString::number(remote.size())})
         why += QStringLiteral("ordini vivi senza righe; ");
+    // Weights compared as numbers: each side writes them in its own way.
+    auto weight = [](const std::optional<double>& v) {
+        return v ? QString::number(*v, 'g', 17) : QString();
+    };
     QStringList fileArticles;
-    for (const QStringList& row : ::rows(*db, "SELECT CODICE, ARTICOLO, PESO FROM ARTICOLO"
-                                              " WHERE CODICE IS NOT NULL AND trim(CODICE) <> ''"
-                                              " ORDER BY CODICE COLLATE BINARY;"))
-        fileArticles << row.join(QLatin1Char('|'));
+    {
+        auto st = db->prepare("SELECT CODICE, ARTICOLO, PESO FROM ARTICOLO WHERE CODICE IS NOT NULL"
+                              " AND trim(CODICE) <> '' ORDER BY CODICE COLLATE BINARY;");
+        while (st->next())
+            fileArticles << st->text(0) + QLatin1Char('|') + st->text(1) + QLatin1Char('|') +
+                                weight(st->isNull(2) ? std::nullopt
+                                                     : std::optional<double>(st->real(2)));
+    }
     QStringList serverArticles;
-    for (const QString& row : pgkit::rows(*server, "SELECT codice, coalesce(articolo, ''),"
-                                                   " coalesce(peso::text, '') FROM articolo"
-                                                   " WHERE NOT cancellato"
-                                                   " ORDER BY codice COLLATE \"C\""))
-        serverArticles << row;
+    auto a = server->query("SELECT codice, coalesce(articolo, ''), peso FROM articolo"
+                           " WHERE NOT cancellato ORDER BY codice COLLATE \"C\"");
+    if (!a)
+        return a.error().text;
+    for (int i = 0; i < a->count(); ++i)
+        serverArticles << a->text(i, 0) + QLatin1Char('|') + a->text(i, 1) + QLatin1Char('|') +
+                              weight(a->realOrNull(i, 2));
     if (fileArticles != serverArticles)
         why += QStringLiteral("articoli: file %1 server %2; ")
-                   .arg(fileArticles.size())
-                   .arg(serverArticles.size());
+                   .arg(fileArticles.join(QLatin1Char(',')), serverArticles.join(QLatin1Char(',')));
     const QString pending = value(*db, "SELECT count(*) FROM SYNC_ORDINE WHERE CAMBIATO > 0;");
     if (pending != QLatin1String("0"))
         why += QStringLiteral("%1 ordini in attesa; ").arg(pending);

@@ -25,6 +25,8 @@ Result<agencysync::Report> sync(const Machine& m, const pg::Settings* through = 
 // Adds an order of `lines` lines to the file (number nr of year 2026), as the order panel
 // stores it.
 void addOrder(Database& db, int nr, int lines, const QString& note = {});
+// Adds orders first to first + count - 1, in one transaction.
+void addOrders(Database& db, int first, int count, int lines, const QString& note = {});
 
 // Empty when the file and the server agree on the agent's orders and on the catalogue, and
 // nothing is pending; otherwise what differs.
