@@ -5,6 +5,7 @@
 #include "FirstSteps.h"
 #include "KeyPrompt.h"
 #include "PasswordCommands.h"
+#include "sync/SyncCommands.h"
 #include "StartupRecovery.h"
 #include "StatusBar.h"
 #include "TitleClock.h"
@@ -47,7 +48,8 @@
 Gestione::Gestione(AppContext& c, QWidget* parent)
     : QMainWindow(parent), ctx(c),
       m_backups(std::make_unique<BackupCommands>(c, [this]() { refreshPanels(); })),
-      m_passwords(std::make_unique<PasswordCommands>(c, [this]() { refreshPanels(); })) {
+      m_passwords(std::make_unique<PasswordCommands>(c, [this]() { refreshPanels(); })),
+      m_sync(std::make_unique<SyncCommands>(c, [this]() { refreshPanels(); })) {
     setObjectName(QStringLiteral("Gestione"));
     setWindowTitle(QStringLiteral("Gestione Ordini"));
     setFont(twips::arial(11.25));
@@ -173,6 +175,7 @@ void Gestione::buildMenus() {
     password->setObjectName(QStringLiteral("PasswordPersonale"));
     connect(password, &QAction::triggered, this,
             [this]() { m_passwords->PasswordPersonale_Click(); });
+    m_sync->addTo(archivio);
 
     // Ctrl+F from whatever panel is on screen.
     QAction* cerca = command(nullptr, "MCerca", QStringLiteral("C&erca"), &Gestione::MCerca_Click);
@@ -244,6 +247,7 @@ Status Gestione::Form_Load() {
     AggiornaTitolo();
     StatusBar1->showLocks(readKeyboardLocks());
     Timer1->start();
+    m_sync->startAutomatic();
     return {};
 }
 

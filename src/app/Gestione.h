@@ -21,6 +21,7 @@ class OrderTotalsLine;
 class LastPrice;
 class BackupCommands;
 class PasswordCommands;
+class SyncCommands;
 
 // The one window of the program. It holds the menus, the five panels, the title clock and the
 // status bar, and decides which panel shows; each panel does its own work.
@@ -97,6 +98,8 @@ private:
     AppContext& ctx;
     std::unique_ptr<BackupCommands> m_backups;
     std::unique_ptr<PasswordCommands> m_passwords;
+    // "Sincronizza" with the agency's server.
+    std::unique_ptr<SyncCommands> m_sync;
     bool m_ending = false;
     bool m_centred = false;
     FirstSteps* m_firstSteps = nullptr;

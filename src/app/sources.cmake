@@ -12,4 +12,6 @@ target_sources(gestione_gui PRIVATE
     app/StatusBar.cpp
     app/TitleClock.cpp
     app/Translation.cpp
+    app/sync/SyncCommands.cpp
+    app/sync/SyncSettingsDialog.cpp
 )

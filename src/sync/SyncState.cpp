@@ -29,7 +29,10 @@ bool enabled(Database& db) {
 }
 
 Result<std::int64_t> pendingOrders(Database& db) {
-    auto st = db.prepare("SELECT count(*) FROM SYNC_ORDINE WHERE CAMBIATO > 0;");
+    // Before the first sync every order of the file waits to go up.
+    auto st = enabled(db) ? db.prepare("SELECT count(*) FROM SYNC_ORDINE WHERE CAMBIATO > 0;")
+                          : db.prepare("SELECT count(*) FROM (SELECT DISTINCT ANNO, NR FROM"
+                                       " ORDINE);");
     if (!st)
         return st.error();
     if (!st->next())

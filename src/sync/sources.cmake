@@ -6,6 +6,7 @@ target_sources(gestione_core PRIVATE
     sync/Pull.cpp
     sync/Push.cpp
     sync/ServerSchema.cpp
+    sync/SyncSettings.cpp
     sync/SyncState.cpp
 )
 target_link_libraries(gestione_core PUBLIC PkgConfig::LIBPQ)

@@ -81,7 +81,9 @@ private Q_SLOTS:
                               "StampanteOrdine=Stampa su stampante…", "PdfOrdine=Salva come PDF"}));
         QCOMPARE(entries("GArchivio"), (QStringList{"CopiaSicurezza=Copia di sicurezza…",
                                                     "Ripristina=Ripristina da copia…",
-                                                    "PasswordPersonale=Password personale…"}));
+                                                    "PasswordPersonale=Password personale…",
+                                                    "Sincronizza=Sincronizza",
+                                                    "ServerAgenzia=Server dell'agenzia…"}));
         QVERIFY(app->find<QAction>("Chiudi"));
         QVERIFY(app->find<QAction>("MUtente"));
     }
