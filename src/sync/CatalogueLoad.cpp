@@ -118,12 +118,11 @@ Status loadPrincipals(pg::Connection& c, const std::vector<QByteArray>& rows) {
         return s;
     if (Status s = c.copyIn("COPY in_mandante FROM STDIN", rows); !s)
         return s;
-    return c.command(
-        "INSERT INTO mandante AS m (nome, email) SELECT nome, email FROM in_mandante"
-        " ON CONFLICT (nome) DO UPDATE SET email = EXCLUDED.email, cancellato = false"
-        " WHERE m.cancellato OR m.email IS DISTINCT FROM EXCLUDED.email;"
-        "UPDATE mandante m SET cancellato = true WHERE NOT m.cancellato"
-        " AND NOT EXISTS (SELECT 1 FROM in_mandante i WHERE i.nome = m.nome);");
+    return c.command("INSERT INTO mandante AS m (nome, email) SELECT nome, email FROM in_mandante"
+                     " ON CONFLICT (nome) DO UPDATE SET email = EXCLUDED.email, cancellato = false"
+                     " WHERE m.cancellato OR m.email IS DISTINCT FROM EXCLUDED.email;"
+                     "UPDATE mandante m SET cancellato = true WHERE NOT m.cancellato"
+                     " AND NOT EXISTS (SELECT 1 FROM in_mandante i WHERE i.nome = m.nome);");
 }
 
 Status loadPrices(pg::Connection& c, const std::vector<QByteArray>& rows) {

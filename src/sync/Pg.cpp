@@ -152,17 +152,15 @@ QString Connection::lastMessage() const {
 
 Error Connection::failure(const char* what) const {
     if (PQstatus(m_conn) != CONNECTION_OK)
-        return makeError(
-            QStringLiteral("Il collegamento con il server si è interrotto (%1): %2")
-                .arg(QString::fromUtf8(what), lastMessage()));
+        return makeError(QStringLiteral("Il collegamento con il server si è interrotto (%1): %2")
+                             .arg(QString::fromUtf8(what), lastMessage()));
     return makeError(QStringLiteral("Il server ha rifiutato l'operazione (%1): %2")
                          .arg(QString::fromUtf8(what), lastMessage()));
 }
 
 Result<Rows> Connection::query(const char* sql, const Params& params) {
     const auto p = params.pointers();
-    PGresult* r =
-        PQexecParams(m_conn, sql, params.count(), nullptr, p.data(), nullptr, nullptr, 0);
+    PGresult* r = PQexecParams(m_conn, sql, params.count(), nullptr, p.data(), nullptr, nullptr, 0);
     const ExecStatusType st = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
     if (st != PGRES_TUPLES_OK && st != PGRES_COMMAND_OK) {
         Error e = failure("richiesta");
@@ -260,11 +258,20 @@ namespace {
 void appendEscaped(QByteArray& line, const QByteArray& utf8) {
     for (char c : utf8) {
         switch (c) {
-        case '\\': line += "\\\\"; break;
-        case '\t': line += "\\t"; break;
-        case '\n': line += "\\n"; break;
-        case '\r': line += "\\r"; break;
-        default: line += c;
+        case '\\':
+            line += "\\\\";
+            break;
+        case '\t':
+            line += "\\t";
+            break;
+        case '\n':
+            line += "\\n";
+            break;
+        case '\r':
+            line += "\\r";
+            break;
+        default:
+            line += c;
         }
     }
 }

@@ -59,17 +59,17 @@ Status readServer(pg::Connection& c, const std::optional<QString>& since, Change
         if (!principals)
             return principals.error();
         out.principals = std::move(*principals);
-        auto orders = c.query(
-            "SELECT o.anno, o.nr, o.versione, o.impronta, o.cancellato, r.id_cl, r.datao,"
-            " r.datac, r.dest, r.citta, r.pr, r.articolo, r.codice, r.formato, r.peso,"
-            " r.qvendita, r.qomaggio, r.prezzo, r.sconto, r.note, r.riga"
-            " FROM ordine o LEFT JOIN ordine_riga r"
-            " ON r.agente = o.agente AND r.anno = o.anno AND r.nr = o.nr"
-            " WHERE o.agente = current_user AND ($1::text IS NULL OR"
-            " (o.xv >= pg_snapshot_xmin($1::text::pg_snapshot) AND"
-            " NOT pg_visible_in_snapshot(o.xv, $1::text::pg_snapshot)))"
-            " ORDER BY o.anno, o.nr, r.riga",
-            p);
+        auto orders =
+            c.query("SELECT o.anno, o.nr, o.versione, o.impronta, o.cancellato, r.id_cl, r.datao,"
+                    " r.datac, r.dest, r.citta, r.pr, r.articolo, r.codice, r.formato, r.peso,"
+                    " r.qvendita, r.qomaggio, r.prezzo, r.sconto, r.note, r.riga"
+                    " FROM ordine o LEFT JOIN ordine_riga r"
+                    " ON r.agente = o.agente AND r.anno = o.anno AND r.nr = o.nr"
+                    " WHERE o.agente = current_user AND ($1::text IS NULL OR"
+                    " (o.xv >= pg_snapshot_xmin($1::text::pg_snapshot) AND"
+                    " NOT pg_visible_in_snapshot(o.xv, $1::text::pg_snapshot)))"
+                    " ORDER BY o.anno, o.nr, r.riga",
+                    p);
         if (!orders)
             return orders.error();
         for (int r = 0; r < orders->count(); ++r) {
@@ -171,9 +171,9 @@ Status applyOrders(Database& db, const Changes& changes, Report& report) {
         if (known && pending > 0 && fingerprint != o.fingerprint)
             continue;
         if (!known || fingerprint != o.fingerprint) {
-            if (Status s = orderlines::replaceLocal(db, key.first, key.second,
-                                                    o.deleted ? std::vector<orderlines::Line>{}
-                                                              : o.lines);
+            if (Status s =
+                    orderlines::replaceLocal(db, key.first, key.second,
+                                             o.deleted ? std::vector<orderlines::Line>{} : o.lines);
                 !s)
                 return s;
             ++report.ordersReceived;

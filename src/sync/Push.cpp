@@ -108,11 +108,12 @@ Status sendRows(pg::Connection& c, const std::map<Key, Pending>& pending) {
 // changed on another machine too. The later change wins; the other is kept as a copy on the
 // server.
 Status settleConflicts(pg::Connection& c, std::map<Key, Outcome>& outcomes, Report& report) {
-    auto rows = c.query("SELECT i.anno, i.nr, o.versione, o.impronta, i.cambiato_il >= o.cambiato_il"
-                        " FROM in_ordine i JOIN ordine o ON o.agente = current_user"
-                        " AND o.anno = i.anno AND o.nr = i.nr"
-                        " WHERE o.versione <> i.base AND o.impronta <> i.impronta"
-                        " ORDER BY i.anno, i.nr FOR UPDATE OF o");
+    auto rows =
+        c.query("SELECT i.anno, i.nr, o.versione, o.impronta, i.cambiato_il >= o.cambiato_il"
+                " FROM in_ordine i JOIN ordine o ON o.agente = current_user"
+                " AND o.anno = i.anno AND o.nr = i.nr"
+                " WHERE o.versione <> i.base AND o.impronta <> i.impronta"
+                " ORDER BY i.anno, i.nr FOR UPDATE OF o");
     if (!rows)
         return rows.error();
     for (int r = 0; r < rows->count(); ++r) {
@@ -139,14 +140,14 @@ Status settleConflicts(pg::Connection& c, std::map<Key, Outcome>& outcomes, Repo
                                     .arg(nr, anno);
             continue;
         }
-        if (Status s = c.command(
-                "INSERT INTO ordine_copia (anno, nr, impronta, cambiato_il, righe)"
-                " SELECT i.anno, i.nr, i.impronta, i.cambiato_il, coalesce((SELECT"
-                " string_agg(row_to_json(r)::text, E'\\n' ORDER BY r.riga) FROM in_riga r"
-                " WHERE r.anno = i.anno AND r.nr = i.nr), '')"
-                " FROM in_ordine i WHERE i.anno = $1 AND i.nr = $2"
-                " ON CONFLICT (agente, anno, nr, impronta) DO NOTHING",
-                key);
+        if (Status s =
+                c.command("INSERT INTO ordine_copia (anno, nr, impronta, cambiato_il, righe)"
+                          " SELECT i.anno, i.nr, i.impronta, i.cambiato_il, coalesce((SELECT"
+                          " string_agg(row_to_json(r)::text, E'\\n' ORDER BY r.riga) FROM in_riga r"
+                          " WHERE r.anno = i.anno AND r.nr = i.nr), '')"
+                          " FROM in_ordine i WHERE i.anno = $1 AND i.nr = $2"
+                          " ON CONFLICT (agente, anno, nr, impronta) DO NOTHING",
+                          key);
             !s)
             return s;
         auto server = c.query(
@@ -207,13 +208,13 @@ Status writeServer(pg::Connection& c, const std::map<Key, Pending>& pending,
                       "DELETE FROM ordine_riga r USING in_ordine i WHERE r.agente = current_user"
                       " AND r.anno = i.anno AND r.nr = i.nr;");
     if (s) {
-        auto written = c.query(
-            "INSERT INTO ordine (anno, nr, impronta, cambiato_il, cancellato)"
-            " SELECT anno, nr, impronta, cambiato_il, cancellato FROM in_ordine"
-            " ON CONFLICT (agente, anno, nr) DO UPDATE SET versione = ordine.versione + 1,"
-            " impronta = EXCLUDED.impronta, cambiato_il = EXCLUDED.cambiato_il,"
-            " cancellato = EXCLUDED.cancellato"
-            " RETURNING anno, nr, versione, impronta");
+        auto written =
+            c.query("INSERT INTO ordine (anno, nr, impronta, cambiato_il, cancellato)"
+                    " SELECT anno, nr, impronta, cambiato_il, cancellato FROM in_ordine"
+                    " ON CONFLICT (agente, anno, nr) DO UPDATE SET versione = ordine.versione + 1,"
+                    " impronta = EXCLUDED.impronta, cambiato_il = EXCLUDED.cambiato_il,"
+                    " cancellato = EXCLUDED.cancellato"
+                    " RETURNING anno, nr, versione, impronta");
         if (!written)
             s = written.error();
         else
@@ -271,8 +272,7 @@ Status markSent(Database& db, const std::map<Key, Pending>& pending,
                 if (!still->next() || still->int64(0) != p.changes)
                     continue;
                 still->reset();
-                if (Status s = orderlines::replaceLocal(db, key.first, key.second,
-                                                        out.serverLines);
+                if (Status s = orderlines::replaceLocal(db, key.first, key.second, out.serverLines);
                     !s)
                     return s;
                 // The lines just written counted as changes: they are the server's.
@@ -305,8 +305,8 @@ Status push(Database& db, pg::Connection& server, Report& report) {
     if (pending.empty())
         return {};
     for (auto& [key, p] : pending)
-        p.fingerprint = p.lines.empty() ? orderlines::deletedFingerprint()
-                                        : orderlines::fingerprint(p.lines);
+        p.fingerprint =
+            p.lines.empty() ? orderlines::deletedFingerprint() : orderlines::fingerprint(p.lines);
     std::map<Key, Outcome> outcomes;
     Report here;
     if (Status s = writeServer(server, pending, outcomes, here); !s)

@@ -67,7 +67,8 @@ void CutProxy::relay(int client) {
                 closed = true;
                 break;
             }
-            const ssize_t n = ::read(fds[i].fd, buf, size_t(std::min<std::int64_t>(left, sizeof buf)));
+            const ssize_t n =
+                ::read(fds[i].fd, buf, size_t(std::min<std::int64_t>(left, sizeof buf)));
             if (n <= 0) {
                 closed = true;
                 break;

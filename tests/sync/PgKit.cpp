@@ -81,8 +81,8 @@ QStringList rows(pg::Connection& c, const char* sql, const pg::Params& params) {
 namespace {
 void control(const char* action) {
     const auto& v = server();
-    QStringList args{QStringLiteral("-D"), v.value(QStringLiteral("GESTIONE_PG_ROOT")) +
-                                               QStringLiteral("/data"),
+    QStringList args{QStringLiteral("-D"),
+                     v.value(QStringLiteral("GESTIONE_PG_ROOT")) + QStringLiteral("/data"),
                      QStringLiteral("-w")};
     if (QByteArray(action) == "stop")
         args << QStringLiteral("-m") << QStringLiteral("immediate") << QStringLiteral("stop");

@@ -35,14 +35,14 @@ void addOrders(Database& db, int first, int count, int lines, const QString& not
         if (!st)
             return st.error();
         for (int n = first; n < first + count; ++n)
-        for (int i = 0; i < lines; ++i) {
-            st->reset();
-            st->bind(1, QString::number(n)).bind(2, QStringLiteral("Articolo\t%1\n").arg(i));
-            st->bind(3, QStringLiteral("C%1").arg(i)).bind(4, double(i + 1) / 3.0);
-            st->bind(5, 0.1 + 0.2 * i).bindTextOrNull(6, note);
-            if (Status r = st->run(); !r)
-                return r;
-        }
+            for (int i = 0; i < lines; ++i) {
+                st->reset();
+                st->bind(1, QString::number(n)).bind(2, QStringLiteral("Articolo\t%1\n").arg(i));
+                st->bind(3, QStringLiteral("C%1").arg(i)).bind(4, double(i + 1) / 3.0);
+                st->bind(5, 0.1 + 0.2 * i).bindTextOrNull(6, note);
+                if (Status r = st->run(); !r)
+                    return r;
+            }
         return {};
     });
     if (!s)
@@ -85,7 +85,8 @@ QString disagreement(const Machine& m) {
     if (describe(local) != describe(remote))
         why += QStringLiteral("ordini: file %1 server %2; ")
                    .arg(QString::fromUtf8(describe(local)), QString::fromUtf8(describe(remote)));
-    const QStringList live = pgkit::rows(*server, "SELECT count(*) FROM ordine WHERE NOT cancellato");
+    const QStringList live =
+        pgkit::rows(*server, "SELECT count(*) FROM ordine WHERE NOT cancellato");
     if (live != QStringList{QString::number(remote.size())})
         why += QStringLiteral("ordini vivi senza righe; ");
     // Weights compared as numbers: each side writes them in its own way.

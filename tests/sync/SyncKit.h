@@ -13,7 +13,8 @@ namespace synckit {
 
 // One machine of an agent: its own file and its login.
 struct Machine {
-    explicit Machine(const pg::Settings& login, TestDir::Content content = TestDir::Content::Supplied)
+    explicit Machine(const pg::Settings& login,
+                     TestDir::Content content = TestDir::Content::Supplied)
         : settings(login), dir(content) {}
     pg::Settings settings;
     TestDir dir;

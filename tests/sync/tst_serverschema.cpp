@@ -61,8 +61,10 @@ private Q_SLOTS:
         const QString db = pgkit::freshDatabase();
         auto admin = pgkit::connect(pgkit::admin(db));
         QVERIFY(serverschema::migrate(*admin));
-        QVERIFY(serverschema::createAgent(*admin, QStringLiteral("Anna"), QStringLiteral("AnnaAnna")));
-        QVERIFY(serverschema::createAgent(*admin, QStringLiteral("Bruno"), QStringLiteral("BrunoBruno")));
+        QVERIFY(
+            serverschema::createAgent(*admin, QStringLiteral("Anna"), QStringLiteral("AnnaAnna")));
+        QVERIFY(serverschema::createAgent(*admin, QStringLiteral("Bruno"),
+                                          QStringLiteral("BrunoBruno")));
         QVERIFY(admin->command("INSERT INTO articolo (codice, articolo) VALUES ('A1', 'Olio')"));
         auto anna = pgkit::connect(pgkit::agent(db, QStringLiteral("Anna")));
         auto bruno = pgkit::connect(pgkit::agent(db, QStringLiteral("Bruno")));
@@ -91,9 +93,9 @@ private Q_SLOTS:
         for (const char* sql : refused) {
             auto r = bruno->query(sql);
             QVERIFY2(!r, sql);
-            QVERIFY2(r.error().text.startsWith(
-                         QStringLiteral("Il server ha rifiutato l'operazione")),
-                     qPrintable(r.error().text));
+            QVERIFY2(
+                r.error().text.startsWith(QStringLiteral("Il server ha rifiutato l'operazione")),
+                qPrintable(r.error().text));
         }
         // The catalogue is the office's, and reads the same for every agent.
         QCOMPARE(pgkit::rows(*bruno, "SELECT codice, articolo FROM articolo"),
@@ -132,8 +134,8 @@ private Q_SLOTS:
             sede(on + QStringList{QStringLiteral("agente"), QStringLiteral("Carla")}, "corta\n");
         QCOMPARE(shortPassword.err,
                  QStringLiteral("La password dell'agente deve avere almeno 8 caratteri."));
-        Run agent =
-            sede(on + QStringList{QStringLiteral("agente"), QStringLiteral("Carla")}, "CarlaCarla\n");
+        Run agent = sede(on + QStringList{QStringLiteral("agente"), QStringLiteral("Carla")},
+                         "CarlaCarla\n");
         QCOMPARE(agent.err, QString());
         QCOMPARE(agent.out, QStringLiteral("Accesso dell'agente \"carla\" pronto."));
         QVERIFY(pg::Connection::open(pgkit::agent(db, QStringLiteral("Carla"))));

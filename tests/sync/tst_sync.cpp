@@ -123,8 +123,9 @@ private Q_SLOTS:
         QCOMPARE(synckit::disagreement(laptop), QString());
         QCOMPARE(synckit::disagreement(desk), QString());
         auto server = pgkit::connect(laptop.settings);
-        QVERIFY(pgkit::rows(*server, "SELECT righe FROM ordine_copia").value(0).contains(
-            QStringLiteral("dal portatile")));
+        QVERIFY(pgkit::rows(*server, "SELECT righe FROM ordine_copia")
+                    .value(0)
+                    .contains(QStringLiteral("dal portatile")));
 
         // Now the other way: the desk's change is earlier, its push comes second and loses.
         exec(*desk.dir.open(), "UPDATE ORDINE SET NOTE = 'prima' WHERE NR = '10';");
@@ -230,7 +231,8 @@ private Q_SLOTS:
             pgkit::stopServer();
             t.join();
             if (!r)
-                QVERIFY2(r.error().text.startsWith(QStringLiteral("Il ")), qPrintable(r.error().text));
+                QVERIFY2(r.error().text.startsWith(QStringLiteral("Il ")),
+                         qPrintable(r.error().text));
             auto refused = synckit::sync(anna);
             QVERIFY(!refused);
             QVERIFY2(refused.error().text.startsWith(QStringLiteral("Il server 127.0.0.1 (porta ")),
@@ -263,7 +265,8 @@ private Q_SLOTS:
                 auto file = anna.dir.open();
                 synckit::addOrders(*file, nr + 1, 5, 3);
                 nr += 5;
-                exec(*file, "UPDATE ORDINE SET PREZZO = PREZZO + 1 WHERE CAST(NR AS INTEGER) % 3 = 0;");
+                exec(*file,
+                     "UPDATE ORDINE SET PREZZO = PREZZO + 1 WHERE CAST(NR AS INTEGER) % 3 = 0;");
             }
             CutProxy cut(port, whole * step / 12);
             pg::Settings through = anna.settings;
@@ -271,7 +274,8 @@ private Q_SLOTS:
             auto r = synckit::sync(anna, &through);
             if (!r) {
                 ++failed;
-                QVERIFY2(r.error().text.startsWith(QStringLiteral("Il ")), qPrintable(r.error().text));
+                QVERIFY2(r.error().text.startsWith(QStringLiteral("Il ")),
+                         qPrintable(r.error().text));
             }
         }
         QVERIFY(failed > 3);

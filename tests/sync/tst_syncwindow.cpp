@@ -35,7 +35,8 @@ private:
             return;
         const syncsettings::Settings s = m_values.takeFirst();
         w->findChild<QLineEdit*>(QStringLiteral("SyncServer"))->setText(s.server.host);
-        w->findChild<QLineEdit*>(QStringLiteral("SyncPorta"))->setText(QString::number(s.server.port));
+        w->findChild<QLineEdit*>(QStringLiteral("SyncPorta"))
+            ->setText(QString::number(s.server.port));
         w->findChild<QLineEdit*>(QStringLiteral("SyncDatabase"))->setText(s.server.database);
         w->findChild<QLineEdit*>(QStringLiteral("SyncUtente"))->setText(s.server.user);
         w->findChild<QLineEdit*>(QStringLiteral("SyncPassword"))->setText(s.server.password);
@@ -90,21 +91,23 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!app.dialogs.boxes.isEmpty(), 30000);
         boxes = app.dialogs.take();
         QCOMPARE(boxes[0].icon, BoxIcon::Critical);
-        QVERIFY2(boxes[0].text.startsWith(QStringLiteral(
-                     "Sincronizzazione non riuscita: Il server 127.0.0.1 (porta %1, database %2) "
-                     "non accetta il collegamento: ")
-                                              .arg(good.server.port)
-                                              .arg(db)),
-                 qPrintable(boxes[0].text));
+        QVERIFY2(
+            boxes[0].text.startsWith(
+                QStringLiteral(
+                    "Sincronizzazione non riuscita: Il server 127.0.0.1 (porta %1, database %2) "
+                    "non accetta il collegamento: ")
+                    .arg(good.server.port)
+                    .arg(db)),
+            qPrintable(boxes[0].text));
         QCOMPARE(agencysync::pendingOrders(app.db()).value(), 1);
 
         QVERIFY(syncsettings::save(app.db(), good));
         ui::menu(app.window.get(), "Sincronizza");
         QTRY_VERIFY_WITH_TIMEOUT(!app.dialogs.boxes.isEmpty(), 30000);
         boxes = app.dialogs.take();
-        const QString articles = pgkit::rows(*pgkit::connect(pgkit::admin(db)),
-                                             "SELECT count(*) FROM articolo")
-                                     .value(0);
+        const QString articles =
+            pgkit::rows(*pgkit::connect(pgkit::admin(db)), "SELECT count(*) FROM articolo")
+                .value(0);
         QCOMPARE(boxes.value(0).text,
                  QStringLiteral("Sincronizzazione completata: 1 ordini inviati, 0 ordini "
                                 "ricevuti, %1 articoli e 0 mandanti aggiornati.")

@@ -127,9 +127,9 @@ void SyncCommands::done(bool manual, const Outcome& out) {
     if (!out.report) {
         // An automatic sync that finds no server says so in the status bar alone.
         if (manual || out.connected)
-            ctx.dialogs.message(QStringLiteral("Sincronizzazione non riuscita: %1")
-                                    .arg(out.report.error().text),
-                                kTitle, BoxIcon::Critical);
+            ctx.dialogs.message(
+                QStringLiteral("Sincronizzazione non riuscita: %1").arg(out.report.error().text),
+                kTitle, BoxIcon::Critical);
         Q_EMIT finished();
         return;
     }

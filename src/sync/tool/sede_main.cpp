@@ -82,9 +82,10 @@ int main(int argc, char** argv) {
     }
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
-    if (command.isEmpty() || !(command == QLatin1String("schema") ||
-                               (command == QLatin1String("agente") && args.size() == 2) ||
-                               (command == QLatin1String("catalogo") && args.size() == 2)) ||
+    if (command.isEmpty() ||
+        !(command == QLatin1String("schema") ||
+          (command == QLatin1String("agente") && args.size() == 2) ||
+          (command == QLatin1String("catalogo") && args.size() == 2)) ||
         (command == QLatin1String("schema") && args.size() != 1))
         return fail(QStringLiteral("Comando non valido. Usare: schema, agente NOME o catalogo "
                                    "FILE (--aiuto per l'aiuto)."));
@@ -127,8 +128,8 @@ int main(int argc, char** argv) {
         options.exclusive = false;
         auto opened = Database::open(args[1], key, options);
         if (!opened)
-            return fail(QStringLiteral("Il file \"%1\" non si apre: %2")
-                            .arg(args[1], opened.error().text));
+            return fail(
+                QStringLiteral("Il file \"%1\" non si apre: %2").arg(args[1], opened.error().text));
         file = std::move(*opened);
     }
 
