@@ -17,6 +17,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     dpkg-dev librsvg2-bin desktop-file-utils appstream
     liborcus-dev libixion-dev libboost-dev libfreexl-dev libminizip-dev libreoffice-calc-nogui
+    postgresql-15 libpq-dev openssl
 )
 
 missing=()
@@ -46,3 +47,9 @@ for loc in it_IT de_DE fr_FR en_US; do
         $sudo_cmd localedef -i "$loc" -f UTF-8 "${loc}.UTF-8"
     fi
 done
+
+# The synchronisation tests start a PostgreSQL server of their own, which refuses to run as root:
+# under root it runs as this unprivileged user.
+if [ "$(id -u)" -eq 0 ] && ! getent passwd gestione-test >/dev/null; then
+    useradd --system --no-create-home --shell /usr/sbin/nologin gestione-test
+fi

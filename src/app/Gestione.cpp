@@ -29,6 +29,7 @@
 #include "pricelists/ImportCommands.h"
 #include "search/SearchWindow.h"
 #include "stats/StatsWindow.h"
+#include "sync/SyncCommands.h"
 #include "ui/Tell.h"
 #include "ui/Titles.h"
 #include "ui/widgets/ReportList.h"
@@ -51,7 +52,8 @@
 Gestione::Gestione(AppContext& c, QWidget* parent)
     : QMainWindow(parent), ctx(c),
       m_backups(std::make_unique<BackupCommands>(c, [this]() { refreshPanels(); })),
-      m_passwords(std::make_unique<PasswordCommands>(c, [this]() { refreshPanels(); })) {
+      m_passwords(std::make_unique<PasswordCommands>(c, [this]() { refreshPanels(); })),
+      m_sync(std::make_unique<SyncCommands>(c, [this]() { refreshPanels(); })) {
     setObjectName(QStringLiteral("Gestione"));
     setWindowTitle(QStringLiteral("Gestione Ordini"));
     setFont(twips::arial(11.25));
@@ -198,6 +200,7 @@ void Gestione::buildMenus() {
     QAction* lock = archivio->addAction(QStringLiteral("Blocco dopo inattività…"));
     lock->setObjectName(QStringLiteral("BloccoInattivita"));
     connect(lock, &QAction::triggered, this, [this]() { m_idle->BloccoInattivita_Click(); });
+    m_sync->addTo(archivio);
 
     // Ctrl+F from whatever panel is on screen.
     QAction* cerca = command(nullptr, "MCerca", QStringLiteral("C&erca"), &Gestione::MCerca_Click);
@@ -277,6 +280,7 @@ Status Gestione::Form_Load() {
     AggiornaTitolo();
     StatusBar1->showLocks(readKeyboardLocks());
     Timer1->start();
+    m_sync->startAutomatic();
     return {};
 }
 

@@ -24,6 +24,7 @@ class BackupCommands;
 class PasswordCommands;
 class IdleLock;
 class WindowZoom;
+class SyncCommands;
 
 // The one window of the program. It holds the menus, the five panels, the title clock and the
 // status bar, and decides which panel shows; each panel does its own work.
@@ -118,6 +119,8 @@ private:
     std::unique_ptr<PasswordCommands> m_passwords;
     IdleLock* m_idle = nullptr;
     WindowZoom* m_zoom = nullptr;
+    // "Sincronizza" with the agency's server.
+    std::unique_ptr<SyncCommands> m_sync;
     bool m_ending = false;
     bool m_centred = false;
     FirstSteps* m_firstSteps = nullptr;

@@ -16,4 +16,6 @@ target_sources(gestione_gui PRIVATE
     app/Translation.cpp
     app/ViewSettings.cpp
     app/WindowZoom.cpp
+    app/sync/SyncCommands.cpp
+    app/sync/SyncSettingsDialog.cpp
 )

@@ -80,10 +80,12 @@ private Q_SLOTS:
                               "Eordine=Elimina Ordini", "StampaOrdine=Stampa Ordine", "=",
                               "AnteprimaOrdine=Anteprima di stampa…",
                               "StampanteOrdine=Stampa su stampante…", "PdfOrdine=Salva come PDF"}));
-        QCOMPARE(entries("GArchivio"), (QStringList{"CopiaSicurezza=Copia di sicurezza…",
-                                                    "Ripristina=Ripristina da copia…",
-                                                    "PasswordPersonale=Password personale…",
-                                                    "BloccoInattivita=Blocco dopo inattività…"}));
+        QCOMPARE(
+            entries("GArchivio"),
+            (QStringList{"CopiaSicurezza=Copia di sicurezza…", "Ripristina=Ripristina da copia…",
+                         "PasswordPersonale=Password personale…",
+                         "BloccoInattivita=Blocco dopo inattività…", "Sincronizza=Sincronizza",
+                         "ServerAgenzia=Server dell'agenzia…"}));
         QVERIFY(app->find<QAction>("Chiudi"));
         QVERIFY(app->find<QAction>("MUtente"));
     }

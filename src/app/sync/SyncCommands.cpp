@@ -1,0 +1,165 @@
+#include "SyncCommands.h"
+
+#include "SyncSettingsDialog.h"
+#include "data/ItalianText.h"
+#include "sync/Pg.h"
+#include "sync/SyncSettings.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QMenu>
+#include <QTimeZone>
+
+namespace {
+const QString kTitle = QStringLiteral("Sincronizzazione");
+}
+
+SyncCommands::SyncCommands(AppContext& c, std::function<void()> refreshPanels, QObject* parent)
+    : QObject(parent), ctx(c), m_refresh(std::move(refreshPanels)) {
+    connect(&m_timer, &QTimer::timeout, this, [this]() {
+        if (!m_running)
+            launch(false);
+    });
+}
+
+SyncCommands::~SyncCommands() {
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void SyncCommands::addTo(QMenu* menu) {
+    QAction* now = menu->addAction(QStringLiteral("Sincronizza"));
+    now->setObjectName(QStringLiteral("Sincronizza"));
+    connect(now, &QAction::triggered, this, [this]() { Sincronizza_Click(); });
+    QAction* server = menu->addAction(QStringLiteral("Server dell'agenzia…"));
+    server->setObjectName(QStringLiteral("ServerAgenzia"));
+    connect(server, &QAction::triggered, this, [this]() { ServerAgenzia_Click(); });
+}
+
+void SyncCommands::Sincronizza_Click() {
+    if (m_running) {
+        ctx.dialogs.message(QStringLiteral("Una sincronizzazione è già in corso."), kTitle,
+                            BoxIcon::Information);
+        return;
+    }
+    launch(true);
+}
+
+void SyncCommands::ServerAgenzia_Click() {
+    auto current = syncsettings::load(ctx.db());
+    if (!current) {
+        ctx.dialogs.message(QStringLiteral("Le impostazioni del server non si leggono: %1")
+                                .arg(current.error().text),
+                            kTitle, BoxIcon::Critical);
+        return;
+    }
+    SyncSettingsDialog dialog(current->value_or(syncsettings::Settings{}));
+    dialog.setWindowTitle(QStringLiteral("Server dell'agenzia"));
+    while (dialog.exec() == QDialog::Accepted) {
+        const syncsettings::Settings chosen = dialog.settings();
+        if (Status s = syncsettings::save(ctx.db(), chosen); !s) {
+            ctx.dialogs.message(QStringLiteral("Impostazioni non salvate: %1").arg(s.error().text),
+                                kTitle, BoxIcon::Exclamation);
+            continue;
+        }
+        applyTimer(chosen.minutes);
+        ctx.dialogs.message(QStringLiteral("Impostazioni del server salvate."), kTitle,
+                            BoxIcon::Information);
+        return;
+    }
+}
+
+void SyncCommands::startAutomatic() {
+    auto settings = syncsettings::load(ctx.db());
+    if (!settings || !settings->has_value())
+        return;
+    applyTimer((*settings)->minutes);
+    launch(false);
+}
+
+void SyncCommands::applyTimer(int minutes) {
+    if (minutes > 0)
+        m_timer.start(minutes * 60 * 1000);
+    else
+        m_timer.stop();
+}
+
+void SyncCommands::launch(bool manual) {
+    auto settings = syncsettings::load(ctx.db());
+    if (!settings || !settings->has_value()) {
+        if (manual)
+            ctx.dialogs.message(QStringLiteral("Il server dell'agenzia non è impostato: "
+                                               "indicarlo in \"Server dell'agenzia…\" del menu "
+                                               "Archivio."),
+                                kTitle, BoxIcon::Exclamation);
+        return;
+    }
+    if (m_worker.joinable())
+        m_worker.join();
+    m_running = true;
+    ctx.showStatus(QStringLiteral("Sincronizzazione in corso…"));
+    const QString path = ctx.db().path();
+    const FileKey key = ctx.db().key();
+    const pg::Settings server = (*settings)->server;
+    m_worker = std::thread([this, manual, path, key, server]() {
+        Outcome out;
+        Database::Options options;
+        options.exclusive = false;
+        auto db = Database::open(path, key, options);
+        if (!db) {
+            out.report = db.error();
+        } else if (auto c = pg::Connection::open(server); !c) {
+            out.report = c.error();
+        } else {
+            out.connected = true;
+            out.report = agencysync::run(**db, **c);
+        }
+        QMetaObject::invokeMethod(
+            this, [this, manual, out]() { done(manual, out); }, Qt::QueuedConnection);
+    });
+}
+
+void SyncCommands::done(bool manual, const Outcome& out) {
+    m_running = false;
+    if (m_worker.joinable())
+        m_worker.join();
+    ctx.showStatus(statusLine());
+    if (!out.report) {
+        // An automatic sync that finds no server says so in the status bar alone.
+        if (manual || out.connected)
+            ctx.dialogs.message(
+                QStringLiteral("Sincronizzazione non riuscita: %1").arg(out.report.error().text),
+                kTitle, BoxIcon::Critical);
+        Q_EMIT finished();
+        return;
+    }
+    const agencysync::Report& r = *out.report;
+    if (r.ordersReceived + r.articlesReceived + r.principalsReceived > 0 && m_refresh)
+        m_refresh();
+    if (manual)
+        ctx.dialogs.message(QStringLiteral("Sincronizzazione completata: %1 ordini inviati, %2 "
+                                           "ordini ricevuti, %3 articoli e %4 mandanti "
+                                           "aggiornati.")
+                                .arg(r.ordersSent)
+                                .arg(r.ordersReceived)
+                                .arg(r.articlesReceived)
+                                .arg(r.principalsReceived),
+                            kTitle, BoxIcon::Information);
+    if (!r.conflicts.isEmpty())
+        ctx.dialogs.message(r.conflicts.join(QLatin1Char('\n')), kTitle, BoxIcon::Exclamation);
+    Q_EMIT finished();
+}
+
+QString SyncCommands::statusLine() {
+    auto pending = agencysync::pendingOrders(ctx.db());
+    const QString last = agencysync::lastSync(ctx.db());
+    QString when = QStringLiteral("mai");
+    if (!last.isEmpty()) {
+        const QDateTime t = QDateTime::fromString(last, Qt::ISODate).toLocalTime();
+        when = itext::formatDate(t.date()) + QLatin1Char(' ') +
+               t.time().toString(QStringLiteral("HH:mm"));
+    }
+    return QStringLiteral("Ultima sincronizzazione: %1; ordini da inviare: %2")
+        .arg(when)
+        .arg(pending ? QString::number(*pending) : QStringLiteral("?"));
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "sync/Sync.h"
+#include "ui/AppContext.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+class QMenu;
+
+// "Sincronizza" and "Server dell'agenzia…" of the Archivio menu, and the automatic sync at start
+// and every few minutes. The sync runs on a thread of its own, with its own connection to the
+// file, so the window goes on answering; its outcome comes back to the window's thread.
+class SyncCommands : public QObject {
+    Q_OBJECT
+public:
+    SyncCommands(AppContext& ctx, std::function<void()> refreshPanels, QObject* parent = nullptr);
+    ~SyncCommands() override;
+
+    void addTo(QMenu* menu);
+    void Sincronizza_Click();
+    void ServerAgenzia_Click();
+    // After start-up: a first sync when a server is set, then one every few minutes.
+    void startAutomatic();
+    bool running() const { return m_running; }
+    // What the status bar tells of the sync: the last one and what waits to go up.
+    QString statusLine();
+
+Q_SIGNALS:
+    // A sync ended, whatever its outcome.
+    void finished();
+
+private:
+    struct Outcome {
+        bool connected = false;
+        Result<agencysync::Report> report = makeError(QString());
+    };
+    void launch(bool manual);
+    void done(bool manual, const Outcome& outcome);
+    void applyTimer(int minutes);
+
+    AppContext& ctx;
+    std::function<void()> m_refresh;
+    std::thread m_worker;
+    std::atomic<bool> m_running{false};
+    QTimer m_timer;
+};

@@ -1,0 +1,223 @@
+#include "OrderLines.h"
+#include "Pg.h"
+#include "Sync.h"
+#include "data/Database.h"
+
+#include <QDateTime>
+
+#include <map>
+
+namespace agencysync {
+namespace {
+
+struct ServerOrder {
+    std::int64_t version = 0;
+    QByteArray fingerprint;
+    bool deleted = false;
+    std::vector<orderlines::Line> lines;
+};
+
+// What the server changed since the view of the last pull, read in one view of its own.
+struct Changes {
+    QString snapshot;
+    pg::Rows articles;
+    pg::Rows principals;
+    std::map<std::pair<QString, QString>, ServerOrder> orders;
+};
+
+std::optional<QString> lastSnapshot(Database& db) {
+    auto st = db.prepare("SELECT VALORE FROM SYNC_STATO WHERE CHIAVE = 'istantanea';");
+    if (st && st->next())
+        return st->text(0);
+    return std::nullopt;
+}
+
+Status readServer(pg::Connection& c, const std::optional<QString>& since, Changes& out) {
+    if (Status s = c.begin("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"); !s)
+        return s;
+    auto run = [&]() -> Status {
+        auto snap = c.query("SELECT pg_current_snapshot()::text");
+        if (!snap)
+            return snap.error();
+        out.snapshot = snap->text(0, 0);
+        pg::Params p;
+        p.add(since);
+        // Rows written by a transaction the last view did not see: exactly the changes since.
+        auto articles = c.query("SELECT codice, articolo, formato, peso, agg, cancellato"
+                                " FROM articolo WHERE $1::text IS NULL OR"
+                                " (xv >= pg_snapshot_xmin($1::text::pg_snapshot) AND"
+                                " NOT pg_visible_in_snapshot(xv, $1::text::pg_snapshot))",
+                                p);
+        if (!articles)
+            return articles.error();
+        out.articles = std::move(*articles);
+        auto principals = c.query("SELECT nome, email, cancellato FROM mandante"
+                                  " WHERE $1::text IS NULL OR"
+                                  " (xv >= pg_snapshot_xmin($1::text::pg_snapshot) AND"
+                                  " NOT pg_visible_in_snapshot(xv, $1::text::pg_snapshot))",
+                                  p);
+        if (!principals)
+            return principals.error();
+        out.principals = std::move(*principals);
+        auto orders =
+            c.query("SELECT o.anno, o.nr, o.versione, o.impronta, o.cancellato, r.id_cl, r.datao,"
+                    " r.datac, r.dest, r.citta, r.pr, r.articolo, r.codice, r.formato, r.peso,"
+                    " r.qvendita, r.qomaggio, r.prezzo, r.sconto, r.note, r.riga"
+                    " FROM ordine o LEFT JOIN ordine_riga r"
+                    " ON r.agente = o.agente AND r.anno = o.anno AND r.nr = o.nr"
+                    " WHERE o.agente = current_user AND ($1::text IS NULL OR"
+                    " (o.xv >= pg_snapshot_xmin($1::text::pg_snapshot) AND"
+                    " NOT pg_visible_in_snapshot(o.xv, $1::text::pg_snapshot)))"
+                    " ORDER BY o.anno, o.nr, r.riga",
+                    p);
+        if (!orders)
+            return orders.error();
+        for (int r = 0; r < orders->count(); ++r) {
+            ServerOrder& o = out.orders[{orders->text(r, 0), orders->text(r, 1)}];
+            o.version = orders->int64(r, 2);
+            o.fingerprint = orders->bytes(r, 3);
+            o.deleted = orders->boolean(r, 4);
+            if (!orders->isNull(r, 20))
+                o.lines.push_back(orderlines::fromRows(*orders, r, 5));
+        }
+        return {};
+    };
+    Status s = run();
+    c.rollback();
+    return s;
+}
+
+Status applyArticles(Database& db, const pg::Rows& rows) {
+    auto update = db.prepare("UPDATE ARTICOLO SET ARTICOLO = ?2, FORMATO = ?3, PESO = ?4, AGG = ?5"
+                             " WHERE CODICE = ?1;");
+    auto insert = db.prepare("INSERT INTO ARTICOLO (CODICE, ARTICOLO, FORMATO, PESO, AGG)"
+                             " VALUES (?1, ?2, ?3, ?4, ?5);");
+    auto remove = db.prepare("DELETE FROM ARTICOLO WHERE CODICE = ?1;");
+    if (!update || !insert || !remove)
+        return !update ? update.error() : !insert ? insert.error() : remove.error();
+    for (int r = 0; r < rows.count(); ++r) {
+        const QString code = rows.text(r, 0);
+        if (rows.boolean(r, 5)) {
+            remove->reset();
+            if (Status s = remove->bind(1, code).run(); !s)
+                return s;
+            continue;
+        }
+        update->reset();
+        update->bind(1, code).bind(2, rows.textOrNull(r, 1)).bind(3, rows.textOrNull(r, 2));
+        update->bind(4, rows.realOrNull(r, 3)).bind(5, rows.textOrNull(r, 4));
+        if (Status s = update->run(); !s)
+            return s;
+        if (db.changes() > 0)
+            continue;
+        insert->reset();
+        insert->bind(1, code).bind(2, rows.textOrNull(r, 1)).bind(3, rows.textOrNull(r, 2));
+        insert->bind(4, rows.realOrNull(r, 3)).bind(5, rows.textOrNull(r, 4));
+        if (Status s = insert->run(); !s)
+            return s;
+    }
+    return {};
+}
+
+Status applyPrincipals(Database& db, const pg::Rows& rows) {
+    auto update = db.prepare("UPDATE MANDANTE SET EMAIL = ?2 WHERE NOME = ?1;");
+    auto insert = db.prepare("INSERT INTO MANDANTE (NOME, EMAIL) VALUES (?1, ?2);");
+    auto remove = db.prepare("DELETE FROM MANDANTE WHERE NOME = ?1;");
+    if (!update || !insert || !remove)
+        return !update ? update.error() : !insert ? insert.error() : remove.error();
+    for (int r = 0; r < rows.count(); ++r) {
+        const QString name = rows.text(r, 0);
+        if (rows.boolean(r, 2)) {
+            remove->reset();
+            if (Status s = remove->bind(1, name).run(); !s)
+                return s;
+            continue;
+        }
+        update->reset();
+        if (Status s = update->bind(1, name).bind(2, rows.textOrNull(r, 1)).run(); !s)
+            return s;
+        if (db.changes() > 0)
+            continue;
+        insert->reset();
+        if (Status s = insert->bind(1, name).bind(2, rows.textOrNull(r, 1)).run(); !s)
+            return s;
+    }
+    return {};
+}
+
+// The agent's orders written on another machine. An order changed here and not yet sent stays
+// as it is: its push settles which change wins.
+Status applyOrders(Database& db, const Changes& changes, Report& report) {
+    auto state = db.prepare("SELECT CAMBIATO, IMPRONTA FROM SYNC_ORDINE WHERE ANNO = ?1"
+                            " AND NR = ?2;");
+    auto settle = db.prepare("INSERT OR REPLACE INTO SYNC_ORDINE (ANNO, NR, CAMBIATO, VERSIONE,"
+                             " IMPRONTA) VALUES (?1, ?2, 0, ?3, ?4);");
+    if (!state || !settle)
+        return !state ? state.error() : settle.error();
+    for (const auto& [key, o] : changes.orders) {
+        state->reset();
+        state->bind(1, key.first).bind(2, key.second);
+        bool known = false;
+        std::int64_t pending = 0;
+        QByteArray fingerprint;
+        if (state->next()) {
+            known = true;
+            pending = state->int64(0);
+            fingerprint = state->text(1).toLatin1();
+        } else if (!state->status()) {
+            return state->status();
+        }
+        state->reset();
+        if (known && pending > 0 && fingerprint != o.fingerprint)
+            continue;
+        if (!known || fingerprint != o.fingerprint) {
+            if (Status s =
+                    orderlines::replaceLocal(db, key.first, key.second,
+                                             o.deleted ? std::vector<orderlines::Line>{} : o.lines);
+                !s)
+                return s;
+            ++report.ordersReceived;
+        }
+        settle->reset();
+        settle->bind(1, key.first).bind(2, key.second).bind(3, o.version);
+        settle->bind(4, QString::fromLatin1(o.fingerprint));
+        if (Status s = settle->run(); !s)
+            return s;
+    }
+    return {};
+}
+
+} // namespace
+
+Status pull(Database& db, pg::Connection& server, Report& report) {
+    Changes changes;
+    if (Status s = readServer(server, lastSnapshot(db), changes); !s)
+        return s;
+    Report here;
+    Status s = db.write([&]() -> Status {
+        if (Status a = applyArticles(db, changes.articles); !a)
+            return a;
+        if (Status p = applyPrincipals(db, changes.principals); !p)
+            return p;
+        if (Status o = applyOrders(db, changes, here); !o)
+            return o;
+        auto keep = db.prepare("INSERT OR REPLACE INTO SYNC_STATO (CHIAVE, VALORE)"
+                               " VALUES (?1, ?2);");
+        if (!keep)
+            return keep.error();
+        if (Status k = keep->bind(1, "istantanea").bind(2, changes.snapshot).run(); !k)
+            return k;
+        keep->reset();
+        return keep->bind(1, "ultima")
+            .bind(2, QDateTime::currentDateTimeUtc().toString(Qt::ISODate))
+            .run();
+    });
+    if (!s)
+        return s;
+    report.ordersReceived += here.ordersReceived;
+    report.articlesReceived += changes.articles.count();
+    report.principalsReceived += changes.principals.count();
+    return {};
+}
+
+} // namespace agencysync

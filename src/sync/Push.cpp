@@ -1,0 +1,321 @@
+#include "OrderLines.h"
+#include "Pg.h"
+#include "Sync.h"
+#include "data/Database.h"
+
+#include <map>
+
+namespace agencysync {
+namespace {
+
+using Key = std::pair<QString, QString>;
+
+struct Pending {
+    std::int64_t changes = 0;
+    QString changedAt;
+    std::int64_t version = 0;
+    std::vector<orderlines::Line> lines;
+    QByteArray fingerprint;
+};
+
+// What the server holds of an order once the push is over.
+struct Outcome {
+    std::int64_t version = 0;
+    QByteArray fingerprint;
+    // The server's lines replace the file's: the other machine's change was the later one.
+    bool takeServer = false;
+    std::vector<orderlines::Line> serverLines;
+};
+
+// The orders changed in the file and their lines, read in one transaction.
+Status readPending(Database& db, std::map<Key, Pending>& pending) {
+    return db.write([&]() -> Status {
+        auto st = db.prepare("SELECT ANNO, NR, CAMBIATO, CAMBIATO_IL, VERSIONE FROM SYNC_ORDINE"
+                             " WHERE CAMBIATO > 0;");
+        if (!st)
+            return st.error();
+        while (st->next()) {
+            Pending& p = pending[{st->text(0), st->text(1)}];
+            p.changes = st->int64(2);
+            p.changedAt = st->text(3);
+            p.version = st->int64(4);
+        }
+        if (!st->status())
+            return st->status();
+        if (pending.empty())
+            return {};
+        auto lines = db.prepare(
+            "SELECT o.ANNO, o.NR, o.ID_CL, o.DATAO, o.DATAC, o.DEST, o.CITTA, o.PR, o.ARTICOLO,"
+            " o.CODICE, o.FORMATO, o.PESO, o.QVENDITA, o.QOMAGGIO, o.PREZZO, o.SCONTO, o.NOTE"
+            " FROM SYNC_ORDINE s JOIN ORDINE o ON o.ANNO = s.ANNO AND o.NR = s.NR"
+            " WHERE s.CAMBIATO > 0 ORDER BY o.ANNO, o.NR, o.ID;");
+        if (!lines)
+            return lines.error();
+        while (lines->next()) {
+            auto it = pending.find({lines->text(0), lines->text(1)});
+            if (it != pending.end())
+                it->second.lines.push_back(orderlines::fromStatement(*lines, 2));
+        }
+        return lines->status();
+    });
+}
+
+Status sendRows(pg::Connection& c, const std::map<Key, Pending>& pending) {
+    if (Status s = c.command(
+            "CREATE TEMP TABLE in_ordine (anno text, nr text, base bigint, impronta text,"
+            " cambiato_il timestamptz, cancellato boolean) ON COMMIT DROP;"
+            "CREATE TEMP TABLE in_riga (anno text, nr text, riga integer, id_cl text,"
+            " datao text, datac text, dest text, citta text, pr text, articolo text,"
+            " codice text, formato text, peso double precision, qvendita double precision,"
+            " qomaggio double precision, prezzo double precision, sconto double precision,"
+            " note text) ON COMMIT DROP;");
+        !s)
+        return s;
+    std::vector<QByteArray> heads(1);
+    std::vector<QByteArray> lines(1);
+    for (const auto& [key, p] : pending) {
+        QByteArray& h = heads.back();
+        pg::appendCopyField(h, key.first.toUtf8());
+        pg::appendCopyField(h, key.second.toUtf8());
+        h += QByteArray::number(qlonglong(p.version));
+        h += '\t';
+        pg::appendCopyField(h, p.fingerprint);
+        pg::appendCopyField(h, p.changedAt.isEmpty() ? QByteArrayLiteral("now")
+                                                     : p.changedAt.toUtf8());
+        h += p.lines.empty() ? "t" : "f";
+        h += '\n';
+        int riga = 0;
+        for (const orderlines::Line& l : p.lines) {
+            QByteArray& out = lines.back();
+            pg::appendCopyField(out, key.first.toUtf8());
+            pg::appendCopyField(out, key.second.toUtf8());
+            out += QByteArray::number(++riga);
+            out += '\t';
+            orderlines::appendCopy(out, l);
+            pg::endCopyLine(out);
+            if (out.size() > (1 << 20))
+                lines.emplace_back();
+        }
+        if (h.size() > (1 << 20))
+            heads.emplace_back();
+    }
+    if (Status s = c.copyIn("COPY in_ordine FROM STDIN", heads); !s)
+        return s;
+    return c.copyIn("COPY in_riga FROM STDIN", lines);
+}
+
+// The orders whose server copy moved on since this file last saw it, with a different content:
+// changed on another machine too. The later change wins; the other is kept as a copy on the
+// server.
+Status settleConflicts(pg::Connection& c, std::map<Key, Outcome>& outcomes, Report& report) {
+    auto rows =
+        c.query("SELECT i.anno, i.nr, o.versione, o.impronta, i.cambiato_il >= o.cambiato_il"
+                " FROM in_ordine i JOIN ordine o ON o.agente = current_user"
+                " AND o.anno = i.anno AND o.nr = i.nr"
+                " WHERE o.versione <> i.base AND o.impronta <> i.impronta"
+                " ORDER BY i.anno, i.nr FOR UPDATE OF o");
+    if (!rows)
+        return rows.error();
+    for (int r = 0; r < rows->count(); ++r) {
+        const QString anno = rows->text(r, 0);
+        const QString nr = rows->text(r, 1);
+        const bool localWins = rows->boolean(r, 4);
+        pg::Params key;
+        key.add(anno).add(nr);
+        if (localWins) {
+            if (Status s = c.command(
+                    "INSERT INTO ordine_copia (anno, nr, impronta, cambiato_il, righe)"
+                    " SELECT o.anno, o.nr, o.impronta, o.cambiato_il, coalesce((SELECT"
+                    " string_agg(row_to_json(r)::text, E'\\n' ORDER BY r.riga) FROM ordine_riga r"
+                    " WHERE r.agente = o.agente AND r.anno = o.anno AND r.nr = o.nr), '')"
+                    " FROM ordine o WHERE o.agente = current_user AND o.anno = $1 AND o.nr = $2"
+                    " ON CONFLICT (agente, anno, nr, impronta) DO NOTHING",
+                    key);
+                !s)
+                return s;
+            report.conflicts << QStringLiteral("L'ordine %1 dell'anno %2 era stato cambiato anche "
+                                               "su un altro computer: è stata tenuta la versione "
+                                               "di questo computer, più recente; l'altra è salvata "
+                                               "come copia sul server.")
+                                    .arg(nr, anno);
+            continue;
+        }
+        if (Status s =
+                c.command("INSERT INTO ordine_copia (anno, nr, impronta, cambiato_il, righe)"
+                          " SELECT i.anno, i.nr, i.impronta, i.cambiato_il, coalesce((SELECT"
+                          " string_agg(row_to_json(r)::text, E'\\n' ORDER BY r.riga) FROM in_riga r"
+                          " WHERE r.anno = i.anno AND r.nr = i.nr), '')"
+                          " FROM in_ordine i WHERE i.anno = $1 AND i.nr = $2"
+                          " ON CONFLICT (agente, anno, nr, impronta) DO NOTHING",
+                          key);
+            !s)
+            return s;
+        auto server = c.query(
+            "SELECT o.versione, o.impronta, o.cancellato, r.id_cl, r.datao, r.datac, r.dest,"
+            " r.citta, r.pr, r.articolo, r.codice, r.formato, r.peso, r.qvendita, r.qomaggio,"
+            " r.prezzo, r.sconto, r.note, r.riga FROM ordine o LEFT JOIN ordine_riga r"
+            " ON r.agente = o.agente AND r.anno = o.anno AND r.nr = o.nr"
+            " WHERE o.agente = current_user AND o.anno = $1 AND o.nr = $2 ORDER BY r.riga",
+            key);
+        if (!server)
+            return server.error();
+        Outcome& out = outcomes[{anno, nr}];
+        out.takeServer = true;
+        for (int i = 0; i < server->count(); ++i) {
+            out.version = server->int64(i, 0);
+            out.fingerprint = server->bytes(i, 1);
+            if (!server->isNull(i, 18))
+                out.serverLines.push_back(orderlines::fromRows(*server, i, 3));
+        }
+        if (Status s = c.command("DELETE FROM in_ordine WHERE anno = $1 AND nr = $2", key); !s)
+            return s;
+        report.conflicts << QStringLiteral("L'ordine %1 dell'anno %2 era stato cambiato anche su "
+                                           "un altro computer, più di recente: è stata tenuta "
+                                           "quella versione; quella di questo computer è salvata "
+                                           "come copia sul server.")
+                                .arg(nr, anno);
+    }
+    return {};
+}
+
+Status writeServer(pg::Connection& c, const std::map<Key, Pending>& pending,
+                   std::map<Key, Outcome>& outcomes, Report& report) {
+    if (Status s = c.begin(); !s)
+        return s;
+    Status s = sendRows(c, pending);
+    if (s)
+        s = settleConflicts(c, outcomes, report);
+    // Orders the server already holds as they are here: a push whose end this file never
+    // heard of, or the same change made twice.
+    if (s) {
+        auto same = c.query("DELETE FROM in_ordine i USING ordine o WHERE o.agente = current_user"
+                            " AND o.anno = i.anno AND o.nr = i.nr AND o.impronta = i.impronta"
+                            " RETURNING i.anno, i.nr, o.versione, o.impronta");
+        if (!same)
+            s = same.error();
+        else
+            for (int r = 0; r < same->count(); ++r) {
+                Outcome& out = outcomes[{same->text(r, 0), same->text(r, 1)}];
+                out.version = same->int64(r, 2);
+                out.fingerprint = same->bytes(r, 3);
+            }
+    }
+    // A deletion of an order the server never had has nothing to send.
+    if (s)
+        s = c.command("DELETE FROM in_ordine i WHERE i.cancellato AND i.base = 0"
+                      " AND NOT EXISTS (SELECT 1 FROM ordine o WHERE o.agente = current_user"
+                      " AND o.anno = i.anno AND o.nr = i.nr);"
+                      "DELETE FROM ordine_riga r USING in_ordine i WHERE r.agente = current_user"
+                      " AND r.anno = i.anno AND r.nr = i.nr;");
+    if (s) {
+        auto written =
+            c.query("INSERT INTO ordine (anno, nr, impronta, cambiato_il, cancellato)"
+                    " SELECT anno, nr, impronta, cambiato_il, cancellato FROM in_ordine"
+                    " ON CONFLICT (agente, anno, nr) DO UPDATE SET versione = ordine.versione + 1,"
+                    " impronta = EXCLUDED.impronta, cambiato_il = EXCLUDED.cambiato_il,"
+                    " cancellato = EXCLUDED.cancellato"
+                    " RETURNING anno, nr, versione, impronta");
+        if (!written)
+            s = written.error();
+        else
+            for (int r = 0; r < written->count(); ++r) {
+                Outcome& out = outcomes[{written->text(r, 0), written->text(r, 1)}];
+                out.version = written->int64(r, 2);
+                out.fingerprint = written->bytes(r, 3);
+                ++report.ordersSent;
+            }
+    }
+    if (s)
+        s = c.command("INSERT INTO ordine_riga (anno, nr, riga, id_cl, datao, datac, dest, citta,"
+                      " pr, articolo, codice, formato, peso, qvendita, qomaggio, prezzo, sconto,"
+                      " note) SELECT r.anno, r.nr, r.riga, r.id_cl, r.datao, r.datac, r.dest,"
+                      " r.citta, r.pr, r.articolo, r.codice, r.formato, r.peso, r.qvendita,"
+                      " r.qomaggio, r.prezzo, r.sconto, r.note FROM in_riga r"
+                      " JOIN in_ordine i ON i.anno = r.anno AND i.nr = r.nr");
+    if (!s) {
+        c.rollback();
+        return s;
+    }
+    return c.commit();
+}
+
+// Records in the file what the server now holds; an order changed again meanwhile stays
+// pending.
+Status markSent(Database& db, const std::map<Key, Pending>& pending,
+                const std::map<Key, Outcome>& outcomes) {
+    return db.write([&]() -> Status {
+        auto mark = db.prepare("UPDATE SYNC_ORDINE SET CAMBIATO = 0, VERSIONE = ?3, IMPRONTA = ?4"
+                               " WHERE ANNO = ?1 AND NR = ?2 AND CAMBIATO = ?5;");
+        if (!mark)
+            return mark.error();
+        auto still = db.prepare("SELECT CAMBIATO FROM SYNC_ORDINE WHERE ANNO = ?1 AND NR = ?2;");
+        if (!still)
+            return still.error();
+        for (const auto& [key, p] : pending) {
+            auto it = outcomes.find(key);
+            if (it == outcomes.end()) {
+                // Deleted here before the server ever had it.
+                if (p.lines.empty()) {
+                    mark->reset();
+                    mark->bind(1, key.first).bind(2, key.second).bind(3, std::int64_t(0));
+                    mark->bind(4, QString::fromLatin1(orderlines::deletedFingerprint()));
+                    mark->bind(5, p.changes);
+                    if (Status s = mark->run(); !s)
+                        return s;
+                }
+                continue;
+            }
+            const Outcome& out = it->second;
+            if (out.takeServer) {
+                still->reset();
+                still->bind(1, key.first).bind(2, key.second);
+                if (!still->next() || still->int64(0) != p.changes)
+                    continue;
+                still->reset();
+                if (Status s = orderlines::replaceLocal(db, key.first, key.second, out.serverLines);
+                    !s)
+                    return s;
+                // The lines just written counted as changes: they are the server's.
+                auto settle = db.prepare("UPDATE SYNC_ORDINE SET CAMBIATO = 0, VERSIONE = ?3,"
+                                         " IMPRONTA = ?4 WHERE ANNO = ?1 AND NR = ?2;");
+                if (!settle)
+                    return settle.error();
+                settle->bind(1, key.first).bind(2, key.second).bind(3, out.version);
+                settle->bind(4, QString::fromLatin1(out.fingerprint));
+                if (Status s = settle->run(); !s)
+                    return s;
+                continue;
+            }
+            mark->reset();
+            mark->bind(1, key.first).bind(2, key.second).bind(3, out.version);
+            mark->bind(4, QString::fromLatin1(out.fingerprint)).bind(5, p.changes);
+            if (Status s = mark->run(); !s)
+                return s;
+        }
+        return {};
+    });
+}
+
+} // namespace
+
+Status push(Database& db, pg::Connection& server, Report& report) {
+    std::map<Key, Pending> pending;
+    if (Status s = readPending(db, pending); !s)
+        return s;
+    if (pending.empty())
+        return {};
+    for (auto& [key, p] : pending)
+        p.fingerprint =
+            p.lines.empty() ? orderlines::deletedFingerprint() : orderlines::fingerprint(p.lines);
+    std::map<Key, Outcome> outcomes;
+    Report here;
+    if (Status s = writeServer(server, pending, outcomes, here); !s)
+        return s;
+    if (Status s = markSent(db, pending, outcomes); !s)
+        return s;
+    report.ordersSent += here.ordersSent;
+    report.conflicts << here.conflicts;
+    return {};
+}
+
+} // namespace agencysync

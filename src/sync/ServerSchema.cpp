@@ -1,0 +1,241 @@
+#include "ServerSchema.h"
+
+#include "Pg.h"
+
+#include <QRegularExpression>
+
+namespace serverschema {
+namespace {
+
+// Version 1: orders of the agents, the office's catalogue, principals and price lists. Every row
+// the office writes carries the transaction that last wrote it (XV), so that an agent's next
+// pull takes exactly what changed since the view it last read. The group roles are named after
+// the database, so that several agencies can share one server.
+const char* const kStep1 =
+    "CREATE TABLE agente ("
+    " nome text PRIMARY KEY,"
+    " creato_il timestamptz NOT NULL DEFAULT now());"
+    "CREATE FUNCTION segna_versione() RETURNS trigger LANGUAGE plpgsql AS $$"
+    " BEGIN NEW.xv := pg_current_xact_id(); RETURN NEW; END $$;"
+    "CREATE TABLE ordine ("
+    " agente text NOT NULL DEFAULT current_user,"
+    " anno text NOT NULL,"
+    " nr text NOT NULL,"
+    " versione bigint NOT NULL DEFAULT 1,"
+    " impronta text NOT NULL,"
+    " cambiato_il timestamptz NOT NULL,"
+    " cancellato boolean NOT NULL DEFAULT false,"
+    " xv xid8 NOT NULL DEFAULT pg_current_xact_id(),"
+    " PRIMARY KEY (agente, anno, nr));"
+    "CREATE INDEX ordine_xv ON ordine (xv);"
+    "CREATE TABLE ordine_riga ("
+    " agente text NOT NULL DEFAULT current_user,"
+    " anno text NOT NULL,"
+    " nr text NOT NULL,"
+    " riga integer NOT NULL,"
+    " id_cl text, datao text, datac text, dest text, citta text, pr text,"
+    " articolo text, codice text, formato text,"
+    " peso double precision, qvendita double precision, qomaggio double precision,"
+    " prezzo double precision, sconto double precision, note text,"
+    " PRIMARY KEY (agente, anno, nr, riga),"
+    " FOREIGN KEY (agente, anno, nr) REFERENCES ordine ON DELETE CASCADE);"
+    // The losing side of an order changed on two machines, kept whole.
+    "CREATE TABLE ordine_copia ("
+    " id bigserial PRIMARY KEY,"
+    " agente text NOT NULL DEFAULT current_user,"
+    " anno text NOT NULL,"
+    " nr text NOT NULL,"
+    " impronta text NOT NULL,"
+    " cambiato_il timestamptz,"
+    " righe text NOT NULL,"
+    " salvato_il timestamptz NOT NULL DEFAULT now(),"
+    " UNIQUE (agente, anno, nr, impronta));"
+    "CREATE TABLE articolo ("
+    " codice text PRIMARY KEY,"
+    " articolo text, formato text, peso double precision, agg text,"
+    " cancellato boolean NOT NULL DEFAULT false,"
+    " xv xid8 NOT NULL DEFAULT pg_current_xact_id());"
+    "CREATE INDEX articolo_xv ON articolo (xv);"
+    "CREATE TABLE mandante ("
+    " nome text PRIMARY KEY,"
+    " email text,"
+    " cancellato boolean NOT NULL DEFAULT false,"
+    " xv xid8 NOT NULL DEFAULT pg_current_xact_id());"
+    "CREATE INDEX mandante_xv ON mandante (xv);"
+    "CREATE TABLE listino ("
+    " id bigint PRIMARY KEY,"
+    " mandante text NOT NULL,"
+    " file text, valido_dal text, importato_il text,"
+    " cancellato boolean NOT NULL DEFAULT false,"
+    " xv xid8 NOT NULL DEFAULT pg_current_xact_id());"
+    "CREATE INDEX listino_xv ON listino (xv);"
+    "CREATE TABLE prezzo_listino ("
+    " id bigint PRIMARY KEY,"
+    " codice text NOT NULL,"
+    " mandante text NOT NULL,"
+    " prezzo double precision NOT NULL,"
+    " valido_dal text NOT NULL,"
+    " id_listino bigint,"
+    " cancellato boolean NOT NULL DEFAULT false,"
+    " xv xid8 NOT NULL DEFAULT pg_current_xact_id());"
+    "CREATE INDEX prezzo_listino_xv ON prezzo_listino (xv);"
+    "CREATE TRIGGER ordine_xv BEFORE INSERT OR UPDATE ON ordine"
+    " FOR EACH ROW EXECUTE FUNCTION segna_versione();"
+    "CREATE TRIGGER articolo_xv BEFORE INSERT OR UPDATE ON articolo"
+    " FOR EACH ROW EXECUTE FUNCTION segna_versione();"
+    "CREATE TRIGGER mandante_xv BEFORE INSERT OR UPDATE ON mandante"
+    " FOR EACH ROW EXECUTE FUNCTION segna_versione();"
+    "CREATE TRIGGER listino_xv BEFORE INSERT OR UPDATE ON listino"
+    " FOR EACH ROW EXECUTE FUNCTION segna_versione();"
+    "CREATE TRIGGER prezzo_listino_xv BEFORE INSERT OR UPDATE ON prezzo_listino"
+    " FOR EACH ROW EXECUTE FUNCTION segna_versione();"
+    // An agent's login: its own orders only, the catalogue read-only.
+    "ALTER TABLE ordine ENABLE ROW LEVEL SECURITY;"
+    "ALTER TABLE ordine_riga ENABLE ROW LEVEL SECURITY;"
+    "ALTER TABLE ordine_copia ENABLE ROW LEVEL SECURITY;"
+    "CREATE POLICY proprio ON ordine USING (agente = current_user)"
+    " WITH CHECK (agente = current_user);"
+    "CREATE POLICY proprio ON ordine_riga USING (agente = current_user)"
+    " WITH CHECK (agente = current_user);"
+    "CREATE POLICY proprio ON ordine_copia USING (agente = current_user)"
+    " WITH CHECK (agente = current_user);"
+    "DO $$ DECLARE"
+    " agenti text := current_database() || '_agenti';"
+    " sede text := current_database() || '_sede';"
+    " BEGIN"
+    " IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = agenti) THEN"
+    "  EXECUTE format('CREATE ROLE %I NOLOGIN', agenti); END IF;"
+    " IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = sede) THEN"
+    "  EXECUTE format('CREATE ROLE %I NOLOGIN', sede); END IF;"
+    " EXECUTE format('REVOKE ALL ON DATABASE %I FROM PUBLIC', current_database());"
+    " EXECUTE format('GRANT CONNECT, TEMPORARY ON DATABASE %I TO %I, %I', current_database(),"
+    "  agenti, sede);"
+    " EXECUTE format('REVOKE CREATE ON SCHEMA public FROM PUBLIC');"
+    " EXECUTE format('GRANT USAGE ON SCHEMA public TO %I, %I', agenti, sede);"
+    " EXECUTE format('GRANT SELECT, INSERT, UPDATE, DELETE ON ordine, ordine_riga, ordine_copia"
+    "  TO %I', agenti);"
+    " EXECUTE format('GRANT USAGE ON SEQUENCE ordine_copia_id_seq TO %I', agenti);"
+    " EXECUTE format('GRANT SELECT ON articolo, mandante, listino, prezzo_listino TO %I',"
+    "  agenti);"
+    " EXECUTE format('GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public"
+    "  TO %I', sede);"
+    " EXECUTE format('GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO %I', sede);"
+    // The office sees every agent's orders.
+    " EXECUTE format('CREATE POLICY sede ON ordine TO %I USING (true)', sede);"
+    " EXECUTE format('CREATE POLICY sede ON ordine_riga TO %I USING (true)', sede);"
+    " EXECUTE format('CREATE POLICY sede ON ordine_copia TO %I USING (true)', sede);"
+    " END $$;";
+
+// Makes (or gives a new password to) an agent's login, in the database's group of agents. The
+// name and the password's SCRAM form arrive as values; the statement quotes them itself.
+const char* const kCreateAgent =
+    "DO $$ BEGIN"
+    " IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = current_setting('gestione.nome')) THEN"
+    "  EXECUTE format('CREATE ROLE %I LOGIN', current_setting('gestione.nome')); END IF;"
+    " EXECUTE format('ALTER ROLE %I LOGIN PASSWORD %L', current_setting('gestione.nome'),"
+    "  current_setting('gestione.password'));"
+    " EXECUTE format('GRANT %I TO %I', current_database() || '_agenti',"
+    "  current_setting('gestione.nome'));"
+    " INSERT INTO agente (nome) VALUES (current_setting('gestione.nome'))"
+    "  ON CONFLICT (nome) DO NOTHING;"
+    " END $$;";
+
+struct Step {
+    int version;
+    const char* sql;
+};
+const Step kSteps[] = {{1, kStep1}};
+
+} // namespace
+
+int currentVersion() {
+    return kSteps[std::size(kSteps) - 1].version;
+}
+
+Result<int> version(pg::Connection& c) {
+    auto exists = c.query("SELECT to_regclass('versione_schema') IS NOT NULL");
+    if (!exists)
+        return exists.error();
+    if (!exists->boolean(0, 0))
+        return 0;
+    auto v = c.query("SELECT coalesce(max(versione), 0) FROM versione_schema");
+    if (!v)
+        return v.error();
+    return int(v->int64(0, 0));
+}
+
+Result<int> migrate(pg::Connection& admin) {
+    if (Status s = admin.begin(); !s)
+        return s.error();
+    // One migration at a time, whoever else runs the tool.
+    Status s = admin.command("SELECT pg_advisory_xact_lock(4713001)");
+    if (s)
+        s = admin.command("CREATE TABLE IF NOT EXISTS versione_schema ("
+                          " versione integer PRIMARY KEY,"
+                          " applicata_il timestamptz NOT NULL DEFAULT now());");
+    int before = 0;
+    if (s) {
+        auto v = version(admin);
+        if (!v)
+            s = v.error();
+        else
+            before = *v;
+    }
+    if (s && before > currentVersion())
+        s = makeError(QStringLiteral("Il database del server è di una versione più recente (%1) "
+                                     "di quella che questo programma conosce (%2).")
+                          .arg(before)
+                          .arg(currentVersion()));
+    for (const Step& step : kSteps) {
+        if (!s || step.version <= before)
+            continue;
+        s = admin.command(step.sql);
+        if (s)
+            s = admin.command("INSERT INTO versione_schema (versione) VALUES ($1::integer)",
+                              pg::Params().add(step.version));
+    }
+    if (s)
+        s = admin.command("GRANT SELECT ON versione_schema TO PUBLIC");
+    if (!s) {
+        admin.rollback();
+        return s.error();
+    }
+    if (Status c = admin.commit(); !c)
+        return c.error();
+    return before;
+}
+
+QString checkLoginName(const QString& name) {
+    static const QRegularExpression good(QStringLiteral("^[A-Za-z][A-Za-z0-9_]{0,39}$"));
+    if (!good.match(name).hasMatch())
+        return QStringLiteral("Il nome \"%1\" non va bene per un accesso: usare lettere, cifre e "
+                              "trattino basso, iniziando con una lettera, al massimo 40 caratteri.")
+            .arg(name);
+    return {};
+}
+
+Status createAgent(pg::Connection& admin, const QString& name, const QString& password) {
+    if (QString why = checkLoginName(name); !why.isEmpty())
+        return makeError(why);
+    if (password.size() < 8)
+        return makeError(QStringLiteral("La password dell'agente deve avere almeno 8 caratteri."));
+    // Role names are kept in lower case, as the server folds unquoted names.
+    const QString login = name.toLower();
+    auto secret = admin.encryptPassword(login, password);
+    if (!secret)
+        return secret.error();
+    if (Status s = admin.begin(); !s)
+        return s;
+    Status s = admin.command("SELECT set_config('gestione.nome', $1, true),"
+                             " set_config('gestione.password', $2, true)",
+                             pg::Params().add(login).addBytes(*secret));
+    if (s)
+        s = admin.command(kCreateAgent);
+    if (!s) {
+        admin.rollback();
+        return s;
+    }
+    return admin.commit();
+}
+
+} // namespace serverschema

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "data/Result.h"
+
+#include <QString>
+
+namespace pg {
+class Connection;
+}
+
+// The agency server's tables, roles and rules, made and brought up to date by the program's own
+// steps; each step runs once, in one transaction, and is recorded in VERSIONE_SCHEMA.
+namespace serverschema {
+
+// The version the program's steps bring a server to.
+int currentVersion();
+
+// Brings the server's database to the current version. Run by the office's administrator (a
+// login that may create roles). Returns the version the database was at before.
+Result<int> migrate(pg::Connection& admin);
+
+// The version the server's database is at; 0 when it has none of the program's tables.
+Result<int> version(pg::Connection& c);
+
+// Makes an agent's login (or gives it a new password): it sees and writes only its own orders
+// and reads the office's catalogue.
+Status createAgent(pg::Connection& admin, const QString& name, const QString& password);
+
+// The names a login may have: letters, digits and underscore, starting with a letter, at most
+// 40 characters. Empty when the name is good, otherwise why not.
+QString checkLoginName(const QString& name);
+
+} // namespace serverschema

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "Pg.h"
+#include "data/Result.h"
+
+class Database;
+
+// The agency server's settings, kept in the encrypted database with the password.
+namespace syncsettings {
+
+struct Settings {
+    pg::Settings server;
+    // Minutes between automatic syncs; 0: only at start and on "Sincronizza".
+    int minutes = 15;
+};
+
+// None when the file has no server set.
+Result<std::optional<Settings>> load(Database& db);
+// Checks the values and stores them; an Italian message names what is wrong.
+Status save(Database& db, const Settings& settings);
+
+} // namespace syncsettings

@@ -1,0 +1,16 @@
+# Synchronisation with the agency's PostgreSQL server: the core, over the server's client library.
+target_sources(gestione_core PRIVATE
+    sync/CatalogueLoad.cpp
+    sync/OrderLines.cpp
+    sync/Pg.cpp
+    sync/Pull.cpp
+    sync/Push.cpp
+    sync/ServerSchema.cpp
+    sync/SyncSettings.cpp
+    sync/SyncState.cpp
+)
+target_link_libraries(gestione_core PUBLIC PkgConfig::LIBPQ)
+
+# The office's tool.
+add_executable(gestione-sede sync/tool/sede_main.cpp)
+target_link_libraries(gestione-sede PRIVATE gestione_core)

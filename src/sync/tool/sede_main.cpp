@@ -1,0 +1,176 @@
+// gestione-sede: the office's tool for the agency's server. It makes and updates the server's
+// tables, makes the agents' logins and loads the catalogue from a file of the program.
+
+#include "data/Database.h"
+#include "data/FileKey.h"
+#include "data/tool/TerminalPassword.h"
+#include "sync/CatalogueLoad.h"
+#include "sync/Pg.h"
+#include "sync/ServerSchema.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+int fail(const QString& text) {
+    QTextStream(stderr) << text << '\n';
+    return 1;
+}
+
+void say(const QString& text) {
+    QTextStream(stdout) << text << '\n';
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("gestione-sede"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Strumento della sede per il server PostgreSQL dell'agenzia.\n"
+        "Comandi:\n"
+        "  schema            crea o aggiorna le tabelle, i ruoli e le regole del server\n"
+        "  agente NOME       crea l'accesso di un agente (la password si legge dal terminale,\n"
+        "                    o dalla prima riga dell'ingresso)\n"
+        "  catalogo FILE     carica articoli, mandanti e listini da un file del programma\n"
+        "La password dell'amministratore si prende da PGPASSWORD o dal file .pgpass."));
+    const QCommandLineOption help(
+        QStringList{QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("aiuto")},
+        QStringLiteral("Mostra questo aiuto ed esce."));
+    parser.addOption(help);
+    const QCommandLineOption host(QStringLiteral("server"), QStringLiteral("Indirizzo del server."),
+                                  QStringLiteral("indirizzo"), QStringLiteral("localhost"));
+    const QCommandLineOption port(QStringLiteral("porta"), QStringLiteral("Porta del server."),
+                                  QStringLiteral("numero"), QStringLiteral("5432"));
+    const QCommandLineOption database(QStringLiteral("database"),
+                                      QStringLiteral("Database dell'agenzia sul server."),
+                                      QStringLiteral("nome"), QStringLiteral("gestione"));
+    const QCommandLineOption user(QStringLiteral("utente"),
+                                  QStringLiteral("Amministratore sul server."),
+                                  QStringLiteral("nome"), QStringLiteral("postgres"));
+    const QCommandLineOption ca(QStringLiteral("ca"),
+                                QStringLiteral("Certificato dell'autorità che firma quello del "
+                                               "server (senza: quelle del sistema)."),
+                                QStringLiteral("file"));
+    const QCommandLineOption sslMode(
+        QStringLiteral("sslmode"),
+        QStringLiteral("Controllo della connessione cifrata (predefinito verify-full)."),
+        QStringLiteral("modo"), QStringLiteral("verify-full"));
+    const QCommandLineOption personal(
+        QStringLiteral("password-personale"),
+        QStringLiteral("Il file del catalogo è protetto da una password personale (chiesta)."));
+    parser.addOptions({host, port, database, user, ca, sslMode, personal});
+    parser.addPositionalArgument(QStringLiteral("comando"),
+                                 QStringLiteral("schema, agente NOME o catalogo FILE."));
+    if (!parser.parse(QCoreApplication::arguments()))
+        return fail(parser.errorText());
+    if (parser.isSet(help)) {
+        QString text = parser.helpText();
+        text.replace(QLatin1String("Usage:"), QLatin1String("Uso:"));
+        text.replace(QLatin1String("Options:"), QLatin1String("Opzioni:"));
+        text.replace(QLatin1String("Arguments:"), QLatin1String("Argomenti:"));
+        text.replace(QLatin1String("[options]"), QLatin1String("[opzioni]"));
+        say(text.trimmed());
+        return 0;
+    }
+    const QStringList args = parser.positionalArguments();
+    const QString command = args.value(0);
+    if (command.isEmpty() ||
+        !(command == QLatin1String("schema") ||
+          (command == QLatin1String("agente") && args.size() == 2) ||
+          (command == QLatin1String("catalogo") && args.size() == 2)) ||
+        (command == QLatin1String("schema") && args.size() != 1))
+        return fail(QStringLiteral("Comando non valido. Usare: schema, agente NOME o catalogo "
+                                   "FILE (--aiuto per l'aiuto)."));
+    bool portOk = false;
+    const int portNumber = parser.value(port).toInt(&portOk);
+    if (!portOk || portNumber < 1 || portNumber > 65535)
+        return fail(QStringLiteral("La porta \"%1\" non è valida: serve un numero da 1 a 65535.")
+                        .arg(parser.value(port)));
+
+    pg::Settings settings;
+    settings.host = parser.value(host);
+    settings.port = portNumber;
+    settings.database = parser.value(database);
+    settings.user = parser.value(user);
+    settings.sslMode = parser.value(sslMode);
+    settings.caFile = parser.value(ca);
+
+    // The agent's password and the catalogue's file are read before the server is reached.
+    QString agentPassword;
+    std::unique_ptr<Database> file;
+    if (command == QLatin1String("agente")) {
+        if (QString why = serverschema::checkLoginName(args[1]); !why.isEmpty())
+            return fail(why);
+        std::optional<QString> typed = readPassword("Password dell'agente: ");
+        if (!typed)
+            return fail(QStringLiteral("Nessuna password letta: l'accesso non è stato creato."));
+        agentPassword = *typed;
+    } else if (command == QLatin1String("catalogo")) {
+        if (!QFileInfo(args[1]).isFile())
+            return fail(QStringLiteral("Il file \"%1\" non esiste.").arg(args[1]));
+        FileKey key = FileKey::builtIn();
+        if (parser.isSet(personal)) {
+            std::optional<QString> typed = readPassword("Password personale del file: ");
+            if (!typed)
+                return fail(QStringLiteral("Nessuna password letta: il catalogo non è stato "
+                                           "caricato."));
+            key = FileKey::personalPassword(*typed);
+        }
+        Database::Options options;
+        options.exclusive = false;
+        auto opened = Database::open(args[1], key, options);
+        if (!opened)
+            return fail(
+                QStringLiteral("Il file \"%1\" non si apre: %2").arg(args[1], opened.error().text));
+        file = std::move(*opened);
+    }
+
+    auto connected = pg::Connection::open(settings);
+    if (!connected)
+        return fail(connected.error().text);
+    pg::Connection& server = **connected;
+
+    if (command == QLatin1String("schema")) {
+        auto before = serverschema::migrate(server);
+        if (!before)
+            return fail(before.error().text);
+        if (*before == serverschema::currentVersion())
+            say(QStringLiteral("Lo schema del server è già alla versione %1.")
+                    .arg(serverschema::currentVersion()));
+        else
+            say(QStringLiteral("Schema del server portato dalla versione %1 alla %2.")
+                    .arg(*before)
+                    .arg(serverschema::currentVersion()));
+        return 0;
+    }
+    auto v = serverschema::version(server);
+    if (!v)
+        return fail(v.error().text);
+    if (*v != serverschema::currentVersion())
+        return fail(QStringLiteral("Lo schema del server non è pronto (versione %1, serve la %2): "
+                                   "eseguire prima \"gestione-sede schema\".")
+                        .arg(*v)
+                        .arg(serverschema::currentVersion()));
+    if (command == QLatin1String("agente")) {
+        if (Status s = serverschema::createAgent(server, args[1], agentPassword); !s)
+            return fail(s.error().text);
+        say(QStringLiteral("Accesso dell'agente \"%1\" pronto.").arg(args[1].toLower()));
+        return 0;
+    }
+    auto counts = catalogueload::load(*file, server);
+    if (!counts)
+        return fail(counts.error().text);
+    say(QStringLiteral("Catalogo caricato: %1 articoli, %2 mandanti, %3 prezzi di listino.")
+            .arg(counts->articles)
+            .arg(counts->principals)
+            .arg(counts->prices));
+    return 0;
+}

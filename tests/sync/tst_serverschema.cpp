@@ -1,0 +1,193 @@
+// The agency server's schema, its rules for the agents' logins, and the office's tool, on the
+// real server the fixture started.
+
+#include "PgKit.h"
+#include "support/Fixture.h"
+#include "sync/ServerSchema.h"
+
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Run sede(const QStringList& args, const QByteArray& input = {}) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"),
+               pgkit::server().value(QStringLiteral("GESTIONE_PG_ADMIN_PASSWORD")));
+    p.setProcessEnvironment(env);
+    const auto& v = pgkit::server();
+    p.start(QStringLiteral(GESTIONE_SEDE),
+            QStringList{QStringLiteral("--server"), v.value(QStringLiteral("GESTIONE_PG_HOST")),
+                        QStringLiteral("--porta"), v.value(QStringLiteral("GESTIONE_PG_PORT")),
+                        QStringLiteral("--utente"), v.value(QStringLiteral("GESTIONE_PG_ADMIN")),
+                        QStringLiteral("--ca"), v.value(QStringLiteral("GESTIONE_PG_CA"))} +
+                args);
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(60000))
+        qFatal("gestione-sede did not end");
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()).trimmed(),
+            QString::fromUtf8(p.readAllStandardError()).trimmed()};
+}
+
+} // namespace
+
+class TestServerSchema : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void migrationRunsOnce() {
+        const QString db = pgkit::freshDatabase();
+        auto admin = pgkit::connect(pgkit::admin(db));
+        auto first = serverschema::migrate(*admin);
+        QVERIFY2(first, qPrintable(first ? QString() : first.error().text));
+        QCOMPARE(*first, 0);
+        auto again = serverschema::migrate(*admin);
+        QVERIFY(again);
+        QCOMPARE(*again, serverschema::currentVersion());
+        QCOMPARE(pgkit::rows(*admin, "SELECT versione FROM versione_schema"),
+                 QStringList{QStringLiteral("1")});
+    }
+
+    // What an agent's login may not do, the server refuses; what it may not see, it does not.
+    void agentLoginIsKeptToItsOwn() {
+        const QString db = pgkit::freshDatabase();
+        auto admin = pgkit::connect(pgkit::admin(db));
+        QVERIFY(serverschema::migrate(*admin));
+        QVERIFY(
+            serverschema::createAgent(*admin, QStringLiteral("Anna"), QStringLiteral("AnnaAnna")));
+        QVERIFY(serverschema::createAgent(*admin, QStringLiteral("Bruno"),
+                                          QStringLiteral("BrunoBruno")));
+        QVERIFY(admin->command("INSERT INTO articolo (codice, articolo) VALUES ('A1', 'Olio')"));
+        auto anna = pgkit::connect(pgkit::agent(db, QStringLiteral("Anna")));
+        auto bruno = pgkit::connect(pgkit::agent(db, QStringLiteral("Bruno")));
+        QVERIFY(anna->command("INSERT INTO ordine (anno, nr, impronta, cambiato_il)"
+                              " VALUES ('2026', '1', 'x', now());"
+                              "INSERT INTO ordine_riga (anno, nr, riga, codice)"
+                              " VALUES ('2026', '1', 1, 'A1')"));
+
+        // Bruno sees none of Anna's orders, and cannot touch them.
+        QCOMPARE(pgkit::rows(*bruno, "SELECT count(*) FROM ordine"), QStringList{"0"});
+        QCOMPARE(pgkit::rows(*bruno, "SELECT count(*) FROM ordine_riga"), QStringList{"0"});
+        QCOMPARE(pgkit::rows(*bruno, "UPDATE ordine SET impronta = 'y' RETURNING 1"),
+                 QStringList{});
+        QCOMPARE(pgkit::rows(*bruno, "DELETE FROM ordine_riga RETURNING 1"), QStringList{});
+        const char* refused[] = {
+            "INSERT INTO ordine (agente, anno, nr, impronta, cambiato_il)"
+            " VALUES ('anna', '2026', '2', 'x', now())",
+            "UPDATE articolo SET articolo = 'Aceto'",
+            "INSERT INTO articolo (codice) VALUES ('B2')",
+            "DELETE FROM articolo",
+            "INSERT INTO mandante (nome) VALUES ('Ditta')",
+            "SELECT * FROM agente",
+            "CREATE TABLE mia (x int)",
+            "DROP TABLE ordine",
+        };
+        for (const char* sql : refused) {
+            auto r = bruno->query(sql);
+            QVERIFY2(!r, sql);
+            QVERIFY2(
+                r.error().text.startsWith(QStringLiteral("Il server ha rifiutato l'operazione")),
+                qPrintable(r.error().text));
+        }
+        // The catalogue is the office's, and reads the same for every agent.
+        QCOMPARE(pgkit::rows(*bruno, "SELECT codice, articolo FROM articolo"),
+                 QStringList{"A1|Olio"});
+        QCOMPARE(pgkit::rows(*admin, "SELECT agente, codice FROM ordine_riga"),
+                 QStringList{"anna|A1"});
+    }
+
+    void officeTool() {
+        const QString db = pgkit::freshDatabase();
+        const QStringList on{QStringLiteral("--database"), db};
+        Run help = sede({QStringLiteral("--aiuto")});
+        QCOMPARE(help.code, 0);
+        QVERIFY2(help.out.contains(QStringLiteral("Uso:")) &&
+                     help.out.contains(QStringLiteral("agente NOME")),
+                 qPrintable(help.out));
+
+        Run notReady = sede(on + QStringList{QStringLiteral("agente"), QStringLiteral("Carla")},
+                            "CarlaCarla\n");
+        QCOMPARE(notReady.code, 1);
+        QCOMPARE(notReady.err, QStringLiteral("Lo schema del server non è pronto (versione 0, "
+                                              "serve la 1): eseguire prima \"gestione-sede "
+                                              "schema\"."));
+        Run schema = sede(on + QStringList{QStringLiteral("schema")});
+        QCOMPARE(schema.err, QString());
+        QCOMPARE(schema.out, QStringLiteral("Schema del server portato dalla versione 0 alla 1."));
+        QCOMPARE(sede(on + QStringList{QStringLiteral("schema")}).out,
+                 QStringLiteral("Lo schema del server è già alla versione 1."));
+
+        Run badName = sede(on + QStringList{QStringLiteral("agente"), QStringLiteral("x; drop")});
+        QCOMPARE(badName.code, 1);
+        QCOMPARE(badName.err, QStringLiteral("Il nome \"x; drop\" non va bene per un accesso: "
+                                             "usare lettere, cifre e trattino basso, iniziando "
+                                             "con una lettera, al massimo 40 caratteri."));
+        Run shortPassword =
+            sede(on + QStringList{QStringLiteral("agente"), QStringLiteral("Carla")}, "corta\n");
+        QCOMPARE(shortPassword.err,
+                 QStringLiteral("La password dell'agente deve avere almeno 8 caratteri."));
+        Run agent = sede(on + QStringList{QStringLiteral("agente"), QStringLiteral("Carla")},
+                         "CarlaCarla\n");
+        QCOMPARE(agent.err, QString());
+        QCOMPARE(agent.out, QStringLiteral("Accesso dell'agente \"carla\" pronto."));
+        QVERIFY(pg::Connection::open(pgkit::agent(db, QStringLiteral("Carla"))));
+        pg::Settings wrong = pgkit::agent(db, QStringLiteral("Carla"));
+        wrong.password = QStringLiteral("sbagliata");
+        auto refused = pg::Connection::open(wrong);
+        QVERIFY(!refused);
+        QVERIFY2(refused.error().text.startsWith(QStringLiteral("Il server 127.0.0.1 (porta ")),
+                 qPrintable(refused.error().text));
+
+        // The catalogue from a file of the program: its articles, one per code.
+        TestDir file(TestDir::Content::Demo);
+        {
+            auto local = file.open();
+            exec(*local, "INSERT INTO MANDANTE (NOME, EMAIL) VALUES ('Oleificio', 'o@x.it');");
+        }
+        Run catalogue = sede(on + QStringList{QStringLiteral("catalogo"), file.dbPath()});
+        QCOMPARE(catalogue.err, QString());
+        QVERIFY2(catalogue.out.startsWith(QStringLiteral("Catalogo caricato: ")),
+                 qPrintable(catalogue.out));
+        auto admin = pgkit::connect(pgkit::admin(db));
+        auto local = file.open();
+        QStringList expected;
+        for (const QStringList& r :
+             ::rows(*local, "SELECT CODICE, ARTICOLO FROM ARTICOLO a WHERE CODICE IS NOT NULL"
+                            " AND trim(CODICE) <> '' AND ID = (SELECT max(ID) FROM ARTICOLO b"
+                            " WHERE b.CODICE = a.CODICE) ORDER BY CODICE COLLATE BINARY;"))
+            expected << r.join(QLatin1Char('|'));
+        QVERIFY(!expected.isEmpty());
+        QCOMPARE(pgkit::rows(*admin, "SELECT codice, coalesce(articolo, '') FROM articolo"
+                                     " WHERE NOT cancellato ORDER BY codice COLLATE \"C\""),
+                 expected);
+        QCOMPARE(pgkit::rows(*admin, "SELECT nome, email FROM mandante"),
+                 QStringList{"Oleificio|o@x.it"});
+        QCOMPARE(catalogue.out, QStringLiteral("Catalogo caricato: %1 articoli, 1 mandanti, 0 "
+                                               "prezzi di listino.")
+                                    .arg(expected.size()));
+
+        // A second load of the same file writes nothing: the agents' next sync takes nothing.
+        const QStringList before = pgkit::rows(*admin, "SELECT codice, xv::text FROM articolo"
+                                                       " ORDER BY codice");
+        QCOMPARE(sede(on + QStringList{QStringLiteral("catalogo"), file.dbPath()}).code, 0);
+        QCOMPARE(pgkit::rows(*admin, "SELECT codice, xv::text FROM articolo ORDER BY codice"),
+                 before);
+
+        Run badPort = sede(QStringList{QStringLiteral("--porta"), QStringLiteral("99999"),
+                                       QStringLiteral("schema")});
+        QCOMPARE(badPort.code, 1);
+        QCOMPARE(badPort.err,
+                 QStringLiteral("La porta \"99999\" non è valida: serve un numero da 1 a 65535."));
+    }
+};
+
+QTEST_MAIN(TestServerSchema)
+#include "tst_serverschema.moc"

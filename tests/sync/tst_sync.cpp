@@ -1,0 +1,297 @@
+// Synchronisation of agents' files with the agency's server, on the real server the fixture
+// started: orders up, catalogue down, two machines of one agent, two agents at once, and syncs
+// cut by a kill, a stopped server or a lost network. After each, file and server agree row by
+// row.
+
+#include "CutProxy.h"
+#include "SyncKit.h"
+#include "data/Schema.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <thread>
+
+using synckit::Machine;
+
+namespace {
+
+QString failure(const Result<agencysync::Report>& r) {
+    return r ? QString() : r.error().text;
+}
+
+// The child's part of the kill loop: one sync of the file named in the environment.
+int childSync() {
+    pg::Settings s = pgkit::admin(qEnvironmentVariable("GESTIONE_SYNC_DB"));
+    const QString name = qEnvironmentVariable("GESTIONE_SYNC_USER");
+    s.user = name.toLower();
+    s.password = name + name;
+    Database::Options o;
+    o.exclusive = false;
+    auto db = Database::open(qEnvironmentVariable("GESTIONE_SYNC_FILE"), schema::password(), o);
+    if (!db)
+        return 3;
+    auto server = pg::Connection::open(s);
+    if (!server)
+        return 4;
+    return agencysync::run(**db, **server) ? 0 : 5;
+}
+
+} // namespace
+
+class TestSync : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void ordersUpCatalogueDown() {
+        const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
+        Machine anna(pgkit::agent(db, QStringLiteral("Anna")));
+        {
+            auto file = anna.dir.open();
+            synckit::addOrder(*file, 1, 3, QStringLiteral("prima"));
+            synckit::addOrder(*file, 2, 2);
+        }
+        auto first = synckit::sync(anna);
+        QVERIFY2(first, qPrintable(failure(first)));
+        QCOMPARE(first->ordersSent, 2);
+        QVERIFY(first->articlesReceived > 0);
+        QCOMPARE(synckit::disagreement(anna), QString());
+
+        // A changed line, a deleted order, a new one.
+        {
+            auto file = anna.dir.open();
+            exec(*file, "UPDATE ORDINE SET QVENDITA = 7 WHERE NR = '1' AND CODICE = 'C1';");
+            exec(*file, "DELETE FROM ORDINE WHERE NR = '2';");
+            synckit::addOrder(*file, 3, 1);
+            QCOMPARE(agencysync::pendingOrders(*file).value(), 3);
+        }
+        auto second = synckit::sync(anna);
+        QVERIFY2(second, qPrintable(failure(second)));
+        QCOMPARE(second->ordersSent, 3);
+        QCOMPARE(second->articlesReceived, 0);
+        QCOMPARE(synckit::disagreement(anna), QString());
+        auto server = pgkit::connect(anna.settings);
+        QCOMPARE(pgkit::rows(*server, "SELECT nr, versione, cancellato FROM ordine ORDER BY nr"),
+                 (QStringList{"1|2|f", "2|2|t", "3|1|f"}));
+
+        // The office changes the catalogue: the next sync takes exactly that.
+        auto admin = pgkit::connect(pgkit::admin(db));
+        QVERIFY(admin->command("UPDATE articolo SET articolo = 'Nuovo nome' WHERE codice ="
+                               " (SELECT min(codice) FROM articolo);"
+                               "UPDATE articolo SET cancellato = true WHERE codice ="
+                               " (SELECT max(codice) FROM articolo);"
+                               "INSERT INTO articolo (codice, articolo, peso)"
+                               " VALUES ('ZZ-NUOVO', 'Articolo nuovo', 1.25);"));
+        auto third = synckit::sync(anna);
+        QVERIFY2(third, qPrintable(failure(third)));
+        QCOMPARE(third->articlesReceived, 3);
+        QCOMPARE(third->ordersSent, 0);
+        QCOMPARE(synckit::disagreement(anna), QString());
+        QVERIFY(!agencysync::lastSync(*anna.dir.open()).isEmpty());
+    }
+
+    // One agent, two machines: each takes the other's orders; the same order changed on both
+    // keeps the later change, and the other is saved as a copy and reported.
+    void twoMachinesOfOneAgent() {
+        const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
+        Machine laptop(pgkit::agent(db, QStringLiteral("Anna")));
+        Machine desk(pgkit::agent(db, QStringLiteral("Anna")));
+        synckit::addOrder(*laptop.dir.open(), 10, 2);
+        QVERIFY(synckit::sync(laptop));
+        auto taken = synckit::sync(desk);
+        QVERIFY2(taken, qPrintable(failure(taken)));
+        QCOMPARE(taken->ordersReceived, 1);
+        QCOMPARE(synckit::disagreement(desk), QString());
+
+        exec(*laptop.dir.open(), "UPDATE ORDINE SET NOTE = 'dal portatile' WHERE NR = '10';");
+        QTest::qWait(20);
+        exec(*desk.dir.open(), "UPDATE ORDINE SET NOTE = 'dalla scrivania' WHERE NR = '10';");
+        // The laptop goes first with the earlier change; the desk's later one wins over it.
+        auto up = synckit::sync(laptop);
+        QVERIFY(up && up->conflicts.isEmpty());
+        auto later = synckit::sync(desk);
+        QVERIFY2(later, qPrintable(failure(later)));
+        QCOMPARE(later->conflicts,
+                 QStringList{QStringLiteral(
+                     "L'ordine 10 dell'anno 2026 era stato cambiato anche su un altro computer: "
+                     "è stata tenuta la versione di questo computer, più recente; l'altra è "
+                     "salvata come copia sul server.")});
+        QVERIFY(synckit::sync(laptop));
+        QCOMPARE(value(*laptop.dir.open(), "SELECT DISTINCT NOTE FROM ORDINE WHERE NR = '10';"),
+                 QStringLiteral("dalla scrivania"));
+        QCOMPARE(synckit::disagreement(laptop), QString());
+        QCOMPARE(synckit::disagreement(desk), QString());
+        auto server = pgkit::connect(laptop.settings);
+        QVERIFY(pgkit::rows(*server, "SELECT righe FROM ordine_copia")
+                    .value(0)
+                    .contains(QStringLiteral("dal portatile")));
+
+        // Now the other way: the desk's change is earlier, its push comes second and loses.
+        exec(*desk.dir.open(), "UPDATE ORDINE SET NOTE = 'prima' WHERE NR = '10';");
+        QTest::qWait(20);
+        exec(*laptop.dir.open(), "UPDATE ORDINE SET NOTE = 'dopo' WHERE NR = '10';");
+        QVERIFY(synckit::sync(laptop));
+        auto lost = synckit::sync(desk);
+        QVERIFY2(lost, qPrintable(failure(lost)));
+        QCOMPARE(lost->conflicts,
+                 QStringList{QStringLiteral(
+                     "L'ordine 10 dell'anno 2026 era stato cambiato anche su un altro computer, "
+                     "più di recente: è stata tenuta quella versione; quella di questo computer "
+                     "è salvata come copia sul server.")});
+        QCOMPARE(value(*desk.dir.open(), "SELECT DISTINCT NOTE FROM ORDINE WHERE NR = '10';"),
+                 QStringLiteral("dopo"));
+        QCOMPARE(synckit::disagreement(desk), QString());
+        QCOMPARE(pgkit::rows(*server, "SELECT count(*) FROM ordine_copia"), QStringList{"2"});
+    }
+
+    void twoAgentsAtOnce() {
+        const QString db =
+            synckit::agencyWithCatalogue({QStringLiteral("Anna"), QStringLiteral("Bruno")});
+        Machine anna(pgkit::agent(db, QStringLiteral("Anna")));
+        Machine bruno(pgkit::agent(db, QStringLiteral("Bruno")));
+        for (int round = 0; round < 4; ++round) {
+            for (Machine* m : {&anna, &bruno}) {
+                auto file = m->dir.open();
+                synckit::addOrders(*file, round * 100 + 1, 20, 3);
+                exec(*file, "UPDATE ORDINE SET SCONTO = 5 WHERE CAST(NR AS INTEGER) % 7 = 0;");
+            }
+            Result<agencysync::Report> a = makeError({}), b = makeError({});
+            std::thread ta([&] { a = synckit::sync(anna); });
+            std::thread tb([&] { b = synckit::sync(bruno); });
+            ta.join();
+            tb.join();
+            QVERIFY2(a, qPrintable(failure(a)));
+            QVERIFY2(b, qPrintable(failure(b)));
+        }
+        QCOMPARE(synckit::disagreement(anna), QString());
+        QCOMPARE(synckit::disagreement(bruno), QString());
+        // Both numbered their orders alike; on the server each keeps its own.
+        auto admin = pgkit::connect(pgkit::admin(db));
+        QCOMPARE(pgkit::rows(*admin, "SELECT agente, count(*) FROM ordine GROUP BY agente"
+                                     " ORDER BY agente"),
+                 (QStringList{"anna|80", "bruno|80"}));
+    }
+
+    // A sync killed at any point: the next one finishes it, each change applied once.
+    void killedAtRandomPoints() {
+        const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
+        Machine anna(pgkit::agent(db, QStringLiteral("Anna")));
+        auto child = [&](QProcess& p) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("GESTIONE_SYNC_DB"), db);
+            env.insert(QStringLiteral("GESTIONE_SYNC_USER"), QStringLiteral("Anna"));
+            env.insert(QStringLiteral("GESTIONE_SYNC_FILE"), anna.dir.dbPath());
+            p.setProcessEnvironment(env);
+            p.start(QCoreApplication::applicationFilePath(), {});
+        };
+        int nr = 0;
+        auto addSome = [&] {
+            auto file = anna.dir.open();
+            synckit::addOrders(*file, nr + 1, 100, 4);
+            nr += 100;
+            exec(*file, "UPDATE ORDINE SET QOMAGGIO = coalesce(QOMAGGIO, 0) + 1"
+                        " WHERE CAST(NR AS INTEGER) % 11 = 0;");
+            exec(*file, "DELETE FROM ORDINE WHERE CAST(NR AS INTEGER) % 13 = 0;");
+        };
+        // How long one whole sync of a round's changes takes here, in a child.
+        addSome();
+        QElapsedTimer t;
+        t.start();
+        QProcess whole;
+        child(whole);
+        QVERIFY(whole.waitForFinished(60000));
+        QCOMPARE(whole.exitCode(), 0);
+        const int span = int(t.elapsed()) + 1;
+        auto* rng = QRandomGenerator::global();
+        for (int round = 0; round < 8; ++round) {
+            addSome();
+            QProcess p;
+            child(p);
+            QVERIFY(p.waitForStarted());
+            QTest::qWait(int(rng->bounded(span)));
+            p.kill();
+            p.waitForFinished();
+        }
+        auto last = synckit::sync(anna);
+        QVERIFY2(last, qPrintable(failure(last)));
+        QCOMPARE(synckit::disagreement(anna), QString());
+    }
+
+    void serverStoppedMidSync() {
+        const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
+        Machine anna(pgkit::agent(db, QStringLiteral("Anna")));
+        int nr = 0;
+        for (int delay : {0, 60}) {
+            synckit::addOrders(*anna.dir.open(), nr + 1, 300, 4);
+            nr += 300;
+            Result<agencysync::Report> r = makeError({});
+            std::thread t([&] { r = synckit::sync(anna); });
+            QThread::msleep(delay);
+            pgkit::stopServer();
+            t.join();
+            if (!r)
+                QVERIFY2(r.error().text.startsWith(QStringLiteral("Il ")),
+                         qPrintable(r.error().text));
+            auto refused = synckit::sync(anna);
+            QVERIFY(!refused);
+            QVERIFY2(refused.error().text.startsWith(QStringLiteral("Il server 127.0.0.1 (porta ")),
+                     qPrintable(refused.error().text));
+            pgkit::startServer();
+            auto done = synckit::sync(anna);
+            QVERIFY2(done, qPrintable(failure(done)));
+            QCOMPARE(synckit::disagreement(anna), QString());
+        }
+    }
+
+    void networkCut() {
+        const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
+        Machine anna(pgkit::agent(db, QStringLiteral("Anna")));
+        const int port = pgkit::server().value(QStringLiteral("GESTIONE_PG_PORT")).toInt();
+        int nr = 0;
+        // The bytes of one whole sync through the relay, measured first.
+        synckit::addOrder(*anna.dir.open(), ++nr, 4);
+        std::int64_t whole = 0;
+        {
+            CutProxy open(port, std::int64_t(1) << 40);
+            pg::Settings through = anna.settings;
+            through.port = open.port();
+            QVERIFY(synckit::sync(anna, &through));
+            whole = open.passed();
+        }
+        int failed = 0;
+        for (int step = 1; step <= 12; ++step) {
+            {
+                auto file = anna.dir.open();
+                synckit::addOrders(*file, nr + 1, 5, 3);
+                nr += 5;
+                exec(*file,
+                     "UPDATE ORDINE SET PREZZO = PREZZO + 1 WHERE CAST(NR AS INTEGER) % 3 = 0;");
+            }
+            CutProxy cut(port, whole * step / 12);
+            pg::Settings through = anna.settings;
+            through.port = cut.port();
+            auto r = synckit::sync(anna, &through);
+            if (!r) {
+                ++failed;
+                QVERIFY2(r.error().text.startsWith(QStringLiteral("Il ")),
+                         qPrintable(r.error().text));
+            }
+        }
+        QVERIFY(failed > 3);
+        QVERIFY(synckit::sync(anna));
+        QCOMPARE(synckit::disagreement(anna), QString());
+    }
+};
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsSet("GESTIONE_SYNC_FILE")) {
+        QCoreApplication app(argc, argv);
+        return childSync();
+    }
+    QApplication app(argc, argv);
+    TestSync t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "tst_sync.moc"
