@@ -22,6 +22,7 @@
 #include "orders/OrderFocus.h"
 #include "orders/OrderPanel.h"
 #include "orders/OrderPrintCommands.h"
+#include "app/mail/OrderMailCommands.h"
 #include "orders/OrderTotalsLine.h"
 #include "orders/YearPanel.h"
 #include "search/SearchWindow.h"
@@ -157,6 +158,9 @@ void Gestione::buildMenus() {
     // The order chosen in "Stampa Ordine" on paper and as PDF.
     ordini->addSeparator();
     ordini->addActions(Frame3->printCommands->actions());
+    // The same order sent by e-mail.
+    mailCommands = new OrderMailCommands(ctx, Frame3);
+    ordini->addAction(mailCommands->InviaOrdine);
 
     command(nullptr, "MUtente", QStringLiteral("&Utente"), &Gestione::MUtente_Click);
 

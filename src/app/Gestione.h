@@ -21,6 +21,7 @@ class OrderTotalsLine;
 class LastPrice;
 class BackupCommands;
 class PasswordCommands;
+class OrderMailCommands;
 
 // The one window of the program. It holds the menus, the five panels, the title clock and the
 // status bar, and decides which panel shows; each panel does its own work.
@@ -37,6 +38,8 @@ public:
     CustomerPanel* Frame1;
     ArticlePanel* Frame2;
     OrderPanel* Frame3;
+    // "Invia ordine…" for the order chosen in "Stampa Ordine".
+    OrderMailCommands* mailCommands = nullptr;
     YearPanel* Frame7;
     AgentPanel* Frame8;
     StatusBar* StatusBar1;

@@ -104,10 +104,11 @@ Result<Draft> draft(Database& db, sheets::SpreadsheetSession& session,
     auto hasPrices = single(db, kHasPrices, QString());
     if (!hasPrices)
         return hasPrices.error();
-    auto st = db.prepare(hasPrices->isEmpty() ? kPrincipals : kPrincipalsOfOrder);
+    const bool withPrices = !hasPrices->isEmpty();
+    auto st = withPrices ? db.prepare(kPrincipalsOfOrder) : db.prepare(kPrincipals);
     if (!st)
         return st.error();
-    if (!hasPrices->isEmpty())
+    if (withPrices)
         st->bind(1, year).bind(2, number);
     QList<Mailbox> principals;
     while (st->next()) {

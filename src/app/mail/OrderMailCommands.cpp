@@ -1,0 +1,159 @@
+#include "OrderMailCommands.h"
+
+#include "SendOrderDialog.h"
+#include "mail/MailSettings.h"
+#include "mail/OrderMail.h"
+#include "mail/SendRecord.h"
+#include "orders/OrderFlow.h"
+#include "orders/OrderPanel.h"
+#include "ui/AppContext.h"
+
+#include <QAction>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+
+namespace {
+
+const QString kTitle = QStringLiteral("Invia ordine");
+
+} // namespace
+
+OrderMailCommands::OrderMailCommands(AppContext& c, OrderPanel* panel)
+    : QObject(panel), runDialog([](QDialog& d) { return d.exec() == QDialog::Accepted; }),
+      send([](const mail::MailServer& s, const mail::MailMessage& m,
+              const mail::SendControl& control) { return mail::sendMail(s, m, control); }),
+      ctx(c), m_panel(panel) {
+    InviaOrdine = new QAction(QStringLiteral("Invia ordine…"), this);
+    InviaOrdine->setObjectName(QStringLiteral("InviaOrdine"));
+    InviaOrdine->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    InviaOrdine->setShortcutContext(Qt::WindowShortcut);
+    InviaOrdine->setEnabled(false);
+    connect(InviaOrdine, &QAction::triggered, this, &OrderMailCommands::InviaOrdine_Click);
+    panel->addAction(InviaOrdine);
+    connect(panel, &OrderPanel::stateShown, this, &OrderMailCommands::update);
+}
+
+void OrderMailCommands::update() {
+    const orderflow::State s = m_panel->state();
+    const bool chosen =
+        s.panelShown && s.mode == orderflow::kStampaOrdine && s.shows == orderflow::Shows::Lines;
+    InviaOrdine->setEnabled(chosen);
+    if (chosen && ctx.connected()) {
+        auto state = mail::sendrecord::stateText(ctx.db(), m_panel->Text1->text(),
+                                                 m_panel->T7->text());
+        if (state)
+            ctx.showStatus(*state);
+    }
+}
+
+void OrderMailCommands::InviaOrdine_Click() {
+    sendOrder(m_panel->Text1->text(), m_panel->T7->text());
+}
+
+bool OrderMailCommands::sendOrder(const QString& year, const QString& number) {
+    if (!ctx.connected()) {
+        ctx.dialogs.message(QStringLiteral("Il database non è aperto."), kTitle,
+                            BoxIcon::Critical);
+        return false;
+    }
+    auto settings = mail::settings::load(ctx.db());
+    if (!settings) {
+        ctx.dialogs.message(settings.error().text, kTitle, BoxIcon::Critical);
+        return false;
+    }
+    if (settings->server.host.isEmpty() || settings->senderAddress.isEmpty()) {
+        ctx.dialogs.message(QStringLiteral("Prima di inviare un ordine indicare il server di "
+                                           "posta e l'indirizzo del mittente in \"Impostazioni "
+                                           "invio\"."),
+                            kTitle, BoxIcon::Exclamation);
+        return false;
+    }
+    if (!caFile.isEmpty())
+        settings->server.caFile = caFile;
+    auto draft = mail::ordermail::draft(ctx.db(), ctx.session(), *settings, year, number,
+                                        ctx.clock.now());
+    if (!draft) {
+        ctx.dialogs.message(draft.error().text, kTitle, BoxIcon::Critical);
+        return false;
+    }
+    SendOrderDialog dialog(*draft, m_panel->window());
+    if (!runDialog(dialog))
+        return false;
+    const mail::MailMessage message = dialog.message();
+    auto sent = sendOffThread(settings->server, message);
+    if (!sent) {
+        ctx.dialogs.message(sent.error().text, kTitle, BoxIcon::Critical);
+        return false;
+    }
+    QStringList files;
+    for (const mail::Attachment& a : message.attachments)
+        files << a.path;
+    auto print = mail::sendrecord::fingerprint(ctx.db(), year, number);
+    Status recorded = print ? mail::sendrecord::record(
+                                  ctx.db(), {year, number, ctx.clock.now(), sent->recipients,
+                                             files, sent->serverReply, sent->messageId, *print})
+                            : Status(print.error());
+    if (!recorded) {
+        ctx.dialogs.message(QStringLiteral("L'ordine è stato inviato ma l'invio non è stato "
+                                           "registrato: %1")
+                                .arg(recorded.error().text),
+                            kTitle, BoxIcon::Exclamation);
+        return true;
+    }
+    ctx.dialogs.message(QStringLiteral("Ordine %1/%2 inviato a %3.")
+                            .arg(number, year, sent->recipients.join(QStringLiteral(", "))),
+                        kTitle, BoxIcon::Information);
+    update();
+    return true;
+}
+
+Result<mail::SendReceipt> OrderMailCommands::sendOffThread(const mail::MailServer& server,
+                                                           const mail::MailMessage& message) {
+    struct Shared {
+        std::atomic<bool> cancel{false};
+        std::atomic<qint64> sent{0};
+        std::atomic<qint64> total{0};
+        std::optional<Result<mail::SendReceipt>> result;
+    };
+    auto shared = std::make_shared<Shared>();
+    auto sender = send;
+    QThread* thread = QThread::create([shared, sender, server, message] {
+        mail::SendControl control;
+        control.cancel = &shared->cancel;
+        control.progress = [shared](qint64 now, qint64 total) {
+            shared->sent = now;
+            shared->total = total;
+        };
+        shared->result.emplace(sender(server, message, control));
+    });
+    QProgressDialog progress(QStringLiteral("Invio dell'ordine in corso…"),
+                             QStringLiteral("Annulla"), 0, 0, m_panel->window());
+    progress.setObjectName(QStringLiteral("InvioInCorso"));
+    progress.setWindowTitle(kTitle);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    connect(&progress, &QProgressDialog::canceled, this, [shared] { shared->cancel = true; });
+    QEventLoop loop;
+    connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, &progress, [&] {
+        const qint64 total = shared->total;
+        if (total > 0) {
+            progress.setMaximum(int(std::min<qint64>(total, 1 << 30)));
+            progress.setValue(int(std::min<qint64>(shared->sent, total)));
+        }
+    });
+    tick.start(50);
+    thread->start();
+    loop.exec();
+    thread->wait();
+    delete thread;
+    progress.reset();
+    return std::move(*shared->result);
+}

@@ -1,0 +1,111 @@
+// "Invia ordine…" from the window, to the real test server: the dialog's fields, the sending
+// off the window's thread, the boxes, and the record; a failure leaves the order "Non inviato".
+#include "MailKit.h"
+#include "app/Gestione.h"
+#include "app/mail/OrderMailCommands.h"
+#include "app/mail/SendOrderDialog.h"
+#include "mail/MailSettings.h"
+#include "mail/SendRecord.h"
+#include "orders/OrderPanel.h"
+#include "orders/YearPanel.h"
+#include "sheets/SheetKit.h"
+#include "support/Boxes.h"
+#include "support/Fixture.h"
+#include "support/Ui.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+using namespace mail;
+
+class TestSendOrder : public QObject {
+    Q_OBJECT
+    SmtpFixture fx = SmtpFixture::load();
+
+    // The window with order 12 of customer 101 chosen in "Stampa Ordine", its principal, the
+    // customer's card and the settings of the test server.
+    void prepare(App& app, const char* password = "Segreta-123") {
+        exec(app.db(), "INSERT OR IGNORE INTO CLIENTE (CODICE, SOGGETTO) VALUES ('101', "
+                       "'ALIMENTARI D''ANGELO');");
+        exec(app.db(), "INSERT INTO MANDANTE (NOME, EMAIL) VALUES ('Dolciaria Spa', "
+                       "'ordini@mandante.it');");
+        exec(app.db(), "INSERT INTO SCHEDA_CLIENTE (CODICE, EMAIL) VALUES ('101', "
+                       "'angelo@cliente.it');");
+        kit::Header h;
+        h.nr = "12";
+        h.datao = "2026-12-08";
+        kit::storeOrder(app.db(), h, {{"CAFFÈ", "1001", 1.0, 3.0, 10.0, ""}});
+        settings::Settings s = *settings::load(app.db());
+        s.server = fx.server("starttls");
+        s.server.password = QString::fromUtf8(password);
+        s.senderAddress = QStringLiteral("agente@prova.it");
+        QVERIFY(settings::save(app.db(), s));
+        app.window->mailCommands->caFile = fx.ca();
+        ui::menu(app.window.get(), "StampaOrdine");
+        QVERIFY(ui::choose(app.window->Frame7->Cbo7, "2026"));
+        ui::clickRow(app.window->Frame3->ListView5, 0);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY2(fx.ok(), "the test SMTP server is not running"); }
+
+    void sentFromTheWindow() {
+        App app;
+        OrderMailCommands* c = app.window->mailCommands;
+        QVERIFY(!c->InviaOrdine->isEnabled());
+        prepare(app);
+        QVERIFY(c->InviaOrdine->isEnabled());
+        QCOMPARE(c->InviaOrdine->shortcut(), QKeySequence("Ctrl+E"));
+        QVERIFY(app.window->Frame3->actions().contains(c->InviaOrdine));
+
+        QString subject;
+        c->runDialog = [&](QDialog& d) {
+            auto& dialog = static_cast<SendOrderDialog&>(d);
+            [&] {
+                QCOMPARE(dialog.InvioA->currentText(), QStringLiteral("ordini@mandante.it"));
+                QCOMPARE(dialog.InvioCc->text(), QStringLiteral("angelo@cliente.it"));
+                QCOMPARE(dialog.InvioOggetto->text(),
+                         QStringLiteral("Ordine n. 12 del 08/12/2026 - ALIMENTARI D'ANGELO"));
+                QCOMPARE(dialog.InvioAllegati->text(),
+                         QStringLiteral("Ordine 2026-12.pdf, Ordine 2026-12.xlsx"));
+                QVERIFY(dialog.InvioTesto->toPlainText().contains(
+                    QStringLiteral("per un totale di 30,00 euro.")));
+            }();
+            subject = QStringLiteral("Ordine 12 ") + QString::number(QDateTime::currentMSecsSinceEpoch());
+            dialog.InvioOggetto->setText(subject);
+            return true;
+        };
+        c->InviaOrdine->trigger();
+        QCOMPARE(app.dialogs.describe(),
+                 boxes::message(QStringLiteral("Ordine 12/2026 inviato a ordini@mandante.it, "
+                                               "angelo@cliente.it."),
+                                "Invia ordine", BoxIcon::Information));
+        QVERIFY(fx.anyWithSubject(subject));
+        QCOMPARE(*sendrecord::stateText(app.db(), "2026", "12"),
+                 QStringLiteral("Inviato il 08/12/2026 alle 10:30 a ordini@mandante.it, "
+                                "angelo@cliente.it"));
+    }
+
+    // A refused password: its box, and the order stays "Non inviato".
+    void failureLeavesItUnsent() {
+        App app;
+        prepare(app, "Sbagliata");
+        OrderMailCommands* c = app.window->mailCommands;
+        c->runDialog = [](QDialog&) { return true; };
+        c->InviaOrdine->trigger();
+        QCOMPARE(app.dialogs.describe(),
+                 boxes::message(QStringLiteral("Il server di posta ha rifiutato il nome utente o "
+                                               "la password: messaggio non inviato.\nRisposta "
+                                               "del server: 535 5.7.8 Authentication "
+                                               "credentials invalid"),
+                                "Invia ordine", BoxIcon::Critical));
+        QCOMPARE(*sendrecord::stateText(app.db(), "2026", "12"), QStringLiteral("Non inviato"));
+        QCOMPARE(value(app.db(), "SELECT COUNT(*) FROM INVIO;"), QStringLiteral("0"));
+    }
+};
+
+QTEST_MAIN(TestSendOrder)
+#include "tst_sendorder.moc"
