@@ -1,5 +1,6 @@
 target_sources(gestione_core PRIVATE
     mail/CustomerCard.cpp
+    mail/DesktopMail.cpp
     mail/MailHeaders.cpp
     mail/MailMessage.cpp
     mail/MailSettings.cpp

@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QUrl>
 
 using namespace mail;
 
@@ -27,7 +29,8 @@ class TestSendOrder : public QObject {
 
     // The window with order 12 of customer 101 chosen in "Stampa Ordine", its principal, the
     // customer's card and the settings of the test server.
-    void prepare(App& app, const char* password = "Segreta-123") {
+    void prepare(App& app, const char* password = "Segreta-123",
+                 settings::Way way = settings::Way::Smtp) {
         exec(app.db(), "INSERT OR IGNORE INTO CLIENTE (CODICE, SOGGETTO) VALUES ('101', "
                        "'ALIMENTARI D''ANGELO');");
         exec(app.db(), "INSERT INTO MANDANTE (NOME, EMAIL) VALUES ('Dolciaria Spa', "
@@ -42,6 +45,7 @@ class TestSendOrder : public QObject {
         s.server = fx.server("starttls");
         s.server.password = QString::fromUtf8(password);
         s.senderAddress = QStringLiteral("agente@prova.it");
+        s.way = way;
         QVERIFY(settings::save(app.db(), s));
         app.window->mailCommands->caFile = fx.ca();
         ui::menu(app.window.get(), "StampaOrdine");
@@ -104,6 +108,72 @@ private Q_SLOTS:
                                 "Invia ordine", BoxIcon::Critical));
         QCOMPARE(*sendrecord::stateText(app.db(), "2026", "12"), QStringLiteral("Non inviato"));
         QCOMPARE(value(app.db(), "SELECT COUNT(*) FROM INVIO;"), QStringLiteral("0"));
+    }
+
+    // The desktop's mail program: Thunderbird's composer with both files when it is there,
+    // else xdg-email, whose failure is told; stand-ins on the PATH record what they are given.
+    void desktopMailProgram() {
+        QTemporaryDir bin;
+        const QString record = bin.filePath("args");
+        auto standIn = [&](const char* name, int exitCode) {
+            QFile f(bin.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > '%1.tmp'\n"
+                                   "mv '%1.tmp' '%1'\nexit %2\n")
+                        .arg(record)
+                        .arg(exitCode)
+                        .toUtf8());
+            f.close();
+            f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                             QFileDevice::ExeOwner);
+        };
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin.path()) + ":/usr/bin:/bin");
+        App app;
+        prepare(app, "Segreta-123", settings::Way::Desktop);
+        OrderMailCommands* c = app.window->mailCommands;
+        c->runDialog = [](QDialog&) { return true; };
+        const QString files = QDir::home().filePath("Documents/Gestione Ordini/Ordini/2026/");
+
+        standIn("thunderbird", 0);
+        c->InviaOrdine->trigger();
+        QCOMPARE(app.dialogs.describe(),
+                 boxes::message("Il messaggio dell'ordine 12/2026 è aperto in Thunderbird: "
+                                "inviarlo da lì.",
+                                "Invia ordine", BoxIcon::Information));
+        QTRY_VERIFY(QFile::exists(record));
+        QFile args(record);
+        QVERIFY(args.open(QIODevice::ReadOnly));
+        const QString all = QString::fromUtf8(args.readAll());
+        QCOMPARE(all.section('\n', 1, 1), QStringLiteral("-compose"));
+        const QString folder = QString::fromLatin1(QUrl::fromLocalFile(files).toEncoded());
+        QVERIFY2(QRegularExpression("attachment='" + QRegularExpression::escape(folder) +
+                                    "Ordine%202026-12[^,']*\\.pdf," +
+                                    QRegularExpression::escape(folder) +
+                                    "Ordine%202026-12[^,']*\\.xlsx'\n$")
+                     .match(all)
+                     .hasMatch(),
+                 qPrintable(all));
+        QVERIFY(all.contains("to='ordini@mandante.it',cc='angelo@cliente.it',subject='Ordine n. "
+                             "12 del 08/12/2026 - ALIMENTARI D’ANGELO',body='"));
+        QVERIFY(QFile::remove(bin.filePath("thunderbird")));
+        QVERIFY(QFile::remove(record));
+        app.dialogs.clear();
+
+        standIn("xdg-email", 3);
+        c->InviaOrdine->trigger();
+        QCOMPARE(app.dialogs.describe(),
+                 boxes::message("Il programma di posta non ha aperto il messaggio (xdg-email: "
+                                "manca il programma di posta predefinito).",
+                                "Invia ordine", BoxIcon::Critical));
+        QFile x(record);
+        QVERIFY(x.open(QIODevice::ReadOnly));
+        const QStringList xa = QString::fromUtf8(x.readAll()).split('\n');
+        QCOMPARE(xa.mid(1, 3), QStringList({"--cc", "angelo@cliente.it", "--subject"}));
+        QVERIFY(xa.contains("--attach"));
+        QCOMPARE(xa.at(xa.size() - 2), QStringLiteral("ordini@mandante.it"));
+        QCOMPARE(*sendrecord::stateText(app.db(), "2026", "12"), QStringLiteral("Non inviato"));
+        qputenv("PATH", oldPath);
     }
 };
 

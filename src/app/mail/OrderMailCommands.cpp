@@ -1,6 +1,7 @@
 #include "OrderMailCommands.h"
 
 #include "SendOrderDialog.h"
+#include "mail/DesktopMail.h"
 #include "mail/MailSettings.h"
 #include "mail/OrderMail.h"
 #include "mail/SendRecord.h"
@@ -67,7 +68,8 @@ bool OrderMailCommands::sendOrder(const QString& year, const QString& number) {
         ctx.dialogs.message(settings.error().text, kTitle, BoxIcon::Critical);
         return false;
     }
-    if (settings->server.host.isEmpty() || settings->senderAddress.isEmpty()) {
+    const bool desktop = settings->way == mail::settings::Way::Desktop;
+    if (!desktop && (settings->server.host.isEmpty() || settings->senderAddress.isEmpty())) {
         ctx.dialogs.message(QStringLiteral("Prima di inviare un ordine indicare il server di "
                                            "posta e l'indirizzo del mittente in \"Impostazioni "
                                            "invio\"."),
@@ -86,6 +88,18 @@ bool OrderMailCommands::sendOrder(const QString& year, const QString& number) {
     if (!runDialog(dialog))
         return false;
     const mail::MailMessage message = dialog.message();
+    if (desktop) {
+        // The agent sends it from the mail program: nothing here knows whether it left.
+        auto opened = mail::desktop::compose(message);
+        if (!opened)
+            ctx.dialogs.message(opened.error().text, kTitle, BoxIcon::Critical);
+        else
+            ctx.dialogs.message(QStringLiteral("Il messaggio dell'ordine %1/%2 è aperto in %3: "
+                                               "inviarlo da lì.")
+                                    .arg(number, year, *opened),
+                                kTitle, BoxIcon::Information);
+        return false;
+    }
     auto sent = sendOffThread(settings->server, message);
     if (!sent) {
         ctx.dialogs.message(sent.error().text, kTitle, BoxIcon::Critical);
