@@ -79,7 +79,8 @@ private Q_SLOTS:
                               "Eordine=Elimina Ordini", "StampaOrdine=Stampa Ordine", "=",
                               "AnteprimaOrdine=Anteprima di stampa…",
                               "StampanteOrdine=Stampa su stampante…", "PdfOrdine=Salva come PDF",
-                              "InviaOrdine=Invia ordine…"}));
+                              "InviaOrdine=Invia ordine…",
+                              "ImpostazioniInvio=Impostazioni invio…"}));
         QCOMPARE(entries("GArchivio"), (QStringList{"CopiaSicurezza=Copia di sicurezza…",
                                                     "Ripristina=Ripristina da copia…",
                                                     "PasswordPersonale=Password personale…"}));

@@ -3,6 +3,7 @@
 #include "MailKit.h"
 #include "app/Gestione.h"
 #include "app/mail/OrderMailCommands.h"
+#include "app/mail/MailSettingsDialog.h"
 #include "app/mail/SendOrderDialog.h"
 #include "mail/MailSettings.h"
 #include "mail/SendRecord.h"
@@ -18,6 +19,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -108,6 +111,61 @@ private Q_SLOTS:
                                 "Invia ordine", BoxIcon::Critical));
         QCOMPARE(*sendrecord::stateText(app.db(), "2026", "12"), QStringLiteral("Non inviato"));
         QCOMPARE(value(app.db(), "SELECT COUNT(*) FROM INVIO;"), QStringLiteral("0"));
+    }
+
+    // "Impostazioni invio": "Prova" sends to the agent with what the fields say; a malformed
+    // sender is refused and nothing stored; a server without protection only after the warning.
+    void settingsDialog() {
+        App app;
+        OrderMailCommands* c = app.window->mailCommands;
+        c->caFile = fx.ca();
+        const QString warning = QStringLiteral(
+            "Senza protezione il nome utente, la password e gli ordini viaggiano in chiaro e "
+            "possono essere letti da altri sulla rete.\nUsare comunque il server senza "
+            "protezione?");
+        auto steps = [&](MailSettingsDialog& w) {
+            w.ImpServer->setText("127.0.0.1");
+            w.ImpSicurezza->setCurrentIndex(1);
+            w.ImpPorta->setValue(fx.port("starttls"));
+            w.ImpUtente->setText("agente");
+            w.ImpPassword->setText("Segreta-123");
+            w.ImpMittente->setText("agente@prova.it");
+            QTest::mouseClick(w.ImpProva, Qt::LeftButton);
+            QCOMPARE(app.dialogs.describe(),
+                     boxes::message("Messaggio di prova inviato a agente@prova.it.",
+                                    "Impostazioni invio", BoxIcon::Information));
+            app.dialogs.clear();
+            w.ImpMittente->setText("agente@prova");
+            QTest::mouseClick(w.ImpSalva, Qt::LeftButton);
+            QCOMPARE(app.dialogs.describe(),
+                     boxes::message("L'indirizzo del mittente \"agente@prova\" non è un "
+                                    "indirizzo e-mail valido.",
+                                    "Impostazioni invio", BoxIcon::Critical));
+            QCOMPARE(value(app.db(), "SELECT COUNT(*) FROM IMPOSTAZIONE_INVIO;"), "0");
+            app.dialogs.clear();
+            w.ImpMittente->setText("agente@prova.it");
+            w.ImpSicurezza->setCurrentIndex(2);
+            app.dialogs.answerNo();
+            QTest::mouseClick(w.ImpSalva, Qt::LeftButton);
+            QCOMPARE(app.dialogs.describe(),
+                     boxes::one(ScriptedDialogs::Kind::Question, warning, "Impostazioni invio",
+                                BoxIcon::Exclamation));
+            QCOMPARE(value(app.db(), "SELECT COUNT(*) FROM IMPOSTAZIONE_INVIO;"), "0");
+            app.dialogs.clear();
+            w.ImpSicurezza->setCurrentIndex(1);
+            QTest::mouseClick(w.ImpSalva, Qt::LeftButton);
+        };
+        c->runDialog = [&](QDialog& d) {
+            steps(static_cast<MailSettingsDialog&>(d));
+            return d.result() == QDialog::Accepted;
+        };
+        c->ImpostazioniInvio->trigger();
+        QVERIFY2(app.dialogs.boxes.isEmpty(), qPrintable(app.dialogs.describe()));
+        const settings::Settings s = *settings::load(app.db());
+        QCOMPARE(s.server.port, fx.port("starttls"));
+        QCOMPARE(s.server.security, Security::StartTls);
+        QCOMPARE(s.server.password, QStringLiteral("Segreta-123"));
+        QCOMPARE(s.senderAddress, QStringLiteral("agente@prova.it"));
     }
 
     // The desktop's mail program: Thunderbird's composer with both files when it is there,

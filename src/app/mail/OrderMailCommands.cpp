@@ -1,6 +1,8 @@
 #include "OrderMailCommands.h"
 
+#include "MailSettingsDialog.h"
 #include "SendOrderDialog.h"
+#include "SendProgress.h"
 #include "mail/DesktopMail.h"
 #include "mail/MailSettings.h"
 #include "mail/OrderMail.h"
@@ -10,14 +12,8 @@
 #include "ui/AppContext.h"
 
 #include <QAction>
-#include <QEventLoop>
 #include <QLineEdit>
-#include <QProgressDialog>
-#include <QThread>
-#include <QTimer>
 
-#include <atomic>
-#include <memory>
 
 namespace {
 
@@ -37,6 +33,10 @@ OrderMailCommands::OrderMailCommands(AppContext& c, OrderPanel* panel)
     InviaOrdine->setEnabled(false);
     connect(InviaOrdine, &QAction::triggered, this, &OrderMailCommands::InviaOrdine_Click);
     panel->addAction(InviaOrdine);
+    ImpostazioniInvio = new QAction(QStringLiteral("Impostazioni invio…"), this);
+    ImpostazioniInvio->setObjectName(QStringLiteral("ImpostazioniInvio"));
+    connect(ImpostazioniInvio, &QAction::triggered, this,
+            &OrderMailCommands::ImpostazioniInvio_Click);
     connect(panel, &OrderPanel::stateShown, this, &OrderMailCommands::update);
 }
 
@@ -51,6 +51,18 @@ void OrderMailCommands::update() {
         if (state)
             ctx.showStatus(*state);
     }
+}
+
+void OrderMailCommands::ImpostazioniInvio_Click() {
+    if (!ctx.connected()) {
+        ctx.dialogs.message(QStringLiteral("Il database non è aperto."),
+                            QStringLiteral("Impostazioni invio"), BoxIcon::Critical);
+        return;
+    }
+    MailSettingsDialog dialog(ctx.db(), ctx.dialogs, m_panel->window());
+    dialog.send = send;
+    dialog.caFile = caFile;
+    runDialog(dialog);
 }
 
 void OrderMailCommands::InviaOrdine_Click() {
@@ -100,7 +112,7 @@ bool OrderMailCommands::sendOrder(const QString& year, const QString& number) {
                                 kTitle, BoxIcon::Information);
         return false;
     }
-    auto sent = sendOffThread(settings->server, message);
+    auto sent = sendWithProgress(m_panel->window(), send, settings->server, message);
     if (!sent) {
         ctx.dialogs.message(sent.error().text, kTitle, BoxIcon::Critical);
         return false;
@@ -125,49 +137,4 @@ bool OrderMailCommands::sendOrder(const QString& year, const QString& number) {
                         kTitle, BoxIcon::Information);
     update();
     return true;
-}
-
-Result<mail::SendReceipt> OrderMailCommands::sendOffThread(const mail::MailServer& server,
-                                                           const mail::MailMessage& message) {
-    struct Shared {
-        std::atomic<bool> cancel{false};
-        std::atomic<qint64> sent{0};
-        std::atomic<qint64> total{0};
-        std::optional<Result<mail::SendReceipt>> result;
-    };
-    auto shared = std::make_shared<Shared>();
-    auto sender = send;
-    QThread* thread = QThread::create([shared, sender, server, message] {
-        mail::SendControl control;
-        control.cancel = &shared->cancel;
-        control.progress = [shared](qint64 now, qint64 total) {
-            shared->sent = now;
-            shared->total = total;
-        };
-        shared->result.emplace(sender(server, message, control));
-    });
-    QProgressDialog progress(QStringLiteral("Invio dell'ordine in corso…"),
-                             QStringLiteral("Annulla"), 0, 0, m_panel->window());
-    progress.setObjectName(QStringLiteral("InvioInCorso"));
-    progress.setWindowTitle(kTitle);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(300);
-    connect(&progress, &QProgressDialog::canceled, this, [shared] { shared->cancel = true; });
-    QEventLoop loop;
-    connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
-    QTimer tick;
-    connect(&tick, &QTimer::timeout, &progress, [&] {
-        const qint64 total = shared->total;
-        if (total > 0) {
-            progress.setMaximum(int(std::min<qint64>(total, 1 << 30)));
-            progress.setValue(int(std::min<qint64>(shared->sent, total)));
-        }
-    });
-    tick.start(50);
-    thread->start();
-    loop.exec();
-    thread->wait();
-    delete thread;
-    progress.reset();
-    return std::move(*shared->result);
 }

@@ -2,7 +2,7 @@
 
 #include "mail/MailMessage.h"
 #include "mail/MailServer.h"
-#include "mail/SmtpSender.h"
+#include "SendProgress.h"
 
 #include <QObject>
 
@@ -22,25 +22,23 @@ class OrderMailCommands : public QObject {
 public:
     OrderMailCommands(AppContext& ctx, OrderPanel* panel);
 
-    QAction* InviaOrdine; // "Invia ordine…"
+    QAction* InviaOrdine;       // "Invia ordine…"
+    QAction* ImpostazioniInvio; // "Impostazioni invio…"
 
     void InviaOrdine_Click();
+    void ImpostazioniInvio_Click();
     // Sends the order (year, number) with the dialog; true when the server accepted it.
     bool sendOrder(const QString& year, const QString& number);
 
-    // Runs the message dialog: true when "Invia" was pressed. Tests put their own in its place.
+    // Runs the message dialog and the settings: true when "Invia" was pressed. Tests put their own in its place.
     std::function<bool(QDialog&)> runDialog;
     // The way a message leaves: the SMTP sender, on a thread of its own.
-    std::function<Result<mail::SendReceipt>(const mail::MailServer&, const mail::MailMessage&,
-                                            const mail::SendControl&)>
-        send;
+    SendFunction send;
     // Authorities for the server's certificate in place of the system's store (tests only).
     QString caFile;
 
 private:
     void update();
-    Result<mail::SendReceipt> sendOffThread(const mail::MailServer& server,
-                                            const mail::MailMessage& message);
 
     AppContext& ctx;
     OrderPanel* m_panel;
