@@ -161,6 +161,7 @@ void Gestione::buildMenus() {
     // The same order sent by e-mail.
     mailCommands = new OrderMailCommands(ctx, Frame3);
     ordini->addAction(mailCommands->InviaOrdine);
+    ordini->addAction(mailCommands->OrdiniDaInviare);
     ordini->addAction(mailCommands->ImpostazioniInvio);
 
     command(nullptr, "MUtente", QStringLiteral("&Utente"), &Gestione::MUtente_Click);

@@ -80,6 +80,7 @@ private Q_SLOTS:
                               "AnteprimaOrdine=Anteprima di stampa…",
                               "StampanteOrdine=Stampa su stampante…", "PdfOrdine=Salva come PDF",
                               "InviaOrdine=Invia ordine…",
+                              "OrdiniDaInviare=Ordini da inviare…",
                               "ImpostazioniInvio=Impostazioni invio…"}));
         QCOMPARE(entries("GArchivio"), (QStringList{"CopiaSicurezza=Copia di sicurezza…",
                                                     "Ripristina=Ripristina da copia…",

@@ -113,6 +113,31 @@ private Q_SLOTS:
         QCOMPARE(value(app.db(), "SELECT COUNT(*) FROM INVIO;"), QStringLiteral("0"));
     }
 
+    // "Ordini da inviare": today's orders not yet sent go one after another, once agreed to.
+    void unsentOfTheDay() {
+        App app;
+        prepare(app);
+        kit::Header h;
+        h.nr = "13";
+        h.datao = "2026-12-08";
+        kit::storeOrder(app.db(), h, {{"ZUCCHERO", "1002", 1.0, 2.0, 5.0, ""}});
+        OrderMailCommands* c = app.window->mailCommands;
+        app.dialogs.answerYes();
+        c->OrdiniDaInviare->trigger();
+        QCOMPARE(app.dialogs.describe(),
+                 boxes::seq({boxes::question("Ordini del 08/12/2026 non ancora inviati: 12, "
+                                             "13.\nInviarli ora, uno dopo l'altro?",
+                                             "Ordini da inviare"),
+                             boxes::message("Ordini del 08/12/2026 inviati: 12, 13.",
+                                            "Ordini da inviare", BoxIcon::Information)}));
+        QCOMPARE(value(app.db(), "SELECT GROUP_CONCAT(NR) FROM INVIO;"), "12,13");
+        app.dialogs.clear();
+        c->OrdiniDaInviare->trigger();
+        QCOMPARE(app.dialogs.describe(),
+                 boxes::message("Tutti gli ordini del 08/12/2026 sono già stati inviati.",
+                                "Ordini da inviare", BoxIcon::Information));
+    }
+
     // "Impostazioni invio": "Prova" sends to the agent with what the fields say; a malformed
     // sender is refused and nothing stored; a server without protection only after the warning.
     void settingsDialog() {

@@ -37,6 +37,9 @@ OrderMailCommands::OrderMailCommands(AppContext& c, OrderPanel* panel)
     ImpostazioniInvio->setObjectName(QStringLiteral("ImpostazioniInvio"));
     connect(ImpostazioniInvio, &QAction::triggered, this,
             &OrderMailCommands::ImpostazioniInvio_Click);
+    OrdiniDaInviare = new QAction(QStringLiteral("Ordini da inviare…"), this);
+    OrdiniDaInviare->setObjectName(QStringLiteral("OrdiniDaInviare"));
+    connect(OrdiniDaInviare, &QAction::triggered, this, &OrderMailCommands::OrdiniDaInviare_Click);
     connect(panel, &OrderPanel::stateShown, this, &OrderMailCommands::update);
 }
 
@@ -137,4 +140,92 @@ bool OrderMailCommands::sendOrder(const QString& year, const QString& number) {
                         kTitle, BoxIcon::Information);
     update();
     return true;
+}
+
+Status OrderMailCommands::sendUnattended(const mail::settings::Settings& settings,
+                                         const QString& year, const QString& number) {
+    mail::MailServer server = settings.server;
+    if (!caFile.isEmpty())
+        server.caFile = caFile;
+    auto draft = mail::ordermail::draft(ctx.db(), ctx.session(), settings, year, number,
+                                        ctx.clock.now());
+    if (!draft)
+        return draft.error();
+    auto sent = sendWithProgress(m_panel->window(), send, server, draft->message);
+    if (!sent)
+        return sent.error();
+    QStringList files;
+    for (const mail::Attachment& a : draft->message.attachments)
+        files << a.path;
+    auto print = mail::sendrecord::fingerprint(ctx.db(), year, number);
+    if (!print)
+        return print.error();
+    return mail::sendrecord::record(ctx.db(), {year, number, ctx.clock.now(), sent->recipients,
+                                               files, sent->serverReply, sent->messageId,
+                                               *print});
+}
+
+void OrderMailCommands::OrdiniDaInviare_Click() {
+    const QString title = QStringLiteral("Ordini da inviare");
+    if (!ctx.connected()) {
+        ctx.dialogs.message(QStringLiteral("Il database non è aperto."), title,
+                            BoxIcon::Critical);
+        return;
+    }
+    auto settings = mail::settings::load(ctx.db());
+    if (!settings) {
+        ctx.dialogs.message(settings.error().text, title, BoxIcon::Critical);
+        return;
+    }
+    if (settings->way == mail::settings::Way::Desktop) {
+        ctx.dialogs.message(QStringLiteral("Con il programma di posta del computer gli ordini si "
+                                           "inviano uno alla volta, con \"Invia ordine…\"."),
+                            title, BoxIcon::Information);
+        return;
+    }
+    if (settings->server.host.isEmpty() || settings->senderAddress.isEmpty()) {
+        ctx.dialogs.message(QStringLiteral("Prima di inviare un ordine indicare il server di "
+                                           "posta e l'indirizzo del mittente in \"Impostazioni "
+                                           "invio\"."),
+                            title, BoxIcon::Exclamation);
+        return;
+    }
+    const QDate today = ctx.clock.today();
+    const QString year = QString::number(today.year());
+    const QString day = today.toString(QStringLiteral("dd/MM/yyyy"));
+    auto numbers = mail::sendrecord::unsent(ctx.db(), year, today);
+    if (!numbers) {
+        ctx.dialogs.message(numbers.error().text, title, BoxIcon::Critical);
+        return;
+    }
+    if (numbers->isEmpty()) {
+        ctx.dialogs.message(
+            QStringLiteral("Tutti gli ordini del %1 sono già stati inviati.").arg(day), title,
+            BoxIcon::Information);
+        return;
+    }
+    if (!ctx.dialogs.question(QStringLiteral("Ordini del %1 non ancora inviati: %2.\nInviarli "
+                                             "ora, uno dopo l'altro?")
+                                  .arg(day, numbers->join(QStringLiteral(", "))),
+                              title))
+        return;
+    QStringList done;
+    for (const QString& number : *numbers) {
+        if (Status s = sendUnattended(*settings, year, number); !s) {
+            ctx.dialogs.message(
+                QStringLiteral("L'ordine %1/%2 non è stato inviato: %3%4")
+                    .arg(number, year, s.error().text,
+                         done.isEmpty() ? QString()
+                                        : QStringLiteral("\nInviati prima: %1.")
+                                              .arg(done.join(QStringLiteral(", ")))),
+                title, BoxIcon::Critical);
+            update();
+            return;
+        }
+        done << number;
+    }
+    ctx.dialogs.message(QStringLiteral("Ordini del %1 inviati: %2.")
+                            .arg(day, done.join(QStringLiteral(", "))),
+                        title, BoxIcon::Information);
+    update();
 }

@@ -2,6 +2,7 @@
 
 #include "mail/MailMessage.h"
 #include "mail/MailServer.h"
+#include "mail/MailSettings.h"
 #include "SendProgress.h"
 
 #include <QObject>
@@ -24,9 +25,13 @@ public:
 
     QAction* InviaOrdine;       // "Invia ordine…"
     QAction* ImpostazioniInvio; // "Impostazioni invio…"
+    QAction* OrdiniDaInviare;   // "Ordini da inviare…"
 
     void InviaOrdine_Click();
     void ImpostazioniInvio_Click();
+    // The orders of today not yet sent, sent one after another once the user agrees; the first
+    // failure stops the round and names the order.
+    void OrdiniDaInviare_Click();
     // Sends the order (year, number) with the dialog; true when the server accepted it.
     bool sendOrder(const QString& year, const QString& number);
 
@@ -39,6 +44,9 @@ public:
 
 private:
     void update();
+    // Drafts, sends and records one order without its dialog.
+    Status sendUnattended(const mail::settings::Settings& settings, const QString& year,
+                          const QString& number);
 
     AppContext& ctx;
     OrderPanel* m_panel;
