@@ -10,7 +10,8 @@ packages=(
     libxlsxwriter-dev
     mdbtools-dev
     libx11-dev
-    python3 python3-openpyxl
+    python3 python3-openpyxl python3-aiosmtpd
+    libcurl4-openssl-dev
     poppler-utils
     fonts-liberation2
     locales

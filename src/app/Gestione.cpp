@@ -10,6 +10,7 @@
 #include "StatusBar.h"
 #include "TitleClock.h"
 #include "WindowZoom.h"
+#include "app/mail/OrderMailCommands.h"
 #include "data/FolderNames.h"
 #include "data/ItalianText.h"
 #include "data/Rekey.h"
@@ -181,6 +182,11 @@ void Gestione::buildMenus() {
     // The order chosen in "Stampa Ordine" on paper and as PDF.
     ordini->addSeparator();
     ordini->addActions(Frame3->printCommands->actions());
+    // The same order sent by e-mail.
+    mailCommands = new OrderMailCommands(ctx, Frame3);
+    ordini->addAction(mailCommands->InviaOrdine);
+    ordini->addAction(mailCommands->OrdiniDaInviare);
+    ordini->addAction(mailCommands->ImpostazioniInvio);
 
     command(nullptr, "MUtente", QStringLiteral("&Utente"), &Gestione::MUtente_Click);
 

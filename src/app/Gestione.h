@@ -25,6 +25,7 @@ class PasswordCommands;
 class IdleLock;
 class WindowZoom;
 class SyncCommands;
+class OrderMailCommands;
 
 // The one window of the program. It holds the menus, the five panels, the title clock and the
 // status bar, and decides which panel shows; each panel does its own work.
@@ -41,6 +42,8 @@ public:
     CustomerPanel* Frame1;
     ArticlePanel* Frame2;
     OrderPanel* Frame3;
+    // "Invia ordine…" for the order chosen in "Stampa Ordine".
+    OrderMailCommands* mailCommands = nullptr;
     YearPanel* Frame7;
     AgentPanel* Frame8;
     StatusBar* StatusBar1;

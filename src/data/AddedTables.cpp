@@ -87,7 +87,33 @@ const char* const kStatements =
     " UPDATE SYNC_ORDINE SET CAMBIATO = CAMBIATO + 1,"
     " CAMBIATO_IL = strftime('%Y-%m-%dT%H:%M:%fZ', 'now')"
     " WHERE ANNO = OLD.ANNO AND NR = OLD.NR;"
-    " END;";
+    " END;"
+    // Orders sent by e-mail: the customers' contact cards (by the customer's code), the
+    // settings of the sending (the password among them, inside the encrypted file) and one row
+    // per order sent, with the fingerprint of its lines at the sending.
+    "CREATE TABLE IF NOT EXISTS SCHEDA_CLIENTE ("
+    " CODICE TEXT PRIMARY KEY NOT NULL,"
+    " EMAIL TEXT,"
+    " PEC TEXT,"
+    " TELEFONO TEXT,"
+    " VIA TEXT,"
+    " CAP TEXT,"
+    " PARTITA_IVA TEXT,"
+    " CODICE_FISCALE TEXT);"
+    "CREATE TABLE IF NOT EXISTS IMPOSTAZIONE_INVIO ("
+    " CHIAVE TEXT PRIMARY KEY NOT NULL,"
+    " VALORE TEXT);"
+    "CREATE TABLE IF NOT EXISTS INVIO ("
+    " ID INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " ANNO TEXT NOT NULL,"
+    " NR TEXT NOT NULL,"
+    " INVIATO_IL TEXT NOT NULL,"
+    " DESTINATARI TEXT NOT NULL,"
+    " ALLEGATI TEXT,"
+    " RISPOSTA TEXT,"
+    " MESSAGE_ID TEXT,"
+    " IMPRONTA TEXT);"
+    "CREATE INDEX IF NOT EXISTS INVIO_ANNO_NR ON INVIO (ANNO, NR);";
 
 } // namespace
 

@@ -79,7 +79,9 @@ private Q_SLOTS:
                  (QStringList{"Nordine=Nuovo Ordine", "Aordine=Aggiorna/Elimina Ordine e Articoli",
                               "Eordine=Elimina Ordini", "StampaOrdine=Stampa Ordine", "=",
                               "AnteprimaOrdine=Anteprima di stampa…",
-                              "StampanteOrdine=Stampa su stampante…", "PdfOrdine=Salva come PDF"}));
+                              "StampanteOrdine=Stampa su stampante…", "PdfOrdine=Salva come PDF",
+                              "InviaOrdine=Invia ordine…", "OrdiniDaInviare=Ordini da inviare…",
+                              "ImpostazioniInvio=Impostazioni invio…"}));
         QCOMPARE(
             entries("GArchivio"),
             (QStringList{"CopiaSicurezza=Copia di sicurezza…", "Ripristina=Ripristina da copia…",

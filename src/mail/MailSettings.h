@@ -1,0 +1,37 @@
+#pragma once
+
+#include "MailServer.h"
+#include "data/Result.h"
+
+#include <QString>
+
+class Database;
+
+// "Impostazioni invio": the outgoing server, the account (its password kept only inside the
+// encrypted database, table IMPOSTAZIONE_INVIO), the sender, the way orders leave (by the
+// program through SMTP, or by the desktop's mail program) and the editable texts of the message.
+namespace mail::settings {
+
+enum class Way { Smtp, Desktop };
+
+struct Settings {
+    MailServer server;
+    QString senderName;
+    QString senderAddress;
+    Way way = Way::Smtp;
+    QString subjectTemplate;
+    QString bodyTemplate;
+};
+
+// The texts of a new file: the order's number, date, customer and totals between braces.
+QString defaultSubject();
+QString defaultBody();
+
+// The stored settings; defaults for what was never set.
+Result<Settings> load(Database& db);
+// Checks and stores them all in one transaction; an Italian message names what is wrong.
+Status save(Database& db, const Settings& settings);
+// What is wrong in the settings, or nothing.
+Status check(const Settings& settings);
+
+} // namespace mail::settings

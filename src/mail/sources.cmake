@@ -1,0 +1,11 @@
+target_sources(gestione_core PRIVATE
+    mail/CustomerCard.cpp
+    mail/DesktopMail.cpp
+    mail/MailHeaders.cpp
+    mail/MailMessage.cpp
+    mail/MailSettings.cpp
+    mail/OrderMail.cpp
+    mail/SendRecord.cpp
+    mail/SmtpFailure.cpp
+    mail/SmtpSender.cpp
+)
