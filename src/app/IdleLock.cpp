@@ -1,5 +1,7 @@
 #include "IdleLock.h"
 
+#include "PasswordCommands.h"
+
 #include "data/IdleLockSetting.h"
 #include "data/ItalianText.h"
 
@@ -202,20 +204,8 @@ void IdleLock::BloccoInattivita_Click() {
                             kTitle, BoxIcon::Information);
         return;
     }
-    std::optional<QString> current = ctx.dialogs.password(
-        QStringLiteral("Il database ha una password personale.\n\nPassword personale attuale"),
-        kTitle);
-    if (!current)
+    if (!currentPasswordGiven(ctx, kTitle))
         return;
-    FileKey given = FileKey::personalPassword(*current);
-    current->fill(QLatin1Char(' '));
-    const bool right = given == ctx.db().key();
-    given.clear();
-    if (!right) {
-        ctx.dialogs.message(QStringLiteral("Password personale errata.\n\nNulla è stato cambiato."),
-                            kTitle, BoxIcon::Exclamation);
-        return;
-    }
     const QString now = m_minutes > 0
                             ? QStringLiteral("dopo %1 senza uso").arg(inMinutes(m_minutes))
                             : QStringLiteral("nessun blocco");

@@ -55,20 +55,8 @@ void PasswordCommands::PasswordPersonale_Click() {
         return;
     }
 
-    std::optional<QString> current = ctx.dialogs.password(
-        QStringLiteral("Il database ha una password personale.\n\nPassword personale attuale"),
-        kTitle);
-    if (!current)
+    if (!currentPasswordGiven(ctx, kTitle))
         return;
-    FileKey given = FileKey::personalPassword(*current);
-    current->fill(QLatin1Char(' '));
-    const bool right = given == ctx.db().key();
-    given.clear();
-    if (!right) {
-        ctx.dialogs.message(QStringLiteral("Password personale errata.\n\nNulla è stato cambiato."),
-                            kTitle, BoxIcon::Exclamation);
-        return;
-    }
     if (ctx.dialogs.question(QStringLiteral("Cambiare la password personale?\n\n"
                                             "Sì: sceglierne una nuova.\n"
                                             "No: toglierla."),
@@ -149,4 +137,20 @@ void PasswordCommands::changeTo(FileKey key, const QString& done) {
         return;
     }
     ctx.dialogs.message(done, kTitle, BoxIcon::Information);
+}
+
+bool currentPasswordGiven(AppContext& ctx, const QString& title) {
+    std::optional<QString> current = ctx.dialogs.password(
+        QStringLiteral("Il database ha una password personale.\n\nPassword personale attuale"),
+        title);
+    if (!current)
+        return false;
+    FileKey given = FileKey::personalPassword(*current);
+    current->fill(QLatin1Char(' '));
+    const bool right = given == ctx.db().key();
+    given.clear();
+    if (!right)
+        ctx.dialogs.message(QStringLiteral("Password personale errata.\n\nNulla è stato cambiato."),
+                            title, BoxIcon::Exclamation);
+    return right;
 }

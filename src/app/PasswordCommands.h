@@ -24,3 +24,7 @@ private:
     AppContext& ctx;
     std::function<void()> m_refresh;
 };
+
+// Asks the personal password of the open file before a change to its protection: true when the
+// right one was given; a wrong one is told ("Nulla è stato cambiato").
+bool currentPasswordGiven(AppContext& ctx, const QString& title);

@@ -21,7 +21,15 @@ Result<bool> principalsKnown(Database& db) {
         return st.error();
     if (!st->next())
         return st->status() ? Result<bool>(false) : Result<bool>(st->status().error());
-    return st->int64(0) == 2;
+    if (st->int64(0) != 2)
+        return false;
+    // The tables are made at every opening: the principals are known once a list brought prices.
+    auto prices = db.prepare("SELECT EXISTS (SELECT 1 FROM PREZZO_LISTINO);");
+    if (!prices)
+        return prices.error();
+    if (!prices->next())
+        return prices->status() ? Result<bool>(false) : Result<bool>(prices->status().error());
+    return prices->int64(0) != 0;
 }
 
 Result<std::vector<std::pair<qint64, QString>>> principals(Database& db) {
