@@ -2,6 +2,7 @@
 
 #include "KeyPrompt.h"
 #include "data/Backup.h"
+#include "data/DatabaseSwap.h"
 #include "data/FolderNames.h"
 #include "data/ItalianText.h"
 #include "data/Rekey.h"
@@ -10,9 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <cerrno>
-#include <unistd.h>
 
 namespace {
 
@@ -26,8 +24,8 @@ Status stageCopy(const QString& from, const QString& to) {
     return backup::copyFile(from, to);
 }
 
-// Opens the shared connection on the file as start-up does, with the key it had.
-Status openShared(AppContext& ctx, const QString& path, const FileKey& key) {
+// Opens a connection on the file as start-up does, with the key it had.
+Result<std::unique_ptr<Database>> openShared(const QString& path, const FileKey& key) {
     auto opened = Database::open(path, key);
     if (!opened)
         return opened.error();
@@ -36,9 +34,9 @@ Status openShared(AppContext& ctx, const QString& path, const FileKey& key) {
         (*opened)->keepOwnerOnly();
         s = schema::ensureIndexes(**opened);
     }
-    if (s)
-        ctx.connection = std::move(*opened);
-    return s;
+    if (!s)
+        return s.error();
+    return opened;
 }
 
 } // namespace
@@ -211,45 +209,12 @@ bool BackupCommands::askToTakeTheFileKey(const FileKey& copy, const FileKey& fil
 
 Status BackupCommands::replaceWith(const QString& staged, const FileKey& newKey) {
     const QString path = ctx.db().path();
-    // A link stays a link: what is replaced is the file it leads to.
-    const QByteArray local = QFile::encodeName(backup::realFile(path));
-    const QByteArray held = QFile::encodeName(backup::heldName(path));
-    const FileKey key = ctx.db().key();
-    // The connection on the file as it was stays open, holding the exclusive lock, until the
-    // copy is open in its place: no other program opens the old file meanwhile.
-    std::unique_ptr<Database> old = std::move(ctx.connection);
-    // The file as it was keeps a second name until the copy is open in its place: a link, so
-    // that the file never lacks its own name, or, on a disk without links (a stick), the file
-    // moved aside.
-    ::unlink(held.constData());
-    const bool linked = ::link(local.constData(), held.constData()) == 0;
-    const bool noLinks = !linked && (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS);
-    if (!linked && !(noLinks && ::rename(local.constData(), held.constData()) == 0)) {
-        old.reset();
-        const Status reopened = openShared(ctx, path, key);
-        return reopened ? makeError(QStringLiteral("la cartella del database non si può "
-                                                   "scrivere"))
-                        : reopened;
-    }
-    Status s;
-    if (::rename(QFile::encodeName(staged).constData(), local.constData()) != 0)
-        s = makeError(QStringLiteral("il database non si può sostituire"));
-    if (s)
-        s = openShared(ctx, path, newKey);
-    old.reset();
-    if (!s) {
-        ctx.connection.reset();
-        ::rename(held.constData(), local.constData());
-        // A link still there names the same file as the database: renaming one name of a file
-        // over another does nothing.
-        if (linked)
-            ::unlink(held.constData());
-        if (Status back = openShared(ctx, path, key); !back)
-            return back;
-        return s;
-    }
-    ::unlink(held.constData());
-    return {};
+    // A link stays a link: what is replaced is the file it leads to. The file as it was keeps a
+    // second name until the copy is open in its place.
+    return inplace::replaceOpen(ctx.connection, QFile::encodeName(staged),
+                                QFile::encodeName(backup::realFile(path)),
+                                QFile::encodeName(backup::heldName(path)), newKey,
+                                [&](const FileKey& key) { return openShared(path, key); });
 }
 
 void BackupCommands::copiaAvvio(const QString& path) {

@@ -52,19 +52,6 @@ Error failed(const QString& what, int error) {
     }
 }
 
-Status syncFolder(const QByteArray& path) {
-    const int fd = ::open(folderOf(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    const int rc = ::fsync(fd);
-    const int error = errno;
-    ::close(fd);
-    // Some file systems cannot sync a folder; the rename is then as safe as they make it.
-    if (rc != 0 && error != EINVAL && error != EROFS)
-        return failed(QStringLiteral("il nuovo file non si può registrare sul disco"), error);
-    return {};
-}
-
 void removeWithJournals(const QByteArray& path) {
     ::unlink(path.constData());
     for (const char* suffix : kJournalSuffixes)
@@ -110,6 +97,19 @@ QByteArray workFor(const QByteArray& target) {
     removeAbandoned(target);
     const quint64 n = QRandomGenerator::system()->generate64();
     return folderOf(target) + "/" + workPrefix(target) + QByteArray::number(n, 16);
+}
+
+Status syncFolder(const QByteArray& path) {
+    const int fd = ::open(folderOf(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    const int rc = ::fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    // Some file systems cannot sync a folder; the rename is then as safe as they make it.
+    if (rc != 0 && error != EINVAL && error != EROFS)
+        return failed(QStringLiteral("il nuovo file non si può registrare sul disco"), error);
+    return {};
 }
 
 bool exists(const QByteArray& path) {
@@ -163,37 +163,46 @@ Status put(const QByteArray& work, const QByteArray& target) {
     return syncFolder(target);
 }
 
+std::optional<Kept> keepAside(const QByteArray& target, const QByteArray& keep) {
+    if (::link(target.constData(), keep.constData()) == 0)
+        return Kept::Linked;
+    if (errno == EEXIST) {
+        if (sameFile(target, keep))
+            return Kept::Linked;
+        errno = EEXIST;
+        return std::nullopt;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK && errno != ENOSYS)
+        return std::nullopt;
+    if (exists(keep)) {
+        errno = EEXIST;
+        return std::nullopt;
+    }
+    if (::rename(target.constData(), keep.constData()) != 0)
+        return std::nullopt;
+    return Kept::Moved;
+}
+
+void putBack(const QByteArray& keep, const QByteArray& target, Kept kept) {
+    // Renaming one name of a file over another of the same file does nothing: the second name
+    // then goes by itself.
+    ::rename(keep.constData(), target.constData());
+    if (kept == Kept::Linked)
+        ::unlink(keep.constData());
+}
+
 Status replaceKeeping(const QByteArray& work, const QByteArray& target, const QByteArray& keep) {
     const QString cannot =
         QStringLiteral("il nuovo file non si può chiamare %1").arg(shown(target));
     // The old file gets its second name first; the new one then takes the first name in one
-    // step. A second name left by a run killed in between is the same file, and is kept.
-    if (::link(target.constData(), keep.constData()) != 0) {
-        if (errno == EEXIST && sameFile(target, keep)) {
-            // Kept already.
-        } else if (errno == EEXIST) {
-            return makeError(QStringLiteral("esiste già un file %1").arg(shown(keep)));
-        } else if (errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK) {
-            // A file system without second names: the old file is renamed, and given its name
-            // back when the new one cannot take it.
-            if (exists(keep))
-                return makeError(QStringLiteral("esiste già un file %1").arg(shown(keep)));
-            if (::rename(target.constData(), keep.constData()) != 0)
-                return failed(QStringLiteral("l'archivio non si può rinominare"), errno);
-            if (::rename(work.constData(), target.constData()) != 0) {
-                const int error = errno;
-                ::rename(keep.constData(), target.constData());
-                return failed(cannot, error);
-            }
-            return syncFolder(target);
-        } else {
-            return failed(QStringLiteral("l'archivio non si può rinominare"), errno);
-        }
-    }
+    // step.
+    const std::optional<Kept> kept = keepAside(target, keep);
+    if (!kept)
+        return errno == EEXIST ? makeError(QStringLiteral("esiste già un file %1").arg(shown(keep)))
+                               : failed(QStringLiteral("l'archivio non si può rinominare"), errno);
     if (::rename(work.constData(), target.constData()) != 0) {
         const int error = errno;
-        if (sameFile(target, keep))
-            ::unlink(keep.constData());
+        putBack(keep, target, *kept);
         return failed(cannot, error);
     }
     return syncFolder(target);

@@ -1,6 +1,7 @@
 #include "Rekey.h"
 
 #include "Database.h"
+#include "DatabaseSwap.h"
 #include "Schema.h"
 
 #include <QDir>
@@ -12,7 +13,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <map>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -156,7 +156,6 @@ Status changeKey(std::unique_ptr<Database>& connection, const FileKey& key) {
     if (!connection || !connection->isOpen())
         return makeError(QStringLiteral("il database non è aperto"), SQLITE_MISUSE);
     const QString path = connection->path();
-    const FileKey old = connection->key();
     const QString work = workFile(path);
     Database::removeFiles(work);
     if (Status s = connection->checkWritable(); !s)
@@ -175,42 +174,17 @@ Status changeKey(std::unique_ptr<Database>& connection, const FileKey& key) {
         return s;
     }
 
-    // The swap. What the log holds goes into the file, and the connection closes, which removes
-    // the log: a log of the old file must never be read with the new one.
-    const QByteArray local = QFile::encodeName(path);
-    const QByteArray wal = local + "-wal";
-    sqlite3_wal_checkpoint_v2(connection->handle(), nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr,
-                              nullptr);
-    // Held on the file from the connection's close to the rename: another copy of the program
-    // cannot open it meanwhile.
-    const int lock = ::open(local.constData(), O_RDONLY | O_CLOEXEC);
-    connection.reset();
-    auto reopen = [&](const FileKey& k, Status failure) -> Status {
-        Database::removeFiles(work);
-        auto again = Database::open(path, k);
-        if (lock >= 0)
-            ::close(lock);
-        if (!again)
-            return again.error();
-        connection = std::move(*again);
-        connection->keepOwnerOnly();
-        return failure;
-    };
-    if (lock < 0 || ::flock(lock, LOCK_EX | LOCK_NB) != 0)
-        return reopen(old, makeError(QStringLiteral("il file è già in uso da un altro programma"),
-                                     SQLITE_BUSY));
-    struct stat log {};
-    if (::stat(wal.constData(), &log) == 0 && log.st_size > 0)
-        return reopen(old, makeError(QStringLiteral("il giornale del database è ancora in uso "
-                                                    "da un altro programma"),
-                                     SQLITE_BUSY));
-    ::unlink(wal.constData());
-    ::unlink((local + "-shm").constData());
-    if (::rename(QFile::encodeName(work).constData(), local.constData()) != 0)
-        return reopen(old, diskError(errno, QStringLiteral("il database non si può sostituire")));
-    // The new name on the disk too, before anything else is written.
-    (void)onDisk(QFileInfo(path).absolutePath());
-    return reopen(key, Status());
+    // The old file goes at the rename: nothing under the old key is left beside the new one.
+    Status s = inplace::replaceOpen(connection, QFile::encodeName(work), QFile::encodeName(path),
+                                    QByteArray(), key,
+                                    [&](const FileKey& k) -> Result<std::unique_ptr<Database>> {
+                                        auto again = Database::open(path, k);
+                                        if (again)
+                                            (*again)->keepOwnerOnly();
+                                        return again;
+                                    });
+    Database::removeFiles(work);
+    return s;
 }
 
 Status changeKey(const QString& path, const FileKey& from, const FileKey& to) {

@@ -5,6 +5,7 @@ target_sources(gestione_core PRIVATE
     data/Backup.cpp
     data/Collation.cpp
     data/Database.cpp
+    data/DatabaseSwap.cpp
     data/FileInPlace.cpp
     data/FileKey.cpp
     data/Rekey.cpp
