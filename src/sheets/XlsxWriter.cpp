@@ -15,12 +15,9 @@
 #include <xlsxwriter.h>
 
 #include <cerrno>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
-#include <set>
 #include <string>
 #include <unistd.h>
 #include <unordered_map>
@@ -417,41 +414,6 @@ Error incompleteFile(const QString& path, const Error& why) {
                      ENOSPC);
 }
 
-// The descriptors open in the process now.
-std::set<int> openDescriptors() {
-    std::set<int> fds;
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (const dirent* e = ::readdir(d))
-            if (e->d_name[0] >= '0' && e->d_name[0] <= '9')
-                fds.insert(std::atoi(e->d_name));
-        ::closedir(d);
-    }
-    return fds;
-}
-
-// The library leaves a work file of a streamed workbook open after it closed the workbook
-// (one descriptor of a deleted file per workbook written): the descriptors opened meanwhile that
-// still name a deleted work file of the library in the folder are closed here.
-void closeLeftWorkFiles(const std::set<int>& before, const QByteArray& workDir) {
-    // The folder as the system names it (its links resolved).
-    char real[PATH_MAX];
-    const QByteArray folder = ::realpath(workDir.constData(), real) ? QByteArray(real) : workDir;
-    const QByteArray prefix = folder + "/tmp.";
-    const QByteArray deleted(" (deleted)");
-    for (const int fd : openDescriptors()) {
-        if (before.count(fd))
-            continue;
-        char target[4096];
-        const QByteArray link = "/proc/self/fd/" + QByteArray::number(fd);
-        const ssize_t n = ::readlink(link.constData(), target, sizeof target - 1);
-        if (n <= 0)
-            continue;
-        const QByteArray name(target, qsizetype(n));
-        if (name.startsWith(prefix) && name.endsWith(deleted))
-            ::close(fd);
-    }
-}
-
 } // namespace
 
 Status writeXlsx(const Workbook& workbook, const QString& path) {
@@ -467,7 +429,6 @@ Status writeXlsx(const Workbook& workbook, const QString& path) {
     QByteArray workDir = QFile::encodeName(QFileInfo(path).absolutePath());
     options.tmpdir = workDir.data();
     const QByteArray file = QFile::encodeName(path);
-    const std::set<int> descriptors = openDescriptors();
     // Every write into the library's work files is seen, from the first to the archive.
     workfiles::Watch watch;
     errno = 0;
@@ -499,8 +460,9 @@ Status writeXlsx(const Workbook& workbook, const QString& path) {
     // Closing writes the file and frees the workbook, also after a failure.
     const lxw_error closed = workbook_close(book);
     const int closeErrno = errno;
+    // The library keeps the work file of a streamed sheet open after it closed the workbook:
+    // every work file is the watch's own, and it closes those left.
     watch.closeLeft();
-    closeLeftWorkFiles(descriptors, workDir);
     if (failed)
         return writerError(failed, path, 0);
     if (closed)
