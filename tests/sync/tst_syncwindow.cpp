@@ -190,14 +190,13 @@ private Q_SLOTS:
         ui::click(w->findChild<QPushButton*>(QStringLiteral("CopiaScarta")));
         app.dialogs.answerYes();
         ui::click(w->findChild<QPushButton*>(QStringLiteral("CopiaScarta")));
+        QCOMPARE(app.dialogs.questionDefaults(), (QStringList{"No", "No"}));
         auto boxes = app.dialogs.take();
         QCOMPARE(boxes.size(), 2);
-        for (const auto& b : boxes) {
+        for (const auto& b : boxes)
             QCOMPARE(
                 b.text,
                 QStringLiteral("Scartare %1? La copia non si potrà più recuperare.").arg(copy11));
-            QCOMPARE(b.byDefault, BoxDefault::No);
-        }
         QCOMPARE(list->rowCount(), 1);
         auto admin = pgkit::connect(pgkit::admin(db));
         QCOMPARE(pgkit::rows(*admin, "SELECT nr FROM ordine_copia"), QStringList{"10"});
