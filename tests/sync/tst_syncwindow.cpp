@@ -178,7 +178,7 @@ private Q_SLOTS:
                      .hasMatch(),
                  qPrintable(first.value(2)));
         QCOMPARE(lines->rowCount(), 2);
-        QCOMPARE(cells(lines, 1), (QStringList{"C1", "Articolo\t1\n", "0,6666666666666666", "",
+        QCOMPARE(cells(lines, 1), (QStringList{"C1", "Articolo\t1\n", "0,666666666666667", "",
                                                "0,3", "", "dal portatile"}));
 
         // Order 11's copy: dismissed once the agent agrees.
