@@ -28,17 +28,6 @@ QByteArray utf8(const std::string& s) {
     return QByteArray(s.data(), qsizetype(s.size()));
 }
 
-Row limitRow(const QString& op, const Sample& s, double limitMs, const QString& notes) {
-    Row r;
-    r.operation = op;
-    r.take(s);
-    r.target = QStringLiteral("≤ %1").arg(fmtMs(limitMs));
-    r.met = r.both([&](double ours, double) { return ours <= limitMs; });
-    r.peak = s.peak;
-    r.notes = notes;
-    return r;
-}
-
 // The codes of the customers a search lists, as the orders' statement takes them.
 QByteArray codesOf(const ReportView* customers) {
     QByteArray codes;
@@ -84,16 +73,16 @@ bool searchBench(const Options& o, const Emit& emit) {
             },
             [&] { cerca->TestoCerca->clear(); });
         cerca->TestoCerca->setText(word);
-        emit(limitRow(QStringLiteral("Cerca: a keystroke of \"%1\" (100000 customers, 50000 "
-                                     "articles, 1M lines)")
-                          .arg(word),
-                      s, 100,
-                      QStringLiteral("three groups of at most %1; %2 customers, %3 articles, %4 "
-                                     "orders at the last key")
-                          .arg(searchstore::kMaxRows)
-                          .arg(cerca->ListaClienti->report()->rows())
-                          .arg(cerca->ListaArticoli->report()->rows())
-                          .arg(cerca->ListaOrdini->report()->rows())));
+        emit(withinRow(QStringLiteral("Cerca: a keystroke of \"%1\" (100000 customers, 50000 "
+                                      "articles, 1M lines)")
+                           .arg(word),
+                       s, 100,
+                       QStringLiteral("three groups of at most %1; %2 customers, %3 articles, %4 "
+                                      "orders at the last key")
+                           .arg(searchstore::kMaxRows)
+                           .arg(cerca->ListaClienti->report()->rows())
+                           .arg(cerca->ListaArticoli->report()->rows())
+                           .arg(cerca->ListaOrdini->report()->rows())));
     }
     {
         Sample s = compare(
@@ -105,7 +94,8 @@ bool searchBench(const Options& o, const Emit& emit) {
                 bareLoop(h, searchstore::kOrdersNumbered, {folded, rows});
             },
             [&] { cerca->TestoCerca->clear(); });
-        emit(limitRow(QStringLiteral("Cerca: the order number \"5\" in every year"), s, 100,
+        emit(
+            withinRow(QStringLiteral("Cerca: the order number \"5\" in every year"), s, 100,
                       QStringLiteral("%1 orders found").arg(cerca->ListaOrdini->report()->rows())));
     }
 
@@ -126,9 +116,9 @@ bool searchBench(const Options& o, const Emit& emit) {
             [&] {
                 bareLoop(h, orderhistory::kCustomerOrders, {code, QByteArray("10000")});
             });
-        emit(limitRow(QStringLiteral("Customer history (orders of one customer in 1M lines)"), s,
-                      100,
-                      QStringLiteral("%1 orders").arg(cerca->ListaDettaglio->report()->rows())));
+        emit(withinRow(QStringLiteral("Customer history (orders of one customer in 1M lines)"), s,
+                       100,
+                       QStringLiteral("%1 orders").arg(cerca->ListaDettaglio->report()->rows())));
     }
 
     // The totals line of the 1000-line order, as after a line stored.
@@ -147,8 +137,8 @@ bool searchBench(const Options& o, const Emit& emit) {
                     "TOTAL(QVENDITA * PESO * PREZZO) FROM ORDINE WHERE ANNO = ?1 AND NR = ?2;",
                     {year, QByteArray("1")});
             });
-        emit(limitRow(QStringLiteral("Totals line, order of 1000 lines"), s, 10,
-                      g.TotaliOrdine->label()->text()));
+        emit(withinRow(QStringLiteral("Totals line, order of 1000 lines"), s, 10,
+                       g.TotaliOrdine->label()->text()));
     }
 
     // The repeat of the 200-line order; the copy is deleted again after each run, so the file
@@ -178,8 +168,8 @@ bool searchBench(const Options& o, const Emit& emit) {
             fail(QStringLiteral("Ripeti ordine: the 200 lines were not copied"));
             return false;
         }
-        emit(limitRow(QStringLiteral("Ripeti ordine, order of 200 lines"), s, 200,
-                      QStringLiteral("one transaction, into the year of today")));
+        emit(withinRow(QStringLiteral("Ripeti ordine, order of 200 lines"), s, 200,
+                       QStringLiteral("one transaction, into the year of today")));
     }
     return w.dialogs.boxes.isEmpty();
 }

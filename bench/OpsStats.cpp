@@ -27,17 +27,6 @@ QByteArray iso(const QDate& d) {
     return itext::isoDate(d).toUtf8();
 }
 
-Row viewRow(const QString& op, const Sample& s, double limitMs, const QString& notes) {
-    Row r;
-    r.operation = op;
-    r.take(s);
-    r.target = QStringLiteral("≤ %1").arg(fmtMs(limitMs));
-    r.met = r.both([&](double ours, double) { return ours <= limitMs; });
-    r.peak = s.peak;
-    r.notes = notes;
-    return r;
-}
-
 } // namespace
 
 bool statsBench(const Options& o, const Emit& emit) {
@@ -117,10 +106,10 @@ bool statsBench(const Options& o, const Emit& emit) {
             },
             [&] { v.floor(QByteArray()); });
         const int rows = s->model(v.view)->rowCount();
-        emit(viewRow(QStringLiteral("Statistiche: %1 opened (1M lines, 100000 customers)")
-                         .arg(QLatin1String(v.name)),
-                     opened, 300,
-                     QStringLiteral("%1 rows; floor: the bare aggregate query").arg(rows)));
+        emit(withinRow(QStringLiteral("Statistiche: %1 opened (1M lines, 100000 customers)")
+                           .arg(QLatin1String(v.name)),
+                       opened, 300,
+                       QStringLiteral("%1 rows; floor: the bare aggregate query").arg(rows)));
         // A change of the province, back and forth: each run one redraw.
         int turn = 0;
         Sample changed = compare(
@@ -130,7 +119,7 @@ bool statsBench(const Options& o, const Emit& emit) {
                 settle();
             },
             [&] { v.floor((turn % 2) ? pr : QByteArray()); });
-        emit(viewRow(
+        emit(withinRow(
             QStringLiteral("Statistiche: %1 redrawn after a change of province")
                 .arg(QLatin1String(v.name)),
             changed, 150,

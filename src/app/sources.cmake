@@ -16,6 +16,7 @@ target_sources(gestione_gui PRIVATE
     app/Translation.cpp
     app/ViewSettings.cpp
     app/WindowZoom.cpp
+    app/sync/ConflictCopiesWindow.cpp
     app/sync/SyncCommands.cpp
     app/sync/SyncSettingsDialog.cpp
 )

@@ -21,4 +21,5 @@ target_sources(gestione_core PRIVATE
     data/tool/DemoData.cpp
     data/tool/MakeDb.cpp
     data/tool/TerminalPassword.cpp
+    data/tool/ToolHelp.cpp
 )

@@ -3,6 +3,8 @@
 #include "Sync.h"
 #include "data/Database.h"
 
+#include <QSysInfo>
+
 #include <map>
 
 namespace agencysync {
@@ -27,9 +29,21 @@ struct Outcome {
     std::vector<orderlines::Line> serverLines;
 };
 
-// The orders changed in the file and their lines, read in one transaction.
+// The name this file's machine goes by on the server: the one kept in the file, or the host's.
+QString machineName(Database& db) {
+    auto st = db.prepare("SELECT VALORE FROM SYNC_STATO WHERE CHIAVE = 'macchina';");
+    if (st && st->next() && !st->text(0).trimmed().isEmpty())
+        return st->text(0).trimmed();
+    return QSysInfo::machineHostName();
+}
+
+// The orders changed in the file and their lines, read in one snapshot of the file: a read
+// transaction, so that the agent goes on writing orders meanwhile. What is written after the
+// snapshot stays pending for the next sync.
 Status readPending(Database& db, std::map<Key, Pending>& pending) {
-    return db.write([&]() -> Status {
+    if (Status s = db.exec("BEGIN;"); !s)
+        return s;
+    auto read = [&]() -> Status {
         auto st = db.prepare("SELECT ANNO, NR, CAMBIATO, CAMBIATO_IL, VERSIONE FROM SYNC_ORDINE"
                              " WHERE CAMBIATO > 0;");
         if (!st)
@@ -57,13 +71,16 @@ Status readPending(Database& db, std::map<Key, Pending>& pending) {
                 it->second.lines.push_back(orderlines::fromStatement(*lines, 2));
         }
         return lines->status();
-    });
+    };
+    Status s = read();
+    db.exec("COMMIT;");
+    return s;
 }
 
-Status sendRows(pg::Connection& c, const std::map<Key, Pending>& pending) {
+Status sendRows(pg::Connection& c, const std::map<Key, Pending>& pending, const QString& machine) {
     if (Status s = c.command(
             "CREATE TEMP TABLE in_ordine (anno text, nr text, base bigint, impronta text,"
-            " cambiato_il timestamptz, cancellato boolean) ON COMMIT DROP;"
+            " cambiato_il timestamptz, cancellato boolean, macchina text) ON COMMIT DROP;"
             "CREATE TEMP TABLE in_riga (anno text, nr text, riga integer, id_cl text,"
             " datao text, datac text, dest text, citta text, pr text, articolo text,"
             " codice text, formato text, peso double precision, qvendita double precision,"
@@ -82,8 +99,9 @@ Status sendRows(pg::Connection& c, const std::map<Key, Pending>& pending) {
         pg::appendCopyField(h, p.fingerprint);
         pg::appendCopyField(h, p.changedAt.isEmpty() ? QByteArrayLiteral("now")
                                                      : p.changedAt.toUtf8());
-        h += p.lines.empty() ? "t" : "f";
-        h += '\n';
+        h += p.lines.empty() ? "t\t" : "f\t";
+        pg::appendCopyField(h, machine.toUtf8());
+        pg::endCopyLine(h);
         int riga = 0;
         for (const orderlines::Line& l : p.lines) {
             QByteArray& out = lines.back();
@@ -124,8 +142,8 @@ Status settleConflicts(pg::Connection& c, std::map<Key, Outcome>& outcomes, Repo
         key.add(anno).add(nr);
         if (localWins) {
             if (Status s = c.command(
-                    "INSERT INTO ordine_copia (anno, nr, impronta, cambiato_il, righe)"
-                    " SELECT o.anno, o.nr, o.impronta, o.cambiato_il, coalesce((SELECT"
+                    "INSERT INTO ordine_copia (anno, nr, impronta, cambiato_il, macchina, righe)"
+                    " SELECT o.anno, o.nr, o.impronta, o.cambiato_il, o.macchina, coalesce((SELECT"
                     " string_agg(row_to_json(r)::text, E'\\n' ORDER BY r.riga) FROM ordine_riga r"
                     " WHERE r.agente = o.agente AND r.anno = o.anno AND r.nr = o.nr), '')"
                     " FROM ordine o WHERE o.agente = current_user AND o.anno = $1 AND o.nr = $2"
@@ -141,8 +159,9 @@ Status settleConflicts(pg::Connection& c, std::map<Key, Outcome>& outcomes, Repo
             continue;
         }
         if (Status s =
-                c.command("INSERT INTO ordine_copia (anno, nr, impronta, cambiato_il, righe)"
-                          " SELECT i.anno, i.nr, i.impronta, i.cambiato_il, coalesce((SELECT"
+                c.command("INSERT INTO ordine_copia (anno, nr, impronta, cambiato_il, macchina,"
+                          " righe) SELECT i.anno, i.nr, i.impronta, i.cambiato_il, i.macchina,"
+                          " coalesce((SELECT"
                           " string_agg(row_to_json(r)::text, E'\\n' ORDER BY r.riga) FROM in_riga r"
                           " WHERE r.anno = i.anno AND r.nr = i.nr), '')"
                           " FROM in_ordine i WHERE i.anno = $1 AND i.nr = $2"
@@ -178,11 +197,11 @@ Status settleConflicts(pg::Connection& c, std::map<Key, Outcome>& outcomes, Repo
     return {};
 }
 
-Status writeServer(pg::Connection& c, const std::map<Key, Pending>& pending,
+Status writeServer(pg::Connection& c, const std::map<Key, Pending>& pending, const QString& machine,
                    std::map<Key, Outcome>& outcomes, Report& report) {
     if (Status s = c.begin(); !s)
         return s;
-    Status s = sendRows(c, pending);
+    Status s = sendRows(c, pending, machine);
     if (s)
         s = settleConflicts(c, outcomes, report);
     // Orders the server already holds as they are here: a push whose end this file never
@@ -209,11 +228,11 @@ Status writeServer(pg::Connection& c, const std::map<Key, Pending>& pending,
                       " AND r.anno = i.anno AND r.nr = i.nr;");
     if (s) {
         auto written =
-            c.query("INSERT INTO ordine (anno, nr, impronta, cambiato_il, cancellato)"
-                    " SELECT anno, nr, impronta, cambiato_il, cancellato FROM in_ordine"
+            c.query("INSERT INTO ordine (anno, nr, impronta, cambiato_il, cancellato, macchina)"
+                    " SELECT anno, nr, impronta, cambiato_il, cancellato, macchina FROM in_ordine"
                     " ON CONFLICT (agente, anno, nr) DO UPDATE SET versione = ordine.versione + 1,"
                     " impronta = EXCLUDED.impronta, cambiato_il = EXCLUDED.cambiato_il,"
-                    " cancellato = EXCLUDED.cancellato"
+                    " cancellato = EXCLUDED.cancellato, macchina = EXCLUDED.macchina"
                     " RETURNING anno, nr, versione, impronta");
         if (!written)
             s = written.error();
@@ -239,10 +258,15 @@ Status writeServer(pg::Connection& c, const std::map<Key, Pending>& pending,
     return c.commit();
 }
 
-// Records in the file what the server now holds; an order changed again meanwhile stays
-// pending.
-Status markSent(Database& db, const std::map<Key, Pending>& pending,
-                const std::map<Key, Outcome>& outcomes) {
+// Orders recorded in one transaction of the file: short, so that the agent's own writes never
+// wait long behind the sync.
+constexpr int kMarkBatch = 500;
+
+// Records in the file what the server now holds of the given orders; an order changed again
+// meanwhile stays pending.
+Status markBatch(Database& db, std::map<Key, Pending>::const_iterator from,
+                 std::map<Key, Pending>::const_iterator to,
+                 const std::map<Key, Outcome>& outcomes) {
     return db.write([&]() -> Status {
         auto mark = db.prepare("UPDATE SYNC_ORDINE SET CAMBIATO = 0, VERSIONE = ?3, IMPRONTA = ?4"
                                " WHERE ANNO = ?1 AND NR = ?2 AND CAMBIATO = ?5;");
@@ -251,7 +275,9 @@ Status markSent(Database& db, const std::map<Key, Pending>& pending,
         auto still = db.prepare("SELECT CAMBIATO FROM SYNC_ORDINE WHERE ANNO = ?1 AND NR = ?2;");
         if (!still)
             return still.error();
-        for (const auto& [key, p] : pending) {
+        for (auto entry = from; entry != to; ++entry) {
+            const Key& key = entry->first;
+            const Pending& p = entry->second;
             auto it = outcomes.find(key);
             if (it == outcomes.end()) {
                 // Deleted here before the server ever had it.
@@ -296,6 +322,23 @@ Status markSent(Database& db, const std::map<Key, Pending>& pending,
     });
 }
 
+// Records in the file what the server now holds, a batch at a time. A cut between two batches
+// leaves the rest pending: the next push finds them on the server as they are here and only
+// records them.
+Status markSent(Database& db, const std::map<Key, Pending>& pending,
+                const std::map<Key, Outcome>& outcomes) {
+    auto from = pending.begin();
+    while (from != pending.end()) {
+        auto to = from;
+        for (int n = 0; n < kMarkBatch && to != pending.end(); ++n)
+            ++to;
+        if (Status s = markBatch(db, from, to, outcomes); !s)
+            return s;
+        from = to;
+    }
+    return {};
+}
+
 } // namespace
 
 Status push(Database& db, pg::Connection& server, Report& report) {
@@ -309,7 +352,7 @@ Status push(Database& db, pg::Connection& server, Report& report) {
             p.lines.empty() ? orderlines::deletedFingerprint() : orderlines::fingerprint(p.lines);
     std::map<Key, Outcome> outcomes;
     Report here;
-    if (Status s = writeServer(server, pending, outcomes, here); !s)
+    if (Status s = writeServer(server, pending, machineName(db), outcomes, here); !s)
         return s;
     if (Status s = markSent(db, pending, outcomes); !s)
         return s;

@@ -140,11 +140,16 @@ const char* const kCreateAgent =
     "  ON CONFLICT (nome) DO NOTHING;"
     " END $$;";
 
+// Version 2: the machine that last wrote each order and the one each copy came from, so that
+// the agent tells its computers apart among the copies.
+const char* const kStep2 = "ALTER TABLE ordine ADD COLUMN macchina text;"
+                           "ALTER TABLE ordine_copia ADD COLUMN macchina text;";
+
 struct Step {
     int version;
     const char* sql;
 };
-const Step kSteps[] = {{1, kStep1}};
+const Step kSteps[] = {{1, kStep1}, {2, kStep2}};
 
 } // namespace
 

@@ -5,6 +5,9 @@
 namespace agencysync {
 
 Status enable(Database& db) {
+    // Once on, a read says so: no wait behind another program's write.
+    if (enabled(db))
+        return {};
     return db.write([&]() -> Status {
         auto on = db.prepare("SELECT 1 FROM SYNC_STATO WHERE CHIAVE = 'attiva';");
         if (!on)

@@ -87,7 +87,8 @@ private Q_SLOTS:
             (QStringList{"CopiaSicurezza=Copia di sicurezza…", "Ripristina=Ripristina da copia…",
                          "PasswordPersonale=Password personale…",
                          "BloccoInattivita=Blocco dopo inattività…", "Sincronizza=Sincronizza",
-                         "ServerAgenzia=Server dell'agenzia…"}));
+                         "ServerAgenzia=Server dell'agenzia…",
+                         "CopieInConflitto=Copie in conflitto…"}));
         QVERIFY(app->find<QAction>("Chiudi"));
         QVERIFY(app->find<QAction>("MUtente"));
     }

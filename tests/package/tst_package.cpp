@@ -167,6 +167,7 @@ private Q_SLOTS:
         QStringList expected{"/usr/bin/gestione-jetread 755",
                              "/usr/bin/gestione-makedb 755",
                              "/usr/bin/gestione-ordini 755",
+                             "/usr/bin/gestione-sede 755",
                              "/usr/share/applications/" + kId + ".desktop 644",
                              "/usr/share/gestione-ordini/Ordine.mdb 644",
                              "/usr/share/icons/hicolor/scalable/apps/" + kId + ".svg 644",
@@ -192,8 +193,18 @@ private Q_SLOTS:
                             .arg(QStringLiteral(GESTIONE_VERSION), arch.out.trimmed()));
         const Run depends = run("dpkg-deb", {"-f", m_deb, "Depends"});
         for (const char* lib : {"libqt6widgets6", "libqt6gui6", "libqt6core6", "libsqlcipher0",
-                                "libxlsxwriter", "zlib1g", "libc6", "libstdc++6"})
+                                "libxlsxwriter", "zlib1g", "libc6", "libstdc++6", "libpq5"})
             QVERIFY2(depends.out.contains(QLatin1String(lib)), qPrintable(depends.out));
+    }
+
+    // The office's tool for the agency's server is in the package, its help in Italian.
+    void theOfficeToolHelpsInItalian() {
+        const Run help = run(m_root + "/usr/bin/gestione-sede", {"--aiuto"});
+        QCOMPARE(help.code, 0);
+        for (const char* words : {"Uso: ", "Opzioni:", "Argomenti:", "[opzioni]",
+                                  "Strumento della sede", "agente NOME", "--aiuto"})
+            QVERIFY2(help.out.contains(QLatin1String(words)), qPrintable(help.out));
+        QVERIFY2(!help.out.contains(QLatin1String("Usage")), qPrintable(help.out));
     }
 
     void theDesktopEntryAndTheMetadataAreValid() {

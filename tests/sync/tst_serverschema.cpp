@@ -53,7 +53,7 @@ private Q_SLOTS:
         QVERIFY(again);
         QCOMPARE(*again, serverschema::currentVersion());
         QCOMPARE(pgkit::rows(*admin, "SELECT versione FROM versione_schema"),
-                 QStringList{QStringLiteral("1")});
+                 (QStringList{QStringLiteral("1"), QStringLiteral("2")}));
     }
 
     // What an agent's login may not do, the server refuses; what it may not see, it does not.
@@ -117,13 +117,13 @@ private Q_SLOTS:
                             "CarlaCarla\n");
         QCOMPARE(notReady.code, 1);
         QCOMPARE(notReady.err, QStringLiteral("Lo schema del server non è pronto (versione 0, "
-                                              "serve la 1): eseguire prima \"gestione-sede "
+                                              "serve la 2): eseguire prima \"gestione-sede "
                                               "schema\"."));
         Run schema = sede(on + QStringList{QStringLiteral("schema")});
         QCOMPARE(schema.err, QString());
-        QCOMPARE(schema.out, QStringLiteral("Schema del server portato dalla versione 0 alla 1."));
+        QCOMPARE(schema.out, QStringLiteral("Schema del server portato dalla versione 0 alla 2."));
         QCOMPARE(sede(on + QStringList{QStringLiteral("schema")}).out,
-                 QStringLiteral("Lo schema del server è già alla versione 1."));
+                 QStringLiteral("Lo schema del server è già alla versione 2."));
 
         Run badName = sede(on + QStringList{QStringLiteral("agente"), QStringLiteral("x; drop")});
         QCOMPARE(badName.code, 1);

@@ -244,6 +244,41 @@ private Q_SLOTS:
         }
     }
 
+    // The agent writes while a sync runs: the sync reads the file in a snapshot and records
+    // what went up in short transactions, so the agent's write never waits for it; what was
+    // written meanwhile goes up with the next sync, once.
+    void agentWritesDuringSync() {
+        const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
+        Machine anna(pgkit::agent(db, QStringLiteral("Anna")));
+        synckit::addOrder(*anna.dir.open(), 1, 2);
+        QVERIFY(synckit::sync(anna));
+        auto agent = anna.dir.open();
+        synckit::addOrders(*agent, 2, 40, 3);
+        // The agent is writing: its transaction holds the file's write lock all along.
+        exec(*agent, "BEGIN IMMEDIATE;");
+        exec(*agent, "INSERT INTO ORDINE (ANNO, NR, ID_CL, ARTICOLO) VALUES ('2026', '50', '1',"
+                     " 'scritto durante');");
+        Result<agencysync::Report> r = makeError({});
+        std::thread t([&] { r = synckit::sync(anna); });
+        auto server = pgkit::connect(anna.settings);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            pgkit::rows(*server, "SELECT count(*) FROM ordine WHERE nr = '41'"), QStringList{"1"},
+            10000);
+        exec(*agent, "UPDATE ORDINE SET NOTE = 'cambiato durante' WHERE NR = '41';");
+        exec(*agent, "COMMIT;");
+        t.join();
+        QVERIFY2(r, qPrintable(failure(r)));
+        QCOMPARE(r->ordersSent, 40);
+        QCOMPARE(agencysync::pendingOrders(*agent).value(), 2);
+        auto next = synckit::sync(anna);
+        QVERIFY2(next, qPrintable(failure(next)));
+        QCOMPARE(next->ordersSent, 2);
+        QCOMPARE(synckit::disagreement(anna), QString());
+        QCOMPARE(pgkit::rows(*server, "SELECT nr, versione FROM ordine WHERE nr IN ('41', '50')"
+                                      " ORDER BY nr"),
+                 (QStringList{"41|2", "50|1"}));
+    }
+
     void networkCut() {
         const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
         Machine anna(pgkit::agent(db, QStringLiteral("Anna")));

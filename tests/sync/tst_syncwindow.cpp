@@ -12,8 +12,10 @@
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -120,6 +122,113 @@ private Q_SLOTS:
         QVERIFY(app.window->statusBar()->currentMessage().endsWith(
             QStringLiteral("; ordini da inviare: 0")));
         QVERIFY(app.dialogs.unexpected.isEmpty());
+    }
+
+    // Orders changed on two machines of the agent: the copies kept on the server are listed with
+    // their computer and lines; one is dismissed, the other taken as the order and sent up.
+    void copiesOfConflictingOrders() {
+        const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
+        App app;
+        QVERIFY(app.started);
+        syncsettings::Settings desk;
+        desk.server = pgkit::agent(db, QStringLiteral("Anna"));
+        desk.minutes = 0;
+        QVERIFY(syncsettings::save(app.db(), desk));
+        ui::menu(app.window.get(), "CopieInConflitto");
+        QCOMPARE(app.dialogs.take().value(0).text,
+                 QStringLiteral("Sul server non ci sono copie in conflitto."));
+
+        synckit::Machine laptop(pgkit::agent(db, QStringLiteral("Anna")));
+        exec(*laptop.dir.open(), "INSERT INTO SYNC_STATO (CHIAVE, VALORE) VALUES ('macchina',"
+                                 " 'portatile');");
+        exec(app.db(), "INSERT INTO SYNC_STATO (CHIAVE, VALORE) VALUES ('macchina', 'scrivania');");
+        synckit::addOrders(app.db(), 10, 2, 2);
+        auto deskSync = [&] { return agencysync::run(app.db(), *pgkit::connect(desk.server)); };
+        QVERIFY(deskSync());
+        QVERIFY(synckit::sync(laptop));
+        // The laptop's change is the earlier one: the desk's wins, the laptop's becomes a copy.
+        exec(*laptop.dir.open(), "UPDATE ORDINE SET NOTE = 'dal portatile' WHERE NR IN ('10',"
+                                 " '11');");
+        QTest::qWait(20);
+        exec(app.db(), "UPDATE ORDINE SET NOTE = 'dalla scrivania' WHERE NR IN ('10', '11');");
+        QVERIFY(deskSync());
+        auto lost = synckit::sync(laptop);
+        QVERIFY(lost && lost->conflicts.size() == 2);
+
+        ui::menu(app.window.get(), "CopieInConflitto");
+        QWidget* w = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->objectName() == QLatin1String("CopieConflitto") && top->isVisible())
+                w = top;
+        QVERIFY(w);
+        auto* list = w->findChild<QTableWidget*>(QStringLiteral("CopieElenco"));
+        auto* lines = w->findChild<QTableWidget*>(QStringLiteral("CopieRighe"));
+        QCOMPARE(list->rowCount(), 2);
+        auto cells = [](QTableWidget* t, int row) {
+            QStringList out;
+            for (int c = 0; c < t->columnCount(); ++c)
+                out << t->item(row, c)->text();
+            return out;
+        };
+        const QStringList first = cells(list, 0);
+        QCOMPARE(first.value(0) + first.value(1) + first.value(3) + first.value(4),
+                 QStringLiteral("102026portatile2"));
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d$"))
+                     .match(first.value(2))
+                     .hasMatch(),
+                 qPrintable(first.value(2)));
+        QCOMPARE(lines->rowCount(), 2);
+        QCOMPARE(cells(lines, 1), (QStringList{"C1", "Articolo\t1\n", "0,666666666666667", "",
+                                               "0,3", "", "dal portatile"}));
+
+        // Order 11's copy: dismissed once the agent agrees.
+        list->selectRow(1);
+        const QString copy11 =
+            QStringLiteral("la copia dell'ordine 11 dell'anno 2026 cambiata il %1 su portatile")
+                .arg(cells(list, 1).value(2));
+        app.dialogs.answerNo();
+        ui::click(w->findChild<QPushButton*>(QStringLiteral("CopiaScarta")));
+        app.dialogs.answerYes();
+        ui::click(w->findChild<QPushButton*>(QStringLiteral("CopiaScarta")));
+        QCOMPARE(app.dialogs.questionDefaults(), (QStringList{"No", "No"}));
+        auto boxes = app.dialogs.take();
+        QCOMPARE(boxes.size(), 2);
+        for (const auto& b : boxes)
+            QCOMPARE(
+                b.text,
+                QStringLiteral("Scartare %1? La copia non si potrà più recuperare.").arg(copy11));
+        QCOMPARE(list->rowCount(), 1);
+        auto admin = pgkit::connect(pgkit::admin(db));
+        QCOMPARE(pgkit::rows(*admin, "SELECT nr FROM ordine_copia"), QStringList{"10"});
+
+        // Order 10's copy: taken as the order, it goes up and wins.
+        list->selectRow(0);
+        app.dialogs.answerYes();
+        ui::click(w->findChild<QPushButton*>(QStringLiteral("CopiaUsa")));
+        boxes = app.dialogs.take();
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes[0].text,
+                 QStringLiteral("L'ordine 10 dell'anno 2026 di questo computer sarà sostituito da "
+                                "la copia dell'ordine 10 dell'anno 2026 cambiata il %1 su "
+                                "portatile. Continuare?")
+                     .arg(first.value(2)));
+        QCOMPARE(boxes[1].text, QStringLiteral("L'ordine 10 dell'anno 2026 ora è quello della "
+                                               "copia: sarà inviato al server con la "
+                                               "sincronizzazione."));
+        QCOMPARE(list->rowCount(), 0);
+        QCOMPARE(value(app.db(), "SELECT group_concat(DISTINCT NOTE) FROM ORDINE WHERE NR = '10';"),
+                 QStringLiteral("dal portatile"));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            pgkit::rows(*admin, "SELECT DISTINCT note, o.macchina FROM ordine_riga r JOIN ordine o"
+                                " USING (agente, anno, nr) WHERE nr = '10'"),
+            QStringList{"dal portatile|scrivania"}, 30000);
+        QTRY_VERIFY(
+            !app.window->statusBar()->currentMessage().contains(QStringLiteral("in corso")));
+        QVERIFY(synckit::sync(laptop));
+        QCOMPARE(synckit::disagreement(laptop), QString());
+        QCOMPARE(pgkit::rows(*admin, "SELECT count(*) FROM ordine_copia"), QStringList{"0"});
+        QVERIFY2(app.dialogs.boxes.isEmpty() && app.dialogs.unexpected.isEmpty(),
+                 qPrintable(app.dialogs.describe()));
     }
 };
 

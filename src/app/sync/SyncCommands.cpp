@@ -1,5 +1,6 @@
 #include "SyncCommands.h"
 
+#include "ConflictCopiesWindow.h"
 #include "SyncSettingsDialog.h"
 #include "data/ItalianText.h"
 #include "sync/Pg.h"
@@ -12,7 +13,9 @@
 
 namespace {
 const QString kTitle = QStringLiteral("Sincronizzazione");
-}
+const QString kNotSet = QStringLiteral("Il server dell'agenzia non è impostato: indicarlo in "
+                                       "\"Server dell'agenzia…\" del menu Archivio.");
+} // namespace
 
 SyncCommands::SyncCommands(AppContext& c, std::function<void()> refreshPanels, QObject* parent)
     : QObject(parent), ctx(c), m_refresh(std::move(refreshPanels)) {
@@ -34,6 +37,33 @@ void SyncCommands::addTo(QMenu* menu) {
     QAction* server = menu->addAction(QStringLiteral("Server dell'agenzia…"));
     server->setObjectName(QStringLiteral("ServerAgenzia"));
     connect(server, &QAction::triggered, this, [this]() { ServerAgenzia_Click(); });
+    QAction* copies = menu->addAction(QStringLiteral("Copie in conflitto…"));
+    copies->setObjectName(QStringLiteral("CopieInConflitto"));
+    connect(copies, &QAction::triggered, this, [this]() { CopieInConflitto_Click(); });
+}
+
+void SyncCommands::CopieInConflitto_Click() {
+    auto settings = syncsettings::load(ctx.db());
+    if (!settings || !settings->has_value()) {
+        ctx.dialogs.message(kNotSet, kTitle, BoxIcon::Exclamation);
+        return;
+    }
+    // A copy taken is a change of the order: it goes up at once when no sync is running.
+    auto window = std::make_unique<ConflictCopiesWindow>(ctx, (*settings)->server, [this]() {
+        if (m_refresh)
+            m_refresh();
+        if (!m_running)
+            launch(false);
+    });
+    if (!window->reload())
+        return;
+    if (window->copies() == 0) {
+        ctx.dialogs.message(QStringLiteral("Sul server non ci sono copie in conflitto."),
+                            QStringLiteral("Copie in conflitto"), BoxIcon::Information);
+        return;
+    }
+    m_copies = std::move(window);
+    m_copies->show();
 }
 
 void SyncCommands::Sincronizza_Click() {
@@ -88,10 +118,7 @@ void SyncCommands::launch(bool manual) {
     auto settings = syncsettings::load(ctx.db());
     if (!settings || !settings->has_value()) {
         if (manual)
-            ctx.dialogs.message(QStringLiteral("Il server dell'agenzia non è impostato: "
-                                               "indicarlo in \"Server dell'agenzia…\" del menu "
-                                               "Archivio."),
-                                kTitle, BoxIcon::Exclamation);
+            ctx.dialogs.message(kNotSet, kTitle, BoxIcon::Exclamation);
         return;
     }
     if (m_worker.joinable())

@@ -8,8 +8,10 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <thread>
 
+class ConflictCopiesWindow;
 class QMenu;
 
 // "Sincronizza" and "Server dell'agenzia…" of the Archivio menu, and the automatic sync at start
@@ -24,6 +26,9 @@ public:
     void addTo(QMenu* menu);
     void Sincronizza_Click();
     void ServerAgenzia_Click();
+    // "Copie in conflitto…": the copies kept on the server of orders changed on two machines.
+    void CopieInConflitto_Click();
+    ConflictCopiesWindow* copiesWindow() const { return m_copies.get(); }
     // After start-up: a first sync when a server is set, then one every few minutes.
     void startAutomatic();
     bool running() const { return m_running; }
@@ -45,6 +50,7 @@ private:
 
     AppContext& ctx;
     std::function<void()> m_refresh;
+    std::unique_ptr<ConflictCopiesWindow> m_copies;
     std::thread m_worker;
     std::atomic<bool> m_running{false};
     QTimer m_timer;

@@ -2,6 +2,7 @@
 
 #include "MakeDb.h"
 #include "TerminalPassword.h"
+#include "ToolHelp.h"
 #include "data/ArchiveImport.h"
 #include "data/Database.h"
 #include "data/FolderNames.h"
@@ -44,10 +45,7 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral(
         "Crea il database cifrato di Gestione Ordini (cinque tabelle, anni, agente), "
         "oppure aggiunge un anno a un database esistente."));
-    // Help and its headings in Italian: the parser's own help option is described in English.
-    const QCommandLineOption help(
-        QStringList{QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("aiuto")},
-        QStringLiteral("Mostra questo aiuto ed esce."));
+    const QCommandLineOption help = toolhelp::option();
     parser.addOption(help);
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("Riempie il nuovo database con dati di prova."));
@@ -82,12 +80,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (parser.isSet(help)) {
-        QString text = parser.helpText();
-        text.replace(QStringLiteral("Usage:"), QStringLiteral("Uso:"))
-            .replace(QStringLiteral("[options]"), QStringLiteral("[opzioni]"))
-            .replace(QStringLiteral("Options:"), QStringLiteral("Opzioni:"))
-            .replace(QStringLiteral("Arguments:"), QStringLiteral("Argomenti:"));
-        QTextStream(stdout) << text;
+        QTextStream(stdout) << toolhelp::text(parser);
         return 0;
     }
 

@@ -4,6 +4,7 @@
 #include "data/Database.h"
 #include "data/FileKey.h"
 #include "data/tool/TerminalPassword.h"
+#include "data/tool/ToolHelp.h"
 #include "sync/CatalogueLoad.h"
 #include "sync/Pg.h"
 #include "sync/ServerSchema.h"
@@ -41,9 +42,7 @@ int main(int argc, char** argv) {
         "                    o dalla prima riga dell'ingresso)\n"
         "  catalogo FILE     carica articoli, mandanti e listini da un file del programma\n"
         "La password dell'amministratore si prende da PGPASSWORD o dal file .pgpass."));
-    const QCommandLineOption help(
-        QStringList{QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("aiuto")},
-        QStringLiteral("Mostra questo aiuto ed esce."));
+    const QCommandLineOption help = toolhelp::option();
     parser.addOption(help);
     const QCommandLineOption host(QStringLiteral("server"), QStringLiteral("Indirizzo del server."),
                                   QStringLiteral("indirizzo"), QStringLiteral("localhost"));
@@ -72,12 +71,7 @@ int main(int argc, char** argv) {
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText());
     if (parser.isSet(help)) {
-        QString text = parser.helpText();
-        text.replace(QLatin1String("Usage:"), QLatin1String("Uso:"));
-        text.replace(QLatin1String("Options:"), QLatin1String("Opzioni:"));
-        text.replace(QLatin1String("Arguments:"), QLatin1String("Argomenti:"));
-        text.replace(QLatin1String("[options]"), QLatin1String("[opzioni]"));
-        say(text.trimmed());
+        say(toolhelp::text(parser).trimmed());
         return 0;
     }
     const QStringList args = parser.positionalArguments();
