@@ -32,6 +32,8 @@ bool backupBench(const Options& o, const Emit& emit);  // "Copia di sicurezza…
 bool passwordBench(const Options& o, const Emit& emit);
 // The window "Statistiche": each view opened, and redrawn after a change of filter.
 bool statsBench(const Options& o, const Emit& emit);
+// "Importa listino" on a list of 50,000 articles: read and previewed, applied.
+bool priceListBench(const Options& o, const Emit& emit);
 
 // The two children of the start-up benchmark; each prints when its window is shown.
 int startupChild(bool ours, const QString& dir);

@@ -35,6 +35,7 @@ const std::vector<std::pair<QString, Bench>>& groups() {
         {QStringLiteral("copia"), bench::backupBench},
         {QStringLiteral("password"), bench::passwordBench},
         {QStringLiteral("statistiche"), bench::statsBench},
+        {QStringLiteral("listini"), bench::priceListBench},
     };
     return g;
 }
