@@ -402,7 +402,9 @@ void TestPriceLists::failedApplyLeavesNothing() {
              seq({question(QStringLiteral("Applicare il listino «primo.csv» della mandante "
                                           "«Bianchi Conserve»?"),
                            title),
-                  message(QStringLiteral("X"), title, BoxIcon::Exclamation)}));
+                  message(QStringLiteral("Il listino non è stato applicato (un valore non è "
+                                         "ammesso dalla tabella): nulla è stato scritto."),
+                          title, BoxIcon::Exclamation)}));
     for (const char* table : {"MANDANTE", "ARTICOLO", "LISTINO", "PREZZO_LISTINO",
                               "LISTINO_MODIFICA", "LISTINO_COLONNE"})
         QCOMPARE(value(app.db(), QByteArray("SELECT COUNT(*) FROM ") + table), QStringLiteral("0"));
