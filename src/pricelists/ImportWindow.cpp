@@ -301,14 +301,7 @@ void ImportWindow::Applica_Click() {
     Result<Applied> done = apply(ctx.db(), m_preview, msg::fileName(m_file), ctx.clock.now(),
                                  rememberedTexts(sheet(), m_mapping), name);
     if (!done) {
-        // A failure of the file itself (full disk, lock, damage) is named; the transaction
-        // took everything back.
-        const Error& e = done.error();
-        ctx.dialogs.message(e.code == 0 ? e.text
-                                        : QStringLiteral("Il listino non è stato applicato (%1): "
-                                                         "nulla è stato scritto.")
-                                              .arg(e.text),
-                            kTitle, BoxIcon::Exclamation);
+        ctx.dialogs.message(done.error().text, kTitle, BoxIcon::Exclamation);
         return;
     }
     ctx.dialogs.message(QStringLiteral("Listino applicato: %1 articoli nuovi, %2 articoli "

@@ -373,6 +373,7 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
     const QString date = itext::isoDate(preview.validFrom);
     Applied out;
     out.principal = preview.principal;
+    bool told = false; // the failure has its own message
     Status s = db.write([&]() -> Status {
         // A principal new to the file is made with the list: a list that fails leaves none.
         if (!principalName.isEmpty()) {
@@ -417,11 +418,12 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
             if (!codes->status())
                 return codes->status();
         }
-        auto changedMeanwhile = [](const QString& code, const char* what) {
+        auto changedMeanwhile = [&](const QString& code, const char* what) {
+            told = true;
             return makeError(QStringLiteral("Il catalogo è cambiato dopo l'anteprima: l'articolo "
                                             "«%1» %2. Nulla è stato scritto: riaprire il "
                                             "listino.")
-                                 .arg(code, QLatin1String(what)));
+                                 .arg(code, QString::fromUtf8(what)));
         };
         for (std::size_t i = 0; i < wanted.size(); ++i) {
             const Wanted& w = wanted[i];
@@ -485,6 +487,13 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
             cols->bind(f + 2, columns.value(f));
         return cols->run();
     });
+    // A failure of the file itself (full disk, lock, damage) is named; the transaction took
+    // everything back.
+    if (!s && !told)
+        return makeError(QStringLiteral("Il listino non è stato applicato (%1): nulla è stato "
+                                        "scritto.")
+                             .arg(s.error().text),
+                         s.error().code);
     if (!s)
         return s.error();
     return out;
