@@ -34,6 +34,8 @@ bool passwordBench(const Options& o, const Emit& emit);
 bool statsBench(const Options& o, const Emit& emit);
 // Synchronisation with the agency's server: the first sync of the file, then one new order.
 bool syncBench(const Options& o, const Emit& emit);
+// "Importa listino" on a list of 50,000 articles: read and previewed, applied.
+bool priceListBench(const Options& o, const Emit& emit);
 
 // The two children of the start-up benchmark; each prints when its window is shown.
 int startupChild(bool ours, const QString& dir);

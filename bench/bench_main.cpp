@@ -36,6 +36,7 @@ const std::vector<std::pair<QString, Bench>>& groups() {
         {QStringLiteral("password"), bench::passwordBench},
         {QStringLiteral("statistiche"), bench::statsBench},
         {QStringLiteral("sincronizzazione"), bench::syncBench},
+        {QStringLiteral("listini"), bench::priceListBench},
     };
     return g;
 }

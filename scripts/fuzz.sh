@@ -10,7 +10,8 @@ CC=clang CXX=clang++ cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebI
     -DGESTIONE_FUZZ=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 status=0
-for target in fuzz_number fuzz_ctrnumd fuzz_date fuzz_uppercase fuzz_collation fuzz_sheetname; do
+for target in fuzz_number fuzz_ctrnumd fuzz_date fuzz_uppercase fuzz_collation fuzz_sheetname \
+    fuzz_pricelist; do
     corpus="$build/corpus/$target"
     mkdir -p "$corpus"
     extra=()
@@ -19,7 +20,7 @@ for target in fuzz_number fuzz_ctrnumd fuzz_date fuzz_uppercase fuzz_collation f
     done
     echo "== $target ($seconds s)"
     # The first folder gathers what the run finds; seeds and past findings are read as well.
-    if ! "$build/bin/$target" -max_total_time="$seconds" -print_final_stats=1 \
+    if ! "$build/bin/$target" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
         -artifact_prefix="$build/$target-" "$corpus" "${extra[@]}" 2>"$build/$target.log"; then
         status=1
         tail -n 30 "$build/$target.log"

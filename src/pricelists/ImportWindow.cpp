@@ -97,6 +97,8 @@ ImportWindow::ImportWindow(AppContext& c, QString file, Workbook book, QWidget* 
     connect(TDataListino, &QLineEdit::textChanged, this, [this] { refresh(); });
     for (QComboBox* cbo : CboColonna)
         connect(cbo, &QComboBox::currentIndexChanged, this, [this] { mappingChanged(); });
+    connect(ListaAnteprima, &QTreeWidget::itemChanged, this,
+            [this](QTreeWidgetItem* row) { itemTicked(row); });
     connect(CmdApplica, &QPushButton::clicked, this, [this] { Applica_Click(); });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     sheetChosen();
@@ -149,6 +151,8 @@ void ImportWindow::mappingChanged() {
 void ImportWindow::refresh() {
     if (m_filling)
         return;
+    // A new preview starts from its own ticks: the rows of the earlier one may be other changes.
+    ListaAnteprima->clear();
     m_preview = Preview{};
     CmdApplica->setEnabled(false);
     const std::optional<QDate> date = itext::parseDate(TDataListino->text());
@@ -178,17 +182,25 @@ void ImportWindow::refresh() {
         return;
     }
     m_preview = std::move(*p);
-    QStringList counts;
-    for (int k = 0; k < kChangeCount; ++k)
-        counts
-            << QStringLiteral("%1: %2").arg(changeName(Change(k))).arg(m_preview.count(Change(k)));
-    LblConteggi->setText(counts.join(QStringLiteral(", ")));
+    showCounts();
     CmdApplica->setEnabled(!CboMandante->currentText().simplified().isEmpty());
     fillList();
 }
 
+void ImportWindow::showCounts() {
+    QStringList counts;
+    for (int k = 0; k < kChangeCount; ++k) {
+        const int n = m_preview.count(Change(k));
+        // Repeated codes are named only when the list has some.
+        if (Change(k) != Change::Duplicate || n > 0)
+            counts << QStringLiteral("%1: %2").arg(changeName(Change(k))).arg(n);
+    }
+    LblConteggi->setText(counts.join(QStringLiteral(", ")));
+}
+
 void ImportWindow::fillList() {
     readTicks();
+    m_filling = true;
     ListaAnteprima->setUpdatesEnabled(false);
     ListaAnteprima->clear();
     QList<QTreeWidgetItem*> items;
@@ -212,7 +224,60 @@ void ImportWindow::fillList() {
         items << row;
     }
     ListaAnteprima->addTopLevelItems(items);
+    showActiveRows();
     ListaAnteprima->setUpdatesEnabled(true);
+    m_filling = false;
+}
+
+// The changes of a row that does not count (a repeat of a code not chosen) are hidden. Only the
+// rows of repeated codes are touched: a list of thousands of rows is not walked item by item.
+void ImportWindow::showActiveRows() {
+    const std::vector<bool> active = m_preview.activeEntries();
+    std::vector<bool> repeated(active.size(), false);
+    bool any = false;
+    for (const PreviewItem& it : m_preview.items)
+        if (it.kind == Change::Duplicate && it.entry >= 0 && it.entry < int(repeated.size()))
+            any = repeated[std::size_t(it.entry)] = true;
+    if (!any)
+        return;
+    for (int r = 0; r < ListaAnteprima->topLevelItemCount(); ++r) {
+        QTreeWidgetItem* row = ListaAnteprima->topLevelItem(r);
+        const int n = row->data(0, kItemRole).toInt();
+        if (n < 0 || n >= int(m_preview.items.size()))
+            continue;
+        const PreviewItem& it = m_preview.items[std::size_t(n)];
+        if (it.kind != Change::Duplicate && it.entry >= 0 && it.entry < int(active.size()) &&
+            repeated[std::size_t(it.entry)])
+            row->setHidden(!active[std::size_t(it.entry)]);
+    }
+}
+
+void ImportWindow::itemTicked(QTreeWidgetItem* changed) {
+    if (m_filling)
+        return;
+    const int n = changed->data(0, kItemRole).toInt();
+    if (n < 0 || n >= int(m_preview.items.size()) ||
+        m_preview.items[std::size_t(n)].kind != Change::Duplicate)
+        return;
+    readTicks();
+    const PreviewItem& chosen = m_preview.items[std::size_t(n)];
+    m_filling = true;
+    if (chosen.ticked) {
+        for (PreviewItem& other : m_preview.items)
+            if (other.kind == Change::Duplicate && other.code == chosen.code && &other != &chosen)
+                other.ticked = false;
+        for (int r = 0; r < ListaAnteprima->topLevelItemCount(); ++r) {
+            QTreeWidgetItem* row = ListaAnteprima->topLevelItem(r);
+            const int i = row->data(0, kItemRole).toInt();
+            if (i >= 0 && i < int(m_preview.items.size()) &&
+                m_preview.items[std::size_t(i)].kind == Change::Duplicate)
+                row->setCheckState(0, m_preview.items[std::size_t(i)].ticked ? Qt::Checked
+                                                                             : Qt::Unchecked);
+        }
+    }
+    showActiveRows();
+    m_filling = false;
+    showCounts();
 }
 
 void ImportWindow::readTicks() {
@@ -233,15 +298,8 @@ void ImportWindow::Applica_Click() {
                                   .arg(msg::fileName(m_file), name),
                               kTitle))
         return;
-    Result<std::int64_t> principal = principalNamed(ctx.db(), name);
-    if (!principal) {
-        ctx.dialogs.message(principal.error().text, kTitle, BoxIcon::Critical);
-        return;
-    }
-    Preview preview = m_preview;
-    preview.principal = *principal;
-    Result<Applied> done = apply(ctx.db(), preview, msg::fileName(m_file), ctx.clock.now(),
-                                 rememberedTexts(sheet(), m_mapping));
+    Result<Applied> done = apply(ctx.db(), m_preview, msg::fileName(m_file), ctx.clock.now(),
+                                 rememberedTexts(sheet(), m_mapping), name);
     if (!done) {
         ctx.dialogs.message(done.error().text, kTitle, BoxIcon::Exclamation);
         return;

@@ -15,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // "Importa listino": the list read from the file, the sheet, the principal, the list's date and
 // the columns, and the preview of what would change, with filters per kind and ticks per row.
@@ -42,8 +43,13 @@ private:
     void sheetChosen();
     void mappingChanged();
     void refresh();
+    void showCounts();
     void fillList();
     void readTicks();
+    // A row of a repeated code ticked: the code's other rows are unticked and the changes shown
+    // are those of the row chosen.
+    void itemTicked(QTreeWidgetItem* row);
+    void showActiveRows();
     const pricelists::Sheet& sheet() const;
 
     AppContext& ctx;

@@ -2,8 +2,6 @@
 
 #include "data/ItalianText.h"
 
-#include <QHash>
-
 #include <cmath>
 
 namespace pricelists {
@@ -75,7 +73,6 @@ ListRows readRows(const Sheet& sheet, const Mapping& m) {
     ListRows out;
     if (!m.usable())
         return out;
-    QHash<QString, int> seen;
     auto at = [&](int r, Field f) -> const Cell* { return sheet.cell(r, m[f]); };
     for (int r = m.headerRow + 1; r < int(sheet.rows.size()); ++r) {
         const Row& row = sheet.rows[std::size_t(r)];
@@ -135,11 +132,6 @@ ListRows readRows(const Sheet& sheet, const Mapping& m) {
         }
         e.description = cellText(at(r, Field::Description)).toUpper();
         e.format = cellText(at(r, Field::Format)).toUpper();
-        if (const auto first = seen.constFind(e.code); first != seen.constEnd()) {
-            refuse(Field::Code, QStringLiteral("codice ripetuto: vale la riga %1").arg(*first));
-            continue;
-        }
-        seen.insert(e.code, e.row);
         out.entries.push_back(std::move(e));
     }
     return out;

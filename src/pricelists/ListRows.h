@@ -9,7 +9,8 @@
 #include <vector>
 
 // The rows of a price list under its header, read as articles with their price; each row that
-// cannot be read is refused with its number, column, text and reason, never guessed.
+// cannot be read is refused with its number, column, text and reason, never guessed. A code on
+// several rows gives an entry for each: which one counts is chosen in the preview.
 namespace pricelists {
 
 struct Entry {

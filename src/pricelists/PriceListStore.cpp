@@ -43,14 +43,35 @@ QString changeName(Change c) {
         return QStringLiteral("Assenti dal listino");
     case Change::Refused:
         return QStringLiteral("Righe scartate");
+    case Change::Duplicate:
+        return QStringLiteral("Codici ripetuti");
     }
     return QString();
 }
 
+std::vector<bool> Preview::activeEntries() const {
+    std::vector<bool> active(entries.size(), true);
+    QSet<QString> chosen; // one row at most for a code
+    for (const PreviewItem& i : items) {
+        if (i.kind != Change::Duplicate || i.entry < 0 || i.entry >= int(active.size()))
+            continue;
+        active[std::size_t(i.entry)] = i.ticked && !chosen.contains(i.code);
+        if (i.ticked)
+            chosen.insert(i.code);
+    }
+    return active;
+}
+
+bool Preview::counts(const PreviewItem& item, const std::vector<bool>& active) const {
+    return item.kind == Change::Duplicate || item.entry < 0 || item.entry >= int(active.size()) ||
+           active[std::size_t(item.entry)];
+}
+
 int Preview::count(Change c) const {
+    const std::vector<bool> active = activeEntries();
     int n = 0;
     for (const PreviewItem& i : items)
-        n += i.kind == c;
+        n += i.kind == c && counts(i, active);
     return n;
 }
 
@@ -67,35 +88,46 @@ Result<std::vector<Principal>> principals(Database& db) {
     return out;
 }
 
-Result<std::int64_t> principalNamed(Database& db, const QString& name) {
+namespace {
+
+// The principal of that name, made when there is none; the caller holds the transaction.
+Result<std::int64_t> findOrMakePrincipal(Database& db, const QString& name, bool make) {
     const QString trimmed = name.simplified();
     if (trimmed.isEmpty())
         return makeError(QStringLiteral("Scrivere il nome della mandante."));
-    auto find = [&]() -> Result<std::optional<std::int64_t>> {
+    {
         Result<Statement> st = db.prepare("SELECT ID FROM MANDANTE WHERE NOME = ?1;");
         if (!st)
             return st.error();
         st->bind(1, trimmed);
         if (st->next())
-            return std::optional<std::int64_t>(st->int64(0));
+            return st->int64(0);
         if (!st->status())
             return st->status().error();
-        return std::optional<std::int64_t>();
-    };
-    Result<std::optional<std::int64_t>> found = find();
-    if (!found)
-        return found.error();
-    if (*found)
-        return **found;
+    }
+    if (!make)
+        return std::int64_t(0);
+    Result<Statement> st = db.prepare("INSERT INTO MANDANTE (NOME) VALUES (?1);");
+    if (!st)
+        return st.error();
+    st->bind(1, trimmed);
+    if (Status r = st->run(); !r)
+        return r.error();
+    return db.lastInsertId();
+}
+
+} // namespace
+
+Result<std::int64_t> principalNamed(Database& db, const QString& name) {
+    Result<std::int64_t> found = findOrMakePrincipal(db, name, false);
+    if (!found || *found)
+        return found;
     std::int64_t id = 0;
     Status s = db.write([&]() -> Status {
-        Result<Statement> st = db.prepare("INSERT INTO MANDANTE (NOME) VALUES (?1);");
-        if (!st)
-            return st.error();
-        st->bind(1, trimmed);
-        if (Status r = st->run(); !r)
-            return r;
-        id = db.lastInsertId();
+        Result<std::int64_t> made = findOrMakePrincipal(db, name, true);
+        if (!made)
+            return made.error();
+        id = *made;
         return {};
     });
     if (!s)
@@ -156,10 +188,28 @@ Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows
             return st->status().error();
     }
 
+    // The latest price of each code listed by other principals: an article of the catalogue
+    // that another principal sells may be another product under the same code.
+    QHash<QString, QPair<QString, double>> others;
+    {
+        Result<Statement> st = db.prepare("SELECT P.CODICE, M.NOME, P.PREZZO FROM PREZZO_LISTINO P "
+                                          "LEFT JOIN MANDANTE M ON M.ID = P.ID_MANDANTE "
+                                          "WHERE P.ID_MANDANTE <> ?1 ORDER BY P.VALIDO_DAL, P.ID;");
+        if (!st)
+            return st.error();
+        st->bind(1, principal);
+        while (st->next())
+            others.insert(st->text(0), {st->text(1), st->real(2)});
+        if (!st->status())
+            return st->status().error();
+    }
+
     QSet<QString> listed;
+    QHash<QString, std::vector<int>> rowsOfCode;
     for (int i = 0; i < int(p.entries.size()); ++i) {
         const Entry& e = p.entries[std::size_t(i)];
         listed.insert(e.code);
+        rowsOfCode[e.code].push_back(i);
         auto item = [&](Change kind, QString before, QString after) {
             PreviewItem it;
             it.kind = kind;
@@ -179,7 +229,7 @@ Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows
                                                      "descrizione "
                                                      "di un articolo "
                                                      "nuovo"));
-                it.entry = -1;
+                it.ticked = false;
                 p.items.push_back(std::move(it));
                 continue;
             }
@@ -188,6 +238,7 @@ Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows
                      QStringLiteral("%1, %2").arg(e.description, priceText(e.price))));
             continue;
         }
+        const std::size_t firstItem = p.items.size();
         const auto old = current.constFind(e.code);
         if (old == current.constEnd() || std::fabs(*old - e.price) > 0.00005) {
             PreviewItem it =
@@ -212,6 +263,18 @@ Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows
             PreviewItem it = item(Change::Weight, weightText(known->weight), weightText(e.weight));
             it.article = known->id;
             p.items.push_back(std::move(it));
+        }
+        // An article only another principal has prices for: its changes are shown unticked, the
+        // price beside the other principal's, and nothing of it changes unless the agent ticks.
+        const auto other = others.constFind(e.code);
+        if (old == current.constEnd() && other != others.constEnd()) {
+            for (std::size_t k = firstItem; k < p.items.size(); ++k) {
+                PreviewItem& it = p.items[k];
+                it.ticked = false;
+                if (it.kind == Change::Price)
+                    it.before =
+                        QStringLiteral("%1 (%2)").arg(priceText(other->second), other->first);
+            }
         }
     }
     QStringList missing;
@@ -241,20 +304,45 @@ Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows
         it.ticked = false;
         p.items.push_back(std::move(it));
     }
+    // Each row of a repeated code, in the list's order; the first counts until another is
+    // chosen.
+    for (int i = 0; i < int(p.entries.size()); ++i) {
+        const Entry& e = p.entries[std::size_t(i)];
+        const std::vector<int>& same = rowsOfCode[e.code];
+        if (same.size() < 2)
+            continue;
+        QStringList numbers;
+        for (int j : same)
+            numbers << QString::number(p.entries[std::size_t(j)].row);
+        PreviewItem it;
+        it.kind = Change::Duplicate;
+        it.row = e.row;
+        it.code = e.code;
+        it.before = QStringLiteral("righe %1").arg(numbers.join(QStringLiteral(", ")));
+        it.after = e.description.isEmpty()
+                       ? priceText(e.price)
+                       : QStringLiteral("%1, %2").arg(e.description, priceText(e.price));
+        it.entry = i;
+        it.ticked = same.front() == i;
+        p.items.push_back(std::move(it));
+    }
     return p;
 }
 
 Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
-                      const QDateTime& now, const QStringList& columns) {
+                      const QDateTime& now, const QStringList& columns,
+                      const QString& principalName) {
     // What each entry of the list brings, as ticked.
     struct Wanted {
         bool add = false, price = false, description = false, format = false, weight = false;
         std::int64_t article = 0;
     };
     std::vector<Wanted> wanted(preview.entries.size());
+    const std::vector<bool> active = preview.activeEntries();
     bool any = false;
     for (const PreviewItem& it : preview.items) {
-        if (!it.ticked || !it.tickable() || it.entry < 0 || it.entry >= int(preview.entries.size()))
+        if (!it.ticked || !it.tickable() || it.kind == Change::Duplicate || it.entry < 0 ||
+            it.entry >= int(preview.entries.size()) || !active[std::size_t(it.entry)])
             continue;
         Wanted& w = wanted[std::size_t(it.entry)];
         w.article = it.article;
@@ -284,15 +372,21 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
 
     const QString date = itext::isoDate(preview.validFrom);
     Applied out;
+    out.principal = preview.principal;
+    bool told = false; // the failure has its own message
     Status s = db.write([&]() -> Status {
+        // A principal new to the file is made with the list: a list that fails leaves none.
+        if (!principalName.isEmpty()) {
+            Result<std::int64_t> principal = findOrMakePrincipal(db, principalName, true);
+            if (!principal)
+                return principal.error();
+            out.principal = *principal;
+        }
         Result<Statement> list = db.prepare("INSERT INTO LISTINO (ID_MANDANTE, FILE, VALIDO_DAL, "
                                             "IMPORTATO_IL) VALUES (?1, ?2, ?3, ?4);");
         if (!list)
             return list.error();
-        list->bind(1, preview.principal)
-            .bind(2, file)
-            .bind(3, date)
-            .bind(4, now.toString(Qt::ISODate));
+        list->bind(1, out.principal).bind(2, file).bind(3, date).bind(4, now.toString(Qt::ISODate));
         if (Status r = list->run(); !r)
             return r;
         out.list = db.lastInsertId();
@@ -313,10 +407,31 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
         for (Result<Statement>* st : {&add, &keep, &change, &price})
             if (!*st)
                 return st->error();
+        // The catalogue as it is now: another program may have changed it since the preview.
+        QSet<QString> present;
+        {
+            Result<Statement> codes = db.prepare("SELECT CODICE FROM ARTICOLO;");
+            if (!codes)
+                return codes.error();
+            while (codes->next())
+                present.insert(codes->text(0).trimmed().toUpper());
+            if (!codes->status())
+                return codes->status();
+        }
+        auto changedMeanwhile = [&](const QString& code, const char* what) {
+            told = true;
+            return makeError(QStringLiteral("Il catalogo è cambiato dopo l'anteprima: l'articolo "
+                                            "«%1» %2. Nulla è stato scritto: riaprire il "
+                                            "listino.")
+                                 .arg(code, QString::fromUtf8(what)));
+        };
         for (std::size_t i = 0; i < wanted.size(); ++i) {
             const Wanted& w = wanted[i];
             const Entry& e = preview.entries[i];
             if (w.add) {
+                if (present.contains(e.code))
+                    return changedMeanwhile(e.code, "ora c'è già");
+                present.insert(e.code);
                 add->reset();
                 add->bind(1, e.code)
                     .bind(2, e.description)
@@ -335,6 +450,8 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
                 keep->bind(1, out.list).bind(2, 0).bind(3, w.article);
                 if (Status r = keep->run(); !r)
                     return r;
+                if (db.changes() == 0)
+                    return changedMeanwhile(e.code, "non c'è più");
                 change->reset();
                 change->bind(1, int(w.description))
                     .bind(2, e.description)
@@ -351,7 +468,7 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
             if (w.price) {
                 price->reset();
                 price->bind(1, e.code)
-                    .bind(2, preview.principal)
+                    .bind(2, out.principal)
                     .bind(3, e.price)
                     .bind(4, date)
                     .bind(5, out.list);
@@ -365,11 +482,18 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
             "PESO, PREZZO) VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
         if (!cols)
             return cols.error();
-        cols->bind(1, preview.principal);
+        cols->bind(1, out.principal);
         for (int f = 0; f < kFieldCount; ++f)
             cols->bind(f + 2, columns.value(f));
         return cols->run();
     });
+    // A failure of the file itself (full disk, lock, damage) is named; the transaction took
+    // everything back.
+    if (!s && !told)
+        return makeError(QStringLiteral("Il listino non è stato applicato (%1): nulla è stato "
+                                        "scritto.")
+                             .arg(s.error().text),
+                         s.error().code);
     if (!s)
         return s.error();
     return out;

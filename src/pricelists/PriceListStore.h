@@ -30,8 +30,8 @@ Result<std::int64_t> principalNamed(Database& db, const QString& name);
 // The header texts chosen for this principal's last list, by field; empty when none.
 Result<QStringList> rememberedColumns(Database& db, std::int64_t principal);
 
-enum class Change { New, Price, Description, Format, Weight, Missing, Refused };
-inline constexpr int kChangeCount = 7;
+enum class Change { New, Price, Description, Format, Weight, Missing, Refused, Duplicate };
+inline constexpr int kChangeCount = 8;
 QString changeName(Change c);
 
 struct PreviewItem {
@@ -44,7 +44,8 @@ struct PreviewItem {
     int entry = -1;                // the list's entry it comes from
     std::int64_t article = 0;
     bool ticked = true;
-    // Only the changes of the catalogue and its prices can be ticked.
+    // Only the changes of the catalogue and its prices can be ticked, and the row that counts
+    // for a repeated code.
     bool tickable() const { return kind != Change::Missing && kind != Change::Refused; }
 };
 
@@ -53,7 +54,12 @@ struct Preview {
     QDate validFrom;
     std::vector<Entry> entries;
     std::vector<PreviewItem> items;
+    // The items of the entries that count: a code on several rows counts by the row ticked
+    // among its repeats (the first, unless the agent chooses another; none when all are
+    // unticked).
     int count(Change c) const;
+    std::vector<bool> activeEntries() const;
+    bool counts(const PreviewItem& item, const std::vector<bool>& active) const;
 };
 
 Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows& rows,
@@ -61,14 +67,17 @@ Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows
 
 struct Applied {
     std::int64_t list = 0;
+    std::int64_t principal = 0;
     int added = 0;
     int updated = 0;
     int prices = 0;
 };
 // Writes the ticked changes, the list's row and its prices, and the columns chosen, in one
-// transaction. A preview with nothing ticked writes nothing.
+// transaction. A preview with nothing ticked writes nothing. With `principalName`, the list is
+// the principal's of that name, made in the same transaction when there is none.
 Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
-                      const QDateTime& now, const QStringList& columns);
+                      const QDateTime& now, const QStringList& columns,
+                      const QString& principalName = {});
 
 struct Undone {
     std::int64_t list = 0;

@@ -79,6 +79,10 @@ private Q_SLOTS:
     void badFiles_data();
     void badFiles();
     void window();
+    void failedApplyLeavesNothing();
+    void duplicateChosen();
+    void catalogueChangedMeanwhile();
+    void articleOfAnotherPrincipal();
 
 private:
     QTemporaryDir m_files;
@@ -107,9 +111,9 @@ void TestPriceLists::formats_data() {
     QTest::addColumn<int>("refused"); // rows refused
     QTest::addColumn<QString>("p006");
     // The price of P006 is a formula: its stored or computed result; libfreexl gives none.
-    QTest::newRow("xlsx") << "xlsx" << 4 << 2 << "5";
-    QTest::newRow("ods") << "ods" << 4 << 2 << "5";
-    QTest::newRow("xls") << "xls" << 3 << 3 << "";
+    QTest::newRow("xlsx") << "xlsx" << 4 << 1 << "5";
+    QTest::newRow("ods") << "ods" << 4 << 1 << "5";
+    QTest::newRow("xls") << "xls" << 3 << 2 << "";
 }
 
 void TestPriceLists::formats() {
@@ -144,12 +148,10 @@ void TestPriceLists::formats() {
     QCOMPARE(list.mapping.headerRow, 2);
     QCOMPARE(validFromAbove(list.sheet, list.mapping.headerRow), std::optional(QDate(2027, 2, 1)));
     QCOMPARE(int(list.rows.refused.size()), refused);
-    QCOMPARE(list.rows.refused[0].row, 9);
-    QCOMPARE(list.rows.refused[0].reason, QStringLiteral("codice ripetuto: vale la riga 5"));
-    QCOMPARE(list.rows.refused[1].row, 10);
-    QCOMPARE(list.rows.refused[1].column, QStringLiteral("Prezzo"));
-    QCOMPARE(list.rows.refused[1].text, QStringLiteral("n.d."));
-    QCOMPARE(list.rows.refused[1].reason, QStringLiteral("il prezzo non è un numero"));
+    QCOMPARE(list.rows.refused[0].row, 10);
+    QCOMPARE(list.rows.refused[0].column, QStringLiteral("Prezzo"));
+    QCOMPARE(list.rows.refused[0].text, QStringLiteral("n.d."));
+    QCOMPARE(list.rows.refused[0].reason, QStringLiteral("il prezzo non è un numero"));
 
     Result<Preview> p2 = makePreview(*db, *principal, list.rows, QDate(2027, 2, 1));
     QVERIFY(p2);
@@ -160,7 +162,16 @@ void TestPriceLists::formats() {
     QCOMPARE(p2->count(Change::Weight), 0);
     QCOMPARE(p2->count(Change::Missing), 1);
     QCOMPARE(p2->count(Change::Refused), refused);
+    // P002 is on rows 5 and 9: both reported, the first counts.
+    QCOMPARE(p2->count(Change::Duplicate), 2);
     for (const PreviewItem& it : p2->items) {
+        if (it.kind == Change::Duplicate)
+            QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5")
+                         .arg(it.row)
+                         .arg(it.code, it.before, it.after)
+                         .arg(it.ticked),
+                     it.row == 5 ? QStringLiteral("5 P002 righe 5, 9 CAFFÈ MACINATO, 1.234,50 1")
+                                 : QStringLiteral("9 P002 righe 5, 9 CAFFÈ DOPPIONE, 9,99 0"));
         if (it.kind == Change::Price) {
             QCOMPARE(it.code, QStringLiteral("P001"));
             QCOMPARE(it.before + " → " + it.after, QStringLiteral("10,00 → 12,50"));
@@ -369,6 +380,181 @@ void TestPriceLists::window() {
                           undo, BoxIcon::Information)}));
     QCOMPARE(value(app.db(), "SELECT COUNT(*) FROM ARTICOLO"), QStringLiteral("0"));
     QCOMPARE(value(app.db(), "SELECT COUNT(*) FROM PREZZO_LISTINO"), QStringLiteral("0"));
+}
+
+// An apply that fails half-way (here a trigger refuses the prices) leaves nothing behind, the
+// principal it would have made included.
+void TestPriceLists::failedApplyLeavesNothing() {
+    using namespace boxes;
+    App app;
+    QVERIFY(app.db().exec("CREATE TRIGGER NO_PREZZI BEFORE INSERT ON PREZZO_LISTINO "
+                          "BEGIN SELECT RAISE(ABORT, 'prezzi rifiutati'); END;"));
+    const QString title = QStringLiteral("Importa listino");
+    app.dialogs.answerChoice(m_files.filePath(QStringLiteral("primo.csv")));
+    ui::menu(app.window.get(), "ImportaListino");
+    ImportWindow* w = importWindow();
+    QVERIFY(w);
+    w->CboMandante->setEditText(QStringLiteral("Bianchi Conserve"));
+    app.dialogs.clear();
+    app.dialogs.answerYes();
+    ui::click(w->CmdApplica);
+    QCOMPARE(app.dialogs.describe(),
+             seq({question(QStringLiteral("Applicare il listino «primo.csv» della mandante "
+                                          "«Bianchi Conserve»?"),
+                           title),
+                  message(QStringLiteral("Il listino non è stato applicato (un valore non è "
+                                         "ammesso dalla tabella): nulla è stato scritto."),
+                          title, BoxIcon::Exclamation)}));
+    for (const char* table : {"MANDANTE", "ARTICOLO", "LISTINO", "PREZZO_LISTINO",
+                              "LISTINO_MODIFICA", "LISTINO_COLONNE"})
+        QCOMPARE(value(app.db(), QByteArray("SELECT COUNT(*) FROM ") + table), QStringLiteral("0"));
+    QVERIFY(importWindow());
+    w->close();
+}
+
+// A code on two rows: the agent ticks the second, the first is unticked, and the second's
+// description and price are those applied.
+void TestPriceLists::duplicateChosen() {
+    App app;
+    app.dialogs.answerChoice(m_xlsx);
+    ui::menu(app.window.get(), "ImportaListino");
+    ImportWindow* w = importWindow();
+    QVERIFY(w);
+    w->CboMandante->setEditText(QStringLiteral("Rossi Alimentari"));
+    auto rowsOf = [&](const QString& kind) {
+        QList<QTreeWidgetItem*> out;
+        for (int r = 0; r < w->ListaAnteprima->topLevelItemCount(); ++r) {
+            QTreeWidgetItem* row = w->ListaAnteprima->topLevelItem(r);
+            if (row->text(0) == kind && !row->isHidden())
+                out << row;
+        }
+        return out;
+    };
+    const QString counts = QStringLiteral("Articoli nuovi: %1, Prezzi cambiati: 0, Descrizioni "
+                                          "cambiate: 0, Formati cambiati: 0, Pesi cambiati: 0, "
+                                          "Assenti dal listino: 0, Righe scartate: 1, Codici "
+                                          "ripetuti: 2");
+    QCOMPARE(w->LblConteggi->text(), counts.arg(6));
+    const QList<QTreeWidgetItem*> repeats = rowsOf(QStringLiteral("Codici ripetuti"));
+    QCOMPARE(repeats.size(), 2);
+    QCOMPARE(repeats[0]->checkState(0), Qt::Checked);
+    QCOMPARE(repeats[1]->checkState(0), Qt::Unchecked);
+    auto newP002 = [&] {
+        for (QTreeWidgetItem* row : rowsOf(QStringLiteral("Articoli nuovi")))
+            if (row->text(2) == QLatin1String("P002"))
+                return row->text(1) + QLatin1Char(' ') + row->text(4);
+        return QString();
+    };
+    QCOMPARE(newP002(), QStringLiteral("5 CAFFÈ MACINATO, 1.234,50"));
+    repeats[1]->setCheckState(0, Qt::Checked);
+    QCOMPARE(repeats[0]->checkState(0), Qt::Unchecked);
+    QCOMPARE(newP002(), QStringLiteral("9 CAFFÈ DOPPIONE, 9,99"));
+    // Neither row: the code is left out.
+    repeats[1]->setCheckState(0, Qt::Unchecked);
+    QCOMPARE(newP002(), QString());
+    QCOMPARE(w->LblConteggi->text(), counts.arg(5));
+    repeats[1]->setCheckState(0, Qt::Checked);
+    app.dialogs.clear();
+    app.dialogs.answerYes();
+    ui::click(w->CmdApplica);
+    QCOMPARE(value(app.db(), "SELECT ARTICOLO || '|' || PREZZO FROM ARTICOLO A JOIN PREZZO_LISTINO "
+                             "P USING (CODICE) WHERE CODICE = 'P002'"),
+             QStringLiteral("CAFFÈ DOPPIONE|9.99"));
+    QCOMPARE(value(app.db(), "SELECT COUNT(*) FROM ARTICOLO WHERE CODICE = 'P002'"),
+             QStringLiteral("1"));
+}
+
+// Another program adds an article the preview shows as new, or removes one it changes, between
+// the preview and Applica: nothing is written, and the message says why.
+void TestPriceLists::catalogueChangedMeanwhile() {
+    TestDir dir;
+    auto db = dir.open();
+    auto other = dir.open();
+    QVERIFY(addedtables::ensure(*db));
+    const Read list = readList(m_files.filePath(QStringLiteral("primo.csv")), dir.path());
+    exec(*db, "INSERT INTO ARTICOLO (CODICE, ARTICOLO) VALUES ('P004', 'TONNO VECCHIO');");
+    Result<Preview> p = makePreview(*db, 0, list.rows, QDate(2026, 9, 1));
+    QVERIFY(p);
+    QCOMPARE(p->count(Change::New), 2);
+    QCOMPARE(p->count(Change::Description), 1);
+    const auto before = rows(*db, "SELECT * FROM ARTICOLO ORDER BY ID");
+    const struct {
+        const char* change;
+        const char* undo;
+        QString message;
+    } cases[] = {
+        {"INSERT INTO ARTICOLO (CODICE, ARTICOLO) VALUES ('p009 ', 'SALE');",
+         "DELETE FROM ARTICOLO WHERE CODICE = 'p009 ';",
+         QStringLiteral("Il catalogo è cambiato dopo l'anteprima: l'articolo «P009» ora c'è già. "
+                        "Nulla è stato scritto: riaprire il listino.")},
+        {"DELETE FROM ARTICOLO WHERE CODICE = 'P004';",
+         "INSERT INTO ARTICOLO (ID, CODICE, ARTICOLO) VALUES (1, 'P004', 'TONNO VECCHIO');",
+         QStringLiteral("Il catalogo è cambiato dopo l'anteprima: l'articolo «P004» non c'è più. "
+                        "Nulla è stato scritto: riaprire il listino.")},
+    };
+    for (const auto& c : cases) {
+        exec(*other, c.change);
+        Result<Applied> done =
+            apply(*db, *p, QStringLiteral("primo.csv"), QDateTime(),
+                  rememberedTexts(list.sheet, list.mapping), QStringLiteral("Rossi Alimentari"));
+        QVERIFY(!done);
+        QCOMPARE(done.error().text, c.message);
+        for (const char* table : {"MANDANTE", "LISTINO", "PREZZO_LISTINO", "LISTINO_MODIFICA"})
+            QCOMPARE(value(*db, QByteArray("SELECT COUNT(*) FROM ") + table), QStringLiteral("0"));
+        exec(*other, c.undo);
+    }
+    QCOMPARE(rows(*db, "SELECT * FROM ARTICOLO ORDER BY ID"), before);
+}
+
+// A principal's list naming a code whose article only another principal has prices for (two
+// principals may use one code for two products): its changes are shown unticked, beside the
+// other principal's price, and the catalogue keeps the article as it was.
+void TestPriceLists::articleOfAnotherPrincipal() {
+    App app;
+    Database* db = &app.db();
+    const Read list = readList(m_files.filePath(QStringLiteral("primo.csv")), app.dir.path());
+    Result<Preview> p1 = makePreview(*db, 0, list.rows, QDate(2026, 9, 1));
+    QVERIFY(p1);
+    QVERIFY(apply(*db, *p1, QStringLiteral("primo.csv"), QDateTime(), {},
+                  QStringLiteral("Rossi Alimentari")));
+    exec(*db, "UPDATE ARTICOLO SET ARTICOLO = 'DETERSIVO' WHERE CODICE = 'P004';"
+              "INSERT INTO MANDANTE (NOME) VALUES ('Bianchi Casa');");
+    const auto before = rows(*db, "SELECT * FROM ARTICOLO ORDER BY ID");
+    Result<Preview> p2 = makePreview(*db, 2, list.rows, QDate(2027, 1, 1));
+    QVERIFY(p2);
+    QStringList shown;
+    for (const PreviewItem& it : p2->items)
+        shown << QStringLiteral("%1 %2: %3 → %4 %5")
+                     .arg(changeName(it.kind), it.code, it.before, it.after)
+                     .arg(it.ticked);
+    QCOMPARE(shown, QStringList({"Prezzi cambiati P001: 10,00 (Rossi Alimentari) → 10,00 0",
+                                 "Prezzi cambiati P004: 30,00 (Rossi Alimentari) → 30,00 0",
+                                 "Descrizioni cambiate P004: DETERSIVO → TONNO 0",
+                                 "Prezzi cambiati P009: 2,00 (Rossi Alimentari) → 2,00 0"}));
+    Result<Applied> none = apply(*db, *p2, QStringLiteral("primo.csv"), QDateTime(), {});
+    QVERIFY(!none);
+    QCOMPARE(none.error().text, QStringLiteral("Nessuna modifica scelta: nulla è stato scritto."));
+    QCOMPARE(rows(*db, "SELECT * FROM ARTICOLO ORDER BY ID"), before);
+
+    // In the window, the ticks of the preview for one principal are not carried to another's.
+    app.dialogs.answerChoice(m_xlsx);
+    ui::menu(app.window.get(), "ImportaListino");
+    ImportWindow* w = importWindow();
+    QVERIFY(w);
+    auto p001 = [&] {
+        for (int r = 0; r < w->ListaAnteprima->topLevelItemCount(); ++r) {
+            QTreeWidgetItem* row = w->ListaAnteprima->topLevelItem(r);
+            if (row->text(0) == QLatin1String("Prezzi cambiati") &&
+                row->text(2) == QLatin1String("P001"))
+                return QStringLiteral("%1 %2").arg(row->text(3)).arg(row->checkState(0));
+        }
+        return QString();
+    };
+    w->CboMandante->setEditText(QStringLiteral("Rossi Alimentari"));
+    QCOMPARE(p001(), QStringLiteral("10,00 2"));
+    w->CboMandante->setEditText(QStringLiteral("Bianchi Casa"));
+    QCOMPARE(p001(), QStringLiteral("10,00 (Rossi Alimentari) 0"));
+    w->close();
 }
 
 QTEST_MAIN(TestPriceLists)
