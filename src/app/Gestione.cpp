@@ -10,6 +10,7 @@
 #include "StatusBar.h"
 #include "TitleClock.h"
 #include "WindowZoom.h"
+#include "app/mail/ContactCommands.h"
 #include "app/mail/OrderMailCommands.h"
 #include "data/FolderNames.h"
 #include "data/ItalianText.h"
@@ -170,6 +171,7 @@ void Gestione::buildMenus() {
             &Gestione::ImportaListino_Click);
     command(articoli, "AnnullaListino", QStringLiteral("Annulla ultimo listino"),
             &Gestione::AnnullaListino_Click);
+    articoli->addAction(contactCommands->Mandanti);
 
     QMenu* ordini = bar->addMenu(QStringLiteral("&Gestione Ordine"));
     ordini->setObjectName(QStringLiteral("GOrdine"));
