@@ -158,6 +158,8 @@ void Gestione::buildMenus() {
     command(clienti, "CElimina", QStringLiteral("Elimina"), &Gestione::CElimina_Click);
     command(clienti, "StampaClienti", QStringLiteral("Stampa Elenco"),
             &Gestione::StampaClienti_Click);
+    contactCommands = new ContactCommands(ctx, Frame1, this);
+    clienti->addAction(contactCommands->SchedaCliente);
 
     QMenu* articoli = bar->addMenu(QStringLiteral("&Gestione Articoli"));
     articoli->setObjectName(QStringLiteral("GArticoli"));
@@ -189,6 +191,11 @@ void Gestione::buildMenus() {
     ordini->addAction(mailCommands->InviaOrdine);
     ordini->addAction(mailCommands->OrdiniDaInviare);
     ordini->addAction(mailCommands->ImpostazioniInvio);
+    connect(Cerca, &SearchWindow::sendChosen, mailCommands,
+            [this](const QString& y, const QString& n) {
+                mailCommands->sendOrder(y, n);
+                Cerca->mostraStatoInvio();
+            });
 
     command(nullptr, "MUtente", QStringLiteral("&Utente"), &Gestione::MUtente_Click);
 
