@@ -108,9 +108,9 @@ bool OrderMailCommands::sendOrder(const QString& year, const QString& number) {
     sheets::order::OrderData data;
     auto draft =
         mail::ordermail::draftText(ctx.db(), *settings, year, number, ctx.clock.now(), data);
-    Status files = draft ? attachFilesOffThread(*draft, data) : Status(draft.error());
-    if (!files) {
-        ctx.dialogs.message(files.error().text, kTitle, BoxIcon::Critical);
+    Status prepared = draft ? attachFilesOffThread(*draft, data) : Status(draft.error());
+    if (!prepared) {
+        ctx.dialogs.message(prepared.error().text, kTitle, BoxIcon::Critical);
         return false;
     }
     SendOrderDialog dialog(*draft, m_panel->window());
