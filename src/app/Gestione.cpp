@@ -10,6 +10,7 @@
 #include "StatusBar.h"
 #include "TitleClock.h"
 #include "WindowZoom.h"
+#include "app/mail/ContactCommands.h"
 #include "app/mail/OrderMailCommands.h"
 #include "data/FolderNames.h"
 #include "data/ItalianText.h"
@@ -157,6 +158,8 @@ void Gestione::buildMenus() {
     command(clienti, "CElimina", QStringLiteral("Elimina"), &Gestione::CElimina_Click);
     command(clienti, "StampaClienti", QStringLiteral("Stampa Elenco"),
             &Gestione::StampaClienti_Click);
+    contactCommands = new ContactCommands(ctx, Frame1, this);
+    clienti->addAction(contactCommands->SchedaCliente);
 
     QMenu* articoli = bar->addMenu(QStringLiteral("&Gestione Articoli"));
     articoli->setObjectName(QStringLiteral("GArticoli"));
@@ -170,6 +173,7 @@ void Gestione::buildMenus() {
             &Gestione::ImportaListino_Click);
     command(articoli, "AnnullaListino", QStringLiteral("Annulla ultimo listino"),
             &Gestione::AnnullaListino_Click);
+    articoli->addAction(contactCommands->Mandanti);
 
     QMenu* ordini = bar->addMenu(QStringLiteral("&Gestione Ordine"));
     ordini->setObjectName(QStringLiteral("GOrdine"));
@@ -187,6 +191,11 @@ void Gestione::buildMenus() {
     ordini->addAction(mailCommands->InviaOrdine);
     ordini->addAction(mailCommands->OrdiniDaInviare);
     ordini->addAction(mailCommands->ImpostazioniInvio);
+    connect(Cerca, &SearchWindow::sendChosen, mailCommands,
+            [this](const QString& y, const QString& n) {
+                mailCommands->sendOrder(y, n);
+                Cerca->mostraStatoInvio();
+            });
 
     command(nullptr, "MUtente", QStringLiteral("&Utente"), &Gestione::MUtente_Click);
 

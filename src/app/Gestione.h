@@ -26,6 +26,7 @@ class IdleLock;
 class WindowZoom;
 class SyncCommands;
 class OrderMailCommands;
+class ContactCommands;
 
 // The one window of the program. It holds the menus, the five panels, the title clock and the
 // status bar, and decides which panel shows; each panel does its own work.
@@ -44,6 +45,8 @@ public:
     OrderPanel* Frame3;
     // "Invia ordine…" for the order chosen in "Stampa Ordine".
     OrderMailCommands* mailCommands = nullptr;
+    // "Scheda cliente…" and "Mandanti…": where the orders are sent.
+    ContactCommands* contactCommands = nullptr;
     YearPanel* Frame7;
     AgentPanel* Frame8;
     StatusBar* StatusBar1;

@@ -11,12 +11,28 @@ namespace {
 
 constexpr const char* kRead = "SELECT EMAIL, PEC, TELEFONO, VIA, CAP, PARTITA_IVA, "
                               "CODICE_FISCALE FROM SCHEDA_CLIENTE WHERE CODICE = ?1;";
+constexpr const char* kCustomer = "SELECT 1 FROM CLIENTE WHERE CODICE = ?1 LIMIT 1;";
 constexpr const char* kWrite =
     "INSERT OR REPLACE INTO SCHEDA_CLIENTE (CODICE, EMAIL, PEC, TELEFONO, VIA, CAP, PARTITA_IVA, "
     "CODICE_FISCALE) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8);";
 
 bool matches(const char* pattern, const QString& text) {
     return QRegularExpression(QLatin1String(pattern)).match(text).hasMatch();
+}
+
+Status storeRow(Database& db, const Card& c) {
+    auto st = db.prepare(kWrite);
+    if (!st)
+        return st.error();
+    st->bind(1, c.code)
+        .bindTextOrNull(2, c.email)
+        .bindTextOrNull(3, c.pec)
+        .bindTextOrNull(4, c.phone)
+        .bindTextOrNull(5, c.street)
+        .bindTextOrNull(6, c.postalCode)
+        .bindTextOrNull(7, c.vatNumber)
+        .bindTextOrNull(8, c.taxCode.toUpper());
+    return st->run();
 }
 
 } // namespace
@@ -94,19 +110,33 @@ Status save(Database& db, const Card& c) {
         return makeError(QStringLiteral("Manca il codice del cliente."));
     if (Status s = check(c); !s)
         return s;
+    return db.write([&]() { return storeRow(db, c); });
+}
+
+Status saveOver(Database& db, const Card& before, const Card& c) {
+    if (Status s = check(c); !s)
+        return s;
     return db.write([&]() -> Status {
-        auto st = db.prepare(kWrite);
+        auto st = db.prepare(kCustomer);
         if (!st)
             return st.error();
-        st->bind(1, c.code)
-            .bindTextOrNull(2, c.email)
-            .bindTextOrNull(3, c.pec)
-            .bindTextOrNull(4, c.phone)
-            .bindTextOrNull(5, c.street)
-            .bindTextOrNull(6, c.postalCode)
-            .bindTextOrNull(7, c.vatNumber)
-            .bindTextOrNull(8, c.taxCode.toUpper());
-        return st->run();
+        st->bind(1, c.code);
+        const bool exists = st->next();
+        if (Status s = st->status(); !s)
+            return s;
+        if (!exists)
+            return makeError(QStringLiteral("Il cliente %1 non c'è più nell'archivio: è stato "
+                                            "eliminato. La scheda non è stata salvata.")
+                                 .arg(c.code));
+        auto now = load(db, c.code);
+        if (!now)
+            return now.error();
+        if (!(*now == before))
+            return makeError(QStringLiteral("La scheda del cliente %1 è stata cambiata da un altro "
+                                            "programma mentre era aperta: non è stata salvata. "
+                                            "Chiuderla e riaprirla per vedere i dati nuovi.")
+                                 .arg(c.code));
+        return storeRow(db, c);
     });
 }
 

@@ -11,6 +11,7 @@ class Database;
 namespace mail::card {
 
 struct Card {
+    bool operator==(const Card&) const = default;
     QString code;
     QString email;
     QString pec;
@@ -29,5 +30,8 @@ Status check(const Card& card);
 Result<Card> load(Database& db, const QString& code);
 // Checks and stores the card, replacing the earlier one.
 Status save(Database& db, const Card& card);
+// As save, from a window that showed `before`: refused when the customer is no longer in the
+// register, or when another program changed the card since it was read.
+Status saveOver(Database& db, const Card& before, const Card& card);
 
 } // namespace mail::card

@@ -120,4 +120,31 @@ Status save(Database& db, const Settings& s) {
     });
 }
 
+Result<QString> agentAddress(Database& db) {
+    auto s = load(db);
+    if (!s)
+        return s.error();
+    return s->senderAddress;
+}
+
+Status checkAgentAddress(const QString& address) {
+    if (Status r = headers::checkField(QStringLiteral("E-mail"), address); !r)
+        return makeError(QStringLiteral("L'e-mail dell'agente contiene un a capo o un carattere "
+                                        "di controllo."));
+    if (!address.isEmpty() && !headers::isAddress(address))
+        return makeError(
+            QStringLiteral("L'e-mail dell'agente \"%1\" non è un indirizzo valido.").arg(address));
+    return {};
+}
+
+Status storeAgentAddress(Database& db, const QString& address) {
+    if (Status r = checkAgentAddress(address); !r)
+        return r;
+    auto st = db.prepare(kWrite);
+    if (!st)
+        return st.error();
+    st->bind(1, "mittente").bind(2, address);
+    return st->run();
+}
+
 } // namespace mail::settings

@@ -34,4 +34,12 @@ Status save(Database& db, const Settings& settings);
 // What is wrong in the settings, or nothing.
 Status check(const Settings& settings);
 
+// The agent's own e-mail, among the agent's details: the sender of the orders and the address
+// "Prova" writes to.
+Result<QString> agentAddress(Database& db);
+// What is wrong in it, or nothing; an empty address is fine.
+Status checkAgentAddress(const QString& address);
+// Stores it, inside a transaction the caller opened.
+Status storeAgentAddress(Database& db, const QString& address);
+
 } // namespace mail::settings

@@ -5,6 +5,7 @@
 #include "data/ItalianText.h"
 #include "data/Statement.h"
 #include "sheets/OrderArchive.h"
+#include "sheets/OrderData.h"
 #include "sheets/OrderSheet.h"
 
 #include <QFileInfo>
@@ -91,9 +92,9 @@ QString fill(const QString& text, const OrderFacts& f) {
     return out;
 }
 
-Result<Draft> draft(Database& db, sheets::SpreadsheetSession& session,
-                    const settings::Settings& settings, const QString& year, const QString& number,
-                    const QDateTime& now) {
+Result<Draft> draftText(Database& db, const settings::Settings& settings, const QString& year,
+                        const QString& number, const QDateTime& now,
+                        sheets::order::OrderData& data) {
     auto f = facts(db, year, number);
     if (!f)
         return f.error();
@@ -132,15 +133,32 @@ Result<Draft> draft(Database& db, sheets::SpreadsheetSession& session,
     m.body = fill(settings.bodyTemplate, d.facts);
     m.date = now;
 
-    auto pdf = sheets::writeOrderPdf(db, year, number, d.facts.customerCode);
-    if (!pdf)
-        return pdf.error();
-    auto xlsx = sheets::writeOrderSheet(db, session, year, number, d.facts.customerCode);
-    if (!xlsx)
-        return xlsx.error();
-    const QString base = sheets::archive::baseName(year, number);
-    m.attachments = {{pdf->path, base + QStringLiteral(".pdf"), mimeTypeFor(pdf->path)},
-                     {xlsx->path, base + QStringLiteral(".xlsx"), mimeTypeFor(xlsx->path)}};
+    auto order = sheets::order::readOrder(db, year, number, d.facts.customerCode);
+    if (!order)
+        return order.error();
+    data = std::move(*order);
+    return d;
+}
+
+Status attachFiles(Draft& d, const sheets::order::OrderData& data) {
+    auto files = sheets::writeOrderFiles(data, d.facts.year, d.facts.number);
+    if (!files)
+        return files.error();
+    const QString base = sheets::archive::baseName(d.facts.year, d.facts.number);
+    d.message.attachments = {
+        {files->pdf.path, base + QStringLiteral(".pdf"), mimeTypeFor(files->pdf.path)},
+        {files->sheet.path, base + QStringLiteral(".xlsx"), mimeTypeFor(files->sheet.path)}};
+    return {};
+}
+
+Result<Draft> draft(Database& db, sheets::SpreadsheetSession&, const settings::Settings& settings,
+                    const QString& year, const QString& number, const QDateTime& now) {
+    sheets::order::OrderData data;
+    auto d = draftText(db, settings, year, number, now, data);
+    if (!d)
+        return d.error();
+    if (Status s = attachFiles(*d, data); !s)
+        return s.error();
     return d;
 }
 

@@ -11,7 +11,10 @@
 class Database;
 namespace sheets {
 class SpreadsheetSession;
+namespace order {
+struct OrderData;
 }
+} // namespace sheets
 
 // The message of one order: to its principal, a copy to the customer, the subject and body from
 // the agent's templates with the order's facts filled in, and the order's PDF and workbook as
@@ -44,5 +47,14 @@ struct Draft {
 Result<Draft> draft(Database& db, sheets::SpreadsheetSession& session,
                     const settings::Settings& settings, const QString& year, const QString& number,
                     const QDateTime& now);
+
+// The message of an order without its files, and in `data` what the files show: all that is read
+// from the database, on the thread of the database's connection.
+Result<Draft> draftText(Database& db, const settings::Settings& settings, const QString& year,
+                        const QString& number, const QDateTime& now,
+                        sheets::order::OrderData& data);
+// Writes the order's PDF and workbook to the archive from `data` and attaches them. It uses no
+// database: it may run on a thread of its own while the window goes on.
+Status attachFiles(Draft& draft, const sheets::order::OrderData& data);
 
 } // namespace mail::ordermail

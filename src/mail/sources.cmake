@@ -5,6 +5,7 @@ target_sources(gestione_core PRIVATE
     mail/MailMessage.cpp
     mail/MailSettings.cpp
     mail/OrderMail.cpp
+    mail/Principals.cpp
     mail/SendRecord.cpp
     mail/SmtpFailure.cpp
     mail/SmtpSender.cpp

@@ -3,6 +3,7 @@
 #include "AgentStore.h"
 #include "InputRules.h"
 #include "MasterDataMessages.h"
+#include "mail/MailSettings.h"
 #include "ui/AppContext.h"
 #include "ui/Tell.h"
 #include "ui/Titles.h"
@@ -46,6 +47,7 @@ AgentDialog::AgentDialog(AppContext& c, QWidget* parent) : QDialog(parent), ctx(
     CapAgente = field(this, "CapAgente", 5);
     CittaAgente = field(this, "CittaAgente", 0);
     PrAgente = field(this, "PrAgente", 2);
+    EmailAgente = field(this, "EmailAgente", 254);
     inputrules::upperCase(NomeAgente);
     inputrules::upperCase(ViaAgente);
     inputrules::numericKeys(CapAgente);
@@ -57,6 +59,7 @@ AgentDialog::AgentDialog(AppContext& c, QWidget* parent) : QDialog(parent), ctx(
     form->addRow(QStringLiteral("CAP"), CapAgente);
     form->addRow(QStringLiteral("Città"), CittaAgente);
     form->addRow(QStringLiteral("Provincia"), PrAgente);
+    form->addRow(QStringLiteral("E-mail"), EmailAgente);
     layout->addLayout(form);
 
     auto* buttons = new QDialogButtonBox(this);
@@ -95,6 +98,12 @@ bool AgentDialog::carica() {
     CapAgente->setText(r.agent.postCode);
     CittaAgente->setText(r.agent.town);
     PrAgente->setText(r.agent.province);
+    auto email = mail::settings::agentAddress(ctx.db());
+    if (!email) {
+        tell::error(ctx.dialogs, email.error(), titles::t18());
+        return false;
+    }
+    EmailAgente->setText(*email);
     return true;
 }
 
@@ -107,9 +116,19 @@ void AgentDialog::salva() {
         NomeAgente->setFocus();
         return;
     }
+    const QString email = EmailAgente->text().trimmed();
+    if (Status s = mail::settings::checkAgentAddress(email); !s) {
+        ctx.dialogs.message(s.error().text, windowTitle(), BoxIcon::Information);
+        EmailAgente->setFocus();
+        return;
+    }
     const agent::Agent a{name, ViaAgente->text().trimmed(), CapAgente->text().trimmed(),
                          CittaAgente->text().trimmed(), PrAgente->text().trimmed()};
-    if (!tell::mayGoOn(ctx.dialogs, agent::save(ctx.db(), m_id, a), titles::t18()))
+    Database& db = ctx.db();
+    if (!tell::mayGoOn(
+            ctx.dialogs,
+            agent::save(db, m_id, a, [&] { return mail::settings::storeAgentAddress(db, email); }),
+            titles::t18()))
         return;
     accept();
 }

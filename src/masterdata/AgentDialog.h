@@ -23,6 +23,8 @@ public:
     QLineEdit* CapAgente;
     QLineEdit* CittaAgente;
     QLineEdit* PrAgente;
+    // The agent's own e-mail: the sender of the orders sent by e-mail.
+    QLineEdit* EmailAgente;
     QPushButton* SalvaAgente;
     QPushButton* AnnullaAgente;
 

@@ -43,6 +43,11 @@ Result<Refusal> checkSave(Database& db, std::optional<std::int64_t> id) {
 }
 
 Result<Refusal> save(Database& db, std::optional<std::int64_t> id, const Agent& agent) {
+    return save(db, id, agent, [] { return Status(); });
+}
+
+Result<Refusal> save(Database& db, std::optional<std::int64_t> id, const Agent& agent,
+                     const std::function<Status()>& alsoWrite) {
     return guardedWrite(
         db, [&] { return checkSave(db, id); },
         [&]() -> Status {
@@ -56,7 +61,9 @@ Result<Refusal> save(Database& db, std::optional<std::int64_t> id, const Agent& 
                 .bind(4, agent.province)
                 .bind(5, agent.postCode)
                 .bind(6, *id);
-            return st->run();
+            if (Status s = st->run(); !s)
+                return s;
+            return alsoWrite();
         });
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 class Database;
@@ -40,5 +41,8 @@ Result<std::optional<Stored>> load(Database& db);
 Result<Refusal> checkSave(Database& db, std::optional<std::int64_t> id);
 // Writes the details into the row `id`; never adds a row.
 Result<Refusal> save(Database& db, std::optional<std::int64_t> id, const Agent& agent);
+// The same, with `alsoWrite` (the details kept beside the register) in the same transaction.
+Result<Refusal> save(Database& db, std::optional<std::int64_t> id, const Agent& agent,
+                     const std::function<Status()>& alsoWrite);
 
 } // namespace agent

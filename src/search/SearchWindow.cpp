@@ -1,6 +1,7 @@
 #include "SearchWindow.h"
 
 #include "ResultLists.h"
+#include "mail/SendRecord.h"
 #include "orders/RepeatOrder.h"
 #include "search/SearchStore.h"
 #include "ui/AppContext.h"
@@ -58,6 +59,7 @@ SearchWindow::SearchWindow(AppContext& c, QWidget* parent) : QWidget(parent, Qt:
     ListaOrdini = e.list("ListaOrdini", {240, 3840, 12720, 2040}, {9});
     LDettaglio = e.label("LDettaglio", QString(), {240, 6000, 12720, 240}, {9.75, true});
     ListaDettaglio = e.list("ListaDettaglio", {240, 6240, 12720, 2400}, {9});
+    StatoInvio = e.label("StatoInvio", QString(), {240, 8640, 12720, 240}, {9});
     Elements::tabOrder(
         {TestoCerca, ListaClienti, ListaArticoli, ListaOrdini, ListaDettaglio, CmdRipeti});
 
@@ -69,6 +71,19 @@ SearchWindow::SearchWindow(AppContext& c, QWidget* parent) : QWidget(parent, Qt:
                 [this, list](const QModelIndex& i) { attiva(list, i.row()); });
     }
     TestoCerca->installEventFilter(this);
+
+    CercaInviaOrdine = new QAction(QStringLiteral("Invia ordine…"), this);
+    CercaInviaOrdine->setObjectName(QStringLiteral("CercaInviaOrdine"));
+    CercaInviaOrdine->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    CercaInviaOrdine->setShortcutContext(Qt::WindowShortcut);
+    connect(CercaInviaOrdine, &QAction::triggered, this, &SearchWindow::CercaInviaOrdine_Click);
+    addAction(CercaInviaOrdine);
+    for (ReportView* list : {ListaOrdini, ListaDettaglio}) {
+        list->setContextMenuPolicy(Qt::ActionsContextMenu);
+        list->addAction(CercaInviaOrdine);
+        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                &SearchWindow::mostraStatoInvio);
+    }
 
     // Ctrl+F in the window itself goes back to the text; Esc closes the window.
     auto* again = new QAction(this);
@@ -119,6 +134,7 @@ void SearchWindow::Cerca() {
     LClienti->setText(groupCaption("Clienti", ListaClienti));
     LArticoli->setText(groupCaption("Articoli", ListaArticoli));
     LOrdini->setText(groupCaption("Ordini", ListaOrdini));
+    mostraStatoInvio();
 }
 
 bool SearchWindow::holdsOrders(ReportView* list) const {
@@ -201,6 +217,34 @@ void SearchWindow::CmdRipeti_Click() {
                             .arg(made.lines),
                         titles::t18(), BoxIcon::None);
     Q_EMIT orderChosen(made.year, made.number);
+}
+
+void SearchWindow::CercaInviaOrdine_Click() {
+    ReportView* list = orderSource();
+    const int row = list->selectedRow();
+    if (row < 0 || !ctx.connected()) {
+        tell::refusal(ctx.dialogs,
+                      QStringLiteral("Scegliere prima l'ordine da inviare tra gli ordini "
+                                     "trovati o nello storico di un cliente."),
+                      QStringLiteral("Invia ordine"));
+        return;
+    }
+    Q_EMIT sendChosen(cellOf(list, row, "ANNO"), cellOf(list, row, "NR"));
+    mostraStatoInvio();
+}
+
+void SearchWindow::mostraStatoInvio() {
+    ReportView* list = orderSource();
+    const int row = list->selectedRow();
+    if (row < 0 || !ctx.connected()) {
+        StatoInvio->clear();
+        return;
+    }
+    const QString year = cellOf(list, row, "ANNO");
+    const QString number = cellOf(list, row, "NR");
+    auto state = mail::sendrecord::stateText(ctx.db(), year, number);
+    StatoInvio->setText(state ? QStringLiteral("Ordine %1/%2: %3").arg(number, year, *state)
+                              : state.error().text);
 }
 
 bool SearchWindow::eventFilter(QObject* obj, QEvent* e) {

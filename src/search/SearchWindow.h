@@ -4,6 +4,7 @@
 #include <QWidget>
 
 struct AppContext;
+class QAction;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -29,6 +30,10 @@ public:
     QLabel* LDettaglio;
     ReportView* ListaDettaglio;
     QPushButton* CmdRipeti;
+    // The send state by e-mail of the order chosen among the orders found or in a history.
+    QLabel* StatoInvio;
+    // "Invia ordine…" (context menu of the orders, Ctrl+E): the chosen order by e-mail.
+    QAction* CercaInviaOrdine;
 
     // Shows the window with the text selected, ready for a new search.
     void apri();
@@ -38,10 +43,16 @@ public:
     void attiva(ReportView* list, int row);
     // "Ripeti ordine".
     void CmdRipeti_Click();
+    // "Invia ordine…": sendChosen for the chosen order, or a box asking to choose one.
+    void CercaInviaOrdine_Click();
+    // Shows in StatoInvio whether the chosen order was sent.
+    void mostraStatoInvio();
 
 Q_SIGNALS:
     // An order to open in the order panel for update.
     void orderChosen(const QString& year, const QString& number);
+    // An order to send by e-mail.
+    void sendChosen(const QString& year, const QString& number);
 
 protected:
     bool eventFilter(QObject* obj, QEvent* e) override;

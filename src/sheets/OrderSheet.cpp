@@ -235,4 +235,30 @@ Result<Written> writeOrderPdf(Database& db, const QString& year, const QString& 
     return Written{*path, folder->refused};
 }
 
+Result<WrittenFiles> writeOrderFiles(const order::OrderData& order, const QString& year,
+                                     const QString& number) {
+    auto folder = archive::yearFolder(year);
+    if (!folder)
+        return folder.error();
+    Workbook wb;
+    Sheet& sheet = wb.sheet(0);
+    (void)wb.rename(sheet, QStringLiteral("Ordine"));
+    order::layOut(sheet, order);
+    const QString base = archive::baseName(year, number);
+    auto xlsx = saveAsNew(wb, folder->path, base);
+    if (!xlsx)
+        return xlsx.error();
+    auto pdf = claimNewName(folder->path, base, QStringLiteral(".pdf"));
+    if (!pdf) {
+        QFile::remove(*xlsx);
+        return pdf.error();
+    }
+    if (Status s = writePdf(sheet, *pdf, base); !s) {
+        QFile::remove(*pdf);
+        QFile::remove(*xlsx);
+        return s.error();
+    }
+    return WrittenFiles{{*xlsx, folder->refused}, {*pdf, folder->refused}};
+}
+
 } // namespace sheets

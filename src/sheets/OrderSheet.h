@@ -42,4 +42,14 @@ Result<Written> writeOrderSheet(Database& db, SpreadsheetSession& session, const
 Result<Written> writeOrderPdf(Database& db, const QString& year, const QString& number,
                               const QString& customerCode);
 
+// Both files of an order from its data read beforehand: the workbook and the PDF, written to the
+// archive without the database, so that a thread other than the window's may write them. When the
+// second cannot be written the first is removed again.
+struct WrittenFiles {
+    Written sheet;
+    Written pdf;
+};
+Result<WrittenFiles> writeOrderFiles(const order::OrderData& order, const QString& year,
+                                     const QString& number);
+
 } // namespace sheets

@@ -70,11 +70,11 @@ private Q_SLOTS:
         };
         QCOMPARE(entries("GCliente"),
                  (QStringList{"CNuovo=Nuovo", "CAggiorna=Aggiorna", "CElimina=Elimina",
-                              "StampaClienti=Stampa Elenco"}));
+                              "StampaClienti=Stampa Elenco", "SchedaCliente=Scheda cliente…"}));
         QCOMPARE(entries("GArticoli"),
                  (QStringList{"ANuovo=Nuovo", "AAggiorna=Aggiorna", "AElimina=Elimina",
                               "StampaArticolo=Stampa Articolo", "ImportaListino=Importa listino…",
-                              "AnnullaListino=Annulla ultimo listino"}));
+                              "AnnullaListino=Annulla ultimo listino", "Mandanti=Mandanti…"}));
         QCOMPARE(entries("GOrdine"),
                  (QStringList{"Nordine=Nuovo Ordine", "Aordine=Aggiorna/Elimina Ordine e Articoli",
                               "Eordine=Elimina Ordini", "StampaOrdine=Stampa Ordine", "=",

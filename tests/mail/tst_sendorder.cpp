@@ -9,10 +9,12 @@
 #include "mail/SendRecord.h"
 #include "orders/OrderPanel.h"
 #include "orders/YearPanel.h"
+#include "search/SearchWindow.h"
 #include "sheets/SheetKit.h"
 #include "support/Boxes.h"
 #include "support/Fixture.h"
 #include "support/Ui.h"
+#include "ui/widgets/ReportList.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -22,6 +24,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QTimer>
 #include <QUrl>
 
 using namespace mail;
@@ -95,6 +98,71 @@ private Q_SLOTS:
         QCOMPARE(*sendrecord::stateText(app.db(), "2026", "12"),
                  QStringLiteral("Inviato il 08/12/2026 alle 10:30 a ordini@mandante.it, "
                                 "angelo@cliente.it"));
+    }
+
+    // The state on the order panel's label and in the search window, which sends the order
+    // chosen among those found (context menu, Ctrl+E).
+    void stateInPanelAndSearch() {
+        App app;
+        prepare(app);
+        OrderMailCommands* c = app.window->mailCommands;
+        QCOMPARE(c->LStatoInvio->text(), QStringLiteral("Non inviato"));
+        QVERIFY(c->LStatoInvio->isVisible());
+        SearchWindow* w = app.window->Cerca;
+        w->apri();
+        QCOMPARE(w->CercaInviaOrdine->shortcut(), QKeySequence("Ctrl+E"));
+        QVERIFY(w->ListaOrdini->actions().contains(w->CercaInviaOrdine));
+        w->CercaInviaOrdine->trigger();
+        QCOMPARE(app.dialogs.describe(),
+                 boxes::message("Scegliere prima l'ordine da inviare tra gli ordini trovati o "
+                                "nello storico di un cliente.",
+                                "Invia ordine", BoxIcon::Exclamation));
+        app.dialogs.clear();
+        ui::type(w->TestoCerca, QStringLiteral("ANGELO"));
+        QVERIFY(w->ListaOrdini->report()->rows() > 0);
+        ui::clickRow(w->ListaOrdini, 0);
+        QCOMPARE(w->StatoInvio->text(), QStringLiteral("Ordine 12/2026: Non inviato"));
+        c->runDialog = [](QDialog&) { return true; };
+        w->CercaInviaOrdine->trigger();
+        const QString sent = QStringLiteral(
+            "Inviato il 08/12/2026 alle 10:30 a ordini@mandante.it, angelo@cliente.it");
+        QCOMPARE(app.dialogs.describe(),
+                 boxes::message("Ordine 12/2026 inviato a ordini@mandante.it, angelo@cliente.it.",
+                                "Invia ordine", BoxIcon::Information));
+        QCOMPARE(w->StatoInvio->text(), QStringLiteral("Ordine 12/2026: ") + sent);
+        QCOMPARE(c->LStatoInvio->text(), sent);
+        exec(app.db(), "UPDATE ORDINE SET QVENDITA = 2 WHERE NR = '12';");
+        w->mostraStatoInvio();
+        QCOMPARE(w->StatoInvio->text(),
+                 QStringLiteral("Ordine 12/2026: ") + sent + ", modificato dopo l'invio");
+    }
+
+    // The PDF and the workbook of a large order are written while the window's events go on:
+    // a timer ticks between the choice of the command and the dialog.
+    void filesAreWrittenOffTheWindowsThread() {
+        App app;
+        prepare(app);
+        QList<kit::Line> lines;
+        for (int i = 0; i < 200; ++i)
+            lines.append({QStringLiteral("ARTICOLO %1").arg(i), QString::number(2000 + i), 1.0, 2.0,
+                          3.5, ""});
+        kit::Header h;
+        h.nr = "14";
+        kit::storeOrder(app.db(), h, lines);
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start(0);
+        int atDialog = -1;
+        OrderMailCommands* c = app.window->mailCommands;
+        c->runDialog = [&](QDialog& d) {
+            atDialog = ticks;
+            QCOMPARE(static_cast<SendOrderDialog&>(d).InvioAllegati->text(),
+                     QStringLiteral("Ordine 2026-14.pdf, Ordine 2026-14.xlsx"));
+            return false;
+        };
+        QVERIFY(!c->sendOrder("2026", "14"));
+        QVERIFY2(atDialog > 0, qPrintable(QString::number(atDialog)));
     }
 
     // A refused password: its box, and the order stays "Non inviato".

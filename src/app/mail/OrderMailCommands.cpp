@@ -1,6 +1,7 @@
 #include "OrderMailCommands.h"
 
 #include "MailSettingsDialog.h"
+#include "PrepareFiles.h"
 #include "SendOrderDialog.h"
 #include "SendProgress.h"
 #include "mail/DesktopMail.h"
@@ -9,9 +10,12 @@
 #include "mail/SendRecord.h"
 #include "orders/OrderFlow.h"
 #include "orders/OrderPanel.h"
+#include "sheets/OrderData.h"
 #include "ui/AppContext.h"
+#include "ui/widgets/Elements.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 
 namespace {
@@ -39,6 +43,10 @@ OrderMailCommands::OrderMailCommands(AppContext& c, OrderPanel* panel)
     OrdiniDaInviare = new QAction(QStringLiteral("Ordini da inviare…"), this);
     OrdiniDaInviare->setObjectName(QStringLiteral("OrdiniDaInviare"));
     connect(OrdiniDaInviare, &QAction::triggered, this, &OrderMailCommands::OrdiniDaInviare_Click);
+    LStatoInvio =
+        Elements(panel->Frame5).label("LStatoInvio", QString(), {3600, 200, 9360, 255}, {9, true});
+    LStatoInvio->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    LStatoInvio->hide();
     connect(panel, &OrderPanel::stateShown, this, &OrderMailCommands::update);
 }
 
@@ -47,11 +55,16 @@ void OrderMailCommands::update() {
     const bool chosen =
         s.panelShown && s.mode == orderflow::kStampaOrdine && s.shows == orderflow::Shows::Lines;
     InviaOrdine->setEnabled(chosen);
+    LStatoInvio->hide();
     if (chosen && ctx.connected()) {
         auto state =
             mail::sendrecord::stateText(ctx.db(), m_panel->Text1->text(), m_panel->T7->text());
-        if (state)
+        if (state) {
             ctx.showStatus(*state);
+            LStatoInvio->setText(*state);
+            LStatoInvio->setToolTip(*state);
+            LStatoInvio->show();
+        }
     }
 }
 
@@ -91,10 +104,13 @@ bool OrderMailCommands::sendOrder(const QString& year, const QString& number) {
     }
     if (!caFile.isEmpty())
         settings->server.caFile = caFile;
+    // The database is read here, on its connection's thread; the files are written off it.
+    sheets::order::OrderData data;
     auto draft =
-        mail::ordermail::draft(ctx.db(), ctx.session(), *settings, year, number, ctx.clock.now());
-    if (!draft) {
-        ctx.dialogs.message(draft.error().text, kTitle, BoxIcon::Critical);
+        mail::ordermail::draftText(ctx.db(), *settings, year, number, ctx.clock.now(), data);
+    Status prepared = draft ? attachFilesOffThread(*draft, data) : Status(draft.error());
+    if (!prepared) {
+        ctx.dialogs.message(prepared.error().text, kTitle, BoxIcon::Critical);
         return false;
     }
     SendOrderDialog dialog(*draft, m_panel->window());
@@ -145,10 +161,13 @@ Status OrderMailCommands::sendUnattended(const mail::settings::Settings& setting
     mail::MailServer server = settings.server;
     if (!caFile.isEmpty())
         server.caFile = caFile;
+    sheets::order::OrderData data;
     auto draft =
-        mail::ordermail::draft(ctx.db(), ctx.session(), settings, year, number, ctx.clock.now());
+        mail::ordermail::draftText(ctx.db(), settings, year, number, ctx.clock.now(), data);
     if (!draft)
         return draft.error();
+    if (Status s = attachFilesOffThread(*draft, data); !s)
+        return s;
     auto sent = sendWithProgress(m_panel->window(), send, server, draft->message);
     if (!sent)
         return sent.error();

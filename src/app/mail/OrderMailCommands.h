@@ -12,6 +12,7 @@
 class OrderPanel;
 class QAction;
 class QDialog;
+class QLabel;
 struct AppContext;
 
 // "Invia ordine…": the order chosen in "Stampa Ordine" sent by e-mail to its principal, with a
@@ -26,6 +27,8 @@ public:
     QAction* InviaOrdine;       // "Invia ordine…"
     QAction* ImpostazioniInvio; // "Impostazioni invio…"
     QAction* OrdiniDaInviare;   // "Ordini da inviare…"
+    // The send state of the chosen order, on the top line of the list of its lines.
+    QLabel* LStatoInvio;
 
     void InviaOrdine_Click();
     void ImpostazioniInvio_Click();
