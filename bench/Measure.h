@@ -84,6 +84,9 @@ struct Row {
     static bool decode(const QString& line, Row* row);
 };
 
+// A row met when ours takes at most limitMs by both clocks.
+Row withinRow(const QString& operation, const Sample& s, double limitMs, const QString& notes);
+
 QString fmtMs(double ms);
 QString fmtMB(std::size_t bytes);
 

@@ -28,17 +28,6 @@ QByteArray utf8(const std::string& s) {
     return QByteArray(s.data(), qsizetype(s.size()));
 }
 
-Row limitRow(const QString& op, const Sample& s, double limitMs, const QString& notes) {
-    Row r;
-    r.operation = op;
-    r.take(s);
-    r.target = QStringLiteral("≤ %1").arg(fmtMs(limitMs));
-    r.met = r.both([&](double ours, double) { return ours <= limitMs; });
-    r.peak = s.peak;
-    r.notes = notes;
-    return r;
-}
-
 // The codes of the customers a search lists, as the orders' statement takes them.
 QByteArray codesOf(const ReportView* customers) {
     QByteArray codes;
@@ -84,7 +73,7 @@ bool searchBench(const Options& o, const Emit& emit) {
             },
             [&] { cerca->TestoCerca->clear(); });
         cerca->TestoCerca->setText(word);
-        emit(limitRow(QStringLiteral("Cerca: a keystroke of \"%1\" (100000 customers, 50000 "
+        emit(withinRow(QStringLiteral("Cerca: a keystroke of \"%1\" (100000 customers, 50000 "
                                      "articles, 1M lines)")
                           .arg(word),
                       s, 100,
@@ -105,7 +94,7 @@ bool searchBench(const Options& o, const Emit& emit) {
                 bareLoop(h, searchstore::kOrdersNumbered, {folded, rows});
             },
             [&] { cerca->TestoCerca->clear(); });
-        emit(limitRow(QStringLiteral("Cerca: the order number \"5\" in every year"), s, 100,
+        emit(withinRow(QStringLiteral("Cerca: the order number \"5\" in every year"), s, 100,
                       QStringLiteral("%1 orders found").arg(cerca->ListaOrdini->report()->rows())));
     }
 
@@ -126,7 +115,7 @@ bool searchBench(const Options& o, const Emit& emit) {
             [&] {
                 bareLoop(h, orderhistory::kCustomerOrders, {code, QByteArray("10000")});
             });
-        emit(limitRow(QStringLiteral("Customer history (orders of one customer in 1M lines)"), s,
+        emit(withinRow(QStringLiteral("Customer history (orders of one customer in 1M lines)"), s,
                       100,
                       QStringLiteral("%1 orders").arg(cerca->ListaDettaglio->report()->rows())));
     }
@@ -147,7 +136,7 @@ bool searchBench(const Options& o, const Emit& emit) {
                     "TOTAL(QVENDITA * PESO * PREZZO) FROM ORDINE WHERE ANNO = ?1 AND NR = ?2;",
                     {year, QByteArray("1")});
             });
-        emit(limitRow(QStringLiteral("Totals line, order of 1000 lines"), s, 10,
+        emit(withinRow(QStringLiteral("Totals line, order of 1000 lines"), s, 10,
                       g.TotaliOrdine->label()->text()));
     }
 
@@ -178,7 +167,7 @@ bool searchBench(const Options& o, const Emit& emit) {
             fail(QStringLiteral("Ripeti ordine: the 200 lines were not copied"));
             return false;
         }
-        emit(limitRow(QStringLiteral("Ripeti ordine, order of 200 lines"), s, 200,
+        emit(withinRow(QStringLiteral("Ripeti ordine, order of 200 lines"), s, 200,
                       QStringLiteral("one transaction, into the year of today")));
     }
     return w.dialogs.boxes.isEmpty();
