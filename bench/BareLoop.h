@@ -3,6 +3,8 @@
 #include <QByteArray>
 
 #include <initializer_list>
+#include <utility>
+#include <vector>
 
 struct sqlite3;
 
@@ -13,5 +15,8 @@ namespace bench {
 // Runs sql on the connection with the texts bound to ?1, ?2...; the rows read, or -1 on a
 // failure.
 long long bareLoop(sqlite3* db, const char* sql, std::initializer_list<QByteArray> binds = {});
+// The same with each text bound to the parameter of its number; the others stay NULL.
+long long bareLoopAt(sqlite3* db, const char* sql,
+                     const std::vector<std::pair<int, QByteArray>>& binds);
 
 } // namespace bench

@@ -209,9 +209,9 @@ QString fmtMB(std::size_t bytes) {
     return QStringLiteral("%1 MB").arg(double(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
 }
 
-Row withinRow(const QString& op, const Sample& s, double limitMs, const QString& notes) {
+Row withinRow(const QString& operation, const Sample& s, double limitMs, const QString& notes) {
     Row r;
-    r.operation = op;
+    r.operation = operation;
     r.take(s);
     r.target = QStringLiteral("≤ %1").arg(fmtMs(limitMs));
     r.met = r.both([&](double ours, double) { return ours <= limitMs; });

@@ -85,7 +85,7 @@ struct Row {
 };
 
 // A row met when ours takes at most limitMs by both clocks.
-Row withinRow(const QString& op, const Sample& s, double limitMs, const QString& notes);
+Row withinRow(const QString& operation, const Sample& s, double limitMs, const QString& notes);
 
 QString fmtMs(double ms);
 QString fmtMB(std::size_t bytes);

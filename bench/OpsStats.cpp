@@ -1,5 +1,6 @@
 // The window "Statistiche" on the large file: each view counted as it opens, and again after a
-// change of the province, against the engine's bare loop over the view's own statement.
+// change of the province, against the engine's own aggregate statement of the view (the
+// engine grouping the same lines by itself, nothing kept).
 
 #include "BareLoop.h"
 #include "BenchWindow.h"
@@ -27,6 +28,33 @@ QByteArray iso(const QDate& d) {
     return itext::isoDate(d).toUtf8();
 }
 
+// The engine's own groups of the views, the floors: ?1..?4 the period and the one a year before
+// (the customers to visit: ?1 the first day looked at, ?2 the first quiet day), ?10 the province.
+const char* const kRanked =
+    "TOTAL(CASE WHEN DATAO >= ?1 AND DATAO <= ?2 THEN QVENDITA * PESO * PREZZO END), "
+    "TOTAL(CASE WHEN DATAO >= ?1 AND DATAO <= ?2 THEN QVENDITA * PESO END), "
+    "TOTAL(CASE WHEN DATAO >= ?1 AND DATAO <= ?2 THEN QVENDITA END), "
+    "TOTAL(CASE WHEN DATAO >= ?1 AND DATAO <= ?2 THEN QOMAGGIO END), "
+    "TOTAL(CASE WHEN DATAO >= ?3 AND DATAO <= ?4 THEN QVENDITA * PESO * PREZZO END), "
+    "COUNT(DISTINCT CASE WHEN DATAO >= ?1 AND DATAO <= ?2 THEN ANNO || '/' || NR END), "
+    "MAX(CASE WHEN DATAO >= ?1 AND DATAO <= ?2 THEN DATAO END) FROM ORDINE WHERE ((DATAO >= ?1 "
+    "AND DATAO <= ?2) OR (DATAO >= ?3 AND DATAO <= ?4)) AND (?10 IS NULL OR ID_CL IN (SELECT "
+    "CODICE FROM CLIENTE WHERE PROVINCIA = ?10))";
+const char* const kRegister = " LEFT JOIN CLIENTE AS C ON C.ID = (SELECT MIN(ID) FROM CLIENTE "
+                              "WHERE CLIENTE.CODICE = G.CODICE_CLIENTE);";
+const std::string kCustomers = std::string("SELECT G.*, C.SOGGETTO, C.CITTA, C.PROVINCIA FROM "
+                                           "(SELECT ID_CL AS CODICE_CLIENTE, ") +
+                               kRanked + " GROUP BY +ID_CL) AS G" + kRegister;
+const std::string kArticles =
+    std::string("SELECT CODICE, MAX(ARTICOLO), ") + kRanked +
+    " GROUP BY CODICE, CASE WHEN CODICE IS NULL OR CODICE = '' THEN ARTICOLO END;";
+const char* const kToVisit =
+    "SELECT G.*, C.SOGGETTO, C.CITTA, C.PROVINCIA FROM (SELECT ID_CL AS CODICE_CLIENTE, "
+    "MIN(DATAO), MAX(DATAO), COUNT(DISTINCT DATAO) FROM ORDINE WHERE DATAO >= ?1 AND ID_CL IS NOT "
+    "NULL AND (?10 IS NULL OR ID_CL IN (SELECT CODICE FROM CLIENTE WHERE PROVINCIA = ?10)) GROUP "
+    "BY +ID_CL HAVING MAX(DATAO) < ?2) AS G JOIN CLIENTE AS C ON C.ID = (SELECT MIN(ID) FROM "
+    "CLIENTE WHERE CLIENTE.CODICE = G.CODICE_CLIENTE);";
+
 } // namespace
 
 bool statsBench(const Options& o, const Emit& emit) {
@@ -46,49 +74,36 @@ bool statsBench(const Options& o, const Emit& emit) {
     const QString province = s->Provincia->count() > 1 ? s->Provincia->itemText(1) : QString();
     const QByteArray pr = province.toUtf8();
     const std::string trend = stats::queries::trendByDay();
-    const std::string customers = stats::queries::customers();
-    const std::string articles = stats::queries::articles();
-    const std::string toVisit = stats::queries::toVisit();
     struct View {
         StatsWindow::View view;
         const char* name;
         std::function<void(const QByteArray&)> floor;
     };
-    // The bare statement of each view; ?10 the province or none (an empty text binds NULL in
-    // bareLoop's caller below).
-    auto bare = [&](const std::string& sql, std::vector<QByteArray> binds, const QByteArray& prov) {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(h, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
-            return;
-        for (size_t i = 0; i < binds.size(); ++i)
-            sqlite3_bind_text(st, int(i + 1), binds[i].constData(), int(binds[i].size()),
-                              SQLITE_TRANSIENT);
-        if (prov.isEmpty())
-            sqlite3_bind_null(st, 10);
-        else
-            sqlite3_bind_text(st, 10, prov.constData(), int(prov.size()), SQLITE_TRANSIENT);
-        const int cols = sqlite3_column_count(st);
-        while (sqlite3_step(st) == SQLITE_ROW)
-            for (int c = 0; c < cols; ++c)
-                (void)sqlite3_column_text(st, c);
-        sqlite3_finalize(st);
+    // The statement with the dates bound to ?1, ?2...; ?10 the province, or NULL when empty.
+    auto bare = [&](const char* sql, const std::vector<QByteArray>& dates, const QByteArray& prov) {
+        std::vector<std::pair<int, QByteArray>> binds;
+        for (const QByteArray& d : dates)
+            binds.emplace_back(int(binds.size()) + 1, d);
+        if (!prov.isEmpty())
+            binds.emplace_back(10, prov);
+        bareLoopAt(h, sql, binds);
     };
     const std::vector<View> views = {
         {StatsWindow::Andamento, "Andamento",
          [&](const QByteArray& prov) {
-             bare(trend, {iso(first), iso(last)}, prov);
+             bare(trend.c_str(), {iso(first), iso(last)}, prov);
          }},
         {StatsWindow::Clienti, "Clienti",
          [&](const QByteArray& prov) {
-             bare(customers, {iso(p.from), iso(p.to), iso(b.from), iso(b.to)}, prov);
+             bare(kCustomers.c_str(), {iso(p.from), iso(p.to), iso(b.from), iso(b.to)}, prov);
          }},
         {StatsWindow::Articoli, "Articoli",
          [&](const QByteArray& prov) {
-             bare(articles, {iso(p.from), iso(p.to), iso(b.from), iso(b.to)}, prov);
+             bare(kArticles.c_str(), {iso(p.from), iso(p.to), iso(b.from), iso(b.to)}, prov);
          }},
         {StatsWindow::DaVisitare, "Da visitare",
          [&](const QByteArray& prov) {
-             bare(toVisit,
+             bare(kToVisit,
                   {iso(today.addMonths(-stats::kLookBackMonths)),
                    iso(today.addDays(1 - stats::kDefaultQuietDays))},
                   prov);
@@ -106,10 +121,11 @@ bool statsBench(const Options& o, const Emit& emit) {
             },
             [&] { v.floor(QByteArray()); });
         const int rows = s->model(v.view)->rowCount();
-        emit(withinRow(QStringLiteral("Statistiche: %1 opened (1M lines, 100000 customers)")
-                           .arg(QLatin1String(v.name)),
-                       opened, 300,
-                       QStringLiteral("%1 rows; floor: the bare aggregate query").arg(rows)));
+        emit(withinRow(
+            QStringLiteral("Statistiche: %1 opened (1M lines, 100000 customers)")
+                .arg(QLatin1String(v.name)),
+            opened, 300,
+            QStringLiteral("%1 rows; floor: the engine's own aggregate query").arg(rows)));
         // A change of the province, back and forth: each run one redraw.
         int turn = 0;
         Sample changed = compare(
@@ -123,7 +139,8 @@ bool statsBench(const Options& o, const Emit& emit) {
             QStringLiteral("Statistiche: %1 redrawn after a change of province")
                 .arg(QLatin1String(v.name)),
             changed, 150,
-            QStringLiteral("province %1 and all; floor: the bare aggregate query").arg(province)));
+            QStringLiteral("province %1 and all in turn; floor: the engine's own aggregate query")
+                .arg(province)));
     }
     return true;
 }

@@ -6,10 +6,10 @@
 #include <string>
 
 // The statements of the statistics. Every one reads the order lines of a span of order dates
-// (?1 from, ?2 to; the index ORDINE_DATAO_CLIENTE: a group by customer is written "+ID_CL" so that
-// the engine does not walk every line in the order of ORDINE_ID_CL instead), and takes the filter
-// in ?10 (province, or NULL) and ?11 (principal; present only in the forms that name
-// PREZZO_LISTINO, which a file may lack).
+// (?1 from, ?2 to; the index ORDINE_DATAO_CLIENTE), and takes the filter in ?10 (province, or
+// NULL) and ?11 (principal; present only in the forms that name PREZZO_LISTINO, which a file may
+// lack). The groups by customer or article are made by the program from the lines, in the order
+// the index gives them: the engine would sort every line of the period first.
 namespace stats::queries {
 
 // By day: DATAO, then the four sums (gross, kg, sold, free).
@@ -19,24 +19,25 @@ std::string trendByDayPrincipal();
 std::string customerByDay();
 std::string customerByDayPrincipal();
 
-// Over the period (?1, ?2) and the period a year before (?3, ?4), by customer: code, the four
-// sums of the period, the gross value of the year before, the orders of the period, the last
-// order date of the period; then name, town, province from the register (NULL when the customer
-// is not there).
-std::string customers();
-std::string customersPrincipal();
-// The same by article: code, description, the four sums, last year's gross, orders, last date.
-std::string articles();
-std::string articlesPrincipal();
-// The customers of an article (?5 its code; or, with ?5 NULL, ?6 its description) in the period,
-// with the columns of customers().
-std::string buyers();
-std::string buyersPrincipal();
+// The lines of the period (?1, ?2) and of the period a year before (?3, ?4): ID_CL, CODICE,
+// ARTICOLO, DATAO, ANNO, NR, then the four sums of the line (gross, kg, sold, free; NULL where a
+// factor is missing).
+std::string lines();
+std::string linesPrincipal();
+// The same for one article (?5 its code; or, with ?5 NULL, ?6 its description).
+std::string linesOfArticle();
+std::string linesOfArticlePrincipal();
 
-// By customer, the lines from ?1 on: code, first and last order date, distinct order dates,
-// name, town, province; only customers in the register whose last order date is before ?2.
-std::string toVisit();
-std::string toVisitPrincipal();
+// The first customer of the register (lowest ID) with the code ?1: name, town, province.
+inline constexpr const char* kRegisterOne = "SELECT SOGGETTO, CITTA, PROVINCIA FROM CLIENTE WHERE "
+                                            "CODICE = ?1 ORDER BY ID LIMIT 1;";
+// The whole register in order of ID: code, name, town, province.
+inline constexpr const char* kRegisterAll =
+    "SELECT CODICE, SOGGETTO, CITTA, PROVINCIA FROM CLIENTE ORDER BY ID;";
+
+// The customers' order dates from ?1 on: ID_CL, DATAO (from the index alone).
+std::string orderDates();
+std::string orderDatesPrincipal();
 
 // Binds the filter to ?10 and, in the forms that take it, ?11.
 void bindFilter(Statement& st, const Filter& f);

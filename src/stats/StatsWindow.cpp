@@ -90,7 +90,9 @@ void fit(QTableView* t) {
 
 } // namespace
 
-StatsWindow::StatsWindow(AppContext& c, QWidget* parent) : QWidget(parent, Qt::Window), ctx(c) {
+StatsWindow::StatsWindow(AppContext& c, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      runDialog([](QDialog& d) { return d.exec() == QDialog::Accepted; }), ctx(c) {
     setObjectName(QStringLiteral("Statistiche"));
     setWindowTitle(QStringLiteral("Statistiche"));
     for (auto& m : m_models)
@@ -585,7 +587,7 @@ void StatsWindow::CmdStampa_Click() {
     QPrintDialog choice(&printer, this);
     choice.setObjectName(QStringLiteral("StampaStatisticheDialog"));
     choice.setWindowTitle(QStringLiteral("Stampa delle statistiche"));
-    if (choice.exec() != QDialog::Accepted)
+    if (!runDialog(choice))
         return;
     BusyPointer busy;
     const Status printed = sheets::SheetPrint(wb->sheet(0))

@@ -6,9 +6,11 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 struct AppContext;
 class CustomerCard;
+class QDialog;
 class QChartView;
 class QComboBox;
 class QDateEdit;
@@ -67,6 +69,10 @@ public:
     void CmdExcel_Click();
     void CmdPdf_Click();
     void CmdStampa_Click();
+
+    // Runs a modal dialog (the printer's choice): true when it was accepted. Tests put their own
+    // in its place.
+    std::function<bool(QDialog&)> runDialog;
 
     // The filter as the window's fields set it.
     stats::Filter filter() const;

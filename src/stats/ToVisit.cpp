@@ -1,10 +1,13 @@
 #include "ToVisit.h"
 
 #include "Queries.h"
+#include "Registered.h"
 #include "data/Database.h"
 #include "data/ItalianText.h"
 
 #include <algorithm>
+#include <string>
+#include <unordered_map>
 
 namespace stats {
 
@@ -16,34 +19,50 @@ Result<std::vector<ToVisit>> toVisit(Database& db, const QDate& today, int quiet
         return s.error();
     Result<Statement> st = makeError(QString());
     if (f.principal)
-        st = db.prepare(queries::toVisitPrincipal());
+        st = db.prepare(queries::orderDatesPrincipal());
     else
-        st = db.prepare(queries::toVisit());
+        st = db.prepare(queries::orderDates());
     if (!st)
         return st.error();
     // Ordered on a day after today - quietDays: not to visit yet.
-    st->bind(1, itext::isoDate(today.addMonths(-kLookBackMonths)))
-        .bind(2, itext::isoDate(today.addDays(1 - quietDays)));
+    st->bind(1, itext::isoDate(today.addMonths(-kLookBackMonths)));
+    const std::string quietFrom = itext::isoDate(today.addDays(1 - quietDays)).toStdString();
     queries::bindFilter(*st, f);
+    // The order dates of each customer, grouped here in one pass over the index.
+    std::unordered_map<std::string, std::vector<std::string>> dates;
+    while (st->next())
+        dates[std::string(st->utf8(0))].emplace_back(st->utf8(1));
+    if (!st->status())
+        return st->status().error();
+    std::unordered_map<std::string, Registered> known;
+    for (auto& [code, days] : dates) {
+        // Each date once, in order.
+        std::sort(days.begin(), days.end());
+        days.erase(std::unique(days.begin(), days.end()), days.end());
+        if (days.back() < quietFrom)
+            known.emplace(code, Registered{});
+    }
+    if (Status s = fillRegistered(db, known); !s)
+        return s.error();
     std::vector<ToVisit> out;
-    while (st->next()) {
+    out.reserve(known.size());
+    for (const auto& [code, r] : known) {
+        const std::vector<std::string>& days = dates.at(code);
         ToVisit v;
-        v.code = st->text(0);
-        v.firstOrder = itext::parseIsoDate(st->utf8(1)).value_or(QDate());
-        v.lastOrder = itext::parseIsoDate(st->utf8(2)).value_or(QDate());
+        v.code = QString::fromStdString(code);
+        v.firstOrder = itext::parseIsoDate(days.front()).value_or(QDate());
+        v.lastOrder = itext::parseIsoDate(days.back()).value_or(QDate());
         if (!v.firstOrder.isValid() || !v.lastOrder.isValid())
             continue;
-        v.orderDays = int(st->int64(3));
-        v.name = st->text(4);
-        v.town = st->text(5);
-        v.province = st->text(6);
+        v.orderDays = int(days.size());
+        v.name = r.name;
+        v.town = r.town;
+        v.province = r.province;
         v.daysSince = int(v.lastOrder.daysTo(today));
         if (v.orderDays > 1)
             v.usualInterval = double(v.firstOrder.daysTo(v.lastOrder)) / (v.orderDays - 1);
         out.push_back(std::move(v));
     }
-    if (!st->status())
-        return st->status().error();
     std::stable_sort(out.begin(), out.end(), [](const ToVisit& a, const ToVisit& b) {
         const auto oa = a.overdue(), ob = b.overdue();
         if (oa.has_value() != ob.has_value())

@@ -9,6 +9,8 @@
 #include "app/Gestione.h"
 #include "data/Database.h"
 #include "data/ItalianText.h"
+#include "sheets/SheetPrint.h"
+#include "sheets/Workbook.h"
 #include "stats/CustomerCard.h"
 #include "stats/StatsModel.h"
 #include "stats/StatsWindow.h"
@@ -24,13 +26,17 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStyleOptionButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -43,6 +49,17 @@ QString pdfText(const QString& path, int page) {
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
         return {};
     return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+int pdfPages(const QString& path) {
+    QProcess p;
+    p.start(QStringLiteral("pdfinfo"), {path});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return -1;
+    return QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
+        .match(QString::fromUtf8(p.readAllStandardOutput()))
+        .captured(1)
+        .toInt();
 }
 
 int barCount(QChartView* v) {
@@ -199,6 +216,52 @@ private Q_SLOTS:
         // Again: a new name beside the first.
         ui::click(w->CmdExcel);
         QVERIFY(app->opener.opened.last().endsWith(QLatin1String("Da visitare (2).xlsx")));
+    }
+
+    // "Stampa…" gives the printer chosen the chart on a page of its own, then the table's pages;
+    // nothing goes out when the choice is cancelled.
+    void printing() {
+        open();
+        QTemporaryDir out;
+        for (const StatsWindow::View v : {StatsWindow::Andamento, StatsWindow::Articoli}) {
+            w->Schede->setCurrentIndex(v);
+            const QString printed = out.filePath(QStringLiteral("stampa%1.pdf").arg(int(v)));
+            QString title;
+            w->runDialog = [&](QDialog& d) {
+                auto* choice = qobject_cast<QPrintDialog*>(&d);
+                if (!choice)
+                    return false;
+                title = d.windowTitle();
+                choice->printer()->setOutputFormat(QPrinter::PdfFormat);
+                choice->printer()->setOutputFileName(printed);
+                return true;
+            };
+            ui::click(w->CmdStampa);
+            QCOMPARE(title, QStringLiteral("Stampa delle statistiche"));
+            auto wb = stats::workbookOf(w->model(v)->table());
+            const int tablePages = sheets::SheetPrint(wb->sheet(0)).pageCount();
+            QVERIFY(tablePages >= 1);
+            QCOMPARE(pdfPages(printed), 1 + tablePages);
+            // The chart: its title and the legend of its two series.
+            const statschart::Bars& bars = w->bars(v);
+            const QString cover = pdfText(printed, 1);
+            for (const QString& text : {bars.title, bars.firstName, bars.secondName})
+                QVERIFY2(cover.contains(text), qPrintable(text + QStringLiteral(": ") + cover));
+            const QString table = pdfText(printed, 2);
+            QVERIFY2(table.contains(w->model(v)->table().columns[1].heading), qPrintable(table));
+            QVERIFY2(table.contains(w->model(v)->text(0, 1)), qPrintable(table));
+        }
+        const QString cancelled = out.filePath(QStringLiteral("annullata.pdf"));
+        w->runDialog = [&](QDialog& d) {
+            auto* choice = qobject_cast<QPrintDialog*>(&d);
+            if (choice) {
+                choice->printer()->setOutputFormat(QPrinter::PdfFormat);
+                choice->printer()->setOutputFileName(cancelled);
+            }
+            return false;
+        };
+        ui::click(w->CmdStampa);
+        QVERIFY(!QFileInfo::exists(cancelled));
     }
 
     // With GESTIONE_SCREENSHOTS naming a folder: a picture of each view and of a customer's
