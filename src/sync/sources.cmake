@@ -1,6 +1,7 @@
 # Synchronisation with the agency's PostgreSQL server: the core, over the server's client library.
 target_sources(gestione_core PRIVATE
     sync/CatalogueLoad.cpp
+    sync/ListLoad.cpp
     sync/ListPull.cpp
     sync/OrderLines.cpp
     sync/Pg.cpp
