@@ -254,7 +254,7 @@ private Q_SLOTS:
         }
         QCOMPARE(pgkit::rows(*admin, "SELECT codice, articolo, cancellato FROM articolo"
                                      " ORDER BY codice"),
-                 (QStringList{"A1|Olio extra|f", "B2|Aceto|f", "ZZ9|Sale|f"}));
+                 (QStringList{"A1|OLIO EXTRA|f", "B2|Aceto|f", "ZZ9|SALE|f"}));
         QCOMPARE(pgkit::rows(*admin, "SELECT mandante, file, valido_dal FROM listino ORDER BY id"),
                  (QStringList{"Oleificio|olio.csv|2027-01-01", "Oleificio|olio2.csv|2027-03-01"}));
         QCOMPARE(pgkit::rows(*admin, "SELECT p.codice, p.prezzo, l.file FROM prezzo_listino p"

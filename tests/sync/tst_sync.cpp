@@ -193,13 +193,17 @@ private Q_SLOTS:
 
         Machine anna(pgkit::agent(db, QStringLiteral("Anna")));
         Machine bruno(pgkit::agent(db, QStringLiteral("Bruno")));
-        exec(*anna.dir.open(), "INSERT INTO MANDANTE (NOME) VALUES ('Propria');"
-                               "INSERT INTO LISTINO (ID_MANDANTE, VALIDO_DAL) VALUES"
-                               " ((SELECT ID FROM MANDANTE WHERE NOME = 'Propria'), '2026-01-01');"
-                               "INSERT INTO PREZZO_LISTINO (CODICE, ID_MANDANTE, PREZZO,"
-                               " VALIDO_DAL, ID_LISTINO) VALUES ('PROPRIO', (SELECT ID FROM"
-                               " MANDANTE WHERE NOME = 'Propria'), 9, '2026-01-01',"
-                               " (SELECT max(ID) FROM LISTINO));");
+        // Two lists of Anna's own.
+        exec(*anna.dir.open(), "INSERT INTO MANDANTE (NOME) VALUES ('Propria');");
+        for (const char* own : {"PROPRIO", "ALTRO"})
+            exec(*anna.dir.open(),
+                 QByteArray("INSERT INTO LISTINO (ID_MANDANTE, VALIDO_DAL) VALUES ((SELECT ID"
+                            " FROM MANDANTE WHERE NOME = 'Propria'), '2026-01-01');"
+                            "INSERT INTO PREZZO_LISTINO (CODICE, ID_MANDANTE, PREZZO, VALIDO_DAL,"
+                            " ID_LISTINO) VALUES ('%1', (SELECT ID FROM MANDANTE WHERE NOME ="
+                            " 'Propria'), 9, '2026-01-01', (SELECT max(ID) FROM LISTINO));")
+                     .replace("%1", own)
+                     .constData());
         for (Machine* m : {&anna, &bruno}) {
             auto r = synckit::sync(*m);
             QVERIFY2(r, qPrintable(failure(r)));
@@ -211,7 +215,12 @@ private Q_SLOTS:
         QVERIFY2(again, qPrintable(failure(again)));
         QCOMPARE(again->pricesReceived, 0);
         QCOMPARE(value(*anna.dir.open(), "SELECT count(*) FROM PREZZO_LISTINO;").toInt(),
-                 count + 1);
+                 count + 2);
+        // Undoing the last list takes back Anna's own, never the office's.
+        auto undone = pricelists::undoLast(*anna.dir.open());
+        QVERIFY2(undone, qPrintable(undone ? QString() : undone.error().text));
+        QCOMPARE(undone->prices, 1);
+        QCOMPARE(synckit::disagreement(anna), QString());
 
         exec(*office.open(), ("UPDATE PREZZO_LISTINO SET PREZZO = 99.5" + ofCode).constData());
         QCOMPARE(loadOffice(office, db), QString());
