@@ -47,12 +47,13 @@ const Table kPrices{"prezzo_listino", "id, codice, mandante, prezzo, valido_dal,
                     " FROM PREZZO_LISTINO p JOIN MANDANTE m ON m.ID = p.ID_MANDANTE;"};
 
 // The file's rows of the table in the server's COPY text form, in pieces of about a megabyte.
-Result<std::vector<QByteArray>> fileRows(Database& db, const Table& t, int& count) {
+Result<std::vector<QByteArray>> fileRows(Database& db, const char* select, const char* types,
+                                         int& count) {
     std::vector<QByteArray> out(1);
-    auto st = db.prepare(t.select);
+    auto st = db.prepare(select);
     if (!st)
         return st.error();
-    const QByteArray kinds(t.kinds);
+    const QByteArray kinds(types);
     while (st->next()) {
         QByteArray& line = out.back();
         for (int c = 0; c < kinds.size(); ++c) {
@@ -73,6 +74,9 @@ Result<std::vector<QByteArray>> fileRows(Database& db, const Table& t, int& coun
     if (!st->status())
         return st->status().error();
     return out;
+}
+Result<std::vector<QByteArray>> fileRows(Database& db, const Table& t, int& count) {
+    return fileRows(db, t.select, t.kinds, count);
 }
 
 // The server's table made equal to the rows: new rows added, changed ones written, rows the

@@ -55,12 +55,13 @@ struct Kind {
 template <typename BindValues>
 Status apply(Database& db, const pg::Rows& rows, int deletedColumn, const Kind& k,
              BindValues bindValues, int& removed) {
-    auto find = db.prepare(k.find);
-    auto update = db.prepare(k.update);
-    auto insert = db.prepare(k.insert);
-    auto remove = db.prepare(k.remove);
-    auto tie = db.prepare(k.tie);
-    auto untie = db.prepare(k.untie);
+    auto ready = [&](const char* sql) { return db.prepare(sql); };
+    auto find = ready(k.find);
+    auto update = ready(k.update);
+    auto insert = ready(k.insert);
+    auto remove = ready(k.remove);
+    auto tie = ready(k.tie);
+    auto untie = ready(k.untie);
     for (auto* st : {&find, &update, &insert, &remove, &tie, &untie})
         if (!*st)
             return st->error();
