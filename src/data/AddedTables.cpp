@@ -113,7 +113,11 @@ const char* const kStatements =
     " RISPOSTA TEXT,"
     " MESSAGE_ID TEXT,"
     " IMPRONTA TEXT);"
-    "CREATE INDEX IF NOT EXISTS INVIO_ANNO_NR ON INVIO (ANNO, NR);";
+    "CREATE INDEX IF NOT EXISTS INVIO_ANNO_NR ON INVIO (ANNO, NR);"
+    // Synchronisation: the office's price lists and prices taken from the server, each by the
+    // server's number beside the row it became in this file.
+    "CREATE TABLE IF NOT EXISTS SYNC_LISTINO (ID_SERVER INTEGER PRIMARY KEY, ID INTEGER NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS SYNC_PREZZO (ID_SERVER INTEGER PRIMARY KEY, ID INTEGER NOT NULL);";
 
 } // namespace
 

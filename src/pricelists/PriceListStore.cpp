@@ -502,7 +502,9 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
 Result<Undone> undoLast(Database& db) {
     Undone out;
     {
-        Result<Statement> st = db.prepare("SELECT ID, FILE FROM LISTINO ORDER BY ID DESC LIMIT 1;");
+        // The lists taken from the agency's server are the office's: a sync takes them back.
+        Result<Statement> st = db.prepare("SELECT ID, FILE FROM LISTINO WHERE ID NOT IN (SELECT"
+                                          " ID FROM SYNC_LISTINO) ORDER BY ID DESC LIMIT 1;");
         if (!st)
             return st.error();
         if (!st->next()) {

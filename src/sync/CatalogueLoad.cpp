@@ -3,6 +3,8 @@
 #include "Pg.h"
 #include "data/Database.h"
 
+#include <QList>
+
 namespace catalogueload {
 namespace {
 
@@ -11,32 +13,59 @@ bool hasTable(Database& db, const char* name) {
     return st && st->bind(1, name).next();
 }
 
-std::optional<QString> textAt(const Statement& st, int c) {
-    if (st.isNull(c))
-        return std::nullopt;
-    return st.text(c);
-}
-std::optional<double> numberAt(const Statement& st, int c) {
-    if (st.isNull(c))
-        return std::nullopt;
-    return st.real(c);
-}
+// One table of the office's catalogue on the server: what the file gives for it and how the
+// server's rows are brought in line with that.
+struct Table {
+    const char* name;    // the server's table
+    const char* columns; // its columns as the file gives them, the key first
+    const char* types;   // the same columns with their types, for the table the rows land in
+    const char* kinds;   // per column: t text, n number, i whole number
+    const char* select;  // the file's rows, one per key, in the order of `columns`
+};
 
-Result<std::vector<QByteArray>> articleRows(Database& db, int& count) {
-    std::vector<QByteArray> out(1);
+const Table kArticles{
+    "articolo", "codice, articolo, formato, peso, agg",
+    "codice text PRIMARY KEY, articolo text, formato text, peso double precision, agg text",
+    "tttnt",
     // One row per code: the last one the file holds wins, as in the article list.
-    auto st = db.prepare("SELECT CODICE, ARTICOLO, FORMATO, PESO, AGG FROM ARTICOLO a"
-                         " WHERE CODICE IS NOT NULL AND trim(CODICE) <> '' AND ID = (SELECT"
-                         " max(ID) FROM ARTICOLO b WHERE b.CODICE = a.CODICE);");
+    "SELECT CODICE, ARTICOLO, FORMATO, PESO, AGG FROM ARTICOLO a"
+    " WHERE CODICE IS NOT NULL AND trim(CODICE) <> '' AND ID = (SELECT"
+    " max(ID) FROM ARTICOLO b WHERE b.CODICE = a.CODICE);"};
+const Table kPrincipals{"mandante", "nome, email", "nome text PRIMARY KEY, email text", "tt",
+                        "SELECT NOME, EMAIL FROM MANDANTE;"};
+const Table kLists{"listino", "id, mandante, file, valido_dal, importato_il",
+                   "id bigint PRIMARY KEY, mandante text, file text, valido_dal text,"
+                   " importato_il text",
+                   "itttt",
+                   "SELECT l.ID, m.NOME, l.FILE, l.VALIDO_DAL, l.IMPORTATO_IL"
+                   " FROM LISTINO l JOIN MANDANTE m ON m.ID = l.ID_MANDANTE;"};
+const Table kPrices{"prezzo_listino", "id, codice, mandante, prezzo, valido_dal, id_listino",
+                    "id bigint PRIMARY KEY, codice text, mandante text, prezzo double precision,"
+                    " valido_dal text, id_listino bigint",
+                    "ittnti",
+                    "SELECT p.ID, p.CODICE, m.NOME, p.PREZZO, p.VALIDO_DAL, p.ID_LISTINO"
+                    " FROM PREZZO_LISTINO p JOIN MANDANTE m ON m.ID = p.ID_MANDANTE;"};
+
+// The file's rows of the table in the server's COPY text form, in pieces of about a megabyte.
+Result<std::vector<QByteArray>> fileRows(Database& db, const char* select, const char* types,
+                                         int& count) {
+    std::vector<QByteArray> out(1);
+    auto st = db.prepare(select);
     if (!st)
         return st.error();
+    const QByteArray kinds(types);
     while (st->next()) {
         QByteArray& line = out.back();
-        pg::appendCopyField(line, textAt(*st, 0));
-        pg::appendCopyField(line, textAt(*st, 1));
-        pg::appendCopyField(line, textAt(*st, 2));
-        pg::appendCopyNumber(line, numberAt(*st, 3));
-        pg::appendCopyField(line, textAt(*st, 4));
+        for (int c = 0; c < kinds.size(); ++c) {
+            if (st->isNull(c))
+                pg::appendCopyField(line, std::optional<QString>());
+            else if (kinds[c] == 'n')
+                pg::appendCopyNumber(line, st->real(c));
+            else if (kinds[c] == 'i')
+                pg::appendCopyField(line, QByteArray::number(qlonglong(st->int64(c))));
+            else
+                pg::appendCopyField(line, std::optional<QString>(st->text(c)));
+        }
         pg::endCopyLine(line);
         ++count;
         if (line.size() > (1 << 20))
@@ -46,133 +75,70 @@ Result<std::vector<QByteArray>> articleRows(Database& db, int& count) {
         return st->status().error();
     return out;
 }
+Result<std::vector<QByteArray>> fileRows(Database& db, const Table& t, int& count) {
+    return fileRows(db, t.select, t.kinds, count);
+}
 
-Result<std::vector<QByteArray>> principalRows(Database& db, int& count) {
-    std::vector<QByteArray> out(1);
-    auto st = db.prepare("SELECT NOME, EMAIL FROM MANDANTE;");
-    if (!st)
-        return st.error();
-    while (st->next()) {
-        pg::appendCopyField(out.back(), textAt(*st, 0));
-        pg::appendCopyField(out.back(), textAt(*st, 1));
-        pg::endCopyLine(out.back());
-        ++count;
+// The server's table made equal to the rows: new rows added, changed ones written, rows the
+// file no longer has marked gone; a row already equal is left alone, so its version stays.
+Status loadTable(pg::Connection& c, const Table& t, const std::vector<QByteArray>& rows) {
+    const QByteArray name(t.name);
+    const QByteArray in = "in_" + name;
+    QList<QByteArray> columns = QByteArray(t.columns).split(',');
+    for (QByteArray& col : columns)
+        col = col.trimmed();
+    const QByteArray key = columns.takeFirst();
+    QByteArray set, mine, theirs;
+    for (const QByteArray& col : columns) {
+        set += col + " = EXCLUDED." + col + ", ";
+        mine += (mine.isEmpty() ? "t." : ", t.") + col;
+        theirs += (theirs.isEmpty() ? "EXCLUDED." : ", EXCLUDED.") + col;
     }
-    if (!st->status())
-        return st->status().error();
-    return out;
-}
-
-Result<std::vector<QByteArray>> priceRows(Database& db, int& count) {
-    std::vector<QByteArray> out(1);
-    auto st = db.prepare("SELECT p.ID, p.CODICE, m.NOME, p.PREZZO, p.VALIDO_DAL, p.ID_LISTINO"
-                         " FROM PREZZO_LISTINO p JOIN MANDANTE m ON m.ID = p.ID_MANDANTE;");
-    if (!st)
-        return st.error();
-    while (st->next()) {
-        QByteArray& line = out.back();
-        line += QByteArray::number(qlonglong(st->int64(0)));
-        line += '\t';
-        pg::appendCopyField(line, textAt(*st, 1));
-        pg::appendCopyField(line, textAt(*st, 2));
-        pg::appendCopyNumber(line, numberAt(*st, 3));
-        pg::appendCopyField(line, textAt(*st, 4));
-        if (st->isNull(5))
-            line += "\\N";
-        else
-            line += QByteArray::number(qlonglong(st->int64(5)));
-        pg::endCopyLine(line);
-        ++count;
-        if (line.size() > (1 << 20))
-            out.emplace_back();
-    }
-    if (!st->status())
-        return st->status().error();
-    return out;
-}
-
-Status loadArticles(pg::Connection& c, const std::vector<QByteArray>& rows) {
-    if (Status s = c.command("CREATE TEMP TABLE in_articolo (codice text PRIMARY KEY,"
-                             " articolo text, formato text, peso double precision, agg text)"
-                             " ON COMMIT DROP");
-        !s)
+    const QByteArray create =
+        "CREATE TEMP TABLE " + in + " (" + t.types + ") ON COMMIT DROP";
+    if (Status s = c.command(create.constData()); !s)
         return s;
-    if (Status s = c.copyIn("COPY in_articolo FROM STDIN", rows); !s)
+    const QByteArray copy = "COPY " + in + " FROM STDIN";
+    if (Status s = c.copyIn(copy.constData(), rows); !s)
         return s;
-    return c.command(
-        "INSERT INTO articolo AS a (codice, articolo, formato, peso, agg)"
-        " SELECT codice, articolo, formato, peso, agg FROM in_articolo"
-        " ON CONFLICT (codice) DO UPDATE SET articolo = EXCLUDED.articolo,"
-        " formato = EXCLUDED.formato, peso = EXCLUDED.peso, agg = EXCLUDED.agg,"
-        " cancellato = false"
-        " WHERE a.cancellato OR (a.articolo, a.formato, a.peso, a.agg) IS DISTINCT FROM"
-        " (EXCLUDED.articolo, EXCLUDED.formato, EXCLUDED.peso, EXCLUDED.agg);"
-        "UPDATE articolo a SET cancellato = true WHERE NOT a.cancellato"
-        " AND NOT EXISTS (SELECT 1 FROM in_articolo i WHERE i.codice = a.codice);");
-}
-
-Status loadPrincipals(pg::Connection& c, const std::vector<QByteArray>& rows) {
-    if (Status s = c.command("CREATE TEMP TABLE in_mandante (nome text PRIMARY KEY, email text)"
-                             " ON COMMIT DROP");
-        !s)
-        return s;
-    if (Status s = c.copyIn("COPY in_mandante FROM STDIN", rows); !s)
-        return s;
-    return c.command("INSERT INTO mandante AS m (nome, email) SELECT nome, email FROM in_mandante"
-                     " ON CONFLICT (nome) DO UPDATE SET email = EXCLUDED.email, cancellato = false"
-                     " WHERE m.cancellato OR m.email IS DISTINCT FROM EXCLUDED.email;"
-                     "UPDATE mandante m SET cancellato = true WHERE NOT m.cancellato"
-                     " AND NOT EXISTS (SELECT 1 FROM in_mandante i WHERE i.nome = m.nome);");
-}
-
-Status loadPrices(pg::Connection& c, const std::vector<QByteArray>& rows) {
-    if (Status s = c.command("CREATE TEMP TABLE in_prezzo (id bigint PRIMARY KEY, codice text,"
-                             " mandante text, prezzo double precision, valido_dal text,"
-                             " id_listino bigint) ON COMMIT DROP");
-        !s)
-        return s;
-    if (Status s = c.copyIn("COPY in_prezzo FROM STDIN", rows); !s)
-        return s;
-    return c.command(
-        "INSERT INTO prezzo_listino AS p (id, codice, mandante, prezzo, valido_dal, id_listino)"
-        " SELECT id, codice, mandante, prezzo, valido_dal, id_listino FROM in_prezzo"
-        " ON CONFLICT (id) DO UPDATE SET codice = EXCLUDED.codice,"
-        " mandante = EXCLUDED.mandante, prezzo = EXCLUDED.prezzo,"
-        " valido_dal = EXCLUDED.valido_dal, id_listino = EXCLUDED.id_listino, cancellato = false"
-        " WHERE p.cancellato OR (p.codice, p.mandante, p.prezzo, p.valido_dal, p.id_listino)"
-        " IS DISTINCT FROM (EXCLUDED.codice, EXCLUDED.mandante, EXCLUDED.prezzo,"
-        " EXCLUDED.valido_dal, EXCLUDED.id_listino);"
-        "UPDATE prezzo_listino p SET cancellato = true WHERE NOT p.cancellato"
-        " AND NOT EXISTS (SELECT 1 FROM in_prezzo i WHERE i.id = p.id);");
+    const QByteArray merge =
+        "INSERT INTO " + name + " AS t (" + t.columns + ") SELECT " + t.columns + " FROM " + in +
+        " ON CONFLICT (" + key + ") DO UPDATE SET " + set + "cancellato = false WHERE t.cancellato" +
+        " OR ROW(" + mine + ") IS DISTINCT FROM ROW(" + theirs + ");" + "UPDATE " + name +
+        " t SET cancellato = true WHERE NOT t.cancellato AND NOT EXISTS (SELECT 1 FROM " + in +
+        " i WHERE i." + key + " = t." + key + ");";
+    return c.command(merge.constData());
 }
 
 } // namespace
 
 Result<Counts> load(Database& file, pg::Connection& office) {
     Counts counts;
-    auto articles = articleRows(file, counts.articles);
-    if (!articles)
-        return articles.error();
-    std::optional<std::vector<QByteArray>> principals, prices;
-    if (hasTable(file, "MANDANTE")) {
-        auto p = principalRows(file, counts.principals);
-        if (!p)
-            return p.error();
-        principals = std::move(*p);
-        if (hasTable(file, "PREZZO_LISTINO")) {
-            auto q = priceRows(file, counts.prices);
-            if (!q)
-                return q.error();
-            prices = std::move(*q);
-        }
+    int lists = 0;
+    // The tables the file has, with their rows; principals and prices come with their tables.
+    std::vector<std::pair<const Table*, std::vector<QByteArray>>> tables;
+    auto take = [&](const Table& t, int& count) -> Status {
+        auto rows = fileRows(file, t, count);
+        if (!rows)
+            return rows.error();
+        tables.emplace_back(&t, std::move(*rows));
+        return {};
+    };
+    Status s = take(kArticles, counts.articles);
+    if (s && hasTable(file, "MANDANTE")) {
+        s = take(kPrincipals, counts.principals);
+        if (s && hasTable(file, "LISTINO"))
+            s = take(kLists, lists);
+        if (s && hasTable(file, "PREZZO_LISTINO"))
+            s = take(kPrices, counts.prices);
     }
-    if (Status s = office.begin(); !s)
+    if (!s)
         return s.error();
-    Status s = loadArticles(office, *articles);
-    if (s && principals)
-        s = loadPrincipals(office, *principals);
-    if (s && prices)
-        s = loadPrices(office, *prices);
+    if (Status b = office.begin(); !b)
+        return b.error();
+    for (const auto& [table, rows] : tables)
+        if (s)
+            s = loadTable(office, *table, rows);
     if (!s) {
         office.rollback();
         return s.error();

@@ -1,3 +1,4 @@
+#include "ListPull.h"
 #include "OrderLines.h"
 #include "Pg.h"
 #include "Sync.h"
@@ -22,6 +23,8 @@ struct Changes {
     QString snapshot;
     pg::Rows articles;
     pg::Rows principals;
+    pg::Rows lists;
+    pg::Rows prices;
     std::map<std::pair<QString, QString>, ServerOrder> orders;
 };
 
@@ -43,22 +46,27 @@ Status readServer(pg::Connection& c, const std::optional<QString>& since, Change
         pg::Params p;
         p.add(since);
         // Rows written by a transaction the last view did not see: exactly the changes since.
-        auto articles = c.query("SELECT codice, articolo, formato, peso, agg, cancellato"
-                                " FROM articolo WHERE $1::text IS NULL OR"
-                                " (xv >= pg_snapshot_xmin($1::text::pg_snapshot) AND"
-                                " NOT pg_visible_in_snapshot(xv, $1::text::pg_snapshot))",
-                                p);
-        if (!articles)
-            return articles.error();
-        out.articles = std::move(*articles);
-        auto principals = c.query("SELECT nome, email, cancellato FROM mandante"
-                                  " WHERE $1::text IS NULL OR"
-                                  " (xv >= pg_snapshot_xmin($1::text::pg_snapshot) AND"
-                                  " NOT pg_visible_in_snapshot(xv, $1::text::pg_snapshot))",
-                                  p);
-        if (!principals)
-            return principals.error();
-        out.principals = std::move(*principals);
+        auto changed = [&](const char* columns, const char* table, pg::Rows& rows) -> Status {
+            const QByteArray sql = QByteArray("SELECT ") + columns + " FROM " + table +
+                                   " WHERE $1::text IS NULL OR"
+                                   " (xv >= pg_snapshot_xmin($1::text::pg_snapshot) AND"
+                                   " NOT pg_visible_in_snapshot(xv, $1::text::pg_snapshot))";
+            auto r = c.query(sql.constData(), p);
+            if (!r)
+                return r.error();
+            rows = std::move(*r);
+            return {};
+        };
+        Status s = changed("codice, articolo, formato, peso, agg, cancellato", "articolo",
+                           out.articles);
+        if (s)
+            s = changed("nome, email, cancellato", "mandante", out.principals);
+        if (s)
+            s = changed(listpull::kListColumns, "listino", out.lists);
+        if (s)
+            s = changed(listpull::kPriceColumns, "prezzo_listino", out.prices);
+        if (!s)
+            return s;
         auto orders =
             c.query("SELECT o.anno, o.nr, o.versione, o.impronta, o.cancellato, r.id_cl, r.datao,"
                     " r.datac, r.dest, r.citta, r.pr, r.articolo, r.codice, r.formato, r.peso,"
@@ -199,6 +207,10 @@ Status pull(Database& db, pg::Connection& server, Report& report) {
             return a;
         if (Status p = applyPrincipals(db, changes.principals); !p)
             return p;
+        if (Status l = listpull::applyLists(db, changes.lists); !l)
+            return l;
+        if (Status l = listpull::applyPrices(db, changes.prices); !l)
+            return l;
         if (Status o = applyOrders(db, changes, here); !o)
             return o;
         auto keep = db.prepare("INSERT OR REPLACE INTO SYNC_STATO (CHIAVE, VALORE)"
@@ -217,6 +229,7 @@ Status pull(Database& db, pg::Connection& server, Report& report) {
     report.ordersReceived += here.ordersReceived;
     report.articlesReceived += changes.articles.count();
     report.principalsReceived += changes.principals.count();
+    report.pricesReceived += changes.prices.count();
     return {};
 }
 

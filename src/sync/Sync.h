@@ -14,7 +14,7 @@ class Connection;
 }
 
 // Synchronisation of the agent's file with the agency's server. One writer per kind of row: the
-// agent's orders go up, the office's catalogue and principals come down. Each direction is one
+// agent's orders go up, the office's catalogue, principals and price lists come down. Each direction is one
 // transaction on the server and one in the file; a sync cut anywhere leaves both whole, and the
 // next one finishes it, each change applied once.
 namespace agencysync {
@@ -24,6 +24,8 @@ struct Report {
     int ordersReceived = 0;
     int articlesReceived = 0;
     int principalsReceived = 0;
+    // Prices of the office's lists taken, withdrawn ones included.
+    int pricesReceived = 0;
     // Orders changed on two machines: which version was kept, in words for the agent.
     QStringList conflicts;
 };

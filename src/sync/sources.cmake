@@ -2,6 +2,8 @@
 target_sources(gestione_core PRIVATE
     sync/CatalogueLoad.cpp
     sync/ConflictCopies.cpp
+    sync/ListLoad.cpp
+    sync/ListPull.cpp
     sync/OrderLines.cpp
     sync/Pg.cpp
     sync/Pull.cpp

@@ -113,6 +113,35 @@ QString disagreement(const Machine& m) {
     if (fileArticles != serverArticles)
         why += QStringLiteral("articoli: file %1 server %2; ")
                    .arg(fileArticles.join(QLatin1Char(',')), serverArticles.join(QLatin1Char(',')));
+    // The office's prices, as the file took them.
+    QStringList filePrices;
+    {
+        auto st = db->prepare("SELECT p.CODICE, m.NOME, p.PREZZO, p.VALIDO_DAL, l.FILE"
+                              " FROM PREZZO_LISTINO p JOIN SYNC_PREZZO s ON s.ID = p.ID"
+                              " JOIN MANDANTE m ON m.ID = p.ID_MANDANTE"
+                              " LEFT JOIN LISTINO l ON l.ID = p.ID_LISTINO;");
+        while (st->next())
+            filePrices << QStringList{st->text(0), st->text(1),
+                                      weight(std::optional<double>(st->real(2))), st->text(3),
+                                      st->text(4)}
+                              .join(QLatin1Char('|'));
+    }
+    QStringList serverPrices;
+    auto p = server->query("SELECT p.codice, p.mandante, p.prezzo, p.valido_dal,"
+                           " coalesce(l.file, '') FROM prezzo_listino p"
+                           " LEFT JOIN listino l ON l.id = p.id_listino AND NOT l.cancellato"
+                           " WHERE NOT p.cancellato");
+    if (!p)
+        return p.error().text;
+    for (int i = 0; i < p->count(); ++i)
+        serverPrices << QStringList{p->text(i, 0), p->text(i, 1), weight(p->realOrNull(i, 2)),
+                                    p->text(i, 3), p->text(i, 4)}
+                            .join(QLatin1Char('|'));
+    filePrices.sort();
+    serverPrices.sort();
+    if (filePrices != serverPrices)
+        why += QStringLiteral("prezzi: file %1 server %2; ")
+                   .arg(filePrices.join(QLatin1Char(',')), serverPrices.join(QLatin1Char(',')));
     const QString pending = value(*db, "SELECT count(*) FROM SYNC_ORDINE WHERE CAMBIATO > 0;");
     if (pending != QLatin1String("0"))
         why += QStringLiteral("%1 ordini in attesa; ").arg(pending);

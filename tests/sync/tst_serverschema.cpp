@@ -5,7 +5,9 @@
 #include "support/Fixture.h"
 #include "sync/ServerSchema.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -186,6 +188,79 @@ private Q_SLOTS:
         QCOMPARE(badPort.code, 1);
         QCOMPARE(badPort.err,
                  QStringLiteral("La porta \"99999\" non è valida: serve un numero da 1 a 65535."));
+    }
+
+    // A principal's price list loaded by the office's tool through the program's own import:
+    // new and changed articles and the list's prices reach the server; articles the list does
+    // not name stay; each list keeps its own number.
+    void officeToolLoadsAPriceList() {
+        const QString db = pgkit::freshDatabase();
+        const QStringList on{QStringLiteral("--database"), db};
+        QCOMPARE(sede(on + QStringList{QStringLiteral("schema")}).code, 0);
+        auto admin = pgkit::connect(pgkit::admin(db));
+        QVERIFY(admin->command("INSERT INTO articolo (codice, articolo) VALUES ('A1', 'Olio'),"
+                               " ('B2', 'Aceto')"));
+        QTemporaryDir dir;
+        auto write = [&](const char* name, const QByteArray& text) {
+            QFile f(dir.filePath(QString::fromLatin1(name)));
+            if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size())
+                qFatal("the list was not written");
+            return f.fileName();
+        };
+        const QString first = write("olio.csv", "Codice;Descrizione;Prezzo\n"
+                                                "A1;Olio extra;12,50\n"
+                                                "ZZ9;Sale;3\n"
+                                                "Q7;Pepe;non so\n");
+        const QString second = write("olio2.csv", "Codice;Descrizione;Prezzo\n"
+                                                  "A1;Olio extra;13\n");
+
+        struct Case {
+            QStringList args;
+            int code;
+            QString out;
+            QString err;
+        };
+        const Case cases[] = {
+            {{QStringLiteral("catalogo"), first}, 1, {},
+             QStringLiteral("Per caricare il listino \"%1\" serve la sua mandante "
+                            "(--mandante NOME).")
+                 .arg(first)},
+            {{QStringLiteral("catalogo"), first, QStringLiteral("--mandante"),
+              QStringLiteral("Oleificio"), QStringLiteral("--valido-dal"),
+              QStringLiteral("31/02/2027")},
+             1,
+             {},
+             QStringLiteral("La data \"31/02/2027\" non è valida: scriverla come GG/MM/AAAA.")},
+            {{QStringLiteral("catalogo"), first, QStringLiteral("--mandante"),
+              QStringLiteral("Oleificio"), QStringLiteral("--valido-dal"),
+              QStringLiteral("01/01/2027")},
+             0,
+             QStringLiteral("Listino caricato: 1 articoli nuovi, 1 articoli aggiornati, 2 prezzi "
+                            "registrati, 1 righe scartate."),
+             {}},
+            {{QStringLiteral("catalogo"), second, QStringLiteral("--mandante"),
+              QStringLiteral("oleificio"), QStringLiteral("--valido-dal"),
+              QStringLiteral("01/03/2027")},
+             0,
+             QStringLiteral("Listino caricato: 0 articoli nuovi, 0 articoli aggiornati, 1 prezzi "
+                            "registrati, 0 righe scartate."),
+             {}},
+        };
+        for (const Case& c : cases) {
+            Run r = sede(on + c.args);
+            QCOMPARE(r.err, c.err);
+            QCOMPARE(r.out, c.out);
+            QCOMPARE(r.code, c.code);
+        }
+        QCOMPARE(pgkit::rows(*admin, "SELECT codice, articolo, cancellato FROM articolo"
+                                     " ORDER BY codice"),
+                 (QStringList{"A1|OLIO EXTRA|f", "B2|Aceto|f", "ZZ9|SALE|f"}));
+        QCOMPARE(pgkit::rows(*admin, "SELECT mandante, file, valido_dal FROM listino ORDER BY id"),
+                 (QStringList{"Oleificio|olio.csv|2027-01-01", "Oleificio|olio2.csv|2027-03-01"}));
+        QCOMPARE(pgkit::rows(*admin, "SELECT p.codice, p.prezzo, l.file FROM prezzo_listino p"
+                                     " JOIN listino l ON l.id = p.id_listino"
+                                     " WHERE NOT p.cancellato ORDER BY p.id"),
+                 (QStringList{"A1|12.5|olio.csv", "ZZ9|3|olio.csv", "A1|13|olio2.csv"}));
     }
 };
 

@@ -6,6 +6,8 @@
 #include "CutProxy.h"
 #include "SyncKit.h"
 #include "data/Schema.h"
+#include "pricelists/PriceListStore.h"
+#include "sync/CatalogueLoad.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
@@ -36,6 +38,35 @@ int childSync() {
     if (!server)
         return 4;
     return agencysync::run(**db, **server) ? 0 : 5;
+}
+
+// The office's own file: the demo catalogue, one article per code, and a list of the principal
+// "Oleificio" giving every article a price from 1 January 2026.
+void officeWithList(TestDir& office) {
+    auto file = office.open();
+    exec(*file, "DELETE FROM ARTICOLO WHERE CODICE IS NULL OR trim(CODICE) = '' OR ID <> (SELECT"
+                " max(ID) FROM ARTICOLO b WHERE b.CODICE = ARTICOLO.CODICE);"
+                "INSERT INTO MANDANTE (NOME) VALUES ('Oleificio');"
+                "INSERT INTO LISTINO (ID_MANDANTE, FILE, VALIDO_DAL, IMPORTATO_IL) VALUES ((SELECT"
+                " ID FROM MANDANTE WHERE NOME = 'Oleificio'), 'olio.xlsx', '2026-01-01',"
+                " '2026-01-02T09:00:00');"
+                "INSERT INTO PREZZO_LISTINO (CODICE, ID_MANDANTE, PREZZO, VALIDO_DAL, ID_LISTINO)"
+                " SELECT CODICE, (SELECT ID FROM MANDANTE WHERE NOME = 'Oleificio'), 1.25 + ID,"
+                " '2026-01-01', (SELECT max(ID) FROM LISTINO) FROM ARTICOLO;");
+}
+
+QString loadOffice(TestDir& office, const QString& database) {
+    auto admin = pgkit::connect(pgkit::admin(database));
+    auto c = catalogueload::load(*office.open(), *admin);
+    return c ? QString() : c.error().text;
+}
+
+// The list price the order line would propose for the code on 8 December 2026.
+QString proposed(const Machine& m, const QString& code) {
+    auto p = pricelists::listPriceOn(*m.dir.open(), code, QDate(2026, 12, 8));
+    if (!p || !*p)
+        return {};
+    return QStringLiteral("%1 %2").arg((*p)->price).arg((*p)->principal);
 }
 
 } // namespace
@@ -143,6 +174,112 @@ private Q_SLOTS:
                  QStringLiteral("dopo"));
         QCOMPARE(synckit::disagreement(desk), QString());
         QCOMPARE(pgkit::rows(*server, "SELECT count(*) FROM ordine_copia"), QStringList{"2"});
+    }
+
+    // The office's lists reach every agent once; a change and a withdrawal at the office follow;
+    // the agent's own lists stay as they are.
+    void priceListsReachEveryAgent() {
+        const QString db =
+            synckit::agencyWithCatalogue({QStringLiteral("Anna"), QStringLiteral("Bruno")});
+        TestDir office(TestDir::Content::Demo);
+        officeWithList(office);
+        QCOMPARE(loadOffice(office, db), QString());
+        const QString code = value(*office.open(), "SELECT min(CODICE) FROM PREZZO_LISTINO;");
+        const QByteArray ofCode = " WHERE CODICE = '" + code.toUtf8() + "';";
+        const double price =
+            value(*office.open(), ("SELECT PREZZO FROM PREZZO_LISTINO" + ofCode).constData()).toDouble();
+        const int count = value(*office.open(), "SELECT count(*) FROM PREZZO_LISTINO;").toInt();
+        QVERIFY(count > 2);
+
+        Machine anna(pgkit::agent(db, QStringLiteral("Anna")));
+        Machine bruno(pgkit::agent(db, QStringLiteral("Bruno")));
+        // Two lists of Anna's own.
+        exec(*anna.dir.open(), "INSERT INTO MANDANTE (NOME) VALUES ('Propria');");
+        for (const char* own : {"PROPRIO", "ALTRO"})
+            exec(*anna.dir.open(),
+                 QByteArray("INSERT INTO LISTINO (ID_MANDANTE, VALIDO_DAL) VALUES ((SELECT ID"
+                            " FROM MANDANTE WHERE NOME = 'Propria'), '2026-01-01');"
+                            "INSERT INTO PREZZO_LISTINO (CODICE, ID_MANDANTE, PREZZO, VALIDO_DAL,"
+                            " ID_LISTINO) VALUES ('%1', (SELECT ID FROM MANDANTE WHERE NOME ="
+                            " 'Propria'), 9, '2026-01-01', (SELECT max(ID) FROM LISTINO));")
+                     .replace("%1", own)
+                     .constData());
+        for (Machine* m : {&anna, &bruno}) {
+            auto r = synckit::sync(*m);
+            QVERIFY2(r, qPrintable(failure(r)));
+            QCOMPARE(r->pricesReceived, count);
+            QCOMPARE(synckit::disagreement(*m), QString());
+            QCOMPARE(proposed(*m, code), QStringLiteral("%1 Oleificio").arg(price));
+        }
+        auto again = synckit::sync(anna);
+        QVERIFY2(again, qPrintable(failure(again)));
+        QCOMPARE(again->pricesReceived, 0);
+        QCOMPARE(value(*anna.dir.open(), "SELECT count(*) FROM PREZZO_LISTINO;").toInt(),
+                 count + 2);
+        // Undoing the last list takes back Anna's own, never the office's.
+        auto undone = pricelists::undoLast(*anna.dir.open());
+        QVERIFY2(undone, qPrintable(undone ? QString() : undone.error().text));
+        QCOMPARE(undone->prices, 1);
+        QCOMPARE(synckit::disagreement(anna), QString());
+
+        exec(*office.open(), ("UPDATE PREZZO_LISTINO SET PREZZO = 99.5" + ofCode).constData());
+        QCOMPARE(loadOffice(office, db), QString());
+        auto changed = synckit::sync(anna);
+        QVERIFY2(changed, qPrintable(failure(changed)));
+        QCOMPARE(changed->pricesReceived, 1);
+        QCOMPARE(proposed(anna, code), QStringLiteral("99.5 Oleificio"));
+
+        // The office takes its list back.
+        QVERIFY(pricelists::undoLast(*office.open()));
+        QCOMPARE(loadOffice(office, db), QString());
+        for (Machine* m : {&anna, &bruno}) {
+            auto r = synckit::sync(*m);
+            QVERIFY2(r, qPrintable(failure(r)));
+            QCOMPARE(synckit::disagreement(*m), QString());
+            QCOMPARE(proposed(*m, code), QString());
+        }
+        QCOMPARE(rows(*anna.dir.open(), "SELECT m.NOME, p.CODICE FROM PREZZO_LISTINO p JOIN"
+                                        " LISTINO l ON l.ID = p.ID_LISTINO JOIN MANDANTE m"
+                                        " ON m.ID = l.ID_MANDANTE;"),
+                 (QList<QStringList>{{"Propria", "PROPRIO"}}));
+        QCOMPARE(value(*bruno.dir.open(), "SELECT count(*) FROM LISTINO;"), QStringLiteral("0"));
+    }
+
+    // A first pull of the office's lists cut at points through its bytes: nothing half-taken,
+    // and the next sync takes every price once.
+    void pullCutThenCompleted() {
+        const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
+        TestDir office(TestDir::Content::Demo);
+        officeWithList(office);
+        QCOMPARE(loadOffice(office, db), QString());
+        const int port = pgkit::server().value(QStringLiteral("GESTIONE_PG_PORT")).toInt();
+        std::int64_t whole = 0;
+        {
+            Machine first(pgkit::agent(db, QStringLiteral("Anna")));
+            CutProxy open(port, std::int64_t(1) << 40);
+            pg::Settings through = first.settings;
+            through.port = open.port();
+            QVERIFY(synckit::sync(first, &through));
+            whole = open.passed();
+        }
+        int failed = 0;
+        for (int eighth : {2, 4, 6, 7}) {
+            Machine m(pgkit::agent(db, QStringLiteral("Anna")));
+            CutProxy cut(port, whole * eighth / 8);
+            pg::Settings through = m.settings;
+            through.port = cut.port();
+            if (auto r = synckit::sync(m, &through); !r) {
+                ++failed;
+                QVERIFY2(r.error().text.startsWith(QStringLiteral("Il ")),
+                         qPrintable(r.error().text));
+                QCOMPARE(value(*m.dir.open(), "SELECT count(*) FROM PREZZO_LISTINO;"),
+                         QStringLiteral("0"));
+            }
+            auto done = synckit::sync(m);
+            QVERIFY2(done, qPrintable(failure(done)));
+            QCOMPARE(synckit::disagreement(m), QString());
+        }
+        QVERIFY(failed >= 3);
     }
 
     void twoAgentsAtOnce() {

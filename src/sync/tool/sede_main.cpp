@@ -1,11 +1,14 @@
 // gestione-sede: the office's tool for the agency's server. It makes and updates the server's
-// tables, makes the agents' logins and loads the catalogue from a file of the program.
+// tables, makes the agents' logins and loads the catalogue from a file of the program or from a
+// principal's price list.
 
 #include "data/Database.h"
 #include "data/FileKey.h"
 #include "data/tool/TerminalPassword.h"
 #include "data/tool/ToolHelp.h"
+#include "data/ItalianText.h"
 #include "sync/CatalogueLoad.h"
+#include "sync/ListLoad.h"
 #include "sync/Pg.h"
 #include "sync/ServerSchema.h"
 
@@ -40,7 +43,9 @@ int main(int argc, char** argv) {
         "  schema            crea o aggiorna le tabelle, i ruoli e le regole del server\n"
         "  agente NOME       crea l'accesso di un agente (la password si legge dal terminale,\n"
         "                    o dalla prima riga dell'ingresso)\n"
-        "  catalogo FILE     carica articoli, mandanti e listini da un file del programma\n"
+        "  catalogo FILE     carica articoli, mandanti e listini da un file del programma,\n"
+        "                    o il listino di una mandante (.xlsx, .xls, .ods, .csv; con\n"
+        "                    --mandante)\n"
         "La password dell'amministratore si prende da PGPASSWORD o dal file .pgpass."));
     const QCommandLineOption help = toolhelp::option();
     parser.addOption(help);
@@ -65,7 +70,16 @@ int main(int argc, char** argv) {
     const QCommandLineOption personal(
         QStringLiteral("password-personale"),
         QStringLiteral("Il file del catalogo è protetto da una password personale (chiesta)."));
-    parser.addOptions({host, port, database, user, ca, sslMode, personal});
+    const QCommandLineOption principal(
+        QStringLiteral("mandante"),
+        QStringLiteral("La mandante del listino, quando il catalogo è un listino."),
+        QStringLiteral("nome"));
+    const QCommandLineOption validFrom(
+        QStringLiteral("valido-dal"),
+        QStringLiteral("Da quando vale il listino (GG/MM/AAAA; senza: la data scritta nel "
+                       "listino, o oggi)."),
+        QStringLiteral("data"));
+    parser.addOptions({host, port, database, user, ca, sslMode, personal, principal, validFrom});
     parser.addPositionalArgument(QStringLiteral("comando"),
                                  QStringLiteral("schema, agente NOME o catalogo FILE."));
     if (!parser.parse(QCoreApplication::arguments()))
@@ -100,6 +114,7 @@ int main(int argc, char** argv) {
     // The agent's password and the catalogue's file are read before the server is reached.
     QString agentPassword;
     std::unique_ptr<Database> file;
+    listload::Request list;
     if (command == QLatin1String("agente")) {
         if (QString why = serverschema::checkLoginName(args[1]); !why.isEmpty())
             return fail(why);
@@ -110,6 +125,24 @@ int main(int argc, char** argv) {
     } else if (command == QLatin1String("catalogo")) {
         if (!QFileInfo(args[1]).isFile())
             return fail(QStringLiteral("Il file \"%1\" non esiste.").arg(args[1]));
+        if (listload::isPriceList(args[1])) {
+            list.file = args[1];
+            list.principal = parser.value(principal).simplified();
+            list.now = QDateTime::currentDateTime();
+            if (list.principal.isEmpty())
+                return fail(QStringLiteral("Per caricare il listino \"%1\" serve la sua mandante "
+                                           "(--mandante NOME).")
+                                .arg(args[1]));
+            if (parser.isSet(validFrom)) {
+                list.validFrom = itext::parseDate(parser.value(validFrom));
+                if (!list.validFrom)
+                    return fail(QStringLiteral("La data \"%1\" non è valida: scriverla come "
+                                               "GG/MM/AAAA.")
+                                    .arg(parser.value(validFrom)));
+            }
+        }
+    }
+    if (command == QLatin1String("catalogo") && list.file.isEmpty()) {
         FileKey key = FileKey::builtIn();
         if (parser.isSet(personal)) {
             std::optional<QString> typed = readPassword("Password personale del file: ");
@@ -157,6 +190,18 @@ int main(int argc, char** argv) {
         if (Status s = serverschema::createAgent(server, args[1], agentPassword); !s)
             return fail(s.error().text);
         say(QStringLiteral("Accesso dell'agente \"%1\" pronto.").arg(args[1].toLower()));
+        return 0;
+    }
+    if (!list.file.isEmpty()) {
+        auto loaded = listload::load(list, server);
+        if (!loaded)
+            return fail(loaded.error().text);
+        say(QStringLiteral("Listino caricato: %1 articoli nuovi, %2 articoli aggiornati, %3 "
+                           "prezzi registrati, %4 righe scartate.")
+                .arg(loaded->added)
+                .arg(loaded->updated)
+                .arg(loaded->prices)
+                .arg(loaded->refused));
         return 0;
     }
     auto counts = catalogueload::load(*file, server);
