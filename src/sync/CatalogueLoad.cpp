@@ -20,31 +20,32 @@ struct Table {
     const char* columns; // its columns as the file gives them, the key first
     const char* types;   // the same columns with their types, for the table the rows land in
     const char* kinds;   // per column: t text, n number, i whole number
-    const char* select;  // the file's rows, one per key, in the order of `columns`
 };
 
 const Table kArticles{
     "articolo", "codice, articolo, formato, peso, agg",
     "codice text PRIMARY KEY, articolo text, formato text, peso double precision, agg text",
-    "tttnt",
-    // One row per code: the last one the file holds wins, as in the article list.
-    "SELECT CODICE, ARTICOLO, FORMATO, PESO, AGG FROM ARTICOLO a"
-    " WHERE CODICE IS NOT NULL AND trim(CODICE) <> '' AND ID = (SELECT"
-    " max(ID) FROM ARTICOLO b WHERE b.CODICE = a.CODICE);"};
-const Table kPrincipals{"mandante", "nome, email", "nome text PRIMARY KEY, email text", "tt",
-                        "SELECT NOME, EMAIL FROM MANDANTE;"};
+    "tttnt"};
+const Table kPrincipals{"mandante", "nome, email", "nome text PRIMARY KEY, email text", "tt"};
 const Table kLists{"listino", "id, mandante, file, valido_dal, importato_il",
                    "id bigint PRIMARY KEY, mandante text, file text, valido_dal text,"
                    " importato_il text",
-                   "itttt",
-                   "SELECT l.ID, m.NOME, l.FILE, l.VALIDO_DAL, l.IMPORTATO_IL"
-                   " FROM LISTINO l JOIN MANDANTE m ON m.ID = l.ID_MANDANTE;"};
+                   "itttt"};
 const Table kPrices{"prezzo_listino", "id, codice, mandante, prezzo, valido_dal, id_listino",
                     "id bigint PRIMARY KEY, codice text, mandante text, prezzo double precision,"
                     " valido_dal text, id_listino bigint",
-                    "ittnti",
-                    "SELECT p.ID, p.CODICE, m.NOME, p.PREZZO, p.VALIDO_DAL, p.ID_LISTINO"
-                    " FROM PREZZO_LISTINO p JOIN MANDANTE m ON m.ID = p.ID_MANDANTE;"};
+                    "ittnti"};
+
+// The file's rows of each table, one per key, in the order of the table's columns.
+// One row per code: the last one the file holds wins, as in the article list.
+const char* const kArticleRows = "SELECT CODICE, ARTICOLO, FORMATO, PESO, AGG FROM ARTICOLO a"
+                                 " WHERE CODICE IS NOT NULL AND trim(CODICE) <> '' AND ID = (SELECT"
+                                 " max(ID) FROM ARTICOLO b WHERE b.CODICE = a.CODICE);";
+const char* const kPrincipalRows = "SELECT NOME, EMAIL FROM MANDANTE;";
+const char* const kListRows = "SELECT l.ID, m.NOME, l.FILE, l.VALIDO_DAL, l.IMPORTATO_IL"
+                              " FROM LISTINO l JOIN MANDANTE m ON m.ID = l.ID_MANDANTE;";
+const char* const kPriceRows = "SELECT p.ID, p.CODICE, m.NOME, p.PREZZO, p.VALIDO_DAL, p.ID_LISTINO"
+                               " FROM PREZZO_LISTINO p JOIN MANDANTE m ON m.ID = p.ID_MANDANTE;";
 
 // The file's rows of the table in the server's COPY text form, in pieces of about a megabyte.
 Result<std::vector<QByteArray>> fileRows(Database& db, const char* select, const char* types,
@@ -75,9 +76,6 @@ Result<std::vector<QByteArray>> fileRows(Database& db, const char* select, const
         return st->status().error();
     return out;
 }
-Result<std::vector<QByteArray>> fileRows(Database& db, const Table& t, int& count) {
-    return fileRows(db, t.select, t.kinds, count);
-}
 
 // The server's table made equal to the rows: new rows added, changed ones written, rows the
 // file no longer has marked gone; a row already equal is left alone, so its version stays.
@@ -94,8 +92,7 @@ Status loadTable(pg::Connection& c, const Table& t, const std::vector<QByteArray
         mine += (mine.isEmpty() ? "t." : ", t.") + col;
         theirs += (theirs.isEmpty() ? "EXCLUDED." : ", EXCLUDED.") + col;
     }
-    const QByteArray create =
-        "CREATE TEMP TABLE " + in + " (" + t.types + ") ON COMMIT DROP";
+    const QByteArray create = "CREATE TEMP TABLE " + in + " (" + t.types + ") ON COMMIT DROP";
     if (Status s = c.command(create.constData()); !s)
         return s;
     const QByteArray copy = "COPY " + in + " FROM STDIN";
@@ -103,8 +100,9 @@ Status loadTable(pg::Connection& c, const Table& t, const std::vector<QByteArray
         return s;
     const QByteArray merge =
         "INSERT INTO " + name + " AS t (" + t.columns + ") SELECT " + t.columns + " FROM " + in +
-        " ON CONFLICT (" + key + ") DO UPDATE SET " + set + "cancellato = false WHERE t.cancellato" +
-        " OR ROW(" + mine + ") IS DISTINCT FROM ROW(" + theirs + ");" + "UPDATE " + name +
+        " ON CONFLICT (" + key + ") DO UPDATE SET " + set +
+        "cancellato = false WHERE t.cancellato" + " OR ROW(" + mine + ") IS DISTINCT FROM ROW(" +
+        theirs + ");" + "UPDATE " + name +
         " t SET cancellato = true WHERE NOT t.cancellato AND NOT EXISTS (SELECT 1 FROM " + in +
         " i WHERE i." + key + " = t." + key + ");";
     return c.command(merge.constData());
@@ -117,20 +115,19 @@ Result<Counts> load(Database& file, pg::Connection& office) {
     int lists = 0;
     // The tables the file has, with their rows; principals and prices come with their tables.
     std::vector<std::pair<const Table*, std::vector<QByteArray>>> tables;
-    auto take = [&](const Table& t, int& count) -> Status {
-        auto rows = fileRows(file, t, count);
+    auto take = [&](const Table& t, Result<std::vector<QByteArray>> rows) -> Status {
         if (!rows)
             return rows.error();
         tables.emplace_back(&t, std::move(*rows));
         return {};
     };
-    Status s = take(kArticles, counts.articles);
+    Status s = take(kArticles, fileRows(file, kArticleRows, kArticles.kinds, counts.articles));
     if (s && hasTable(file, "MANDANTE")) {
-        s = take(kPrincipals, counts.principals);
+        s = take(kPrincipals, fileRows(file, kPrincipalRows, kPrincipals.kinds, counts.principals));
         if (s && hasTable(file, "LISTINO"))
-            s = take(kLists, lists);
+            s = take(kLists, fileRows(file, kListRows, kLists.kinds, lists));
         if (s && hasTable(file, "PREZZO_LISTINO"))
-            s = take(kPrices, counts.prices);
+            s = take(kPrices, fileRows(file, kPriceRows, kPrices.kinds, counts.prices));
     }
     if (!s)
         return s.error();

@@ -171,8 +171,7 @@ Result<Loaded> load(const Request& request, pg::Connection& office) {
         auto preview = makePreview(db, *principal, rows, from);
         if (!preview)
             return preview.error();
-        auto applied =
-            apply(db, *preview, name, request.now, rememberedTexts(*sheet, mapping));
+        auto applied = apply(db, *preview, name, request.now, rememberedTexts(*sheet, mapping));
         if (!applied)
             return applied.error();
         auto counts = catalogueload::load(db, office);

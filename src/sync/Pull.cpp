@@ -57,8 +57,8 @@ Status readServer(pg::Connection& c, const std::optional<QString>& since, Change
             rows = std::move(*r);
             return {};
         };
-        Status s = changed("codice, articolo, formato, peso, agg, cancellato", "articolo",
-                           out.articles);
+        Status s =
+            changed("codice, articolo, formato, peso, agg, cancellato", "articolo", out.articles);
         if (s)
             s = changed("nome, email, cancellato", "mandante", out.principals);
         if (s)

@@ -14,9 +14,9 @@ class Connection;
 }
 
 // Synchronisation of the agent's file with the agency's server. One writer per kind of row: the
-// agent's orders go up, the office's catalogue, principals and price lists come down. Each direction is one
-// transaction on the server and one in the file; a sync cut anywhere leaves both whole, and the
-// next one finishes it, each change applied once.
+// agent's orders go up, the office's catalogue, principals and price lists come down. Each
+// direction is one transaction on the server and one in the file; a sync cut anywhere leaves both
+// whole, and the next one finishes it, each change applied once.
 namespace agencysync {
 
 struct Report {

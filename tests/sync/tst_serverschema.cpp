@@ -221,7 +221,9 @@ private Q_SLOTS:
             QString err;
         };
         const Case cases[] = {
-            {{QStringLiteral("catalogo"), first}, 1, {},
+            {{QStringLiteral("catalogo"), first},
+             1,
+             {},
              QStringLiteral("Per caricare il listino \"%1\" serve la sua mandante "
                             "(--mandante NOME).")
                  .arg(first)},

@@ -187,7 +187,8 @@ private Q_SLOTS:
         const QString code = value(*office.open(), "SELECT min(CODICE) FROM PREZZO_LISTINO;");
         const QByteArray ofCode = " WHERE CODICE = '" + code.toUtf8() + "';";
         const double price =
-            value(*office.open(), ("SELECT PREZZO FROM PREZZO_LISTINO" + ofCode).constData()).toDouble();
+            value(*office.open(), ("SELECT PREZZO FROM PREZZO_LISTINO" + ofCode).constData())
+                .toDouble();
         const int count = value(*office.open(), "SELECT count(*) FROM PREZZO_LISTINO;").toInt();
         QVERIFY(count > 2);
 

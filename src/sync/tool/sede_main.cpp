@@ -4,9 +4,9 @@
 
 #include "data/Database.h"
 #include "data/FileKey.h"
+#include "data/ItalianText.h"
 #include "data/tool/TerminalPassword.h"
 #include "data/tool/ToolHelp.h"
-#include "data/ItalianText.h"
 #include "sync/CatalogueLoad.h"
 #include "sync/ListLoad.h"
 #include "sync/Pg.h"
