@@ -36,6 +36,9 @@ bool statsBench(const Options& o, const Emit& emit);
 bool syncBench(const Options& o, const Emit& emit);
 // "Importa listino" on a list of 50,000 articles: read and previewed, applied.
 bool priceListBench(const Options& o, const Emit& emit);
+// "Invia ordine…" of the 200-line order to the tests' SMTP server, and the window's longest
+// pause meanwhile.
+bool mailBench(const Options& o, const Emit& emit);
 
 // The two children of the start-up benchmark; each prints when its window is shown.
 int startupChild(bool ours, const QString& dir);

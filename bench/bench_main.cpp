@@ -37,6 +37,7 @@ const std::vector<std::pair<QString, Bench>>& groups() {
         {QStringLiteral("statistiche"), bench::statsBench},
         {QStringLiteral("sincronizzazione"), bench::syncBench},
         {QStringLiteral("listini"), bench::priceListBench},
+        {QStringLiteral("invio"), bench::mailBench},
     };
     return g;
 }
