@@ -1,5 +1,6 @@
 #include "Ranking.h"
 
+#include "DistinctOrders.h"
 #include "Queries.h"
 #include "Registered.h"
 #include "data/Database.h"
@@ -10,7 +11,6 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace stats {
 namespace {
@@ -68,8 +68,10 @@ Result<std::vector<Ranked>> groupLines(Database& db, Statement& st, const Period
     const std::string beforeTo = itext::isoDate(b.to).toStdString();
     std::vector<Group> groups;
     std::unordered_map<std::string, size_t> index;
-    std::unordered_set<std::string> orders; // group and order, counted once
-    std::string key, order;
+    DistinctOrders orders; // group and order, counted once
+    std::string key, lastKey;
+    size_t at = 0; // the group of lastKey
+    bool any = false;
     while (st.next()) {
         key.clear();
         const auto code = st.utf8OrNull(by == By::Customer ? kCustomer : kCode);
@@ -78,7 +80,15 @@ Result<std::vector<Ranked>> groupLines(Database& db, Statement& st, const Period
         // An article without a code is its description.
         if (by == By::Article && (!code || code->empty()))
             keyPart(key, description);
-        auto [at, added] = index.try_emplace(key, groups.size());
+        // The lines of one order follow each other: a group just met is not looked up again.
+        const bool same = any && key == lastKey;
+        auto [found, added] =
+            same ? std::pair{index.end(), false} : index.try_emplace(key, groups.size());
+        if (!same) {
+            at = found->second;
+            lastKey = key;
+            any = true;
+        }
         if (added) {
             Group g;
             g.row.code =
@@ -88,7 +98,7 @@ Result<std::vector<Ranked>> groupLines(Database& db, Statement& st, const Period
                 g.customer = std::string(*code);
             groups.push_back(std::move(g));
         }
-        Group& g = groups[at->second];
+        Group& g = groups[at];
         if (by == By::Article && description && (!g.description || *description > *g.description))
             g.description = std::string(*description);
         const std::string_view date = st.utf8(kDate);
@@ -99,12 +109,7 @@ Result<std::vector<Ranked>> groupLines(Database& db, Statement& st, const Period
         g.row.figures += Figures{st.real(kGross), st.real(kKg), st.real(kSold), st.real(kFree)};
         if (date > g.lastDate)
             g.lastDate = std::string(date);
-        order = std::to_string(at->second);
-        order += ':';
-        order += st.utf8(kYear);
-        order += '/';
-        order += st.utf8(kNumber);
-        if (orders.insert(order).second)
+        if (orders.add(std::uint32_t(at), st, kYear, kNumber))
             ++g.row.orders;
     }
     if (!st.status())

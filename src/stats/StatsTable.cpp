@@ -157,7 +157,10 @@ Table rankedTable(const std::vector<Ranked>& rows, const Period& p, bool article
     double allBefore = 0;
     int n = 0;
     for (const Ranked& r : rows) {
-        std::vector<Cell> cells{number(++n), text(r.code)};
+        std::vector<Cell> cells;
+        cells.reserve(out.columns.size());
+        cells.push_back(number(++n));
+        cells.push_back(text(r.code));
         if (articles) {
             cells.push_back(text(r.name));
         } else {
@@ -238,6 +241,7 @@ Table toVisitTable(const std::vector<ToVisit>& rows, int quietDays, const QStrin
                    {QStringLiteral("Intervallo abituale"), Kind::Count},
                    {QStringLiteral("Ritardo (volte)"), Kind::Number},
                    {QStringLiteral("Giorni d'ordine"), Kind::Count}};
+    out.rows.reserve(rows.size());
     int n = 0;
     for (const ToVisit& v : rows) {
         const auto overdue = v.overdue();

@@ -30,8 +30,20 @@ Result<std::vector<ToVisit>> toVisit(Database& db, const QDate& today, int quiet
     queries::bindFilter(*st, f);
     // The order dates of each customer, grouped here in one pass over the index.
     std::unordered_map<std::string, std::vector<std::string>> dates;
-    while (st->next())
-        dates[std::string(st->utf8(0))].emplace_back(st->utf8(1));
+    // The lines of one order follow each other: the customer and the day already met are not
+    // looked up again.
+    std::string lastCode;
+    std::vector<std::string>* seen = nullptr;
+    while (st->next()) {
+        const std::string_view code = st->utf8(0);
+        if (!seen || code != lastCode) {
+            lastCode.assign(code);
+            seen = &dates[lastCode];
+        }
+        const std::string_view day = st->utf8(1);
+        if (seen->empty() || seen->back() != day)
+            seen->emplace_back(day);
+    }
     if (!st->status())
         return st->status().error();
     std::unordered_map<std::string, Registered> known;

@@ -1,4 +1,5 @@
 target_sources(gestione_core PRIVATE
+    stats/DistinctOrders.cpp
     stats/Filter.cpp
     stats/Queries.cpp
     stats/Registered.cpp
