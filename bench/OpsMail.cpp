@@ -31,8 +31,7 @@
 namespace bench {
 namespace {
 
-const QString kServer =
-    QStringLiteral(GESTIONE_BENCH_SOURCE_DIR "/../tests/mail/smtp_server.py");
+const QString kServer = QStringLiteral(GESTIONE_BENCH_SOURCE_DIR "/../tests/mail/smtp_server.py");
 const QString kOrder = QStringLiteral("2");
 const QString kPrincipal = QStringLiteral("ordini@mandante.it");
 const QString kCustomer = QStringLiteral("cliente@cliente.it");
