@@ -88,7 +88,7 @@ Result<std::int64_t> save(Database& db, const Principal& given) {
             if (other.id != p.id && other.name.trimmed().compare(p.name, Qt::CaseInsensitive) == 0)
                 return makeError(
                     QStringLiteral("Esiste già una mandante di nome \"%1\".").arg(other.name));
-        auto st = db.prepare(p.id == 0 ? kInsert : kUpdate);
+        auto st = p.id == 0 ? db.prepare(kInsert) : db.prepare(kUpdate);
         if (!st)
             return st.error();
         st->bind(1, p.name).bindTextOrNull(2, p.email);

@@ -280,7 +280,8 @@ private:
             return false;
         const QString& receiver = t[i - 2].text;
         return (t[i - 1].text == QLatin1String("::") && receiver == QLatin1String("lookups")) ||
-               (t[i - 1].text == QLatin1String(".") && receiver == QLatin1String("menu"));
+               (t[i - 1].text == QLatin1String(".") &&
+                (receiver == QLatin1String("menu") || receiver == QLatin1String("loop")));
     }
 
     // Database::prepare and Database::exec hand their own argument to the engine.

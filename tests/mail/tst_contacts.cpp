@@ -108,7 +108,9 @@ private Q_SLOTS:
         QFETCH(QString, told);
         withCard([&](CustomerCardDialog& d) {
             ui::type(d.SchedaEmail, QStringLiteral("bar@sport.it"));
-            ui::type(d.findChild<QLineEdit*>(field), typed);
+            QLineEdit* edit = d.findChild<QLineEdit*>(field);
+            edit->clear();
+            ui::type(edit, typed);
             QCOMPARE(d.SchedaErrore->text(), told);
             QVERIFY(!d.SchedaSalva->isEnabled());
             d.Salva_Click();
