@@ -35,7 +35,89 @@ std::optional<QString> lastSnapshot(Database& db) {
     return std::nullopt;
 }
 
-Status readServer(pg::Connection& c, const std::optional<QString>& since, Changes& out) {
+// The state the file keeps of an order it has seen on the server.
+struct Known {
+    bool known = false;
+    std::int64_t pending = 0;
+    std::int64_t version = 0;
+    QByteArray fingerprint;
+};
+
+Result<Known> knownState(Statement& state, const QString& anno, const QString& nr) {
+    state.reset();
+    state.bind(1, anno).bind(2, nr);
+    Known k;
+    if (state.next()) {
+        k.known = true;
+        k.pending = state.int64(0);
+        k.fingerprint = state.text(1).toLatin1();
+        k.version = state.int64(2);
+    } else if (!state.status()) {
+        return state.status().error();
+    }
+    state.reset();
+    return k;
+}
+
+constexpr const char* kKnownSql = "SELECT CAMBIATO, IMPRONTA, VERSIONE FROM SYNC_ORDINE"
+                                  " WHERE ANNO = ?1 AND NR = ?2;";
+
+// A value of a text array in PostgreSQL's literal form.
+void appendArrayItem(QByteArray& array, const QString& value) {
+    array += array.size() > 1 ? ",\"" : "\"";
+    for (const char ch : value.toUtf8()) {
+        if (ch == '"' || ch == '\\')
+            array += '\\';
+        array += ch;
+    }
+    array += '"';
+}
+
+// The lines of the changed orders whose content the file does not hold yet. The orders this
+// file itself just sent come back with the fingerprint it already records: only their heads
+// travel, not their lines again.
+Status readLines(Database& db, pg::Connection& c, Changes& out) {
+    auto state = db.prepare(kKnownSql);
+    if (!state)
+        return state.error();
+    QByteArray annos("{");
+    QByteArray nrs("{");
+    int wanted = 0;
+    for (const auto& [key, o] : out.orders) {
+        if (o.deleted)
+            continue;
+        auto k = knownState(*state, key.first, key.second);
+        if (!k)
+            return k.error();
+        if (k->known && k->fingerprint == o.fingerprint)
+            continue;
+        appendArrayItem(annos, key.first);
+        appendArrayItem(nrs, key.second);
+        ++wanted;
+    }
+    if (wanted == 0)
+        return {};
+    annos += '}';
+    nrs += '}';
+    auto lines = c.query("SELECT r.anno, r.nr, r.id_cl, r.datao, r.datac, r.dest, r.citta, r.pr,"
+                         " r.articolo, r.codice, r.formato, r.peso, r.qvendita, r.qomaggio,"
+                         " r.prezzo, r.sconto, r.note FROM ordine_riga r"
+                         " JOIN unnest($1::text[], $2::text[]) AS k(anno, nr)"
+                         " ON r.anno = k.anno AND r.nr = k.nr WHERE r.agente = current_user"
+                         " ORDER BY r.anno, r.nr, r.riga",
+                         pg::Params().addBytes(annos).addBytes(nrs));
+    if (!lines)
+        return lines.error();
+    for (int r = 0; r < lines->count(); ++r) {
+        auto it = out.orders.find({lines->text(r, 0), lines->text(r, 1)});
+        if (it != out.orders.end())
+            it->second.lines.push_back(orderlines::fromRows(*lines, r, 2));
+    }
+    return {};
+}
+
+Status readServer(Database& db, pg::Connection& c, const std::optional<QString>& since,
+                  Changes& out) {
     if (Status s = c.begin("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"); !s)
         return s;
     auto run = [&]() -> Status {
@@ -67,28 +149,20 @@ Status readServer(pg::Connection& c, const std::optional<QString>& since, Change
             s = changed(listpull::kPriceColumns, "prezzo_listino", out.prices);
         if (!s)
             return s;
-        auto orders =
-            c.query("SELECT o.anno, o.nr, o.versione, o.impronta, o.cancellato, r.id_cl, r.datao,"
-                    " r.datac, r.dest, r.citta, r.pr, r.articolo, r.codice, r.formato, r.peso,"
-                    " r.qvendita, r.qomaggio, r.prezzo, r.sconto, r.note, r.riga"
-                    " FROM ordine o LEFT JOIN ordine_riga r"
-                    " ON r.agente = o.agente AND r.anno = o.anno AND r.nr = o.nr"
-                    " WHERE o.agente = current_user AND ($1::text IS NULL OR"
-                    " (o.xv >= pg_snapshot_xmin($1::text::pg_snapshot) AND"
-                    " NOT pg_visible_in_snapshot(o.xv, $1::text::pg_snapshot)))"
-                    " ORDER BY o.anno, o.nr, r.riga",
-                    p);
-        if (!orders)
-            return orders.error();
-        for (int r = 0; r < orders->count(); ++r) {
-            ServerOrder& o = out.orders[{orders->text(r, 0), orders->text(r, 1)}];
-            o.version = orders->int64(r, 2);
-            o.fingerprint = orders->bytes(r, 3);
-            o.deleted = orders->boolean(r, 4);
-            if (!orders->isNull(r, 20))
-                o.lines.push_back(orderlines::fromRows(*orders, r, 5));
+        auto heads = c.query("SELECT o.anno, o.nr, o.versione, o.impronta, o.cancellato"
+                             " FROM ordine o WHERE o.agente = current_user AND ($1::text IS NULL"
+                             " OR (o.xv >= pg_snapshot_xmin($1::text::pg_snapshot) AND"
+                             " NOT pg_visible_in_snapshot(o.xv, $1::text::pg_snapshot)))",
+                             p);
+        if (!heads)
+            return heads.error();
+        for (int r = 0; r < heads->count(); ++r) {
+            ServerOrder& o = out.orders[{heads->text(r, 0), heads->text(r, 1)}];
+            o.version = heads->int64(r, 2);
+            o.fingerprint = heads->bytes(r, 3);
+            o.deleted = heads->boolean(r, 4);
         }
-        return {};
+        return readLines(db, c, out);
     };
     Status s = run();
     c.rollback();
@@ -156,27 +230,32 @@ Status applyPrincipals(Database& db, const pg::Rows& rows) {
 // The agent's orders written on another machine. An order changed here and not yet sent stays
 // as it is: its push settles which change wins.
 Status applyOrders(Database& db, const Changes& changes, Report& report) {
-    auto state = db.prepare("SELECT CAMBIATO, IMPRONTA FROM SYNC_ORDINE WHERE ANNO = ?1"
-                            " AND NR = ?2;");
+    auto state = db.prepare(kKnownSql);
     auto settle = db.prepare("INSERT OR REPLACE INTO SYNC_ORDINE (ANNO, NR, CAMBIATO, VERSIONE,"
                              " IMPRONTA) VALUES (?1, ?2, 0, ?3, ?4);");
-    if (!state || !settle)
-        return !state ? state.error() : settle.error();
+    auto rebase = db.prepare("UPDATE SYNC_ORDINE SET VERSIONE = ?3 WHERE ANNO = ?1 AND NR = ?2;");
+    if (!state || !settle || !rebase)
+        return !state ? state.error() : !settle ? settle.error() : rebase.error();
     for (const auto& [key, o] : changes.orders) {
-        state->reset();
-        state->bind(1, key.first).bind(2, key.second);
-        bool known = false;
-        std::int64_t pending = 0;
-        QByteArray fingerprint;
-        if (state->next()) {
-            known = true;
-            pending = state->int64(0);
-            fingerprint = state->text(1).toLatin1();
-        } else if (!state->status()) {
-            return state->status();
+        auto k = knownState(*state, key.first, key.second);
+        if (!k)
+            return k.error();
+        const bool known = k->known;
+        const QByteArray& fingerprint = k->fingerprint;
+        // Changed here since the file last saw the server: the next push sends it and settles
+        // which change wins. When the server holds what the file last knew, only the version
+        // the change builds on moves on.
+        if (known && k->pending > 0) {
+            if (fingerprint != o.fingerprint || k->version == o.version)
+                continue;
+            rebase->reset();
+            if (Status s = rebase->bind(1, key.first).bind(2, key.second).bind(3, o.version).run();
+                !s)
+                return s;
+            continue;
         }
-        state->reset();
-        if (known && pending > 0 && fingerprint != o.fingerprint)
+        // Already recorded as the server holds it: the orders this file just sent.
+        if (known && k->pending == 0 && fingerprint == o.fingerprint && k->version == o.version)
             continue;
         if (!known || fingerprint != o.fingerprint) {
             if (Status s =
@@ -199,7 +278,7 @@ Status applyOrders(Database& db, const Changes& changes, Report& report) {
 
 Status pull(Database& db, pg::Connection& server, Report& report) {
     Changes changes;
-    if (Status s = readServer(server, lastSnapshot(db), changes); !s)
+    if (Status s = readServer(db, server, lastSnapshot(db), changes); !s)
         return s;
     Report here;
     Status s = db.write([&]() -> Status {

@@ -3,6 +3,8 @@
 #include "Sync.h"
 #include "data/Database.h"
 
+#include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QSysInfo>
 
 #include <map>
@@ -65,8 +67,14 @@ Status readPending(Database& db, std::map<Key, Pending>& pending) {
             " WHERE s.CAMBIATO > 0 ORDER BY o.ANNO, o.NR, o.ID;");
         if (!lines)
             return lines.error();
+        // The lines come order by order: the order of the line before is looked up only when
+        // the line belongs to another.
+        auto it = pending.end();
         while (lines->next()) {
-            auto it = pending.find({lines->text(0), lines->text(1)});
+            const QString anno = lines->text(0);
+            const QString nr = lines->text(1);
+            if (it == pending.end() || it->first.first != anno || it->first.second != nr)
+                it = pending.find({anno, nr});
             if (it != pending.end())
                 it->second.lines.push_back(orderlines::fromStatement(*lines, 2));
         }
@@ -78,7 +86,9 @@ Status readPending(Database& db, std::map<Key, Pending>& pending) {
     return s;
 }
 
-Status sendRows(pg::Connection& c, const std::map<Key, Pending>& pending, const QString& machine) {
+// Sends the orders to the temporary tables. Each order's fingerprint is taken from the very text
+// its lines travel in, made once.
+Status sendRows(pg::Connection& c, std::map<Key, Pending>& pending, const QString& machine) {
     if (Status s = c.command(
             "CREATE TEMP TABLE in_ordine (anno text, nr text, base bigint, impronta text,"
             " cambiato_il timestamptz, cancellato boolean, macchina text) ON COMMIT DROP;"
@@ -91,7 +101,28 @@ Status sendRows(pg::Connection& c, const std::map<Key, Pending>& pending, const 
         return s;
     std::vector<QByteArray> heads(1);
     std::vector<QByteArray> lines(1);
-    for (const auto& [key, p] : pending) {
+    for (auto& [key, p] : pending) {
+        if (p.lines.empty()) {
+            p.fingerprint = orderlines::deletedFingerprint();
+        } else {
+            QCryptographicHash hash(QCryptographicHash::Sha256);
+            int riga = 0;
+            for (const orderlines::Line& l : p.lines) {
+                QByteArray& out = lines.back();
+                pg::appendCopyField(out, key.first.toUtf8());
+                pg::appendCopyField(out, key.second.toUtf8());
+                out += QByteArray::number(++riga);
+                out += '\t';
+                const qsizetype start = out.size();
+                orderlines::appendCopy(out, l);
+                hash.addData(QByteArrayView(out).sliced(start));
+                hash.addData(QByteArrayView("\n"));
+                pg::endCopyLine(out);
+                if (out.size() > (1 << 20))
+                    lines.emplace_back();
+            }
+            p.fingerprint = hash.result().toHex();
+        }
         QByteArray& h = heads.back();
         pg::appendCopyField(h, key.first.toUtf8());
         pg::appendCopyField(h, key.second.toUtf8());
@@ -103,24 +134,16 @@ Status sendRows(pg::Connection& c, const std::map<Key, Pending>& pending, const 
         h += p.lines.empty() ? "t\t" : "f\t";
         pg::appendCopyField(h, machine.toUtf8());
         pg::endCopyLine(h);
-        int riga = 0;
-        for (const orderlines::Line& l : p.lines) {
-            QByteArray& out = lines.back();
-            pg::appendCopyField(out, key.first.toUtf8());
-            pg::appendCopyField(out, key.second.toUtf8());
-            out += QByteArray::number(++riga);
-            out += '\t';
-            orderlines::appendCopy(out, l);
-            pg::endCopyLine(out);
-            if (out.size() > (1 << 20))
-                lines.emplace_back();
-        }
         if (h.size() > (1 << 20))
             heads.emplace_back();
     }
     if (Status s = c.copyIn("COPY in_ordine FROM STDIN", heads); !s)
         return s;
-    return c.copyIn("COPY in_riga FROM STDIN", lines);
+    if (Status s = c.copyIn("COPY in_riga FROM STDIN", lines); !s)
+        return s;
+    // The server learns how few orders came, so that a small push looks its orders up by key
+    // instead of reading all the agent's lines.
+    return c.command("ANALYZE in_ordine");
 }
 
 // The orders whose server copy moved on since this file last saw it, with a different content:
@@ -198,7 +221,7 @@ Status settleConflicts(pg::Connection& c, std::map<Key, Outcome>& outcomes, Repo
     return {};
 }
 
-Status writeServer(pg::Connection& c, const std::map<Key, Pending>& pending, const QString& machine,
+Status writeServer(pg::Connection& c, std::map<Key, Pending>& pending, const QString& machine,
                    std::map<Key, Outcome>& outcomes, Report& report) {
     if (Status s = c.begin(); !s)
         return s;
@@ -329,13 +352,22 @@ Status markBatch(Database& db, std::map<Key, Pending>::const_iterator from,
 Status markSent(Database& db, const std::map<Key, Pending>& pending,
                 const std::map<Key, Outcome>& outcomes) {
     auto from = pending.begin();
+    int batch = kMarkBatch;
+    QElapsedTimer took;
     while (from != pending.end()) {
         auto to = from;
-        for (int n = 0; n < kMarkBatch && to != pending.end(); ++n)
+        for (int n = 0; n < batch && to != pending.end(); ++n)
             ++to;
+        took.start();
         if (Status s = markBatch(db, from, to, outcomes); !s)
             return s;
         from = to;
+        // Quick batches grow, so that a large push is not a commit every few hundred orders;
+        // slow ones shrink again, so that the agent's own writes never wait long.
+        if (took.elapsed() < 50)
+            batch = std::min(batch * 2, 64 * kMarkBatch);
+        else if (took.elapsed() > 200)
+            batch = std::max(batch / 2, kMarkBatch / 10);
     }
     return {};
 }
@@ -348,9 +380,6 @@ Status push(Database& db, pg::Connection& server, Report& report) {
         return s;
     if (pending.empty())
         return {};
-    for (auto& [key, p] : pending)
-        p.fingerprint =
-            p.lines.empty() ? orderlines::deletedFingerprint() : orderlines::fingerprint(p.lines);
     std::map<Key, Outcome> outcomes;
     Report here;
     if (Status s = writeServer(server, pending, machineName(db), outcomes, here); !s)

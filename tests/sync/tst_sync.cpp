@@ -417,6 +417,33 @@ private Q_SLOTS:
                  (QStringList{"41|2", "50|1"}));
     }
 
+    // The agent changes an order after the push has recorded it as sent, while the pull still
+    // reads the server (held here by a lock on the catalogue): the pull finds the server as the
+    // file last knew it and must leave the change pending, not mark it as sent.
+    void agentWritesBetweenPushAndPull() {
+        const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
+        Machine anna(pgkit::agent(db, QStringLiteral("Anna")));
+        auto agent = anna.dir.open();
+        synckit::addOrders(*agent, 1, 3, 2);
+        auto admin = pgkit::connect(pgkit::admin(db));
+        QVERIFY(admin->begin());
+        QVERIFY(admin->command("LOCK TABLE articolo IN ACCESS EXCLUSIVE MODE"));
+        Result<agencysync::Report> r = makeError({});
+        std::thread t([&] { r = synckit::sync(anna); });
+        QTRY_COMPARE_WITH_TIMEOUT(agencysync::pendingOrders(*agent).value(), std::int64_t(0),
+                                  10000);
+        exec(*agent, "UPDATE ORDINE SET NOTE = 'cambiato dopo' WHERE NR = '2';");
+        admin->rollback();
+        t.join();
+        QVERIFY2(r, qPrintable(failure(r)));
+        QCOMPARE(r->ordersSent, 3);
+        QCOMPARE(agencysync::pendingOrders(*agent).value(), 1);
+        auto next = synckit::sync(anna);
+        QVERIFY2(next, qPrintable(failure(next)));
+        QCOMPARE(next->ordersSent, 1);
+        QCOMPARE(synckit::disagreement(anna), QString());
+    }
+
     void networkCut() {
         const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
         Machine anna(pgkit::agent(db, QStringLiteral("Anna")));
