@@ -86,6 +86,15 @@ bool Statement::next() {
     return false;
 }
 
+Result<QString> Statement::firstText() {
+    QString v;
+    if (next())
+        v = text(0);
+    if (!m_status)
+        return m_status.error();
+    return v;
+}
+
 Status Statement::run() {
     while (next()) {
     }

@@ -46,6 +46,8 @@ public:
     bool next();
     // Runs a statement that returns no rows to its end.
     Status run();
+    // Steps once: the first column of the first row as text, empty when there is no row.
+    Result<QString> firstText();
     Status status() const { return m_status; }
     void reset();
 

@@ -35,12 +35,7 @@ Result<QString> single(Database& db, const char* sql, const QString& bound) {
         return st.error();
     if (!bound.isNull())
         st->bind(1, bound);
-    QString v;
-    if (st->next())
-        v = st->text(0);
-    if (Status s = st->status(); !s)
-        return s.error();
-    return v;
+    return st->firstText();
 }
 
 } // namespace

@@ -26,12 +26,7 @@ Result<QString> first(Database& db, const char* sql, std::int64_t id) {
     if (!st)
         return st.error();
     st->bind(1, id);
-    QString v;
-    if (st->next())
-        v = st->text(0);
-    if (Status s = st->status(); !s)
-        return s.error();
-    return v;
+    return st->firstText();
 }
 
 } // namespace
