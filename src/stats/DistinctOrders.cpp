@@ -50,6 +50,30 @@ bool DistinctOrders::add(std::uint32_t group, const Statement& st, int yearColum
     return m_texts.insert(m_text).second;
 }
 
+bool DistinctOrders::add(std::uint32_t group, std::uint32_t order) {
+    return addWhole(Key{group, order});
+}
+
+void DistinctOrders::orderKey(const Statement& st, int yearColumn, int numberColumn,
+                              std::string& out) {
+    const auto year = whole(st, yearColumn);
+    const auto number = year ? whole(st, numberColumn) : std::nullopt;
+    out.clear();
+    if (year && number && *year >= INT32_MIN && *year <= INT32_MAX) {
+        out += 'w';
+        out += std::to_string(*year);
+        out += '/';
+        out += std::to_string(*number);
+        return;
+    }
+    const std::string_view y = st.utf8(yearColumn);
+    out += 't';
+    out += std::to_string(y.size());
+    out += ':';
+    out += y;
+    out += st.utf8(numberColumn);
+}
+
 bool DistinctOrders::addWhole(Key k) {
     if ((m_count + 1) * 2 > m_slots.size())
         grow();

@@ -18,6 +18,10 @@ class DistinctOrders {
 public:
     // True the first time the group meets the order of the statement's row.
     bool add(std::uint32_t group, const Statement& st, int yearColumn, int numberColumn);
+    // The same for an order named by the id of its key (below); one instance takes one kind.
+    bool add(std::uint32_t group, std::uint32_t order);
+    // A text that is the same for two rows exactly when add() counts them as one order.
+    static void orderKey(const Statement& st, int yearColumn, int numberColumn, std::string& out);
 
 private:
     struct Key {

@@ -1,6 +1,7 @@
 #include "Ranking.h"
 
 #include "DistinctOrders.h"
+#include "LineStore.h"
 #include "Queries.h"
 #include "Registered.h"
 #include "data/Database.h"
@@ -15,36 +16,16 @@
 namespace stats {
 namespace {
 
-// The columns of queries::lines().
-enum LineColumn { kCustomer, kCode, kArticle, kDate, kYear, kNumber, kGross, kKg, kSold, kFree };
-
 enum class By { Customer, Article };
 
 // A group of lines on its way to a row: the sums as the engine's TOTAL() makes them (a NULL adds
 // nothing), the distinct orders and the last date of the period, the highest description.
 struct Group {
     Ranked row;
-    std::string lastDate;
-    std::optional<std::string> description;
-    std::string customer; // the customer's code, for the register
-    bool hasCustomer = false;
+    std::uint32_t lastDate = LineStore::kNull;
+    std::uint32_t description = LineStore::kNull;
+    std::uint32_t customer = LineStore::kNull; // the customer's code, for the register
 };
-
-// Appends a value to a key: NULL and empty text stay apart, and no value runs into the next.
-void keyPart(std::string& key, std::optional<std::string_view> v) {
-    if (!v) {
-        key += '\0';
-        return;
-    }
-    key += '\1';
-    key += std::to_string(v->size());
-    key += ':';
-    key += *v;
-}
-
-bool within(std::string_view date, const std::string& from, const std::string& to) {
-    return date >= from && date <= to;
-}
 
 void rank(std::vector<Ranked>& rows) {
     std::stable_sort(rows.begin(), rows.end(), [](const Ranked& a, const Ranked& b) {
@@ -58,81 +39,95 @@ void rank(std::vector<Ranked>& rows) {
     });
 }
 
-// The lines of the statement grouped by customer or by article, in one pass over the lines in
-// the order of the index (no sorting of the lines), then ranked.
-Result<std::vector<Ranked>> groupLines(Database& db, Statement& st, const Period& p, By by) {
+QString qtext(std::string_view s) {
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+
+// The lines kept in the store grouped by customer or by article, in the order they were read,
+// then ranked. A line counts only when its customer is among `customers` and its code among
+// `codes` (by id), for those given.
+Result<std::vector<Ranked>> groupLines(Database& db, const LineStore& s, const Period& p, By by,
+                                       const std::vector<char>* customers,
+                                       const std::vector<char>* codes) {
     const Period b = p.yearBefore();
     const std::string from = itext::isoDate(p.from).toStdString();
     const std::string to = itext::isoDate(p.to).toStdString();
     const std::string beforeFrom = itext::isoDate(b.from).toStdString();
     const std::string beforeTo = itext::isoDate(b.to).toStdString();
+    // Each date once: within the period, within the year before.
+    enum : char { kInPeriod = 1, kInBefore = 2 };
+    std::vector<char> when(s.textCount(), 0);
+    for (std::uint32_t d : s.dates()) {
+        const std::string_view date = s.text(d);
+        when[d] = char((date >= from && date <= to ? kInPeriod : 0) |
+                       (date >= beforeFrom && date <= beforeTo ? kInBefore : 0));
+    }
+    constexpr std::uint32_t kNone = UINT32_MAX;
     std::vector<Group> groups;
-    std::unordered_map<std::string, size_t> index;
+    // The group of a customer or of a code, by id; an article without a code by its code's
+    // id (NULL or empty) and its description's.
+    std::vector<std::uint32_t> groupOf(s.textCount(), kNone);
+    std::unordered_map<std::uint64_t, std::uint32_t> uncoded;
+    const std::uint32_t empty = s.emptyId();
     DistinctOrders orders; // group and order, counted once
-    std::string key, lastKey;
-    size_t at = 0; // the group of lastKey
-    bool any = false;
-    while (st.next()) {
-        key.clear();
-        const auto code = st.utf8OrNull(by == By::Customer ? kCustomer : kCode);
-        keyPart(key, code);
-        const auto description = st.utf8OrNull(kArticle);
-        // An article without a code is its description.
-        if (by == By::Article && (!code || code->empty()))
-            keyPart(key, description);
-        // The lines of one order follow each other: a group just met is not looked up again.
-        const bool same = any && key == lastKey;
-        auto [found, added] =
-            same ? std::pair{index.end(), false} : index.try_emplace(key, groups.size());
-        if (!same) {
-            at = found->second;
-            lastKey = key;
-            any = true;
-        }
-        if (added) {
+    for (const LineStore::Line& l : s.lines()) {
+        if (customers && (l.customer == LineStore::kNull || !(*customers)[l.customer]))
+            continue;
+        if (codes && (l.code == LineStore::kNull || !(*codes)[l.code]))
+            continue;
+        const std::uint32_t key = by == By::Customer ? l.customer : l.code;
+        std::uint32_t* at = nullptr;
+        if (by == By::Article && (l.code == LineStore::kNull || l.code == empty))
+            at = &uncoded.try_emplace((std::uint64_t(l.code) << 32) | l.description, kNone)
+                      .first->second;
+        else
+            at = &groupOf[key];
+        if (*at == kNone) {
+            *at = std::uint32_t(groups.size());
             Group g;
-            g.row.code =
-                code ? QString::fromUtf8(code->data(), qsizetype(code->size())) : QString();
-            g.hasCustomer = by == By::Customer && code;
-            if (g.hasCustomer)
-                g.customer = std::string(*code);
+            if (key != LineStore::kNull)
+                g.row.code = qtext(s.text(key));
+            if (by == By::Customer)
+                g.customer = key;
             groups.push_back(std::move(g));
         }
-        Group& g = groups[at];
-        if (by == By::Article && description && (!g.description || *description > *g.description))
-            g.description = std::string(*description);
-        const std::string_view date = st.utf8(kDate);
-        if (within(date, beforeFrom, beforeTo))
-            g.row.grossBefore += st.real(kGross);
-        if (!within(date, from, to))
+        Group& g = groups[*at];
+        if (by == By::Article && l.description != LineStore::kNull &&
+            (g.description == LineStore::kNull ||
+             (l.description != g.description && s.text(l.description) > s.text(g.description))))
+            g.description = l.description;
+        const char w = l.date == LineStore::kNull ? 0 : when[l.date];
+        if (w & kInBefore)
+            g.row.grossBefore += l.gross;
+        if (!(w & kInPeriod))
             continue;
-        g.row.figures += Figures{st.real(kGross), st.real(kKg), st.real(kSold), st.real(kFree)};
-        if (date > g.lastDate)
-            g.lastDate = std::string(date);
-        if (orders.add(std::uint32_t(at), st, kYear, kNumber))
+        g.row.figures += Figures{l.gross, l.kg, l.sold, l.free};
+        if (g.lastDate == LineStore::kNull ||
+            (l.date != g.lastDate && s.text(l.date) > s.text(g.lastDate)))
+            g.lastDate = l.date;
+        if (orders.add(*at, l.order))
             ++g.row.orders;
     }
-    if (!st.status())
-        return st.status().error();
 
     std::unordered_map<std::string, Registered> known;
     if (by == By::Customer) {
         for (const Group& g : groups)
-            if (g.hasCustomer)
-                known.emplace(g.customer, Registered{});
-        if (Status s = fillRegistered(db, known); !s)
-            return s.error();
+            if (g.customer != LineStore::kNull)
+                known.emplace(std::string(s.text(g.customer)), Registered{});
+        if (Status st = fillRegistered(db, known); !st)
+            return st.error();
     }
     std::vector<Ranked> out;
     out.reserve(groups.size());
     for (Group& g : groups) {
         Ranked& r = g.row;
-        if (!g.lastDate.empty())
-            r.lastOrder = itext::parseIsoDate(g.lastDate).value_or(QDate());
+        if (g.lastDate != LineStore::kNull)
+            r.lastOrder = itext::parseIsoDate(std::string(s.text(g.lastDate))).value_or(QDate());
         if (by == By::Article) {
-            if (g.description)
-                r.name = QString::fromStdString(*g.description);
-        } else if (auto it = known.find(g.customer); g.hasCustomer && it != known.end()) {
+            if (g.description != LineStore::kNull)
+                r.name = qtext(s.text(g.description));
+        } else if (auto it = known.find(std::string(s.text(g.customer)));
+                   g.customer != LineStore::kNull && it != known.end()) {
             r.name = it->second.name;
             r.town = it->second.town;
             r.province = it->second.province;
@@ -145,23 +140,32 @@ Result<std::vector<Ranked>> groupLines(Database& db, Statement& st, const Period
     return out;
 }
 
-// The checks of the period and of the filter, then the lines read and grouped: `plain` is the
-// statement, `withPrincipal` its form for a filter by principal. `bindMore` binds what else the
-// statement takes.
-Result<std::vector<Ranked>> ranked(Database& db, const Period& p, const Filter& f, By by,
-                                   const char* plain, const char* withPrincipal,
-                                   const std::function<void(Statement&)>& bindMore = {}) {
-    if (Status s = checkPeriod(p); !s)
-        return s.error();
-    if (Status s = checkFilter(db, f); !s)
-        return s.error();
-    Result<Statement> st = makeError(QString());
-    if (f.principal)
-        st = db.prepare(withPrincipal);
-    else
-        st = db.prepare(plain);
+// The codes of the customers of a province, and of the articles in a principal's price lists,
+// as the statements' filters take them.
+const char* const kProvinceCodes = "SELECT CODICE FROM CLIENTE WHERE PROVINCIA = ?1;";
+const char* const kPrincipalCodes = "SELECT CODICE FROM PREZZO_LISTINO WHERE ID_MANDANTE = ?1;";
+
+// Which of the store's texts are among the statement's values, as the engine's IN matches a
+// text column's values: text to text, byte for byte.
+Result<std::vector<char>> idsAmong(const LineStore& s, Result<Statement> st) {
     if (!st)
         return st.error();
+    std::vector<char> in(s.textCount(), 0);
+    while (st->next())
+        if (st->type(0) == Statement::kText)
+            if (const std::uint32_t id = s.find(st->utf8(0)); id != LineStore::kNull)
+                in[id] = 1;
+    if (!st->status())
+        return st->status().error();
+    return in;
+}
+
+// The statement with the period, the filter and what else it takes bound.
+Result<Statement> bound(Database& db, const char* sql, const Period& p, const Filter& f,
+                        const std::function<void(Statement&)>& bindMore) {
+    Result<Statement> st = db.prepare(sql);
+    if (!st)
+        return st;
     const Period b = p.yearBefore();
     st->bind(1, itext::isoDate(p.from))
         .bind(2, itext::isoDate(p.to))
@@ -170,7 +174,62 @@ Result<std::vector<Ranked>> ranked(Database& db, const Period& p, const Filter& 
     queries::bindFilter(*st, f);
     if (bindMore)
         bindMore(*st);
-    return groupLines(db, *st, p, by);
+    return st;
+}
+
+// The checks of the period and of the filter, then the lines read and grouped: `plain` is the
+// statement, `withPrincipal` its form for a filter by principal. `bindMore` binds what else the
+// statement takes. With a store, the lines of the statement without filters are kept there (or
+// taken from there, when read from the same data) and the filter is applied to them.
+Result<std::vector<Ranked>> ranked(Database& db, const Period& p, const Filter& f, By by,
+                                   const char* plain, const char* withPrincipal,
+                                   const std::function<void(Statement&)>& bindMore = {},
+                                   LineStore* kept = nullptr) {
+    if (Status s = checkPeriod(p); !s)
+        return s.error();
+    if (Status s = checkFilter(db, f); !s)
+        return s.error();
+    if (kept) {
+        Result<Statement> st = bound(db, plain, p, Filter{}, bindMore);
+        if (!st)
+            return st.error();
+        Snapshot source = st->snapshot();
+        if (!kept->holds(source))
+            if (Status s = kept->load(*st, std::move(source)); !s)
+                return s.error();
+        if (f.province.isEmpty() && !f.principal)
+            return groupLines(db, *kept, p, by, nullptr, nullptr);
+        if (kept->plain()) {
+            std::optional<std::vector<char>> customers, codes;
+            if (!f.province.isEmpty()) {
+                Result<Statement> q = db.prepare(kProvinceCodes);
+                if (q)
+                    q->bind(1, f.province);
+                auto in = idsAmong(*kept, std::move(q));
+                if (!in)
+                    return in.error();
+                customers = std::move(*in);
+            }
+            if (f.principal) {
+                Result<Statement> q = db.prepare(kPrincipalCodes);
+                if (q)
+                    q->bind(1, std::int64_t(*f.principal));
+                auto in = idsAmong(*kept, std::move(q));
+                if (!in)
+                    return in.error();
+                codes = std::move(*in);
+            }
+            return groupLines(db, *kept, p, by, customers ? &*customers : nullptr,
+                              codes ? &*codes : nullptr);
+        }
+    }
+    Result<Statement> st = bound(db, f.principal ? withPrincipal : plain, p, f, bindMore);
+    if (!st)
+        return st.error();
+    LineStore lines;
+    if (Status s = lines.load(*st, Snapshot()); !s)
+        return s.error();
+    return groupLines(db, lines, p, by, nullptr, nullptr);
 }
 
 const std::string kLines = queries::lines();
@@ -193,12 +252,14 @@ Status checkPeriod(const Period& p) {
     return {};
 }
 
-Result<std::vector<Ranked>> customers(Database& db, const Period& p, const Filter& f) {
-    return ranked(db, p, f, By::Customer, kLines.c_str(), kLinesPrincipal.c_str());
+Result<std::vector<Ranked>> customers(Database& db, const Period& p, const Filter& f,
+                                      LineStore* kept) {
+    return ranked(db, p, f, By::Customer, kLines.c_str(), kLinesPrincipal.c_str(), {}, kept);
 }
 
-Result<std::vector<Ranked>> articles(Database& db, const Period& p, const Filter& f) {
-    return ranked(db, p, f, By::Article, kLines.c_str(), kLinesPrincipal.c_str());
+Result<std::vector<Ranked>> articles(Database& db, const Period& p, const Filter& f,
+                                     LineStore* kept) {
+    return ranked(db, p, f, By::Article, kLines.c_str(), kLinesPrincipal.c_str(), {}, kept);
 }
 
 Result<std::vector<Ranked>> buyers(Database& db, const QString& articleCode,

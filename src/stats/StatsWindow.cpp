@@ -352,6 +352,15 @@ void StatsWindow::count(View v) {
     }
 }
 
+void StatsWindow::forgetLines() {
+    m_lines.forget();
+}
+
+void StatsWindow::hideEvent(QHideEvent* e) {
+    m_lines.forget();
+    QWidget::hideEvent(e);
+}
+
 void StatsWindow::countTrend() {
     const int year = Anno->value();
     auto t = stats::trend(ctx.db(), year, ctx.clock.today(), filter());
@@ -405,7 +414,7 @@ statschart::Bars rankedBars(const std::vector<stats::Ranked>& rows, const QStrin
 } // namespace
 
 void StatsWindow::countCustomers() {
-    auto rows = stats::customers(ctx.db(), period(), filter());
+    auto rows = stats::customers(ctx.db(), period(), filter(), &m_lines);
     if (!rows) {
         m_customers.clear();
         m_models[Clienti]->setTable({});
@@ -424,7 +433,7 @@ void StatsWindow::countCustomers() {
 }
 
 void StatsWindow::countArticles() {
-    auto rows = stats::articles(ctx.db(), period(), filter());
+    auto rows = stats::articles(ctx.db(), period(), filter(), &m_lines);
     m_buyers->setTable({});
     if (!rows) {
         m_articles.clear();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LineStore.h"
 #include "StatsChart.h"
 #include "StatsTable.h"
 
@@ -59,6 +60,9 @@ public:
     void aggiorna();
     // Counts the view now, shown or not.
     void count(View v);
+    // Forgets the lines kept from the last count: the next one reads them as a window just
+    // opened does.
+    void forgetLines();
     StatsModel* model(View v) const { return m_models[size_t(v)]; }
     StatsModel* buyersModel() const { return m_buyers; }
     const statschart::Bars& bars(View v) const { return m_bars[size_t(v)]; }
@@ -82,6 +86,10 @@ Q_SIGNALS:
     // An order to open in the order panel (from a customer's card).
     void orderChosen(const QString& year, const QString& number);
 
+protected:
+    // A window put away lets go of the lines it kept.
+    void hideEvent(QHideEvent* e) override;
+
 private:
     View current() const;
     void fillFilters();
@@ -100,6 +108,8 @@ private:
     std::array<bool, 4> m_stale{true, true, true, true};
     std::vector<stats::Ranked> m_customers;
     std::vector<stats::Ranked> m_articles;
+    // The lines of the period, kept for a change of filter or of view.
+    stats::LineStore m_lines;
     std::vector<stats::ToVisit> m_toVisit;
     bool m_filling = false;
     bool m_placed = false;

@@ -1,5 +1,6 @@
 target_sources(gestione_core PRIVATE
     stats/DistinctOrders.cpp
+    stats/LineStore.cpp
     stats/Filter.cpp
     stats/Queries.cpp
     stats/Registered.cpp

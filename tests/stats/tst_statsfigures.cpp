@@ -6,6 +6,7 @@
 #include "data/Database.h"
 #include "data/Schema.h"
 #include "data/tool/MakeDb.h"
+#include "stats/LineStore.h"
 #include "stats/Ranking.h"
 #include "stats/ToVisit.h"
 #include "stats/Trend.h"
@@ -191,11 +192,19 @@ class TestStatsFigures : public QObject {
     TestFile file;
     std::unique_ptr<Database> db;
     std::vector<Line> lines = makeLines();
+    // The lines kept from one ranking to the next, as the window keeps them: each filter row
+    // groups the lines an earlier row read.
+    LineStore kept;
 
 private Q_SLOTS:
     void initTestCase() {
         db = file.open();
         QVERIFY(db);
+        fill(*db);
+    }
+
+    void fill(Database& into) {
+        Database* db = &into;
         for (const Customer& c : kCustomers) {
             auto st = db->prepare("INSERT INTO CLIENTE (CODICE, SOGGETTO, CITTA, PROVINCIA) VALUES "
                                   "(?1, ?2, ?3, ?4);");
@@ -272,6 +281,9 @@ private Q_SLOTS:
         auto got = customers(*db, p, f);
         QVERIFY2(got, qPrintable(got ? QString() : got.error().text));
         compareRanked(*got, f, p, [](const Line& l) { return l.customer; });
+        auto again = customers(*db, p, f, &kept);
+        QVERIFY(again);
+        compareRanked(*again, f, p, [](const Line& l) { return l.customer; });
         for (const Ranked& r : *got) {
             const bool known = std::any_of(kCustomers.begin(), kCustomers.end(),
                                            [&](const Customer& c) { return c.code == r.code; });
@@ -285,8 +297,9 @@ private Q_SLOTS:
         const Period p{QDate(2026, 1, 1), QDate(2026, 12, 31)};
         auto got = articles(*db, p, f);
         QVERIFY2(got, qPrintable(got ? QString() : got.error().text));
-        compareRanked(*got, f, p,
-                      [](const Line& l) { return l.code.isEmpty() ? l.article : l.code; });
+        for (const auto& rows : {*got, *articles(*db, p, f, &kept)})
+            compareRanked(rows, f, p,
+                          [](const Line& l) { return l.code.isEmpty() ? l.article : l.code; });
         // Who buys the first article of the ranking.
         if (got->empty())
             return;
@@ -364,6 +377,69 @@ private Q_SLOTS:
                 lastDays = v.daysSince;
             }
         }
+    }
+
+    // Kept lines are read again after a write, by this connection or another; a customer moved
+    // to another province and an article moved to another principal count where they are now.
+    void keptLinesFollowWrites_data() {
+        QTest::addColumn<QString>("write");
+        QTest::addColumn<bool>("other");
+        const QString line = QStringLiteral("UPDATE ORDINE SET QVENDITA = QVENDITA + 7 WHERE ID_CL "
+                                            "IN (SELECT CODICE FROM CLIENTE WHERE PROVINCIA = "
+                                            "'BG');");
+        QTest::newRow("una riga, da qui") << line << false;
+        QTest::newRow("una riga, da un altro programma") << line << true;
+        QTest::newRow("un cliente cambia provincia")
+            << QStringLiteral("UPDATE CLIENTE SET PROVINCIA = 'BG' WHERE PROVINCIA <> 'BG';")
+            << false;
+        QTest::newRow("un articolo cambia mandante")
+            << QStringLiteral("UPDATE PREZZO_LISTINO SET ID_MANDANTE = 2;") << true;
+    }
+    void keptLinesFollowWrites() {
+        QFETCH(QString, write);
+        QFETCH(bool, other);
+        TestFile copy;
+        QVERIFY(copy.open());
+        const QString path = copy.dir.filePath(QStringLiteral("Ordine.mdb"));
+        Database::Options shared;
+        shared.exclusive = false;
+        auto opened = Database::open(path, schema::password(), shared);
+        QVERIFY(opened);
+        Database* mine = opened->get();
+        fill(*mine);
+        const Period p{QDate(2025, 12, 15), QDate(2026, 6, 30)};
+        Filter f;
+        f.province = QStringLiteral("BG");
+        f.principal = 2;
+        LineStore store;
+        auto before = customers(*mine, p, f, &store);
+        QVERIFY(before && !before->empty());
+        if (other) {
+            auto second = Database::open(path, schema::password(), shared);
+            QVERIFY(second);
+            QVERIFY((*second)->exec(write.toUtf8().constData()));
+        } else {
+            QVERIFY(mine->exec(write.toUtf8().constData()));
+        }
+        // The engine's own filter on the lines read anew is the measure.
+        for (bool byCustomer : {true, false}) {
+            auto want = byCustomer ? customers(*mine, p, f) : articles(*mine, p, f);
+            auto got = byCustomer ? customers(*mine, p, f, &store) : articles(*mine, p, f, &store);
+            QVERIFY(want && got);
+            QCOMPARE(got->size(), want->size());
+            for (size_t i = 0; i < got->size(); ++i) {
+                QCOMPARE((*got)[i].code, (*want)[i].code);
+                QCOMPARE((*got)[i].figures.gross, (*want)[i].figures.gross);
+                QCOMPARE((*got)[i].orders, (*want)[i].orders);
+            }
+        }
+        const auto cartons = [](const std::vector<Ranked>& rows) {
+            double sum = 0;
+            for (const Ranked& r : rows)
+                sum += r.figures.sold;
+            return sum;
+        };
+        QVERIFY(cartons(*customers(*mine, p, f, &store)) != cartons(*before));
     }
 
     // A filter of principal on a file without price lists, and a wrong period, are refused.
