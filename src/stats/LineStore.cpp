@@ -85,6 +85,7 @@ Status LineStore::load(Statement& st, Snapshot source) {
     std::string orderKey;
     std::uint32_t order = 0;
     std::unordered_set<std::uint32_t> dates;
+    std::uint32_t lastDate = kNull;
     // The description last met with each code: the lines of an article nearly always repeat it.
     std::vector<std::uint32_t> descriptionOf;
     // A value repeated from the line before keeps its id without a look-up.
@@ -118,8 +119,9 @@ Status LineStore::load(Statement& st, Snapshot source) {
         else
             l.description = last = intern(*description);
         l.date = idOf(kDate, &date);
-        if (l.date != kNull && dates.insert(l.date).second)
+        if (l.date != kNull && l.date != lastDate && dates.insert(l.date).second)
             m_dateIds.push_back(l.date);
+        lastDate = l.date;
         const std::string_view y = st.utf8(kYear), n = st.utf8(kNumber);
         const bool texts =
             st.type(kYear) == Statement::kText && st.type(kNumber) == Statement::kText;
