@@ -126,26 +126,106 @@ void appendArrayItem(QByteArray& array, const QString& value) {
     array += '"';
 }
 
-const char* const kWithdraw = "UPDATE cliente SET cancellato = true, versione = versione + 1"
-                              " WHERE proprietario = current_user AND codice = $1"
-                              " AND NOT cancellato";
+// The agent's customers going up, in a table of the transaction.
+const char* const kIncoming =
+    "CREATE TEMP TABLE in_cliente (codice text PRIMARY KEY, soggetto text,"
+    " citta text, provincia text) ON COMMIT DROP";
 
-// Writes a customer of the agent, its version moving on only when its content does: the same
-// push made twice counts once.
+// Codes the office holds are the office's: those customers are not sent, and the office's
+// fields are taken instead.
+const char* const kOfficeHolds =
+    "DELETE FROM in_cliente i USING cliente c WHERE c.proprietario = '' AND NOT c.cancellato"
+    " AND c.codice = i.codice RETURNING c.codice, c.soggetto, c.citta, c.provincia, c.versione";
+
+const char* const kWithdraw = "UPDATE cliente SET cancellato = true, versione = versione + 1"
+                              " WHERE proprietario = current_user AND NOT cancellato"
+                              " AND codice = ANY($1::text[])";
+
+// Writes the agent's customers, a version moving on only when its content does: the same push
+// made twice counts once.
 const char* const kUpsert =
-    "WITH w AS (INSERT INTO cliente (codice, soggetto, citta, provincia)"
-    " VALUES ($1, $2, $3, $4) ON CONFLICT (proprietario, codice) DO UPDATE SET"
+    "INSERT INTO cliente (codice, soggetto, citta, provincia)"
+    " SELECT codice, soggetto, citta, provincia FROM in_cliente"
+    " ON CONFLICT (proprietario, codice) DO UPDATE SET"
     " soggetto = EXCLUDED.soggetto, citta = EXCLUDED.citta, provincia = EXCLUDED.provincia,"
     " cancellato = false, versione = cliente.versione + 1"
     " WHERE (cliente.soggetto, cliente.citta, cliente.provincia, cliente.cancellato)"
-    " IS DISTINCT FROM (EXCLUDED.soggetto, EXCLUDED.citta, EXCLUDED.provincia, false)"
-    " RETURNING versione)"
-    " SELECT versione FROM w UNION ALL SELECT versione FROM cliente"
-    " WHERE proprietario = current_user AND codice = $1 AND NOT EXISTS (SELECT 1 FROM w)";
+    " IS DISTINCT FROM (EXCLUDED.soggetto, EXCLUDED.citta, EXCLUDED.provincia, false)";
+
+const char* const kVersions = "SELECT c.codice, c.versione FROM cliente c JOIN in_cliente i"
+                              " ON i.codice = c.codice WHERE c.proprietario = current_user";
 
 const char* const kAsk =
     "INSERT INTO richiesta_cliente (chiave, codice, soggetto, citta, provincia, chiesta_il)"
     " VALUES ($1, $2, $3, $4, $5, $6::timestamptz) ON CONFLICT (agente, chiave) DO NOTHING";
+
+Status sendCustomers(pg::Connection& c, std::vector<Pending>& pending, const QStringList& withdrawn,
+                     agencysync::Report& report) {
+    // One row per code, the last customer of the file with it.
+    QHash<QString, std::size_t> byCode;
+    for (std::size_t i = 0; i < pending.size(); ++i)
+        if (pending[i].exists && !pending[i].code.isEmpty())
+            byCode.insert(pending[i].code, i);
+    if (Status s = c.command(kIncoming); !s)
+        return s;
+    std::vector<QByteArray> pieces(1);
+    for (auto it = byCode.cbegin(); it != byCode.cend(); ++it) {
+        const Pending& p = pending[it.value()];
+        QByteArray& out = pieces.back();
+        pg::appendCopyField(out, p.code.toUtf8());
+        pg::appendCopyField(out, p.fields.name);
+        pg::appendCopyField(out, p.fields.town);
+        pg::appendCopyField(out, p.fields.province);
+        pg::endCopyLine(out);
+        if (out.size() > (1 << 20))
+            pieces.emplace_back();
+    }
+    if (Status s = c.copyIn("COPY in_cliente FROM STDIN", pieces); !s)
+        return s;
+    auto office = c.query(kOfficeHolds);
+    if (!office)
+        return office.error();
+    QHash<QString, int> officeRow;
+    for (int r = 0; r < office->count(); ++r)
+        officeRow.insert(office->text(r, 0), r);
+    // The codes the agent's customers had on the server and have no more.
+    QByteArray gone("{");
+    for (const QString& code : withdrawn)
+        if (!byCode.contains(code) || officeRow.contains(code))
+            appendArrayItem(gone, code);
+    for (Pending& p : pending) {
+        const bool live = p.exists && !p.code.isEmpty();
+        if (live)
+            if (auto it = officeRow.constFind(p.code); it != officeRow.cend()) {
+                p.office = true;
+                p.officeFields = {office->textOrNull(*it, 1), office->textOrNull(*it, 2),
+                                  office->textOrNull(*it, 3)};
+                p.version = office->int64(*it, 4);
+            }
+        if (p.serverCode && (!live || p.office || *p.serverCode != p.code) &&
+            (!byCode.contains(*p.serverCode) || officeRow.contains(*p.serverCode)))
+            appendArrayItem(gone, *p.serverCode);
+    }
+    gone += '}';
+    if (Status s = c.command(kWithdraw, pg::Params().addBytes(gone)); !s)
+        return s;
+    if (Status s = c.command(kUpsert); !s)
+        return s;
+    auto versions = c.query(kVersions);
+    if (!versions)
+        return versions.error();
+    QHash<QString, std::int64_t> version;
+    for (int r = 0; r < versions->count(); ++r)
+        version.insert(versions->text(r, 0), versions->int64(r, 1));
+    for (Pending& p : pending) {
+        if (!p.exists || p.code.isEmpty() || p.office)
+            continue;
+        p.sentCode = p.code;
+        p.version = version.value(p.code);
+        ++report.customersSent;
+    }
+    return {};
+}
 
 Status writeServer(pg::Connection& c, std::vector<Pending>& pending,
                    const std::vector<Request>& requests, const QStringList& withdrawn,
@@ -153,50 +233,8 @@ Status writeServer(pg::Connection& c, std::vector<Pending>& pending,
     if (Status s = c.begin(); !s)
         return s;
     auto run = [&]() -> Status {
-        // The office's customers among the codes going up: those are the office's.
-        QByteArray codes("{");
-        for (const Pending& p : pending)
-            if (p.exists && !p.code.isEmpty())
-                appendArrayItem(codes, p.code);
-        codes += '}';
-        auto office = c.query("SELECT codice, soggetto, citta, provincia, versione FROM cliente"
-                              " WHERE proprietario = '' AND NOT cancellato"
-                              " AND codice = ANY($1::text[])",
-                              pg::Params().addBytes(codes));
-        if (!office)
-            return office.error();
-        QHash<QString, int> officeRow;
-        for (int r = 0; r < office->count(); ++r)
-            officeRow.insert(office->text(r, 0), r);
-        for (const QString& code : withdrawn)
-            if (Status s = c.command(kWithdraw, pg::Params().add(code)); !s)
-                return s;
-        for (Pending& p : pending) {
-            const bool live = p.exists && !p.code.isEmpty();
-            if (live)
-                if (auto it = officeRow.constFind(p.code); it != officeRow.cend()) {
-                    p.office = true;
-                    p.officeFields = {office->textOrNull(*it, 1), office->textOrNull(*it, 2),
-                                      office->textOrNull(*it, 3)};
-                    p.version = office->int64(*it, 4);
-                    p.sentCode = p.code;
-                }
-            if (p.serverCode && (!live || p.office || *p.serverCode != p.code))
-                if (Status s = c.command(kWithdraw, pg::Params().add(*p.serverCode)); !s)
-                    return s;
-            if (!live || p.office)
-                continue;
-            auto written = c.query(kUpsert, pg::Params()
-                                                .add(p.code)
-                                                .add(p.fields.name)
-                                                .add(p.fields.town)
-                                                .add(p.fields.province));
-            if (!written)
-                return written.error();
-            p.sentCode = p.code;
-            p.version = written->int64(0, 0);
-            ++report.customersSent;
-        }
+        if (Status s = sendCustomers(c, pending, withdrawn, report); !s)
+            return s;
         for (const Request& r : requests) {
             if (Status s = c.command(kAsk, pg::Params()
                                                .add(r.key)
