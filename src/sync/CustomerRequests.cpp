@@ -3,6 +3,8 @@
 #include "Pg.h"
 #include "data/Database.h"
 
+#include <QDateTime>
+
 namespace customerrequests {
 namespace {
 
@@ -112,7 +114,7 @@ Result<LoadCounts> loadOffice(Database& file, pg::Connection& office) {
 
 Result<std::vector<Open>> listOpen(pg::Connection& office) {
     auto r = office.query(
-        "SELECT r.id, r.agente, to_char(r.chiesta_il, 'DD/MM/YYYY HH24:MI'), r.codice,"
+        "SELECT r.id, r.agente, extract(epoch FROM r.chiesta_il)::bigint, r.codice,"
         " c.soggetto, c.citta, c.provincia, r.soggetto, r.citta, r.provincia, c.codice IS NULL"
         " FROM richiesta_cliente r LEFT JOIN cliente c ON c.proprietario = ''"
         " AND c.codice = r.codice AND NOT c.cancellato WHERE r.stato = 'aperta' ORDER BY r.id");
@@ -120,6 +122,10 @@ Result<std::vector<Open>> listOpen(pg::Connection& office) {
         return r.error();
     std::vector<Open> out;
     for (int i = 0; i < r->count(); ++i) {
+        // When it was asked, in the office's own time.
+        const QString asked = QDateTime::fromSecsSinceEpoch(r->int64(i, 2))
+                                  .toLocalTime()
+                                  .toString(QStringLiteral("dd/MM/yyyy HH:mm"));
         const QString now = r->boolean(i, 10)
                                 ? QStringLiteral("non è più tra i clienti della sede")
                                 : QStringLiteral("ora \"%1\", %2 (%3)")
@@ -128,7 +134,7 @@ Result<std::vector<Open>> listOpen(pg::Connection& office) {
         out.push_back(
             {r->int64(i, 0), QStringLiteral("Richiesta %1 dell'agente %2 del %3: cliente %4, %5; "
                                             "chiede \"%6\", %7 (%8).")
-                                 .arg(QString::number(r->int64(i, 0)), r->text(i, 1), r->text(i, 2),
+                                 .arg(QString::number(r->int64(i, 0)), r->text(i, 1), asked,
                                       r->text(i, 3), now, shown(r->textOrNull(i, 7)),
                                       shown(r->textOrNull(i, 8)), shown(r->textOrNull(i, 9)))});
     }
