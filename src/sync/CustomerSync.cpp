@@ -382,8 +382,9 @@ Status apply(Database& db, const pg::Rows& customers, const pg::Rows& requests,
                           " CAMBIATO) VALUES (?1, 1, ?2, ?3, 0);");
     auto orders = db.prepare("SELECT 1 FROM ORDINE WHERE ID_CL = ?1 LIMIT 1;");
     auto remove = db.prepare("DELETE FROM CLIENTE WHERE ID = ?1;");
-    // A customer the office withdrew that orders here still use stays, as the agent's own.
-    auto untie = db.prepare("UPDATE SYNC_CLIENTE SET SEDE = 0, CODICE = NULL, CAMBIATO = 0"
+    // A customer the office withdrew that orders here still use stays, as the agent's own: it
+    // goes up as such at the next push.
+    auto untie = db.prepare("UPDATE SYNC_CLIENTE SET SEDE = 0, CODICE = NULL, CAMBIATO = 1"
                             " WHERE ID = ?1;");
     auto withdraw = db.prepare("INSERT OR IGNORE INTO SYNC_CLIENTE_VIA (CODICE) VALUES (?1);");
     auto answer = db.prepare("UPDATE SYNC_RICHIESTA SET STATO = ?2 WHERE CHIAVE = ?1;");

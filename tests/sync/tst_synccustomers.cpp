@@ -180,6 +180,35 @@ private Q_SLOTS:
         QCOMPARE(customerDisagreement(anna), QString());
     }
 
+    // The office makes a customer of a code an agent already sent as its own: the office's wins
+    // in the agent's file and the agent's copy is withdrawn from the server. When the office
+    // withdraws it and the agent's orders use it, the agent keeps it as its own.
+    void theOfficeTakesOverACodeAndGivesItBack() {
+        const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
+        Machine anna(pgkit::agent(db, QStringLiteral("Anna")));
+        onlyCustomers(anna, {"X1=DI ANNA"});
+        QVERIFY(synckit::sync(anna));
+        auto admin = pgkit::connect(pgkit::admin(db));
+        QVERIFY(admin->command("INSERT INTO cliente (proprietario, codice, soggetto, citta,"
+                               " provincia) VALUES ('', 'X1', 'DELLA SEDE', 'ROMA', 'RM')"));
+        auto taken = synckit::sync(anna);
+        QVERIFY2(taken, qPrintable(failure(taken)));
+        QCOMPARE(taken->customersReceived, 1);
+        QVERIFY(synckit::sync(anna));
+        QCOMPARE(customerDisagreement(anna), QString());
+        QCOMPARE(serverCustomers(db), (QStringList{"|X1|DELLA SEDE|1|f", "anna|X1|DI ANNA|2|t"}));
+
+        exec(*anna.dir.open(), "INSERT INTO ORDINE (ANNO, NR, ID_CL, DATAO, CODICE, QVENDITA)"
+                               " VALUES ('2026', '900', 'X1', '2026-12-08', 'C1', 1);");
+        QVERIFY(admin->command("UPDATE cliente SET cancellato = true, versione = versione + 1"
+                               " WHERE proprietario = '' AND codice = 'X1'"));
+        QVERIFY(synckit::sync(anna));
+        QVERIFY(synckit::sync(anna));
+        QCOMPARE(customerDisagreement(anna), QString());
+        QCOMPARE(serverCustomers(db),
+                 (QStringList{"|X1|DELLA SEDE|2|t", "anna|X1|DELLA SEDE|3|f"}));
+    }
+
     // A change to an office customer goes up as a request, once; the office lists and accepts
     // it with its tool, and the change reaches both agents at their next sync.
     void anAcceptedRequestReachesTheAgents() {
