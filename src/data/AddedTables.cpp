@@ -117,7 +117,50 @@ const char* const kStatements =
     // Synchronisation: the office's price lists and prices taken from the server, each by the
     // server's number beside the row it became in this file.
     "CREATE TABLE IF NOT EXISTS SYNC_LISTINO (ID_SERVER INTEGER PRIMARY KEY, ID INTEGER NOT NULL);"
-    "CREATE TABLE IF NOT EXISTS SYNC_PREZZO (ID_SERVER INTEGER PRIMARY KEY, ID INTEGER NOT NULL);";
+    "CREATE TABLE IF NOT EXISTS SYNC_PREZZO (ID_SERVER INTEGER PRIMARY KEY, ID INTEGER NOT NULL);"
+    // Synchronisation: customers. One row per customer of the file that takes part (CLIENTE's
+    // ID): the office's (SEDE = 1, read-only here) or this agent's, with the code and version it
+    // has on the server and the changes not yet sent (CAMBIATO). A deleted customer of the agent
+    // keeps its row until the server knows. An agent's change to an office customer waits in
+    // SYNC_RICHIESTA as a request until a sync sends it (CHIAVE makes the sending count once).
+    "CREATE TABLE IF NOT EXISTS SYNC_CLIENTE ("
+    " ID INTEGER PRIMARY KEY,"
+    " SEDE INTEGER NOT NULL DEFAULT 0,"
+    " CODICE TEXT,"
+    " VERSIONE INTEGER NOT NULL DEFAULT 0,"
+    " CAMBIATO INTEGER NOT NULL DEFAULT 0);"
+    "CREATE INDEX IF NOT EXISTS SYNC_CLIENTE_SEDE ON SYNC_CLIENTE (CODICE) WHERE SEDE = 1;"
+    "CREATE TABLE IF NOT EXISTS SYNC_RICHIESTA ("
+    " ID INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " CHIAVE TEXT NOT NULL UNIQUE,"
+    " CODICE TEXT NOT NULL,"
+    " SOGGETTO TEXT,"
+    " CITTA TEXT,"
+    " PROVINCIA TEXT,"
+    " CHIESTA_IL TEXT NOT NULL,"
+    " INVIATA INTEGER NOT NULL DEFAULT 0,"
+    " STATO TEXT NOT NULL DEFAULT 'aperta');"
+    // Codes of the agent's customers on the server that the office's took over here: the next
+    // push withdraws them.
+    "CREATE TABLE IF NOT EXISTS SYNC_CLIENTE_VIA (CODICE TEXT PRIMARY KEY NOT NULL);"
+    "CREATE TRIGGER IF NOT EXISTS SYNC_CLIENTE_NUOVO AFTER INSERT ON CLIENTE"
+    " WHEN EXISTS (SELECT 1 FROM SYNC_STATO WHERE CHIAVE = 'clienti')"
+    " BEGIN"
+    " INSERT OR IGNORE INTO SYNC_CLIENTE (ID) VALUES (NEW.ID);"
+    " UPDATE SYNC_CLIENTE SET CAMBIATO = CAMBIATO + 1 WHERE ID = NEW.ID AND SEDE = 0;"
+    " END;"
+    "CREATE TRIGGER IF NOT EXISTS SYNC_CLIENTE_CAMBIO AFTER UPDATE ON CLIENTE"
+    " WHEN EXISTS (SELECT 1 FROM SYNC_STATO WHERE CHIAVE = 'clienti')"
+    " BEGIN"
+    " INSERT OR IGNORE INTO SYNC_CLIENTE (ID) VALUES (NEW.ID);"
+    " UPDATE SYNC_CLIENTE SET CAMBIATO = CAMBIATO + 1 WHERE ID IN (NEW.ID, OLD.ID) AND SEDE = 0;"
+    " END;"
+    "CREATE TRIGGER IF NOT EXISTS SYNC_CLIENTE_VIA AFTER DELETE ON CLIENTE"
+    " WHEN EXISTS (SELECT 1 FROM SYNC_STATO WHERE CHIAVE = 'clienti')"
+    " BEGIN"
+    " UPDATE SYNC_CLIENTE SET CAMBIATO = CAMBIATO + 1 WHERE ID = OLD.ID AND SEDE = 0;"
+    " DELETE FROM SYNC_CLIENTE WHERE ID = OLD.ID AND SEDE = 1;"
+    " END;";
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "InputRules.h"
 #include "Lookups.h"
 #include "MasterDataMessages.h"
+#include "OfficeCustomer.h"
 #include "data/ItalianText.h"
 #include "ui/Tell.h"
 #include "ui/Titles.h"
@@ -136,6 +137,17 @@ void CustomerPanel::Cmd1_Click() {
             return;
         dialogs().message(mdmsg::inserted(), titles::t18(), BoxIcon::None);
     } else if (m_mode == Mode::Modify) {
+        auto office = id ? officecustomer::isOffice(db(), *id) : Result<bool>(false);
+        if (!office) {
+            ShowErrMsg(dialogs(), office.error());
+            return;
+        }
+        if (*office) {
+            if (!requestChange(*id, c))
+                return;
+            aggiorna();
+            return;
+        }
         if (!tell::mayGoOn(dialogs(), customers::checkModify(db(), id, c), titles::t18()))
             return;
         if (!dialogs().question(mdmsg::askModify(), titles::t38()))
@@ -155,6 +167,22 @@ void CustomerPanel::Cmd1_Click() {
         return;
     }
     aggiorna();
+}
+
+bool CustomerPanel::requestChange(std::int64_t id, const customers::Customer& c) {
+    if (!tell::mayGoOn(dialogs(), officecustomer::checkRequest(db(), id, c), titles::t18()))
+        return false;
+    auto who = officecustomer::who(db(), id);
+    if (!who) {
+        ShowErrMsg(dialogs(), who.error());
+        return false;
+    }
+    if (!dialogs().question(officecustomer::askRequest(*who), titles::t38()))
+        return false;
+    if (!tell::mayGoOn(dialogs(), officecustomer::request(db(), id, c), titles::t18()))
+        return false;
+    dialogs().message(officecustomer::requested(), titles::t18(), BoxIcon::Information);
+    return true;
 }
 
 void CustomerPanel::aggiorna() {

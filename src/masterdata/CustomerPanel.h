@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "ui/Panel.h"
@@ -10,6 +11,10 @@ class QComboBox;
 class QPushButton;
 class ClickLabel;
 class ReportView;
+
+namespace customers {
+struct Customer;
+}
 
 // The customer register (Frame1): list, insert, modify and delete customers.
 class CustomerPanel : public Panel {
@@ -53,6 +58,9 @@ public:
 private:
     // The mode the panel was last opened in; none before the first opening.
     std::optional<Mode> m_mode;
+    // A change to one of the office's customers, made into a request to the office; true when
+    // recorded.
+    bool requestChange(std::int64_t id, const customers::Customer& c);
     // After a completed action: empty fields, refilled combos and list; mode and L1 stay.
     void aggiorna();
 };

@@ -1,5 +1,7 @@
 #include "CustomerStore.h"
 
+#include "OfficeCustomer.h"
+
 #include "data/Database.h"
 #include "data/ItalianText.h"
 
@@ -67,6 +69,21 @@ QString rowGone(const QString& nothing) {
         .arg(nothing);
 }
 
+// The office's customers change only at the office.
+Result<Refusal> officeRefusal(Database& db, std::int64_t id, const QString& nothing,
+                              const char* action) {
+    auto office = officecustomer::isOffice(db, id);
+    if (!office)
+        return office.error();
+    if (!*office)
+        return Refusal();
+    auto who = officecustomer::who(db, id);
+    if (!who)
+        return who.error();
+    return Refusal(QStringLiteral("%1: %2 è della sede e si può %3 solo in sede.")
+                       .arg(nothing, *who, QLatin1String(action)));
+}
+
 } // namespace
 
 Result<int> countOrders(Database& db, const QString& code) {
@@ -99,6 +116,9 @@ Result<Refusal> checkModify(Database& db, std::optional<std::int64_t> id,
         return stored.error();
     if (!*stored)
         return Refusal(rowGone(kNotModified));
+    if (Result<Refusal> office = officeRefusal(db, *id, kNotModified, "modificare");
+        !office || *office)
+        return office;
     auto holder = otherHolder(db, customer.code, id);
     if (!holder)
         return holder.error();
@@ -128,6 +148,9 @@ Result<Refusal> checkDelete(Database& db, std::optional<std::int64_t> id) {
         return stored.error();
     if (!*stored)
         return Refusal(rowGone(kNotDeleted));
+    if (Result<Refusal> office = officeRefusal(db, *id, kNotDeleted, "eliminare");
+        !office || *office)
+        return office;
     auto n = countOrders(db, (*stored)->code);
     if (!n)
         return n.error();

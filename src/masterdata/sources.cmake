@@ -2,6 +2,7 @@ target_sources(gestione_core PRIVATE
     masterdata/AgentStore.cpp
     masterdata/ArticleStore.cpp
     masterdata/CustomerStore.cpp
+    masterdata/OfficeCustomer.cpp
 )
 target_sources(gestione_gui PRIVATE
     masterdata/AgentDialog.cpp

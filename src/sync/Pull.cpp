@@ -1,3 +1,4 @@
+#include "CustomerSync.h"
 #include "ListPull.h"
 #include "OrderLines.h"
 #include "Pg.h"
@@ -25,6 +26,8 @@ struct Changes {
     pg::Rows principals;
     pg::Rows lists;
     pg::Rows prices;
+    pg::Rows customers;
+    pg::Rows requestAnswers;
     std::map<std::pair<QString, QString>, ServerOrder> orders;
 };
 
@@ -147,6 +150,8 @@ Status readServer(Database& db, pg::Connection& c, const std::optional<QString>&
             s = changed(listpull::kListColumns, "listino", out.lists);
         if (s)
             s = changed(listpull::kPriceColumns, "prezzo_listino", out.prices);
+        if (s)
+            s = customersync::read(c, p, out.customers, out.requestAnswers);
         if (!s)
             return s;
         auto heads = c.query("SELECT o.anno, o.nr, o.versione, o.impronta, o.cancellato"
@@ -292,6 +297,9 @@ Status pull(Database& db, pg::Connection& server, Report& report) {
             return l;
         if (Status o = applyOrders(db, changes, here); !o)
             return o;
+        if (Status cs = customersync::apply(db, changes.customers, changes.requestAnswers, here);
+            !cs)
+            return cs;
         auto keep = db.prepare("INSERT OR REPLACE INTO SYNC_STATO (CHIAVE, VALORE)"
                                " VALUES (?1, ?2);");
         if (!keep)
@@ -306,6 +314,7 @@ Status pull(Database& db, pg::Connection& server, Report& report) {
     if (!s)
         return s;
     report.ordersReceived += here.ordersReceived;
+    report.customersReceived += here.customersReceived;
     report.articlesReceived += changes.articles.count();
     report.principalsReceived += changes.principals.count();
     report.pricesReceived += changes.prices.count();

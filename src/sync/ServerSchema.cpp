@@ -145,11 +145,65 @@ const char* const kCreateAgent =
 const char* const kStep2 = "ALTER TABLE ordine ADD COLUMN macchina text;"
                            "ALTER TABLE ordine_copia ADD COLUMN macchina text;";
 
+// Version 3: customers. A customer belongs to whoever made it: an agent (its login) or the
+// office (owner ''). An agent reads the office's customers and its own, never another agent's,
+// and writes only its own; a change to an office customer goes up as a request, which only the
+// office decides.
+const char* const kStep3 =
+    "CREATE TABLE cliente ("
+    " proprietario text NOT NULL DEFAULT current_user,"
+    " codice text NOT NULL,"
+    " soggetto text, citta text, provincia text,"
+    " versione bigint NOT NULL DEFAULT 1,"
+    " cancellato boolean NOT NULL DEFAULT false,"
+    " xv xid8 NOT NULL DEFAULT pg_current_xact_id(),"
+    " PRIMARY KEY (proprietario, codice));"
+    "CREATE INDEX cliente_xv ON cliente (xv);"
+    "CREATE TRIGGER cliente_xv BEFORE INSERT OR UPDATE ON cliente"
+    " FOR EACH ROW EXECUTE FUNCTION segna_versione();"
+    "CREATE TABLE richiesta_cliente ("
+    " id bigserial PRIMARY KEY,"
+    " agente text NOT NULL DEFAULT current_user,"
+    " chiave text NOT NULL,"
+    " codice text NOT NULL,"
+    " soggetto text, citta text, provincia text,"
+    " chiesta_il timestamptz NOT NULL DEFAULT now(),"
+    " stato text NOT NULL DEFAULT 'aperta' CHECK (stato IN ('aperta', 'accettata', 'respinta')),"
+    " decisa_il timestamptz,"
+    " xv xid8 NOT NULL DEFAULT pg_current_xact_id(),"
+    " UNIQUE (agente, chiave));"
+    "CREATE INDEX richiesta_cliente_xv ON richiesta_cliente (xv);"
+    "CREATE TRIGGER richiesta_cliente_xv BEFORE INSERT OR UPDATE ON richiesta_cliente"
+    " FOR EACH ROW EXECUTE FUNCTION segna_versione();"
+    "ALTER TABLE cliente ENABLE ROW LEVEL SECURITY;"
+    "ALTER TABLE richiesta_cliente ENABLE ROW LEVEL SECURITY;"
+    "CREATE POLICY leggi ON cliente FOR SELECT"
+    " USING (proprietario = '' OR proprietario = current_user);"
+    "CREATE POLICY nuovo ON cliente FOR INSERT WITH CHECK (proprietario = current_user);"
+    "CREATE POLICY cambia ON cliente FOR UPDATE USING (proprietario = current_user)"
+    " WITH CHECK (proprietario = current_user);"
+    "CREATE POLICY proprio ON richiesta_cliente FOR SELECT USING (agente = current_user);"
+    "CREATE POLICY chiedi ON richiesta_cliente FOR INSERT"
+    " WITH CHECK (agente = current_user AND stato = 'aperta' AND decisa_il IS NULL);"
+    "DO $$ DECLARE"
+    " agenti text := current_database() || '_agenti';"
+    " sede text := current_database() || '_sede';"
+    " BEGIN"
+    " EXECUTE format('GRANT SELECT, INSERT, UPDATE ON cliente TO %I', agenti);"
+    " EXECUTE format('GRANT SELECT, INSERT ON richiesta_cliente TO %I', agenti);"
+    " EXECUTE format('GRANT USAGE ON SEQUENCE richiesta_cliente_id_seq TO %I', agenti);"
+    " EXECUTE format('GRANT SELECT, INSERT, UPDATE, DELETE ON cliente, richiesta_cliente"
+    "  TO %I', sede);"
+    " EXECUTE format('GRANT USAGE ON SEQUENCE richiesta_cliente_id_seq TO %I', sede);"
+    " EXECUTE format('CREATE POLICY sede ON cliente TO %I USING (true)', sede);"
+    " EXECUTE format('CREATE POLICY sede ON richiesta_cliente TO %I USING (true)', sede);"
+    " END $$;";
+
 struct Step {
     int version;
     const char* sql;
 };
-const Step kSteps[] = {{1, kStep1}, {2, kStep2}};
+const Step kSteps[] = {{1, kStep1}, {2, kStep2}, {3, kStep3}};
 
 } // namespace
 

@@ -26,6 +26,10 @@ struct Report {
     int principalsReceived = 0;
     // Prices of the office's lists taken, withdrawn ones included.
     int pricesReceived = 0;
+    // The agent's customers sent, the office's taken, the requests sent to the office.
+    int customersSent = 0;
+    int customersReceived = 0;
+    int requestsSent = 0;
     // Orders changed on two machines: which version was kept, in words for the agent.
     QStringList conflicts;
 };

@@ -1,5 +1,7 @@
 #include "Sync.h"
 
+#include "CustomerSync.h"
+
 #include "data/Database.h"
 
 namespace agencysync {
@@ -57,6 +59,8 @@ Result<Report> run(Database& db, pg::Connection& server) {
     if (Status s = enable(db); !s)
         return s.error();
     if (Status s = push(db, server, report); !s)
+        return s.error();
+    if (Status s = customersync::push(db, server, report); !s)
         return s.error();
     if (Status s = pull(db, server, report); !s)
         return s.error();

@@ -2,6 +2,8 @@
 target_sources(gestione_core PRIVATE
     sync/CatalogueLoad.cpp
     sync/ConflictCopies.cpp
+    sync/CustomerRequests.cpp
+    sync/CustomerSync.cpp
     sync/ListLoad.cpp
     sync/ListPull.cpp
     sync/OrderLines.cpp

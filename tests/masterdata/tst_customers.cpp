@@ -463,6 +463,51 @@ private Q_SLOTS:
         QCOMPARE(T2()->text(), QStringLiteral("ROSA"));
         QCOMPARE(list()->report()->rows(), 4);
     }
+
+    // A customer of the office, taken from the agency's server, is read-only here: a change
+    // becomes a request to the office, its code and its deletion are refused.
+    void anOfficeCustomerChangesOnlyThroughARequest() {
+        exec(app->db(), "INSERT INTO SYNC_CLIENTE (ID, SEDE, CODICE, VERSIONE) VALUES"
+                        " (1, 1, '10001', 3);");
+        const auto before = stored();
+        ui::menu(app->window.get(), "CAggiorna");
+        ui::clickRow(list(), rowOf("10001"));
+        ui::retype(T1(), QStringLiteral("10009"));
+        press();
+        ui::clickRow(list(), rowOf("10001"));
+        press();
+        ui::clickRow(list(), rowOf("10001"));
+        ui::retype(T2(), QStringLiteral("rossi mario srl"));
+        ui::retype(Cbo8(), QStringLiteral("monza"));
+        ui::retype(Cbo1(), QStringLiteral("mb"));
+        app->dialogs.answerYes();
+        press();
+        ui::menu(app->window.get(), "CElimina");
+        ui::clickRow(list(), rowOf("10001"));
+        press();
+        QCOMPARE(boxesSeen(),
+                 seq({message("Non è stato modificato nulla: il cliente ROSSI MARIO (codice "
+                              "10001) è della sede, e il suo codice non si può cambiare.",
+                              titles::t18(), BoxIcon::Exclamation),
+                      message("Non è stato modificato nulla: i dati sono già quelli che la sede "
+                              "ha dato per il cliente ROSSI MARIO (codice 10001).",
+                              titles::t18(), BoxIcon::Exclamation),
+                      question("Il cliente ROSSI MARIO (codice 10001) è della sede: qui non si "
+                               "può modificare.\nVuoi chiedere alla sede di modificarlo così? La "
+                               "richiesta partirà alla prossima sincronizzazione.",
+                               titles::t38()),
+                      message("Richiesta registrata: sarà inviata alla sede alla prossima "
+                              "sincronizzazione. Il cliente cambierà quando la sede l'avrà "
+                              "accettata.",
+                              titles::t18(), BoxIcon::Information),
+                      message("Non è stato eliminato nulla: il cliente ROSSI MARIO (codice "
+                              "10001) è della sede e si può eliminare solo in sede.",
+                              titles::t18(), BoxIcon::Exclamation)}));
+        QCOMPARE(stored(), before);
+        QCOMPARE(rows(app->db(), "SELECT CODICE, SOGGETTO, CITTA, PROVINCIA, INVIATA, STATO"
+                                 " FROM SYNC_RICHIESTA;"),
+                 (QList<QStringList>{{"10001", "ROSSI MARIO SRL", "MONZA", "MB", "0", "aperta"}}));
+    }
 };
 
 QTEST_MAIN(TestCustomers)

@@ -55,7 +55,7 @@ private Q_SLOTS:
         QVERIFY(again);
         QCOMPARE(*again, serverschema::currentVersion());
         QCOMPARE(pgkit::rows(*admin, "SELECT versione FROM versione_schema"),
-                 (QStringList{QStringLiteral("1"), QStringLiteral("2")}));
+                 (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
     }
 
     // What an agent's login may not do, the server refuses; what it may not see, it does not.
@@ -119,13 +119,13 @@ private Q_SLOTS:
                             "CarlaCarla\n");
         QCOMPARE(notReady.code, 1);
         QCOMPARE(notReady.err, QStringLiteral("Lo schema del server non è pronto (versione 0, "
-                                              "serve la 2): eseguire prima \"gestione-sede "
+                                              "serve la 3): eseguire prima \"gestione-sede "
                                               "schema\"."));
         Run schema = sede(on + QStringList{QStringLiteral("schema")});
         QCOMPARE(schema.err, QString());
-        QCOMPARE(schema.out, QStringLiteral("Schema del server portato dalla versione 0 alla 2."));
+        QCOMPARE(schema.out, QStringLiteral("Schema del server portato dalla versione 0 alla 3."));
         QCOMPARE(sede(on + QStringList{QStringLiteral("schema")}).out,
-                 QStringLiteral("Lo schema del server è già alla versione 2."));
+                 QStringLiteral("Lo schema del server è già alla versione 3."));
 
         Run badName = sede(on + QStringList{QStringLiteral("agente"), QStringLiteral("x; drop")});
         QCOMPARE(badName.code, 1);

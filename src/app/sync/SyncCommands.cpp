@@ -161,8 +161,9 @@ void SyncCommands::done(bool manual, const Outcome& out) {
         return;
     }
     const agencysync::Report& r = *out.report;
-    if (r.ordersReceived + r.articlesReceived + r.principalsReceived + r.pricesReceived > 0 &&
-        m_refresh)
+    const int received = r.ordersReceived + r.articlesReceived + r.principalsReceived +
+                         r.pricesReceived + r.customersReceived;
+    if (received > 0 && m_refresh)
         m_refresh();
     if (manual)
         ctx.dialogs.message(QStringLiteral("Sincronizzazione completata: %1 ordini inviati, %2 "

@@ -8,6 +8,7 @@
 #include "data/tool/TerminalPassword.h"
 #include "data/tool/ToolHelp.h"
 #include "sync/CatalogueLoad.h"
+#include "sync/CustomerRequests.h"
 #include "sync/ListLoad.h"
 #include "sync/Pg.h"
 #include "sync/ServerSchema.h"
@@ -46,6 +47,10 @@ int main(int argc, char** argv) {
         "  catalogo FILE     carica articoli, mandanti e listini da un file del programma,\n"
         "                    o il listino di una mandante (.xlsx, .xls, .ods, .csv; con\n"
         "                    --mandante)\n"
+        "  clienti FILE      carica i clienti della sede da un file del programma\n"
+        "  richieste         elenca le richieste degli agenti di cambiare clienti della sede\n"
+        "  accetta N         accetta la richiesta N: il cliente cambia per tutti gli agenti\n"
+        "  respingi N        respinge la richiesta N"
         "La password dell'amministratore si prende da PGPASSWORD o dal file .pgpass."));
     const QCommandLineOption help = toolhelp::option();
     parser.addOption(help);
@@ -81,7 +86,8 @@ int main(int argc, char** argv) {
         QStringLiteral("data"));
     parser.addOptions({host, port, database, user, ca, sslMode, personal, principal, validFrom});
     parser.addPositionalArgument(QStringLiteral("comando"),
-                                 QStringLiteral("schema, agente NOME o catalogo FILE."));
+                                 QStringLiteral("schema, agente NOME, catalogo FILE, clienti FILE,"
+                                                " richieste, accetta N o respingi N."));
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText());
     if (parser.isSet(help)) {
@@ -90,13 +96,25 @@ int main(int argc, char** argv) {
     }
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
+    const bool customers = command == QLatin1String("clienti");
+    const bool decision =
+        command == QLatin1String("accetta") || command == QLatin1String("respingi");
     if (command.isEmpty() ||
-        !(command == QLatin1String("schema") ||
-          (command == QLatin1String("agente") && args.size() == 2) ||
-          (command == QLatin1String("catalogo") && args.size() == 2)) ||
-        (command == QLatin1String("schema") && args.size() != 1))
+        !(command == QLatin1String("schema") || command == QLatin1String("richieste") ||
+          ((command == QLatin1String("agente") || command == QLatin1String("catalogo") ||
+            customers || decision) &&
+           args.size() == 2)) ||
+        ((command == QLatin1String("schema") || command == QLatin1String("richieste")) &&
+         args.size() != 1))
         return fail(QStringLiteral("Comando non valido. Usare: schema, agente NOME o catalogo "
                                    "FILE (--aiuto per l'aiuto)."));
+    std::int64_t requestId = 0;
+    if (decision) {
+        bool ok = false;
+        requestId = args[1].toLongLong(&ok);
+        if (!ok || requestId < 1)
+            return fail(QStringLiteral("\"%1\" non è il numero di una richiesta.").arg(args[1]));
+    }
     bool portOk = false;
     const int portNumber = parser.value(port).toInt(&portOk);
     if (!portOk || portNumber < 1 || portNumber > 65535)
@@ -142,13 +160,17 @@ int main(int argc, char** argv) {
             }
         }
     }
-    if (command == QLatin1String("catalogo") && list.file.isEmpty()) {
+    if (customers && !QFileInfo(args[1]).isFile())
+        return fail(QStringLiteral("Il file \"%1\" non esiste.").arg(args[1]));
+    if ((command == QLatin1String("catalogo") && list.file.isEmpty()) || customers) {
         FileKey key = FileKey::builtIn();
         if (parser.isSet(personal)) {
             std::optional<QString> typed = readPassword("Password personale del file: ");
             if (!typed)
-                return fail(QStringLiteral("Nessuna password letta: il catalogo non è stato "
-                                           "caricato."));
+                return fail(customers ? QStringLiteral("Nessuna password letta: i clienti non sono "
+                                                       "stati caricati.")
+                                      : QStringLiteral("Nessuna password letta: il catalogo non è "
+                                                       "stato caricato."));
             key = FileKey::personalPassword(*typed);
         }
         Database::Options options;
@@ -190,6 +212,37 @@ int main(int argc, char** argv) {
         if (Status s = serverschema::createAgent(server, args[1], agentPassword); !s)
             return fail(s.error().text);
         say(QStringLiteral("Accesso dell'agente \"%1\" pronto.").arg(args[1].toLower()));
+        return 0;
+    }
+    if (customers) {
+        auto loaded = customerrequests::loadOffice(*file, server);
+        if (!loaded)
+            return fail(loaded.error().text);
+        say(QStringLiteral("Clienti della sede caricati: %1 nuovi, %2 aggiornati.")
+                .arg(loaded->added)
+                .arg(loaded->updated));
+        return 0;
+    }
+    if (command == QLatin1String("richieste")) {
+        auto open = customerrequests::listOpen(server);
+        if (!open)
+            return fail(open.error().text);
+        if (open->empty())
+            say(QStringLiteral("Nessuna richiesta in attesa."));
+        for (const customerrequests::Open& r : *open)
+            say(r.text);
+        return 0;
+    }
+    if (decision) {
+        const bool yes = command == QLatin1String("accetta");
+        Status s = yes ? customerrequests::accept(server, requestId)
+                       : customerrequests::refuse(server, requestId);
+        if (!s)
+            return fail(s.error().text);
+        say(yes ? QStringLiteral("Richiesta %1 accettata: gli agenti avranno il cliente cambiato "
+                                 "alla prossima sincronizzazione.")
+                      .arg(requestId)
+                : QStringLiteral("Richiesta %1 respinta.").arg(requestId));
         return 0;
     }
     if (!list.file.isEmpty()) {
