@@ -22,6 +22,8 @@ struct ServerOrder {
 // What the server changed since the view of the last pull, read in one view of its own.
 struct Changes {
     QString snapshot;
+    // The agent's login, as the server names it.
+    QString agent;
     pg::Rows articles;
     pg::Rows principals;
     pg::Rows lists;
@@ -106,9 +108,9 @@ Status readLines(Database& db, pg::Connection& c, Changes& out) {
                          " r.articolo, r.codice, r.formato, r.peso, r.qvendita, r.qomaggio,"
                          " r.prezzo, r.sconto, r.note FROM ordine_riga r"
                          " JOIN unnest($1::text[], $2::text[]) AS k(anno, nr)"
-                         " ON r.anno = k.anno AND r.nr = k.nr WHERE r.agente = current_user"
+                         " ON r.anno = k.anno AND r.nr = k.nr WHERE r.agente = $3"
                          " ORDER BY r.anno, r.nr, r.riga",
-                         pg::Params().addBytes(annos).addBytes(nrs));
+                         pg::Params().addBytes(annos).addBytes(nrs).add(out.agent));
     if (!lines)
         return lines.error();
     for (int r = 0; r < lines->count(); ++r) {
@@ -124,10 +126,13 @@ Status readServer(Database& db, pg::Connection& c, const std::optional<QString>&
     if (Status s = c.begin("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"); !s)
         return s;
     auto run = [&]() -> Status {
-        auto snap = c.query("SELECT pg_current_snapshot()::text");
+        // The agent's name goes back as a value: compared with it, the lines are looked up
+        // through their key, which row-level security does not allow for current_user itself.
+        auto snap = c.query("SELECT pg_current_snapshot()::text, current_user::text");
         if (!snap)
             return snap.error();
         out.snapshot = snap->text(0, 0);
+        out.agent = snap->text(0, 1);
         pg::Params p;
         p.add(since);
         // Rows written by a transaction the last view did not see: exactly the changes since.

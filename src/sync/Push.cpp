@@ -1,9 +1,9 @@
 #include "OrderLines.h"
+#include "PendingRead.h"
 #include "Pg.h"
 #include "Sync.h"
 #include "data/Database.h"
 
-#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QSysInfo>
 
@@ -14,13 +14,7 @@ namespace {
 
 using Key = std::pair<QString, QString>;
 
-struct Pending {
-    std::int64_t changes = 0;
-    QString changedAt;
-    std::int64_t version = 0;
-    std::vector<orderlines::Line> lines;
-    QByteArray fingerprint;
-};
+using Pending = pendingread::Order;
 
 // What the server holds of an order once the push is over.
 struct Outcome {
@@ -39,59 +33,15 @@ QString machineName(Database& db) {
     return QSysInfo::machineHostName();
 }
 
-// The orders changed in the file and their lines, read in one snapshot of the file: a read
-// transaction, so that the agent goes on writing orders meanwhile. What is written after the
-// snapshot stays pending for the next sync.
-Status readPending(Database& db, std::map<Key, Pending>& pending) {
-    if (Status s = db.exec("BEGIN;"); !s)
-        return s;
-    auto read = [&]() -> Status {
-        auto st = db.prepare("SELECT ANNO, NR, CAMBIATO, CAMBIATO_IL, VERSIONE FROM SYNC_ORDINE"
-                             " WHERE CAMBIATO > 0;");
-        if (!st)
-            return st.error();
-        while (st->next()) {
-            Pending& p = pending[{st->text(0), st->text(1)}];
-            p.changes = st->int64(2);
-            p.changedAt = st->text(3);
-            p.version = st->int64(4);
-        }
-        if (!st->status())
-            return st->status();
-        if (pending.empty())
-            return {};
-        auto lines = db.prepare(
-            "SELECT o.ANNO, o.NR, o.ID_CL, o.DATAO, o.DATAC, o.DEST, o.CITTA, o.PR, o.ARTICOLO,"
-            " o.CODICE, o.FORMATO, o.PESO, o.QVENDITA, o.QOMAGGIO, o.PREZZO, o.SCONTO, o.NOTE"
-            " FROM SYNC_ORDINE s JOIN ORDINE o ON o.ANNO = s.ANNO AND o.NR = s.NR"
-            " WHERE s.CAMBIATO > 0 ORDER BY o.ANNO, o.NR, o.ID;");
-        if (!lines)
-            return lines.error();
-        // The lines come order by order: the order of the line before is looked up only when
-        // the line belongs to another.
-        auto it = pending.end();
-        while (lines->next()) {
-            const QString anno = lines->text(0);
-            const QString nr = lines->text(1);
-            if (it == pending.end() || it->first.first != anno || it->first.second != nr)
-                it = pending.find({anno, nr});
-            if (it != pending.end())
-                it->second.lines.push_back(orderlines::fromStatement(*lines, 2));
-        }
-        return lines->status();
-    };
-    Status s = read();
-    // Only a read snapshot ends here: nothing is lost if its end fails.
-    (void)db.exec("COMMIT;");
-    return s;
-}
-
-// Sends the orders to the temporary tables. Each order's fingerprint is taken from the very text
-// its lines travel in, made once.
-Status sendRows(pg::Connection& c, std::map<Key, Pending>& pending, const QString& machine) {
+// Sends the orders to the temporary tables, their lines in the text they were read in.
+Status sendRows(pg::Connection& c, pendingread::Pending& pending, const QString& machine) {
     if (Status s = c.command(
             "CREATE TEMP TABLE in_ordine (anno text, nr text, base bigint, impronta text,"
-            " cambiato_il timestamptz, cancellato boolean, macchina text) ON COMMIT DROP;"
+            " cambiato_il timestamptz, cancellato boolean, macchina text,"
+            // The agent as a column: the server's tables are looked up by it through their keys.
+            // Compared with current_user itself they would not be, as row-level security keeps
+            // that comparison for after the lookup.
+            " agente text NOT NULL DEFAULT current_user) ON COMMIT DROP;"
             "CREATE TEMP TABLE in_riga (anno text, nr text, riga integer, id_cl text,"
             " datao text, datac text, dest text, citta text, pr text, articolo text,"
             " codice text, formato text, peso double precision, qvendita double precision,"
@@ -100,29 +50,8 @@ Status sendRows(pg::Connection& c, std::map<Key, Pending>& pending, const QStrin
         !s)
         return s;
     std::vector<QByteArray> heads(1);
-    std::vector<QByteArray> lines(1);
-    for (auto& [key, p] : pending) {
-        if (p.lines.empty()) {
-            p.fingerprint = orderlines::deletedFingerprint();
-        } else {
-            QCryptographicHash hash(QCryptographicHash::Sha256);
-            int riga = 0;
-            for (const orderlines::Line& l : p.lines) {
-                QByteArray& out = lines.back();
-                pg::appendCopyField(out, key.first.toUtf8());
-                pg::appendCopyField(out, key.second.toUtf8());
-                out += QByteArray::number(++riga);
-                out += '\t';
-                const qsizetype start = out.size();
-                orderlines::appendCopy(out, l);
-                hash.addData(QByteArrayView(out).sliced(start));
-                hash.addData(QByteArrayView("\n"));
-                pg::endCopyLine(out);
-                if (out.size() > (1 << 20))
-                    lines.emplace_back();
-            }
-            p.fingerprint = hash.result().toHex();
-        }
+    const QByteArray from = machine.toUtf8();
+    for (const auto& [key, p] : pending.orders) {
         QByteArray& h = heads.back();
         pg::appendCopyField(h, key.first.toUtf8());
         pg::appendCopyField(h, key.second.toUtf8());
@@ -131,16 +60,21 @@ Status sendRows(pg::Connection& c, std::map<Key, Pending>& pending, const QStrin
         pg::appendCopyField(h, p.fingerprint);
         pg::appendCopyField(h, p.changedAt.isEmpty() ? QByteArrayLiteral("now")
                                                      : p.changedAt.toUtf8());
-        h += p.lines.empty() ? "t\t" : "f\t";
-        pg::appendCopyField(h, machine.toUtf8());
+        h += p.lines == 0 ? "t\t" : "f\t";
+        pg::appendCopyField(h, from);
         pg::endCopyLine(h);
         if (h.size() > (1 << 20))
             heads.emplace_back();
     }
-    if (Status s = c.copyIn("COPY in_ordine FROM STDIN", heads); !s)
+    if (Status s = c.copyIn("COPY in_ordine (anno, nr, base, impronta, cambiato_il, cancellato,"
+                            " macchina) FROM STDIN",
+                            heads);
+        !s)
         return s;
-    if (Status s = c.copyIn("COPY in_riga FROM STDIN", lines); !s)
+    if (Status s = c.copyIn("COPY in_riga FROM STDIN", pending.lines); !s)
         return s;
+    // The text is on the server: its memory goes back at once.
+    std::vector<QByteArray>().swap(pending.lines);
     // The server learns how few orders came, so that a small push looks its orders up by key
     // instead of reading all the agent's lines.
     return c.command("ANALYZE in_ordine");
@@ -152,7 +86,7 @@ Status sendRows(pg::Connection& c, std::map<Key, Pending>& pending, const QStrin
 Status settleConflicts(pg::Connection& c, std::map<Key, Outcome>& outcomes, Report& report) {
     auto rows =
         c.query("SELECT i.anno, i.nr, o.versione, o.impronta, i.cambiato_il >= o.cambiato_il"
-                " FROM in_ordine i JOIN ordine o ON o.agente = current_user"
+                " FROM in_ordine i JOIN ordine o ON o.agente = i.agente"
                 " AND o.anno = i.anno AND o.nr = i.nr"
                 " WHERE o.versione <> i.base AND o.impronta <> i.impronta"
                 " ORDER BY i.anno, i.nr FOR UPDATE OF o");
@@ -170,7 +104,8 @@ Status settleConflicts(pg::Connection& c, std::map<Key, Outcome>& outcomes, Repo
                     " SELECT o.anno, o.nr, o.impronta, o.cambiato_il, o.macchina, coalesce((SELECT"
                     " string_agg(row_to_json(r)::text, E'\\n' ORDER BY r.riga) FROM ordine_riga r"
                     " WHERE r.agente = o.agente AND r.anno = o.anno AND r.nr = o.nr), '')"
-                    " FROM ordine o WHERE o.agente = current_user AND o.anno = $1 AND o.nr = $2"
+                    " FROM in_ordine i JOIN ordine o ON o.agente = i.agente AND o.anno = i.anno"
+                    " AND o.nr = i.nr WHERE i.anno = $1 AND i.nr = $2"
                     " ON CONFLICT (agente, anno, nr, impronta) DO NOTHING",
                     key);
                 !s)
@@ -196,9 +131,10 @@ Status settleConflicts(pg::Connection& c, std::map<Key, Outcome>& outcomes, Repo
         auto server = c.query(
             "SELECT o.versione, o.impronta, o.cancellato, r.id_cl, r.datao, r.datac, r.dest,"
             " r.citta, r.pr, r.articolo, r.codice, r.formato, r.peso, r.qvendita, r.qomaggio,"
-            " r.prezzo, r.sconto, r.note, r.riga FROM ordine o LEFT JOIN ordine_riga r"
+            " r.prezzo, r.sconto, r.note, r.riga FROM in_ordine i JOIN ordine o"
+            " ON o.agente = i.agente AND o.anno = i.anno AND o.nr = i.nr LEFT JOIN ordine_riga r"
             " ON r.agente = o.agente AND r.anno = o.anno AND r.nr = o.nr"
-            " WHERE o.agente = current_user AND o.anno = $1 AND o.nr = $2 ORDER BY r.riga",
+            " WHERE i.anno = $1 AND i.nr = $2 ORDER BY r.riga",
             key);
         if (!server)
             return server.error();
@@ -221,7 +157,7 @@ Status settleConflicts(pg::Connection& c, std::map<Key, Outcome>& outcomes, Repo
     return {};
 }
 
-Status writeServer(pg::Connection& c, std::map<Key, Pending>& pending, const QString& machine,
+Status writeServer(pg::Connection& c, pendingread::Pending& pending, const QString& machine,
                    std::map<Key, Outcome>& outcomes, Report& report) {
     if (Status s = c.begin(); !s)
         return s;
@@ -231,7 +167,7 @@ Status writeServer(pg::Connection& c, std::map<Key, Pending>& pending, const QSt
     // Orders the server already holds as they are here: a push whose end this file never
     // heard of, or the same change made twice.
     if (s) {
-        auto same = c.query("DELETE FROM in_ordine i USING ordine o WHERE o.agente = current_user"
+        auto same = c.query("DELETE FROM in_ordine i USING ordine o WHERE o.agente = i.agente"
                             " AND o.anno = i.anno AND o.nr = i.nr AND o.impronta = i.impronta"
                             " RETURNING i.anno, i.nr, o.versione, o.impronta");
         if (!same)
@@ -246,9 +182,9 @@ Status writeServer(pg::Connection& c, std::map<Key, Pending>& pending, const QSt
     // A deletion of an order the server never had has nothing to send.
     if (s)
         s = c.command("DELETE FROM in_ordine i WHERE i.cancellato AND i.base = 0"
-                      " AND NOT EXISTS (SELECT 1 FROM ordine o WHERE o.agente = current_user"
+                      " AND NOT EXISTS (SELECT 1 FROM ordine o WHERE o.agente = i.agente"
                       " AND o.anno = i.anno AND o.nr = i.nr);"
-                      "DELETE FROM ordine_riga r USING in_ordine i WHERE r.agente = current_user"
+                      "DELETE FROM ordine_riga r USING in_ordine i WHERE r.agente = i.agente"
                       " AND r.anno = i.anno AND r.nr = i.nr;");
     if (s) {
         auto written =
@@ -279,7 +215,8 @@ Status writeServer(pg::Connection& c, std::map<Key, Pending>& pending, const QSt
         c.rollback();
         return s;
     }
-    return c.commit();
+    s = c.commit();
+    return s;
 }
 
 // Orders recorded in one transaction of the file: short, so that the agent's own writes never
@@ -292,8 +229,12 @@ Status markBatch(Database& db, std::map<Key, Pending>::const_iterator from,
                  std::map<Key, Pending>::const_iterator to,
                  const std::map<Key, Outcome>& outcomes) {
     return db.write([&]() -> Status {
-        auto mark = db.prepare("UPDATE SYNC_ORDINE SET CAMBIATO = 0, VERSIONE = ?3, IMPRONTA = ?4"
-                               " WHERE ANNO = ?1 AND NR = ?2 AND CAMBIATO = ?5;");
+        // Found by its row, and still the same order. One row at a time, nothing for the engine
+        // to undo within the statement: OR FAIL spares it the copy of every page the statement
+        // touches (which the file's encryption makes costly) that it keeps to undo a statement.
+        auto mark = db.prepare("UPDATE OR FAIL SYNC_ORDINE SET CAMBIATO = 0, VERSIONE = ?3,"
+                               " IMPRONTA = ?4"
+                               " WHERE rowid = ?6 AND ANNO = ?1 AND NR = ?2 AND CAMBIATO = ?5;");
         if (!mark)
             return mark.error();
         auto still = db.prepare("SELECT CAMBIATO FROM SYNC_ORDINE WHERE ANNO = ?1 AND NR = ?2;");
@@ -305,11 +246,11 @@ Status markBatch(Database& db, std::map<Key, Pending>::const_iterator from,
             auto it = outcomes.find(key);
             if (it == outcomes.end()) {
                 // Deleted here before the server ever had it.
-                if (p.lines.empty()) {
+                if (p.lines == 0) {
                     mark->reset();
                     mark->bind(1, key.first).bind(2, key.second).bind(3, std::int64_t(0));
                     mark->bind(4, QString::fromLatin1(orderlines::deletedFingerprint()));
-                    mark->bind(5, p.changes);
+                    mark->bind(5, p.changes).bind(6, p.row);
                     if (Status s = mark->run(); !s)
                         return s;
                 }
@@ -338,7 +279,7 @@ Status markBatch(Database& db, std::map<Key, Pending>::const_iterator from,
             }
             mark->reset();
             mark->bind(1, key.first).bind(2, key.second).bind(3, out.version);
-            mark->bind(4, QString::fromLatin1(out.fingerprint)).bind(5, p.changes);
+            mark->bind(4, QString::fromLatin1(out.fingerprint)).bind(5, p.changes).bind(6, p.row);
             if (Status s = mark->run(); !s)
                 return s;
         }
@@ -375,16 +316,16 @@ Status markSent(Database& db, const std::map<Key, Pending>& pending,
 } // namespace
 
 Status push(Database& db, pg::Connection& server, Report& report) {
-    std::map<Key, Pending> pending;
-    if (Status s = readPending(db, pending); !s)
+    pendingread::Pending pending;
+    if (Status s = pendingread::read(db, pending); !s)
         return s;
-    if (pending.empty())
+    if (pending.orders.empty())
         return {};
     std::map<Key, Outcome> outcomes;
     Report here;
     if (Status s = writeServer(server, pending, machineName(db), outcomes, here); !s)
         return s;
-    if (Status s = markSent(db, pending, outcomes); !s)
+    if (Status s = markSent(db, pending.orders, outcomes); !s)
         return s;
     report.ordersSent += here.ordersSent;
     report.conflicts << here.conflicts;
