@@ -20,10 +20,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -86,6 +88,7 @@ private Q_SLOTS:
     void xlsReaderWatched_data();
     void xlsReaderWatched();
     void damagedXls();
+    void previewColumnsFit();
     void window();
     void failedApplyLeavesNothing();
     void duplicateChosen();
@@ -105,7 +108,7 @@ void TestPriceLists::initTestCase() {
 
 // The files of each format, made once for the tests that read them (LibreOffice takes a while).
 void TestPriceLists::init() {
-    if (m_made)
+    if (m_made || qstrcmp(QTest::currentTestFunction(), "previewColumnsFit") == 0)
         return;
     m_made = true;
     run(QStringLiteral("/usr/bin/python3"),
@@ -515,6 +518,40 @@ void TestPriceLists::window() {
 
 // An apply that fails half-way (here a trigger refuses the prices) leaves nothing behind, the
 // principal it would have made included.
+// The preview's columns show their texts whole, the long descriptions too, at any density of
+// the screen (the test runs again at 144 dots per inch).
+void TestPriceLists::previewColumnsFit() {
+    const QString dpi = qEnvironmentVariable("GESTIONE_EXPECT_DPI", QStringLiteral("96"));
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    QCOMPARE(screen->logicalDotsPerInch() * screen->devicePixelRatio(), dpi.toDouble());
+    App app;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("lunghi.csv"));
+    writeFile(path, "Codice;Descrizione;Prezzo\n"
+                    "C001;Caffè macinato per moka miscela classica 250 g;4,50\n"
+                    "C002;Caffè in grani miscela arabica extra forte 1 kg;18,90\n");
+    app.dialogs.answerChoice(path);
+    ui::menu(app.window.get(), "ImportaListino");
+    ImportWindow* w = importWindow();
+    QVERIFY(w);
+    QTreeWidget* list = w->ListaAnteprima;
+    QCOMPARE(list->topLevelItemCount(), 2);
+    QVERIFY(list->topLevelItem(0)->text(4).startsWith(QStringLiteral("CAFFÈ MACINATO")));
+    // What each column needs: its widest text as the list measures it, and its title.
+    const QAbstractItemView* view = list;
+    QStringList cut;
+    for (int c = 0; c < list->columnCount() - 1; ++c) {
+        const int need = std::max(view->sizeHintForColumn(c), list->header()->sectionSizeHint(c));
+        if (list->columnWidth(c) < need)
+            cut << QStringLiteral("%1: %2 px in %3")
+                       .arg(list->headerItem()->text(c))
+                       .arg(need)
+                       .arg(list->columnWidth(c));
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
+    w->close();
+}
+
 void TestPriceLists::failedApplyLeavesNothing() {
     using namespace boxes;
     App app;
