@@ -46,6 +46,21 @@ inline QString nothingRead(const QString& path) {
                           "dichiari: il listino non viene importato.")
         .arg(fileName(path));
 }
+// Why a .xls file's own reader gave nothing usable, for damaged() above.
+inline QString xlsStopped() {
+    return QStringLiteral("la sua lettura si è interrotta");
+}
+inline QString xlsGarbled() {
+    return QStringLiteral("la sua lettura ha dato dati non validi");
+}
+inline QString xlsHung(int seconds) {
+    return QStringLiteral("la sua lettura non è finita entro %1 secondi").arg(seconds);
+}
+inline QString xlsReaderMissing(const QString& path, const QString& program) {
+    return QStringLiteral("Il file «%1» non si legge: il programma che legge i fogli .xls (%2) non "
+                          "si può avviare. Nulla è stato importato.")
+        .arg(fileName(path), program);
+}
 inline QString cancelled() {
     return QStringLiteral("Lettura del listino annullata.");
 }

@@ -17,11 +17,25 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 using namespace pricelists;
 
 namespace {
 const QString kTitle = QStringLiteral("Importa listino");
 constexpr int kItemRole = Qt::UserRole + 1;
+
+// Each column of the preview as wide as what it shows (as far as the list measures, the rows
+// near those in view), up to a bound: about 60 characters for the descriptions before and
+// after, 30 for the others. A longer text ends in an ellipsis; the last column takes the rest.
+void fitColumns(QTreeWidget* list) {
+    const int ch = list->fontMetrics().averageCharWidth();
+    for (int c = 0; c < list->columnCount() - 1; ++c) {
+        list->resizeColumnToContents(c);
+        const int most = (c == 3 || c == 4) ? 60 * ch : 30 * ch;
+        list->setColumnWidth(c, std::min(list->columnWidth(c), most));
+    }
+}
 
 QString columnLetter(int c) {
     QString s;
@@ -225,6 +239,7 @@ void ImportWindow::fillList() {
     }
     ListaAnteprima->addTopLevelItems(items);
     showActiveRows();
+    fitColumns(ListaAnteprima);
     ListaAnteprima->setUpdatesEnabled(true);
     m_filling = false;
 }

@@ -1,6 +1,7 @@
 #include "SheetFile.h"
 
 #include "ImportMessages.h"
+#include "XlsProcess.h"
 
 #include "data/ScopedCLocale.h"
 
@@ -8,7 +9,6 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
-#include <freexl.h>
 #include <ixion/cell.hpp>
 #include <ixion/formula_result.hpp>
 #include <ixion/model_context.hpp>
@@ -294,10 +294,6 @@ Result<Workbook> readCsv(const QString& path, const ReadLimits& limits, ReadProg
     return book;
 }
 
-struct XlsCloser {
-    void operator()(const void* h) const { freexl_close(h); }
-};
-
 Result<Workbook> readXls(const QString& path, const ReadLimits& limits, ReadProgress* progress) {
     {
         QFile f(path);
@@ -308,77 +304,8 @@ Result<Workbook> readXls(const QString& path, const ReadLimits& limits, ReadProg
         if (f.size() > limits.maxFileBytes)
             return makeError(msg::tooBig(path, limits.maxFileBytes / (1024 * 1024)));
     }
-    const void* raw = nullptr;
-    const int rc = freexl_open(QFile::encodeName(path).constData(), &raw);
-    std::unique_ptr<const void, XlsCloser> handle(raw);
-    if (rc != FREEXL_OK || !raw)
-        return makeError(msg::damaged(path, QStringLiteral("codice %1 della libreria").arg(rc)));
-    unsigned int sheets = 0;
-    if (freexl_get_info(raw, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK)
-        return makeError(msg::damaged(path, QStringLiteral("i fogli non si contano")));
-    Workbook book;
-    for (unsigned int s = 0; s < sheets; ++s) {
-        Sheet sheet;
-        const char* name = nullptr;
-        if (freexl_get_worksheet_name(raw, static_cast<unsigned short>(s), &name) == FREEXL_OK &&
-            name)
-            sheet.name = QString::fromUtf8(name);
-        unsigned int rows = 0;
-        unsigned short columns = 0;
-        if (freexl_select_active_worksheet(raw, static_cast<unsigned short>(s)) != FREEXL_OK ||
-            freexl_worksheet_dimensions(raw, &rows, &columns) != FREEXL_OK)
-            return makeError(
-                msg::damaged(path, QStringLiteral("il foglio %1 non si legge").arg(sheet.name)));
-        if (rows > unsigned(limits.maxRows))
-            return makeError(msg::tooManyRows(sheet.name, limits.maxRows));
-        const int lastColumn = std::min<int>(columns, limits.maxColumns);
-        sheet.rows.resize(rows);
-        for (unsigned int r = 0; r < rows; ++r) {
-            if ((r & 1023) == 0) {
-                if (cancelled(progress))
-                    return makeError(msg::cancelled());
-                setPercent(progress, 10 + int(90.0 * (s + double(r) / rows) / sheets));
-            }
-            Row& row = sheet.rows[r];
-            for (int c = 0; c < lastColumn; ++c) {
-                FreeXL_CellValue v{};
-                if (freexl_get_cell_value(raw, r, static_cast<unsigned short>(c), &v) != FREEXL_OK)
-                    continue;
-                Cell cell;
-                switch (v.type) {
-                case FREEXL_CELL_INT:
-                    cell.kind = Cell::Kind::Number;
-                    cell.number = v.value.int_value;
-                    break;
-                case FREEXL_CELL_DOUBLE:
-                    cell.kind = std::isfinite(v.value.double_value) ? Cell::Kind::Number
-                                                                    : Cell::Kind::Unreadable;
-                    cell.number = v.value.double_value;
-                    break;
-                case FREEXL_CELL_TEXT:
-                case FREEXL_CELL_SST_TEXT:
-                case FREEXL_CELL_DATE:
-                case FREEXL_CELL_DATETIME:
-                case FREEXL_CELL_TIME:
-                    if (v.value.text_value && *v.value.text_value) {
-                        cell.kind = Cell::Kind::Text;
-                        cell.text = QString::fromUtf8(v.value.text_value);
-                    }
-                    break;
-                default:
-                    break;
-                }
-                if (!cell.empty()) {
-                    row.resize(std::size_t(c) + 1);
-                    row[std::size_t(c)] = std::move(cell);
-                }
-            }
-        }
-        while (!sheet.rows.empty() && sheet.rows.back().empty())
-            sheet.rows.pop_back();
-        book.sheets.push_back(std::move(sheet));
-    }
-    return book;
+    setPercent(progress, 5);
+    return readXlsApart(path, limits, progress);
 }
 
 } // namespace

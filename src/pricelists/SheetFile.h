@@ -5,13 +5,15 @@
 
 #include "data/Result.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <atomic>
 
 // Reads a price list's spreadsheet: .xlsx and .ods through liborcus (after the archive's
 // checks), .csv through liborcus's CSV parser (semicolons, tabs or commas, a byte-order mark,
-// UTF-8 or the Windows code page), .xls through libfreexl. The format is the one the file's name
+// UTF-8 or the Windows code page), .xls through libfreexl in a process of its own (see
+// XlsProcess.h). The format is the one the file's name
 // says; a file whose content is another is refused.
 namespace pricelists {
 
@@ -23,6 +25,13 @@ struct ReadLimits {
     int maxColumns = 64;
     // Bytes of a .csv or .xls file.
     std::int64_t maxFileBytes = 128LL * 1024 * 1024;
+    // Bytes the .xls reader's process may send for one file (about the cells' texts).
+    std::int64_t maxXlsOutput = 256LL * 1024 * 1024;
+    // How long the .xls reader's process may go without sending anything, and take in all.
+    int xlsQuietMs = 30000;
+    int xlsTotalMs = 600000;
+    // The .xls reader's program; empty for the one beside the running program.
+    QByteArray xlsProgram;
 };
 
 // Shared with the thread that reads: how far the reading is, and whether to stop.

@@ -165,6 +165,7 @@ private Q_SLOTS:
         }
         files.sort();
         QStringList expected{"/usr/bin/gestione-jetread 755",
+                             "/usr/bin/gestione-leggixls 755",
                              "/usr/bin/gestione-makedb 755",
                              "/usr/bin/gestione-ordini 755",
                              "/usr/bin/gestione-sede 755",

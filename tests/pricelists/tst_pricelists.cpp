@@ -12,16 +12,20 @@
 #include "pricelists/ListRows.h"
 #include "pricelists/PriceListStore.h"
 #include "pricelists/SheetFile.h"
+#include "pricelists/XlsStream.h"
 #include "ui/widgets/ReportList.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -70,14 +74,21 @@ Read readList(const QString& path, const QString& work) {
 
 } // namespace
 
+ImportWindow* importWindow();
+
 class TestPriceLists : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
+    void init();
     void formats_data();
     void formats();
     void badFiles_data();
     void badFiles();
+    void xlsReaderWatched_data();
+    void xlsReaderWatched();
+    void damagedXls();
+    void previewColumnsFit();
     void window();
     void failedApplyLeavesNothing();
     void duplicateChosen();
@@ -87,11 +98,19 @@ private Q_SLOTS:
 private:
     QTemporaryDir m_files;
     QString m_xlsx;
+    bool m_made = false;
 };
 
 void TestPriceLists::initTestCase() {
     QVERIFY(m_files.isValid());
     m_xlsx = m_files.filePath(QStringLiteral("Listino Rossi.xlsx"));
+}
+
+// The files of each format, made once for the tests that read them (LibreOffice takes a while).
+void TestPriceLists::init() {
+    if (m_made || qstrcmp(QTest::currentTestFunction(), "previewColumnsFit") == 0)
+        return;
+    m_made = true;
     run(QStringLiteral("/usr/bin/python3"),
         {sourceDir() + QStringLiteral("/tests/pricelists/make_list.py"), m_xlsx});
     const QString profile =
@@ -302,6 +321,121 @@ void TestPriceLists::badFiles() {
     QCOMPARE(book.error().text, message);
 }
 
+// The .xls reader's process replaced by a script: whatever it does or sends, the reading ends
+// in bounded time with a message naming the file, and nothing of what it sent is kept.
+void TestPriceLists::xlsReaderWatched_data() {
+    namespace xs = xlsstream;
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QByteArray>("output"); // the script's out.bin
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QString>("message");
+    const QByteArray mark(xs::kMark, xs::kMarkSize);
+    const QByteArray sheet = mark + xs::sheet("Listino") + xs::text(0, 0, "Codice", 6);
+    const QString damaged =
+        QStringLiteral("Il file «listino.xls» è danneggiato e non si legge (%1). "
+                       "Nulla è stato importato.");
+    const QString stopped = damaged.arg(QStringLiteral("la sua lettura si è interrotta"));
+    const QString garbled = damaged.arg(QStringLiteral("la sua lettura ha dato dati non validi"));
+    QTest::newRow("crashes") << "cat out.bin; kill -SEGV $$" << sheet << false << stopped;
+    QTest::newRow("crashes after its end")
+        << "cat out.bin; kill -SEGV $$" << sheet + xs::end() << false << stopped;
+    QTest::newRow("ends without a word") << "exit 0" << QByteArray() << false << stopped;
+    QTest::newRow("fails after its end")
+        << "cat out.bin; exit 3" << sheet + xs::end() << false << stopped;
+    QTest::newRow("hangs") << "exec sleep 600" << QByteArray() << false
+                           << damaged.arg(QStringLiteral("la sua lettura non è finita entro 2 "
+                                                         "secondi"));
+    QTest::newRow("closes its output and lingers")
+        << "cat out.bin; exec sleep 600 >&-" << sheet + xs::end() << false
+        << damaged.arg(QStringLiteral("la sua lettura non è finita entro 2 secondi"));
+    QTest::newRow("writes no records") << "exec yes" << QByteArray() << false << garbled;
+    QTest::newRow("writes past its end")
+        << "cat out.bin" << sheet + xs::end() + xs::progress(5) << false << garbled;
+    QTest::newRow("a cell below the last row")
+        << "cat out.bin" << sheet + xs::number(1000, 0, 1) + xs::end() << false << garbled;
+    QTest::newRow("a cell right of the last column")
+        << "cat out.bin" << sheet + xs::number(1, 64, 1) + xs::end() << false << garbled;
+    QTest::newRow("a cell twice") << "cat out.bin" << sheet + xs::text(0, 0, "X", 1) + xs::end()
+                                  << false << garbled;
+    QTest::newRow("a cell before any sheet")
+        << "cat out.bin" << mark + xs::number(0, 0, 1) + xs::end() << false << garbled;
+    QByteArray longRecord = sheet + xs::text(1, 0, "A", 1);
+    longRecord[longRecord.size() - 8] = char(0x7f); // its length, far beyond a cell's
+    QTest::newRow("a record too long") << "cat out.bin" << longRecord << false << garbled;
+    QByteArray flood = mark;
+    while (flood.size() <= 1024 * 1024)
+        flood += xs::progress(50);
+    QTest::newRow("floods") << "cat out.bin; exec sleep 600" << flood << false
+                            << QStringLiteral("Il file «listino.xls» una volta aperto occuperebbe "
+                                              "più di 1 MB: non viene letto. Nulla è stato "
+                                              "importato.");
+    QTest::newRow("refuses a long sheet")
+        << "cat out.bin" << mark + xs::refusal(xs::Refusal::TooManyRows, "Foglio1") << false
+        << QStringLiteral("Il foglio «Foglio1» ha più di 1000 righe: un listino così lungo non "
+                          "viene letto. Nulla è stato importato.");
+    QTest::newRow("cancelled") << "exec sleep 600" << QByteArray() << true
+                               << QStringLiteral("Lettura del listino annullata.");
+    QTest::newRow("missing") << "" << QByteArray() << false
+                             << QStringLiteral("Il file «listino.xls» non si legge: il programma "
+                                               "che legge i fogli .xls (%1) non si può avviare. "
+                                               "Nulla è stato importato.");
+}
+
+void TestPriceLists::xlsReaderWatched() {
+    QFETCH(QString, script);
+    QFETCH(QByteArray, output);
+    QFETCH(bool, cancel);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("listino.xls"));
+    QVERIFY(QFile::copy(m_files.filePath(QStringLiteral("Listino Rossi.xls")), path));
+    writeFile(dir.filePath(QStringLiteral("out.bin")), output);
+    const QString reader = dir.filePath(QStringLiteral("lettore.sh"));
+    if (script.isEmpty()) {
+        message = message.arg(reader);
+    } else {
+        writeFile(reader, ("#!/bin/sh\ncd '" + dir.path() + "'\n" + script + "\n").toUtf8());
+        QVERIFY(QFile::setPermissions(reader, QFile::ReadOwner | QFile::ExeOwner));
+    }
+    ReadLimits limits;
+    limits.maxRows = 1000;
+    limits.maxXlsOutput = 1024 * 1024;
+    limits.xlsQuietMs = 2000;
+    limits.xlsProgram = QFile::encodeName(reader);
+    ReadProgress progress;
+    progress.cancel = cancel;
+    QElapsedTimer took;
+    took.start();
+    Result<Workbook> book = readWorkbook(path, dir.path(), limits, &progress);
+    QVERIFY(!book);
+    QCOMPARE(book.error().text, message);
+    QVERIFY(took.elapsed() < 10000);
+}
+
+// A .xls file on which the spreadsheet library reads past its own memory: the file is told
+// damaged, nothing is imported, and the program goes on.
+void TestPriceLists::damagedXls() {
+    using namespace boxes;
+    App app;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("danneggiato.xls"));
+    QVERIFY(QFile::copy(sourceDir() + QStringLiteral("/tests/pricelists/danneggiato.xls"), path));
+    app.dialogs.answerChoice(path);
+    ui::menu(app.window.get(), "ImportaListino");
+    const QList<ScriptedDialogs::Box> boxes = app.dialogs.take();
+    QCOMPARE(boxes.size(), 2);
+    const QString text = boxes.last().text;
+    QVERIFY2(text.startsWith(QStringLiteral("Il file «danneggiato.xls» è danneggiato e non si "
+                                            "legge (")) &&
+                 text.endsWith(QStringLiteral("). Nulla è stato importato.")),
+             qPrintable(text));
+    QVERIFY(!importWindow());
+    QCOMPARE(value(app.db(), "SELECT COUNT(*) FROM ARTICOLO"), QStringLiteral("0"));
+    // The program still reads a sound file after it.
+    Read sound = readList(m_files.filePath(QStringLiteral("Listino Rossi.xls")), dir.path());
+    QVERIFY(!sound.rows.entries.empty());
+}
+
 ImportWindow* importWindow() {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* d = qobject_cast<ImportWindow*>(w); d && d->isVisible())
@@ -384,6 +518,40 @@ void TestPriceLists::window() {
 
 // An apply that fails half-way (here a trigger refuses the prices) leaves nothing behind, the
 // principal it would have made included.
+// The preview's columns show their texts whole, the long descriptions too, at any density of
+// the screen (the test runs again at 144 dots per inch).
+void TestPriceLists::previewColumnsFit() {
+    const QString dpi = qEnvironmentVariable("GESTIONE_EXPECT_DPI", QStringLiteral("96"));
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    QCOMPARE(screen->logicalDotsPerInch() * screen->devicePixelRatio(), dpi.toDouble());
+    App app;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("lunghi.csv"));
+    writeFile(path, "Codice;Descrizione;Prezzo\n"
+                    "C001;Caffè macinato per moka miscela classica 250 g;4,50\n"
+                    "C002;Caffè in grani miscela arabica extra forte 1 kg;18,90\n");
+    app.dialogs.answerChoice(path);
+    ui::menu(app.window.get(), "ImportaListino");
+    ImportWindow* w = importWindow();
+    QVERIFY(w);
+    QTreeWidget* list = w->ListaAnteprima;
+    QCOMPARE(list->topLevelItemCount(), 2);
+    QVERIFY(list->topLevelItem(0)->text(4).startsWith(QStringLiteral("CAFFÈ MACINATO")));
+    // What each column needs: its widest text as the list measures it, and its title.
+    const QAbstractItemView* view = list;
+    QStringList cut;
+    for (int c = 0; c < list->columnCount() - 1; ++c) {
+        const int need = std::max(view->sizeHintForColumn(c), list->header()->sectionSizeHint(c));
+        if (list->columnWidth(c) < need)
+            cut << QStringLiteral("%1: %2 px in %3")
+                       .arg(list->headerItem()->text(c))
+                       .arg(need)
+                       .arg(list->columnWidth(c));
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
+    w->close();
+}
+
 void TestPriceLists::failedApplyLeavesNothing() {
     using namespace boxes;
     App app;
