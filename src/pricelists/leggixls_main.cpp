@@ -8,6 +8,7 @@
 // The sheets and their cells go to the standard output as records (see XlsStream.h): at most
 // ROWS rows a sheet (a longer sheet is refused), the first COLUMNS columns of each row.
 
+#include "data/ChildLimits.h"
 #include "pricelists/XlsStream.h"
 
 #include <freexl.h>
@@ -27,18 +28,6 @@ using namespace pricelists;
 // Far beyond what reading a list needs: libfreexl keeps the whole file and its strings.
 constexpr rlim_t kMemoryBytes = rlim_t(2) << 30;
 constexpr rlim_t kCpuSeconds = 600;
-
-void limitItself() {
-    const rlimit none{0, 0};
-    ::setrlimit(RLIMIT_CORE, &none);
-    const rlimit cpu{kCpuSeconds, kCpuSeconds};
-    ::setrlimit(RLIMIT_CPU, &cpu);
-#if !defined(__SANITIZE_ADDRESS__)
-    // The address sanitizer reserves far more address space than it uses.
-    const rlimit memory{kMemoryBytes, kMemoryBytes};
-    ::setrlimit(RLIMIT_AS, &memory);
-#endif
-}
 
 int g_out = -1;
 
@@ -166,7 +155,7 @@ int run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    limitItself();
+    limitReader(kMemoryBytes, kCpuSeconds);
     // The records are written unbuffered and the file is closed: nothing is left for the
     // handlers at exit, which are skipped.
     ::_exit(run(argc, argv));

@@ -12,6 +12,7 @@
 
 #include "Frames.h"
 #include "MdbReader.h"
+#include "data/ChildLimits.h"
 
 #include <cerrno>
 #include <cstring>
@@ -24,18 +25,6 @@ namespace {
 // Far beyond what reading a table needs: libmdb keeps one page and one row at a time.
 constexpr rlim_t kMemoryBytes = rlim_t(1) << 30;
 constexpr rlim_t kCpuSeconds = 600;
-
-void limitItself() {
-    const rlimit none{0, 0};
-    ::setrlimit(RLIMIT_CORE, &none);
-    const rlimit cpu{kCpuSeconds, kCpuSeconds};
-    ::setrlimit(RLIMIT_CPU, &cpu);
-#if !defined(__SANITIZE_ADDRESS__)
-    // The address sanitizer reserves far more address space than it uses.
-    const rlimit memory{kMemoryBytes, kMemoryBytes};
-    ::setrlimit(RLIMIT_AS, &memory);
-#endif
-}
 
 int g_out = -1;
 
@@ -62,7 +51,7 @@ int refuse(const Error& e) {
 } // namespace
 
 int main(int argc, char** argv) {
-    limitItself();
+    limitReader(kMemoryBytes, kCpuSeconds);
     // The frames get a descriptor of their own; whatever the library prints, even on the
     // standard output, goes with its warnings.
     g_out = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
