@@ -115,17 +115,6 @@ Status readPending(Database& db, std::vector<Pending>& pending, std::vector<Requ
     return s;
 }
 
-// A value of a text array in PostgreSQL's literal form.
-void appendArrayItem(QByteArray& array, const QString& value) {
-    array += array.size() > 1 ? ",\"" : "\"";
-    for (const char ch : value.toUtf8()) {
-        if (ch == '"' || ch == '\\')
-            array += '\\';
-        array += ch;
-    }
-    array += '"';
-}
-
 // The agent's customers going up, in a table of the transaction.
 const char* const kIncoming =
     "CREATE TEMP TABLE in_cliente (codice text PRIMARY KEY, soggetto text,"
@@ -192,7 +181,7 @@ Status sendCustomers(pg::Connection& c, std::vector<Pending>& pending, const QSt
     QByteArray gone("{");
     for (const QString& code : withdrawn)
         if (!byCode.contains(code) || officeRow.contains(code))
-            appendArrayItem(gone, code);
+            pg::appendArrayItem(gone, code);
     for (Pending& p : pending) {
         const bool live = p.exists && !p.code.isEmpty();
         if (live)
@@ -204,7 +193,7 @@ Status sendCustomers(pg::Connection& c, std::vector<Pending>& pending, const QSt
             }
         if (p.serverCode && (!live || p.office || *p.serverCode != p.code) &&
             (!byCode.contains(*p.serverCode) || officeRow.contains(*p.serverCode)))
-            appendArrayItem(gone, *p.serverCode);
+            pg::appendArrayItem(gone, *p.serverCode);
     }
     gone += '}';
     if (Status s = c.command(kWithdraw, pg::Params().addBytes(gone)); !s)

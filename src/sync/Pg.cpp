@@ -305,4 +305,15 @@ void endCopyLine(QByteArray& line) {
         line += '\n';
 }
 
+// A value of a text array in PostgreSQL's literal form.
+void appendArrayItem(QByteArray& array, const QString& value) {
+    array += array.size() > 1 ? ",\"" : "\"";
+    for (const char ch : value.toUtf8()) {
+        if (ch == '"' || ch == '\\')
+            array += '\\';
+        array += ch;
+    }
+    array += '"';
+}
+
 } // namespace pg

@@ -112,4 +112,8 @@ void appendCopyField(QByteArray& line, const QByteArray& utf8);
 void appendCopyNumber(QByteArray& line, const std::optional<double>& value);
 void endCopyLine(QByteArray& line);
 
+// Appends a value to a text array in PostgreSQL's literal form, begun as "{" and ended by the
+// caller with "}".
+void appendArrayItem(QByteArray& array, const QString& value);
+
 } // namespace pg

@@ -67,17 +67,6 @@ Result<Known> knownState(Statement& state, const QString& anno, const QString& n
 constexpr const char* kKnownSql = "SELECT CAMBIATO, IMPRONTA, VERSIONE FROM SYNC_ORDINE"
                                   " WHERE ANNO = ?1 AND NR = ?2;";
 
-// A value of a text array in PostgreSQL's literal form.
-void appendArrayItem(QByteArray& array, const QString& value) {
-    array += array.size() > 1 ? ",\"" : "\"";
-    for (const char ch : value.toUtf8()) {
-        if (ch == '"' || ch == '\\')
-            array += '\\';
-        array += ch;
-    }
-    array += '"';
-}
-
 // The lines of the changed orders whose content the file does not hold yet. The orders this
 // file itself just sent come back with the fingerprint it already records: only their heads
 // travel, not their lines again.
@@ -96,8 +85,8 @@ Status readLines(Database& db, pg::Connection& c, Changes& out) {
             return k.error();
         if (k->known && k->fingerprint == o.fingerprint)
             continue;
-        appendArrayItem(annos, key.first);
-        appendArrayItem(nrs, key.second);
+        pg::appendArrayItem(annos, key.first);
+        pg::appendArrayItem(nrs, key.second);
         ++wanted;
     }
     if (wanted == 0)
