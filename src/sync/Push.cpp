@@ -232,9 +232,12 @@ Status markBatch(Database& db, std::map<Key, Pending>::const_iterator from,
         // Found by its row, and still the same order. One row at a time, nothing for the engine
         // to undo within the statement: OR FAIL spares it the copy of every page the statement
         // touches (which the file's encryption makes costly) that it keeps to undo a statement.
-        auto mark = db.prepare("UPDATE OR FAIL SYNC_ORDINE SET CAMBIATO = 0, VERSIONE = ?3,"
-                               " IMPRONTA = ?4"
-                               " WHERE rowid = ?6 AND ANNO = ?1 AND NR = ?2 AND CAMBIATO = ?5;");
+        // An order changed again meanwhile stays pending, but what the server now holds is
+        // recorded all the same: the next push builds on this file's own version, not on a
+        // conflict with it.
+        auto mark = db.prepare("UPDATE OR FAIL SYNC_ORDINE SET VERSIONE = ?3, IMPRONTA = ?4,"
+                               " CAMBIATO = CASE WHEN CAMBIATO = ?5 THEN 0 ELSE CAMBIATO END"
+                               " WHERE rowid = ?6 AND ANNO = ?1 AND NR = ?2;");
         if (!mark)
             return mark.error();
         auto still = db.prepare("SELECT CAMBIATO FROM SYNC_ORDINE WHERE ANNO = ?1 AND NR = ?2;");

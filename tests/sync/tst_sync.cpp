@@ -411,6 +411,8 @@ private Q_SLOTS:
         auto next = synckit::sync(anna);
         QVERIFY2(next, qPrintable(failure(next)));
         QCOMPARE(next->ordersSent, 2);
+        // The change to 41 builds on what this file itself sent: no conflict, no copy.
+        QCOMPARE(next->conflicts, QStringList());
         QCOMPARE(synckit::disagreement(anna), QString());
         QCOMPARE(pgkit::rows(*server, "SELECT nr, versione FROM ordine WHERE nr IN ('41', '50')"
                                       " ORDER BY nr"),
