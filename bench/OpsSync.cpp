@@ -19,7 +19,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
+
+#include <unistd.h>
 
 namespace bench {
 namespace {
@@ -219,6 +222,13 @@ bool syncBench(const Options& o, const Emit& emit) {
 
     // The server as our last sync left it, then one new order of 20 lines each run.
     ok = forget() && emptyServer() && syncOnce(path, login, nullptr);
+    // What a server does of its own accord after a bulk load (the vacuum and the statistics of
+    // the fresh million rows, the writing out of their pages) is over long before an agent's
+    // next sync: it is done here before the timed runs, or it would weigh on them through the
+    // disk they share with the file. The worst run goes in the notes all the same.
+    ok = ok && adminConn->command("VACUUM ANALYZE ordine, ordine_riga").ok() &&
+         adminConn->command("CHECKPOINT").ok();
+    ::sync();
     int next = 900000;
     const QString one = QDir(work.path()).filePath(QStringLiteral("uno.copy"));
     const QString oneLines = QDir(work.path()).filePath(QStringLiteral("uno_righe.copy"));
@@ -275,7 +285,8 @@ bool syncBench(const Options& o, const Emit& emit) {
     emit(withinRow(
         QStringLiteral("Sync: one new order of 20 lines after the 1M file"), single, 300,
         QStringLiteral("file and server opened, both directions; floor: psql \\copy of the "
-                       "same rows")));
+                       "same rows; the slowest run %1")
+            .arg(fmtMs(*std::max_element(single.ours.begin(), single.ours.end())))));
     return true;
 }
 
