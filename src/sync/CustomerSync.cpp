@@ -1,5 +1,6 @@
 #include "CustomerSync.h"
 
+#include "OwnCustomers.h"
 #include "Sync.h"
 #include "data/Database.h"
 
@@ -207,8 +208,12 @@ Status sendCustomers(pg::Connection& c, std::vector<Pending>& pending, const QSt
     for (int r = 0; r < versions->count(); ++r)
         version.insert(versions->text(r, 0), versions->int64(r, 1));
     for (Pending& p : pending) {
-        if (!p.exists || p.code.isEmpty() || p.office)
+        if (!p.exists || p.code.isEmpty() || p.office) {
+            // A deletion of a customer the server had is a change sent too.
+            if (!p.exists && p.serverCode)
+                ++report.customersSent;
             continue;
+        }
         p.sentCode = p.code;
         p.version = version.value(p.code);
         ++report.customersSent;
@@ -301,10 +306,13 @@ Status markSent(Database& db, const std::vector<Pending>& pending,
     });
 }
 
-// The rows written by a transaction the last view did not see: exactly the changes since.
-const char* const kOfficeChanges =
-    "SELECT codice, soggetto, citta, provincia, versione, cancellato FROM cliente"
-    " WHERE proprietario = '' AND ($1::text IS NULL OR"
+// The rows written by a transaction the last view did not see: exactly the changes since. The
+// office's customers, and the agent's own as its other machines wrote them (all of them, $2,
+// the first time a file takes them); the last column tells the agent's own.
+const char* const kChanges =
+    "SELECT codice, soggetto, citta, provincia, versione, cancellato, proprietario <> ''"
+    " FROM cliente WHERE (proprietario = '' OR proprietario = current_user) AND"
+    " (($2::boolean AND proprietario <> '') OR $1::text IS NULL OR"
     " (xv >= pg_snapshot_xmin($1::text::pg_snapshot) AND"
     " NOT pg_visible_in_snapshot(xv, $1::text::pg_snapshot)))";
 const char* const kAnswers =
@@ -341,13 +349,16 @@ Status push(Database& db, pg::Connection& server, agencysync::Report& report) {
     return {};
 }
 
-Status read(pg::Connection& c, const pg::Params& since, pg::Rows& customers, pg::Rows& requests) {
+Status read(Database& db, pg::Connection& c, const pg::Params& since, pg::Rows& customers,
+            pg::Rows& requests) {
     auto present = c.query("SELECT to_regclass('cliente') IS NOT NULL");
     if (!present)
         return present.error();
     if (!present->boolean(0, 0))
         return {};
-    auto changed = c.query(kOfficeChanges, since);
+    pg::Params withOwn = since;
+    withOwn.add(ownFromStart(db) ? "true" : "false");
+    auto changed = c.query(kChanges, withOwn);
     if (!changed)
         return changed.error();
     customers = std::move(*changed);
@@ -382,6 +393,9 @@ Status apply(Database& db, const pg::Rows& customers, const pg::Rows& requests,
         if (!*st)
             return st->error();
     for (int r = 0; r < customers.count(); ++r) {
+        // The agent's own come after the office's.
+        if (customers.boolean(r, 6))
+            continue;
         const QString code = customers.text(r, 0);
         const std::optional<QString> name = customers.textOrNull(r, 1);
         const std::optional<QString> town = customers.textOrNull(r, 2);
@@ -439,6 +453,8 @@ Status apply(Database& db, const pg::Rows& customers, const pg::Rows& requests,
             return s;
         ++report.customersReceived;
     }
+    if (Status s = applyOwn(db, customers, report); !s)
+        return s;
     for (int r = 0; r < requests.count(); ++r) {
         answer->reset();
         if (Status s = answer->bind(1, requests.text(r, 0)).bind(2, requests.text(r, 1)).run(); !s)
