@@ -145,6 +145,8 @@ const char* const kUpsert =
 const char* const kVersions = "SELECT c.codice, c.versione FROM cliente c JOIN in_cliente i"
                               " ON i.codice = c.codice WHERE c.proprietario = current_user";
 
+const char* const kOneAtATime = "SELECT pg_advisory_xact_lock(4713002, hashtext(current_user))";
+
 const char* const kAsk =
     "INSERT INTO richiesta_cliente (chiave, codice, soggetto, citta, provincia, chiesta_il)"
     " VALUES ($1, $2, $3, $4, $5, $6::timestamptz) ON CONFLICT (agente, chiave) DO NOTHING";
@@ -227,6 +229,10 @@ Status writeServer(pg::Connection& c, std::vector<Pending>& pending,
     if (Status s = c.begin(); !s)
         return s;
     auto run = [&]() -> Status {
+        // One push of the agent's customers at a time: two machines of one login withdrawing
+        // and writing the same customers in turn would otherwise wait on each other.
+        if (Status s = c.command(kOneAtATime); !s)
+            return s;
         if (Status s = sendCustomers(c, pending, withdrawn, report); !s)
             return s;
         for (const Request& r : requests) {
