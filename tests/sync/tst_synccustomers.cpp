@@ -3,6 +3,7 @@
 // a request the office accepts with its tool; what an agent's login may not do. After each sync
 // the file and the server agree row by row.
 
+#include "CutProxy.h"
 #include "SyncKit.h"
 #include "masterdata/OfficeCustomer.h"
 
@@ -339,6 +340,64 @@ private Q_SLOTS:
         }
         const char* all = "SELECT CODICE, SOGGETTO FROM CLIENTE ORDER BY CODICE;";
         QCOMPARE(rows(*desk.dir.open(), all), rows(*laptop.dir.open(), all));
+    }
+
+    // A sync of the desk cut at points through its traffic (its customers going up, the
+    // laptop's coming down, what goes up after the pull): the next sync completes it, and the
+    // server counts each change once.
+    void aCutSyncIsCompletedOnce() {
+        const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
+        Machine laptop(pgkit::agent(db, QStringLiteral("Anna")));
+        onlyCustomers(laptop, {"A1=UNO", "A2=DUE"});
+        QVERIFY(synckit::sync(laptop));
+        auto admin = pgkit::connect(pgkit::admin(db));
+        auto version = [&](const QString& code) {
+            return pgkit::rows(*admin, "SELECT versione FROM cliente WHERE proprietario = 'anna'"
+                                       " AND codice = $1",
+                               pg::Params().add(code))
+                .value(0)
+                .toInt();
+        };
+        const int port = pgkit::server().value(QStringLiteral("GESTIONE_PG_PORT")).toInt();
+        std::int64_t whole = 1 << 30;
+        int failed = 0;
+        for (int sixteenth : {16, 3, 6, 9, 12, 15}) {
+            Machine desk(pgkit::agent(db, QStringLiteral("Anna")));
+            onlyCustomers(desk, {});
+            QVERIFY(synckit::sync(desk));
+            const QString round = QString::number(sixteenth);
+            exec(*laptop.dir.open(), "UPDATE CLIENTE SET SOGGETTO = SOGGETTO || '+'"
+                                     " WHERE CODICE = 'A2';");
+            QVERIFY(synckit::sync(laptop));
+            {
+                auto file = desk.dir.open();
+                auto st = file->prepare("UPDATE CLIENTE SET SOGGETTO = ?1 WHERE CODICE = 'A1';");
+                QVERIFY(st->bind(1, QStringLiteral("SCRIVANIA ") + round).run());
+                auto add = file->prepare("INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES (?1, ?1);");
+                QVERIFY(add->bind(1, QStringLiteral("D") + round).run());
+            }
+            const int before = version(QStringLiteral("A1"));
+            {
+                CutProxy cut(port, whole * sixteenth / 16);
+                pg::Settings through = desk.settings;
+                through.port = cut.port();
+                auto r = synckit::sync(desk, &through);
+                if (sixteenth == 16) {
+                    QVERIFY2(r, qPrintable(failure(r)));
+                    whole = cut.passed();
+                } else if (!r) {
+                    ++failed;
+                }
+            }
+            auto done = synckit::sync(desk);
+            QVERIFY2(done, qPrintable(failure(done)));
+            QCOMPARE(synckit::disagreement(desk), QString());
+            QCOMPARE(version(QStringLiteral("A1")), before + 1);
+            QCOMPARE(version(QStringLiteral("D") + round), 1);
+            QVERIFY(synckit::sync(laptop));
+            QCOMPARE(synckit::disagreement(laptop), QString());
+        }
+        QVERIFY2(failed >= 4, qPrintable(QString::number(failed)));
     }
 
     // A change to an office customer goes up as a request, once; the office lists and accepts
