@@ -400,7 +400,7 @@ Status apply(Database& db, const pg::Rows& customers, const pg::Rows& requests,
             return st->error();
     for (int r = 0; r < customers.count(); ++r) {
         // The agent's own come after the office's.
-        if (customers.boolean(r, 6))
+        if (customers.boolean(r, kOwnColumn))
             continue;
         const QString code = customers.text(r, 0);
         const std::optional<QString> name = customers.textOrNull(r, 1);

@@ -8,9 +8,6 @@
 namespace customersync {
 namespace {
 
-// Column of the pull's rows telling the agent's own customers from the office's.
-constexpr int kOwnColumn = 6;
-
 // What the file records of a customer of the agent that is on the server.
 struct Known {
     std::int64_t id = 0;

@@ -15,6 +15,9 @@ struct Report;
 // laptop and a desktop), each taking what the others sent.
 namespace customersync {
 
+// Column of the pull's rows of customers telling the agent's own from the office's.
+inline constexpr int kOwnColumn = 6;
+
 // Whether the pull reads every customer of the agent on the server, not only those changed
 // since its last view: a file whose pulls did not take the agent's own customers yet takes them
 // all once.
