@@ -222,6 +222,11 @@ private Q_SLOTS:
             << "UPDATE CLIENTE SET SOGGETTO = 'DALLA SCRIVANIA' WHERE CODICE = 'A1';" << ""
             << QStringList{"agente|A1|DALLA SCRIVANIA", "agente|A2|DUE"}
             << QStringList{"anna|A1|DALLA SCRIVANIA|3|f", "anna|A2|DUE|1|f"};
+        QTest::newRow("deleted on one, changed on the other later")
+            << "DELETE FROM CLIENTE WHERE CODICE = 'A2';"
+            << "UPDATE CLIENTE SET SOGGETTO = 'DALLA SCRIVANIA' WHERE CODICE = 'A2';" << ""
+            << QStringList{"agente|A1|UNO", "agente|A2|DALLA SCRIVANIA"}
+            << QStringList{"anna|A1|UNO|1|f", "anna|A2|DALLA SCRIVANIA|3|f"};
         QTest::newRow("made on both with one code")
             << "INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('A9', 'DAL PORTATILE');"
             << "INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('A9', 'DALLA SCRIVANIA');" << ""
