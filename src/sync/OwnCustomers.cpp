@@ -65,8 +65,8 @@ Status applyOwn(Database& db, const pg::Rows& customers, agencysync::Report& rep
     auto forget = db.prepare("DELETE FROM SYNC_CLIENTE WHERE ID = ?1;");
     auto resend = db.prepare("UPDATE SYNC_CLIENTE SET VERSIONE = ?2, CAMBIATO = 1 WHERE ID = ?1;");
     auto withdraw = db.prepare("INSERT OR IGNORE INTO SYNC_CLIENTE_VIA (CODICE) VALUES (?1);");
-    for (auto* st : {&same, &update, &insert, &settle, &orders, &remove, &forget, &resend,
-                     &withdraw})
+    for (auto* st :
+         {&same, &update, &insert, &settle, &orders, &remove, &forget, &resend, &withdraw})
         if (!*st)
             return st->error();
     auto run = [](Result<Statement>& st) {

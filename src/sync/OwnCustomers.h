@@ -24,10 +24,10 @@ inline constexpr int kOwnColumn = 6;
 bool ownFromStart(Database& db);
 
 // Inside the pull's transaction of the file: the rows of the agent's own customers among those
-// the pull read (their last column true). The ones this file sent itself are skipped, one changed here and not yet sent stays as it
-// is (its push settles it), the others become the agent's customers here, already on the
-// server. One deleted elsewhere is deleted here unless orders here use its code: then it goes
-// back up.
+// the pull read (their last column true). The ones this file sent itself are skipped, one changed
+// here and not yet sent stays as it is (its push settles it), the others become the agent's
+// customers here, already on the server. One deleted elsewhere is deleted here unless orders here
+// use its code: then it goes back up.
 Status applyOwn(Database& db, const pg::Rows& customers, agencysync::Report& report);
 
 // Customers of the agent waiting to go up: changed, new and deleted ones, and codes to withdraw.

@@ -157,16 +157,16 @@ QString customerDisagreement(const Machine& m) {
                      " ON s.ID = c.ID;"))
         local << r.join(QLatin1Char('|'));
     auto server = pgkit::connect(m.settings);
-    QStringList remote = pgkit::rows(
-        *server, "SELECT CASE WHEN proprietario = '' THEN '' ELSE 'me' END, codice,"
-                 " coalesce(soggetto, ''), coalesce(citta, ''), coalesce(provincia, '')"
-                 " FROM cliente WHERE NOT cancellato");
+    QStringList remote =
+        pgkit::rows(*server, "SELECT CASE WHEN proprietario = '' THEN '' ELSE 'me' END, codice,"
+                             " coalesce(soggetto, ''), coalesce(citta, ''), coalesce(provincia, '')"
+                             " FROM cliente WHERE NOT cancellato");
     local.sort();
     remote.sort();
     QString why;
     if (local != remote)
-        why = QStringLiteral("clienti: file %1 server %2; ")
-                  .arg(local.join(u','), remote.join(u','));
+        why =
+            QStringLiteral("clienti: file %1 server %2; ").arg(local.join(u','), remote.join(u','));
     const QString pending = value(*file, "SELECT count(*) FROM SYNC_CLIENTE WHERE CAMBIATO > 0;");
     if (pending != QLatin1String("0"))
         why += QStringLiteral("%1 clienti in attesa").arg(pending);

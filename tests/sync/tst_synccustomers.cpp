@@ -198,20 +198,22 @@ private Q_SLOTS:
         const QString order = "INSERT INTO ORDINE (ANNO, NR, ID_CL, DATAO, CODICE, QVENDITA)"
                               " VALUES ('2026', '900', 'A2', '2026-12-08', 'C1', 1);";
         QTest::newRow("changed") << "UPDATE CLIENTE SET SOGGETTO = 'UNO SPA' WHERE CODICE = 'A1';"
-                                 << "" << ""
-                                 << QStringList{"agente|A1|UNO SPA", "agente|A2|DUE"}
+                                 << ""
+                                 << "" << QStringList{"agente|A1|UNO SPA", "agente|A2|DUE"}
                                  << QStringList{"anna|A1|UNO SPA|2|f", "anna|A2|DUE|1|f"};
         QTest::newRow("new") << "INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('A3', 'TRE');"
-                             << "" << ""
-                             << QStringList{"agente|A1|UNO", "agente|A2|DUE", "agente|A3|TRE"}
+                             << ""
+                             << "" << QStringList{"agente|A1|UNO", "agente|A2|DUE", "agente|A3|TRE"}
                              << QStringList{"anna|A1|UNO|1|f", "anna|A2|DUE|1|f",
                                             "anna|A3|TRE|1|f"};
         QTest::newRow("new code") << "UPDATE CLIENTE SET CODICE = 'A3' WHERE CODICE = 'A1';"
-                                  << "" << "" << QStringList{"agente|A2|DUE", "agente|A3|UNO"}
+                                  << ""
+                                  << "" << QStringList{"agente|A2|DUE", "agente|A3|UNO"}
                                   << QStringList{"anna|A1|UNO|2|t", "anna|A2|DUE|1|f",
                                                  "anna|A3|UNO|1|f"};
         QTest::newRow("deleted") << "DELETE FROM CLIENTE WHERE CODICE = 'A2';"
-                                 << "" << "" << QStringList{"agente|A1|UNO"}
+                                 << ""
+                                 << "" << QStringList{"agente|A1|UNO"}
                                  << QStringList{"anna|A1|UNO|1|f", "anna|A2|DUE|2|t"};
         QTest::newRow("deleted, orders on the other machine use it")
             << "DELETE FROM CLIENTE WHERE CODICE = 'A2';" << order << ""
@@ -219,21 +221,22 @@ private Q_SLOTS:
             << QStringList{"anna|A1|UNO|1|f", "anna|A2|DUE|3|f"};
         QTest::newRow("changed on both, the later push wins")
             << "UPDATE CLIENTE SET SOGGETTO = 'DAL PORTATILE' WHERE CODICE = 'A1';"
-            << "UPDATE CLIENTE SET SOGGETTO = 'DALLA SCRIVANIA' WHERE CODICE = 'A1';" << ""
-            << QStringList{"agente|A1|DALLA SCRIVANIA", "agente|A2|DUE"}
+            << "UPDATE CLIENTE SET SOGGETTO = 'DALLA SCRIVANIA' WHERE CODICE = 'A1';"
+            << "" << QStringList{"agente|A1|DALLA SCRIVANIA", "agente|A2|DUE"}
             << QStringList{"anna|A1|DALLA SCRIVANIA|3|f", "anna|A2|DUE|1|f"};
         QTest::newRow("deleted on one, changed on the other later")
             << "DELETE FROM CLIENTE WHERE CODICE = 'A2';"
-            << "UPDATE CLIENTE SET SOGGETTO = 'DALLA SCRIVANIA' WHERE CODICE = 'A2';" << ""
-            << QStringList{"agente|A1|UNO", "agente|A2|DALLA SCRIVANIA"}
+            << "UPDATE CLIENTE SET SOGGETTO = 'DALLA SCRIVANIA' WHERE CODICE = 'A2';"
+            << "" << QStringList{"agente|A1|UNO", "agente|A2|DALLA SCRIVANIA"}
             << QStringList{"anna|A1|UNO|1|f", "anna|A2|DALLA SCRIVANIA|3|f"};
         QTest::newRow("made on both with one code")
             << "INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('A9', 'DAL PORTATILE');"
-            << "INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('A9', 'DALLA SCRIVANIA');" << ""
-            << QStringList{"agente|A1|UNO", "agente|A2|DUE", "agente|A9|DALLA SCRIVANIA"}
+            << "INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('A9', 'DALLA SCRIVANIA');"
+            << "" << QStringList{"agente|A1|UNO", "agente|A2|DUE", "agente|A9|DALLA SCRIVANIA"}
             << QStringList{"anna|A1|UNO|1|f", "anna|A2|DUE|1|f", "anna|A9|DALLA SCRIVANIA|2|f"};
         QTest::newRow("the office takes the code")
-            << "" << ""
+            << ""
+            << ""
             << "INSERT INTO cliente (proprietario, codice, soggetto) VALUES ('', 'A1', 'SEDE')"
             << QStringList{"sede|A1|SEDE", "agente|A2|DUE"}
             << QStringList{"|A1|SEDE|1|f", "anna|A1|UNO|2|t", "anna|A2|DUE|1|f"};
@@ -272,7 +275,8 @@ private Q_SLOTS:
         {
             auto file = desk.dir.open();
             exec(*file, "DELETE FROM SYNC_STATO WHERE CHIAVE = 'clienti.propri';");
-            auto st = file->prepare("UPDATE SYNC_STATO SET VALORE = ?1 WHERE CHIAVE = 'istantanea';");
+            auto st =
+                file->prepare("UPDATE SYNC_STATO SET VALORE = ?1 WHERE CHIAVE = 'istantanea';");
             QVERIFY(st->bind(1, seen).run());
         }
         syncAndCompare(desk);
@@ -357,8 +361,9 @@ private Q_SLOTS:
         QVERIFY(synckit::sync(laptop));
         auto admin = pgkit::connect(pgkit::admin(db));
         auto version = [&](const QString& code) {
-            return pgkit::rows(*admin, "SELECT versione FROM cliente WHERE proprietario = 'anna'"
-                                       " AND codice = $1",
+            return pgkit::rows(*admin,
+                               "SELECT versione FROM cliente WHERE proprietario = 'anna'"
+                               " AND codice = $1",
                                pg::Params().add(code))
                 .value(0)
                 .toInt();

@@ -90,7 +90,8 @@ private Q_SLOTS:
                  QStringLiteral("sbagliata"));
 
         synckit::addOrder(app.db(), 40, 2);
-        exec(app.db(), "INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('C1', 'UNO'), ('C2', 'DUE');");
+        exec(app.db(),
+             "INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('C1', 'UNO'), ('C2', 'DUE');");
         ui::menu(app.window.get(), "Sincronizza");
         QTRY_VERIFY_WITH_TIMEOUT(!app.dialogs.boxes.isEmpty(), 30000);
         boxes = app.dialogs.take();
@@ -146,9 +147,9 @@ private Q_SLOTS:
         QCOMPARE(app.dialogs.take().value(0).text,
                  nothing + QStringLiteral(" Clienti: 0 inviati, 1 ricevuti."));
         const auto office = value(app.db(), "SELECT ID FROM CLIENTE WHERE CODICE = 'S1';");
-        auto asked = officecustomer::request(app.db(), office.toLongLong(),
-                                             {QStringLiteral("S1"), QStringLiteral("SEDE SPA"),
-                                              QString(), QString()});
+        auto asked = officecustomer::request(
+            app.db(), office.toLongLong(),
+            {QStringLiteral("S1"), QStringLiteral("SEDE SPA"), QString(), QString()});
         QVERIFY(asked && !*asked);
         syncBox();
         QCOMPARE(app.dialogs.take().value(0).text,

@@ -179,8 +179,8 @@ void SyncCommands::done(bool manual, const Outcome& out) {
                         .arg(r.customersSent)
                         .arg(r.customersReceived);
         if (r.requestsSent > 0)
-            text += QStringLiteral(" Richieste di modifica inviate alla sede: %1.")
-                        .arg(r.requestsSent);
+            text +=
+                QStringLiteral(" Richieste di modifica inviate alla sede: %1.").arg(r.requestsSent);
         ctx.dialogs.message(text, kTitle, BoxIcon::Information);
     }
     if (!r.conflicts.isEmpty())
