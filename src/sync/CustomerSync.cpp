@@ -1,5 +1,6 @@
 #include "CustomerSync.h"
 
+#include "OwnCustomers.h"
 #include "Sync.h"
 #include "data/Database.h"
 
@@ -144,6 +145,8 @@ const char* const kUpsert =
 const char* const kVersions = "SELECT c.codice, c.versione FROM cliente c JOIN in_cliente i"
                               " ON i.codice = c.codice WHERE c.proprietario = current_user";
 
+const char* const kOneAtATime = "SELECT pg_advisory_xact_lock(4713002, hashtext(current_user))";
+
 const char* const kAsk =
     "INSERT INTO richiesta_cliente (chiave, codice, soggetto, citta, provincia, chiesta_il)"
     " VALUES ($1, $2, $3, $4, $5, $6::timestamptz) ON CONFLICT (agente, chiave) DO NOTHING";
@@ -207,8 +210,12 @@ Status sendCustomers(pg::Connection& c, std::vector<Pending>& pending, const QSt
     for (int r = 0; r < versions->count(); ++r)
         version.insert(versions->text(r, 0), versions->int64(r, 1));
     for (Pending& p : pending) {
-        if (!p.exists || p.code.isEmpty() || p.office)
+        if (!p.exists || p.code.isEmpty() || p.office) {
+            // A deletion of a customer the server had is a change sent too.
+            if (!p.exists && p.serverCode)
+                ++report.customersSent;
             continue;
+        }
         p.sentCode = p.code;
         p.version = version.value(p.code);
         ++report.customersSent;
@@ -222,6 +229,10 @@ Status writeServer(pg::Connection& c, std::vector<Pending>& pending,
     if (Status s = c.begin(); !s)
         return s;
     auto run = [&]() -> Status {
+        // One push of the agent's customers at a time: two machines of one login withdrawing
+        // and writing the same customers in turn would otherwise wait on each other.
+        if (Status s = c.command(kOneAtATime); !s)
+            return s;
         if (Status s = sendCustomers(c, pending, withdrawn, report); !s)
             return s;
         for (const Request& r : requests) {
@@ -301,10 +312,13 @@ Status markSent(Database& db, const std::vector<Pending>& pending,
     });
 }
 
-// The rows written by a transaction the last view did not see: exactly the changes since.
-const char* const kOfficeChanges =
-    "SELECT codice, soggetto, citta, provincia, versione, cancellato FROM cliente"
-    " WHERE proprietario = '' AND ($1::text IS NULL OR"
+// The rows written by a transaction the last view did not see: exactly the changes since. The
+// office's customers, and the agent's own as its other machines wrote them (all of them, $2,
+// the first time a file takes them); the last column tells the agent's own.
+const char* const kChanges =
+    "SELECT codice, soggetto, citta, provincia, versione, cancellato, proprietario <> ''"
+    " FROM cliente WHERE (proprietario = '' OR proprietario = current_user) AND"
+    " (($2::boolean AND proprietario <> '') OR $1::text IS NULL OR"
     " (xv >= pg_snapshot_xmin($1::text::pg_snapshot) AND"
     " NOT pg_visible_in_snapshot(xv, $1::text::pg_snapshot)))";
 const char* const kAnswers =
@@ -341,13 +355,16 @@ Status push(Database& db, pg::Connection& server, agencysync::Report& report) {
     return {};
 }
 
-Status read(pg::Connection& c, const pg::Params& since, pg::Rows& customers, pg::Rows& requests) {
+Status read(Database& db, pg::Connection& c, const pg::Params& since, pg::Rows& customers,
+            pg::Rows& requests) {
     auto present = c.query("SELECT to_regclass('cliente') IS NOT NULL");
     if (!present)
         return present.error();
     if (!present->boolean(0, 0))
         return {};
-    auto changed = c.query(kOfficeChanges, since);
+    pg::Params withOwn = since;
+    withOwn.add(ownFromStart(db) ? "true" : "false");
+    auto changed = c.query(kChanges, withOwn);
     if (!changed)
         return changed.error();
     customers = std::move(*changed);
@@ -382,6 +399,9 @@ Status apply(Database& db, const pg::Rows& customers, const pg::Rows& requests,
         if (!*st)
             return st->error();
     for (int r = 0; r < customers.count(); ++r) {
+        // The agent's own come after the office's.
+        if (customers.boolean(r, kOwnColumn))
+            continue;
         const QString code = customers.text(r, 0);
         const std::optional<QString> name = customers.textOrNull(r, 1);
         const std::optional<QString> town = customers.textOrNull(r, 2);
@@ -439,6 +459,8 @@ Status apply(Database& db, const pg::Rows& customers, const pg::Rows& requests,
             return s;
         ++report.customersReceived;
     }
+    if (Status s = applyOwn(db, customers, report); !s)
+        return s;
     for (int r = 0; r < requests.count(); ++r) {
         answer->reset();
         if (Status s = answer->bind(1, requests.text(r, 0)).bind(2, requests.text(r, 1)).run(); !s)

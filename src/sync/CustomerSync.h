@@ -20,13 +20,16 @@ namespace customersync {
 // customer of the file is the agent's and goes up.
 Status push(Database& db, pg::Connection& server, agencysync::Report& report);
 
-// What the office changed since the pull's last view (`since`, bound as $1 the way the pull
-// binds it), read inside the pull's own view of the server: its customers, and the answers to
-// this agent's requests. A server without customers gives no rows.
-Status read(pg::Connection& c, const pg::Params& since, pg::Rows& customers, pg::Rows& requests);
+// What changed since the pull's last view (`since`, bound as $1 the way the pull binds it), read
+// inside the pull's own view of the server: the office's customers and the agent's own (written
+// by its other machines), and the answers to this agent's requests. A server without customers
+// gives no rows.
+Status read(Database& db, pg::Connection& c, const pg::Params& since, pg::Rows& customers,
+            pg::Rows& requests);
 
 // Inside the pull's transaction of the file: the office's customers become read-only customers
-// here, a customer of the agent with the code of an office customer becomes that one.
+// here, a customer of the agent with the code of an office customer becomes that one; the
+// agent's own from its other machines become its customers here.
 Status apply(Database& db, const pg::Rows& customers, const pg::Rows& requests,
              agencysync::Report& report);
 

@@ -145,7 +145,7 @@ Status readServer(Database& db, pg::Connection& c, const std::optional<QString>&
         if (s)
             s = changed(listpull::kPriceColumns, "prezzo_listino", out.prices);
         if (s)
-            s = customersync::read(c, p, out.customers, out.requestAnswers);
+            s = customersync::read(db, c, p, out.customers, out.requestAnswers);
         if (!s)
             return s;
         auto heads = c.query("SELECT o.anno, o.nr, o.versione, o.impronta, o.cancellato"

@@ -1,6 +1,7 @@
 #include "Sync.h"
 
 #include "CustomerSync.h"
+#include "OwnCustomers.h"
 
 #include "data/Database.h"
 
@@ -64,6 +65,14 @@ Result<Report> run(Database& db, pg::Connection& server) {
         return s.error();
     if (Status s = pull(db, server, report); !s)
         return s.error();
+    // What the pull itself left to go up (a customer withdrawn elsewhere that orders here still
+    // use, a code the office took over) goes now, not one sync later.
+    auto left = customersync::pendingCustomers(db);
+    if (!left)
+        return left.error();
+    if (*left > 0)
+        if (Status s = customersync::push(db, server, report); !s)
+            return s.error();
     return report;
 }
 

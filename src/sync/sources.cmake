@@ -7,6 +7,7 @@ target_sources(gestione_core PRIVATE
     sync/ListLoad.cpp
     sync/ListPull.cpp
     sync/OrderLines.cpp
+    sync/OwnCustomers.cpp
     sync/PendingRead.cpp
     sync/Pg.cpp
     sync/Pull.cpp

@@ -145,6 +145,31 @@ QString disagreement(const Machine& m) {
     const QString pending = value(*db, "SELECT count(*) FROM SYNC_ORDINE WHERE CAMBIATO > 0;");
     if (pending != QLatin1String("0"))
         why += QStringLiteral("%1 ordini in attesa; ").arg(pending);
+    return why + customerDisagreement(m);
+}
+
+QString customerDisagreement(const Machine& m) {
+    auto file = m.dir.open();
+    QStringList local;
+    for (const QStringList& r :
+         rows(*file, "SELECT CASE WHEN s.SEDE = 1 THEN '' ELSE 'me' END, c.CODICE, c.SOGGETTO,"
+                     " c.CITTA, c.PROVINCIA FROM CLIENTE c LEFT JOIN SYNC_CLIENTE s"
+                     " ON s.ID = c.ID;"))
+        local << r.join(QLatin1Char('|'));
+    auto server = pgkit::connect(m.settings);
+    QStringList remote =
+        pgkit::rows(*server, "SELECT CASE WHEN proprietario = '' THEN '' ELSE 'me' END, codice,"
+                             " coalesce(soggetto, ''), coalesce(citta, ''), coalesce(provincia, '')"
+                             " FROM cliente WHERE NOT cancellato");
+    local.sort();
+    remote.sort();
+    QString why;
+    if (local != remote)
+        why =
+            QStringLiteral("clienti: file %1 server %2; ").arg(local.join(u','), remote.join(u','));
+    const QString pending = value(*file, "SELECT count(*) FROM SYNC_CLIENTE WHERE CAMBIATO > 0;");
+    if (pending != QLatin1String("0"))
+        why += QStringLiteral("%1 clienti in attesa").arg(pending);
     return why;
 }
 

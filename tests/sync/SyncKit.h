@@ -29,9 +29,12 @@ void addOrder(Database& db, int nr, int lines, const QString& note = {});
 // Adds orders first to first + count - 1, in one transaction.
 void addOrders(Database& db, int first, int count, int lines, const QString& note = {});
 
-// Empty when the file and the server agree on the agent's orders and on the catalogue, and
-// nothing is pending; otherwise what differs.
+// Empty when the file and the server agree on the agent's orders, its customers and the
+// catalogue, and nothing is pending; otherwise what differs.
 QString disagreement(const Machine& m);
+// The customers' part: the file's customers are those the agent's login sees on the server,
+// owner included, and none waits to go up.
+QString customerDisagreement(const Machine& m);
 
 // A database with the program's schema, an office catalogue loaded from the demo file, and the
 // agents' logins.

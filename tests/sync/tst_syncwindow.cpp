@@ -4,6 +4,7 @@
 
 #include "PgKit.h"
 #include "SyncKit.h"
+#include "masterdata/OfficeCustomer.h"
 #include "support/Ui.h"
 #include "sync/ServerSchema.h"
 #include "sync/SyncSettings.h"
@@ -89,10 +90,15 @@ private Q_SLOTS:
                  QStringLiteral("sbagliata"));
 
         synckit::addOrder(app.db(), 40, 2);
+        exec(app.db(),
+             "INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES ('C1', 'UNO'), ('C2', 'DUE');");
         ui::menu(app.window.get(), "Sincronizza");
         QTRY_VERIFY_WITH_TIMEOUT(!app.dialogs.boxes.isEmpty(), 30000);
         boxes = app.dialogs.take();
         QCOMPARE(boxes[0].icon, BoxIcon::Critical);
+        QCOMPARE(app.window->statusBar()->currentMessage(),
+                 QStringLiteral("Ultima sincronizzazione: mai; ordini da inviare: 1; clienti da "
+                                "inviare: 2"));
         QVERIFY2(
             boxes[0].text.startsWith(
                 QStringLiteral(
@@ -112,7 +118,8 @@ private Q_SLOTS:
                 .value(0);
         QCOMPARE(boxes.value(0).text,
                  QStringLiteral("Sincronizzazione completata: 1 ordini inviati, 0 ordini "
-                                "ricevuti, %1 articoli e 0 mandanti aggiornati.")
+                                "ricevuti, %1 articoli e 0 mandanti aggiornati. Clienti: 2 "
+                                "inviati, 0 ricevuti.")
                      .arg(articles));
         QCOMPARE(boxes.value(0).title, title);
         QCOMPARE(agencysync::pendingOrders(app.db()).value(), 0);
@@ -121,6 +128,32 @@ private Q_SLOTS:
                  qPrintable(app.window->statusBar()->currentMessage()));
         QVERIFY(app.window->statusBar()->currentMessage().endsWith(
             QStringLiteral("; ordini da inviare: 0")));
+
+        // Nothing moved: the sentence alone. Then an office customer received, and a change to
+        // it sent to the office as a request.
+        auto syncBox = [&] {
+            ui::menu(app.window.get(), "Sincronizza");
+            QTRY_VERIFY_WITH_TIMEOUT(!app.dialogs.boxes.isEmpty(), 30000);
+        };
+        const QString nothing = QStringLiteral("Sincronizzazione completata: 0 ordini inviati, 0 "
+                                               "ordini ricevuti, 0 articoli e 0 mandanti "
+                                               "aggiornati.");
+        syncBox();
+        QCOMPARE(app.dialogs.take().value(0).text, nothing);
+        QVERIFY(pgkit::connect(pgkit::admin(db))
+                    ->command("INSERT INTO cliente (proprietario, codice, soggetto)"
+                              " VALUES ('', 'S1', 'SEDE')"));
+        syncBox();
+        QCOMPARE(app.dialogs.take().value(0).text,
+                 nothing + QStringLiteral(" Clienti: 0 inviati, 1 ricevuti."));
+        const auto office = value(app.db(), "SELECT ID FROM CLIENTE WHERE CODICE = 'S1';");
+        auto asked = officecustomer::request(
+            app.db(), office.toLongLong(),
+            {QStringLiteral("S1"), QStringLiteral("SEDE SPA"), QString(), QString()});
+        QVERIFY(asked && !*asked);
+        syncBox();
+        QCOMPARE(app.dialogs.take().value(0).text,
+                 nothing + QStringLiteral(" Richieste di modifica inviate alla sede: 1."));
         QVERIFY(app.dialogs.unexpected.isEmpty());
     }
 

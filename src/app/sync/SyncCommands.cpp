@@ -3,6 +3,7 @@
 #include "ConflictCopiesWindow.h"
 #include "SyncSettingsDialog.h"
 #include "data/ItalianText.h"
+#include "sync/OwnCustomers.h"
 #include "sync/Pg.h"
 #include "sync/SyncSettings.h"
 
@@ -165,15 +166,23 @@ void SyncCommands::done(bool manual, const Outcome& out) {
                          r.pricesReceived + r.customersReceived;
     if (received > 0 && m_refresh)
         m_refresh();
-    if (manual)
-        ctx.dialogs.message(QStringLiteral("Sincronizzazione completata: %1 ordini inviati, %2 "
-                                           "ordini ricevuti, %3 articoli e %4 mandanti "
-                                           "aggiornati.")
-                                .arg(r.ordersSent)
-                                .arg(r.ordersReceived)
-                                .arg(r.articlesReceived)
-                                .arg(r.principalsReceived),
-                            kTitle, BoxIcon::Information);
+    if (manual) {
+        QString text = QStringLiteral("Sincronizzazione completata: %1 ordini inviati, %2 ordini "
+                                      "ricevuti, %3 articoli e %4 mandanti aggiornati.")
+                           .arg(r.ordersSent)
+                           .arg(r.ordersReceived)
+                           .arg(r.articlesReceived)
+                           .arg(r.principalsReceived);
+        // Customers and requests are told only when some moved.
+        if (r.customersSent + r.customersReceived > 0)
+            text += QStringLiteral(" Clienti: %1 inviati, %2 ricevuti.")
+                        .arg(r.customersSent)
+                        .arg(r.customersReceived);
+        if (r.requestsSent > 0)
+            text +=
+                QStringLiteral(" Richieste di modifica inviate alla sede: %1.").arg(r.requestsSent);
+        ctx.dialogs.message(text, kTitle, BoxIcon::Information);
+    }
     if (!r.conflicts.isEmpty())
         ctx.dialogs.message(r.conflicts.join(QLatin1Char('\n')), kTitle, BoxIcon::Exclamation);
     Q_EMIT finished();
@@ -188,7 +197,14 @@ QString SyncCommands::statusLine() {
         when = itext::formatDate(t.date()) + QLatin1Char(' ') +
                t.time().toString(QStringLiteral("HH:mm"));
     }
-    return QStringLiteral("Ultima sincronizzazione: %1; ordini da inviare: %2")
-        .arg(when)
-        .arg(pending ? QString::number(*pending) : QStringLiteral("?"));
+    QString line = QStringLiteral("Ultima sincronizzazione: %1; ordini da inviare: %2")
+                       .arg(when)
+                       .arg(pending ? QString::number(*pending) : QStringLiteral("?"));
+    // Customers are named only when some wait.
+    auto customers = customersync::pendingCustomers(ctx.db());
+    if (!customers)
+        line += QStringLiteral("; clienti da inviare: ?");
+    else if (*customers > 0)
+        line += QStringLiteral("; clienti da inviare: %1").arg(*customers);
+    return line;
 }
