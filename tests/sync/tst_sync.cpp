@@ -176,6 +176,43 @@ private Q_SLOTS:
         QCOMPARE(pgkit::rows(*server, "SELECT count(*) FROM ordine_copia"), QStringList{"2"});
     }
 
+    // Both machines of one agent sync at once, having changed the same orders: each sync
+    // succeeds, the later change of each order is kept, and all three sides agree.
+    void bothMachinesAtOnce() {
+        const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
+        Machine laptop(pgkit::agent(db, QStringLiteral("Anna")));
+        Machine desk(pgkit::agent(db, QStringLiteral("Anna")));
+        synckit::addOrders(*laptop.dir.open(), 1, 200, 2);
+        QVERIFY(synckit::sync(laptop));
+        QVERIFY(synckit::sync(desk));
+        QStringList failures;
+        for (int round = 1; round <= 8; ++round) {
+            for (Machine* m : {&laptop, &desk}) {
+                auto file = m->dir.open();
+                if (m == &laptop && round % 2)
+                    exec(*file, "DELETE FROM ORDINE WHERE NR IN (SELECT DISTINCT NR FROM ORDINE"
+                                " ORDER BY CAST(NR AS INTEGER) LIMIT 5);");
+                auto st = file->prepare("UPDATE ORDINE SET NOTE = coalesce(NOTE, '') || ?1;");
+                QVERIFY(st->bind(1, m == &laptop ? "L" : "D").run());
+            }
+            Result<agencysync::Report> a = makeError(QString()), b = makeError(QString());
+            std::thread one([&] { a = synckit::sync(laptop); });
+            std::thread two([&] { b = synckit::sync(desk); });
+            one.join();
+            two.join();
+            for (const auto* r : {&a, &b})
+                if (!*r)
+                    failures << r->error().text;
+        }
+        QCOMPARE(failures, QStringList());
+        for (const Machine* m : {&laptop, &desk, &laptop}) {
+            QVERIFY(synckit::sync(*m));
+            QCOMPARE(synckit::disagreement(*m), QString());
+        }
+        const char* all = "SELECT ANNO, NR, NOTE FROM ORDINE ORDER BY ANNO, NR, ID;";
+        QCOMPARE(rows(*desk.dir.open(), all), rows(*laptop.dir.open(), all));
+    }
+
     // The office's lists reach every agent once; a change and a withdrawal at the office follow;
     // the agent's own lists stay as they are.
     void priceListsReachEveryAgent() {
