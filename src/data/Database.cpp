@@ -130,10 +130,7 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const File
                        : makeError(QStringLiteral("il file non si può creare"), SQLITE_CANTOPEN);
     }
 
-    // A connection serves one thread at a time (a worker opens its own): the engine need not
-    // take its lock at every call.
-    int rc = sqlite3_open_v2(local.constData(), &db->m_db,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    int rc = sqlite3_open_v2(local.constData(), &db->m_db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK)
         return db->engineError(rc);
     db->m_watch.attach(db->m_db);
