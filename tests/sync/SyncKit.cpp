@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <map>
+#include <thread>
 
 namespace synckit {
 
@@ -21,6 +22,19 @@ Result<agencysync::Report> sync(const Machine& m, const pg::Settings* through) {
     if (!server)
         return server.error();
     return agencysync::run(**db, **server);
+}
+
+QStringList syncAtOnce(const Machine& a, const Machine& b) {
+    Result<agencysync::Report> ra = makeError(QString()), rb = makeError(QString());
+    std::thread one([&] { ra = sync(a); });
+    std::thread two([&] { rb = sync(b); });
+    one.join();
+    two.join();
+    QStringList failures;
+    for (const auto* r : {&ra, &rb})
+        if (!*r)
+            failures << r->error().text;
+    return failures;
 }
 
 void addOrder(Database& db, int nr, int lines, const QString& note) {

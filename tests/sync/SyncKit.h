@@ -29,6 +29,9 @@ void addOrder(Database& db, int nr, int lines, const QString& note = {});
 // Adds orders first to first + count - 1, in one transaction.
 void addOrders(Database& db, int first, int count, int lines, const QString& note = {});
 
+// Both machines sync at the same moment; the texts of the syncs that failed.
+QStringList syncAtOnce(const Machine& a, const Machine& b);
+
 // Empty when the file and the server agree on the agent's orders, its customers and the
 // catalogue, and nothing is pending; otherwise what differs.
 QString disagreement(const Machine& m);

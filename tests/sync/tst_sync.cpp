@@ -195,14 +195,7 @@ private Q_SLOTS:
                 auto st = file->prepare("UPDATE ORDINE SET NOTE = coalesce(NOTE, '') || ?1;");
                 QVERIFY(st->bind(1, m == &laptop ? "L" : "D").run());
             }
-            Result<agencysync::Report> a = makeError(QString()), b = makeError(QString());
-            std::thread one([&] { a = synckit::sync(laptop); });
-            std::thread two([&] { b = synckit::sync(desk); });
-            one.join();
-            two.join();
-            for (const auto* r : {&a, &b})
-                if (!*r)
-                    failures << r->error().text;
+            failures << synckit::syncAtOnce(laptop, desk);
         }
         QCOMPARE(failures, QStringList());
         for (const Machine* m : {&laptop, &desk, &laptop}) {

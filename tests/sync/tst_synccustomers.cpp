@@ -333,14 +333,7 @@ private Q_SLOTS:
                 auto add = file->prepare("INSERT INTO CLIENTE (CODICE, SOGGETTO) VALUES (?1, ?1);");
                 QVERIFY(add->bind(1, side + QString::number(round)).run());
             }
-            Result<agencysync::Report> a = makeError(QString()), b = makeError(QString());
-            std::thread one([&] { a = synckit::sync(laptop); });
-            std::thread two([&] { b = synckit::sync(desk); });
-            one.join();
-            two.join();
-            for (const auto* r : {&a, &b})
-                if (!*r)
-                    failures << r->error().text;
+            failures << synckit::syncAtOnce(laptop, desk);
         }
         QCOMPARE(failures, QStringList());
         for (const Machine* m : {&laptop, &desk, &laptop}) {
