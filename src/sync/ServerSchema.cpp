@@ -126,19 +126,46 @@ const char* const kStep1 =
     " EXECUTE format('CREATE POLICY sede ON ordine_copia TO %I USING (true)', sede);"
     " END $$;";
 
-// Makes (or gives a new password to) an agent's login, in the database's group of agents. The
-// name and the password's SCRAM form arrive as values; the statement quotes them itself.
+// Makes a new agent's login, in the database's group of agents; for a login the program made as an
+// agent, gives it the new password (and this agency). The name and the password's SCRAM form
+// arrive as values; the statement quotes them itself.
 const char* const kCreateAgent =
     "DO $$ BEGIN"
-    " IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = current_setting('gestione.nome')) THEN"
-    "  EXECUTE format('CREATE ROLE %I LOGIN', current_setting('gestione.nome')); END IF;"
-    " EXECUTE format('ALTER ROLE %I LOGIN PASSWORD %L', current_setting('gestione.nome'),"
+    " EXECUTE format('CREATE ROLE %I LOGIN PASSWORD %L', current_setting('gestione.nome'),"
     "  current_setting('gestione.password'));"
     " EXECUTE format('GRANT %I TO %I', current_database() || '_agenti',"
     "  current_setting('gestione.nome'));"
     " INSERT INTO agente (nome) VALUES (current_setting('gestione.nome'))"
     "  ON CONFLICT (nome) DO NOTHING;"
     " END $$;";
+const char* const kNewAgentPassword =
+    "DO $$ BEGIN"
+    " EXECUTE format('ALTER ROLE %I PASSWORD %L', current_setting('gestione.nome'),"
+    "  current_setting('gestione.password'));"
+    " IF NOT pg_has_role(current_setting('gestione.nome'), current_database() || '_agenti',"
+    "  'MEMBER') THEN"
+    "  EXECUTE format('GRANT %I TO %I', current_database() || '_agenti',"
+    "   current_setting('gestione.nome')); END IF;"
+    " INSERT INTO agente (nome) VALUES (current_setting('gestione.nome'))"
+    "  ON CONFLICT (nome) DO NOTHING;"
+    " END $$;";
+
+// An existing role of the name is an agent's login the program made (for this agency or for
+// another one on the same server) when it belongs to groups of agents alone, at least one, has
+// no member of its own, no power beyond logging in, and is neither one of this database's
+// groups nor the administrator running the tool. The second column: it is this agency's agent.
+const char* const kIsProgramAgent =
+    "SELECT EXISTS (SELECT FROM pg_auth_members m JOIN pg_roles g ON g.oid = m.roleid"
+    "  WHERE m.member = r.oid AND g.rolname LIKE '%\\_agenti' AND NOT g.rolcanlogin)"
+    " AND NOT EXISTS (SELECT FROM pg_auth_members m JOIN pg_roles g ON g.oid = m.roleid"
+    "  WHERE m.member = r.oid AND (g.rolname NOT LIKE '%\\_agenti' OR g.rolcanlogin))"
+    " AND NOT EXISTS (SELECT FROM pg_auth_members m WHERE m.roleid = r.oid)"
+    " AND r.rolcanlogin AND NOT (r.rolsuper OR r.rolcreaterole OR r.rolcreatedb"
+    "  OR r.rolreplication OR r.rolbypassrls)"
+    " AND r.rolname NOT IN (current_database() || '_agenti', current_database() || '_sede',"
+    "  current_user),"
+    " EXISTS (SELECT FROM agente WHERE nome = r.rolname)"
+    " FROM pg_roles r WHERE r.rolname = $1";
 
 // Version 2: the machine that last wrote each order and the one each copy came from, so that
 // the agent tells its computers apart among the copies.
@@ -273,7 +300,8 @@ QString checkLoginName(const QString& name) {
     return {};
 }
 
-Status createAgent(pg::Connection& admin, const QString& name, const QString& password) {
+Status createAgent(pg::Connection& admin, const QString& name, const QString& password,
+                   bool* passwordChanged) {
     if (QString why = checkLoginName(name); !why.isEmpty())
         return makeError(why);
     if (password.size() < 8)
@@ -285,16 +313,39 @@ Status createAgent(pg::Connection& admin, const QString& name, const QString& pa
         return secret.error();
     if (Status s = admin.begin(); !s)
         return s;
-    Status s = admin.command("SELECT set_config('gestione.nome', $1, true),"
-                             " set_config('gestione.password', $2, true)",
-                             pg::Params().add(login).addBytes(*secret));
+    // One change of the agents' logins at a time, whoever else runs the tool.
+    Status s = admin.command("SELECT pg_advisory_xact_lock(4713002)");
+    bool existing = false;
+    bool ours = false;
+    if (s) {
+        auto role = admin.query(kIsProgramAgent, pg::Params().add(login));
+        if (!role) {
+            s = role.error();
+        } else if (role->count() > 0) {
+            existing = true;
+            ours = role->boolean(0, 1);
+            if (!role->boolean(0, 0))
+                s = makeError(QStringLiteral("Il ruolo \"%1\" esiste già sul server e non è "
+                                             "l'accesso di un agente creato da questo programma: "
+                                             "non è stato cambiato.")
+                                  .arg(login));
+        }
+    }
     if (s)
-        s = admin.command(kCreateAgent);
+        s = admin.command("SELECT set_config('gestione.nome', $1, true),"
+                          " set_config('gestione.password', $2, true)",
+                          pg::Params().add(login).addBytes(*secret));
+    if (s)
+        s = admin.command(existing ? kNewAgentPassword : kCreateAgent);
     if (!s) {
         admin.rollback();
         return s;
     }
-    return admin.commit();
+    if (Status c = admin.commit(); !c)
+        return c;
+    if (passwordChanged)
+        *passwordChanged = ours;
+    return {};
 }
 
 } // namespace serverschema

@@ -22,9 +22,14 @@ Result<int> migrate(pg::Connection& admin);
 // The version the server's database is at; 0 when it has none of the program's tables.
 Result<int> version(pg::Connection& c);
 
-// Makes an agent's login (or gives it a new password): it sees and writes only its own orders
-// and reads the office's catalogue.
-Status createAgent(pg::Connection& admin, const QString& name, const QString& password);
+// Makes an agent's login for a name that is no role on the server yet: it sees and writes only
+// its own orders and reads the office's catalogue. For a login the program made as an agent
+// (of this agency, or of another on the same server), gives it the new password and this
+// agency instead (`passwordChanged`: it was this agency's already). Any other role of that name
+// (the administrator, the database's groups, a role made by hand) is refused, naming it, and
+// left as it is.
+Status createAgent(pg::Connection& admin, const QString& name, const QString& password,
+                   bool* passwordChanged = nullptr);
 
 // The names a login may have: letters, digits and underscore, starting with a letter, at most
 // 40 characters. Empty when the name is good, otherwise why not.

@@ -106,6 +106,65 @@ private Q_SLOTS:
                  QStringList{"anna|A1"});
     }
 
+    // "agente NOME" makes a login only for a name that is no role yet, and gives a new password
+    // only to a login it made as an agent: the administrator, the database's groups and roles
+    // made by hand are refused by name, each left as it was.
+    void theToolTakesOverNoOtherRole() {
+        const QString db = pgkit::freshDatabase();
+        const QStringList on{QStringLiteral("--database"), db};
+        QCOMPARE(sede(on + QStringList{QStringLiteral("schema")}).code, 0);
+        auto admin = pgkit::connect(pgkit::admin(db));
+        const QString tag = QString::number(QCoreApplication::applicationPid());
+        const QString boss = QStringLiteral("capo_") + tag;
+        const QString stranger = QStringLiteral("estraneo_") + tag;
+        QVERIFY(admin->command(("CREATE ROLE " + boss +
+                                " SUPERUSER LOGIN PASSWORD 'CapoCapo1';"
+                                "CREATE ROLE " +
+                                stranger + " LOGIN PASSWORD 'Estraneo1';")
+                                   .toLatin1()
+                                   .constData()));
+        // What the server keeps of a role: its powers, its password's form, its groups.
+        auto role = [&](const QString& name) {
+            return pgkit::rows(*admin,
+                               "SELECT rolsuper, rolcanlogin, coalesce(rolpassword, ''),"
+                               " (SELECT string_agg(g.rolname, ',' ORDER BY g.rolname) FROM"
+                               " pg_auth_members m JOIN pg_roles g ON g.oid = m.roleid WHERE"
+                               " m.member = a.oid) FROM pg_authid a WHERE rolname = $1",
+                               pg::Params().add(name));
+        };
+        for (const QString& name : {pgkit::admin(db).user, db + QStringLiteral("_sede"),
+                                    db + QStringLiteral("_agenti"), boss, stranger}) {
+            const QStringList before = role(name);
+            QCOMPARE(before.size(), 1);
+            const Run refused =
+                sede(on + QStringList{QStringLiteral("agente"), name}, "Presa-di-ruolo-1\n");
+            QCOMPARE(refused.code, 1);
+            QCOMPARE(refused.err, QStringLiteral("Il ruolo \"%1\" esiste già sul server e non è "
+                                                 "l'accesso di un agente creato da questo "
+                                                 "programma: non è stato cambiato.")
+                                      .arg(name));
+            QCOMPARE(role(name), before);
+        }
+        QVERIFY(pg::Connection::open(pgkit::admin(db)));
+        QCOMPARE(pgkit::rows(*admin, "SELECT nome FROM agente"), QStringList{});
+
+        // An agent of the program: the second time, a new password.
+        const QString agent = QStringLiteral("agente_") + tag;
+        QCOMPARE(sede(on + QStringList{QStringLiteral("agente"), agent}, "Prima-password-1\n").out,
+                 QStringLiteral("Accesso dell'agente \"%1\" pronto.").arg(agent));
+        const Run again =
+            sede(on + QStringList{QStringLiteral("agente"), agent}, "Seconda-password-2\n");
+        QCOMPARE(again.err, QString());
+        QCOMPARE(again.out,
+                 QStringLiteral("Nuova password dell'agente \"%1\" impostata.").arg(agent));
+        pg::Settings login = pgkit::admin(db);
+        login.user = agent;
+        login.password = QStringLiteral("Seconda-password-2");
+        QVERIFY(pg::Connection::open(login));
+        const QString made = role(agent).value(0);
+        QCOMPARE(made.section('|', 0, 1) + '|' + made.section('|', 3), "f|t|" + db + "_agenti");
+    }
+
     void officeTool() {
         const QString db = pgkit::freshDatabase();
         const QStringList on{QStringLiteral("--database"), db};

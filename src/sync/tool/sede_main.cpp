@@ -42,8 +42,9 @@ int main(int argc, char** argv) {
         "Strumento della sede per il server PostgreSQL dell'agenzia.\n"
         "Comandi:\n"
         "  schema            crea o aggiorna le tabelle, i ruoli e le regole del server\n"
-        "  agente NOME       crea l'accesso di un agente (la password si legge dal terminale,\n"
-        "                    o dalla prima riga dell'ingresso)\n"
+        "  agente NOME       crea l'accesso di un agente, o gli dà una nuova password (la\n"
+        "                    password si legge dal terminale, o dalla prima riga\n"
+        "                    dell'ingresso); un altro ruolo del server è rifiutato\n"
         "  catalogo FILE     carica articoli, mandanti e listini da un file del programma,\n"
         "                    o il listino di una mandante (.xlsx, .xls, .ods, .csv; con\n"
         "                    --mandante)\n"
@@ -209,9 +210,12 @@ int main(int argc, char** argv) {
                         .arg(*v)
                         .arg(serverschema::currentVersion()));
     if (command == QLatin1String("agente")) {
-        if (Status s = serverschema::createAgent(server, args[1], agentPassword); !s)
+        bool changed = false;
+        if (Status s = serverschema::createAgent(server, args[1], agentPassword, &changed); !s)
             return fail(s.error().text);
-        say(QStringLiteral("Accesso dell'agente \"%1\" pronto.").arg(args[1].toLower()));
+        say(changed ? QStringLiteral("Nuova password dell'agente \"%1\" impostata.")
+                          .arg(args[1].toLower())
+                    : QStringLiteral("Accesso dell'agente \"%1\" pronto.").arg(args[1].toLower()));
         return 0;
     }
     if (customers) {
