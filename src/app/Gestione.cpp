@@ -248,16 +248,13 @@ Status Gestione::Form_Load() {
         return makeError(QStringLiteral("conversione dell'archivio non riuscita"));
     // A change of password cut short leaves its new file beside the database, which is whole.
     rekey::removeLeftover(path);
-    auto opened = keyprompt::openAsking(ctx.dialogs, path);
-    // A file that opens with no key may be damaged rather than under a password: when no
-    // password was given, the newest good copy is offered before the program gives up.
-    if (!opened) {
-        const bool givenUp = opened.error().code == keyprompt::kGivenUp;
-        const Error failure =
-            givenUp ? Error{SQLITE_NOTADB, describeEngineCode(SQLITE_NOTADB)} : opened.error();
-        if ((!givenUp || startuprecovery::newestCopyHasNoPassword(path)) &&
-            startuprecovery::offerCopy(ctx, path, failure))
-            opened = keyprompt::openAsking(ctx.dialogs, path);
+    std::optional<FileKey> damagedUnder;
+    auto opened = keyprompt::openAsking(ctx.dialogs, path, &damagedUnder);
+    // A file shown to be damaged gets the offer of the newest good copy under its own key; a
+    // file whose password was not given is no damaged file.
+    if (!opened && opened.error().code != keyprompt::kGivenUp) {
+        if (auto key = startuprecovery::offerCopy(ctx, path, opened.error(), damagedUnder))
+            opened = Database::open(path, *key);
     }
     if (!opened && opened.error().code == keyprompt::kGivenUp) {
         ctx.dialogs.message(opened.error().text, QStringLiteral("Gestione Ordini"),

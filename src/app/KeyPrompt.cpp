@@ -1,5 +1,7 @@
 #include "KeyPrompt.h"
 
+#include "data/CipherPages.h"
+
 #include <QFile>
 
 #include <sqlite3.h>
@@ -13,6 +15,10 @@ constexpr int kTries = 3;
 
 bool wrongKey(const Error& e) {
     return (e.code & 0xFF) == SQLITE_NOTADB;
+}
+
+Error damagedFile() {
+    return makeError(describeEngineCode(SQLITE_CORRUPT), SQLITE_CORRUPT);
 }
 
 // Opens the file with a key only to learn whether the key fits.
@@ -43,10 +49,29 @@ bool looksEncrypted(const QString& path) {
     return distinct.size() >= 8;
 }
 
-Result<std::unique_ptr<Database>> openAsking(Dialogs& dialogs, const QString& path) {
+Result<std::unique_ptr<Database>> openAsking(Dialogs& dialogs, const QString& path,
+                                             std::optional<FileKey>* damagedUnder) {
+    auto note = [&](const FileKey& key) {
+        if (damagedUnder)
+            *damagedUnder = key;
+    };
     auto opened = Database::open(path, FileKey::builtIn());
-    if (opened || !wrongKey(opened.error()) || !looksEncrypted(path))
+    if (opened)
         return opened;
+    if (!wrongKey(opened.error())) {
+        // It decrypted, and a page did not read.
+        if ((opened.error().code & 0xFF) == SQLITE_CORRUPT)
+            note(FileKey::builtIn());
+        return opened;
+    }
+    if (!looksEncrypted(path))
+        return opened;
+    // The first page is damaged, and the rest is under the built-in key: no password was ever
+    // set, and none is asked.
+    if (cipherpages::otherPagesFit(path, FileKey::builtIn()) == cipherpages::Fit::Fits) {
+        note(FileKey::builtIn());
+        return damagedFile();
+    }
     const QString title = QStringLiteral("Gestione Ordini");
     for (int tries = 0; tries < kTries; ++tries) {
         const QString prompt = tries == 0
@@ -64,9 +89,23 @@ Result<std::unique_ptr<Database>> openAsking(Dialogs& dialogs, const QString& pa
         FileKey key = FileKey::personalPassword(*typed);
         typed->fill(QLatin1Char(' '));
         opened = Database::open(path, key);
-        key.clear();
-        if (opened || !wrongKey(opened.error()))
+        if (opened) {
+            key.clear();
             return opened;
+        }
+        if (!wrongKey(opened.error())) {
+            if ((opened.error().code & 0xFF) == SQLITE_CORRUPT)
+                note(key);
+            key.clear();
+            return opened;
+        }
+        // The right password on a file whose first page is damaged.
+        if (cipherpages::otherPagesFit(path, key) == cipherpages::Fit::Fits) {
+            note(key);
+            key.clear();
+            return damagedFile();
+        }
+        key.clear();
     }
     return makeError(QStringLiteral("Password personale errata per tre volte.\n\n"
                                     "Il programma verrà chiuso."),

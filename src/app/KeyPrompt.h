@@ -22,8 +22,12 @@ inline constexpr int kGivenUp = -2;
 bool looksEncrypted(const QString& path);
 
 // Opens the database at `path` for the program: with the built-in key, else with the personal
-// password asked as "Password personale".
-Result<std::unique_ptr<Database>> openAsking(Dialogs& dialogs, const QString& path);
+// password asked as "Password personale". A file that does not open with a password typed is
+// under another one, never taken for damaged, unless its pages show it: a file whose other pages
+// carry the seal of the built-in key (asked no password) or of the password typed is damaged
+// under that key, which goes into `damagedUnder`; the error is then the engine's "damaged".
+Result<std::unique_ptr<Database>> openAsking(Dialogs& dialogs, const QString& path,
+                                             std::optional<FileKey>* damagedUnder = nullptr);
 
 // The key a copy at `path` opens with: `current`, the built-in key, or a password asked.
 Result<FileKey> keyOfCopy(Dialogs& dialogs, const QString& path, const FileKey& current,

@@ -1,5 +1,6 @@
 #include "StartupRecovery.h"
 
+#include "KeyPrompt.h"
 #include "data/Backup.h"
 #include "data/Database.h"
 #include "data/FolderNames.h"
@@ -14,23 +15,34 @@ namespace {
 
 const QString kTitle = QStringLiteral("Gestione Ordini");
 
+} // namespace
+
 bool damaged(const Error& e) {
     return (e.code & 0xFF) == SQLITE_NOTADB || (e.code & 0xFF) == SQLITE_CORRUPT;
 }
 
-} // namespace
-
-bool offerCopy(AppContext& ctx, const QString& path, const Error& failure) {
+std::optional<FileKey> offerCopy(AppContext& ctx, const QString& path, const Error& failure,
+                                 const std::optional<FileKey>& fileKey) {
     if (!damaged(failure))
-        return false;
+        return std::nullopt;
     QStringList all = backup::copies(path, backup::automaticFolder(path));
     std::reverse(all.begin(), all.end());
     const QString staged = backup::stagedName(path);
+    std::optional<FileKey> key = fileKey;
     for (const QString& copy : all) {
         Database::removeFiles(staged);
         if (!backup::copyFile(copy, staged))
             continue;
-        auto contents = backup::verifyMending(staged);
+        if (!key) {
+            auto found = keyprompt::keyOfCopy(ctx.dialogs, staged, FileKey::builtIn(), kTitle);
+            if (!found && found.error().code == keyprompt::kGivenUp)
+                break;
+            if (!found)
+                continue;
+            key = *found;
+        }
+        // A copy under another key than the file's is passed over, never offered.
+        auto contents = backup::verifyMending(staged, *key);
         if (!contents)
             continue;
         const QString last = contents->lastOrder.isValid()
@@ -50,7 +62,7 @@ bool offerCopy(AppContext& ctx, const QString& path, const Error& failure) {
                 .arg(last);
         if (!ctx.dialogs.question(question, kTitle)) {
             Database::removeFiles(staged);
-            return false;
+            return std::nullopt;
         }
         auto kept = backup::replaceUnopened(path, staged, ctx.clock.now());
         if (!kept) {
@@ -58,25 +70,16 @@ bool offerCopy(AppContext& ctx, const QString& path, const Error& failure) {
             ctx.dialogs.message(QStringLiteral("Il ripristino della copia non è riuscito.\n\n%1.")
                                     .arg(itext::capitalised(kept.error().text)),
                                 kTitle, BoxIcon::Exclamation);
-            return false;
+            return std::nullopt;
         }
         ctx.dialogs.message(QStringLiteral("I dati sono stati ripristinati dalla copia\n%1\n\n"
                                            "Il file danneggiato è conservato in\n%2")
                                 .arg(folders::shownNative(copy), folders::shownNative(*kept)),
                             kTitle, BoxIcon::Information);
-        return true;
+        return key;
     }
     Database::removeFiles(staged);
-    return false;
-}
-
-bool newestCopyHasNoPassword(const QString& path) {
-    const QStringList all = backup::copies(path, backup::automaticFolder(path));
-    if (all.isEmpty())
-        return false;
-    Database::Options options;
-    options.exclusive = false;
-    return bool(Database::open(all.last(), FileKey::builtIn(), options));
+    return std::nullopt;
 }
 
 } // namespace startuprecovery

@@ -1,20 +1,27 @@
 #pragma once
 
+#include "data/FileKey.h"
 #include "data/Result.h"
 #include "ui/AppContext.h"
 
 #include <QString>
 
-// At start-up, when the data file does not open because it is damaged: the newest automatic
-// copy that passes the check is offered in its place.
+#include <optional>
+
+// At start-up, when the data file is shown to be damaged: the newest automatic copy that passes
+// the check is offered in its place. A file under a password that was not given is no damaged
+// file, and gets no offer.
 namespace startuprecovery {
 
-// True when the user took the copy and it is now in the file's place (the file is to be opened
-// again); the damaged file is kept among the copies. False, with nothing changed, otherwise.
-bool offerCopy(AppContext& ctx, const QString& path, const Error& failure);
+// Whether the failure to open is the file's damage (rather than a key not given).
+bool damaged(const Error& failure);
 
-// The newest automatic copy opens without a personal password: a file that asked for one it
-// never had is damaged, not locked.
-bool newestCopyHasNoPassword(const QString& path);
+// For a file damaged under `key`, only copies under the same key are offered: a copy never
+// takes the place of a file under another key. For a file that is no encrypted database at all
+// (its key unknown), the newest copy tells the key, its password asked when it has one.
+// The key to open the file with when the user took the copy and it is now in the file's place;
+// the damaged file is kept among the copies. Nothing, with nothing changed, otherwise.
+std::optional<FileKey> offerCopy(AppContext& ctx, const QString& path, const Error& failure,
+                                 const std::optional<FileKey>& key);
 
 } // namespace startuprecovery

@@ -1,6 +1,7 @@
 // Copies of the database and the restore from one, through the window's menu "Archivio", and the
 // automatic copies beside the file.
 
+#include "FileBytes.h"
 #include "support/Boxes.h"
 #include "support/Fixture.h"
 #include "support/Ui.h"
@@ -56,21 +57,12 @@ std::unique_ptr<Database> openCopy(const QString& path) {
     return std::move(*db);
 }
 
-QByteArray contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using filebytes::contents;
+using filebytes::damage;
 
 int modeOf(const QString& path) {
     struct stat st {};
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
-}
-
-// Writes `bytes` over the file at `offset`: one damaged page of the encrypted file.
-void damage(const QString& path, qint64 offset, const QByteArray& bytes = QByteArray(64, 'x')) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadWrite) || !f.seek(offset) || f.write(bytes) != bytes.size())
-        qFatal("damage %s", qPrintable(path));
 }
 
 // Files of the folder whose names hold `part`.
@@ -434,16 +426,14 @@ private Q_SLOTS:
         QVERIFY2(app.started, qPrintable(app.dialogs.describe()));
         const QString kept =
             QDir(folderOf(app)).filePath("Ordine_2026-12-08_10-30-15_danneggiato.mdb");
-        // A file that opens with no key is first asked its password: given none, the copy is
-        // offered.
+        // The other pages carry the seal of the built-in key: the file is damaged, not under a
+        // password, and none is asked.
         auto b = app.dialogs.take();
-        QCOMPARE(b.size(), 3);
-        QCOMPARE(b[0].kind, ScriptedDialogs::Kind::Password);
-        b.removeFirst();
+        QCOMPARE(b.size(), 2);
         QVERIFY2(b[0].text.startsWith("Il database\n" + app.dir.dbPath() +
-                                      "\nnon si può aprire: password errata, oppure il file "
-                                      "non è un database valido.\n\nLa copia automatica più "
-                                      "recente che supera il controllo è\n" +
+                                      "\nnon si può aprire: il file del database è danneggiato."
+                                      "\n\nLa copia automatica più recente che supera il "
+                                      "controllo è\n" +
                                       good + "\ne contiene "),
                  qPrintable(b[0].text));
         QVERIFY2(b[0].text.endsWith(".\n\nRipristinare i dati da questa copia? Il file attuale "

@@ -2,6 +2,7 @@
 // "Password personale…" of the Archivio menu; copies keep it, and a copy under another key is
 // restored under the file's own.
 
+#include "FileBytes.h"
 #include "support/Boxes.h"
 #include "support/Fixture.h"
 #include "support/Ui.h"
@@ -198,6 +199,97 @@ private Q_SLOTS:
         QVERIFY(!app.db().key().personal);
         QCOMPARE(openCode(path, FileKey::builtIn()), 0);
         QCOMPARE(customers(app.db()), names);
+    }
+
+    // A file under a personal password that does not open with what was typed is under
+    // another password, not damaged: no copy is offered (not even the newest one, made that
+    // morning before the password and open to the built-in key), the file stays as it was and
+    // the program ends.
+    void aWrongOrMissingPasswordOffersNoCopy_data() {
+        QTest::addColumn<QStringList>("typed");
+        QTest::newRow("cancelled") << QStringList{};
+        QTest::newRow("anything, then cancelled") << QStringList{"qualsiasi"};
+    }
+    void aWrongOrMissingPasswordOffersNoCopy() {
+        QFETCH(QStringList, typed);
+        QByteArray before;
+        App app(TestDir::Content::Demo, [&](App& a) {
+            {
+                auto db = a.dir.open();
+                QVERIFY(backup::automaticCopy(*db, a.clock.time.addSecs(-3 * 3600)));
+            }
+            QVERIFY(rekey::changeKey(a.dir.dbPath(), FileKey::builtIn(),
+                                     FileKey::personalPassword("Segreto-1")));
+            before = filebytes::contents(a.dir.dbPath());
+            for (const QString& t : typed)
+                a.dialogs.answerPassword(t);
+        });
+        QVERIFY(!app.started);
+        QStringList expected{boxes::password("Password personale", kApp)};
+        if (!typed.isEmpty())
+            expected << boxes::password("Password errata.\n\nPassword personale", kApp);
+        expected << boxes::message("Senza la password personale il database non si apre.\n\nIl "
+                                   "programma verrà chiuso.",
+                                   kApp, BoxIcon::Critical);
+        QCOMPARE(app.dialogs.describe(), boxes::seq(expected));
+        QCOMPARE(filebytes::contents(app.dir.dbPath()), before);
+        QCOMPARE(QDir(backup::automaticFolder(app.dir.dbPath()))
+                     .entryList({"*danneggiato*"}, QDir::Files | QDir::Hidden),
+                 QStringList{});
+    }
+
+    // The right password on a file whose first page is damaged: the other pages show it right,
+    // and the newest good copy under the same password is offered; a copy under the built-in
+    // key never takes the place of a file under a password.
+    void aDamagedFileUnderAPasswordOffersOnlyCopiesUnderIt_data() {
+        QTest::addColumn<bool>("copyUnderThePassword");
+        QTest::newRow("a copy under the password") << true;
+        QTest::newRow("only a copy under the built-in key") << false;
+    }
+    void aDamagedFileUnderAPasswordOffersOnlyCopiesUnderIt() {
+        QFETCH(bool, copyUnderThePassword);
+        const FileKey mine = FileKey::personalPassword("Segreto-1");
+        QString newer;
+        App app(TestDir::Content::Demo, [&](App& a) {
+            const QString path = a.dir.dbPath();
+            {
+                auto db = a.dir.open();
+                QVERIFY(backup::automaticCopy(*db, a.clock.time.addDays(-2)));
+            }
+            QVERIFY(rekey::changeKey(path, FileKey::builtIn(), mine));
+            if (copyUnderThePassword) {
+                auto db = Database::open(path, mine);
+                QVERIFY(db);
+                newer = *backup::automaticCopy(**db, a.clock.time.addDays(-1));
+            }
+            filebytes::damage(path, 200);
+            a.dialogs.answerPassword(QStringLiteral("Segreto-1"));
+            a.dialogs.answerYes();
+        });
+        const QString path = app.dir.dbPath();
+        const auto b = app.dialogs.boxes;
+        QVERIFY2(b.size() == (copyUnderThePassword ? 3 : 2), qPrintable(app.dialogs.describe()));
+        QCOMPARE(boxes::one(b[0].kind, b[0].text, b[0].title, b[0].icon),
+                 boxes::password("Password personale", kApp));
+        if (!copyUnderThePassword) {
+            QVERIFY(!app.started);
+            QCOMPARE(boxes::one(b[1].kind, b[1].text, b[1].title, b[1].icon),
+                     boxes::message("Impossibile aprire il database\n" + path +
+                                        "\n\nIl file del database è danneggiato.\n\nIl "
+                                        "programma verrà chiuso.",
+                                    kApp, BoxIcon::Critical));
+            QCOMPARE(app.dialogs.unexpected, QStringList{});
+            return;
+        }
+        QVERIFY(app.started);
+        QVERIFY2(b[1].text.startsWith("Il database\n" + path +
+                                      "\nnon si può aprire: il file del database è danneggiato."
+                                      "\n\nLa copia automatica più recente che supera il "
+                                      "controllo è\n" +
+                                      newer + "\n"),
+                 qPrintable(b[1].text));
+        QVERIFY(app.db().key() == mine);
+        QCOMPARE(openCode(path, FileKey::builtIn()), SQLITE_NOTADB);
     }
 
     // A password refused, mistyped, or the wrong current one: a box says why, the key stays.
