@@ -75,8 +75,9 @@ private:
     QJsonObject m_ports;
 };
 
-// The principal, the customer's card and the settings of the test server, stored in the copy.
-Status prepareFile(Database& db, const Server& server) {
+// The principal, the customer's card and the settings of the test server, stored in the copy;
+// the account's password where the program keeps it.
+Status prepareFile(Database& db, secrets::Vault& vault, const Server& server) {
     Status s = db.write([&]() -> Status {
         auto principal = db.prepare("INSERT OR IGNORE INTO MANDANTE (NOME, EMAIL) VALUES "
                                     "('Dolciaria Banco', ?1);");
@@ -101,13 +102,17 @@ Status prepareFile(Database& db, const Server& server) {
     settings->server.port = server.port();
     settings->server.security = mail::Security::StartTls;
     settings->server.user = kUser;
-    settings->server.password = kPassword;
     settings->server.connectTimeoutMs = 5000;
     settings->server.responseTimeoutS = 10;
     settings->server.totalTimeoutS = 30;
     settings->senderAddress = kSender;
     settings->way = mail::settings::Way::Smtp;
-    return mail::settings::save(db, *settings);
+    if (Status saved = mail::settings::save(db, *settings); !saved)
+        return saved;
+    auto kept = vault.keep(db, secrets::Account::Mail, kPassword);
+    if (!kept)
+        return kept.error();
+    return {};
 }
 
 // The longest pause between the ticks of a timer on the window's thread, from start() to stop().
@@ -160,7 +165,7 @@ bool mailBench(const Options& o, const Emit& emit) {
     BenchWindow w(work.path());
     if (!w.ready())
         return false;
-    if (Status s = prepareFile(w.ctx.db(), server); !s) {
+    if (Status s = prepareFile(w.ctx.db(), w.ctx.secrets, server); !s) {
         fail(QStringLiteral("invio: ") + s.error().text);
         return false;
     }

@@ -19,6 +19,7 @@ packages=(
     dpkg-dev librsvg2-bin desktop-file-utils appstream
     liborcus-dev libixion-dev libboost-dev libfreexl-dev libminizip-dev libreoffice-calc-nogui
     postgresql-15 libpq-dev openssl
+    qtkeychain-qt6-dev libsecret-1-0 libssl-dev gnome-keyring dbus libsecret-tools
 )
 
 missing=()

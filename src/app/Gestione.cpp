@@ -6,6 +6,7 @@
 #include "IdleLock.h"
 #include "KeyPrompt.h"
 #include "PasswordCommands.h"
+#include "PasswordsMoved.h"
 #include "StartupRecovery.h"
 #include "StatusBar.h"
 #include "TitleClock.h"
@@ -286,6 +287,8 @@ Status Gestione::Form_Load() {
     // The year of today is always offered, even on the first day of a year the file lacks. A
     // year that cannot be added is no reason to stop: the file works as it is.
     (void)numbering::ensureYear(ctx.db(), ctx.clock.today().year());
+    // Before any copy is made: the accounts' passwords leave a file where they may not stay.
+    passwordsmoved::tidy(ctx);
     m_backups->copiaAvvio(path);
     m_idle->reload();
 

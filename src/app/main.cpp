@@ -7,6 +7,7 @@
 #include "Translation.h"
 #include "data/FolderNames.h"
 #include "masterdata/AgentDialog.h"
+#include "secrets/SystemKeyring.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -53,6 +54,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     AppContext ctx(dialogs, clock, opener, location->folder);
+    // The accounts' passwords go to the desktop's keyring.
+    secrets::SystemKeyring keyring;
+    ctx.secrets.useKeyring(keyring);
 
     Gestione window(ctx);
     dialogs.setParent(&window);

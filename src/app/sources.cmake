@@ -11,6 +11,7 @@ target_sources(gestione_gui PRIVATE
     app/KeyboardLocks.cpp
     app/KeyPrompt.cpp
     app/PasswordCommands.cpp
+    app/PasswordsMoved.cpp
     app/StatusBar.cpp
     app/TitleClock.cpp
     app/Translation.cpp

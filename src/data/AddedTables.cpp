@@ -89,8 +89,8 @@ const char* const kStatements =
     " WHERE ANNO = OLD.ANNO AND NR = OLD.NR;"
     " END;"
     // Orders sent by e-mail: the customers' contact cards (by the customer's code), the
-    // settings of the sending (the password among them, inside the encrypted file) and one row
-    // per order sent, with the fingerprint of its lines at the sending.
+    // settings of the sending (never its password) and one row per order sent, with the
+    // fingerprint of its lines at the sending.
     "CREATE TABLE IF NOT EXISTS SCHEDA_CLIENTE ("
     " CODICE TEXT PRIMARY KEY NOT NULL,"
     " EMAIL TEXT,"
@@ -101,6 +101,12 @@ const char* const kStatements =
     " PARTITA_IVA TEXT,"
     " CODICE_FISCALE TEXT);"
     "CREATE TABLE IF NOT EXISTS IMPOSTAZIONE_INVIO ("
+    " CHIAVE TEXT PRIMARY KEY NOT NULL,"
+    " VALORE TEXT);"
+    // The protection of the file's secrets: where the accounts' passwords are kept (the keyring,
+    // or the file itself only while it has a personal password) and the copies still to be put
+    // under the file's personal password.
+    "CREATE TABLE IF NOT EXISTS PROTEZIONE ("
     " CHIAVE TEXT PRIMARY KEY NOT NULL,"
     " VALORE TEXT);"
     "CREATE TABLE IF NOT EXISTS INVIO ("

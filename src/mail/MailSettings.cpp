@@ -57,7 +57,6 @@ Result<Settings> load(Database& db) {
     const int port = v.value(QStringLiteral("porta")).toInt(&ok);
     s.server.port = ok ? port : defaultPort(s.server.security);
     s.server.user = v.value(QStringLiteral("utente"));
-    s.server.password = v.value(QStringLiteral("password"));
     s.server.plainAccepted = v.value(QStringLiteral("senza_protezione")) == QLatin1String("1");
     s.senderName = v.value(QStringLiteral("nome_mittente"));
     s.senderAddress = v.value(QStringLiteral("mittente"));
@@ -98,7 +97,6 @@ Status save(Database& db, const Settings& s) {
         {"porta", QString::number(s.server.port)},
         {"sicurezza", securityName(s.server.security)},
         {"utente", s.server.user},
-        {"password", s.server.password},
         {"senza_protezione", s.server.plainAccepted ? QStringLiteral("1") : QStringLiteral("0")},
         {"nome_mittente", s.senderName},
         {"mittente", s.senderAddress},

@@ -7,9 +7,10 @@
 
 class Database;
 
-// "Impostazioni invio": the outgoing server, the account (its password kept only inside the
-// encrypted database, table IMPOSTAZIONE_INVIO), the sender, the way orders leave (by the
-// program through SMTP, or by the desktop's mail program) and the editable texts of the message.
+// "Impostazioni invio": the outgoing server, the account, the sender, the way orders leave (by
+// the program through SMTP, or by the desktop's mail program) and the editable texts of the
+// message, in table IMPOSTAZIONE_INVIO. The account's password is never among them: it is kept
+// where the secrets are (secrets::Vault), and load() leaves it empty.
 namespace mail::settings {
 
 enum class Way { Smtp, Desktop };

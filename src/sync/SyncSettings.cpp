@@ -24,7 +24,6 @@ Result<std::optional<Settings>> load(Database& db) {
     s.server.port = v[QStringLiteral("server.porta")].toInt();
     s.server.database = v[QStringLiteral("server.database")];
     s.server.user = v[QStringLiteral("server.utente")];
-    s.server.password = v[QStringLiteral("server.password")];
     s.server.sslMode = v[QStringLiteral("server.sslmode")];
     s.server.caFile = v[QStringLiteral("server.ca")];
     s.minutes = v[QStringLiteral("server.minuti")].toInt();
@@ -60,7 +59,6 @@ Status save(Database& db, const Settings& s) {
             {"server.porta", QString::number(s.server.port)},
             {"server.database", s.server.database.trimmed()},
             {"server.utente", s.server.user.trimmed()},
-            {"server.password", s.server.password},
             {"server.sslmode", s.server.sslMode},
             {"server.ca", s.server.caFile},
             {"server.minuti", QString::number(s.minutes)},

@@ -5,7 +5,8 @@
 
 class Database;
 
-// The agency server's settings, kept in the encrypted database with the password.
+// The agency server's settings, kept in the database. The agent's password on the server is never
+// among them: it is kept where the secrets are (secrets::Vault), and load() leaves it empty.
 namespace syncsettings {
 
 struct Settings {

@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "FileOpener.h"
 #include "data/Database.h"
+#include "secrets/Vault.h"
 
 #include <QString>
 
@@ -13,7 +14,8 @@
 #include "sheets/SpreadsheetSession.h"
 
 // What the window and its panels receive from outside: the shared database connection, the
-// boxes, the clock, the way to open a file, and the application directory.
+// boxes, the clock, the way to open a file, the application directory, and where the accounts'
+// passwords are kept (the desktop's keyring, given by the program).
 struct AppContext {
     AppContext(Dialogs& d, Clock& c, FileOpener& o, QString dir)
         : dialogs(d), clock(c), opener(o), appDir(std::move(dir)) {}
@@ -24,6 +26,8 @@ struct AppContext {
     QString appDir;
     // Opened at start-up, closed on exit.
     std::unique_ptr<Database> connection;
+    // The passwords of the mail account and of the agency's server.
+    secrets::Vault secrets;
     // A passing line in the window's status bar (where a file was written); none without a
     // window.
     std::function<void(const QString&)> status;

@@ -49,10 +49,11 @@ class TestSendOrder : public QObject {
         kit::storeOrder(app.db(), h, {{"CAFFÈ", "1001", 1.0, 3.0, 10.0, ""}});
         settings::Settings s = *settings::load(app.db());
         s.server = fx.server("starttls");
-        s.server.password = QString::fromUtf8(password);
         s.senderAddress = QStringLiteral("agente@prova.it");
         s.way = way;
         QVERIFY(settings::save(app.db(), s));
+        QVERIFY(
+            app.ctx.secrets.keep(app.db(), secrets::Account::Mail, QString::fromUtf8(password)));
         app.window->mailCommands->caFile = fx.ca();
         ui::menu(app.window.get(), "StampaOrdine");
         QVERIFY(ui::choose(app.window->Frame7->Cbo7, "2026"));
@@ -259,7 +260,9 @@ private Q_SLOTS:
         const settings::Settings s = *settings::load(app.db());
         QCOMPARE(s.server.port, fx.port("starttls"));
         QCOMPARE(s.server.security, Security::StartTls);
-        QCOMPARE(s.server.password, QStringLiteral("Segreta-123"));
+        // The password went to the keyring, not into the file.
+        QCOMPARE(s.server.password, QString());
+        QCOMPARE(app.keyring.entries.values(), QStringList{"Segreta-123"});
         QCOMPARE(s.senderAddress, QStringLiteral("agente@prova.it"));
     }
 

@@ -190,11 +190,12 @@ private Q_SLOTS:
                                        "%2\nSection: misc\nRecommends: libreoffice-calc, "
                                        "xdg-utils, fonts-liberation2, qt6-translations-l10n, "
                                        "qt6-gtk-platformtheme, "
-                                       "qt6-xdgdesktopportal-platformtheme\n")
+                                       "qt6-xdgdesktopportal-platformtheme, libsecret-1-0\n")
                             .arg(QStringLiteral(GESTIONE_VERSION), arch.out.trimmed()));
         const Run depends = run("dpkg-deb", {"-f", m_deb, "Depends"});
-        for (const char* lib : {"libqt6widgets6", "libqt6gui6", "libqt6core6", "libsqlcipher0",
-                                "libxlsxwriter", "zlib1g", "libc6", "libstdc++6", "libpq5"})
+        for (const char* lib :
+             {"libqt6widgets6", "libqt6gui6", "libqt6core6", "libsqlcipher0", "libxlsxwriter",
+              "zlib1g", "libc6", "libstdc++6", "libpq5", "libqt6keychain1"})
             QVERIFY2(depends.out.contains(QLatin1String(lib)), qPrintable(depends.out));
     }
 

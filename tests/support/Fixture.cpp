@@ -73,6 +73,7 @@ App::App(TestDir::Content content, const std::function<void(App&)>& beforeStart,
     QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Gestione Ordini"),
               QStringLiteral("Gestione Ordini"))
         .remove(QStringLiteral("vista"));
+    ctx.secrets.useKeyring(keyring);
     if (beforeStart)
         beforeStart(*this);
     window = std::make_unique<Gestione>(ctx);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ScriptedDialogs.h"
+#include "ScriptedKeyring.h"
 #include "ui/AppContext.h"
 #include "ui/Clock.h"
 #include "ui/FileOpener.h"
@@ -52,7 +53,8 @@ private:
     QTemporaryDir m_dir;
 };
 
-// The window on a fresh database, with scripted boxes, a fixed clock and a recording opener.
+// The window on a fresh database, with scripted boxes and keyring, a fixed clock and a recording
+// opener.
 // The window has run its start-up and is shown.
 class App {
 public:
@@ -65,6 +67,8 @@ public:
     ScriptedDialogs dialogs;
     FixedClock clock;
     RecordingOpener opener;
+    // The desktop's keyring, open unless the test says otherwise before the start.
+    ScriptedKeyring keyring;
     AppContext ctx;
     std::unique_ptr<Gestione> window;
     Status started;

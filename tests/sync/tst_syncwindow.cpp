@@ -85,9 +85,10 @@ private Q_SLOTS:
         QCOMPARE(boxes[0].text,
                  QStringLiteral("Impostazioni non salvate: Manca l'indirizzo del server."));
         QCOMPARE(boxes[1].text, QStringLiteral("Impostazioni del server salvate."));
-        // The password is kept in the encrypted file.
-        QCOMPARE(value(app.db(), "SELECT VALORE FROM SYNC_STATO WHERE CHIAVE = 'server.password';"),
-                 QStringLiteral("sbagliata"));
+        // The password is kept in the keyring, never in the file.
+        QCOMPARE(app.keyring.entries.values(), QStringList{"sbagliata"});
+        QCOMPARE(value(app.db(), "SELECT count(*) FROM SYNC_STATO WHERE VALORE = 'sbagliata';"),
+                 QStringLiteral("0"));
 
         synckit::addOrder(app.db(), 40, 2);
         exec(app.db(),
@@ -110,6 +111,7 @@ private Q_SLOTS:
         QCOMPARE(agencysync::pendingOrders(app.db()).value(), 1);
 
         QVERIFY(syncsettings::save(app.db(), good));
+        QVERIFY(app.ctx.secrets.keep(app.db(), secrets::Account::Server, good.server.password));
         ui::menu(app.window.get(), "Sincronizza");
         QTRY_VERIFY_WITH_TIMEOUT(!app.dialogs.boxes.isEmpty(), 30000);
         boxes = app.dialogs.take();
@@ -167,6 +169,7 @@ private Q_SLOTS:
         desk.server = pgkit::agent(db, QStringLiteral("Anna"));
         desk.minutes = 0;
         QVERIFY(syncsettings::save(app.db(), desk));
+        QVERIFY(app.ctx.secrets.keep(app.db(), secrets::Account::Server, desk.server.password));
         ui::menu(app.window.get(), "CopieInConflitto");
         QCOMPARE(app.dialogs.take().value(0).text,
                  QStringLiteral("Sul server non ci sono copie in conflitto."));

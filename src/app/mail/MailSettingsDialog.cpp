@@ -1,11 +1,13 @@
 #include "MailSettingsDialog.h"
 
+#include "data/ItalianText.h"
 #include "ui/Dialogs.h"
 
 #include <QComboBox>
 #include <QDateTime>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -18,10 +20,11 @@ const QString kTitle = QStringLiteral("Impostazioni invio");
 
 } // namespace
 
-MailSettingsDialog::MailSettingsDialog(Database& db, Dialogs& dialogs, QWidget* parent)
+MailSettingsDialog::MailSettingsDialog(Database& db, Dialogs& dialogs, secrets::Vault& vault,
+                                       QWidget* parent)
     : QDialog(parent), send([](const mail::MailServer& s, const mail::MailMessage& m,
                                const mail::SendControl& c) { return mail::sendMail(s, m, c); }),
-      m_db(db), m_dialogs(dialogs) {
+      m_db(db), m_dialogs(dialogs), m_vault(vault) {
     setObjectName(QStringLiteral("ImpostazioniInvioDialog"));
     setWindowTitle(kTitle);
     auto load = mail::settings::load(db);
@@ -47,8 +50,13 @@ MailSettingsDialog::MailSettingsDialog(Database& db, Dialogs& dialogs, QWidget* 
     connect(ImpSicurezza, &QComboBox::activated, this,
             [this](int i) { ImpPorta->setValue(mail::defaultPort(mail::Security(i))); });
     ImpUtente = edit("ImpUtente", s.server.user);
-    ImpPassword = edit("ImpPassword", s.server.password);
+    const secrets::Found kept = vault.find(db, secrets::Account::Mail, true);
+    m_password = kept.password.value_or(QString());
+    ImpPassword = edit("ImpPassword", m_password);
     ImpPassword->setEchoMode(QLineEdit::Password);
+    ImpDovePassword = new QLabel(secrets::Vault::placeText(secrets::Account::Mail, kept), this);
+    ImpDovePassword->setObjectName(QStringLiteral("ImpDovePassword"));
+    ImpDovePassword->setWordWrap(true);
     ImpNomeMittente = edit("ImpNomeMittente", s.senderName);
     ImpMittente = edit("ImpMittente", s.senderAddress);
     ImpModo = new QComboBox(this);
@@ -66,6 +74,7 @@ MailSettingsDialog::MailSettingsDialog(Database& db, Dialogs& dialogs, QWidget* 
     form->addRow(QStringLiteral("Protezione:"), ImpSicurezza);
     form->addRow(QStringLiteral("Utente:"), ImpUtente);
     form->addRow(QStringLiteral("Password:"), ImpPassword);
+    form->addRow(QString(), ImpDovePassword);
     form->addRow(QStringLiteral("Nome del mittente:"), ImpNomeMittente);
     form->addRow(QStringLiteral("E-mail del mittente:"), ImpMittente);
     form->addRow(QStringLiteral("Invio:"), ImpModo);
@@ -127,10 +136,22 @@ bool MailSettingsDialog::plainAccepted() {
 void MailSettingsDialog::Salva_Click() {
     if (!plainAccepted())
         return;
-    const Status saved = mail::settings::save(m_db, shown());
+    const mail::settings::Settings s = shown();
+    const Status saved = mail::settings::save(m_db, s);
     if (!saved) {
         m_dialogs.message(saved.error().text, kTitle, BoxIcon::Critical);
         return;
+    }
+    if (s.server.password != m_password) {
+        auto kept = m_vault.keep(m_db, secrets::Account::Mail, s.server.password);
+        if (!kept) {
+            m_dialogs.message(QStringLiteral("Le impostazioni sono salvate, ma la password non è "
+                                             "stata conservata.\n\n%1.")
+                                  .arg(itext::capitalised(kept.error().text)),
+                              kTitle, BoxIcon::Critical);
+            return;
+        }
+        m_password = s.server.password;
     }
     accept();
 }

@@ -2,10 +2,12 @@
 
 #include "SendProgress.h"
 #include "mail/MailSettings.h"
+#include "secrets/Vault.h"
 
 #include <QDialog>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -14,19 +16,23 @@ class Database;
 class Dialogs;
 
 // "Impostazioni invio": the outgoing server, its protection, the account, the sender, the way
-// orders leave and the texts of their message, kept in the database. "Prova" sends a message to
-// the agent's own address with what the fields say; a server without protection is kept only
-// after a warning the user accepted.
+// orders leave and the texts of their message, kept in the database; the account's password
+// where the secrets are, as a line under it says. "Prova" sends a message to the agent's own
+// address with what the fields say; a server without protection is kept only after a warning
+// the user accepted.
 class MailSettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    MailSettingsDialog(Database& db, Dialogs& dialogs, QWidget* parent = nullptr);
+    MailSettingsDialog(Database& db, Dialogs& dialogs, secrets::Vault& vault,
+                       QWidget* parent = nullptr);
 
     QLineEdit* ImpServer;
     QSpinBox* ImpPorta;
     QComboBox* ImpSicurezza;
     QLineEdit* ImpUtente;
     QLineEdit* ImpPassword;
+    // Where the password is kept.
+    QLabel* ImpDovePassword;
     QLineEdit* ImpNomeMittente;
     QLineEdit* ImpMittente;
     QComboBox* ImpModo;
@@ -51,5 +57,8 @@ private:
 
     Database& m_db;
     Dialogs& m_dialogs;
+    secrets::Vault& m_vault;
+    // The password as it was read, to tell whether the field changed it.
+    QString m_password;
     mail::settings::Settings m_loaded;
 };

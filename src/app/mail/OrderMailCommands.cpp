@@ -74,10 +74,30 @@ void OrderMailCommands::ImpostazioniInvio_Click() {
                             QStringLiteral("Impostazioni invio"), BoxIcon::Critical);
         return;
     }
-    MailSettingsDialog dialog(ctx.db(), ctx.dialogs, m_panel->window());
+    MailSettingsDialog dialog(ctx.db(), ctx.dialogs, ctx.secrets, m_panel->window());
     dialog.send = send;
     dialog.caFile = caFile;
     runDialog(dialog);
+}
+
+bool OrderMailCommands::withPassword(mail::MailServer& server, const QString& title) {
+    const secrets::Found found = ctx.secrets.find(ctx.db(), secrets::Account::Mail);
+    if (found.password) {
+        server.password = *found.password;
+        return true;
+    }
+    // None kept: the account needs none.
+    if (!found.toAsk)
+        return true;
+    std::optional<QString> typed = ctx.dialogs.password(
+        secrets::Vault::askText(secrets::Account::Mail, found, server.user, server.host), title);
+    if (!typed)
+        return false;
+    server.password = *typed;
+    // Kept where it can be; one that cannot be kept still serves this sending.
+    (void)ctx.secrets.keep(ctx.db(), secrets::Account::Mail, *typed);
+    typed->fill(QLatin1Char(' '));
+    return true;
 }
 
 void OrderMailCommands::InviaOrdine_Click() {
@@ -104,6 +124,8 @@ bool OrderMailCommands::sendOrder(const QString& year, const QString& number) {
     }
     if (!caFile.isEmpty())
         settings->server.caFile = caFile;
+    if (!desktop && !withPassword(settings->server, kTitle))
+        return false;
     // The database is read here, on its connection's thread; the files are written off it.
     sheets::order::OrderData data;
     auto draft =
@@ -223,6 +245,8 @@ void OrderMailCommands::OrdiniDaInviare_Click() {
                                              "ora, uno dopo l'altro?")
                                   .arg(day, numbers->join(QStringLiteral(", "))),
                               title))
+        return;
+    if (!withPassword(settings->server, title))
         return;
     QStringList done;
     for (const QString& number : *numbers) {

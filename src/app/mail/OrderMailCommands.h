@@ -48,6 +48,9 @@ public:
 
 private:
     void update();
+    // The account's password into `server`, from where it is kept or asked when it cannot be
+    // read; false when the asking was cancelled.
+    bool withPassword(mail::MailServer& server, const QString& title);
     // Drafts, sends and records one order without its dialog.
     Status sendUnattended(const mail::settings::Settings& settings, const QString& year,
                           const QString& number);

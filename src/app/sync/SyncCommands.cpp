@@ -49,8 +49,11 @@ void SyncCommands::CopieInConflitto_Click() {
         ctx.dialogs.message(kNotSet, kTitle, BoxIcon::Exclamation);
         return;
     }
+    pg::Settings server = (*settings)->server;
+    if (!withPassword(server, true))
+        return;
     // A copy taken is a change of the order: it goes up at once when no sync is running.
-    auto window = std::make_unique<ConflictCopiesWindow>(ctx, (*settings)->server, [this]() {
+    auto window = std::make_unique<ConflictCopiesWindow>(ctx, server, [this]() {
         if (m_refresh)
             m_refresh();
         if (!m_running)
@@ -84,7 +87,10 @@ void SyncCommands::ServerAgenzia_Click() {
                             kTitle, BoxIcon::Critical);
         return;
     }
-    SyncSettingsDialog dialog(current->value_or(syncsettings::Settings{}));
+    syncsettings::Settings shown = current->value_or(syncsettings::Settings{});
+    const secrets::Found kept = ctx.secrets.find(ctx.db(), secrets::Account::Server, true);
+    shown.server.password = kept.password.value_or(QString());
+    SyncSettingsDialog dialog(shown, secrets::Vault::placeText(secrets::Account::Server, kept));
     dialog.setWindowTitle(QStringLiteral("Server dell'agenzia"));
     while (dialog.exec() == QDialog::Accepted) {
         const syncsettings::Settings chosen = dialog.settings();
@@ -92,6 +98,19 @@ void SyncCommands::ServerAgenzia_Click() {
             ctx.dialogs.message(QStringLiteral("Impostazioni non salvate: %1").arg(s.error().text),
                                 kTitle, BoxIcon::Exclamation);
             continue;
+        }
+        if (chosen.server.password != shown.server.password) {
+            auto placed =
+                ctx.secrets.keep(ctx.db(), secrets::Account::Server, chosen.server.password);
+            if (!placed) {
+                ctx.dialogs.message(QStringLiteral("Impostazioni salvate, ma la password non è "
+                                                   "stata conservata: %1")
+                                        .arg(placed.error().text),
+                                    kTitle, BoxIcon::Exclamation);
+                continue;
+            }
+            shown.server.password = chosen.server.password;
+            m_declined = false;
         }
         applyTimer(chosen.minutes);
         ctx.dialogs.message(QStringLiteral("Impostazioni del server salvate."), kTitle,
@@ -122,13 +141,19 @@ void SyncCommands::launch(bool manual) {
             ctx.dialogs.message(kNotSet, kTitle, BoxIcon::Exclamation);
         return;
     }
+    pg::Settings server = (*settings)->server;
+    // An automatic sync asks at most once in a run; a cancelled box leaves it to "Sincronizza".
+    if (!withPassword(server, manual || !m_declined)) {
+        ctx.showStatus(QStringLiteral("Sincronizzazione non fatta: manca la password del server "
+                                      "dell'agenzia (la chiede \"Sincronizza\")."));
+        return;
+    }
     if (m_worker.joinable())
         m_worker.join();
     m_running = true;
     ctx.showStatus(QStringLiteral("Sincronizzazione in corso…"));
     const QString path = ctx.db().path();
     const FileKey key = ctx.db().key();
-    const pg::Settings server = (*settings)->server;
     m_worker = std::thread([this, manual, path, key, server]() {
         Outcome out;
         Database::Options options;
@@ -145,6 +170,31 @@ void SyncCommands::launch(bool manual) {
         QMetaObject::invokeMethod(
             this, [this, manual, out]() { done(manual, out); }, Qt::QueuedConnection);
     });
+}
+
+bool SyncCommands::withPassword(pg::Settings& server, bool mayAsk) {
+    const secrets::Found found = ctx.secrets.find(ctx.db(), secrets::Account::Server);
+    if (found.password) {
+        server.password = *found.password;
+        return true;
+    }
+    // None kept: the login needs none.
+    if (!found.toAsk)
+        return true;
+    if (!mayAsk)
+        return false;
+    std::optional<QString> typed = ctx.dialogs.password(
+        secrets::Vault::askText(secrets::Account::Server, found, server.user, server.host), kTitle);
+    if (!typed) {
+        m_declined = true;
+        return false;
+    }
+    server.password = *typed;
+    // Kept where it can be; one that cannot be kept still serves this sync.
+    (void)ctx.secrets.keep(ctx.db(), secrets::Account::Server, *typed);
+    typed->fill(QLatin1Char(' '));
+    m_declined = false;
+    return true;
 }
 
 void SyncCommands::done(bool manual, const Outcome& out) {

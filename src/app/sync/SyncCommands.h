@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sync/Pg.h"
 #include "sync/Sync.h"
 #include "ui/AppContext.h"
 
@@ -45,6 +46,9 @@ private:
         Result<agencysync::Report> report = makeError(QString());
     };
     void launch(bool manual);
+    // The agent's password into `server`, from where it is kept, or asked when it cannot be
+    // read and `mayAsk`; false when it is wanted and was not given.
+    bool withPassword(pg::Settings& server, bool mayAsk);
     void done(bool manual, const Outcome& outcome);
     void applyTimer(int minutes);
 
@@ -53,5 +57,7 @@ private:
     std::unique_ptr<ConflictCopiesWindow> m_copies;
     std::thread m_worker;
     std::atomic<bool> m_running{false};
+    // The password was asked for an automatic sync and not given: the next ones do not ask.
+    bool m_declined = false;
     QTimer m_timer;
 };

@@ -3,11 +3,13 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 
-SyncSettingsDialog::SyncSettingsDialog(const syncsettings::Settings& s, QWidget* parent)
+SyncSettingsDialog::SyncSettingsDialog(const syncsettings::Settings& s,
+                                       const QString& passwordPlace, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("ServerAgenziaDialog"));
     auto* form = new QFormLayout(this);
@@ -23,6 +25,10 @@ SyncSettingsDialog::SyncSettingsDialog(const syncsettings::Settings& s, QWidget*
     m_user = field("SyncUtente", QStringLiteral("Utente:"), s.server.user);
     m_password = field("SyncPassword", QStringLiteral("Password:"), s.server.password);
     m_password->setEchoMode(QLineEdit::Password);
+    auto* place = new QLabel(passwordPlace, this);
+    place->setObjectName(QStringLiteral("SyncDovePassword"));
+    place->setWordWrap(true);
+    form->addRow(QString(), place);
     m_sslMode = new QComboBox(this);
     m_sslMode->setObjectName(QStringLiteral("SyncSslMode"));
     m_sslMode->addItems(

@@ -8,12 +8,13 @@ class QLineEdit;
 class QComboBox;
 class QSpinBox;
 
-// "Server dell'agenzia": where the server is, the agent's login, the check of the encrypted
-// connection and how often to sync.
+// "Server dell'agenzia": where the server is, the agent's login (with a line that says where its
+// password is kept), the check of the encrypted connection and how often to sync.
 class SyncSettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit SyncSettingsDialog(const syncsettings::Settings& current, QWidget* parent = nullptr);
+    SyncSettingsDialog(const syncsettings::Settings& current, const QString& passwordPlace,
+                       QWidget* parent = nullptr);
     syncsettings::Settings settings() const;
 
 private:

@@ -1,0 +1,4 @@
+target_sources(gestione_core PRIVATE
+    secrets/SystemKeyring.cpp
+    secrets/Vault.cpp
+)
