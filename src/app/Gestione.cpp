@@ -287,8 +287,10 @@ Status Gestione::Form_Load() {
     // The year of today is always offered, even on the first day of a year the file lacks. A
     // year that cannot be added is no reason to stop: the file works as it is.
     (void)numbering::ensureYear(ctx.db(), ctx.clock.today().year());
-    // Before any copy is made: the accounts' passwords leave a file where they may not stay.
+    // Before any copy is made: the accounts' passwords leave a file where they may not stay,
+    // and copies a change of password cut short left under the built-in key follow the file.
     passwordsmoved::tidy(ctx);
+    m_passwords->finishCopies();
     m_backups->copiaAvvio(path);
     m_idle->reload();
 

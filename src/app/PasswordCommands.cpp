@@ -1,5 +1,9 @@
 #include "PasswordCommands.h"
 
+#include "ArchiveStartup.h"
+#include "PasswordsMoved.h"
+#include "data/Backup.h"
+#include "data/FolderNames.h"
 #include "data/ItalianText.h"
 #include "data/Rekey.h"
 #include "masterdata/AgentStore.h"
@@ -8,6 +12,8 @@
 #include "ui/Titles.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -17,7 +23,9 @@ QString warning(const QString& question) {
     return QStringLiteral(
                "Con una password personale il database si apre solo scrivendo la password: "
                "senza di essa né questo programma né altri possono leggerlo, neppure su un "
-               "altro computer. Le copie di sicurezza hanno la stessa password.\n\n"
+               "altro computer. Le copie automatiche accanto al database prendono la stessa "
+               "password; le copie fatte con \"Copia di sicurezza…\" in altre cartelle restano "
+               "come sono.\n\n"
                "ATTENZIONE: una password dimenticata non si può recuperare in alcun modo, e "
                "con essa si perdono i dati.\n\n"
                "I fogli degli ordini, i PDF e le esportazioni restano file normali, leggibili "
@@ -81,7 +89,8 @@ void PasswordCommands::PasswordPersonale_Click() {
         return;
     changeTo(FileKey::builtIn(),
              QStringLiteral("Password personale tolta.\n\nIl database si apre di nuovo senza "
-                            "password."));
+                            "password. Le copie fatte finora restano protette dalla password "
+                            "tolta: per ripristinarne una il programma la chiederà."));
 }
 
 std::optional<QString> PasswordCommands::askNew(const QString& notDone) {
@@ -113,10 +122,38 @@ std::optional<QString> PasswordCommands::askNew(const QString& notDone) {
 }
 
 void PasswordCommands::changeTo(FileKey key, const QString& done) {
+    const FileKey old = ctx.db().key();
+    QString told = done;
     Status s;
+    std::optional<copykeys::Outcome> copies;
     {
         BusyPointer busy;
-        s = rekey::changeKey(ctx.connection, key);
+        if (!key.personal) {
+            // Passwords kept in the file for want of a keyring never stay under the built-in
+            // key: they leave it first.
+            auto moved = ctx.secrets.leaveFile(ctx.db());
+            if (!moved)
+                s = moved.error();
+            else if (moved->has_value())
+                told += QStringLiteral("\n\n") + passwordsmoved::text(**moved, false);
+        }
+        // Copies under the built-in key that the change leaves behind are taken up at the next
+        // start, whenever it is cut short.
+        const bool mark = s && key.personal && !old.personal;
+        if (mark)
+            s = copykeys::markPending(ctx.db());
+        if (s)
+            s = rekey::changeKey(ctx.connection, key);
+        if (!s && mark && ctx.connected())
+            (void)copykeys::clearPending(ctx.db());
+        if (s && key.personal) {
+            copies = copykeys::changeAll(ctx.db().path(), old, key);
+            if (!copies->builtInLeft)
+                (void)copykeys::clearPending(ctx.db());
+            // Passwords held in memory for want of a keyring may now be kept in the file.
+            if (auto moved = ctx.secrets.tidy(ctx.db()); moved && moved->has_value())
+                told += QStringLiteral("\n\n") + passwordsmoved::text(**moved, false);
+        }
     }
     key.clear();
     m_refresh();
@@ -136,7 +173,75 @@ void PasswordCommands::changeTo(FileKey key, const QString& done) {
                             kTitle, BoxIcon::Exclamation);
         return;
     }
-    ctx.dialogs.message(done, kTitle, BoxIcon::Information);
+    if (copies)
+        told += QStringLiteral("\n\n") + copiesText(*copies, old, true);
+    const bool troubled = copies && !copies->failed.isEmpty();
+    ctx.dialogs.message(told, kTitle, troubled ? BoxIcon::Exclamation : BoxIcon::Information);
+}
+
+QString PasswordCommands::copiesText(const copykeys::Outcome& outcome, const FileKey& old,
+                                     bool elsewhere) const {
+    const QString path = ctx.db().path();
+    QStringList parts;
+    const QString folder = folders::shownNative(backup::automaticFolder(path));
+    if (!outcome.changed.isEmpty())
+        parts << QStringLiteral("Copie automatiche nella cartella\n%1\nprotette con la stessa "
+                                "password: %2.")
+                     .arg(folder)
+                     .arg(outcome.changed.size());
+    if (!outcome.failed.isEmpty()) {
+        QStringList lines;
+        for (const auto& [copy, why] : outcome.failed)
+            lines << QStringLiteral("%1 (%2)").arg(QFileInfo(copy).fileName(), why);
+        parts << QStringLiteral("Queste copie non si sono potute proteggere: restano %1.\n%2%3")
+                     .arg(old.personal ? QStringLiteral("con la password di prima")
+                                       : QStringLiteral("leggibili con la chiave comune del "
+                                                        "programma"),
+                          lines.join(QLatin1Char('\n')),
+                          outcome.builtInLeft
+                              ? QStringLiteral("\nIl programma riprova a ogni avvio; cancellarle "
+                                               "se non servono.")
+                              : QString());
+    }
+    if (!outcome.otherKey.isEmpty()) {
+        QStringList names;
+        for (const QString& copy : outcome.otherKey)
+            names << QFileInfo(copy).fileName();
+        parts << QStringLiteral("Queste copie hanno un'altra password personale e restano con "
+                                "quella:\n%1")
+                     .arg(names.join(QLatin1Char('\n')));
+    }
+    if (!elsewhere)
+        return parts.join(QStringLiteral("\n\n"));
+    parts << (old.personal ? QStringLiteral("Le copie fatte con \"Copia di sicurezza…\" in altre "
+                                            "cartelle o su altri dischi non sono cambiate: "
+                                            "restano con la password di prima.")
+                           : QStringLiteral("Le copie fatte con \"Copia di sicurezza…\" in altre "
+                                            "cartelle o su altri dischi non sono cambiate: "
+                                            "chiunque le abbia può leggerle con la chiave comune "
+                                            "del programma. Cancellarle, o rifarle da ora."));
+    // The file the old archive was converted from stays beside the database as it was.
+    const QString archive = QFileInfo(path).absoluteDir().filePath(archivestartup::keptName());
+    if (QFileInfo::exists(archive))
+        parts << QStringLiteral("Il vecchio archivio\n%1\nnon è protetto: chiunque lo abbia può "
+                                "leggerlo.")
+                     .arg(folders::shownNative(archive));
+    return parts.join(QStringLiteral("\n\n"));
+}
+
+void PasswordCommands::finishCopies() {
+    if (!ctx.connected() || !ctx.db().key().personal || !copykeys::pending(ctx.db()))
+        return;
+    copykeys::Outcome done;
+    {
+        BusyPointer busy;
+        done = copykeys::changeAll(ctx.db().path(), FileKey::builtIn(), ctx.db().key());
+    }
+    if (!done.builtInLeft) {
+        (void)copykeys::clearPending(ctx.db());
+        return;
+    }
+    ctx.dialogs.message(copiesText(done, FileKey::builtIn(), false), kTitle, BoxIcon::Exclamation);
 }
 
 bool currentPasswordGiven(AppContext& ctx, const QString& title) {

@@ -687,7 +687,10 @@ void removeLeftovers(const QString& databasePath) {
         Database::removeFiles(QFile::decodeName(held));
     Database::removeFiles(stagedName(databasePath));
     const QDir dir(automaticFolder(databasePath));
-    const QRegularExpression re(QStringLiteral("^\\..*\\.parziale(-wal|-shm|-journal)?$"));
+    // Partial copies, and the work file of a copy's change of key cut short (the copy itself is
+    // whole under its old key).
+    const QRegularExpression re(
+        QStringLiteral("^\\..*\\.(parziale|nuovachiave)(-wal|-shm|-journal)?$"));
     for (const QString& n : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
         if (re.match(n).hasMatch())
             QFile::remove(dir.filePath(n));

@@ -113,9 +113,9 @@ QString realFile(const QString& databasePath);
 // file as it was, kept until the copy is open.
 QString stagedName(const QString& databasePath);
 QString heldName(const QString& databasePath);
-// What copies and restores cut short left behind: partial copies in the automatic folder, the
-// restore's staged copy. The restore's held file is put back when the database file lacks its
-// name, else removed.
+// What copies and restores cut short left behind: partial copies in the automatic folder and
+// the work files of copies whose key was changing, the restore's staged copy. The restore's held
+// file is put back when the database file lacks its name, else removed.
 void removeLeftovers(const QString& databasePath);
 
 } // namespace backup

@@ -2,6 +2,7 @@ target_sources(gestione_core PRIVATE
     data/AddedTables.cpp
     data/ChangeWatch.cpp
     data/CipherPages.cpp
+    data/CopyKeys.cpp
     data/ArchiveImport.cpp
     data/Backup.cpp
     data/Collation.cpp

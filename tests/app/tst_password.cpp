@@ -31,7 +31,9 @@ QString warning(const QString& question) {
     return QStringLiteral(
                "Con una password personale il database si apre solo scrivendo la password: "
                "senza di essa né questo programma né altri possono leggerlo, neppure su un "
-               "altro computer. Le copie di sicurezza hanno la stessa password.\n\n"
+               "altro computer. Le copie automatiche accanto al database prendono la stessa "
+               "password; le copie fatte con \"Copia di sicurezza…\" in altre cartelle restano "
+               "come sono.\n\n"
                "ATTENZIONE: una password dimenticata non si può recuperare in alcun modo, e "
                "con essa si perdono i dati.\n\n"
                "I fogli degli ordini, i PDF e le esportazioni restano file normali, leggibili "
@@ -39,6 +41,10 @@ QString warning(const QString& question) {
         .arg(question);
 }
 
+const QString kElsewhere = QStringLiteral(
+    "Le copie fatte con \"Copia di sicurezza…\" in altre cartelle o su altri dischi non sono "
+    "cambiate: chiunque le abbia può leggerle con la chiave comune del programma. Cancellarle, "
+    "o rifarle da ora.");
 const QString kNew =
     QStringLiteral("Nuova password personale (almeno 8 caratteri, non solo cifre)");
 const QString kAgain = QStringLiteral("Ripetere la nuova password personale");
@@ -110,15 +116,19 @@ private Q_SLOTS:
         QCOMPARE(clientReads(path), QStringLiteral("1"));
 
         // Set.
-        QCOMPARE(command(app, {QStringLiteral("Segreto-1"), QStringLiteral("Segreto-1")}, {true}),
-                 boxes::seq({boxes::input(kCode, kCodeTitle),
-                             boxes::one(ScriptedDialogs::Kind::Question,
-                                        warning("Impostare una password personale?"), kTitle,
-                                        BoxIcon::Exclamation),
-                             boxes::password(kNew, kTitle), boxes::password(kAgain, kTitle),
-                             boxes::message("Password personale impostata.\n\nDa ora il "
-                                            "programma la chiede a ogni avvio.",
-                                            kTitle, BoxIcon::Information)}));
+        QCOMPARE(
+            command(app, {QStringLiteral("Segreto-1"), QStringLiteral("Segreto-1")}, {true}),
+            boxes::seq({boxes::input(kCode, kCodeTitle),
+                        boxes::one(ScriptedDialogs::Kind::Question,
+                                   warning("Impostare una password personale?"), kTitle,
+                                   BoxIcon::Exclamation),
+                        boxes::password(kNew, kTitle), boxes::password(kAgain, kTitle),
+                        boxes::message("Password personale impostata.\n\nDa ora il "
+                                       "programma la chiede a ogni avvio.\n\nCopie "
+                                       "automatiche nella cartella\n" +
+                                           backup::automaticFolder(path) +
+                                           "\nprotette con la stessa password: 1.\n\n" + kElsewhere,
+                                       kTitle, BoxIcon::Information)}));
         QVERIFY(app.db().key().personal);
         QCOMPARE(customers(app.db()), names);
         QCOMPARE(openCode(path, FileKey::builtIn()), SQLITE_NOTADB);
@@ -175,8 +185,14 @@ private Q_SLOTS:
                                         warning("Cambiare la password personale?"), kTitle,
                                         BoxIcon::Exclamation),
                              boxes::password(kNew, kTitle), boxes::password(kAgain, kTitle),
-                             boxes::message("Password personale cambiata.", kTitle,
-                                            BoxIcon::Information)}));
+                             boxes::message("Password personale cambiata.\n\nCopie "
+                                            "automatiche nella cartella\n" +
+                                                backup::automaticFolder(path) +
+                                                "\nprotette con la stessa password: 2.\n\nLe "
+                                                "copie fatte con \"Copia di sicurezza…\" in "
+                                                "altre cartelle o su altri dischi non sono "
+                                                "cambiate: restano con la password di prima.",
+                                            kTitle, BoxIcon::Information)}));
         QCOMPARE(openCode(path, FileKey::personalPassword("Segreto-1")), SQLITE_NOTADB);
         QCOMPARE(openCode(path, FileKey::personalPassword("Nuova password")), 0);
         QCOMPARE(customers(app.db()), names);
@@ -194,7 +210,9 @@ private Q_SLOTS:
                                         "poi, potrà leggerlo.",
                                         kTitle, BoxIcon::Exclamation),
                              boxes::message("Password personale tolta.\n\nIl database si apre "
-                                            "di nuovo senza password.",
+                                            "di nuovo senza password. Le copie fatte finora "
+                                            "restano protette dalla password tolta: per "
+                                            "ripristinarne una il programma la chiederà.",
                                             kTitle, BoxIcon::Information)}));
         QVERIFY(!app.db().key().personal);
         QCOMPARE(openCode(path, FileKey::builtIn()), 0);
