@@ -1,6 +1,7 @@
 #include "BackupCommands.h"
 
 #include "KeyPrompt.h"
+#include "PasswordsMoved.h"
 #include "data/Backup.h"
 #include "data/DatabaseSwap.h"
 #include "data/FolderNames.h"
@@ -176,6 +177,9 @@ void BackupCommands::Ripristina_Click() {
                                               "personale.");
     key.clear();
     ctx.dialogs.message(done, kRestoreTitle, BoxIcon::Information);
+    // A copy made by an earlier version may hold the accounts' passwords: they leave it now,
+    // before any copy of it is made.
+    passwordsmoved::tidy(ctx);
 }
 
 bool BackupCommands::askToTakeTheFileKey(const FileKey& copy, const FileKey& file) {

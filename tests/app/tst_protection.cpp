@@ -246,6 +246,72 @@ private Q_SLOTS:
         QVERIFY(!copykeys::pending(ctx.db()));
     }
 
+    // Removing the password with the mail password kept in the file (no keyring here): the
+    // password leaves the file first, for memory, and the box says so.
+    void removingThePasswordTakesTheAccountsPasswordOut() {
+        const FileKey mine = FileKey::personalPassword(kPassword);
+        App app(TestDir::Content::Supplied, [&](App& a) {
+            a.keyring.state = ScriptedKeyring::State::Absent;
+            QVERIFY(rekey::changeKey(a.dir.dbPath(), FileKey::builtIn(), mine));
+            a.dialogs.answerPassword(kPassword);
+        });
+        QVERIFY(app.started);
+        QCOMPARE(app.ctx.secrets.keep(app.db(), secrets::Account::Mail, "Posta-segreta-1").value(),
+                 secrets::Place::File);
+        app.dialogs.clear();
+        app.dialogs.answerInput(QStringLiteral("7391"));
+        app.dialogs.answerPassword(kPassword);
+        app.dialogs.answerNo();
+        app.dialogs.answerYes();
+        ui::menu(app.window.get(), "PasswordPersonale");
+        const auto done = app.dialogs.boxes.last();
+        QCOMPARE(boxes::message(done.text, done.title, done.icon),
+                 boxes::message("Password personale tolta.\n\nIl database si apre di nuovo senza "
+                                "password. Le copie fatte finora restano protette dalla password "
+                                "tolta: per ripristinarne una il programma la chiederà.\n\nLa "
+                                "password dell'account di posta non è più nel database, che non "
+                                "ha una password personale, e il portachiavi del computer non si "
+                                "può usare (nessun portachiavi risponde): il programma la "
+                                "chiederà al primo invio e la ricorderà fino all'uscita.",
+                                kTitle, BoxIcon::Information));
+        QVERIFY(!app.db().key().personal);
+        QVERIFY(!cipherkit::plainPages(app.dir.dbPath(), FileKey::builtIn())
+                     .contains("Posta-segreta-1"));
+        QCOMPARE(app.ctx.secrets.find(app.db(), secrets::Account::Mail).password.value_or(""),
+                 QStringLiteral("Posta-segreta-1"));
+    }
+
+    // A copy an earlier version made holds the mail password among its settings: restored, the
+    // password leaves the file for the keyring before any copy of it is made.
+    void aRestoredCopyOfAnEarlierVersionLosesItsPassword() {
+        App app(TestDir::Content::Supplied);
+        QVERIFY(app.started);
+        QTemporaryDir elsewhere;
+        QString copy;
+        {
+            TestDir old;
+            auto db = old.open();
+            exec(*db, "INSERT INTO IMPOSTAZIONE_INVIO (CHIAVE, VALORE) VALUES ('password', "
+                      "'Posta-segreta-1');");
+            copy = *backup::copyInto(*db, elsewhere.path(), app.clock.now());
+        }
+        app.dialogs.clear();
+        app.dialogs.answerChoice(copy);
+        app.dialogs.answerYes();
+        ui::menu(app.window.get(), "Ripristina");
+        const auto b = app.dialogs.boxes;
+        QVERIFY2(b.size() == 4, qPrintable(app.dialogs.describe()));
+        QVERIFY(b[2].text.startsWith(QStringLiteral("Ripristino effettuato.")));
+        QCOMPARE(boxes::message(b[3].text, b[3].title, b[3].icon),
+                 boxes::message("La password dell'account di posta non è più nel database: è ora "
+                                "custodita nel portachiavi del computer.\n\nLe copie del "
+                                "database fatte prima possono contenerla ancora.",
+                                "Gestione Ordini", BoxIcon::Information));
+        QVERIFY(!cipherkit::plainPages(app.dir.dbPath(), FileKey::builtIn())
+                     .contains("Posta-segreta-1"));
+        QCOMPARE(app.keyring.entries.values(), QStringList{"Posta-segreta-1"});
+    }
+
     // Kills at random moments while the copies change key, back and forth, in a child: after
     // each kill every copy opens whole under one of the two keys with all its rows, and the work
     // file left beside one goes with the copies' leftovers.
@@ -283,7 +349,7 @@ private Q_SLOTS:
         }
         int kills = 0;
         clock.restart();
-        while ((clock.elapsed() < 15000 || kills < 8) && clock.elapsed() < 90000) {
+        while ((clock.elapsed() < 8000 || kills < 8) && clock.elapsed() < 90000) {
             QProcess p;
             QVERIFY(child(p));
             QTest::qWait(int(QRandomGenerator::global()->bounded(10, 10 + span * 2)));
