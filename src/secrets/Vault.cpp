@@ -49,7 +49,8 @@ template <class F> Status erasing(Database& db, F&& fn) {
     if (Status s = db.exec("PRAGMA secure_delete = ON;"); !s)
         return s;
     Status s = db.write(std::forward<F>(fn));
-    (void)db.exec(before ? "PRAGMA secure_delete = ON;" : "PRAGMA secure_delete = OFF;");
+    if (!before)
+        (void)db.exec("PRAGMA secure_delete = OFF;");
     return s;
 }
 
@@ -269,16 +270,9 @@ Result<std::optional<Moved>> Vault::tidy(Database& db) {
     }
     if (oldRows) {
         Status s = erasing(db, [&]() -> Status {
-            for (Account a : kAccounts) {
-                auto st = db.prepare(a == Account::Mail
-                                         ? "DELETE FROM IMPOSTAZIONE_INVIO WHERE CHIAVE = ?1;"
-                                         : "DELETE FROM SYNC_STATO WHERE CHIAVE = ?1;");
-                if (!st)
-                    return st.error();
-                if (Status r = st->bind(1, oldKey(a)).run(); !r)
-                    return r;
-            }
-            return {};
+            if (Status r = db.exec("DELETE FROM IMPOSTAZIONE_INVIO WHERE CHIAVE = 'password';"); !r)
+                return r;
+            return db.exec("DELETE FROM SYNC_STATO WHERE CHIAVE = 'server.password';");
         });
         if (!s)
             return s.error();

@@ -16,7 +16,8 @@ inline QByteArray contents(const QString& path) {
 }
 
 // Writes `bytes` over the file at `offset`: one damaged page of the encrypted file.
-inline void damage(const QString& path, qint64 offset, const QByteArray& bytes = QByteArray(64, 'x')) {
+inline void damage(const QString& path, qint64 offset,
+                   const QByteArray& bytes = QByteArray(64, 'x')) {
     QFile f(path);
     if (!f.open(QIODevice::ReadWrite) || !f.seek(offset) || f.write(bytes) != bytes.size())
         qFatal("damage %s", qPrintable(path));

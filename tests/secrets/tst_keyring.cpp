@@ -15,8 +15,8 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusVirtualObject>
 #include <QDBusObjectPath>
+#include <QDBusVirtualObject>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,9 +35,8 @@ namespace {
 // What another program of the desktop finds under the name (secret-tool, on the same bus).
 QString lookedUp(const QString& name) {
     QProcess p;
-    p.start(QStringLiteral("secret-tool"),
-            {QStringLiteral("lookup"), QStringLiteral("user"), name, QStringLiteral("server"),
-             SystemKeyring::service()});
+    p.start(QStringLiteral("secret-tool"), {QStringLiteral("lookup"), QStringLiteral("user"), name,
+                                            QStringLiteral("server"), SystemKeyring::service()});
     p.waitForFinished(10000);
     return QString::fromUtf8(p.readAllStandardOutput());
 }
@@ -91,7 +90,8 @@ private Q_SLOTS:
 
     void writtenReadRemoved() {
         SystemKeyring keyring;
-        const QString name = QStringLiteral("prova-%1/posta").arg(QCoreApplication::applicationPid());
+        const QString name =
+            QStringLiteral("prova-%1/posta").arg(QCoreApplication::applicationPid());
         QCOMPARE(keyring.read(name).kind, Kind::NotFound);
         QCOMPARE(keyring.write(name, QStringLiteral("Segreta-àè-1")).kind, Kind::Done);
         const KeyringAnswer read = keyring.read(name);
@@ -121,7 +121,8 @@ private Q_SLOTS:
                                 "custodita nel portachiavi del computer.\n\nLe copie del database "
                                 "fatte prima possono contenerla ancora.",
                                 "Gestione Ordini", BoxIcon::Information));
-        QVERIFY(!cipherkit::plainPages(app.dir.dbPath(), FileKey::builtIn()).contains("Posta-segreta-1"));
+        QVERIFY(!cipherkit::plainPages(app.dir.dbPath(), FileKey::builtIn())
+                     .contains("Posta-segreta-1"));
         const QString name = value(app.db(), "SELECT VALORE FROM PROTEZIONE WHERE CHIAVE = "
                                              "'portachiavi';") +
                              QStringLiteral("/posta");
@@ -144,7 +145,8 @@ private Q_SLOTS:
         c->ImpostazioniInvio->trigger();
         QCOMPARE(app.dialogs.describe(), QString());
         QCOMPARE(lookedUp(name), QStringLiteral("Posta-nuova-2"));
-        QVERIFY(!cipherkit::plainPages(app.dir.dbPath(), FileKey::builtIn()).contains("Posta-nuova-2"));
+        QVERIFY(
+            !cipherkit::plainPages(app.dir.dbPath(), FileKey::builtIn()).contains("Posta-nuova-2"));
         QCOMPARE(keyring.remove(name).kind, Kind::Done);
     }
 
@@ -187,8 +189,7 @@ private Q_SLOTS:
                                 "con \"Password e chiavi\") perché il programma possa usarlo"));
         QVERIFY2(read.ms < 2000, qPrintable(QString::number(read.ms)));
 
-        App app(TestDir::Content::Supplied,
-                [&](App& a) { a.ctx.secrets.useKeyring(keyring); });
+        App app(TestDir::Content::Supplied, [&](App& a) { a.ctx.secrets.useKeyring(keyring); });
         QVERIFY(app.started);
         OrderMailCommands* c = app.window->mailCommands;
         QString place;
@@ -233,7 +234,8 @@ private Q_SLOTS:
         QVERIFY2(next.ms < 300, qPrintable(QString::number(next.ms)));
         QCOMPARE(silent.unanswered, asked);
         bus.unregisterService(QStringLiteral("org.freedesktop.secrets"));
-        bus.unregisterObject(QStringLiteral("/org/freedesktop/secrets"), QDBusConnection::UnregisterTree);
+        bus.unregisterObject(QStringLiteral("/org/freedesktop/secrets"),
+                             QDBusConnection::UnregisterTree);
         QDBusConnection::disconnectFromBus(QStringLiteral("servizio-muto"));
     }
 

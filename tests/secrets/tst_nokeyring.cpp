@@ -12,11 +12,14 @@
 #include "data/Rekey.h"
 #include "mail/MailSettings.h"
 #include "secrets/SystemKeyring.h"
+#include "support/Ui.h"
+#include "sync/SyncSettings.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 
 using secrets::SystemKeyring;
@@ -90,10 +93,11 @@ private Q_SLOTS:
             return d.result() == QDialog::Accepted;
         };
         c->ImpostazioniInvio->trigger();
-        QVERIFY2(place.startsWith(QStringLiteral("La password non viene salvata: il portachiavi del "
-                                                 "computer non si può usare (") +
-                                  kNoBus),
-                 qPrintable(place));
+        QVERIFY2(
+            place.startsWith(QStringLiteral("La password non viene salvata: il portachiavi del "
+                                            "computer non si può usare (") +
+                             kNoBus),
+            qPrintable(place));
         QVERIFY(place.endsWith(QStringLiteral(") e il database non ha una password personale. Il "
                                               "programma la chiede al primo invio e la ricorda "
                                               "fino all'uscita.")));
@@ -101,7 +105,8 @@ private Q_SLOTS:
         app.dialogs.clear();
         QCOMPARE(send(c).value_or(QString()), QStringLiteral("Posta-segreta-1"));
         QCOMPARE(app.dialogs.boxes.size(), 1);
-        QVERIFY(!cipherkit::plainPages(app.dir.dbPath(), FileKey::builtIn()).contains("Posta-segreta"));
+        QVERIFY(
+            !cipherkit::plainPages(app.dir.dbPath(), FileKey::builtIn()).contains("Posta-segreta"));
         app.ctx.connection.reset();
 
         // The next run asks it at the first sending, and only then.
@@ -129,6 +134,47 @@ private Q_SLOTS:
         QCOMPARE(send(again.mailCommands).value_or(QString()), QStringLiteral("Posta-segreta-1"));
         QCOMPARE(dialogs.take().size(), 1);
         ctx.connection.reset();
+    }
+
+    // The sync at start finds a password given in an earlier run and kept in memory: it is asked
+    // once; cancelled, the automatic syncs go without it and "Sincronizza" asks again.
+    void theSyncAsksItOnce() {
+        SystemKeyring keyring;
+        App app(TestDir::Content::Supplied, [&](App& a) {
+            a.ctx.secrets.useKeyring(keyring);
+            auto db = a.dir.open();
+            syncsettings::Settings s;
+            s.server.host = QStringLiteral("127.0.0.1");
+            s.server.port = 1;
+            s.server.database = QStringLiteral("agenzia");
+            s.server.user = QStringLiteral("anna");
+            s.minutes = 0;
+            QVERIFY(syncsettings::save(*db, s));
+            exec(*db, "INSERT INTO PROTEZIONE (CHIAVE, VALORE) VALUES ('server.dove', 'memoria');");
+            a.dialogs.answerPassword(std::nullopt);
+        });
+        QVERIFY(app.started);
+        const auto b = app.dialogs.take();
+        QCOMPARE(b.size(), 1);
+        QCOMPARE(b[0].kind, ScriptedDialogs::Kind::Password);
+        QCOMPARE(b[0].title, QStringLiteral("Sincronizzazione"));
+        QVERIFY2(b[0].text.startsWith(QStringLiteral("Il portachiavi del computer non si può "
+                                                     "usare (") +
+                                      kNoBus),
+                 qPrintable(b[0].text));
+        QVERIFY(b[0].text.endsWith(QStringLiteral(": la password si ricorda solo fino all'uscita "
+                                                  "del programma.\n\nPassword dell'utente anna "
+                                                  "sul server dell'agenzia 127.0.0.1")));
+        QCOMPARE(app.window->statusBar()->currentMessage(),
+                 QStringLiteral("Sincronizzazione non fatta: manca la password del server "
+                                "dell'agenzia (la chiede \"Sincronizza\")."));
+        app.dialogs.answerPassword(QStringLiteral("AnnaAnna"));
+        ui::menu(app.window.get(), "Sincronizza");
+        QTRY_VERIFY_WITH_TIMEOUT(app.dialogs.boxes.size() == 2, 30000);
+        QCOMPARE(app.dialogs.boxes[0].kind, ScriptedDialogs::Kind::Password);
+        QVERIFY2(app.dialogs.boxes[1].text.startsWith("Sincronizzazione non riuscita: "),
+                 qPrintable(app.dialogs.describe()));
+        QVERIFY(app.dialogs.unexpected.isEmpty());
     }
 
     // With a personal password the file keeps it, and the next run reads it from there.
