@@ -1,4 +1,5 @@
 target_sources(gestione_gui PRIVATE
+    ui/AccountPassword.cpp
     ui/Dialogs.cpp
     ui/FileOpener.cpp
     ui/Panel.cpp

@@ -4,6 +4,7 @@
 #include "FileBytes.h"
 #include "support/Boxes.h"
 #include "support/Fixture.h"
+#include "support/KillLoop.h"
 #include "support/Ui.h"
 
 #include "app/BackupCommands.h"
@@ -17,15 +18,12 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <cstdio>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -589,54 +587,21 @@ private Q_SLOTS:
             expected[1] = rows(*db, "SELECT * FROM CLIENTE ORDER BY ID;");
             QVERIFY(backup::copyInto(*db, chosen, QDateTime(QDate(2026, 1, 1), QTime(9, 1))).ok());
         }
-        // The kills fall anywhere in a round, however slow the build or loaded the machine: the
-        // first round, let run to its end, sets the span they are drawn from.
-        QElapsedTimer clock;
-        clock.start();
-        int span = 0;
-        {
-            QProcess child;
-            child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            child.start(QCoreApplication::applicationFilePath(),
-                        {QStringLiteral("--copie-e-ripristini"), dir.path()});
-            QVERIFY(child.waitForStarted());
-            while (!child.canReadLine() && child.waitForReadyRead(60000)) {
-            }
-            QVERIFY(child.canReadLine());
-            span = int(clock.elapsed());
-            ::kill(pid_t(child.processId()), SIGKILL);
-            QVERIFY(child.waitForFinished(10000));
-        }
-        int kills = 0;
-        int rounds = 1;
-        clock.restart();
-        while ((clock.elapsed() < 20000 || kills < 8) && clock.elapsed() < 120000) {
-            QProcess child;
-            child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            child.start(QCoreApplication::applicationFilePath(),
-                        {QStringLiteral("--copie-e-ripristini"), dir.path()});
-            QVERIFY(child.waitForStarted());
-            QTest::qWait(int(QRandomGenerator::global()->bounded(20, 20 + span * 3 / 2)));
-            if (child.state() == QProcess::Running) {
-                ::kill(pid_t(child.processId()), SIGKILL);
-                ++kills;
-            }
-            QVERIFY(child.waitForFinished(10000));
-            const QByteArray said = child.readAllStandardOutput();
-            QVERIFY2(child.exitStatus() == QProcess::CrashExit, said.constData());
-            rounds += said.count('\n');
-
-            auto db = Database::open(path, schema::password());
-            QVERIFY2(db, qPrintable(db ? QString() : db.error().text));
-            QCOMPARE(value(**db, "PRAGMA integrity_check;"), QStringLiteral("ok"));
-            const auto now = rows(**db, "SELECT * FROM CLIENTE ORDER BY ID;");
-            QVERIFY2(now == expected[0] || now == expected[1], qPrintable(path));
-            for (const QString& c : backup::copies(path, backup::automaticFolder(path)))
-                QVERIFY2(backup::verify(c, backup::Check::Quick).ok(), qPrintable(c));
-            backup::removeLeftovers(path);
-            QCOMPARE(filesWith(backup::automaticFolder(path), "parziale"), QStringList{});
-            QCOMPARE(filesWith(dir.path(), "Ordine.mdb."), QStringList{});
-        }
+        const auto done =
+            killloop::run({QStringLiteral("--copie-e-ripristini"), dir.path()}, 20000, 8, [&] {
+                auto db = Database::open(path, schema::password());
+                QVERIFY2(db, qPrintable(db ? QString() : db.error().text));
+                QCOMPARE(value(**db, "PRAGMA integrity_check;"), QStringLiteral("ok"));
+                const auto now = rows(**db, "SELECT * FROM CLIENTE ORDER BY ID;");
+                QVERIFY2(now == expected[0] || now == expected[1], qPrintable(path));
+                for (const QString& c : backup::copies(path, backup::automaticFolder(path)))
+                    QVERIFY2(backup::verify(c, backup::Check::Quick).ok(), qPrintable(c));
+                backup::removeLeftovers(path);
+                QCOMPARE(filesWith(backup::automaticFolder(path), "parziale"), QStringList{});
+                QCOMPARE(filesWith(dir.path(), "Ordine.mdb."), QStringList{});
+            });
+        const int kills = done.kills;
+        const int rounds = done.rounds + 1;
         qInfo("%d kills, %d restores done in between", kills, rounds);
         QVERIFY(kills >= 8);
         QVERIFY(rounds >= 1);

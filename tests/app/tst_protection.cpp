@@ -7,30 +7,22 @@
 #include "support/Boxes.h"
 #include "support/CipherKit.h"
 #include "support/Fixture.h"
+#include "support/KillLoop.h"
+#include "support/MailSettingsKit.h"
 #include "support/Ui.h"
 
 #include "app/BackupCommands.h"
-#include "app/mail/MailSettingsDialog.h"
-#include "app/mail/OrderMailCommands.h"
 #include "data/Backup.h"
 #include "data/CopyKeys.h"
 #include "data/Rekey.h"
 #include "data/Schema.h"
 
 #include <QDirIterator>
-#include <QElapsedTimer>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QSpinBox>
 #include <QTest>
 
 #include <sqlite3.h>
 
-#include <csignal>
 #include <cstdio>
 #include <sys/stat.h>
 
@@ -327,51 +319,22 @@ private Q_SLOTS:
         }
         const QStringList copies = copykeys::programCopies(path);
         QCOMPARE(copies.size(), 3);
-        auto child = [&](QProcess& p) {
-            p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            p.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--chiavi-delle-copie"), path});
-            return p.waitForStarted();
-        };
-        // The first round, let run to its end, sets the span the kills are drawn from.
-        QElapsedTimer clock;
-        clock.start();
-        int span = 0;
-        {
-            QProcess p;
-            QVERIFY(child(p));
-            while (!p.canReadLine() && p.waitForReadyRead(60000)) {
-            }
-            QVERIFY(p.canReadLine());
-            span = int(clock.elapsed());
-            ::kill(pid_t(p.processId()), SIGKILL);
-            QVERIFY(p.waitForFinished(10000));
-        }
-        int kills = 0;
-        clock.restart();
-        while ((clock.elapsed() < 8000 || kills < 8) && clock.elapsed() < 90000) {
-            QProcess p;
-            QVERIFY(child(p));
-            QTest::qWait(int(QRandomGenerator::global()->bounded(10, 10 + span * 2)));
-            if (p.state() == QProcess::Running) {
-                ::kill(pid_t(p.processId()), SIGKILL);
-                ++kills;
-            }
-            QVERIFY(p.waitForFinished(10000));
-            QVERIFY2(p.exitStatus() == QProcess::CrashExit, p.readAllStandardOutput().constData());
-            for (const QString& copy : copies) {
-                const bool builtIn = openCode(copy, FileKey::builtIn()) == 0;
-                const FileKey key = builtIn ? FileKey::builtIn() : quickPersonal();
-                QCOMPARE(customersOf(copy, key), names);
-                Database::Options o;
-                o.exclusive = false;
-                QCOMPARE(value(*Database::open(copy, key, o).value(), "PRAGMA integrity_check;"),
-                         QStringLiteral("ok"));
-            }
-            backup::removeLeftovers(path);
-            QCOMPARE(filesUnder(backup::automaticFolder(path)).filter(".nuovachiave"),
-                     QStringList{});
-        }
+        const int kills =
+            killloop::run({QStringLiteral("--chiavi-delle-copie"), path}, 8000, 8, [&] {
+                for (const QString& copy : copies) {
+                    const bool builtIn = openCode(copy, FileKey::builtIn()) == 0;
+                    const FileKey key = builtIn ? FileKey::builtIn() : quickPersonal();
+                    QCOMPARE(customersOf(copy, key), names);
+                    Database::Options o;
+                    o.exclusive = false;
+                    QCOMPARE(
+                        value(*Database::open(copy, key, o).value(), "PRAGMA integrity_check;"),
+                        QStringLiteral("ok"));
+                }
+                backup::removeLeftovers(path);
+                QCOMPARE(filesUnder(backup::automaticFolder(path)).filter(".nuovachiave"),
+                         QStringList{});
+            }).kills;
         qInfo("%d kills", kills);
         QVERIFY(kills >= 8);
     }
@@ -419,23 +382,14 @@ private Q_SLOTS:
             salts << filebytes::contents(f).left(16);
         QCOMPARE(setPassword(app).icon, BoxIcon::Information);
         // The mail password given again: kept in the file, under its password.
-        OrderMailCommands* c = app.window->mailCommands;
-        QString place;
-        c->runDialog = [&](QDialog& d) {
-            auto& w = static_cast<MailSettingsDialog&>(d);
-            place = w.ImpDovePassword->text();
-            w.ImpServer->setText(QStringLiteral("posta.example.it"));
-            w.ImpUtente->setText(QStringLiteral("agente"));
-            w.ImpPassword->setText(newMail);
-            QTest::mouseClick(w.ImpSalva, Qt::LeftButton);
-            return d.result() == QDialog::Accepted;
-        };
         app.dialogs.clear();
-        c->ImpostazioniInvio->trigger();
+        const auto shown =
+            mailsettingskit::open(app.window->mailCommands, newMail,
+                                  QStringLiteral("posta.example.it"), QStringLiteral("agente"));
         QCOMPARE(app.dialogs.describe(), QString());
-        QCOMPARE(place, QStringLiteral("La password è custodita nel database, protetto dalla "
-                                       "password personale: il portachiavi del computer non si "
-                                       "può usare (nessun portachiavi risponde)."));
+        QCOMPARE(shown.place, QStringLiteral("La password è custodita nel database, protetto dalla "
+                                             "password personale: il portachiavi del computer non "
+                                             "si può usare (nessun portachiavi risponde)."));
         QVERIFY(cipherkit::plainPages(path, app.db().key()).contains(newMail.toUtf8()));
 
         QCOMPARE(readableUnder(app.dir.path(), salts, texts).join('\n'), QString());

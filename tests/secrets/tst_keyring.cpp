@@ -7,9 +7,8 @@
 #include "support/Boxes.h"
 #include "support/CipherKit.h"
 #include "support/Fixture.h"
+#include "support/MailSettingsKit.h"
 
-#include "app/mail/MailSettingsDialog.h"
-#include "app/mail/OrderMailCommands.h"
 #include "secrets/SystemKeyring.h"
 
 #include <QDBusConnection>
@@ -18,10 +17,7 @@
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
 #include <QElapsedTimer>
-#include <QLabel>
-#include <QLineEdit>
 #include <QProcess>
-#include <QPushButton>
 #include <QTest>
 
 #include <csignal>
@@ -128,22 +124,12 @@ private Q_SLOTS:
                              QStringLiteral("/posta");
         QCOMPARE(lookedUp(name), QStringLiteral("Posta-segreta-1"));
 
-        OrderMailCommands* c = app.window->mailCommands;
-        c->runDialog = [&](QDialog& d) {
-            auto& w = static_cast<MailSettingsDialog&>(d);
-            [&] {
-                QCOMPARE(w.ImpPassword->text(), QStringLiteral("Posta-segreta-1"));
-                QCOMPARE(w.ImpDovePassword->text(),
-                         QStringLiteral("La password è custodita nel portachiavi del computer, "
-                                        "non nel database."));
-            }();
-            w.ImpPassword->setText(QStringLiteral("Posta-nuova-2"));
-            QTest::mouseClick(w.ImpSalva, Qt::LeftButton);
-            return d.result() == QDialog::Accepted;
-        };
         app.dialogs.clear();
-        c->ImpostazioniInvio->trigger();
+        const auto shown = mailsettingskit::open(app.window->mailCommands, "Posta-nuova-2");
         QCOMPARE(app.dialogs.describe(), QString());
+        QCOMPARE(shown.password, QStringLiteral("Posta-segreta-1"));
+        QCOMPARE(shown.place, QStringLiteral("La password è custodita nel portachiavi del "
+                                             "computer, non nel database."));
         QCOMPARE(lookedUp(name), QStringLiteral("Posta-nuova-2"));
         QVERIFY(
             !cipherkit::plainPages(app.dir.dbPath(), FileKey::builtIn()).contains("Posta-nuova-2"));
@@ -191,20 +177,13 @@ private Q_SLOTS:
 
         App app(TestDir::Content::Supplied, [&](App& a) { a.ctx.secrets.useKeyring(keyring); });
         QVERIFY(app.started);
-        OrderMailCommands* c = app.window->mailCommands;
-        QString place;
-        c->runDialog = [&](QDialog& d) {
-            auto& w = static_cast<MailSettingsDialog&>(d);
-            place = w.ImpDovePassword->text();
-            return false;
-        };
-        c->ImpostazioniInvio->trigger();
-        QCOMPARE(place, QStringLiteral("La password non viene salvata: il portachiavi del computer "
-                                       "non si può usare (il portachiavi del computer è bloccato: "
-                                       "sbloccarlo (per esempio con \"Password e chiavi\") perché "
-                                       "il programma possa usarlo) e il database non ha una "
-                                       "password personale. Il programma la chiede al primo invio "
-                                       "e la ricorda fino all'uscita."));
+        QCOMPARE(mailsettingskit::open(app.window->mailCommands).place,
+                 QStringLiteral("La password non viene salvata: il portachiavi del computer "
+                                "non si può usare (il portachiavi del computer è bloccato: "
+                                "sbloccarlo (per esempio con \"Password e chiavi\") perché "
+                                "il programma possa usarlo) e il database non ha una "
+                                "password personale. Il programma la chiede al primo invio "
+                                "e la ricorda fino all'uscita."));
     }
 
     // A keyring whose default collection is open, and which then never answers the request: the

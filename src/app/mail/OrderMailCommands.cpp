@@ -11,6 +11,7 @@
 #include "orders/OrderFlow.h"
 #include "orders/OrderPanel.h"
 #include "sheets/OrderData.h"
+#include "ui/AccountPassword.h"
 #include "ui/AppContext.h"
 #include "ui/widgets/Elements.h"
 
@@ -81,22 +82,12 @@ void OrderMailCommands::ImpostazioniInvio_Click() {
 }
 
 bool OrderMailCommands::withPassword(mail::MailServer& server, const QString& title) {
-    const secrets::Found found = ctx.secrets.find(ctx.db(), secrets::Account::Mail);
-    if (found.password) {
-        server.password = *found.password;
-        return true;
-    }
-    // None kept: the account needs none.
-    if (!found.toAsk)
-        return true;
-    std::optional<QString> typed = ctx.dialogs.password(
-        secrets::Vault::askText(secrets::Account::Mail, found, server.user, server.host), title);
-    if (!typed)
+    std::optional<QString> password =
+        accountpassword::get(ctx, secrets::Account::Mail, server.user, server.host, title);
+    if (!password)
         return false;
-    server.password = *typed;
-    // Kept where it can be; one that cannot be kept still serves this sending.
-    (void)ctx.secrets.keep(ctx.db(), secrets::Account::Mail, *typed);
-    typed->fill(QLatin1Char(' '));
+    server.password = *password;
+    password->fill(QLatin1Char(' '));
     return true;
 }
 

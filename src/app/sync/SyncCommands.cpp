@@ -6,6 +6,7 @@
 #include "sync/OwnCustomers.h"
 #include "sync/Pg.h"
 #include "sync/SyncSettings.h"
+#include "ui/AccountPassword.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -173,27 +174,15 @@ void SyncCommands::launch(bool manual) {
 }
 
 bool SyncCommands::withPassword(pg::Settings& server, bool mayAsk) {
-    const secrets::Found found = ctx.secrets.find(ctx.db(), secrets::Account::Server);
-    if (found.password) {
-        server.password = *found.password;
-        return true;
-    }
-    // None kept: the login needs none.
-    if (!found.toAsk)
-        return true;
-    if (!mayAsk)
+    std::optional<QString> password = accountpassword::get(
+        ctx, secrets::Account::Server, server.user, server.host, kTitle, mayAsk);
+    // A box cancelled: the automatic syncs of this run ask no more.
+    if (mayAsk)
+        m_declined = !password;
+    if (!password)
         return false;
-    std::optional<QString> typed = ctx.dialogs.password(
-        secrets::Vault::askText(secrets::Account::Server, found, server.user, server.host), kTitle);
-    if (!typed) {
-        m_declined = true;
-        return false;
-    }
-    server.password = *typed;
-    // Kept where it can be; one that cannot be kept still serves this sync.
-    (void)ctx.secrets.keep(ctx.db(), secrets::Account::Server, *typed);
-    typed->fill(QLatin1Char(' '));
-    m_declined = false;
+    server.password = *password;
+    password->fill(QLatin1Char(' '));
     return true;
 }
 
