@@ -152,6 +152,7 @@ Found Vault::find(Database& db, Account account, bool why) {
     f.toAsk = wanted;
     if (answer.answered()) {
         f.place = Place::Keyring;
+        f.lost = kept == QLatin1String("portachiavi");
         return f;
     }
     f.place = personal ? Place::File : Place::Memory;
@@ -346,7 +347,9 @@ QString Vault::askText(Account account, const Found& found, const QString& user,
     QString reason;
     switch (found.place) {
     case Place::Keyring:
-        reason = QStringLiteral("Il portachiavi del computer non ha più la password.");
+        reason = found.lost ? QStringLiteral("Il portachiavi del computer non ha più la password.")
+                            : QStringLiteral("La password non è stata conservata: ora sarà "
+                                             "custodita nel portachiavi del computer.");
         break;
     case Place::File:
         reason = QStringLiteral("Il portachiavi del computer non si può usare%1: la password sarà "

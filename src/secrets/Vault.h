@@ -31,6 +31,8 @@ struct Found {
     bool toAsk = false;
     // Where the password is kept, or where one given now would be.
     Place place = Place::Memory;
+    // The keyring answers but no longer has the password it was given.
+    bool lost = false;
     // Why the keyring cannot be used, when it cannot.
     QString keyringTrouble;
 };

@@ -248,6 +248,20 @@ private Q_SLOTS:
                                 "agenzia.example.it"));
         QCOMPARE(vault.keep(*db, Account::Server, kServer).value(), Place::Keyring);
         QCOMPARE(ring.entries.values(), QStringList{kServer});
+
+        // Kept in memory by an earlier run, with a keyring that answers now: asked, and kept
+        // there.
+        ring.state = State::Absent;
+        QCOMPARE(vault.keep(*db, Account::Mail, kMail).value(), Place::Memory);
+        ring.state = State::Open;
+        Vault next;
+        next.useKeyring(ring);
+        const secrets::Found memory = next.find(*db, Account::Mail);
+        QVERIFY(memory.toAsk && memory.place == Place::Keyring && !memory.lost);
+        QCOMPARE(Vault::askText(Account::Mail, memory, "agente", "posta.example.it"),
+                 QStringLiteral("La password non è stata conservata: ora sarà custodita nel "
+                                "portachiavi del computer.\n\nPassword dell'account di posta "
+                                "agente sul server posta.example.it"));
     }
 };
 
