@@ -310,6 +310,35 @@ private Q_SLOTS:
         QCOMPARE(openCode(path, FileKey::builtIn()), SQLITE_NOTADB);
     }
 
+    // A file that is no encrypted database at all (its key unknown), the newest copy under a
+    // password: the copy's password is asked, and the copy offered under it.
+    void aFileThatIsNoDatabaseAsksTheCopysPassword() {
+        const FileKey mine = FileKey::personalPassword("Segreto-1");
+        App app(TestDir::Content::Supplied, [&](App& a) {
+            const QString path = a.dir.dbPath();
+            QVERIFY(rekey::changeKey(path, FileKey::builtIn(), mine));
+            {
+                auto db = Database::open(path, mine);
+                QVERIFY(db && backup::automaticCopy(**db, a.clock.time.addDays(-1)));
+            }
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QByteArray(3 * 4096, '\0'));
+            f.close();
+            a.dialogs.answerPassword(QStringLiteral("Segreto-1"));
+            a.dialogs.answerYes();
+        });
+        QVERIFY2(app.started, qPrintable(app.dialogs.describe()));
+        const auto b = app.dialogs.boxes;
+        QCOMPARE(b.size(), 3);
+        QCOMPARE(boxes::one(b[0].kind, b[0].text, b[0].title, b[0].icon),
+                 boxes::password("La copia è protetta da un'altra password personale.\n\n"
+                                 "Password della copia",
+                                 kApp));
+        QCOMPARE(b[1].kind, ScriptedDialogs::Kind::Question);
+        QVERIFY(app.db().key() == mine);
+    }
+
     // A password refused, mistyped, or the wrong current one: a box says why, the key stays.
     void refusals_data() {
         QTest::addColumn<bool>("personal");
