@@ -2,6 +2,8 @@
 
 #include "Database.h"
 
+#include <string>
+
 namespace addedtables {
 namespace {
 
@@ -164,10 +166,96 @@ const char* const kStatements =
     " DELETE FROM SYNC_CLIENTE WHERE ID = OLD.ID AND SEDE = 1;"
     " END;";
 
+// The search of the orders by what their lines hold: every text of the lines (the article's
+// description and code, the destination, the notes) once, and for each the lines holding it with
+// their order date as a number (yyyymmdd, 0 for none). A search then reads the distinct texts,
+// not every line, and the lines of the texts found newest first. The triggers keep both in step
+// with ORDINE whoever writes, with the engine's own functions only.
+const char* const kSearchTables = "CREATE TABLE IF NOT EXISTS CERCA_TESTO ("
+                                  " ID INTEGER PRIMARY KEY,"
+                                  " TESTO TEXT NOT NULL UNIQUE CHECK (TESTO <> ''));"
+                                  "CREATE TABLE IF NOT EXISTS CERCA_RIGA ("
+                                  " ID_TESTO INTEGER NOT NULL,"
+                                  " GIORNO INTEGER NOT NULL,"
+                                  " ID_RIGA INTEGER NOT NULL,"
+                                  " PRIMARY KEY (ID_TESTO, GIORNO, ID_RIGA)) WITHOUT ROWID;";
+
+const char* const kSearchTriggers[] = {"CERCA_RIGA_NUOVA", "CERCA_RIGA_CAMBIO", "CERCA_RIGA_VIA"};
+
+// The order date of the line `row` (NEW, OLD or an alias) as CERCA_RIGA keeps it.
+std::string dayOf(const std::string& row) {
+    return "COALESCE(CAST(replace(" + row + ".DATAO, '-', '') AS INTEGER), 0)";
+}
+
+std::string textsOf(const std::string& row) {
+    return "(" + row + ".ARTICOLO, " + row + ".CODICE, " + row + ".DEST, " + row + ".NOTE)";
+}
+
+// The line's texts and their entries in, or out (with the texts no line holds any more).
+std::string lineIn(const std::string& row) {
+    return " INSERT OR IGNORE INTO CERCA_TESTO (TESTO) VALUES (" + row + ".ARTICOLO), (" + row +
+           ".CODICE), (" + row + ".DEST), (" + row + ".NOTE);" +
+           " INSERT OR IGNORE INTO CERCA_RIGA (ID_TESTO, GIORNO, ID_RIGA) SELECT ID, " +
+           dayOf(row) + ", " + row + ".rowid FROM CERCA_TESTO WHERE TESTO IN " + textsOf(row) + ";";
+}
+
+std::string lineOut(const std::string& row) {
+    return " DELETE FROM CERCA_RIGA WHERE ID_TESTO IN (SELECT ID FROM CERCA_TESTO WHERE TESTO "
+           "IN " +
+           textsOf(row) + ") AND GIORNO = " + dayOf(row) + " AND ID_RIGA = " + row + ".rowid;" +
+           " DELETE FROM CERCA_TESTO WHERE TESTO IN " + textsOf(row) +
+           " AND NOT EXISTS (SELECT 1 FROM CERCA_RIGA WHERE ID_TESTO = CERCA_TESTO.ID);";
+}
+
+// Both tables made again from the lines, then the triggers: once, or when a trigger went (the
+// tables may have missed writes since).
+std::string searchBuild() {
+    return "DROP TRIGGER IF EXISTS CERCA_RIGA_NUOVA;"
+           "DROP TRIGGER IF EXISTS CERCA_RIGA_CAMBIO;"
+           "DROP TRIGGER IF EXISTS CERCA_RIGA_VIA;"
+           "DELETE FROM CERCA_RIGA;"
+           "DELETE FROM CERCA_TESTO;"
+           "INSERT OR IGNORE INTO CERCA_TESTO (TESTO)"
+           " SELECT ARTICOLO FROM ORDINE UNION SELECT CODICE FROM ORDINE"
+           " UNION SELECT DEST FROM ORDINE UNION SELECT NOTE FROM ORDINE;"
+           "INSERT OR IGNORE INTO CERCA_RIGA (ID_TESTO, GIORNO, ID_RIGA) SELECT T.ID, " +
+           dayOf("O") + ", O.rowid FROM ORDINE O, CERCA_TESTO T WHERE T.TESTO IN " + textsOf("O") +
+           " ORDER BY 1, 2, 3;"
+           "CREATE TRIGGER CERCA_RIGA_NUOVA AFTER INSERT ON ORDINE BEGIN" +
+           lineIn("NEW") +
+           " END;"
+           "CREATE TRIGGER CERCA_RIGA_CAMBIO AFTER UPDATE OF ID, DATAO, ARTICOLO, CODICE, DEST, "
+           "NOTE ON ORDINE BEGIN" +
+           lineOut("OLD") + lineIn("NEW") +
+           " END;"
+           "CREATE TRIGGER CERCA_RIGA_VIA AFTER DELETE ON ORDINE BEGIN" +
+           lineOut("OLD") + " END;";
+}
+
+Status ensureSearch(Database& db) {
+    if (Status s = db.exec(kSearchTables); !s)
+        return s;
+    {
+        auto st = db.prepare("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND "
+                             "tbl_name = 'ORDINE' AND name IN (?1, ?2, ?3);");
+        if (!st)
+            return st.error();
+        for (int i = 0; i < 3; ++i)
+            st->bind(i + 1, kSearchTriggers[i]);
+        if (!st->next())
+            return st->status();
+        if (st->int64(0) == 3)
+            return {};
+    }
+    return db.exec(searchBuild());
+}
+
 } // namespace
 
 Status ensure(Database& db) {
-    return db.exec(kStatements);
+    if (Status s = db.exec(kStatements); !s)
+        return s;
+    return ensureSearch(db);
 }
 
 } // namespace addedtables

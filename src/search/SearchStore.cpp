@@ -1,6 +1,159 @@
 #include "SearchStore.h"
 
+#include "data/Database.h"
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <utility>
+
 namespace searchstore {
+namespace {
+
+// The newest lines, each with whether it holds ?1; through the index ORDINE_DATAO_CLIENTE.
+const char* const kRecent =
+    "SELECT rowid, ANNO, NR, DATAO, MATCHES_FOLDED(?1, ARTICOLO, CODICE, DEST, NOTE) FROM ORDINE "
+    "ORDER BY DATAO DESC LIMIT ?2;";
+// The lines of every text that holds ?1, with their order date.
+const char* const kIndexed = "SELECT GIORNO, ID_RIGA FROM CERCA_RIGA WHERE ID_TESTO IN (SELECT "
+                             "ID FROM CERCA_TESTO WHERE MATCHES_FOLDED(?1, TESTO));";
+// The order of line ?1, when the line holds ?2: the index tells where to look, the line itself
+// whether the text is there.
+const char* const kLine = "SELECT ANNO, NR FROM ORDINE WHERE rowid = ?1 AND "
+                          "MATCHES_FOLDED(?2, ARTICOLO, CODICE, DEST, NOTE);";
+
+// The orders found, each once with the first line that found it, the lines taken newest first.
+// Once `limit` orders are there, only those of the last one's date are still taken.
+template <class Day> class Found {
+public:
+    explicit Found(int limit) : m_limit(limit) {}
+
+    // The next line; false when it comes after the orders wanted.
+    bool wants(const Day& day) const { return int(m_lines.size()) < m_limit || day == m_lastDay; }
+    void add(std::string_view year, std::string_view number, std::int64_t line, const Day& day) {
+        if (!m_orders.emplace(std::string(year), std::string(number)).second)
+            return;
+        m_lines.push_back(line);
+        if (int(m_lines.size()) == m_limit)
+            m_lastDay = day;
+    }
+    std::vector<std::int64_t> take() { return std::move(m_lines); }
+
+private:
+    int m_limit;
+    std::set<std::pair<std::string, std::string>> m_orders;
+    std::vector<std::int64_t> m_lines;
+    Day m_lastDay{};
+};
+
+using Date = std::optional<std::string>;
+
+// The newest `recentLines` lines one by one: none when they do not settle the group (the orders
+// wanted may be further down).
+Result<std::optional<std::vector<std::int64_t>>>
+fromRecentLines(Database& db, const std::string& folded, int limit, int recentLines) {
+    auto st = db.prepare(kRecent);
+    if (!st)
+        return st.error();
+    st->bind(1, folded).bind(2, recentLines);
+    Found<Date> found(limit);
+    int read = 0;
+    while (st->next()) {
+        ++read;
+        const auto date = st->utf8OrNull(3);
+        const Date day = date ? Date(std::string(*date)) : Date();
+        if (!found.wants(day))
+            return std::optional(found.take());
+        if (st->int64(4) != 0)
+            found.add(st->utf8(1), st->utf8(2), st->int64(0), day);
+    }
+    if (!st->status())
+        return st->status().error();
+    // Every line was read.
+    if (read < recentLines)
+        return std::optional(found.take());
+    return std::optional<std::vector<std::int64_t>>();
+}
+
+// Through the texts' index: the lines of every text holding the needle, newest first, each
+// looked up until the group is full.
+Result<std::vector<std::int64_t>> fromIndex(Database& db, const std::string& folded, int limit) {
+    auto st = db.prepare(kIndexed);
+    if (!st)
+        return st.error();
+    st->bind(1, folded);
+    std::vector<std::pair<std::int64_t, std::int64_t>> lines;
+    while (st->next())
+        lines.emplace_back(st->int64(0), st->int64(1));
+    if (!st->status())
+        return st->status().error();
+    std::sort(lines.begin(), lines.end(), std::greater<>());
+    auto line = db.prepare(kLine);
+    if (!line)
+        return line.error();
+    Found<std::int64_t> found(limit);
+    for (const auto& [day, id] : lines) {
+        if (!found.wants(day))
+            break;
+        line->reset();
+        line->bind(1, id).bind(2, folded);
+        if (line->next())
+            found.add(line->utf8(0), line->utf8(1), id, day);
+        else if (!line->status())
+            return line->status().error();
+    }
+    return found.take();
+}
+
+// The statement's table NAME of the values of the list in parameter `param`, one row V each.
+std::string packedList(const std::string& name, const std::string& param) {
+    // The length before the first colon, and the value after it.
+    const std::string length = "CAST(substr(RESTO, 1, instr(RESTO, X'3A') - 1) AS INTEGER)";
+    return name + "(V, RESTO) AS (SELECT NULL, CAST(" + param +
+           " AS BLOB) UNION ALL SELECT CAST(substr(RESTO, instr(RESTO, X'3A') + 1, " + length +
+           ") AS TEXT), substr(RESTO, instr(RESTO, X'3A') + 1 + " + length + ") FROM " + name +
+           " WHERE instr(RESTO, X'3A') > 0)";
+}
+
+} // namespace
+
+const std::string& ordersStatement() {
+    static const std::string sql =
+        "WITH RECURSIVE " + packedList("CODICI", "?1") + ", " + packedList("RIGHE", "?2") +
+        ", ANNI(A) AS (SELECT MAX(ANNO) FROM ORDINE WHERE ?3 IS NOT NULL UNION ALL "
+        "SELECT (SELECT MAX(ANNO) FROM ORDINE WHERE ANNO < A) FROM ANNI WHERE A IS NOT NULL) "
+        "SELECT ANNO, NR, (SELECT SOGGETTO FROM CLIENTE WHERE CLIENTE.CODICE = ORDINE.ID_CL "
+        "ORDER BY ID LIMIT 1), DATAO, COUNT(*), TOTAL(QVENDITA), TOTAL(QOMAGGIO), "
+        "TOTAL(QVENDITA * PESO), TOTAL(QVENDITA * PESO * PREZZO), MAX(ID) FROM ORDINE "
+        "WHERE ID_CL IN (SELECT V FROM CODICI WHERE V IS NOT NULL) "
+        "OR (ANNO, NR) IN (SELECT ANNO, NR FROM ORDINE WHERE rowid IN "
+        "(SELECT CAST(V AS INTEGER) FROM RIGHE WHERE V IS NOT NULL)) "
+        "OR (ANNO, NR) IN (SELECT A, ?3 FROM ANNI WHERE A IS NOT NULL) "
+        "GROUP BY ANNO, NR "
+        "ORDER BY NR IS ?3 DESC, (CASE WHEN NR IS ?3 THEN ANNO END) DESC, DATAO DESC, "
+        "ANNO DESC, MAX(ID) DESC LIMIT ?4;";
+    return sql;
+}
+
+void appendPacked(std::string& list, std::string_view value) {
+    list += std::to_string(value.size());
+    list += ':';
+    list += value;
+}
+
+Result<std::vector<std::int64_t>> linesOfOrders(Database& db, const std::string& folded, int limit,
+                                                int recentLines) {
+    if (folded.empty() || limit <= 0)
+        return std::vector<std::int64_t>();
+    if (recentLines > 0) {
+        auto recent = fromRecentLines(db, folded, limit, recentLines);
+        if (!recent)
+            return recent.error();
+        if (*recent)
+            return std::move(**recent);
+    }
+    return fromIndex(db, folded, limit);
+}
 
 std::optional<int> orderNumber(const QString& text) {
     const QString t = text.trimmed();
