@@ -191,12 +191,21 @@ std::string textsOf(const std::string& row) {
     return "(" + row + ".ARTICOLO, " + row + ".CODICE, " + row + ".DEST, " + row + ".NOTE)";
 }
 
-// The line's texts and their entries in, or out (with the texts no line holds any more).
+// The line's texts and their entries in, or out (with the texts no line holds any more). No
+// statement here meets a constraint: the conflict clause of the statement that fired the
+// trigger (INSERT OR REPLACE, UPDATE OR FAIL...) would stand for any the trigger names.
 std::string lineIn(const std::string& row) {
-    return " INSERT OR IGNORE INTO CERCA_TESTO (TESTO) VALUES (" + row + ".ARTICOLO), (" + row +
-           ".CODICE), (" + row + ".DEST), (" + row + ".NOTE);" +
-           " INSERT OR IGNORE INTO CERCA_RIGA (ID_TESTO, GIORNO, ID_RIGA) SELECT ID, " +
-           dayOf(row) + ", " + row + ".rowid FROM CERCA_TESTO WHERE TESTO IN " + textsOf(row) + ";";
+    const std::string entry = "SELECT 1 FROM CERCA_RIGA WHERE ID_TESTO = CERCA_TESTO.ID AND "
+                              "GIORNO = " +
+                              dayOf(row) + " AND ID_RIGA = " + row + ".rowid";
+    return " INSERT INTO CERCA_TESTO (TESTO) SELECT X FROM (SELECT " + row +
+           ".ARTICOLO AS X UNION SELECT " + row + ".CODICE UNION SELECT " + row +
+           ".DEST UNION SELECT " + row +
+           ".NOTE) WHERE X IS NOT NULL AND X <> '' AND NOT EXISTS (SELECT 1 FROM CERCA_TESTO "
+           "WHERE TESTO = X);"
+           " INSERT INTO CERCA_RIGA (ID_TESTO, GIORNO, ID_RIGA) SELECT ID, " +
+           dayOf(row) + ", " + row + ".rowid FROM CERCA_TESTO WHERE TESTO IN " + textsOf(row) +
+           " AND NOT EXISTS (" + entry + ");";
 }
 
 std::string lineOut(const std::string& row) {
