@@ -3,6 +3,7 @@
 #include "Database.h"
 
 #include <string>
+#include <vector>
 
 namespace addedtables {
 namespace {
@@ -180,8 +181,6 @@ const char* const kSearchTables = "CREATE TABLE IF NOT EXISTS CERCA_TESTO ("
                                   " ID_RIGA INTEGER NOT NULL,"
                                   " PRIMARY KEY (ID_TESTO, GIORNO, ID_RIGA)) WITHOUT ROWID;";
 
-const char* const kSearchTriggers[] = {"CERCA_RIGA_NUOVA", "CERCA_RIGA_CAMBIO", "CERCA_RIGA_VIA"};
-
 // The order date of the line `row` (NEW, OLD or an alias) as CERCA_RIGA keeps it.
 std::string dayOf(const std::string& row) {
     return "COALESCE(CAST(replace(" + row + ".DATAO, '-', '') AS INTEGER), 0)";
@@ -216,47 +215,75 @@ std::string lineOut(const std::string& row) {
            " AND NOT EXISTS (SELECT 1 FROM CERCA_RIGA WHERE ID_TESTO = CERCA_TESTO.ID);";
 }
 
-// Both tables made again from the lines, then the triggers: once, or when a trigger went (the
-// tables may have missed writes since).
-std::string searchBuild() {
-    return "DROP TRIGGER IF EXISTS CERCA_RIGA_NUOVA;"
-           "DROP TRIGGER IF EXISTS CERCA_RIGA_CAMBIO;"
-           "DROP TRIGGER IF EXISTS CERCA_RIGA_VIA;"
-           "DELETE FROM CERCA_RIGA;"
+struct Trigger {
+    const char* name;
+    std::string sql;
+};
+
+// The triggers that keep the search's tables in step with ORDINE.
+std::vector<Trigger> searchTriggers() {
+    return {
+        {"CERCA_RIGA_NUOVA",
+         "CREATE TRIGGER CERCA_RIGA_NUOVA AFTER INSERT ON ORDINE BEGIN" + lineIn("NEW") + " END"},
+        {"CERCA_RIGA_CAMBIO", "CREATE TRIGGER CERCA_RIGA_CAMBIO AFTER UPDATE OF ID, DATAO, "
+                              "ARTICOLO, CODICE, DEST, NOTE ON ORDINE BEGIN" +
+                                  lineOut("OLD") + lineIn("NEW") + " END"},
+        {"CERCA_RIGA_VIA",
+         "CREATE TRIGGER CERCA_RIGA_VIA AFTER DELETE ON ORDINE BEGIN" + lineOut("OLD") + " END"},
+    };
+}
+
+// Both tables made again from the lines.
+std::string searchFill() {
+    return "DELETE FROM CERCA_RIGA;"
            "DELETE FROM CERCA_TESTO;"
            "INSERT OR IGNORE INTO CERCA_TESTO (TESTO)"
            " SELECT ARTICOLO FROM ORDINE UNION SELECT CODICE FROM ORDINE"
            " UNION SELECT DEST FROM ORDINE UNION SELECT NOTE FROM ORDINE;"
            "INSERT OR IGNORE INTO CERCA_RIGA (ID_TESTO, GIORNO, ID_RIGA) SELECT T.ID, " +
            dayOf("O") + ", O.rowid FROM ORDINE O, CERCA_TESTO T WHERE T.TESTO IN " + textsOf("O") +
-           " ORDER BY 1, 2, 3;"
-           "CREATE TRIGGER CERCA_RIGA_NUOVA AFTER INSERT ON ORDINE BEGIN" +
-           lineIn("NEW") +
-           " END;"
-           "CREATE TRIGGER CERCA_RIGA_CAMBIO AFTER UPDATE OF ID, DATAO, ARTICOLO, CODICE, DEST, "
-           "NOTE ON ORDINE BEGIN" +
-           lineOut("OLD") + lineIn("NEW") +
-           " END;"
-           "CREATE TRIGGER CERCA_RIGA_VIA AFTER DELETE ON ORDINE BEGIN" +
-           lineOut("OLD") + " END;";
+           " ORDER BY 1, 2, 3;";
 }
 
+// The tables, filled from the lines when a trigger is missing (once, or when one went: the
+// tables may have missed writes since); a trigger of another text (an earlier version's) is
+// made again.
 Status ensureSearch(Database& db) {
     if (Status s = db.exec(kSearchTables); !s)
         return s;
-    {
-        auto st = db.prepare("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND "
-                             "tbl_name = 'ORDINE' AND name IN (?1, ?2, ?3);");
-        if (!st)
-            return st.error();
-        for (int i = 0; i < 3; ++i)
-            st->bind(i + 1, kSearchTriggers[i]);
-        if (!st->next())
-            return st->status();
-        if (st->int64(0) == 3)
-            return {};
+    auto st = db.prepare("SELECT sql FROM sqlite_master WHERE type = 'trigger' AND "
+                         "tbl_name = 'ORDINE' AND name = ?1;");
+    if (!st)
+        return st.error();
+    const std::vector<Trigger> triggers = searchTriggers();
+    bool missing = false;
+    std::vector<const Trigger*> stale;
+    for (const Trigger& t : triggers) {
+        st->reset();
+        st->bind(1, t.name);
+        if (!st->next()) {
+            if (!st->status())
+                return st->status();
+            missing = true;
+        } else if (st->utf8(0) != t.sql) {
+            stale.push_back(&t);
+        }
     }
-    return db.exec(searchBuild());
+    st->reset();
+    if (missing) {
+        stale.clear();
+        for (const Trigger& t : triggers)
+            stale.push_back(&t);
+        if (Status s = db.exec(searchFill()); !s)
+            return s;
+    }
+    for (const Trigger* t : stale) {
+        if (Status s = db.exec("DROP TRIGGER IF EXISTS " + std::string(t->name) + ";"); !s)
+            return s;
+        if (Status s = db.exec(t->sql + ";"); !s)
+            return s;
+    }
+    return {};
 }
 
 } // namespace

@@ -46,9 +46,9 @@ QByteArray client(const QString& path, const QString& sql) {
     return p.readAll().trimmed();
 }
 
-const char* const kArticles[] = {"GRANA PADANO DOP", "CAFFÈ IN GRANI", "OLIO 50% PIÙ",
-                                 "PASTA_CORTA",      "TONNO \"RIO\"",  "ACETO C:\\MODENA",
-                                 "SPECK"};
+const char* const kArticles[] = {
+    "GRANA PADANO DOP", "CAFFÈ IN GRANI",   "OLIO 50% PIÙ", "PASTA_CORTA",
+    "TONNO \"RIO\"",    "ACETO C:\\MODENA", "SPECK"};
 const char* const kDests[] = {"BAR SPORT", "TRATTORIA D'ANGELO", "DEPOSITO", nullptr};
 const char* const kNotes[] = {nullptr, "", "CONSEGNA AL MATTINO", "GRANA A PARTE"};
 
@@ -172,15 +172,15 @@ private Q_SLOTS:
              "INSERT OR IGNORE INTO ORDINE (ANNO, NR, ARTICOLO) VALUES ('2026', '43', 'SPECK');",
              true, false},
             {"righe eliminate", "DELETE FROM ORDINE WHERE NR IN ('1', '2', '8');", true, false},
-            {"numero di riga cambiato", "UPDATE ORDINE SET ID = ID + 100000 WHERE NR = '9';",
-             true, false},
+            {"numero di riga cambiato", "UPDATE ORDINE SET ID = ID + 100000 WHERE NR = '9';", true,
+             false},
             {"tutto eliminato", "DELETE FROM ORDINE;", true, false},
             {"riga sostituita",
              "INSERT OR REPLACE INTO ORDINE (ID, ANNO, NR, DATAO, ARTICOLO) SELECT ID, ANNO, NR, "
              "DATAO, 'PECORINO' FROM ORDINE WHERE ARTICOLO = 'GRANA PADANO DOP' LIMIT 2;",
              false, false},
-            {"un trigger tolto",
-             "DROP TRIGGER CERCA_RIGA_VIA; DELETE FROM ORDINE WHERE NR = '10';", true, true},
+            {"un trigger tolto", "DROP TRIGGER CERCA_RIGA_VIA; DELETE FROM ORDINE WHERE NR = '10';",
+             true, true},
             {"tabelle di una versione precedente",
              "DROP TRIGGER CERCA_RIGA_NUOVA; DROP TRIGGER CERCA_RIGA_CAMBIO; DROP TRIGGER "
              "CERCA_RIGA_VIA; DROP TABLE CERCA_RIGA; DROP TABLE CERCA_TESTO;",
@@ -233,6 +233,26 @@ private Q_SLOTS:
                 }
             }
         }
+    }
+
+    // A trigger of another text (an earlier version's) is made again at the next opening, and
+    // an opening that finds everything in place changes nothing.
+    void anEarlierTriggerIsMadeAgain() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Ordine.mdb"));
+        QVERIFY(QFile::copy(seededPath(), path));
+        auto opened = Database::open(path, schema::password());
+        QVERIFY(opened);
+        Database& db = **opened;
+        exec(db, "DROP TRIGGER CERCA_RIGA_VIA; CREATE TRIGGER CERCA_RIGA_VIA AFTER DELETE ON "
+                 "ORDINE BEGIN SELECT 1; END;");
+        QVERIFY(schema::ensureIndexes(db));
+        const QStringList version = column(db, "PRAGMA schema_version;");
+        QVERIFY(schema::ensureIndexes(db));
+        QCOMPARE(column(db, "PRAGMA schema_version;"), version);
+        exec(db, "DELETE FROM ORDINE WHERE NR IN ('12', '13');");
+        QCOMPARE(column(db, kIndexed), column(db, kExpected));
+        QCOMPARE(column(db, kTexts), column(db, kExpectedTexts));
     }
 };
 
