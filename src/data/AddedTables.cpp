@@ -294,4 +294,11 @@ Status ensure(Database& db) {
     return ensureSearch(db);
 }
 
+Status setAsideSearch(Database& db) {
+    for (const Trigger& t : searchTriggers())
+        if (Status s = db.exec("DROP TRIGGER IF EXISTS " + std::string(t.name) + ";"); !s)
+            return s;
+    return {};
+}
+
 } // namespace addedtables

@@ -14,4 +14,10 @@ namespace addedtables {
 // Makes the missing tables and their indexes (idempotent), in the caller's transaction.
 Status ensure(Database& db);
 
+// Before many order lines are written at once (a conversion, a generated file): the triggers of
+// the search's tables go, and the next ensure() makes them again after filling the tables from
+// all the lines at once, far quicker than line by line. A file left so (the program killed
+// meanwhile) has them filled at its next opening.
+Status setAsideSearch(Database& db);
+
 } // namespace addedtables

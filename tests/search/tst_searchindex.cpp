@@ -3,6 +3,7 @@
 // program's functions); and the orders found through it, or through the newest lines, against
 // the engine's scan of every line.
 
+#include "data/AddedTables.h"
 #include "data/Database.h"
 #include "data/Schema.h"
 #include "data/TextMatch.h"
@@ -233,6 +234,31 @@ private Q_SLOTS:
                 }
             }
         }
+    }
+
+    // Lines written in bulk with the triggers set aside (a conversion of an old archive) are in
+    // the index once it is ensured again, in the same transaction.
+    void linesWrittenAsideAreIndexedAtTheEnd() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Ordine.mdb"));
+        QVERIFY(QFile::copy(seededPath(), path));
+        auto opened = Database::open(path, schema::password());
+        QVERIFY(opened);
+        Database& db = **opened;
+        QVERIFY(db.write([&]() -> Status {
+            if (Status s = addedtables::setAsideSearch(db); !s)
+                return s;
+            if (Status s = db.exec("UPDATE ORDINE SET NOTE = 'GRANA' WHERE NR = '3'; DELETE FROM "
+                                   "ORDINE WHERE NR = '4'; INSERT INTO ORDINE (ANNO, NR, DATAO, "
+                                   "ARTICOLO) VALUES ('2026', '44', '2026-03-03', 'PECORINO');");
+                !s)
+                return s;
+            return addedtables::ensure(db);
+        }));
+        QCOMPARE(column(db, kIndexed), column(db, kExpected));
+        QCOMPARE(column(db, kTexts), column(db, kExpectedTexts));
+        QCOMPARE(column(db, "SELECT count(*) FROM sqlite_master WHERE name LIKE 'CERCA_RIGA_%';"),
+                 QStringList{"3"});
     }
 
     // A trigger of another text (an earlier version's) is made again at the next opening, and
