@@ -71,7 +71,7 @@ bool searchBench(const Options& o, const Emit& emit) {
             binds.emplace_back(3, QByteArray::number(*number));
         else
             binds.emplace_back(1, codes);
-        bareLoopAt(h, searchstore::ordersStatement().c_str(), binds);
+        bareLoopAt(h, searchstore::kOrders, binds);
     };
 
     // A town and a name typed key by key, the first keys matching nearly every customer; then

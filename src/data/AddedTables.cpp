@@ -181,68 +181,69 @@ const char* const kSearchTables = "CREATE TABLE IF NOT EXISTS CERCA_TESTO ("
                                   " ID_RIGA INTEGER NOT NULL,"
                                   " PRIMARY KEY (ID_TESTO, GIORNO, ID_RIGA)) WITHOUT ROWID;";
 
-// The order date of the line `row` (NEW, OLD or an alias) as CERCA_RIGA keeps it.
-std::string dayOf(const std::string& row) {
-    return "COALESCE(CAST(replace(" + row + ".DATAO, '-', '') AS INTEGER), 0)";
-}
-
-std::string textsOf(const std::string& row) {
-    return "(" + row + ".ARTICOLO, " + row + ".CODICE, " + row + ".DEST, " + row + ".NOTE)";
-}
-
-// The line's texts and their entries in, or out (with the texts no line holds any more). No
-// statement here meets a constraint: the conflict clause of the statement that fired the
-// trigger (INSERT OR REPLACE, UPDATE OR FAIL...) would stand for any the trigger names.
-std::string lineIn(const std::string& row) {
-    const std::string entry = "SELECT 1 FROM CERCA_RIGA WHERE ID_TESTO = CERCA_TESTO.ID AND "
-                              "GIORNO = " +
-                              dayOf(row) + " AND ID_RIGA = " + row + ".rowid";
-    return " INSERT INTO CERCA_TESTO (TESTO) SELECT X FROM (SELECT " + row +
-           ".ARTICOLO AS X UNION SELECT " + row + ".CODICE UNION SELECT " + row +
-           ".DEST UNION SELECT " + row +
-           ".NOTE) WHERE X IS NOT NULL AND X <> '' AND NOT EXISTS (SELECT 1 FROM CERCA_TESTO "
-           "WHERE TESTO = X);"
-           " INSERT INTO CERCA_RIGA (ID_TESTO, GIORNO, ID_RIGA) SELECT ID, " +
-           dayOf(row) + ", " + row + ".rowid FROM CERCA_TESTO WHERE TESTO IN " + textsOf(row) +
-           " AND NOT EXISTS (" + entry + ");";
-}
-
-std::string lineOut(const std::string& row) {
-    return " DELETE FROM CERCA_RIGA WHERE ID_TESTO IN (SELECT ID FROM CERCA_TESTO WHERE TESTO "
-           "IN " +
-           textsOf(row) + ") AND GIORNO = " + dayOf(row) + " AND ID_RIGA = " + row + ".rowid;" +
-           " DELETE FROM CERCA_TESTO WHERE TESTO IN " + textsOf(row) +
-           " AND NOT EXISTS (SELECT 1 FROM CERCA_RIGA WHERE ID_TESTO = CERCA_TESTO.ID);";
-}
+// The line `row` (NEW or OLD) in the search's tables: its texts, and an entry for each with its
+// order date, or out (with the texts no line holds any more). No statement here meets a
+// constraint: the conflict clause of the statement that fired the trigger (INSERT OR REPLACE,
+// UPDATE OR FAIL...) would stand for any the trigger names.
+// clang-format off
+#define GESTIONE_SEARCH_LINE_IN(row)                                                               \
+    " INSERT INTO CERCA_TESTO (TESTO) SELECT X FROM (SELECT " row ".ARTICOLO AS X"                 \
+    " UNION SELECT " row ".CODICE UNION SELECT " row ".DEST UNION SELECT " row ".NOTE)"            \
+    " WHERE X IS NOT NULL AND X <> ''"                                                             \
+    " AND NOT EXISTS (SELECT 1 FROM CERCA_TESTO WHERE TESTO = X);"                                 \
+    " INSERT INTO CERCA_RIGA (ID_TESTO, GIORNO, ID_RIGA)"                                          \
+    " SELECT ID, COALESCE(CAST(replace(" row ".DATAO, '-', '') AS INTEGER), 0), " row ".rowid"     \
+    " FROM CERCA_TESTO"                                                                            \
+    " WHERE TESTO IN (" row ".ARTICOLO, " row ".CODICE, " row ".DEST, " row ".NOTE)"               \
+    " AND NOT EXISTS (SELECT 1 FROM CERCA_RIGA WHERE ID_TESTO = CERCA_TESTO.ID"                    \
+    " AND GIORNO = COALESCE(CAST(replace(" row ".DATAO, '-', '') AS INTEGER), 0)"                  \
+    " AND ID_RIGA = " row ".rowid);"
+#define GESTIONE_SEARCH_LINE_OUT(row)                                                              \
+    " DELETE FROM CERCA_RIGA WHERE ID_TESTO IN (SELECT ID FROM CERCA_TESTO"                        \
+    " WHERE TESTO IN (" row ".ARTICOLO, " row ".CODICE, " row ".DEST, " row ".NOTE))"              \
+    " AND GIORNO = COALESCE(CAST(replace(" row ".DATAO, '-', '') AS INTEGER), 0)"                  \
+    " AND ID_RIGA = " row ".rowid;"                                                                \
+    " DELETE FROM CERCA_TESTO"                                                                     \
+    " WHERE TESTO IN (" row ".ARTICOLO, " row ".CODICE, " row ".DEST, " row ".NOTE)"               \
+    " AND NOT EXISTS (SELECT 1 FROM CERCA_RIGA WHERE ID_TESTO = CERCA_TESTO.ID);"
 
 struct Trigger {
     const char* name;
-    std::string sql;
+    // As the file keeps it (without the final semicolon).
+    const char* create;
 };
 
 // The triggers that keep the search's tables in step with ORDINE.
-std::vector<Trigger> searchTriggers() {
-    return {
-        {"CERCA_RIGA_NUOVA",
-         "CREATE TRIGGER CERCA_RIGA_NUOVA AFTER INSERT ON ORDINE BEGIN" + lineIn("NEW") + " END"},
-        {"CERCA_RIGA_CAMBIO", "CREATE TRIGGER CERCA_RIGA_CAMBIO AFTER UPDATE OF ID, DATAO, "
-                              "ARTICOLO, CODICE, DEST, NOTE ON ORDINE BEGIN" +
-                                  lineOut("OLD") + lineIn("NEW") + " END"},
-        {"CERCA_RIGA_VIA",
-         "CREATE TRIGGER CERCA_RIGA_VIA AFTER DELETE ON ORDINE BEGIN" + lineOut("OLD") + " END"},
-    };
-}
+const Trigger kSearchTriggers[] = {
+    {"CERCA_RIGA_NUOVA",
+     "CREATE TRIGGER CERCA_RIGA_NUOVA AFTER INSERT ON ORDINE BEGIN"
+     GESTIONE_SEARCH_LINE_IN("NEW") " END"},
+    {"CERCA_RIGA_CAMBIO",
+     "CREATE TRIGGER CERCA_RIGA_CAMBIO AFTER UPDATE OF ID, DATAO, ARTICOLO, CODICE, DEST, NOTE"
+     " ON ORDINE BEGIN" GESTIONE_SEARCH_LINE_OUT("OLD") GESTIONE_SEARCH_LINE_IN("NEW") " END"},
+    {"CERCA_RIGA_VIA",
+     "CREATE TRIGGER CERCA_RIGA_VIA AFTER DELETE ON ORDINE BEGIN"
+     GESTIONE_SEARCH_LINE_OUT("OLD") " END"},
+};
+// clang-format on
+
+#undef GESTIONE_SEARCH_LINE_IN
+#undef GESTIONE_SEARCH_LINE_OUT
 
 // Both tables made again from the lines.
-std::string searchFill() {
-    return "DELETE FROM CERCA_RIGA;"
-           "DELETE FROM CERCA_TESTO;"
-           "INSERT OR IGNORE INTO CERCA_TESTO (TESTO)"
-           " SELECT ARTICOLO FROM ORDINE UNION SELECT CODICE FROM ORDINE"
-           " UNION SELECT DEST FROM ORDINE UNION SELECT NOTE FROM ORDINE;"
-           "INSERT OR IGNORE INTO CERCA_RIGA (ID_TESTO, GIORNO, ID_RIGA) SELECT T.ID, " +
-           dayOf("O") + ", O.rowid FROM ORDINE O, CERCA_TESTO T WHERE T.TESTO IN " + textsOf("O") +
-           " ORDER BY 1, 2, 3;";
+const char* const kSearchFill =
+    "DELETE FROM CERCA_RIGA;"
+    "DELETE FROM CERCA_TESTO;"
+    "INSERT OR IGNORE INTO CERCA_TESTO (TESTO)"
+    " SELECT ARTICOLO FROM ORDINE UNION SELECT CODICE FROM ORDINE"
+    " UNION SELECT DEST FROM ORDINE UNION SELECT NOTE FROM ORDINE;"
+    "INSERT OR IGNORE INTO CERCA_RIGA (ID_TESTO, GIORNO, ID_RIGA)"
+    " SELECT T.ID, COALESCE(CAST(replace(O.DATAO, '-', '') AS INTEGER), 0), O.rowid"
+    " FROM ORDINE O, CERCA_TESTO T WHERE T.TESTO IN (O.ARTICOLO, O.CODICE, O.DEST, O.NOTE)"
+    " ORDER BY 1, 2, 3;";
+
+Status dropTrigger(Database& db, const Trigger& t) {
+    return db.exec("DROP TRIGGER IF EXISTS " + std::string(t.name) + ";");
 }
 
 // The tables, filled from the lines when a trigger is missing (once, or when one went: the
@@ -255,32 +256,31 @@ Status ensureSearch(Database& db) {
                          "tbl_name = 'ORDINE' AND name = ?1;");
     if (!st)
         return st.error();
-    const std::vector<Trigger> triggers = searchTriggers();
     bool missing = false;
     std::vector<const Trigger*> stale;
-    for (const Trigger& t : triggers) {
+    for (const Trigger& t : kSearchTriggers) {
         st->reset();
         st->bind(1, t.name);
         if (!st->next()) {
             if (!st->status())
                 return st->status();
             missing = true;
-        } else if (st->utf8(0) != t.sql) {
+        } else if (st->utf8(0) != t.create) {
             stale.push_back(&t);
         }
     }
     st->reset();
     if (missing) {
         stale.clear();
-        for (const Trigger& t : triggers)
+        for (const Trigger& t : kSearchTriggers)
             stale.push_back(&t);
-        if (Status s = db.exec(searchFill()); !s)
+        if (Status s = db.exec(kSearchFill); !s)
             return s;
     }
     for (const Trigger* t : stale) {
-        if (Status s = db.exec("DROP TRIGGER IF EXISTS " + std::string(t->name) + ";"); !s)
+        if (Status s = dropTrigger(db, *t); !s)
             return s;
-        if (Status s = db.exec(t->sql + ";"); !s)
+        if (Status s = db.exec(std::string(t->create) + ";"); !s)
             return s;
     }
     return {};
@@ -295,8 +295,8 @@ Status ensure(Database& db) {
 }
 
 Status setAsideSearch(Database& db) {
-    for (const Trigger& t : searchTriggers())
-        if (Status s = db.exec("DROP TRIGGER IF EXISTS " + std::string(t.name) + ";"); !s)
+    for (const Trigger& t : kSearchTriggers)
+        if (Status s = dropTrigger(db, t); !s)
             return s;
     return {};
 }

@@ -97,7 +97,7 @@ Status fillOrders(ReportView* list, Database& db, const QString& text,
         list->setColumns(std::move(cols));
         return {};
     }
-    auto st = db.prepare(searchstore::ordersStatement());
+    auto st = db.prepare(searchstore::kOrders);
     if (st) {
         st->bind(1, codes).bind(2, ids).bind(4, searchstore::kMaxRows);
         if (number)

@@ -105,35 +105,7 @@ Result<std::vector<std::int64_t>> fromIndex(Database& db, const std::string& fol
     return found.take();
 }
 
-// The statement's table NAME of the values of the list in parameter `param`, one row V each.
-std::string packedList(const std::string& name, const std::string& param) {
-    // The length before the first colon, and the value after it.
-    const std::string length = "CAST(substr(RESTO, 1, instr(RESTO, X'3A') - 1) AS INTEGER)";
-    return name + "(V, RESTO) AS (SELECT NULL, CAST(" + param +
-           " AS BLOB) UNION ALL SELECT CAST(substr(RESTO, instr(RESTO, X'3A') + 1, " + length +
-           ") AS TEXT), substr(RESTO, instr(RESTO, X'3A') + 1 + " + length + ") FROM " + name +
-           " WHERE instr(RESTO, X'3A') > 0)";
-}
-
 } // namespace
-
-const std::string& ordersStatement() {
-    static const std::string sql =
-        "WITH RECURSIVE " + packedList("CODICI", "?1") + ", " + packedList("RIGHE", "?2") +
-        ", ANNI(A) AS (SELECT MAX(ANNO) FROM ORDINE WHERE ?3 IS NOT NULL UNION ALL "
-        "SELECT (SELECT MAX(ANNO) FROM ORDINE WHERE ANNO < A) FROM ANNI WHERE A IS NOT NULL) "
-        "SELECT ANNO, NR, (SELECT SOGGETTO FROM CLIENTE WHERE CLIENTE.CODICE = ORDINE.ID_CL "
-        "ORDER BY ID LIMIT 1), DATAO, COUNT(*), TOTAL(QVENDITA), TOTAL(QOMAGGIO), "
-        "TOTAL(QVENDITA * PESO), TOTAL(QVENDITA * PESO * PREZZO), MAX(ID) FROM ORDINE "
-        "WHERE ID_CL IN (SELECT V FROM CODICI WHERE V IS NOT NULL) "
-        "OR (ANNO, NR) IN (SELECT ANNO, NR FROM ORDINE WHERE rowid IN "
-        "(SELECT CAST(V AS INTEGER) FROM RIGHE WHERE V IS NOT NULL)) "
-        "OR (ANNO, NR) IN (SELECT A, ?3 FROM ANNI WHERE A IS NOT NULL) "
-        "GROUP BY ANNO, NR "
-        "ORDER BY NR IS ?3 DESC, (CASE WHEN NR IS ?3 THEN ANNO END) DESC, DATAO DESC, "
-        "ANNO DESC, MAX(ID) DESC LIMIT ?4;";
-    return sql;
-}
 
 void appendPacked(std::string& list, std::string_view value) {
     list += std::to_string(value.size());

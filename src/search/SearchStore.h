@@ -37,6 +37,17 @@ inline constexpr const char* kArticles = "SELECT CODICE, ARTICOLO, FORMATO FROM 
 // that a value may hold any byte (a line break, a colon, a quote).
 void appendPacked(std::string& list, std::string_view value);
 
+// The statement's table `name` of the values of the list in parameter `param`, one row V each:
+// the length before the first colon, the value after it, the rest for the next row.
+// clang-format off
+#define GESTIONE_PACKED_LIST(name, param)                                                          \
+    name "(V, RESTO) AS (SELECT NULL, CAST(" param " AS BLOB) UNION ALL SELECT"                    \
+    " CAST(substr(RESTO, instr(RESTO, X'3A') + 1,"                                                 \
+    " CAST(substr(RESTO, 1, instr(RESTO, X'3A') - 1) AS INTEGER)) AS TEXT),"                       \
+    " substr(RESTO, instr(RESTO, X'3A') + 1"                                                       \
+    " + CAST(substr(RESTO, 1, instr(RESTO, X'3A') - 1) AS INTEGER))"                               \
+    " FROM " name " WHERE instr(RESTO, X'3A') > 0)"
+
 // The orders found, at most ?4: those of the customer codes in the list ?1, those holding the
 // lines of row ids in the list ?2 and, when ?3 is an order number, that order in every year.
 // The numbered ones first, the latest year first; then the others, newest first. Columns: year,
@@ -44,7 +55,23 @@ void appendPacked(std::string& list, std::string_view value);
 // the order's last line (the last column, for the query alone). The customers' orders come
 // through the index ORDINE_ID_CL, the lines' through ORDINE_ANNO_NR, the years are walked along
 // ORDINE_ANNO_NR (one seek each).
-const std::string& ordersStatement();
+inline constexpr const char* kOrders =
+    "WITH RECURSIVE " GESTIONE_PACKED_LIST("CODICI", "?1") ", " GESTIONE_PACKED_LIST("RIGHE", "?2")
+    ", ANNI(A) AS (SELECT MAX(ANNO) FROM ORDINE WHERE ?3 IS NOT NULL UNION ALL"
+    " SELECT (SELECT MAX(ANNO) FROM ORDINE WHERE ANNO < A) FROM ANNI WHERE A IS NOT NULL)"
+    " SELECT ANNO, NR, (SELECT SOGGETTO FROM CLIENTE WHERE CLIENTE.CODICE = ORDINE.ID_CL"
+    " ORDER BY ID LIMIT 1), DATAO, COUNT(*), TOTAL(QVENDITA), TOTAL(QOMAGGIO),"
+    " TOTAL(QVENDITA * PESO), TOTAL(QVENDITA * PESO * PREZZO), MAX(ID) FROM ORDINE"
+    " WHERE ID_CL IN (SELECT V FROM CODICI WHERE V IS NOT NULL)"
+    " OR (ANNO, NR) IN (SELECT ANNO, NR FROM ORDINE WHERE rowid IN"
+    " (SELECT CAST(V AS INTEGER) FROM RIGHE WHERE V IS NOT NULL))"
+    " OR (ANNO, NR) IN (SELECT A, ?3 FROM ANNI WHERE A IS NOT NULL)"
+    " GROUP BY ANNO, NR"
+    " ORDER BY NR IS ?3 DESC, (CASE WHEN NR IS ?3 THEN ANNO END) DESC, DATAO DESC, ANNO DESC,"
+    " MAX(ID) DESC LIMIT ?4;";
+// clang-format on
+
+#undef GESTIONE_PACKED_LIST
 
 // The tables the window's lists, captions and send state are read from: the snapshot of this
 // statement (prepared, never run) changes whenever any of them may have.

@@ -272,7 +272,8 @@ Status SearchWindow::leggiDettaglio() {
     const bool history = m_detail == Detail::History;
     // The caption names the customer or the article as the register has it now.
     if (!m_detailCode.isEmpty()) {
-        auto st = db.prepare(history ? searchstore::kCustomerName : searchstore::kArticleName);
+        auto st = history ? db.prepare(searchstore::kCustomerName)
+                          : db.prepare(searchstore::kArticleName);
         if (st) {
             st->bind(1, m_detailCode);
             if (st->next() && !st->isNull(0))

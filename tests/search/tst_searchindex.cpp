@@ -105,7 +105,7 @@ QStringList found(Database& db, const QString& text, int limit, int recent) {
     std::string ids;
     for (const std::int64_t id : *lines)
         searchstore::appendPacked(ids, std::to_string(id));
-    auto st = db.prepare(searchstore::ordersStatement());
+    auto st = db.prepare(searchstore::kOrders);
     st->bind(1, "").bind(2, ids).bindNull(3).bind(4, limit);
     QStringList out;
     while (st->next())
