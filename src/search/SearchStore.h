@@ -78,12 +78,13 @@ inline constexpr const char* kOrders =
 inline constexpr const char* kShownTables =
     "SELECT CLIENTE.ID, ARTICOLO.ID, ORDINE.ID, INVIO.ID FROM CLIENTE, ARTICOLO, ORDINE, INVIO "
     "WHERE 0;";
-// The name of the customer of code ?1, the register's first of that code.
-inline constexpr const char* kCustomerName =
-    "SELECT SOGGETTO FROM CLIENTE WHERE CODICE = ?1 ORDER BY ID LIMIT 1;";
-// The description of the article of code ?1, the catalogue's first of that code.
-inline constexpr const char* kArticleName =
-    "SELECT ARTICOLO FROM ARTICOLO WHERE CODICE = ?1 ORDER BY ID LIMIT 1;";
+// The name of the customer of code ?1: ?2 while one of that code still has it, else the
+// register's first of that code.
+inline constexpr const char* kCustomerName = "SELECT SOGGETTO FROM CLIENTE WHERE CODICE = ?1 "
+                                             "ORDER BY SOGGETTO IS ?2 DESC, ID LIMIT 1;";
+// The description of the article of code ?1, the same way.
+inline constexpr const char* kArticleName = "SELECT ARTICOLO FROM ARTICOLO WHERE CODICE = ?1 "
+                                            "ORDER BY ARTICOLO IS ?2 DESC, ID LIMIT 1;";
 
 // How many of the newest lines are looked at one by one before the texts' index is read: a
 // text that many lines hold fills the group from the first of them.

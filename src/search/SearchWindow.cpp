@@ -275,7 +275,7 @@ Status SearchWindow::leggiDettaglio() {
         auto st = history ? db.prepare(searchstore::kCustomerName)
                           : db.prepare(searchstore::kArticleName);
         if (st) {
-            st->bind(1, m_detailCode);
+            st->bind(1, m_detailCode).bind(2, m_detailName);
             if (st->next() && !st->isNull(0))
                 m_detailName = st->text(0);
         }
