@@ -38,6 +38,7 @@ public:
             m_lastDay = day;
     }
     std::vector<std::int64_t> take() { return std::move(m_lines); }
+    int size() const { return int(m_lines.size()); }
 
 private:
     int m_limit;
@@ -49,7 +50,8 @@ private:
 using Date = std::optional<std::string>;
 
 // The newest `recentLines` lines one by one: none when they do not settle the group (the orders
-// wanted may be further down).
+// wanted may be further down), or as soon as the orders found so far tell they will not (fewer
+// than half the group, at the pace they came).
 Result<std::optional<std::vector<std::int64_t>>>
 fromRecentLines(Database& db, const std::string& folded, int limit, int recentLines) {
     auto st = db.prepare(kRecent);
@@ -66,6 +68,9 @@ fromRecentLines(Database& db, const std::string& folded, int limit, int recentLi
             return std::optional(found.take());
         if (st->int64(4) != 0)
             found.add(st->utf8(1), st->utf8(2), st->int64(0), day);
+        if (read % 1000 == 0 &&
+            2 * std::int64_t(found.size()) * recentLines < std::int64_t(read) * limit)
+            return std::optional<std::vector<std::int64_t>>();
     }
     if (!st->status())
         return st->status().error();

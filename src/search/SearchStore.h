@@ -86,9 +86,9 @@ inline constexpr const char* kCustomerName = "SELECT SOGGETTO FROM CLIENTE WHERE
 inline constexpr const char* kArticleName = "SELECT ARTICOLO FROM ARTICOLO WHERE CODICE = ?1 "
                                             "ORDER BY ARTICOLO IS ?2 DESC, ID LIMIT 1;";
 
-// How many of the newest lines are looked at one by one before the texts' index is read: a
-// text that many lines hold fills the group from the first of them.
-inline constexpr int kRecentLines = 2000;
+// How many of the newest lines are looked at one by one, at most, before the texts' index is
+// read: a text that many lines hold fills the group from the first of them.
+inline constexpr int kRecentLines = 20000;
 
 // The orders whose lines hold `folded` (textmatch::fold) in the article's description or code,
 // the destination or the notes, newest first by the lines' order date, each once: the row id of
