@@ -107,6 +107,13 @@ class TestSearch : public QObject {
         s->TestoCerca->clear();
         ui::type(s->TestoCerca, text);
     }
+    // Return on the customer found by "trattoria": its history in the detail list.
+    void showHistoryOfTrattoria() {
+        search(QStringLiteral("trattoria"));
+        s->ListaClienti->setFocus();
+        s->ListaClienti->selectRow(0);
+        QTest::keyClick(s->ListaClienti, Qt::Key_Return);
+    }
 
 private Q_SLOTS:
     void cleanup() {
@@ -240,10 +247,7 @@ private Q_SLOTS:
 
     void historyOfACustomerWithThreeOrders() {
         start();
-        search(QStringLiteral("trattoria"));
-        s->ListaClienti->setFocus();
-        s->ListaClienti->selectRow(0);
-        QTest::keyClick(s->ListaClienti, Qt::Key_Return);
+        showHistoryOfTrattoria();
         QCOMPARE(s->LDettaglio->text(),
                  QStringLiteral("Storico di TRATTORIA CITTÀ ALTA (30000): 3 ordini"));
         QCOMPARE(s->ListaDettaglio->report()->rows(), 3);
@@ -302,10 +306,7 @@ private Q_SLOTS:
     // file holds them now, the row chosen still chosen.
     void historyReadAgainAfterARepeat() {
         start();
-        search(QStringLiteral("trattoria"));
-        s->ListaClienti->setFocus();
-        s->ListaClienti->selectRow(0);
-        QTest::keyClick(s->ListaClienti, Qt::Key_Return);
+        showHistoryOfTrattoria();
         s->ListaDettaglio->selectRow(2);
         app->dialogs.answerYes();
         ui::click(s->CmdRipeti);
@@ -362,10 +363,7 @@ private Q_SLOTS:
         start();
         line(app->db(), "2023", "9", "30000", "2023-09-01", "GRANA PADANO DOP", "F-GP01", 36, 30, 0,
              7.69);
-        search(QStringLiteral("trattoria"));
-        s->ListaClienti->setFocus();
-        s->ListaClienti->selectRow(0);
-        QTest::keyClick(s->ListaClienti, Qt::Key_Return);
+        showHistoryOfTrattoria();
         QCOMPARE(row(s->ListaDettaglio, 3),
                  (QStringList{"2023", "9", "01/09/2023", "1", "30", "0", "1.080,00", "8.305,20"}));
         QVERIFY(openYear(*app, "Aordine", QStringLiteral("2023")));

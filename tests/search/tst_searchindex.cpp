@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 namespace {
 
 void exec(Database& db, const QString& sql) {
@@ -134,6 +136,14 @@ class TestSearchIndex : public QObject {
     // The seeded file each case starts from a copy of.
     QTemporaryDir m_seeded;
     QString seededPath() const { return m_seeded.filePath(QStringLiteral("Ordine.mdb")); }
+    // A copy of the seeded file in `dir`, open; none when it cannot be made.
+    std::unique_ptr<Database> openCopy(const QTemporaryDir& dir) const {
+        const QString path = dir.filePath(QStringLiteral("Ordine.mdb"));
+        if (!QFile::copy(seededPath(), path))
+            return nullptr;
+        auto opened = Database::open(path, schema::password());
+        return opened ? std::move(*opened) : nullptr;
+    }
 
 private Q_SLOTS:
     void initTestCase() {
@@ -202,14 +212,12 @@ private Q_SLOTS:
         QFETCH(bool, exact);
         QFETCH(bool, reopened);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("Ordine.mdb"));
-        QVERIFY(QFile::copy(seededPath(), path));
-        auto opened = Database::open(path, schema::password());
+        const std::unique_ptr<Database> opened = openCopy(dir);
         QVERIFY(opened);
-        Database& db = **opened;
+        Database& db = *opened;
         QCOMPARE(column(db, kIndexed), column(db, kExpected));
         if (byClient)
-            QCOMPARE(client(path, write), QByteArray());
+            QCOMPARE(client(dir.filePath(QStringLiteral("Ordine.mdb")), write), QByteArray());
         else
             exec(db, write);
         if (reopened)
@@ -240,11 +248,9 @@ private Q_SLOTS:
     // the index once it is ensured again, in the same transaction.
     void linesWrittenAsideAreIndexedAtTheEnd() {
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("Ordine.mdb"));
-        QVERIFY(QFile::copy(seededPath(), path));
-        auto opened = Database::open(path, schema::password());
+        const std::unique_ptr<Database> opened = openCopy(dir);
         QVERIFY(opened);
-        Database& db = **opened;
+        Database& db = *opened;
         QVERIFY(db.write([&]() -> Status {
             if (Status s = addedtables::setAsideSearch(db); !s)
                 return s;
@@ -265,11 +271,9 @@ private Q_SLOTS:
     // an opening that finds everything in place changes nothing.
     void anEarlierTriggerIsMadeAgain() {
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("Ordine.mdb"));
-        QVERIFY(QFile::copy(seededPath(), path));
-        auto opened = Database::open(path, schema::password());
+        const std::unique_ptr<Database> opened = openCopy(dir);
         QVERIFY(opened);
-        Database& db = **opened;
+        Database& db = *opened;
         exec(db, "DROP TRIGGER CERCA_RIGA_VIA; CREATE TRIGGER CERCA_RIGA_VIA AFTER DELETE ON "
                  "ORDINE BEGIN SELECT 1; END;");
         QVERIFY(schema::ensureIndexes(db));
