@@ -1,5 +1,6 @@
 #include "LargeData.h"
 
+#include "data/AddedTables.h"
 #include "data/Database.h"
 #include "data/ItalianText.h"
 #include "data/Schema.h"
@@ -109,6 +110,9 @@ Status make(const QString& path, const Sizes& sizes) {
     if (!opened)
         return opened.error();
     Database& db = **opened;
+    // The search's tables are filled from all the lines at once, at the end.
+    if (Status s = db.write([&] { return addedtables::setAsideSearch(db); }); !s)
+        return s;
     Dice dice;
     QStringList codes;
     QStringList names;
@@ -232,6 +236,8 @@ Status make(const QString& path, const Sizes& sizes) {
         if (!s)
             return s;
     }
+    if (s = schema::ensureIndexes(db); !s)
+        return s;
     return db.exec("PRAGMA wal_checkpoint(TRUNCATE);");
 }
 

@@ -493,8 +493,8 @@ void Gestione::refreshPanels() {
     Frame3->hide();
     Frame7->hide();
     Frame8->hide();
-    // Its results were found in the file before.
-    Cerca->hide();
+    // What the search shows is read again from the file as it is now.
+    Cerca->rileggi();
     if (Statistiche)
         Statistiche->hide();
     m_idle->reload();

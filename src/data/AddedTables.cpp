@@ -2,6 +2,9 @@
 
 #include "Database.h"
 
+#include <string>
+#include <vector>
+
 namespace addedtables {
 namespace {
 
@@ -170,10 +173,138 @@ const char* const kStatements =
     " DELETE FROM SYNC_CLIENTE WHERE ID = OLD.ID AND SEDE = 1;"
     " END;";
 
+// The search of the orders by what their lines hold: every text of the lines (the article's
+// description and code, the destination, the notes) once, and for each the lines holding it with
+// their order date as a number (yyyymmdd, 0 for none). A search then reads the distinct texts,
+// not every line, and the lines of the texts found newest first. The triggers keep both in step
+// with ORDINE whoever writes, with the engine's own functions only.
+const char* const kSearchTables = "CREATE TABLE IF NOT EXISTS CERCA_TESTO ("
+                                  " ID INTEGER PRIMARY KEY,"
+                                  " TESTO TEXT NOT NULL UNIQUE CHECK (TESTO <> ''));"
+                                  "CREATE TABLE IF NOT EXISTS CERCA_RIGA ("
+                                  " ID_TESTO INTEGER NOT NULL,"
+                                  " GIORNO INTEGER NOT NULL,"
+                                  " ID_RIGA INTEGER NOT NULL,"
+                                  " PRIMARY KEY (ID_TESTO, GIORNO, ID_RIGA)) WITHOUT ROWID;";
+
+// The line `row` (NEW or OLD) in the search's tables: its texts, and an entry for each with its
+// order date, or out (with the texts no line holds any more). No statement here meets a
+// constraint: the conflict clause of the statement that fired the trigger (INSERT OR REPLACE,
+// UPDATE OR FAIL...) would stand for any the trigger names.
+// clang-format off
+#define GESTIONE_SEARCH_LINE_IN(row)                                                               \
+    " INSERT INTO CERCA_TESTO (TESTO) SELECT X FROM (SELECT " row ".ARTICOLO AS X"                 \
+    " UNION SELECT " row ".CODICE UNION SELECT " row ".DEST UNION SELECT " row ".NOTE)"            \
+    " WHERE X IS NOT NULL AND X <> ''"                                                             \
+    " AND NOT EXISTS (SELECT 1 FROM CERCA_TESTO WHERE TESTO = X);"                                 \
+    " INSERT INTO CERCA_RIGA (ID_TESTO, GIORNO, ID_RIGA)"                                          \
+    " SELECT ID, COALESCE(CAST(replace(" row ".DATAO, '-', '') AS INTEGER), 0), " row ".rowid"     \
+    " FROM CERCA_TESTO"                                                                            \
+    " WHERE TESTO IN (" row ".ARTICOLO, " row ".CODICE, " row ".DEST, " row ".NOTE)"               \
+    " AND NOT EXISTS (SELECT 1 FROM CERCA_RIGA WHERE ID_TESTO = CERCA_TESTO.ID"                    \
+    " AND GIORNO = COALESCE(CAST(replace(" row ".DATAO, '-', '') AS INTEGER), 0)"                  \
+    " AND ID_RIGA = " row ".rowid);"
+#define GESTIONE_SEARCH_LINE_OUT(row)                                                              \
+    " DELETE FROM CERCA_RIGA WHERE ID_TESTO IN (SELECT ID FROM CERCA_TESTO"                        \
+    " WHERE TESTO IN (" row ".ARTICOLO, " row ".CODICE, " row ".DEST, " row ".NOTE))"              \
+    " AND GIORNO = COALESCE(CAST(replace(" row ".DATAO, '-', '') AS INTEGER), 0)"                  \
+    " AND ID_RIGA = " row ".rowid;"                                                                \
+    " DELETE FROM CERCA_TESTO"                                                                     \
+    " WHERE TESTO IN (" row ".ARTICOLO, " row ".CODICE, " row ".DEST, " row ".NOTE)"               \
+    " AND NOT EXISTS (SELECT 1 FROM CERCA_RIGA WHERE ID_TESTO = CERCA_TESTO.ID);"
+
+struct Trigger {
+    const char* name;
+    // As the file keeps it (without the final semicolon).
+    const char* create;
+};
+
+// The triggers that keep the search's tables in step with ORDINE.
+const Trigger kSearchTriggers[] = {
+    {"CERCA_RIGA_NUOVA",
+     "CREATE TRIGGER CERCA_RIGA_NUOVA AFTER INSERT ON ORDINE BEGIN"
+     GESTIONE_SEARCH_LINE_IN("NEW") " END"},
+    {"CERCA_RIGA_CAMBIO",
+     "CREATE TRIGGER CERCA_RIGA_CAMBIO AFTER UPDATE OF ID, DATAO, ARTICOLO, CODICE, DEST, NOTE"
+     " ON ORDINE BEGIN" GESTIONE_SEARCH_LINE_OUT("OLD") GESTIONE_SEARCH_LINE_IN("NEW") " END"},
+    {"CERCA_RIGA_VIA",
+     "CREATE TRIGGER CERCA_RIGA_VIA AFTER DELETE ON ORDINE BEGIN"
+     GESTIONE_SEARCH_LINE_OUT("OLD") " END"},
+};
+// clang-format on
+
+#undef GESTIONE_SEARCH_LINE_IN
+#undef GESTIONE_SEARCH_LINE_OUT
+
+// Both tables made again from the lines.
+const char* const kSearchFill =
+    "DELETE FROM CERCA_RIGA;"
+    "DELETE FROM CERCA_TESTO;"
+    "INSERT OR IGNORE INTO CERCA_TESTO (TESTO)"
+    " SELECT ARTICOLO FROM ORDINE UNION SELECT CODICE FROM ORDINE"
+    " UNION SELECT DEST FROM ORDINE UNION SELECT NOTE FROM ORDINE;"
+    "INSERT OR IGNORE INTO CERCA_RIGA (ID_TESTO, GIORNO, ID_RIGA)"
+    " SELECT T.ID, COALESCE(CAST(replace(O.DATAO, '-', '') AS INTEGER), 0), O.rowid"
+    " FROM ORDINE O, CERCA_TESTO T WHERE T.TESTO IN (O.ARTICOLO, O.CODICE, O.DEST, O.NOTE)"
+    " ORDER BY 1, 2, 3;";
+
+Status dropTrigger(Database& db, const Trigger& t) {
+    return db.exec("DROP TRIGGER IF EXISTS " + std::string(t.name) + ";");
+}
+
+// The tables, filled from the lines when a trigger is missing (once, or when one went: the
+// tables may have missed writes since); a trigger of another text (an earlier version's) is
+// made again.
+Status ensureSearch(Database& db) {
+    if (Status s = db.exec(kSearchTables); !s)
+        return s;
+    auto st = db.prepare("SELECT sql FROM sqlite_master WHERE type = 'trigger' AND "
+                         "tbl_name = 'ORDINE' AND name = ?1;");
+    if (!st)
+        return st.error();
+    bool missing = false;
+    std::vector<const Trigger*> stale;
+    for (const Trigger& t : kSearchTriggers) {
+        st->reset();
+        st->bind(1, t.name);
+        if (!st->next()) {
+            if (!st->status())
+                return st->status();
+            missing = true;
+        } else if (st->utf8(0) != t.create) {
+            stale.push_back(&t);
+        }
+    }
+    st->reset();
+    if (missing) {
+        stale.clear();
+        for (const Trigger& t : kSearchTriggers)
+            stale.push_back(&t);
+        if (Status s = db.exec(kSearchFill); !s)
+            return s;
+    }
+    for (const Trigger* t : stale) {
+        if (Status s = dropTrigger(db, *t); !s)
+            return s;
+        if (Status s = db.exec(std::string(t->create) + ";"); !s)
+            return s;
+    }
+    return {};
+}
+
 } // namespace
 
 Status ensure(Database& db) {
-    return db.exec(kStatements);
+    if (Status s = db.exec(kStatements); !s)
+        return s;
+    return ensureSearch(db);
+}
+
+Status setAsideSearch(Database& db) {
+    for (const Trigger& t : kSearchTriggers)
+        if (Status s = dropTrigger(db, t); !s)
+            return s;
+    return {};
 }
 
 } // namespace addedtables

@@ -1,5 +1,6 @@
 #include "ArchiveImport.h"
 
+#include "AddedTables.h"
 #include "Database.h"
 #include "FileInPlace.h"
 #include "FolderNames.h"
@@ -440,6 +441,9 @@ Result<Report> run(jet::Archive& archive, const QString& target, const QString& 
                                            "PESO, AGG) VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
                 !c)
                 return c;
+            // The search's tables are filled from all the lines at once, at the end.
+            if (Status c = addedtables::setAsideSearch(db); !c)
+                return c;
             if (Status c = copier.copy(
                     kOrdine, "INSERT INTO ORDINE (ID, ANNO, NR, ID_CL, DATAO, DATAC, DEST, "
                              "CITTA, PR, ARTICOLO, CODICE, FORMATO, PESO, QVENDITA, QOMAGGIO, "
@@ -447,7 +451,9 @@ Result<Report> run(jet::Archive& archive, const QString& target, const QString& 
                              "?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18);");
                 !c)
                 return c;
-            return copier.copy(kAnno, "INSERT INTO ANNO (ANNO) VALUES (?1);");
+            if (Status c = copier.copy(kAnno, "INSERT INTO ANNO (ANNO) VALUES (?1);"); !c)
+                return c;
+            return addedtables::ensure(db);
         });
     }
     if (s)

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <cstring>
+#include <optional>
 
 namespace textmatch {
 namespace {
@@ -16,6 +17,32 @@ bool containsFolded(std::string_view folded, std::string_view needle) {
     if (needle.empty())
         return true;
     return folded.find(needle) != std::string_view::npos;
+}
+
+unsigned char upper(unsigned char c) {
+    return c >= 'a' && c <= 'z' ? c - 32 : c;
+}
+
+// The text compared where it is, each letter in upper case, as long as it is plain ASCII (whose
+// folded form is the text in upper case, byte for byte): most texts are, and a search reads
+// many. None when a byte beyond ASCII comes before the answer is sure.
+std::optional<bool> asciiContains(std::string_view text, std::string_view needle) {
+    const auto* t = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* n = reinterpret_cast<const unsigned char*>(needle.data());
+    const size_t size = text.size();
+    const size_t length = needle.size();
+    for (size_t i = 0; i < size; ++i) {
+        if (t[i] >= 0x80)
+            return std::nullopt;
+        if (upper(t[i]) != n[0] || size - i < length)
+            continue;
+        size_t j = 1;
+        while (j < length && t[i + j] < 0x80 && upper(t[i + j]) == n[j])
+            ++j;
+        if (j == length)
+            return true;
+    }
+    return false;
 }
 
 void xMatches(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -53,6 +80,10 @@ std::string fold(const QString& text) {
 }
 
 bool contains(std::string_view text, std::string_view foldedNeedle) {
+    if (foldedNeedle.empty())
+        return true;
+    if (const std::optional<bool> plain = asciiContains(text, foldedNeedle))
+        return *plain;
     t_buffer.clear();
     collation::appendPrimary(text, t_buffer);
     return containsFolded(t_buffer, foldedNeedle);

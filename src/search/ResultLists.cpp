@@ -6,6 +6,8 @@
 #include "orders/OrderHistory.h"
 #include "ui/widgets/ReportList.h"
 
+#include <string>
+
 namespace resultlists {
 namespace {
 
@@ -71,27 +73,38 @@ Status fillOrders(ReportView* list, Database& db, const QString& text,
                                    col("SOGGETTO", "CLIENTE", 3600, L, CellKind::Text, true),
                                    col("DATAO", "DATA ORDINE", 1300, C, CellKind::Date)};
     addTotals(cols);
+    const std::string folded = textmatch::fold(text);
     const auto number = searchstore::orderNumber(text);
-    if (number) {
-        auto st = db.prepare(searchstore::kOrdersNumbered);
-        if (st)
-            st->bind(1, QString::number(*number)).bind(2, searchstore::kMaxRows);
-        return fill(list, std::move(cols), std::move(st));
+    // A number stands for that order in every year; any other text for the orders of the
+    // customers found. Either way the orders whose lines hold the text come too.
+    std::string codes;
+    if (!number) {
+        const ReportModel* found = customers->report();
+        const int code = found->columnIndex(QStringLiteral("CODICE"));
+        for (int r = 0; r < found->rows() && code >= 0; ++r)
+            if (!found->isNull(r, code))
+                searchstore::appendPacked(codes, found->raw(r, code));
     }
-    // The orders of the customers found, whose codes go in one text, a line break after each.
-    const ReportModel* found = customers->report();
-    const int code = found->columnIndex(QStringLiteral("CODICE"));
-    QString codes;
-    for (int r = 0; r < found->rows() && code >= 0; ++r)
-        if (!found->isNull(r, code))
-            codes += found->cell(r, code) + QLatin1Char('\n');
-    if (codes.isEmpty()) {
+    auto lines = searchstore::linesOfOrders(db, folded, searchstore::kMaxRows);
+    if (!lines) {
+        list->setColumns(std::move(cols));
+        return lines.error();
+    }
+    std::string ids;
+    for (const std::int64_t id : *lines)
+        searchstore::appendPacked(ids, std::to_string(id));
+    if (codes.empty() && ids.empty() && !number) {
         list->setColumns(std::move(cols));
         return {};
     }
-    auto st = db.prepare(searchstore::kOrdersOfCustomers);
-    if (st)
-        st->bind(1, codes).bind(2, searchstore::kMaxRows);
+    auto st = db.prepare(searchstore::kOrders);
+    if (st) {
+        st->bind(1, codes).bind(2, ids).bind(4, searchstore::kMaxRows);
+        if (number)
+            st->bind(3, QString::number(*number));
+        else
+            st->bindNull(3);
+    }
     return fill(list, std::move(cols), std::move(st));
 }
 

@@ -12,8 +12,8 @@ class ReportView;
 namespace resultlists {
 
 // The customers, articles and orders holding `text`, at most searchstore::kMaxRows each. A
-// text that is an order number finds that order in every year; any other finds the orders of
-// the customers listed.
+// text that is an order number finds that order in every year, first; any other finds the
+// orders of the customers listed. Both find the orders whose lines hold the text.
 Status fillCustomers(ReportView* list, Database& db, const QString& text);
 Status fillArticles(ReportView* list, Database& db, const QString& text);
 Status fillOrders(ReportView* list, Database& db, const QString& text, const ReportView* customers);

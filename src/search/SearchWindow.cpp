@@ -16,12 +16,37 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
+
+#include <utility>
+#include <vector>
 
 namespace {
 
 QString cellOf(const ReportView* list, int row, const char* key) {
     const ReportModel* m = list->report();
     return m->cell(row, m->columnIndex(QLatin1String(key)));
+}
+
+// What tells a row from the others of its list: its first two cells (year and number, code and
+// name, code and description).
+QStringList keyOf(const ReportView* list, int row) {
+    if (row < 0)
+        return {};
+    const ReportModel* m = list->report();
+    return {m->cell(row, 0), m->cell(row, 1)};
+}
+
+// Chooses again the row of that key, if the list still holds it.
+void chooseAgain(ReportView* list, const QStringList& key) {
+    if (key.isEmpty())
+        return;
+    for (int r = 0; r < list->report()->rows(); ++r)
+        if (keyOf(list, r) == key) {
+            list->selectRow(r);
+            list->scrollTo(list->report()->index(r, 0));
+            return;
+        }
 }
 
 QString groupCaption(const char* group, const ReportView* list) {
@@ -45,8 +70,8 @@ SearchWindow::SearchWindow(AppContext& c, QWidget* parent) : QWidget(parent, Qt:
 
     Elements e(this);
     LCerca = e.label("LCerca",
-                     QStringLiteral("Cliente, articolo o ordine: parte del nome, del codice, "
-                                    "della città o il numero d'ordine"),
+                     QStringLiteral("Cliente, articolo o ordine: parte di nome, codice, città, "
+                                    "righe d'ordine o il numero d'ordine"),
                      {240, 120, 10800, 240}, {9.75});
     TestoCerca = e.text("TestoCerca", {240, 360, 6015, 360}, {9.75, true});
     CmdRipeti =
@@ -95,7 +120,29 @@ SearchWindow::SearchWindow(AppContext& c, QWidget* parent) : QWidget(parent, Qt:
     connect(close, &QAction::triggered, this, &QWidget::hide);
     addAction(close);
 
+    ControlloDati = new QTimer(this);
+    ControlloDati->setObjectName(QStringLiteral("ControlloDati"));
+    ControlloDati->setInterval(1000);
+    connect(ControlloDati, &QTimer::timeout, this, &SearchWindow::rileggi);
+
     Cerca();
+}
+
+void SearchWindow::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    rileggi();
+    ControlloDati->start();
+}
+
+void SearchWindow::hideEvent(QHideEvent* e) {
+    QWidget::hideEvent(e);
+    ControlloDati->stop();
+}
+
+void SearchWindow::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::ActivationChange && isActiveWindow())
+        rileggi();
 }
 
 void SearchWindow::apri() {
@@ -109,32 +156,73 @@ void SearchWindow::apri() {
     show();
     raise();
     activateWindow();
+    // Shown again or not, what it shows is as the file holds it now.
+    rileggi();
     TestoCerca->setFocus();
     TestoCerca->selectAll();
+}
+
+Snapshot SearchWindow::datiOra() {
+    if (!ctx.connected())
+        return {};
+    auto st = ctx.db().prepare(searchstore::kShownTables);
+    return st ? st->snapshot() : Snapshot();
 }
 
 void SearchWindow::Cerca() {
     const QString text = TestoCerca->text().trimmed();
     m_detail = Detail::None;
+    m_detailCode.clear();
+    m_detailName.clear();
     LDettaglio->clear();
     ListaDettaglio->setColumns({});
+    // Taken before the reading: a write meanwhile makes the next look read again.
+    m_read = datiOra();
+    if (Status s = leggiGruppi(text); !s)
+        tell::error(ctx.dialogs, s.error(), titles::t20());
+    mostraStatoInvio();
+}
+
+void SearchWindow::rileggi() {
+    if (m_reading || !ctx.connected())
+        return;
+    Snapshot now = datiOra();
+    if (!now.valid() || now == m_read)
+        return;
+    m_reading = true;
+    m_read = std::move(now);
+    std::vector<std::pair<ReportView*, QStringList>> chosen;
+    for (ReportView* list : {ListaClienti, ListaArticoli, ListaOrdini, ListaDettaglio})
+        chosen.emplace_back(list, keyOf(list, list->selectedRow()));
+    Status s = leggiGruppi(TestoCerca->text().trimmed());
+    if (Status d = leggiDettaglio(); s && !d)
+        s = d;
+    for (const auto& [list, key] : chosen)
+        chooseAgain(list, key);
+    mostraStatoInvio();
+    // Told once: the next look reads again only after another change.
+    if (!s)
+        tell::error(ctx.dialogs, s.error(), titles::t20());
+    m_reading = false;
+}
+
+Status SearchWindow::leggiGruppi(const QString& text) {
+    Status s;
     if (text.isEmpty() || !ctx.connected()) {
         for (ReportView* list : {ListaClienti, ListaArticoli, ListaOrdini})
             resultlists::clear(list);
     } else {
         Database& db = ctx.db();
-        Status s = resultlists::fillCustomers(ListaClienti, db, text);
+        s = resultlists::fillCustomers(ListaClienti, db, text);
         if (s)
             s = resultlists::fillArticles(ListaArticoli, db, text);
         if (s)
             s = resultlists::fillOrders(ListaOrdini, db, text, ListaClienti);
-        if (!s)
-            tell::error(ctx.dialogs, s.error(), titles::t20());
     }
     LClienti->setText(groupCaption("Clienti", ListaClienti));
     LArticoli->setText(groupCaption("Articoli", ListaArticoli));
     LOrdini->setText(groupCaption("Ordini", ListaOrdini));
-    mostraStatoInvio();
+    return s;
 }
 
 bool SearchWindow::holdsOrders(ReportView* list) const {
@@ -155,32 +243,57 @@ void SearchWindow::attiva(ReportView* list, int row) {
 }
 
 void SearchWindow::mostraStorico(const QString& code, const QString& name) {
-    if (Status s = resultlists::fillHistory(ListaDettaglio, ctx.db(), code); !s)
-        tell::error(ctx.dialogs, s.error(), titles::t20());
     m_detail = Detail::History;
+    m_detailCode = code;
+    m_detailName = name;
     m_lastOrders = ListaDettaglio;
-    const int n = ListaDettaglio->report()->rows();
-    LDettaglio->setText(
-        QStringLiteral("Storico di %1 (%2): %3")
-            .arg(name, code,
-                 n == 1 ? QStringLiteral("1 ordine") : QStringLiteral("%1 ordini").arg(n)));
+    if (Status s = leggiDettaglio(); !s)
+        tell::error(ctx.dialogs, s.error(), titles::t20());
     ListaDettaglio->setFocus();
-    if (n > 0)
+    if (ListaDettaglio->report()->rows() > 0)
         ListaDettaglio->selectRow(0);
 }
 
 void SearchWindow::mostraAcquirenti(const QString& code, const QString& description) {
-    if (Status s = resultlists::fillBuyers(ListaDettaglio, ctx.db(), code, description); !s)
-        tell::error(ctx.dialogs, s.error(), titles::t20());
     m_detail = Detail::Buyers;
-    const int n = ListaDettaglio->report()->rows();
-    LDettaglio->setText(
-        QStringLiteral("Clienti che hanno ordinato %1 (%2): %3")
-            .arg(description, code,
-                 n == 1 ? QStringLiteral("1 cliente") : QStringLiteral("%1 clienti").arg(n)));
+    m_detailCode = code;
+    m_detailName = description;
+    if (Status s = leggiDettaglio(); !s)
+        tell::error(ctx.dialogs, s.error(), titles::t20());
     ListaDettaglio->setFocus();
-    if (n > 0)
+    if (ListaDettaglio->report()->rows() > 0)
         ListaDettaglio->selectRow(0);
+}
+
+Status SearchWindow::leggiDettaglio() {
+    if (m_detail == Detail::None || !ctx.connected())
+        return {};
+    Database& db = ctx.db();
+    const bool history = m_detail == Detail::History;
+    // The caption names the customer or the article as the register has it now.
+    if (!m_detailCode.isEmpty()) {
+        auto st = history ? db.prepare(searchstore::kCustomerName)
+                          : db.prepare(searchstore::kArticleName);
+        if (st) {
+            st->bind(1, m_detailCode).bind(2, m_detailName);
+            if (st->next() && !st->isNull(0))
+                m_detailName = st->text(0);
+        }
+    }
+    Status s = history ? resultlists::fillHistory(ListaDettaglio, db, m_detailCode)
+                       : resultlists::fillBuyers(ListaDettaglio, db, m_detailCode, m_detailName);
+    const int n = ListaDettaglio->report()->rows();
+    if (history)
+        LDettaglio->setText(
+            QStringLiteral("Storico di %1 (%2): %3")
+                .arg(m_detailName, m_detailCode,
+                     n == 1 ? QStringLiteral("1 ordine") : QStringLiteral("%1 ordini").arg(n)));
+    else
+        LDettaglio->setText(
+            QStringLiteral("Clienti che hanno ordinato %1 (%2): %3")
+                .arg(m_detailName, m_detailCode,
+                     n == 1 ? QStringLiteral("1 cliente") : QStringLiteral("%1 clienti").arg(n)));
+    return s;
 }
 
 ReportView* SearchWindow::orderSource() const {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "data/ChangeWatch.h"
+#include "data/Result.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -8,12 +11,16 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 class ReportView;
 
 // The window "Cerca": one text, and while it is typed the customers, articles and orders that
 // hold it (ResultLists). Return or a double click on a result: a customer shows its history, an
 // article the customers who ordered it, an order opens in the order panel (orderChosen). "Ripeti
 // ordine" makes a new order of the order chosen among the orders found or in a history.
+// Whatever it shows is read again when the data it was read from changes (the change watch of
+// the connection): at once when the window is shown or comes to the front, else at the next
+// tick of ControlloDati, whoever wrote (this program or another).
 class SearchWindow : public QWidget {
     Q_OBJECT
 public:
@@ -34,11 +41,16 @@ public:
     QLabel* StatoInvio;
     // "Invia ordine…" (context menu of the orders, Ctrl+E): the chosen order by e-mail.
     QAction* CercaInviaOrdine;
+    // Each second while the window shows: rileggi().
+    QTimer* ControlloDati;
 
     // Shows the window with the text selected, ready for a new search.
     void apri();
     // The results of the text in TestoCerca.
     void Cerca();
+    // Reads again the groups and the detail, as they are, when the tables they were read from
+    // changed since; the rows chosen stay chosen.
+    void rileggi();
     // Return or a double click on a row of a list.
     void attiva(ReportView* list, int row);
     // "Ripeti ordine".
@@ -56,11 +68,20 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject* obj, QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+    void changeEvent(QEvent* e) override;
 
 private:
     enum class Detail { None, History, Buyers };
     void mostraStorico(const QString& code, const QString& name);
     void mostraAcquirenti(const QString& code, const QString& description);
+    // The three groups of the text; the first failure, if any.
+    Status leggiGruppi(const QString& text);
+    // The detail (a history or the buyers of an article) and its caption.
+    Status leggiDettaglio();
+    // The state of the tables the window reads, now.
+    Snapshot datiOra();
     // The list whose selected order "Ripeti ordine" repeats: the last one of the two lists of
     // orders that had the focus.
     ReportView* orderSource() const;
@@ -68,6 +89,12 @@ private:
 
     AppContext& ctx;
     Detail m_detail = Detail::None;
+    // Of the customer or article the detail is about.
+    QString m_detailCode;
+    QString m_detailName;
+    // The state of the tables when what the window shows was read.
+    Snapshot m_read;
+    bool m_reading = false;
     ReportView* m_lastOrders = nullptr;
     bool m_placed = false;
 };

@@ -3,6 +3,7 @@
 #include "data/Collation.h"
 #include "data/Database.h"
 #include "data/Schema.h"
+#include "data/TextMatch.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,6 +67,33 @@ private Q_SLOTS:
         QVERIFY(collation::compare(b, c) < 0 || collation::compare(a, c) > 0);
         QCOMPARE(collation::compare(a, c), -collation::compare(c, a));
         QVERIFY(collation::compare("A\0B"sv, "AB"sv) != 0);
+    }
+
+    // The search's match of a text, in place for plain ASCII, is the match in its folded form.
+    void aMatchIsTheMatchInTheFoldedText() {
+        const char* const texts[] = {"GRANA PADANO",
+                                     "grana padano",
+                                     "CITTÀ ALTA",
+                                     "città",
+                                     "50% _\\ \"x\" 'y'",
+                                     "AB\x7F\x01"
+                                     "cd",
+                                     "A\xC3",
+                                     "",
+                                     "ABCABD",
+                                     "abc\xC3\x80",
+                                     "\xC3\x80"
+                                     "bc"};
+        const char* const needles[] = {"grana", "PADANO ", "citta", "cittÀ",    "%", "_",
+                                       "\\",    "\"",      "'y'",   "\x7f\x01", "d", "abd",
+                                       "bca",   "abcd",    "ABCÀ",  "àb",       "x", "A\xC3"};
+        for (const char* text : texts)
+            for (const char* needle : needles) {
+                const std::string n = textmatch::fold(std::string_view(needle));
+                const std::string t = textmatch::fold(std::string_view(text));
+                QVERIFY2(textmatch::contains(text, n) == (t.find(n) != std::string::npos),
+                         qPrintable(QStringLiteral("%1 / %2").arg(text, needle)));
+            }
     }
 
     void worksInQueries() {

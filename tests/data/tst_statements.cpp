@@ -211,6 +211,10 @@ const Reviewed kReviewed[] = {
      "the cipher settings: fixed text and the key's round count, a number"},
     {"data/Database.cpp", "key . cipherSettings ( ) . toStdString ( )",
      "the cipher settings: fixed text and the key's round count, a number"},
+    {"data/AddedTables.cpp", "\"DROP TRIGGER IF EXISTS \" + std :: string ( t . name ) + \";\"",
+     "t is one of kSearchTriggers, the program's own triggers of the search"},
+    {"data/AddedTables.cpp", "std :: string ( t -> create ) + \";\"",
+     "t is one of kSearchTriggers, the program's own triggers of the search"},
 };
 
 class Scan {

@@ -6,6 +6,9 @@
 
 #include "search/SearchWindow.h"
 
+#include <QProcess>
+#include <QTimer>
+
 using namespace kit;
 
 namespace {
@@ -27,6 +30,30 @@ void line(Database& db, const char* year, const char* nr, const char* customer, 
             .arg(free)
             .arg(price);
     exec(db, sql.toUtf8().constData());
+}
+
+// One line stored directly with its texts bound as they are: year, number, customer code, order
+// date, article description and code, destination, notes (none when null).
+void textLine(Database& db, const char* year, const char* nr, const QString& customer,
+              const char* date, const QString& article, const char* code, const QString& dest,
+              const char* note) {
+    auto st = db.prepare("INSERT INTO ORDINE (ANNO, NR, ID_CL, DATAO, DEST, CITTA, PR, ARTICOLO, "
+                         "CODICE, PESO, QVENDITA, QOMAGGIO, PREZZO, NOTE) VALUES (?1, ?2, ?3, ?4, "
+                         "?5, 'COMO', 'CO', ?6, ?7, 1, 1, 0, 10, ?8);");
+    QVERIFY(st);
+    st->bind(1, year).bind(2, nr).bind(3, customer).bind(4, date).bind(5, dest).bind(6, article);
+    st->bind(7, QString::fromUtf8(code)).bind(8, note ? QString::fromUtf8(note) : QString());
+    if (!note)
+        st->bindNull(8);
+    QVERIFY(st->run());
+}
+
+// The orders of a list as year/number, in its order.
+QStringList orders(ReportView* list) {
+    QStringList out;
+    for (int r = 0; r < list->report()->rows(); ++r)
+        out << list->report()->cell(r, 0) + QLatin1Char('/') + list->report()->cell(r, 1);
+    return out;
 }
 
 QStringList column(ReportView* list, int c) {
@@ -80,6 +107,13 @@ class TestSearch : public QObject {
         s->TestoCerca->clear();
         ui::type(s->TestoCerca, text);
     }
+    // Return on the customer found by "trattoria": its history in the detail list.
+    void showHistoryOfTrattoria() {
+        search(QStringLiteral("trattoria"));
+        s->ListaClienti->setFocus();
+        s->ListaClienti->selectRow(0);
+        QTest::keyClick(s->ListaClienti, Qt::Key_Return);
+    }
 
 private Q_SLOTS:
     void cleanup() {
@@ -114,6 +148,83 @@ private Q_SLOTS:
         QCOMPARE(column(s->ListaArticoli, 0), (QStringList{"O-EVO5"}));
     }
 
+    // The orders group lists the orders whose lines hold the text too (the article's description
+    // or code, the destination, the notes), newest first, each once, after the numbered ones;
+    // the characters typed are taken as they are, and so are the codes of the customers found.
+    void ordersFoundByWhatTheirLinesHold_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("found");
+        QTest::newRow("descrizione") << "grattugiato" << QStringList{"2026/9", "2023/4"};
+        QTest::newRow("codice") << "f-gp1" << QStringList{"2026/9", "2023/4"};
+        QTest::newRow("note") << "sul 2°" << QStringList{"2023/4"};
+        QTest::newRow("cliente e destinazione, una volta") << "d'angelo" << QStringList{"2024/8"};
+        QTest::newRow("clienti e righe") << "bar" << QStringList{"2026/9", "2024/5"};
+        QTest::newRow("numero, poi righe")
+            << "5" << QStringList{"2026/5", "2025/5", "2024/5", "2023/4"};
+        QTest::newRow("percento") << "%" << QStringList{"2023/4"};
+        QTest::newRow("trattino basso") << "_" << QStringList{"2024/8"};
+        QTest::newRow("barra inversa") << "\\" << QStringList{"2024/8"};
+        QTest::newRow("virgolette") << "\"" << QStringList{"2024/8"};
+        QTest::newRow("codice cliente con a capo e due punti") << "zeta" << QStringList{"2023/3"};
+        QTest::newRow("niente") << "grattugiata" << QStringList{};
+    }
+    void ordersFoundByWhatTheirLinesHold() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, found);
+        start();
+        Database& db = app->db();
+        textLine(db, "2026", "9", "10008", "2026-06-01", "GRANA PADANO GRATTUGIATO", "F-GP10",
+                 "BAR SPORT", nullptr);
+        textLine(db, "2023", "4", "30000", "2023-01-10", "GRANA PADANO GRATTUGIATO", "F-GP10",
+                 "TRATTORIA CITTÀ ALTA", "SCONTO 50% SUL 2°");
+        textLine(db, "2024", "8", "10001", "2024-09-09", "FORMAGGIO \"NOSTRANO\"", "GR_TT",
+                 "DEPOSITO D'ANGELO", "RITIRO C:\\MAGAZZINO");
+        // A code holding a line break and a colon, beside the code of another customer.
+        exec(db, "INSERT INTO CLIENTE (CODICE, SOGGETTO, CITTA, PROVINCIA) VALUES "
+                 "('9:' || char(10) || '10008', 'ZETA SRL', 'ASTI', 'AT');");
+        textLine(db, "2023", "3", QStringLiteral("9:\n10008"), "2023-03-03", "TALEGGIO", "T-1",
+                 "ZETA SRL", nullptr);
+        search(text);
+        QCOMPARE(orders(s->ListaOrdini), found);
+        QCOMPARE(s->LOrdini->text(), QStringLiteral("Ordini (%1)").arg(found.size()));
+    }
+
+    // More lines hold the text than the group shows, and the newest lines do not: the group
+    // shows the newest 50 orders holding it, each once, as the engine finds them in every line.
+    void aHugeNumberOfMatchingLines() {
+        start();
+        Database& db = app->db();
+        exec(db, "WITH RECURSIVE N(I) AS (SELECT 0 UNION ALL SELECT I + 1 FROM N WHERE I < 2599) "
+                 "INSERT INTO ORDINE (ANNO, NR, ID_CL, DATAO, DEST, ARTICOLO, CODICE, PESO, "
+                 "QVENDITA, QOMAGGIO, PREZZO) SELECT '2026', CAST(100 + I / 5 AS TEXT), '10008', "
+                 "printf('2026-11-%02d', 1 + (I / 5) % 20), 'BAR SPORT', 'RIEMPITIVO ' || I, "
+                 "'R-' || I, 1, 1, 0, 1 FROM N;"
+                 // 70 orders holding it on 7 dates, their two lines stored in turns with the
+                 // others' (the line holding it is not always the order's last).
+                 "WITH RECURSIVE N(I) AS (SELECT 0 UNION ALL SELECT I + 1 FROM N WHERE I < 139) "
+                 "INSERT INTO ORDINE (ANNO, NR, ID_CL, DATAO, DEST, ARTICOLO, CODICE, PESO, "
+                 "QVENDITA, QOMAGGIO, PREZZO) SELECT '2025', CAST(1000 + I % 70 AS TEXT), "
+                 "'30000', printf('2025-0%d-15', 1 + (I % 70) % 7), 'TRATTORIA', CASE WHEN I < 70 "
+                 "OR I % 3 = 0 THEN 'TALEGGIO DOP' ELSE 'SPECK' END, 'T-' || I, 1, 1, 0, 1 "
+                 "FROM N;"
+                 // And an order of 1000 lines of it.
+                 "WITH RECURSIVE N(I) AS (SELECT 0 UNION ALL SELECT I + 1 FROM N WHERE I < 999) "
+                 "INSERT INTO ORDINE (ANNO, NR, ID_CL, DATAO, DEST, ARTICOLO, CODICE, PESO, "
+                 "QVENDITA, QOMAGGIO, PREZZO) SELECT '2025', '2000', '30000', '2025-04-15', "
+                 "'TRATTORIA', 'TALEGGIO DOP', 'T-X', 1, 1, 0, 1 FROM N;");
+        QStringList expected;
+        for (const QStringList& r :
+             rows(db, "SELECT ANNO || '/' || NR FROM ORDINE WHERE (ANNO, NR) IN (SELECT ANNO, "
+                      "NR FROM ORDINE WHERE ARTICOLO LIKE '%taleggio%') GROUP BY ANNO, NR "
+                      "ORDER BY DATAO DESC, ANNO DESC, MAX(ID) DESC LIMIT 50;"))
+            expected << r.first();
+        QCOMPARE(expected.size(), 50);
+        QVERIFY(expected.contains("2025/2000"));
+        search(QStringLiteral("taleggio"));
+        QCOMPARE(orders(s->ListaOrdini), expected);
+        QCOMPARE(s->LOrdini->text(), QStringLiteral("Ordini (i primi 50)"));
+    }
+
     void returnOpensTheOrderForUpdate() {
         start();
         search(QStringLiteral("5"));
@@ -136,10 +247,7 @@ private Q_SLOTS:
 
     void historyOfACustomerWithThreeOrders() {
         start();
-        search(QStringLiteral("trattoria"));
-        s->ListaClienti->setFocus();
-        s->ListaClienti->selectRow(0);
-        QTest::keyClick(s->ListaClienti, Qt::Key_Return);
+        showHistoryOfTrattoria();
         QCOMPARE(s->LDettaglio->text(),
                  QStringLiteral("Storico di TRATTORIA CITTÀ ALTA (30000): 3 ordini"));
         QCOMPARE(s->ListaDettaglio->report()->rows(), 3);
@@ -194,16 +302,68 @@ private Q_SLOTS:
                  (QStringList{"2026", "8", "08/12/2026", ""}));
     }
 
+    // After "Ripeti ordine" the window, opened again, shows the history and the orders as the
+    // file holds them now, the row chosen still chosen.
+    void historyReadAgainAfterARepeat() {
+        start();
+        showHistoryOfTrattoria();
+        s->ListaDettaglio->selectRow(2);
+        app->dialogs.answerYes();
+        ui::click(s->CmdRipeti);
+        shown(*app);
+        QVERIFY(!s->isVisible());
+        QTest::keyClick(app->window.get(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(s->isVisible());
+        QCOMPARE(s->LDettaglio->text(),
+                 QStringLiteral("Storico di TRATTORIA CITTÀ ALTA (30000): 4 ordini"));
+        QCOMPARE(row(s->ListaDettaglio, 0),
+                 (QStringList{"2026", "8", "08/12/2026", "2", "5", "1", "87,00", "847,50"}));
+        QCOMPARE(s->ListaDettaglio->selectedRow(), 3);
+        QCOMPARE(orders(s->ListaOrdini), (QStringList{"2026/8", "2026/7", "2026/5", "2025/5"}));
+        QCOMPARE(s->LOrdini->text(), QStringLiteral("Ordini (4)"));
+    }
+
+    // Another program (the engine's own client) writes the file while the window shows: at
+    // its next look the window reads again the groups, the history and its caption.
+    void anotherProgramWritesWhileTheWindowShows() {
+        start();
+        search(QStringLiteral("grana"));
+        s->ListaOrdini->selectRow(1);
+        QCOMPARE(orders(s->ListaOrdini), (QStringList{"2026/5", "2025/5", "2024/5"}));
+        s->ListaArticoli->selectRow(0);
+        QTest::keyClick(s->ListaArticoli, Qt::Key_Return);
+        s->ListaDettaglio->selectRow(1);
+        QProcess client;
+        client.start(QStringLiteral("sqlcipher"), {app->dir.dbPath()});
+        QVERIFY(client.waitForStarted());
+        client.write("PRAGMA key = 'ToRe4713'; PRAGMA cipher_page_size = 4096; "
+                     "PRAGMA kdf_iter = 64000;"
+                     "INSERT INTO ORDINE (ANNO, NR, ID_CL, DATAO, DEST, ARTICOLO, CODICE, PESO, "
+                     "QVENDITA, QOMAGGIO, PREZZO) VALUES ('2026', '11', '20000', '2026-12-01', "
+                     "'BAR SPORT', 'GRANA PADANO DOP', 'F-GP01', 36, 2, 0, 10);"
+                     "UPDATE ARTICOLO SET ARTICOLO = 'GRANA PADANO DOP 24 MESI' WHERE CODICE = "
+                     "'F-GP01';\n");
+        client.closeWriteChannel();
+        QVERIFY(client.waitForFinished(20000));
+        QCOMPARE(client.readAllStandardError(), QByteArray());
+        QMetaObject::invokeMethod(s->ControlloDati, "timeout");
+        QCOMPARE(orders(s->ListaOrdini), (QStringList{"2026/11", "2026/5", "2025/5", "2024/5"}));
+        QCOMPARE(s->ListaOrdini->selectedRow(), 2);
+        QCOMPARE(s->LDettaglio->text(),
+                 QStringLiteral("Clienti che hanno ordinato GRANA PADANO DOP 24 MESI (F-GP01): 3 "
+                                "clienti"));
+        QCOMPARE(column(s->ListaDettaglio, 0), (QStringList{"20000", "30000", "10008"}));
+        QCOMPARE(s->ListaDettaglio->selectedRow(), 2);
+        QCOMPARE(column(s->ListaArticoli, 1), (QStringList{"GRANA PADANO DOP 24 MESI"}));
+    }
+
     // The search window writes an order's weight and amount as the totals line does, thousands
     // grouped.
     void bigTotalsAreWrittenAsTheTotalsLine() {
         start();
         line(app->db(), "2023", "9", "30000", "2023-09-01", "GRANA PADANO DOP", "F-GP01", 36, 30, 0,
              7.69);
-        search(QStringLiteral("trattoria"));
-        s->ListaClienti->setFocus();
-        s->ListaClienti->selectRow(0);
-        QTest::keyClick(s->ListaClienti, Qt::Key_Return);
+        showHistoryOfTrattoria();
         QCOMPARE(row(s->ListaDettaglio, 3),
                  (QStringList{"2023", "9", "01/09/2023", "1", "30", "0", "1.080,00", "8.305,20"}));
         QVERIFY(openYear(*app, "Aordine", QStringLiteral("2023")));
