@@ -127,6 +127,8 @@ int main(int argc, char** argv) {
     settings.database = parser.value(database);
     settings.user = parser.value(user);
     settings.sslMode = parser.value(sslMode);
+    if (QString why = pg::checkSslMode(settings.sslMode); !why.isEmpty())
+        return fail(why);
     settings.caFile = parser.value(ca);
 
     // The agent's password and the catalogue's file are read before the server is reached.
@@ -203,6 +205,8 @@ int main(int argc, char** argv) {
     auto v = serverschema::version(server);
     if (!v)
         return fail(v.error().text);
+    if (*v > serverschema::currentVersion())
+        return fail(server.failure(serverfailure::NewerSchema).text);
     if (*v != serverschema::currentVersion())
         return fail(QStringLiteral("Lo schema del server non è pronto (versione %1, serve la %2): "
                                    "eseguire prima \"gestione-sede schema\".")
