@@ -21,7 +21,7 @@ using Pending = pendingread::Order;
 struct Outcome {
     std::int64_t version = 0;
     QByteArray fingerprint;
-    // The server's lines replace the file's: the other machine's change was the later one.
+    // The server's lines replace the file's: the other machine's change reached it first.
     bool takeServer = false;
     std::vector<orderlines::Line> serverLines;
 };
@@ -83,44 +83,26 @@ Status sendRows(pg::Connection& c, pendingread::Pending& pending, const QString&
     return c.command("ANALYZE in_ordine");
 }
 
-// The orders whose server copy moved on since this file last saw it, with a different content:
-// changed on another machine too. The later change wins; the other is kept as a copy on the
-// server.
+// The orders whose server copy moved on since the version this file's change was based on, with
+// a different content: changed on another machine too, and sent there first. The server's
+// version stays, as the other machine sent it; this file's is kept as a copy on the server. The
+// machines' clocks decide nothing.
 Status settleConflicts(pg::Connection& c, std::map<Key, Outcome>& outcomes, Report& report) {
-    auto rows =
-        c.query("SELECT i.anno, i.nr, o.versione, o.impronta, i.cambiato_il >= o.cambiato_il"
-                " FROM in_ordine i JOIN ordine o ON o.agente = i.agente"
-                " AND o.anno = i.anno AND o.nr = i.nr"
-                " WHERE o.versione <> i.base AND o.impronta <> i.impronta"
-                " ORDER BY i.anno, i.nr FOR UPDATE OF o",
-                pg::Shape("ttitb"));
+    auto rows = c.query("SELECT i.anno, i.nr, coalesce(o.macchina, ''), o.cancellato"
+                        " FROM in_ordine i JOIN ordine o ON o.agente = i.agente"
+                        " AND o.anno = i.anno AND o.nr = i.nr"
+                        " WHERE o.versione <> i.base AND o.impronta <> i.impronta"
+                        " ORDER BY i.anno, i.nr FOR UPDATE OF o",
+                        pg::Shape("tttb"));
     if (!rows)
         return rows.error();
     for (int r = 0; r < rows->count(); ++r) {
         const QString anno = rows->text(r, 0);
         const QString nr = rows->text(r, 1);
-        const bool localWins = rows->boolean(r, 4);
+        const QString other = rows->text(r, 2).trimmed();
+        const bool deleted = rows->boolean(r, 3);
         pg::Params key;
         key.add(anno).add(nr);
-        if (localWins) {
-            if (Status s = c.command(
-                    "INSERT INTO ordine_copia (anno, nr, impronta, cambiato_il, macchina, righe)"
-                    " SELECT o.anno, o.nr, o.impronta, o.cambiato_il, o.macchina, coalesce((SELECT"
-                    " string_agg(row_to_json(r)::text, E'\\n' ORDER BY r.riga) FROM ordine_riga r"
-                    " WHERE r.agente = o.agente AND r.anno = o.anno AND r.nr = o.nr), '')"
-                    " FROM in_ordine i JOIN ordine o ON o.agente = i.agente AND o.anno = i.anno"
-                    " AND o.nr = i.nr WHERE i.anno = $1 AND i.nr = $2"
-                    " ON CONFLICT (agente, anno, nr, impronta) DO NOTHING",
-                    key);
-                !s)
-                return s;
-            report.conflicts << QStringLiteral("L'ordine %1 dell'anno %2 era stato cambiato anche "
-                                               "su un altro computer: è stata tenuta la versione "
-                                               "di questo computer, più recente; l'altra è salvata "
-                                               "come copia sul server.")
-                                    .arg(nr, anno);
-            continue;
-        }
         if (Status s =
                 c.command("INSERT INTO ordine_copia (anno, nr, impronta, cambiato_il, macchina,"
                           " righe) SELECT i.anno, i.nr, i.impronta, i.cambiato_il, i.macchina,"
@@ -133,14 +115,14 @@ Status settleConflicts(pg::Connection& c, std::map<Key, Outcome>& outcomes, Repo
             !s)
             return s;
         auto server = c.query(
-            "SELECT o.versione, o.impronta, o.cancellato, r.id_cl, r.datao, r.datac, r.dest,"
+            "SELECT o.versione, o.impronta, r.id_cl, r.datao, r.datac, r.dest,"
             " r.citta, r.pr, r.articolo, r.codice, r.formato, r.peso, r.qvendita, r.qomaggio,"
             " r.prezzo, r.sconto, r.note, r.riga FROM in_ordine i JOIN ordine o"
             " ON o.agente = i.agente AND o.anno = i.anno AND o.nr = i.nr LEFT JOIN ordine_riga r"
             " ON r.agente = o.agente AND r.anno = o.anno AND r.nr = o.nr"
             " WHERE i.anno = $1 AND i.nr = $2 ORDER BY r.riga",
-            pg::Shape("itb"
-                      "ttttttttt"
+            pg::Shape("i"
+                      "tttttttttt"
                       "nnnnn"
                       "ti"),
             key);
@@ -151,16 +133,24 @@ Status settleConflicts(pg::Connection& c, std::map<Key, Outcome>& outcomes, Repo
         for (int i = 0; i < server->count(); ++i) {
             out.version = server->int64(i, 0);
             out.fingerprint = server->bytes(i, 1);
-            if (!server->isNull(i, 18))
-                out.serverLines.push_back(orderlines::fromRows(*server, i, 3));
+            if (!server->isNull(i, 17))
+                out.serverLines.push_back(orderlines::fromRows(*server, i, 2));
         }
         if (Status s = c.command("DELETE FROM in_ordine WHERE anno = $1 AND nr = $2", key); !s)
             return s;
-        report.conflicts << QStringLiteral("L'ordine %1 dell'anno %2 era stato cambiato anche su "
-                                           "un altro computer, più di recente: è stata tenuta "
-                                           "quella versione; quella di questo computer è salvata "
-                                           "come copia sul server.")
-                                .arg(nr, anno);
+        const QString where = other.isEmpty() ? QStringLiteral("su un altro computer")
+                                              : QStringLiteral("sul computer \"%1\"").arg(other);
+        report.conflicts
+            << (deleted ? QStringLiteral("L'ordine %1 dell'anno %2 era stato cancellato %3, "
+                                         "che ha inviato per primo la cancellazione: "
+                                         "l'ordine è stato tolto anche qui; la versione "
+                                         "di questo computer è salvata come copia sul "
+                                         "server.")
+                        : QStringLiteral("L'ordine %1 dell'anno %2 era stato cambiato anche "
+                                         "%3, che ha inviato per primo la sua versione: "
+                                         "è stata tenuta quella; quella di questo "
+                                         "computer è salvata come copia sul server."))
+                   .arg(nr, anno, where);
     }
     return {};
 }

@@ -395,6 +395,69 @@ private Q_SLOTS:
         QCOMPARE(synckit::disagreement(anna), QString());
     }
 
+    // One order changed on two machines whose clocks are a year apart: the change that reached
+    // the server first stays, whichever clock says later; the other is kept as a copy, and the
+    // box names the machine whose change was kept.
+    void clocksApart_data() {
+        QTest::addColumn<int>("laptopYears");
+        QTest::addColumn<bool>("laptopFirst");
+        QTest::newRow("the laptop a year ahead, second") << 1 << false;
+        QTest::newRow("the laptop a year behind, first") << -1 << true;
+    }
+    void clocksApart() {
+        QFETCH(int, laptopYears);
+        QFETCH(bool, laptopFirst);
+        const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
+        Machine laptop(pgkit::agent(db, QStringLiteral("Anna")));
+        Machine desk(pgkit::agent(db, QStringLiteral("Anna")));
+        exec(*laptop.dir.open(), "INSERT INTO SYNC_STATO (CHIAVE, VALORE) VALUES ('macchina',"
+                                 " 'portatile');");
+        exec(*desk.dir.open(), "INSERT INTO SYNC_STATO (CHIAVE, VALORE) VALUES ('macchina',"
+                               " 'scrivania');");
+        synckit::addOrder(*laptop.dir.open(), 10, 2);
+        QVERIFY(synckit::sync(laptop));
+        QVERIFY(synckit::sync(desk));
+        exec(*laptop.dir.open(), "UPDATE ORDINE SET NOTE = 'dal portatile' WHERE NR = '10';");
+        exec(*desk.dir.open(), "UPDATE ORDINE SET NOTE = 'dalla scrivania' WHERE NR = '10';");
+        // What the laptop's clock wrote.
+        const QByteArray shift =
+            "UPDATE SYNC_ORDINE SET CAMBIATO_IL = strftime('%Y-%m-%dT%H:%M:%fZ',"
+            " 'now', '" +
+            QByteArray::number(laptopYears) + " years');";
+        exec(*laptop.dir.open(), shift.constData());
+        Machine& first = laptopFirst ? laptop : desk;
+        Machine& second = laptopFirst ? desk : laptop;
+        auto one = synckit::sync(first);
+        QVERIFY2(one, qPrintable(failure(one)));
+        QCOMPARE(one->conflicts, QStringList());
+        auto two = synckit::sync(second);
+        QVERIFY2(two, qPrintable(failure(two)));
+        const QString kept =
+            laptopFirst ? QStringLiteral("portatile") : QStringLiteral("scrivania");
+        QCOMPARE(two->conflicts,
+                 QStringList{QStringLiteral("L'ordine 10 dell'anno 2026 era stato cambiato anche "
+                                            "sul computer \"%1\", che ha inviato per primo la sua "
+                                            "versione: è stata tenuta quella; quella di questo "
+                                            "computer è salvata come copia sul server.")
+                                 .arg(kept)});
+        QVERIFY(synckit::sync(first));
+        const QString note =
+            laptopFirst ? QStringLiteral("dal portatile") : QStringLiteral("dalla scrivania");
+        for (Machine* m : {&laptop, &desk}) {
+            QCOMPARE(value(*m->dir.open(), "SELECT DISTINCT NOTE FROM ORDINE WHERE NR = '10';"),
+                     note);
+            QCOMPARE(synckit::disagreement(*m), QString());
+        }
+        auto server = pgkit::connect(laptop.settings);
+        const QStringList copy = pgkit::rows(*server, "SELECT macchina, righe FROM ordine_copia");
+        QCOMPARE(copy.size(), 1);
+        QVERIFY2(copy[0].startsWith(laptopFirst ? QStringLiteral("scrivania|")
+                                                : QStringLiteral("portatile|")) &&
+                     copy[0].contains(laptopFirst ? QStringLiteral("dalla scrivania")
+                                                  : QStringLiteral("dal portatile")),
+                 qPrintable(copy[0]));
+    }
+
     // The certificate authorities of the system when the field is empty (never a file named
     // "system" where the program starts), and only modes that check the certificate.
     void certificates_data() {
