@@ -204,8 +204,10 @@ Status applyArticles(Database& db, const pg::Rows& rows) {
     return {};
 }
 
+// A principal's address for orders that the office does not hold leaves the agent's own.
 Status applyPrincipals(Database& db, const pg::Rows& rows) {
-    auto update = db.prepare("UPDATE MANDANTE SET EMAIL = ?2 WHERE NOME = ?1;");
+    auto update = db.prepare("UPDATE MANDANTE SET EMAIL = coalesce(nullif(?2, ''), EMAIL)"
+                             " WHERE NOME = ?1;");
     auto insert = db.prepare("INSERT INTO MANDANTE (NOME, EMAIL) VALUES (?1, ?2);");
     auto remove = db.prepare("DELETE FROM MANDANTE WHERE NOME = ?1;");
     if (!update || !insert || !remove)

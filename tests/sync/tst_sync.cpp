@@ -276,6 +276,51 @@ private Q_SLOTS:
         QCOMPARE(value(*bruno.dir.open(), "SELECT count(*) FROM LISTINO;"), QStringLiteral("0"));
     }
 
+    // A principal's address for orders that the office's file does not hold never blanks the
+    // agent's, on the server or in the agent's file; the office sets it with its tool, and the
+    // agents take it at their next sync.
+    void aPrincipalsOrderAddress() {
+        const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
+        TestDir office(TestDir::Content::Demo);
+        exec(*office.open(), "INSERT INTO MANDANTE (NOME, EMAIL) VALUES ('Oleificio', NULL),"
+                             " ('Cantina', '');");
+        QCOMPARE(loadOffice(office, db), QString());
+        Machine anna(pgkit::agent(db, QStringLiteral("Anna")));
+        exec(*anna.dir.open(), "INSERT INTO MANDANTE (NOME, EMAIL) VALUES"
+                               " ('Oleificio', 'ordini@oleificio.it'),"
+                               " ('Cantina', 'vino@cantina.it');");
+        const char* addresses = "SELECT NOME, EMAIL FROM MANDANTE ORDER BY NOME;";
+        QVERIFY(synckit::sync(anna));
+        QCOMPARE(rows(*anna.dir.open(), addresses),
+                 (QList<QStringList>{{"Cantina", "vino@cantina.it"},
+                                     {"Oleificio", "ordini@oleificio.it"}}));
+
+        const QStringList on{QStringLiteral("--database"), db, QStringLiteral("mandante")};
+        const pgkit::Run bad = pgkit::sede(on + QStringList{"Oleificio", "ordini.oleificio.it"});
+        QCOMPARE(bad.err, QStringLiteral("\"ordini.oleificio.it\" non è un indirizzo di posta "
+                                         "valido: l'indirizzo della mandante non è cambiato."));
+        QCOMPARE(bad.code, 1);
+        const pgkit::Run set = pgkit::sede(on + QStringList{"oleificio", "ordini@nuovo.it"});
+        QCOMPARE(set.err, QString());
+        QCOMPARE(set.out, QStringLiteral("Indirizzo degli ordini della mandante \"oleificio\": "
+                                         "ordini@nuovo.it. Gli agenti lo avranno alla prossima "
+                                         "sincronizzazione."));
+        const pgkit::Run unknown = pgkit::sede(on + QStringList{"Frantoio", "olio@frantoio.it"});
+        QCOMPARE(unknown.err, QStringLiteral("La mandante \"Frantoio\" non è nel catalogo della "
+                                             "sede: l'indirizzo non è stato impostato."));
+        // The office's file, still without the address, loaded again: the server keeps it.
+        QCOMPARE(loadOffice(office, db), QString());
+        QCOMPARE(pgkit::rows(*pgkit::connect(pgkit::admin(db)),
+                             "SELECT nome, coalesce(email, '') FROM mandante ORDER BY nome"),
+                 (QStringList{"Cantina|", "Oleificio|ordini@nuovo.it"}));
+        auto r = synckit::sync(anna);
+        QVERIFY2(r, qPrintable(failure(r)));
+        QCOMPARE(
+            rows(*anna.dir.open(), addresses),
+            (QList<QStringList>{{"Cantina", "vino@cantina.it"}, {"Oleificio", "ordini@nuovo.it"}}));
+        QCOMPARE(synckit::disagreement(anna), QString());
+    }
+
     // A first pull of the office's lists cut at points through its bytes: nothing half-taken,
     // and the next sync takes every price once.
     void pullCutThenCompleted() {

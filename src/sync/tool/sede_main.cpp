@@ -7,6 +7,7 @@
 #include "data/ItalianText.h"
 #include "data/tool/TerminalPassword.h"
 #include "data/tool/ToolHelp.h"
+#include "mail/MailHeaders.h"
 #include "sync/CatalogueLoad.h"
 #include "sync/CustomerRequests.h"
 #include "sync/ListLoad.h"
@@ -50,7 +51,10 @@ int main(int argc, char** argv) {
         "  clienti FILE      carica i clienti della sede da un file del programma\n"
         "  richieste         elenca le richieste degli agenti di cambiare clienti della sede\n"
         "  accetta N         accetta la richiesta N: il cliente cambia per tutti gli agenti\n"
-        "  respingi N        respinge la richiesta N"
+        "  respingi N        respinge la richiesta N\n"
+        "  mandante NOME INDIRIZZO\n"
+        "                    imposta l'indirizzo di posta degli ordini della mandante NOME:\n"
+        "                    gli agenti lo avranno alla prossima sincronizzazione\n"
         "La password dell'amministratore si prende da PGPASSWORD o dal file .pgpass."));
     const QCommandLineOption help = toolhelp::option();
     parser.addOption(help);
@@ -87,7 +91,8 @@ int main(int argc, char** argv) {
     parser.addOptions({host, port, database, user, ca, sslMode, personal, principal, validFrom});
     parser.addPositionalArgument(QStringLiteral("comando"),
                                  QStringLiteral("schema, agente NOME, catalogo FILE, clienti FILE,"
-                                                " richieste, accetta N o respingi N."));
+                                                " richieste, accetta N, respingi N o mandante NOME"
+                                                " INDIRIZZO."));
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText());
     if (parser.isSet(help)) {
@@ -99,8 +104,10 @@ int main(int argc, char** argv) {
     const bool customers = command == QLatin1String("clienti");
     const bool decision =
         command == QLatin1String("accetta") || command == QLatin1String("respingi");
+    const bool principalAddress = command == QLatin1String("mandante") && args.size() == 3;
     if (command.isEmpty() ||
-        !(command == QLatin1String("schema") || command == QLatin1String("richieste") ||
+        !(principalAddress || command == QLatin1String("schema") ||
+          command == QLatin1String("richieste") ||
           ((command == QLatin1String("agente") || command == QLatin1String("catalogo") ||
             customers || decision) &&
            args.size() == 2)) ||
@@ -108,6 +115,10 @@ int main(int argc, char** argv) {
          args.size() != 1))
         return fail(QStringLiteral("Comando non valido. Usare: schema, agente NOME o catalogo "
                                    "FILE (--aiuto per l'aiuto)."));
+    if (principalAddress && !mail::headers::isAddress(args[2].trimmed()))
+        return fail(QStringLiteral("\"%1\" non è un indirizzo di posta valido: l'indirizzo della "
+                                   "mandante non è cambiato.")
+                        .arg(args[2]));
     std::int64_t requestId = 0;
     if (decision) {
         bool ok = false;
@@ -216,6 +227,15 @@ int main(int argc, char** argv) {
         if (Status s = serverschema::createAgent(server, args[1], agentPassword); !s)
             return fail(s.error().text);
         say(QStringLiteral("Accesso dell'agente \"%1\" pronto.").arg(args[1].toLower()));
+        return 0;
+    }
+    if (principalAddress) {
+        const QString email = args[2].trimmed();
+        if (Status s = catalogueload::setOrderAddress(server, args[1], email); !s)
+            return fail(s.error().text);
+        say(QStringLiteral("Indirizzo degli ordini della mandante \"%1\": %2. Gli agenti lo "
+                           "avranno alla prossima sincronizzazione.")
+                .arg(args[1].simplified(), email));
         return 0;
     }
     if (customers) {
