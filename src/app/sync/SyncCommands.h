@@ -12,11 +12,14 @@
 #include <thread>
 
 class ConflictCopiesWindow;
+class QAction;
 class QMenu;
 
 // "Sincronizza" and "Server dell'agenzia…" of the Archivio menu, and the automatic sync at start
 // and every few minutes. The sync runs on a thread of its own, with its own connection to the
 // file, so the window goes on answering; its outcome comes back to the window's thread.
+// "Annulla sincronizzazione" stops it; so does the end of the program, which waits for it a few
+// seconds at most.
 class SyncCommands : public QObject {
     Q_OBJECT
 public:
@@ -25,6 +28,7 @@ public:
 
     void addTo(QMenu* menu);
     void Sincronizza_Click();
+    void AnnullaSincronizzazione_Click();
     void ServerAgenzia_Click();
     // "Copie in conflitto…": the copies kept on the server of orders changed on two machines.
     void CopieInConflitto_Click();
@@ -32,6 +36,9 @@ public:
     // After start-up: a first sync when a server is set, then one every few minutes.
     void startAutomatic();
     bool running() const { return m_running; }
+    // Stops a sync that runs and waits for its end, a few seconds at most: a sync still waiting
+    // on the network then is left to end with the program. No sync starts afterwards.
+    void stop();
     // What the status bar tells of the sync: the last one and what waits to go up.
     QString statusLine();
 
@@ -44,6 +51,7 @@ private:
         bool connected = false;
         Result<agencysync::Report> report = makeError(QString());
     };
+    struct Job;
     void launch(bool manual);
     void done(bool manual, const Outcome& outcome);
     void applyTimer(int minutes);
@@ -52,6 +60,9 @@ private:
     std::function<void()> m_refresh;
     std::unique_ptr<ConflictCopiesWindow> m_copies;
     std::thread m_worker;
+    std::shared_ptr<Job> m_job;
     std::atomic<bool> m_running{false};
+    bool m_stopped = false;
+    QAction* m_cancel = nullptr;
     QTimer m_timer;
 };
