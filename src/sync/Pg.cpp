@@ -105,14 +105,6 @@ QString systemCaBundle() {
     return {};
 }
 
-// What became of a statement sent: its result (the first that failed, or the last), or why
-// there is none.
-struct Connection::Outcome {
-    enum How { Done, TimedOut, Interrupted, Broken };
-    PGresult* result = nullptr;
-    How how = Done;
-};
-
 Result<std::unique_ptr<Connection>> Connection::open(const Settings& s, Interrupt* interrupt) {
     std::unique_ptr<Connection> c(new Connection);
     c->m_settings = s;
@@ -323,9 +315,35 @@ std::int64_t Connection::answerMs() const {
     return std::int64_t(limit + std::min(kGraceSeconds, limit)) * 1000;
 }
 
+Connection::Outcome::How Connection::flushQueued(Stop stop, std::int64_t waitMs) {
+    std::int64_t deadline = nowMs() + waitMs;
+    for (;;) {
+        const int f = PQflush(m_conn);
+        if (f == 0)
+            return Outcome::Done;
+        if (f < 0) {
+            drop();
+            return Outcome::Broken;
+        }
+        const Wait w = waitFor(POLLOUT | POLLIN, deadline, stop);
+        if (w == Wait::Ready) {
+            if (!PQconsumeInput(m_conn)) {
+                drop();
+                return Outcome::Broken;
+            }
+            deadline = nowMs() + waitMs;
+            continue;
+        }
+        // Not all of it reached the server: nothing to cancel, the connection is left.
+        drop();
+        return w == Wait::TimedOut      ? Outcome::TimedOut
+               : w == Wait::Interrupted ? Outcome::Interrupted
+                                        : Outcome::Broken;
+    }
+}
+
 Connection::Outcome Connection::finish(Stop stop, std::int64_t waitMs) {
     const bool ending = stop == Stop::Never;
-    std::int64_t deadline = nowMs() + waitMs;
     Outcome out;
     auto give = [&](Outcome::How how) {
         PQclear(out.result);
@@ -358,26 +376,9 @@ Connection::Outcome Connection::finish(Stop stop, std::int64_t waitMs) {
         }
         return give(how);
     };
-    for (;;) {
-        const int f = PQflush(m_conn);
-        if (f == 0)
-            break;
-        if (f < 0)
-            return give(Outcome::Broken);
-        const Wait w = waitFor(POLLOUT | POLLIN, deadline, stop);
-        if (w == Wait::Ready) {
-            if (!PQconsumeInput(m_conn))
-                return give(Outcome::Broken);
-            deadline = nowMs() + waitMs;
-            continue;
-        }
-        // Not all of the statement reached the server: nothing to cancel.
-        drop();
-        return give(w == Wait::TimedOut      ? Outcome::TimedOut
-                    : w == Wait::Interrupted ? Outcome::Interrupted
-                                             : Outcome::Broken);
-    }
-    deadline = nowMs() + waitMs;
+    if (const Outcome::How sent = flushQueued(stop, waitMs); sent != Outcome::Done)
+        return give(sent);
+    std::int64_t deadline = nowMs() + waitMs;
     for (;;) {
         while (PQisBusy(m_conn)) {
             const Wait w = waitFor(POLLIN, deadline, stop);
@@ -524,10 +525,8 @@ Status Connection::copyIn(const char* sql, const std::vector<QByteArray>& pieces
         return e;
     }
     PQclear(o.result);
-    const std::int64_t stall = answerMs();
-    // Hands a piece to the library, waiting for room on the network when it has none.
+    // Hands a piece to the library, sending what it holds when it has no room.
     auto put = [&](auto&& send) -> Status {
-        std::int64_t deadline = nowMs() + stall;
         for (;;) {
             const int r = send();
             if (r == 1)
@@ -537,19 +536,9 @@ Status Connection::copyIn(const char* sql, const std::vector<QByteArray>& pieces
                 drop();
                 return failure(serverfailure::Cut, why);
             }
-            const Wait w = waitFor(POLLOUT, deadline, Stop::OnInterrupt);
-            if (w == Wait::Ready) {
-                if (PQflush(m_conn) < 0) {
-                    drop();
-                    return failure(serverfailure::Cut);
-                }
-                deadline = nowMs() + stall;
-                continue;
-            }
-            drop();
-            return failure(w == Wait::TimedOut      ? serverfailure::TimeLimit
-                           : w == Wait::Interrupted ? serverfailure::Cancelled
-                                                    : serverfailure::Cut);
+            if (const Outcome::How sent = flushQueued(Stop::OnInterrupt, answerMs());
+                sent != Outcome::Done)
+                return fromOutcome(Outcome{nullptr, sent});
         }
     };
     for (const QByteArray& piece : pieces)

@@ -151,7 +151,13 @@ public:
 private:
     enum class Wait { Ready, TimedOut, Interrupted, Failed };
     enum class Stop { OnInterrupt, Never };
-    struct Outcome;
+    // What became of a statement sent: its result (the first that failed, or the last), or why
+    // there is none.
+    struct Outcome {
+        enum How { Done, TimedOut, Interrupted, Broken };
+        PGresult* result = nullptr;
+        How how = Done;
+    };
     Connection() = default;
     serverfailure::Where where() const;
     Status connect();
@@ -160,6 +166,9 @@ private:
     // Sends what is queued and waits for the statement's results, at most waitMs without news
     // from the server.
     Outcome finish(Stop stop, std::int64_t waitMs);
+    // Sends what the library holds, at most waitMs without room on the network; the connection
+    // is left when it cannot.
+    Outcome::How flushQueued(Stop stop, std::int64_t waitMs);
     std::int64_t answerMs() const;
     // The session's settings: the limits, and the forms of dates and numbers.
     QByteArray limits() const;

@@ -56,6 +56,15 @@ private:
     QTimer m_timer;
 };
 
+// The window's file syncs with Anna's login on the database, only when asked.
+void annaOn(Database& file, const QString& db) {
+    syncsettings::Settings s;
+    s.server = pgkit::agent(db, QStringLiteral("Anna"));
+    s.minutes = 0;
+    if (Status saved = syncsettings::save(file, s); !saved)
+        qFatal("%s", qPrintable(saved.error().text));
+}
+
 } // namespace
 
 class TestSyncWindow : public QObject {
@@ -163,10 +172,7 @@ private Q_SLOTS:
         const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
         App app;
         QVERIFY(app.started);
-        syncsettings::Settings s;
-        s.server = pgkit::agent(db, QStringLiteral("Anna"));
-        s.minutes = 0;
-        QVERIFY(syncsettings::save(app.db(), s));
+        annaOn(app.db(), db);
         synckit::addOrders(app.db(), 1, 3, 2);
         auto office = pgkit::connect(pgkit::admin(db));
         auto watch = pgkit::connect(pgkit::admin(db));
@@ -227,10 +233,7 @@ private Q_SLOTS:
         const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
         App app;
         QVERIFY(app.started);
-        syncsettings::Settings s;
-        s.server = pgkit::agent(db, QStringLiteral("Anna"));
-        s.minutes = 0;
-        QVERIFY(syncsettings::save(app.db(), s));
+        annaOn(app.db(), db);
         synckit::addOrders(app.db(), 1, 3, 1, QStringLiteral("VIETATO"));
         synckit::addOrders(app.db(), 4, 1, 1);
         QVERIFY(pgkit::connect(pgkit::admin(db))
