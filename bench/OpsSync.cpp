@@ -209,7 +209,7 @@ bool syncBench(const Options& o, const Emit& emit) {
         return false;
     }
     auto count = [&](const char* sql) {
-        auto r = adminConn->query(sql);
+        auto r = adminConn->query(sql, pg::Shape::one("i"));
         return r && r->count() ? r->int64(0, 0) : std::int64_t(-1);
     };
     const std::int64_t serverLines = count("SELECT count(*) FROM ordine_riga");

@@ -318,6 +318,8 @@ void Gestione::Chiudi_Click() {
 }
 
 void Gestione::ChiudiApplicazione() {
+    // A sync still running stops first: the copy made at exit then holds what it wrote.
+    m_sync->stop();
     m_backups->copiaUscita();
     if (ctx.connection)
         ctx.connection->close();

@@ -20,13 +20,17 @@ struct Table {
     const char* columns; // its columns as the file gives them, the key first
     const char* types;   // the same columns with their types, for the table the rows land in
     const char* kinds;   // per column: t text, n number, i whole number
+    // Columns the file may not hold: their NULL there leaves the server's value.
+    QList<QByteArray> kept = {};
 };
 
 const Table kArticles{
     "articolo", "codice, articolo, formato, peso, agg",
     "codice text PRIMARY KEY, articolo text, formato text, peso double precision, agg text",
     "tttnt"};
-const Table kPrincipals{"mandante", "nome, email", "nome text PRIMARY KEY, email text", "tt"};
+// A principal's address for orders is often set at the office by the tool alone.
+const Table kPrincipals{
+    "mandante", "nome, email", "nome text PRIMARY KEY, email text", "tt", {"email"}};
 const Table kLists{"listino", "id, mandante, file, valido_dal, importato_il",
                    "id bigint PRIMARY KEY, mandante text, file text, valido_dal text,"
                    " importato_il text",
@@ -41,7 +45,7 @@ const Table kPrices{"prezzo_listino", "id, codice, mandante, prezzo, valido_dal,
 const char* const kArticleRows = "SELECT CODICE, ARTICOLO, FORMATO, PESO, AGG FROM ARTICOLO a"
                                  " WHERE CODICE IS NOT NULL AND trim(CODICE) <> '' AND ID = (SELECT"
                                  " max(ID) FROM ARTICOLO b WHERE b.CODICE = a.CODICE);";
-const char* const kPrincipalRows = "SELECT NOME, EMAIL FROM MANDANTE;";
+const char* const kPrincipalRows = "SELECT NOME, nullif(trim(EMAIL), '') FROM MANDANTE;";
 const char* const kListRows = "SELECT l.ID, m.NOME, l.FILE, l.VALIDO_DAL, l.IMPORTATO_IL"
                               " FROM LISTINO l JOIN MANDANTE m ON m.ID = l.ID_MANDANTE;";
 const char* const kPriceRows = "SELECT p.ID, p.CODICE, m.NOME, p.PREZZO, p.VALIDO_DAL, p.ID_LISTINO"
@@ -88,9 +92,12 @@ Status loadTable(pg::Connection& c, const Table& t, const std::vector<QByteArray
     const QByteArray key = columns.takeFirst();
     QByteArray set, mine, theirs;
     for (const QByteArray& col : columns) {
-        set += col + " = EXCLUDED." + col + ", ";
+        const QByteArray value = t.kept.contains(col)
+                                     ? "coalesce(EXCLUDED." + col + ", t." + col + ")"
+                                     : "EXCLUDED." + col;
+        set += col + " = " + value + ", ";
         mine += (mine.isEmpty() ? "t." : ", t.") + col;
-        theirs += (theirs.isEmpty() ? "EXCLUDED." : ", EXCLUDED.") + col;
+        theirs += (theirs.isEmpty() ? "" : ", ") + value;
     }
     const QByteArray create = "CREATE TEMP TABLE " + in + " (" + t.types + ") ON COMMIT DROP";
     if (Status s = c.command(create.constData()); !s)
@@ -143,6 +150,23 @@ Result<Counts> load(Database& file, pg::Connection& office) {
     if (Status c = office.commit(); !c)
         return c.error();
     return counts;
+}
+
+Status setOrderAddress(pg::Connection& office, const QString& principal, const QString& email) {
+    const QString name = principal.simplified();
+    // The principal of that name, or the only one whose name differs in case alone.
+    auto changed = office.query(
+        "UPDATE mandante SET email = $2 WHERE NOT cancellato AND nome = coalesce((SELECT nome"
+        " FROM mandante WHERE nome = $1 AND NOT cancellato), (SELECT min(nome) FROM mandante"
+        " WHERE lower(nome) = lower($1) AND NOT cancellato HAVING count(*) = 1)) RETURNING nome",
+        pg::Shape("t"), pg::Params().add(name).add(email));
+    if (!changed)
+        return changed.error();
+    if (changed->count() == 0)
+        return makeError(QStringLiteral("La mandante \"%1\" non è nel catalogo della sede: "
+                                        "l'indirizzo non è stato impostato.")
+                             .arg(name));
+    return {};
 }
 
 } // namespace catalogueload

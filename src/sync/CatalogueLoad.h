@@ -2,6 +2,8 @@
 
 #include "data/Result.h"
 
+#include <QString>
+
 class Database;
 
 namespace pg {
@@ -20,6 +22,11 @@ struct Counts {
     int prices = 0;
 };
 
+// A principal's address without one in the file (none, or empty) leaves the server's.
 Result<Counts> load(Database& file, pg::Connection& office);
+
+// Sets the address for orders of a principal of the office's catalogue; it reaches every agent
+// at its next sync. The address is taken as given: its form is the caller's to check.
+Status setOrderAddress(pg::Connection& office, const QString& principal, const QString& email);
 
 } // namespace catalogueload

@@ -1,6 +1,7 @@
 #include "ConflictCopies.h"
 
 #include "Pg.h"
+#include "ServerSchema.h"
 #include "data/Database.h"
 
 #include <QJsonDocument>
@@ -59,10 +60,13 @@ Result<std::vector<orderlines::Line>> linesOf(const QByteArray& text) {
 } // namespace
 
 Result<std::vector<Copy>> list(pg::Connection& server) {
+    if (Status s = serverschema::usable(server); !s)
+        return s.error();
     auto rows = server.query(
         "SELECT id, anno, nr, to_char(cambiato_il AT TIME ZONE 'UTC',"
         " 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), coalesce(macchina, ''), righe FROM ordine_copia"
-        " WHERE agente = current_user ORDER BY salvato_il, id");
+        " WHERE agente = current_user ORDER BY salvato_il, id",
+        pg::Shape("ittttt"));
     if (!rows)
         return rows.error();
     std::vector<Copy> out;

@@ -25,7 +25,7 @@ QString shown(const std::optional<QString>& v) {
 Result<pg::Rows> openRequest(pg::Connection& c, std::int64_t id) {
     auto r = c.query("SELECT codice, soggetto, citta, provincia, stato FROM richiesta_cliente"
                      " WHERE id = $1 FOR UPDATE",
-                     pg::Params().add(id));
+                     pg::Shape("ttttt"), pg::Params().add(id));
     if (!r)
         return r.error();
     if (r->count() == 0)
@@ -48,6 +48,7 @@ Status decide(pg::Connection& c, std::int64_t id, bool accepted) {
             auto changed = c.query("UPDATE cliente SET soggetto = $2, citta = $3, provincia = $4,"
                                    " versione = versione + 1 WHERE proprietario = ''"
                                    " AND codice = $1 AND NOT cancellato RETURNING versione",
+                                   pg::Shape("i"),
                                    pg::Params()
                                        .add(request->text(0, 0))
                                        .add(request->textOrNull(0, 1))
@@ -89,8 +90,9 @@ Result<LoadCounts> loadOffice(Database& file, pg::Connection& office) {
             auto text = [&](int column) {
                 return st->isNull(column) ? std::optional<QString>() : st->text(column);
             };
-            auto written = office.query(
-                kLoad, pg::Params().add(st->text(0)).add(text(1)).add(text(2)).add(text(3)));
+            auto written =
+                office.query(kLoad, pg::Shape("b"),
+                             pg::Params().add(st->text(0)).add(text(1)).add(text(2)).add(text(3)));
             if (!written)
                 return written.error();
             if (written->count() == 0)
@@ -117,7 +119,8 @@ Result<std::vector<Open>> listOpen(pg::Connection& office) {
         "SELECT r.id, r.agente, extract(epoch FROM r.chiesta_il)::bigint, r.codice,"
         " c.soggetto, c.citta, c.provincia, r.soggetto, r.citta, r.provincia, c.codice IS NULL"
         " FROM richiesta_cliente r LEFT JOIN cliente c ON c.proprietario = ''"
-        " AND c.codice = r.codice AND NOT c.cancellato WHERE r.stato = 'aperta' ORDER BY r.id");
+        " AND c.codice = r.codice AND NOT c.cancellato WHERE r.stato = 'aperta' ORDER BY r.id",
+        pg::Shape("ititttttttb"));
     if (!r)
         return r.error();
     std::vector<Open> out;

@@ -174,7 +174,7 @@ Status sendCustomers(pg::Connection& c, std::vector<Pending>& pending, const QSt
     }
     if (Status s = c.copyIn("COPY in_cliente FROM STDIN", pieces); !s)
         return s;
-    auto office = c.query(kOfficeHolds);
+    auto office = c.query(kOfficeHolds, pg::Shape("tttti"));
     if (!office)
         return office.error();
     QHash<QString, int> officeRow;
@@ -203,7 +203,7 @@ Status sendCustomers(pg::Connection& c, std::vector<Pending>& pending, const QSt
         return s;
     if (Status s = c.command(kUpsert); !s)
         return s;
-    auto versions = c.query(kVersions);
+    auto versions = c.query(kVersions, pg::Shape("ti"));
     if (!versions)
         return versions.error();
     QHash<QString, std::int64_t> version;
@@ -340,7 +340,7 @@ Status push(Database& db, pg::Connection& server, agencysync::Report& report) {
     if (pending.empty() && requests.empty() && withdrawn.isEmpty())
         return {};
     // A server not yet brought to hold customers: they wait here until it does.
-    auto present = server.query("SELECT to_regclass('cliente') IS NOT NULL");
+    auto present = server.query("SELECT to_regclass('cliente') IS NOT NULL", pg::Shape::one("b"));
     if (!present)
         return present.error();
     if (!present->boolean(0, 0))
@@ -357,18 +357,18 @@ Status push(Database& db, pg::Connection& server, agencysync::Report& report) {
 
 Status read(Database& db, pg::Connection& c, const pg::Params& since, pg::Rows& customers,
             pg::Rows& requests) {
-    auto present = c.query("SELECT to_regclass('cliente') IS NOT NULL");
+    auto present = c.query("SELECT to_regclass('cliente') IS NOT NULL", pg::Shape::one("b"));
     if (!present)
         return present.error();
     if (!present->boolean(0, 0))
         return {};
     pg::Params withOwn = since;
     withOwn.add(ownFromStart(db) ? "true" : "false");
-    auto changed = c.query(kChanges, withOwn);
+    auto changed = c.query(kChanges, pg::Shape("ttttibb"), withOwn);
     if (!changed)
         return changed.error();
     customers = std::move(*changed);
-    auto answers = c.query(kAnswers, since);
+    auto answers = c.query(kAnswers, pg::Shape("tt"), since);
     if (!answers)
         return answers.error();
     requests = std::move(*answers);

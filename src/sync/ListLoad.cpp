@@ -18,16 +18,21 @@ namespace {
 Status takeCatalogue(pg::Connection& office, Database& db) {
     if (Status s = office.begin("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"); !s)
         return s;
-    auto read = [&](const char* sql) { return office.query(sql); };
+    auto read = [&](const char* sql, const pg::Shape& shape) { return office.query(sql, shape); };
     auto articles = read("SELECT codice, articolo, formato, peso, agg FROM articolo"
-                         " WHERE NOT cancellato");
-    auto principals = read("SELECT nome, email FROM mandante WHERE NOT cancellato");
+                         " WHERE NOT cancellato",
+                         pg::Shape("tttnt"));
+    auto principals =
+        read("SELECT nome, email FROM mandante WHERE NOT cancellato", pg::Shape("tt"));
     auto lists = read("SELECT id, mandante, file, valido_dal, importato_il FROM listino"
-                      " WHERE NOT cancellato");
+                      " WHERE NOT cancellato",
+                      pg::Shape("itttt"));
     auto prices = read("SELECT id, codice, mandante, prezzo, valido_dal, id_listino"
-                       " FROM prezzo_listino WHERE NOT cancellato");
+                       " FROM prezzo_listino WHERE NOT cancellato",
+                       pg::Shape("ittnti"));
     auto last = read("SELECT (SELECT coalesce(max(id), 0) FROM listino),"
-                     " (SELECT coalesce(max(id), 0) FROM prezzo_listino)");
+                     " (SELECT coalesce(max(id), 0) FROM prezzo_listino)",
+                     pg::Shape::one("ii"));
     office.rollback();
     for (auto* r : {&articles, &principals, &lists, &prices, &last})
         if (!*r)

@@ -19,6 +19,9 @@ inline constexpr const char* kListColumns =
     "id, mandante, file, valido_dal, importato_il, cancellato";
 inline constexpr const char* kPriceColumns =
     "id, codice, mandante, prezzo, valido_dal, id_listino, cancellato";
+// Their kinds, as pg::Shape takes them.
+inline constexpr const char* kListShape = "ittttb";
+inline constexpr const char* kPriceShape = "ittntib";
 
 // Inside the pull's transaction of the file; lists before prices.
 Status applyLists(Database& db, const pg::Rows& rows);

@@ -1,6 +1,7 @@
 #include "PendingRead.h"
 
 #include "OrderLines.h"
+#include "Pg.h"
 #include "data/Database.h"
 
 #include <QCryptographicHash>
@@ -29,32 +30,9 @@ constexpr const char* kOrderLinesSql =
 constexpr std::size_t kLookups = 2000;
 constexpr qsizetype kPiece = 1 << 20;
 
-// Text in the COPY form, followed by a tab. Text the engine holds that is not valid UTF-8 goes
-// as the program reads it everywhere else, with the bad bytes replaced.
+// Text in the COPY form, as the server takes it, followed by a tab.
 void appendText(std::string& out, std::string_view v) {
-    if (!QByteArrayView(v.data(), qsizetype(v.size())).isValidUtf8()) {
-        const QByteArray clean = QString::fromUtf8(v.data(), qsizetype(v.size())).toUtf8();
-        appendText(out, std::string_view(clean.constData(), size_t(clean.size())));
-        return;
-    }
-    for (const char c : v) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            out += c;
-        }
-    }
+    pg::appendCopyText(out, v);
     out += '\t';
 }
 

@@ -93,13 +93,14 @@ Status readLines(Database& db, pg::Connection& c, Changes& out) {
         return {};
     annos += '}';
     nrs += '}';
-    auto lines = c.query("SELECT r.anno, r.nr, r.id_cl, r.datao, r.datac, r.dest, r.citta, r.pr,"
-                         " r.articolo, r.codice, r.formato, r.peso, r.qvendita, r.qomaggio,"
-                         " r.prezzo, r.sconto, r.note FROM ordine_riga r"
-                         " JOIN unnest($1::text[], $2::text[]) AS k(anno, nr)"
-                         " ON r.anno = k.anno AND r.nr = k.nr WHERE r.agente = $3"
-                         " ORDER BY r.anno, r.nr, r.riga",
-                         pg::Params().addBytes(annos).addBytes(nrs).add(out.agent));
+    auto lines = c.queryLarge(
+        "SELECT r.anno, r.nr, r.id_cl, r.datao, r.datac, r.dest, r.citta, r.pr,"
+        " r.articolo, r.codice, r.formato, r.peso, r.qvendita, r.qomaggio,"
+        " r.prezzo, r.sconto, r.note FROM ordine_riga r"
+        " JOIN unnest($1::text[], $2::text[]) AS k(anno, nr)"
+        " ON r.anno = k.anno AND r.nr = k.nr WHERE r.agente = $3"
+        " ORDER BY r.anno, r.nr, r.riga",
+        pg::Shape("tttttttttttnnnnnt"), pg::Params().addBytes(annos).addBytes(nrs).add(out.agent));
     if (!lines)
         return lines.error();
     for (int r = 0; r < lines->count(); ++r) {
@@ -117,7 +118,8 @@ Status readServer(Database& db, pg::Connection& c, const std::optional<QString>&
     auto run = [&]() -> Status {
         // The agent's name goes back as a value: compared with it, the lines are looked up
         // through their key, which row-level security does not allow for current_user itself.
-        auto snap = c.query("SELECT pg_current_snapshot()::text, current_user::text");
+        auto snap =
+            c.query("SELECT pg_current_snapshot()::text, current_user::text", pg::Shape::one("tt"));
         if (!snap)
             return snap.error();
         out.snapshot = snap->text(0, 0);
@@ -125,25 +127,27 @@ Status readServer(Database& db, pg::Connection& c, const std::optional<QString>&
         pg::Params p;
         p.add(since);
         // Rows written by a transaction the last view did not see: exactly the changes since.
-        auto changed = [&](const char* columns, const char* table, pg::Rows& rows) -> Status {
+        auto changed = [&](const char* columns, const char* shape, const char* table,
+                           pg::Rows& rows) -> Status {
             const QByteArray sql = QByteArray("SELECT ") + columns + " FROM " + table +
                                    " WHERE $1::text IS NULL OR"
                                    " (xv >= pg_snapshot_xmin($1::text::pg_snapshot) AND"
                                    " NOT pg_visible_in_snapshot(xv, $1::text::pg_snapshot))";
-            auto r = c.query(sql.constData(), p);
+            auto r = c.query(sql.constData(), pg::Shape(shape), p);
             if (!r)
                 return r.error();
             rows = std::move(*r);
             return {};
         };
-        Status s =
-            changed("codice, articolo, formato, peso, agg, cancellato", "articolo", out.articles);
+        Status s = changed("codice, articolo, formato, peso, agg, cancellato", "tttntb", "articolo",
+                           out.articles);
         if (s)
-            s = changed("nome, email, cancellato", "mandante", out.principals);
+            s = changed("nome, email, cancellato", "ttb", "mandante", out.principals);
         if (s)
-            s = changed(listpull::kListColumns, "listino", out.lists);
+            s = changed(listpull::kListColumns, listpull::kListShape, "listino", out.lists);
         if (s)
-            s = changed(listpull::kPriceColumns, "prezzo_listino", out.prices);
+            s = changed(listpull::kPriceColumns, listpull::kPriceShape, "prezzo_listino",
+                        out.prices);
         if (s)
             s = customersync::read(db, c, p, out.customers, out.requestAnswers);
         if (!s)
@@ -152,7 +156,7 @@ Status readServer(Database& db, pg::Connection& c, const std::optional<QString>&
                              " FROM ordine o WHERE o.agente = current_user AND ($1::text IS NULL"
                              " OR (o.xv >= pg_snapshot_xmin($1::text::pg_snapshot) AND"
                              " NOT pg_visible_in_snapshot(o.xv, $1::text::pg_snapshot)))",
-                             p);
+                             pg::Shape("ttitb"), p);
         if (!heads)
             return heads.error();
         for (int r = 0; r < heads->count(); ++r) {
@@ -200,8 +204,10 @@ Status applyArticles(Database& db, const pg::Rows& rows) {
     return {};
 }
 
+// A principal's address for orders that the office does not hold leaves the agent's own.
 Status applyPrincipals(Database& db, const pg::Rows& rows) {
-    auto update = db.prepare("UPDATE MANDANTE SET EMAIL = ?2 WHERE NOME = ?1;");
+    auto update = db.prepare("UPDATE MANDANTE SET EMAIL = coalesce(nullif(?2, ''), EMAIL)"
+                             " WHERE NOME = ?1;");
     auto insert = db.prepare("INSERT INTO MANDANTE (NOME, EMAIL) VALUES (?1, ?2);");
     auto remove = db.prepare("DELETE FROM MANDANTE WHERE NOME = ?1;");
     if (!update || !insert || !remove)

@@ -239,15 +239,26 @@ int currentVersion() {
 }
 
 Result<int> version(pg::Connection& c) {
-    auto exists = c.query("SELECT to_regclass('versione_schema') IS NOT NULL");
+    auto exists = c.query("SELECT to_regclass('versione_schema') IS NOT NULL", pg::Shape::one("b"));
     if (!exists)
         return exists.error();
     if (!exists->boolean(0, 0))
         return 0;
-    auto v = c.query("SELECT coalesce(max(versione), 0) FROM versione_schema");
+    auto v = c.query("SELECT coalesce(max(versione), 0) FROM versione_schema", pg::Shape::one("i"));
     if (!v)
         return v.error();
     return int(v->int64(0, 0));
+}
+
+Status usable(pg::Connection& c) {
+    auto v = version(c);
+    if (!v)
+        return v.error();
+    if (*v > currentVersion())
+        return c.failure(serverfailure::NewerSchema);
+    if (*v == 0)
+        return c.failure(serverfailure::NoSchema);
+    return {};
 }
 
 Result<int> migrate(pg::Connection& admin) {

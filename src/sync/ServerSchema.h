@@ -22,6 +22,11 @@ Result<int> migrate(pg::Connection& admin);
 // The version the server's database is at; 0 when it has none of the program's tables.
 Result<int> version(pg::Connection& c);
 
+// Whether an agent's program may work with the server's database: made by the office, and at
+// no version newer than the program's own steps know (a newer one may hold what this program
+// would undo). Read before anything is written.
+Status usable(pg::Connection& c);
+
 // Makes an agent's login for a name that is no role on the server yet: it sees and writes only
 // its own orders and reads the office's catalogue. For a login the program made as an agent
 // (of this agency, or of another on the same server), gives it the new password and this

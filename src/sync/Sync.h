@@ -32,6 +32,8 @@ struct Report {
     int requestsSent = 0;
     // Orders changed on two machines: which version was kept, in words for the agent.
     QStringList conflicts;
+    // Orders the server refused, each named with the server's reason; they stay to be sent.
+    QStringList refused;
 };
 
 // Starts counting the file's changes to orders, once; every order already there is pending.

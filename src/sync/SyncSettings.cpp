@@ -24,7 +24,10 @@ Result<std::optional<Settings>> load(Database& db) {
     s.server.port = v[QStringLiteral("server.porta")].toInt();
     s.server.database = v[QStringLiteral("server.database")];
     s.server.user = v[QStringLiteral("server.utente")];
+    // A mode that checks no certificate, kept by an older version, is taken as the full check.
     s.server.sslMode = v[QStringLiteral("server.sslmode")];
+    if (!pg::checkSslMode(s.server.sslMode).isEmpty())
+        s.server.sslMode = QStringLiteral("verify-full");
     s.server.caFile = v[QStringLiteral("server.ca")];
     s.minutes = v[QStringLiteral("server.minuti")].toInt();
     return std::optional<Settings>(s);
@@ -39,12 +42,8 @@ Status save(Database& db, const Settings& s) {
         return makeError(QStringLiteral("Manca il nome del database dell'agenzia."));
     if (s.server.user.trimmed().isEmpty())
         return makeError(QStringLiteral("Manca il nome dell'utente sul server."));
-    static const QStringList modes{QStringLiteral("verify-full"), QStringLiteral("verify-ca"),
-                                   QStringLiteral("require")};
-    if (!modes.contains(s.server.sslMode))
-        return makeError(QStringLiteral("Il controllo della connessione \"%1\" non è previsto: "
-                                        "usare verify-full, verify-ca o require.")
-                             .arg(s.server.sslMode));
+    if (QString why = pg::checkSslMode(s.server.sslMode); !why.isEmpty())
+        return makeError(why);
     if (!s.server.caFile.isEmpty() && !QFileInfo(s.server.caFile).isReadable())
         return makeError(
             QStringLiteral("Il certificato \"%1\" non si può leggere.").arg(s.server.caFile));

@@ -2,6 +2,7 @@
 
 #include "CustomerSync.h"
 #include "OwnCustomers.h"
+#include "ServerSchema.h"
 
 #include "data/Database.h"
 
@@ -57,6 +58,10 @@ QString lastSync(Database& db) {
 
 Result<Report> run(Database& db, pg::Connection& server) {
     Report report;
+    // A server the office has not made, or brought to a version newer than this program knows:
+    // nothing is written, on either side.
+    if (Status s = serverschema::usable(server); !s)
+        return s.error();
     if (Status s = enable(db); !s)
         return s.error();
     if (Status s = push(db, server, report); !s)

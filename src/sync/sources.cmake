@@ -4,14 +4,17 @@ target_sources(gestione_core PRIVATE
     sync/ConflictCopies.cpp
     sync/CustomerRequests.cpp
     sync/CustomerSync.cpp
+    sync/Interrupt.cpp
     sync/ListLoad.cpp
     sync/ListPull.cpp
     sync/OrderLines.cpp
     sync/OwnCustomers.cpp
     sync/PendingRead.cpp
     sync/Pg.cpp
+    sync/PgValues.cpp
     sync/Pull.cpp
     sync/Push.cpp
+    sync/ServerFailure.cpp
     sync/ServerSchema.cpp
     sync/SyncSettings.cpp
     sync/SyncState.cpp

@@ -84,11 +84,11 @@ private Q_SLOTS:
                               "ImpostazioniInvio=Impostazioni invio…"}));
         QCOMPARE(
             entries("GArchivio"),
-            (QStringList{"CopiaSicurezza=Copia di sicurezza…", "Ripristina=Ripristina da copia…",
-                         "PasswordPersonale=Password personale…",
-                         "BloccoInattivita=Blocco dopo inattività…", "Sincronizza=Sincronizza",
-                         "ServerAgenzia=Server dell'agenzia…",
-                         "CopieInConflitto=Copie in conflitto…"}));
+            (QStringList{
+                "CopiaSicurezza=Copia di sicurezza…", "Ripristina=Ripristina da copia…",
+                "PasswordPersonale=Password personale…", "BloccoInattivita=Blocco dopo inattività…",
+                "Sincronizza=Sincronizza", "AnnullaSincronizzazione=Annulla sincronizzazione",
+                "ServerAgenzia=Server dell'agenzia…", "CopieInConflitto=Copie in conflitto…"}));
         QVERIFY(app->find<QAction>("Chiudi"));
         QVERIFY(app->find<QAction>("MUtente"));
     }

@@ -8,8 +8,8 @@
 
 #include <vector>
 
-CutProxy::CutProxy(int serverPort, std::int64_t budget)
-    : m_serverPort(serverPort), m_budget(budget) {
+CutProxy::CutProxy(int serverPort, std::int64_t budget, Then then)
+    : m_serverPort(serverPort), m_budget(budget), m_then(then) {
     m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -55,16 +55,18 @@ void CutProxy::relay(int client) {
     }
     char buf[16384];
     pollfd fds[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
-    while (!m_stop) {
+    // A side closed its end, or the budget is spent.
+    bool closed = false;
+    bool spent = m_passed.load() >= m_budget;
+    while (!m_stop && !closed && !spent) {
         if (::poll(fds, 2, 50) <= 0)
             continue;
-        bool closed = false;
-        for (int i = 0; i < 2 && !closed; ++i) {
+        for (int i = 0; i < 2 && !closed && !spent; ++i) {
             if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
                 continue;
             const std::int64_t left = m_budget - m_passed.load();
             if (left <= 0) {
-                closed = true;
+                spent = true;
                 break;
             }
             const ssize_t n =
@@ -77,9 +79,11 @@ void CutProxy::relay(int client) {
             if (::write(fds[1 - i].fd, buf, size_t(n)) != n)
                 closed = true;
         }
-        if (closed || m_passed.load() >= m_budget)
-            break;
+        spent = spent || m_passed.load() >= m_budget;
     }
+    // A stalled network: the connections stay, silent, until the relay ends.
+    while (m_then == Then::Stall && !closed && !m_stop)
+        ::poll(nullptr, 0, 50);
     ::shutdown(client, SHUT_RDWR);
     ::shutdown(server, SHUT_RDWR);
     ::close(client);

@@ -65,7 +65,7 @@ pg::Settings agent(const QString& database, const QString& name) {
 
 QStringList rows(pg::Connection& c, const char* sql, const pg::Params& params) {
     QStringList out;
-    auto r = c.query(sql, params);
+    auto r = c.query(sql, pg::Shape::any(), params);
     if (!r)
         qFatal("%s", qPrintable(r.error().text));
     for (int i = 0; i < r->count(); ++i) {
@@ -76,6 +76,27 @@ QStringList rows(pg::Connection& c, const char* sql, const pg::Params& params) {
         out << fields.join(QLatin1Char('|'));
     }
     return out;
+}
+
+Run sede(const QStringList& args, const QByteArray& input) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"),
+               server().value(QStringLiteral("GESTIONE_PG_ADMIN_PASSWORD")));
+    p.setProcessEnvironment(env);
+    const auto& v = server();
+    p.start(QStringLiteral(GESTIONE_SEDE),
+            QStringList{QStringLiteral("--server"), v.value(QStringLiteral("GESTIONE_PG_HOST")),
+                        QStringLiteral("--porta"), v.value(QStringLiteral("GESTIONE_PG_PORT")),
+                        QStringLiteral("--utente"), v.value(QStringLiteral("GESTIONE_PG_ADMIN")),
+                        QStringLiteral("--ca"), v.value(QStringLiteral("GESTIONE_PG_CA"))} +
+                args);
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(60000))
+        qFatal("gestione-sede did not end");
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()).trimmed(),
+            QString::fromUtf8(p.readAllStandardError()).trimmed()};
 }
 
 namespace {

@@ -30,6 +30,15 @@ std::unique_ptr<pg::Connection> connect(const pg::Settings& s);
 // The values of a query as text, one string per row, fields joined by '|' (NULL as "∅").
 QStringList rows(pg::Connection& c, const char* sql, const pg::Params& params = {});
 
+// What the office's tool answered.
+struct Run {
+    int code = -1;
+    QString out;
+    QString err;
+};
+// The office's tool on the fixture's server as its administrator, `input` on its standard input.
+Run sede(const QStringList& args, const QByteArray& input = {});
+
 // Stops the server at once (as a power cut would) and starts it again.
 void stopServer();
 void startServer();

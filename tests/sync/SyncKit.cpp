@@ -12,13 +12,14 @@
 
 namespace synckit {
 
-Result<agencysync::Report> sync(const Machine& m, const pg::Settings* through) {
+Result<agencysync::Report> sync(const Machine& m, const pg::Settings* through,
+                                pg::Interrupt* interrupt) {
     Database::Options o;
     o.exclusive = false;
     auto db = Database::open(m.dir.dbPath(), schema::password(), o);
     if (!db)
         return db.error();
-    auto server = pg::Connection::open(through ? *through : m.settings);
+    auto server = pg::Connection::open(through ? *through : m.settings, interrupt);
     if (!server)
         return server.error();
     return agencysync::run(**db, **server);
@@ -90,7 +91,8 @@ QString disagreement(const Machine& m) {
     }
     auto r = server->query("SELECT anno, nr, id_cl, datao, datac, dest, citta, pr, articolo,"
                            " codice, formato, peso, qvendita, qomaggio, prezzo, sconto, note"
-                           " FROM ordine_riga ORDER BY anno, nr, riga");
+                           " FROM ordine_riga ORDER BY anno, nr, riga",
+                           pg::Shape::any());
     if (!r)
         return r.error().text;
     for (int i = 0; i < r->count(); ++i)
@@ -118,7 +120,8 @@ QString disagreement(const Machine& m) {
     }
     QStringList serverArticles;
     auto a = server->query("SELECT codice, coalesce(articolo, ''), peso FROM articolo"
-                           " WHERE NOT cancellato ORDER BY codice COLLATE \"C\"");
+                           " WHERE NOT cancellato ORDER BY codice COLLATE \"C\"",
+                           pg::Shape::any());
     if (!a)
         return a.error().text;
     for (int i = 0; i < a->count(); ++i)
@@ -144,7 +147,8 @@ QString disagreement(const Machine& m) {
     auto p = server->query("SELECT p.codice, p.mandante, p.prezzo, p.valido_dal,"
                            " coalesce(l.file, '') FROM prezzo_listino p"
                            " LEFT JOIN listino l ON l.id = p.id_listino AND NOT l.cancellato"
-                           " WHERE NOT p.cancellato");
+                           " WHERE NOT p.cancellato",
+                           pg::Shape::any());
     if (!p)
         return p.error().text;
     for (int i = 0; i < p->count(); ++i)
@@ -175,6 +179,8 @@ QString customerDisagreement(const Machine& m) {
         pgkit::rows(*server, "SELECT CASE WHEN proprietario = '' THEN '' ELSE 'me' END, codice,"
                              " coalesce(soggetto, ''), coalesce(citta, ''), coalesce(provincia, '')"
                              " FROM cliente WHERE NOT cancellato");
+    // The texts as the server takes them: without NUL.
+    local.replaceInStrings(QString(QChar(0)), QString());
     local.sort();
     remote.sort();
     QString why;

@@ -20,8 +20,10 @@ struct Machine {
     TestDir dir;
 };
 
-// One sync of the machine's file, as the program runs it.
-Result<agencysync::Report> sync(const Machine& m, const pg::Settings* through = nullptr);
+// One sync of the machine's file, as the program runs it, through other settings if given, and
+// stopped by the interrupt if it is raised.
+Result<agencysync::Report> sync(const Machine& m, const pg::Settings* through = nullptr,
+                                pg::Interrupt* interrupt = nullptr);
 
 // Adds an order of `lines` lines to the file (number nr of year 2026), as the order panel
 // stores it.

@@ -20,32 +20,11 @@ QString failure(const Result<agencysync::Report>& r) {
     return r ? QString() : r.error().text;
 }
 
-struct Run {
-    int code = -1;
-    QString out;
-    QString err;
-};
+using pgkit::Run;
 
 // The office's tool on the test's database.
 Run sede(const QString& database, const QStringList& args) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PGPASSWORD"),
-               pgkit::server().value(QStringLiteral("GESTIONE_PG_ADMIN_PASSWORD")));
-    p.setProcessEnvironment(env);
-    const auto& v = pgkit::server();
-    p.start(QStringLiteral(GESTIONE_SEDE),
-            QStringList{QStringLiteral("--server"), v.value(QStringLiteral("GESTIONE_PG_HOST")),
-                        QStringLiteral("--porta"), v.value(QStringLiteral("GESTIONE_PG_PORT")),
-                        QStringLiteral("--utente"), v.value(QStringLiteral("GESTIONE_PG_ADMIN")),
-                        QStringLiteral("--ca"), v.value(QStringLiteral("GESTIONE_PG_CA")),
-                        QStringLiteral("--database"), database} +
-                args);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(60000))
-        qFatal("gestione-sede did not end");
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()).trimmed(),
-            QString::fromUtf8(p.readAllStandardError()).trimmed()};
+    return pgkit::sede(QStringList{QStringLiteral("--database"), database} + args);
 }
 
 // A machine whose file holds only the given customers (code, name), in Milan.
@@ -520,7 +499,7 @@ private Q_SLOTS:
         const QStringList before = serverCustomers(db);
         auto anna = pgkit::connect(pgkit::agent(db, QStringLiteral("Anna")));
         const QByteArray text = sql.toUtf8();
-        auto r = anna->query(text.constData());
+        auto r = anna->query(text.constData(), pg::Shape::any());
         if (outcome.isEmpty()) {
             QVERIFY2(r, qPrintable(r ? QString() : r.error().text));
             QCOMPARE(r->count(), 0);

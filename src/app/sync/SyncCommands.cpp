@@ -13,11 +13,30 @@
 #include <QMenu>
 #include <QTimeZone>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
 namespace {
 const QString kTitle = QStringLiteral("Sincronizzazione");
 const QString kNotSet = QStringLiteral("Il server dell'agenzia non è impostato: indicarlo in "
                                        "\"Server dell'agenzia…\" del menu Archivio.");
+// The end of the program waits this long for a sync it stopped.
+constexpr auto kEndWait = std::chrono::seconds(4);
 } // namespace
+
+// What the window and a sync's thread share: the thread may outlive the window when the program
+// ends while it still waits on the network.
+struct SyncCommands::Job {
+    pg::Interrupt interrupt;
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    // Null once the window no longer waits for the outcome.
+    SyncCommands* owner = nullptr;
+    // The agent asked to stop it.
+    std::atomic<bool> cancelled{false};
+};
 
 SyncCommands::SyncCommands(AppContext& c, std::function<void()> refreshPanels, QObject* parent)
     : QObject(parent), ctx(c), m_refresh(std::move(refreshPanels)) {
@@ -28,14 +47,35 @@ SyncCommands::SyncCommands(AppContext& c, std::function<void()> refreshPanels, Q
 }
 
 SyncCommands::~SyncCommands() {
-    if (m_worker.joinable())
+    stop();
+}
+
+void SyncCommands::stop() {
+    m_stopped = true;
+    m_timer.stop();
+    if (!m_worker.joinable())
+        return;
+    std::shared_ptr<Job> job = m_job;
+    job->interrupt.raise();
+    std::unique_lock<std::mutex> lock(job->mutex);
+    const bool ended = job->ended.wait_for(lock, kEndWait, [&] { return job->done; });
+    job->owner = nullptr;
+    lock.unlock();
+    if (ended)
         m_worker.join();
+    else
+        m_worker.detach();
+    m_running = false;
 }
 
 void SyncCommands::addTo(QMenu* menu) {
     QAction* now = menu->addAction(QStringLiteral("Sincronizza"));
     now->setObjectName(QStringLiteral("Sincronizza"));
     connect(now, &QAction::triggered, this, [this]() { Sincronizza_Click(); });
+    m_cancel = menu->addAction(QStringLiteral("Annulla sincronizzazione"));
+    m_cancel->setObjectName(QStringLiteral("AnnullaSincronizzazione"));
+    m_cancel->setEnabled(m_running);
+    connect(m_cancel, &QAction::triggered, this, [this]() { AnnullaSincronizzazione_Click(); });
     QAction* server = menu->addAction(QStringLiteral("Server dell'agenzia…"));
     server->setObjectName(QStringLiteral("ServerAgenzia"));
     connect(server, &QAction::triggered, this, [this]() { ServerAgenzia_Click(); });
@@ -73,11 +113,21 @@ void SyncCommands::CopieInConflitto_Click() {
 
 void SyncCommands::Sincronizza_Click() {
     if (m_running) {
-        ctx.dialogs.message(QStringLiteral("Una sincronizzazione è già in corso."), kTitle,
-                            BoxIcon::Information);
+        if (ctx.dialogs.question(QStringLiteral("Una sincronizzazione è già in corso: annullarla?"),
+                                 kTitle, BoxIcon::Exclamation, BoxDefault::No))
+            AnnullaSincronizzazione_Click();
         return;
     }
     launch(true);
+}
+
+void SyncCommands::AnnullaSincronizzazione_Click() {
+    if (!m_running || !m_job)
+        return;
+    // The server is asked to stop the statement it works on; what it had begun is rolled back.
+    m_job->cancelled = true;
+    m_job->interrupt.raise();
+    ctx.showStatus(QStringLiteral("Annullamento della sincronizzazione…"));
 }
 
 void SyncCommands::ServerAgenzia_Click() {
@@ -142,6 +192,8 @@ void SyncCommands::launch(bool manual) {
             ctx.dialogs.message(kNotSet, kTitle, BoxIcon::Exclamation);
         return;
     }
+    if (m_stopped)
+        return;
     pg::Settings server = (*settings)->server;
     // An automatic sync asks at most once in a run; a cancelled box leaves it to "Sincronizza".
     if (!withPassword(server, manual || !m_declined)) {
@@ -152,24 +204,34 @@ void SyncCommands::launch(bool manual) {
     if (m_worker.joinable())
         m_worker.join();
     m_running = true;
+    if (m_cancel)
+        m_cancel->setEnabled(true);
     ctx.showStatus(QStringLiteral("Sincronizzazione in corso…"));
     const QString path = ctx.db().path();
     const FileKey key = ctx.db().key();
-    m_worker = std::thread([this, manual, path, key, server]() {
+    m_job = std::make_shared<Job>();
+    m_job->owner = this;
+    m_worker = std::thread([job = m_job, manual, path, key, server]() {
         Outcome out;
-        Database::Options options;
-        options.exclusive = false;
-        auto db = Database::open(path, key, options);
-        if (!db) {
-            out.report = db.error();
-        } else if (auto c = pg::Connection::open(server); !c) {
-            out.report = c.error();
-        } else {
-            out.connected = true;
-            out.report = agencysync::run(**db, **c);
+        {
+            Database::Options options;
+            options.exclusive = false;
+            auto db = Database::open(path, key, options);
+            if (!db) {
+                out.report = db.error();
+            } else if (auto c = pg::Connection::open(server, &job->interrupt); !c) {
+                out.report = c.error();
+            } else {
+                out.connected = true;
+                out.report = agencysync::run(**db, **c);
+            }
         }
-        QMetaObject::invokeMethod(
-            this, [this, manual, out]() { done(manual, out); }, Qt::QueuedConnection);
+        std::lock_guard<std::mutex> lock(job->mutex);
+        job->done = true;
+        if (SyncCommands* owner = job->owner)
+            QMetaObject::invokeMethod(
+                owner, [owner, manual, out]() { owner->done(manual, out); }, Qt::QueuedConnection);
+        job->ended.notify_all();
     });
 }
 
@@ -187,10 +249,25 @@ bool SyncCommands::withPassword(pg::Settings& server, bool mayAsk) {
 }
 
 void SyncCommands::done(bool manual, const Outcome& out) {
+    // The program is ending: what the sync did is told no more.
+    if (m_stopped)
+        return;
     m_running = false;
+    if (m_cancel)
+        m_cancel->setEnabled(false);
     if (m_worker.joinable())
         m_worker.join();
+    const bool cancelled = m_job && m_job->cancelled;
+    m_job.reset();
     ctx.showStatus(statusLine());
+    if (!out.report && cancelled &&
+        serverfailure::is(out.report.error(), serverfailure::Cancelled)) {
+        ctx.dialogs.message(QStringLiteral("Sincronizzazione annullata: quello che non è stato "
+                                           "inviato o ricevuto lo sarà con la prossima."),
+                            kTitle, BoxIcon::Information);
+        Q_EMIT finished();
+        return;
+    }
     if (!out.report) {
         // An automatic sync that finds no server says so in the status bar alone.
         if (manual || out.connected)
@@ -224,6 +301,15 @@ void SyncCommands::done(bool manual, const Outcome& out) {
     }
     if (!r.conflicts.isEmpty())
         ctx.dialogs.message(r.conflicts.join(QLatin1Char('\n')), kTitle, BoxIcon::Exclamation);
+    if (!r.refused.isEmpty())
+        ctx.dialogs.message((r.refused.size() == 1
+                                 ? QStringLiteral("Sincronizzazione completata tranne un ordine, "
+                                                  "che resta da inviare:\n")
+                                 : QStringLiteral("Sincronizzazione completata tranne %1 ordini, "
+                                                  "che restano da inviare:\n")
+                                       .arg(r.refused.size())) +
+                                r.refused.join(QLatin1Char('\n')),
+                            kTitle, BoxIcon::Exclamation);
     Q_EMIT finished();
 }
 

@@ -31,8 +31,7 @@ SyncSettingsDialog::SyncSettingsDialog(const syncsettings::Settings& s,
     form->addRow(QString(), place);
     m_sslMode = new QComboBox(this);
     m_sslMode->setObjectName(QStringLiteral("SyncSslMode"));
-    m_sslMode->addItems(
-        {QStringLiteral("verify-full"), QStringLiteral("verify-ca"), QStringLiteral("require")});
+    m_sslMode->addItems(pg::sslModes());
     m_sslMode->setCurrentText(s.server.sslMode);
     form->addRow(QStringLiteral("Controllo della connessione:"), m_sslMode);
     m_ca = field("SyncCA", QStringLiteral("Certificato dell'autorità (vuoto: quelli del sistema):"),

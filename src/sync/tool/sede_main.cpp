@@ -7,6 +7,7 @@
 #include "data/ItalianText.h"
 #include "data/tool/TerminalPassword.h"
 #include "data/tool/ToolHelp.h"
+#include "mail/MailHeaders.h"
 #include "sync/CatalogueLoad.h"
 #include "sync/CustomerRequests.h"
 #include "sync/ListLoad.h"
@@ -51,7 +52,10 @@ int main(int argc, char** argv) {
         "  clienti FILE      carica i clienti della sede da un file del programma\n"
         "  richieste         elenca le richieste degli agenti di cambiare clienti della sede\n"
         "  accetta N         accetta la richiesta N: il cliente cambia per tutti gli agenti\n"
-        "  respingi N        respinge la richiesta N"
+        "  respingi N        respinge la richiesta N\n"
+        "  mandante NOME INDIRIZZO\n"
+        "                    imposta l'indirizzo di posta degli ordini della mandante NOME:\n"
+        "                    gli agenti lo avranno alla prossima sincronizzazione\n"
         "La password dell'amministratore si prende da PGPASSWORD o dal file .pgpass."));
     const QCommandLineOption help = toolhelp::option();
     parser.addOption(help);
@@ -88,7 +92,8 @@ int main(int argc, char** argv) {
     parser.addOptions({host, port, database, user, ca, sslMode, personal, principal, validFrom});
     parser.addPositionalArgument(QStringLiteral("comando"),
                                  QStringLiteral("schema, agente NOME, catalogo FILE, clienti FILE,"
-                                                " richieste, accetta N o respingi N."));
+                                                " richieste, accetta N, respingi N o mandante NOME"
+                                                " INDIRIZZO."));
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText());
     if (parser.isSet(help)) {
@@ -100,8 +105,10 @@ int main(int argc, char** argv) {
     const bool customers = command == QLatin1String("clienti");
     const bool decision =
         command == QLatin1String("accetta") || command == QLatin1String("respingi");
+    const bool principalAddress = command == QLatin1String("mandante") && args.size() == 3;
     if (command.isEmpty() ||
-        !(command == QLatin1String("schema") || command == QLatin1String("richieste") ||
+        !(principalAddress || command == QLatin1String("schema") ||
+          command == QLatin1String("richieste") ||
           ((command == QLatin1String("agente") || command == QLatin1String("catalogo") ||
             customers || decision) &&
            args.size() == 2)) ||
@@ -109,6 +116,10 @@ int main(int argc, char** argv) {
          args.size() != 1))
         return fail(QStringLiteral("Comando non valido. Usare: schema, agente NOME o catalogo "
                                    "FILE (--aiuto per l'aiuto)."));
+    if (principalAddress && !mail::headers::isAddress(args[2].trimmed()))
+        return fail(QStringLiteral("\"%1\" non è un indirizzo di posta valido: l'indirizzo della "
+                                   "mandante non è cambiato.")
+                        .arg(args[2]));
     std::int64_t requestId = 0;
     if (decision) {
         bool ok = false;
@@ -128,6 +139,8 @@ int main(int argc, char** argv) {
     settings.database = parser.value(database);
     settings.user = parser.value(user);
     settings.sslMode = parser.value(sslMode);
+    if (QString why = pg::checkSslMode(settings.sslMode); !why.isEmpty())
+        return fail(why);
     settings.caFile = parser.value(ca);
 
     // The agent's password and the catalogue's file are read before the server is reached.
@@ -204,6 +217,8 @@ int main(int argc, char** argv) {
     auto v = serverschema::version(server);
     if (!v)
         return fail(v.error().text);
+    if (*v > serverschema::currentVersion())
+        return fail(server.failure(serverfailure::NewerSchema).text);
     if (*v != serverschema::currentVersion())
         return fail(QStringLiteral("Lo schema del server non è pronto (versione %1, serve la %2): "
                                    "eseguire prima \"gestione-sede schema\".")
@@ -216,6 +231,15 @@ int main(int argc, char** argv) {
         say(changed ? QStringLiteral("Nuova password dell'agente \"%1\" impostata.")
                           .arg(args[1].toLower())
                     : QStringLiteral("Accesso dell'agente \"%1\" pronto.").arg(args[1].toLower()));
+        return 0;
+    }
+    if (principalAddress) {
+        const QString email = args[2].trimmed();
+        if (Status s = catalogueload::setOrderAddress(server, args[1], email); !s)
+            return fail(s.error().text);
+        say(QStringLiteral("Indirizzo degli ordini della mandante \"%1\": %2. Gli agenti lo "
+                           "avranno alla prossima sincronizzazione.")
+                .arg(args[1].simplified(), email));
         return 0;
     }
     if (customers) {
