@@ -104,7 +104,6 @@ Status prepareFile(Database& db, const Server& server) {
     settings->server.password = kPassword;
     settings->server.connectTimeoutMs = 5000;
     settings->server.responseTimeoutS = 10;
-    settings->server.totalTimeoutS = 30;
     settings->senderAddress = kSender;
     settings->way = mail::settings::Way::Smtp;
     return mail::settings::save(db, *settings);
