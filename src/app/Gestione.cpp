@@ -289,6 +289,8 @@ Status Gestione::Form_Load() {
     // The year of today is always offered, even on the first day of a year the file lacks. A
     // year that cannot be added is no reason to stop: the file works as it is.
     (void)numbering::ensureYear(ctx.db(), ctx.clock.today().year());
+    // A sending cut short by the end of the program is uncertain, and told.
+    mailCommands->settleInterrupted();
     m_backups->copiaAvvio(path);
     m_idle->reload();
 

@@ -7,7 +7,8 @@
 
 class Database;
 
-// "Impostazioni invio": the outgoing server, the account (its password kept only inside the
+// "Impostazioni invio": the outgoing server (with the certificate of its own authority, when it
+// has one, trusted for it alone), the account (its password kept only inside the
 // encrypted database, table IMPOSTAZIONE_INVIO), the sender, the way orders leave (by the
 // program through SMTP, or by the desktop's mail program) and the editable texts of the message.
 namespace mail::settings {

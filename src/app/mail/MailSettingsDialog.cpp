@@ -4,6 +4,8 @@
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -49,6 +51,17 @@ MailSettingsDialog::MailSettingsDialog(Database& db, Dialogs& dialogs, QWidget* 
     ImpUtente = edit("ImpUtente", s.server.user);
     ImpPassword = edit("ImpPassword", s.server.password);
     ImpPassword->setEchoMode(QLineEdit::Password);
+    ImpCertificato = edit("ImpCertificato", s.server.caFile);
+    ImpCertificato->setPlaceholderText(QStringLiteral("quelli del computer"));
+    ImpScegliCertificato = new QPushButton(QStringLiteral("Certificato dell'autorità (CA)…"), this);
+    ImpScegliCertificato->setObjectName(QStringLiteral("ImpScegliCertificato"));
+    ImpScegliCertificato->setAutoDefault(false);
+    ImpScegliCertificato->setToolTip(
+        QStringLiteral("Solo per un server con un'autorità propria (il server dell'ufficio): il "
+                       "file del certificato dell'autorità, .crt o .pem, usato per questo server "
+                       "soltanto."));
+    connect(ImpScegliCertificato, &QPushButton::clicked, this,
+            &MailSettingsDialog::ScegliCertificato_Click);
     ImpNomeMittente = edit("ImpNomeMittente", s.senderName);
     ImpMittente = edit("ImpMittente", s.senderAddress);
     ImpModo = new QComboBox(this);
@@ -66,6 +79,7 @@ MailSettingsDialog::MailSettingsDialog(Database& db, Dialogs& dialogs, QWidget* 
     form->addRow(QStringLiteral("Protezione:"), ImpSicurezza);
     form->addRow(QStringLiteral("Utente:"), ImpUtente);
     form->addRow(QStringLiteral("Password:"), ImpPassword);
+    form->addRow(ImpScegliCertificato, ImpCertificato);
     form->addRow(QStringLiteral("Nome del mittente:"), ImpNomeMittente);
     form->addRow(QStringLiteral("E-mail del mittente:"), ImpMittente);
     form->addRow(QStringLiteral("Invio:"), ImpModo);
@@ -100,6 +114,7 @@ mail::settings::Settings MailSettingsDialog::shown() const {
     s.server.security = mail::Security(ImpSicurezza->currentIndex());
     s.server.user = ImpUtente->text();
     s.server.password = ImpPassword->text();
+    s.server.caFile = ImpCertificato->text().trimmed();
     s.server.plainAccepted =
         s.server.security == mail::Security::None && m_loaded.server.plainAccepted;
     s.senderName = ImpNomeMittente->text().trimmed();
@@ -122,6 +137,16 @@ bool MailSettingsDialog::plainAccepted() {
         return false;
     m_loaded.server.plainAccepted = true;
     return true;
+}
+
+void MailSettingsDialog::ScegliCertificato_Click() {
+    const QString shown = ImpCertificato->text().trimmed();
+    const auto chosen = m_dialogs.chooseFile(
+        QStringLiteral("Certificato dell'autorità (CA)"),
+        shown.isEmpty() ? QDir::homePath() : QFileInfo(shown).absolutePath(),
+        QStringLiteral("Certificati (*.crt *.pem *.cer *.der);;Tutti i file (*)"));
+    if (chosen)
+        ImpCertificato->setText(*chosen);
 }
 
 void MailSettingsDialog::Salva_Click() {
