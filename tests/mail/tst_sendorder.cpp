@@ -23,12 +23,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
+
+#include <cstdio>
+#include <cstdlib>
 
 using namespace mail;
 
@@ -36,6 +41,32 @@ class TestSendOrder : public QObject {
     Q_OBJECT
     SmtpFixture fx = SmtpFixture::load();
 
+public:
+    // The sending a killed program leaves: the window on a fresh file sends order 12 under
+    // `subject` to the server on `port`. It tells its folder, then that it sends, then that
+    // the sending ended, and leaves the folder behind for the test that kills it.
+    int sendToBeKilled(int port, const QString& subject) {
+        App app;
+        prepare(app);
+        MailServer server = fx.server("plain");
+        server.port = port;
+        pointAt(app, server);
+        OrderMailCommands* c = app.window->mailCommands;
+        c->runDialog = [&](QDialog& d) {
+            static_cast<SendOrderDialog&>(d).InvioOggetto->setText(subject);
+            std::printf("invio\n");
+            std::fflush(stdout);
+            return true;
+        };
+        std::printf("%s\n", qPrintable(app.dir.path()));
+        std::fflush(stdout);
+        c->sendOrder("2026", "12");
+        std::printf("fine\n");
+        std::fflush(stdout);
+        std::_Exit(0);
+    }
+
+private:
     // The window with order 12 of customer 101 chosen in "Stampa Ordine", its principal, the
     // customer's card and the settings of the test server.
     void prepare(App& app, const char* password = "Segreta-123",
@@ -109,6 +140,97 @@ class TestSendOrder : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY2(fx.ok(), "the test SMTP server is not running"); }
+
+    // The program killed at random moments of a sending to a server slow at every step: at the
+    // next start the order is sent, not sent or uncertain as the server saw it (an attempt cut
+    // short is told), and "Ordini da inviare…" sends it only when it was not sent.
+    void killedWhileSending() {
+        QMap<QString, int> seen;
+        const int rounds = 6;
+        for (int round = 0; round < rounds; ++round) {
+            const int port = fx.scripted(R"({"delay": {"greeting": 0.1, "ehlo": 0.1, )"
+                                         R"("mail": 0.1, "rcpt": 0.1, "data": 0.1, "end": 0.6}})");
+            QVERIFY(port > 0);
+            const QString subject = QStringLiteral("Ordine ucciso %1 %2")
+                                        .arg(round)
+                                        .arg(QDateTime::currentMSecsSinceEpoch());
+            QProcess child;
+            child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            child.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--invio-ucciso"), QString::number(port), subject});
+            QByteArray said;
+            auto readUntil = [&](const QByteArray& line) {
+                while (!said.contains(line) && child.waitForReadyRead(20000))
+                    said += child.readAllStandardOutput();
+                return said.contains(line);
+            };
+            QVERIFY(readUntil("\ninvio\n"));
+            const QString folder = QString::fromLocal8Bit(said.left(said.indexOf('\n')));
+            // Spread over the whole sending (about a second and a half), a little at random.
+            const int wait = round * 300 + int(QRandomGenerator::global()->bounded(200));
+            QTest::qWait(wait);
+            child.kill();
+            child.waitForFinished(10000);
+            said += child.readAllStandardOutput();
+            // What the killed program's connection still carried reaches the server.
+            QTest::qWait(300);
+            const int arrived = fx.arrivals(subject);
+            QVERIFY2(arrived <= 1, qPrintable(subject));
+
+            bool leftInProgress = false;
+            App app(TestDir::Content::None, [&](App& a) {
+                for (const char* name : {"/Ordine.mdb", "/Ordine.mdb-wal"})
+                    if (QFile::exists(folder + QLatin1String(name)))
+                        QVERIFY(QFile::copy(folder + QLatin1String(name),
+                                            a.dir.path() + QLatin1String(name)));
+                auto db = a.dir.open();
+                leftInProgress = value(*db, "SELECT COUNT(*) FROM INVIO WHERE ESITO = 'in "
+                                            "corso';") != "0";
+            });
+            QDir(folder).removeRecursively();
+            QVERIFY(app.started);
+            const QString state = *sendrecord::stateText(app.db(), "2026", "12");
+            const QString kind = state.startsWith("Inviato")         ? "inviato"
+                                 : state.startsWith("Invio incerto") ? "incerto"
+                                                                     : "non inviato";
+            seen[kind] += 1;
+            const QString where = QStringLiteral("after %1 ms: %2, %3 at the server, %4")
+                                      .arg(wait)
+                                      .arg(state)
+                                      .arg(arrived)
+                                      .arg(app.dialogs.describe());
+            if (kind == "inviato")
+                QVERIFY2(arrived == 1, qPrintable(where));
+            if (kind == "non inviato")
+                QVERIFY2(arrived == 0 && state == "Non inviato", qPrintable(where));
+            QCOMPARE(app.dialogs.boxes.size(), leftInProgress ? 1 : 0);
+            if (leftInProgress)
+                QVERIFY2(app.dialogs.boxes.first().text.contains(
+                             "si è interrotto con la chiusura del programma: esito incerto: il "
+                             "server potrebbe averlo ricevuto."),
+                         qPrintable(where));
+            QVERIFY2(!leftInProgress || kind == "incerto", qPrintable(where));
+
+            // The round sends it only when it was not sent; never an uncertain one.
+            app.dialogs.clear();
+            MailServer plain = fx.server("plain");
+            plain.port = port;
+            pointAt(app, plain);
+            OrderMailCommands* c = app.window->mailCommands;
+            c->runDialog = [&](QDialog& d) {
+                static_cast<SendOrderDialog&>(d).InvioOggetto->setText(subject);
+                return true;
+            };
+            withPendingOrders(app, [&](PendingOrdersDialog& w) {
+                QCOMPARE(shown(w.DaInviareLista),
+                         kind == "non inviato" ? QStringList{"12/2026"} : QStringList());
+                QCOMPARE(shown(w.DaInviareIncerti),
+                         kind == "incerto" ? QStringList{"12/2026"} : QStringList());
+            });
+            QCOMPARE(fx.arrivals(subject), arrived);
+        }
+        qInfo() << "outcomes of the kills:" << seen;
+    }
 
     void sentFromTheWindow() {
         App app;
@@ -710,5 +832,13 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestSendOrder)
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestSendOrder t;
+    if (argc == 4 && QByteArray(argv[1]) == "--invio-ucciso")
+        return t.sendToBeKilled(QByteArray(argv[2]).toInt(), QString::fromLocal8Bit(argv[3]));
+    return QTest::qExec(&t, argc, argv);
+}
+
 #include "tst_sendorder.moc"
