@@ -45,8 +45,7 @@ QString orderOf(const QTreeWidgetItem* item) {
 } // namespace
 
 PendingOrdersDialog::PendingOrdersDialog(OrderMailCommands& commands,
-                                         const mail::settings::Settings& settings,
-                                         QWidget* parent)
+                                         const mail::settings::Settings& settings, QWidget* parent)
     : QDialog(parent), m_commands(commands), m_settings(settings) {
     setObjectName(QStringLiteral("OrdiniDaInviareDialog"));
     setWindowTitle(kTitle);
@@ -56,9 +55,9 @@ PendingOrdersDialog::PendingOrdersDialog(OrderMailCommands& commands,
                                 QStringLiteral("Ultimi tre mesi"), QStringLiteral("Quest'anno"),
                                 QStringLiteral("Tutti")});
     DaInviarePeriodo->setCurrentIndex(1);
-    DaInviareLista = list(this, "DaInviareLista",
-                          {QStringLiteral("Data"), QStringLiteral("Ordine"),
-                           QStringLiteral("Cliente")});
+    DaInviareLista =
+        list(this, "DaInviareLista",
+             {QStringLiteral("Data"), QStringLiteral("Ordine"), QStringLiteral("Cliente")});
     DaInviareIncerti = list(this, "DaInviareIncerti",
                             {QStringLiteral("Data"), QStringLiteral("Ordine"),
                              QStringLiteral("Cliente"), QStringLiteral("Invio incerto del")});
@@ -194,14 +193,14 @@ void PendingOrdersDialog::Invia_Click() {
             continue;
         }
         const bool uncertain = d.outcome == mail::sendrecord::Outcome::Uncertain;
-        const QString before = done.isEmpty() ? QString()
-                                              : QStringLiteral("\nInviati prima: %1.")
-                                                    .arg(done.join(QStringLiteral(", ")));
-        ctx.dialogs.message(
-            (uncertain ? QStringLiteral("Ordine %1: %2%3")
-                       : QStringLiteral("L'ordine %1 non è stato inviato: %2%3"))
-                .arg(orderOf(item), d.text, before),
-            kTitle, d.icon);
+        const QString before =
+            done.isEmpty()
+                ? QString()
+                : QStringLiteral("\nInviati prima: %1.").arg(done.join(QStringLiteral(", ")));
+        ctx.dialogs.message((uncertain ? QStringLiteral("Ordine %1: %2%3")
+                                       : QStringLiteral("L'ordine %1 non è stato inviato: %2%3"))
+                                .arg(orderOf(item), d.text, before),
+                            kTitle, d.icon);
         Carica();
         return;
     }
