@@ -70,6 +70,8 @@ struct Watch {
     // Since when every byte is with the server and only its reply is awaited.
     bool confirming = false;
     Clock::time_point confirmingSince = started;
+    // The farewell's moment.
+    Clock::time_point quitAt = started;
 
     void step(SendStep s) const {
         if (control->step)
@@ -133,6 +135,7 @@ int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
         const QByteArray verb = line.left(line.indexOf(' ')).toUpper();
         if (verb == "QUIT" || line.toUpper() == "QUIT") {
             trace->quitSent = true;
+            watch->quitAt = Watch::Clock::now();
             return 0;
         }
         trace->lastCommand = verb.isEmpty() ? line.toUpper() : verb;
@@ -168,6 +171,9 @@ int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t ultotal, curl_off_
     if (w->control->progress)
         w->control->progress(ulnow, ultotal);
     const MailServer& s = *w->server;
+    // Once the farewell is sent, the message's fate is known: its reply is not waited for long.
+    if (t.quitSent)
+        return Watch::expired(w->quitAt, 2000) ? w->abort() : 0;
     if (t.messageBegun && t.dataReply.isEmpty()) {
         const int waiting = w->unacknowledged();
         if (waiting != w->waiting) {
@@ -522,8 +528,14 @@ Result<SendReceipt> sendMail(const MailServer& server, const MailMessage& messag
     curl_easy_setopt(c, CURLOPT_DEBUGDATA, &watch);
     curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
 
+    // The connection ends with the sending, its farewell watched like every other step (a kept
+    // connection would say it later, unwatched, when the handle goes).
+    curl_easy_setopt(c, CURLOPT_FORBID_REUSE, 1L);
+
     watch.step(SendStep::Connecting);
     const CURLcode rc = curl_easy_perform(c);
+    // The handle goes here, while what its callbacks use is still there.
+    easy.reset();
     if (rc == CURLE_OK && watch.trace.dataReply.startsWith(QLatin1String("250"))) {
         receipt.serverReply = watch.trace.dataReply;
         return receipt;
