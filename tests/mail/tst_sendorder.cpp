@@ -43,8 +43,8 @@ class TestSendOrder : public QObject {
 
 public:
     // The sending a killed program leaves: the window on a fresh file sends order 12 under
-    // `subject` to the server on `port`. It tells its folder, then that it sends, then that
-    // the sending ended, and leaves the folder behind for the test that kills it.
+    // `subject` to the server on `port`. It tells its folder and its home, then that it sends,
+    // then that the sending ended, and leaves both behind for the test that kills it.
     int sendToBeKilled(int port, const QString& subject) {
         App app;
         prepare(app);
@@ -58,7 +58,7 @@ public:
             std::fflush(stdout);
             return true;
         };
-        std::printf("%s\n", qPrintable(app.dir.path()));
+        std::printf("%s\n%s\n", qPrintable(app.dir.path()), qgetenv("HOME").constData());
         std::fflush(stdout);
         c->sendOrder("2026", "12");
         std::printf("fine\n");
@@ -123,9 +123,12 @@ private:
                                   const std::function<void(PendingOrdersDialog&)>& steps) {
         OrderMailCommands* c = app.window->mailCommands;
         const auto before = c->runDialog;
+        // The message dialogs of the orders it sends are run as before.
         c->runDialog = [&](QDialog& d) {
-            c->runDialog = before;
-            steps(static_cast<PendingOrdersDialog&>(d));
+            auto* list = qobject_cast<PendingOrdersDialog*>(&d);
+            if (!list)
+                return before(d);
+            steps(*list);
             return true;
         };
         c->OrdiniDaInviare->trigger();
@@ -165,7 +168,10 @@ private Q_SLOTS:
                 return said.contains(line);
             };
             QVERIFY(readUntil("\ninvio\n"));
-            const QString folder = QString::fromLocal8Bit(said.left(said.indexOf('\n')));
+            const QList<QByteArray> told = said.split('\n');
+            const QString folder = QString::fromLocal8Bit(told.value(0));
+            const QString home = QString::fromLocal8Bit(told.value(1));
+            QVERIFY(!folder.isEmpty() && !home.isEmpty());
             // Spread over the whole sending (about a second and a half), a little at random.
             const int wait = round * 300 + int(QRandomGenerator::global()->bounded(200));
             QTest::qWait(wait);
@@ -188,6 +194,7 @@ private Q_SLOTS:
                                             "corso';") != "0";
             });
             QDir(folder).removeRecursively();
+            QDir(home).removeRecursively();
             QVERIFY(app.started);
             const QString state = *sendrecord::stateText(app.db(), "2026", "12");
             const QString kind = state.startsWith("Inviato")         ? "inviato"
