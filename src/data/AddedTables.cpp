@@ -8,6 +8,16 @@
 namespace addedtables {
 namespace {
 
+// The end of the identity of the order of the OLD row, when that row was its last line.
+#define GESTIONE_ENDS_OLD_ORDER                                                                    \
+    " EXISTS (SELECT 1 FROM IDENTITA_ORDINE WHERE ANNO = OLD.ANNO AND NR = OLD.NR"                 \
+    " AND CANCELLATO_IL IS NULL)"                                                                  \
+    " AND NOT EXISTS (SELECT 1 FROM ORDINE WHERE ANNO = OLD.ANNO AND NR = OLD.NR)"                 \
+    " BEGIN"                                                                                       \
+    " UPDATE IDENTITA_ORDINE SET CANCELLATO_IL = strftime('%Y-%m-%dT%H:%M:%SZ', 'now')"            \
+    " WHERE ANNO = OLD.ANNO AND NR = OLD.NR AND CANCELLATO_IL IS NULL;"                            \
+    " END;"
+
 // One block per feature; each statement is idempotent.
 const char* const kStatements =
     // The principals the agent works for: the companies the orders go to.
@@ -130,22 +140,9 @@ const char* const kStatements =
     "CREATE UNIQUE INDEX IF NOT EXISTS IDENTITA_ORDINE_VIVA ON IDENTITA_ORDINE (ANNO, NR)"
     " WHERE CANCELLATO_IL IS NULL;"
     "CREATE TRIGGER IF NOT EXISTS IDENTITA_ORDINE_CANCELLATO AFTER DELETE ON ORDINE"
-    " WHEN EXISTS (SELECT 1 FROM IDENTITA_ORDINE WHERE ANNO = OLD.ANNO AND NR = OLD.NR"
-    " AND CANCELLATO_IL IS NULL)"
-    " AND NOT EXISTS (SELECT 1 FROM ORDINE WHERE ANNO = OLD.ANNO AND NR = OLD.NR)"
-    " BEGIN"
-    " UPDATE IDENTITA_ORDINE SET CANCELLATO_IL = strftime('%Y-%m-%dT%H:%M:%SZ', 'now')"
-    " WHERE ANNO = OLD.ANNO AND NR = OLD.NR AND CANCELLATO_IL IS NULL;"
-    " END;"
+    " WHEN" GESTIONE_ENDS_OLD_ORDER
     "CREATE TRIGGER IF NOT EXISTS IDENTITA_ORDINE_SPOSTATO AFTER UPDATE OF ANNO, NR ON ORDINE"
-    " WHEN (OLD.ANNO IS NOT NEW.ANNO OR OLD.NR IS NOT NEW.NR)"
-    " AND EXISTS (SELECT 1 FROM IDENTITA_ORDINE WHERE ANNO = OLD.ANNO AND NR = OLD.NR"
-    " AND CANCELLATO_IL IS NULL)"
-    " AND NOT EXISTS (SELECT 1 FROM ORDINE WHERE ANNO = OLD.ANNO AND NR = OLD.NR)"
-    " BEGIN"
-    " UPDATE IDENTITA_ORDINE SET CANCELLATO_IL = strftime('%Y-%m-%dT%H:%M:%SZ', 'now')"
-    " WHERE ANNO = OLD.ANNO AND NR = OLD.NR AND CANCELLATO_IL IS NULL;"
-    " END;"
+    " WHEN (OLD.ANNO IS NOT NEW.ANNO OR OLD.NR IS NOT NEW.NR) AND" GESTIONE_ENDS_OLD_ORDER
     // Synchronisation: the office's price lists and prices taken from the server, each by the
     // server's number beside the row it became in this file.
     "CREATE TABLE IF NOT EXISTS SYNC_LISTINO (ID_SERVER INTEGER PRIMARY KEY, ID INTEGER NOT NULL);"
@@ -195,6 +192,8 @@ const char* const kStatements =
     " UPDATE SYNC_CLIENTE SET CAMBIATO = CAMBIATO + 1 WHERE ID = OLD.ID AND SEDE = 0;"
     " DELETE FROM SYNC_CLIENTE WHERE ID = OLD.ID AND SEDE = 1;"
     " END;";
+
+#undef GESTIONE_ENDS_OLD_ORDER
 
 // Sendings recorded before they had an identity and an outcome: each belongs to the order of
 // its year and number if there is one now (as it was shown then), else to a deleted one.

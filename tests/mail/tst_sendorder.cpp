@@ -48,16 +48,11 @@ public:
     int sendToBeKilled(int port, const QString& subject) {
         App app;
         prepare(app);
-        MailServer server = fx.server("plain");
-        server.port = port;
-        pointAt(app, server);
-        OrderMailCommands* c = app.window->mailCommands;
-        c->runDialog = [&](QDialog& d) {
-            static_cast<SendOrderDialog&>(d).InvioOggetto->setText(subject);
+        sendUnder(app, port, subject, [] {
             std::printf("invio\n");
             std::fflush(stdout);
-            return true;
-        };
+        });
+        OrderMailCommands* c = app.window->mailCommands;
         std::printf("%s\n%s\n", qPrintable(app.dir.path()), qgetenv("HOME").constData());
         std::fflush(stdout);
         c->sendOrder("2026", "12");
@@ -93,6 +88,20 @@ private:
         ui::clickRow(app.window->Frame3->ListView5, 0);
     }
 
+    // The orders go to the plain server on `port`, their message under `subject`; `atDialog`
+    // runs as the message's dialog is accepted.
+    void sendUnder(App& app, int port, const QString& subject,
+                   const std::function<void()>& atDialog = {}) {
+        MailServer server = fx.server("plain");
+        server.port = port;
+        pointAt(app, server);
+        app.window->mailCommands->runDialog = [subject, atDialog](QDialog& d) {
+            static_cast<SendOrderDialog&>(d).InvioOggetto->setText(subject);
+            if (atDialog)
+                atDialog();
+            return true;
+        };
+    }
     // The settings' server replaced by `server`.
     static void pointAt(App& app, const MailServer& server) {
         settings::Settings s = *settings::load(app.db());
@@ -220,14 +229,7 @@ private Q_SLOTS:
 
             // The round sends it only when it was not sent; never an uncertain one.
             app.dialogs.clear();
-            MailServer plain = fx.server("plain");
-            plain.port = port;
-            pointAt(app, plain);
-            OrderMailCommands* c = app.window->mailCommands;
-            c->runDialog = [&](QDialog& d) {
-                static_cast<SendOrderDialog&>(d).InvioOggetto->setText(subject);
-                return true;
-            };
+            sendUnder(app, port, subject);
             withPendingOrders(app, [&](PendingOrdersDialog& w) {
                 QCOMPARE(shown(w.DaInviareLista),
                          kind == "non inviato" ? QStringList{"12/2026"} : QStringList());
