@@ -8,8 +8,10 @@
 namespace addedtables {
 namespace {
 
-// The end of the identity of the order of the OLD row, when that row was its last line.
-#define GESTIONE_ENDS_OLD_ORDER                                                                    \
+// The end of the identity of the order of the OLD row, when that row was its last line (after
+// the trigger's own condition, if any).
+#define GESTIONE_ENDS_OLD_ORDER(condition)                                                         \
+    " WHEN" condition                                                                              \
     " EXISTS (SELECT 1 FROM IDENTITA_ORDINE WHERE ANNO = OLD.ANNO AND NR = OLD.NR"                 \
     " AND CANCELLATO_IL IS NULL)"                                                                  \
     " AND NOT EXISTS (SELECT 1 FROM ORDINE WHERE ANNO = OLD.ANNO AND NR = OLD.NR)"                 \
@@ -139,10 +141,12 @@ const char* const kStatements =
     " CANCELLATO_IL TEXT);"
     "CREATE UNIQUE INDEX IF NOT EXISTS IDENTITA_ORDINE_VIVA ON IDENTITA_ORDINE (ANNO, NR)"
     " WHERE CANCELLATO_IL IS NULL;"
+    // clang-format off
     "CREATE TRIGGER IF NOT EXISTS IDENTITA_ORDINE_CANCELLATO AFTER DELETE ON ORDINE"
-    " WHEN" GESTIONE_ENDS_OLD_ORDER
+    GESTIONE_ENDS_OLD_ORDER("")
     "CREATE TRIGGER IF NOT EXISTS IDENTITA_ORDINE_SPOSTATO AFTER UPDATE OF ANNO, NR ON ORDINE"
-    " WHEN (OLD.ANNO IS NOT NEW.ANNO OR OLD.NR IS NOT NEW.NR) AND" GESTIONE_ENDS_OLD_ORDER
+    GESTIONE_ENDS_OLD_ORDER(" (OLD.ANNO IS NOT NEW.ANNO OR OLD.NR IS NOT NEW.NR) AND")
+    // clang-format on
     // Synchronisation: the office's price lists and prices taken from the server, each by the
     // server's number beside the row it became in this file.
     "CREATE TABLE IF NOT EXISTS SYNC_LISTINO (ID_SERVER INTEGER PRIMARY KEY, ID INTEGER NOT NULL);"
