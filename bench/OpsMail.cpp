@@ -104,7 +104,6 @@ Status prepareFile(Database& db, secrets::Vault& vault, const Server& server) {
     settings->server.user = kUser;
     settings->server.connectTimeoutMs = 5000;
     settings->server.responseTimeoutS = 10;
-    settings->server.totalTimeoutS = 30;
     settings->senderAddress = kSender;
     settings->way = mail::settings::Way::Smtp;
     if (Status saved = mail::settings::save(db, *settings); !saved)

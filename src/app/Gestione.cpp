@@ -291,6 +291,8 @@ Status Gestione::Form_Load() {
     // and copies a change of password cut short left under the built-in key follow the file.
     passwordsmoved::tidy(ctx);
     m_passwords->finishCopies();
+    // A sending cut short by the end of the program is uncertain, and told.
+    mailCommands->settleInterrupted();
     m_backups->copiaAvvio(path);
     m_idle->reload();
 

@@ -1,12 +1,25 @@
 #include "AddedTables.h"
 
 #include "Database.h"
+#include "Statement.h"
 
 #include <string>
 #include <vector>
 
 namespace addedtables {
 namespace {
+
+// The end of the identity of the order of the OLD row, when that row was its last line (after
+// the trigger's own condition, if any).
+#define GESTIONE_ENDS_OLD_ORDER(condition)                                                         \
+    " WHEN" condition                                                                              \
+    " EXISTS (SELECT 1 FROM IDENTITA_ORDINE WHERE ANNO = OLD.ANNO AND NR = OLD.NR"                 \
+    " AND CANCELLATO_IL IS NULL)"                                                                  \
+    " AND NOT EXISTS (SELECT 1 FROM ORDINE WHERE ANNO = OLD.ANNO AND NR = OLD.NR)"                 \
+    " BEGIN"                                                                                       \
+    " UPDATE IDENTITA_ORDINE SET CANCELLATO_IL = strftime('%Y-%m-%dT%H:%M:%SZ', 'now')"            \
+    " WHERE ANNO = OLD.ANNO AND NR = OLD.NR AND CANCELLATO_IL IS NULL;"                            \
+    " END;"
 
 // One block per feature; each statement is idempotent.
 const char* const kStatements =
@@ -123,6 +136,24 @@ const char* const kStatements =
     " MESSAGE_ID TEXT,"
     " IMPRONTA TEXT);"
     "CREATE INDEX IF NOT EXISTS INVIO_ANNO_NR ON INVIO (ANNO, NR);"
+    // The identity of an order beyond its year and number, which the next new order takes
+    // again once the order is deleted: one row from the first sending of an order, ended
+    // (CANCELLATO_IL) when its last line goes, whoever deletes it. The sendings belong to it
+    // (INVIO.ID_ORDINE, added below), so a deleted order's sendings stay its history and are
+    // never lent to the next order of that number.
+    "CREATE TABLE IF NOT EXISTS IDENTITA_ORDINE ("
+    " ID INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " ANNO TEXT NOT NULL,"
+    " NR TEXT NOT NULL,"
+    " CANCELLATO_IL TEXT);"
+    "CREATE UNIQUE INDEX IF NOT EXISTS IDENTITA_ORDINE_VIVA ON IDENTITA_ORDINE (ANNO, NR)"
+    " WHERE CANCELLATO_IL IS NULL;"
+    // clang-format off
+    "CREATE TRIGGER IF NOT EXISTS IDENTITA_ORDINE_CANCELLATO AFTER DELETE ON ORDINE"
+    GESTIONE_ENDS_OLD_ORDER("")
+    "CREATE TRIGGER IF NOT EXISTS IDENTITA_ORDINE_SPOSTATO AFTER UPDATE OF ANNO, NR ON ORDINE"
+    GESTIONE_ENDS_OLD_ORDER(" (OLD.ANNO IS NOT NEW.ANNO OR OLD.NR IS NOT NEW.NR) AND")
+    // clang-format on
     // Synchronisation: the office's price lists and prices taken from the server, each by the
     // server's number beside the row it became in this file.
     "CREATE TABLE IF NOT EXISTS SYNC_LISTINO (ID_SERVER INTEGER PRIMARY KEY, ID INTEGER NOT NULL);"
@@ -292,11 +323,62 @@ Status ensureSearch(Database& db) {
     return {};
 }
 
+#undef GESTIONE_ENDS_OLD_ORDER
+
+// Sendings recorded before they had an identity and an outcome: each belongs to the order of
+// its year and number if there is one now (as it was shown then), else to a deleted one.
+const char* const kOldSendings =
+    "INSERT INTO IDENTITA_ORDINE (ANNO, NR, CANCELLATO_IL)"
+    " SELECT DISTINCT ANNO, NR,"
+    " CASE WHEN EXISTS (SELECT 1 FROM ORDINE WHERE ORDINE.ANNO = INVIO.ANNO"
+    " AND ORDINE.NR = INVIO.NR) THEN NULL ELSE strftime('%Y-%m-%dT%H:%M:%SZ', 'now') END"
+    " FROM INVIO WHERE ID_ORDINE IS NULL AND NOT EXISTS (SELECT 1 FROM IDENTITA_ORDINE"
+    " WHERE IDENTITA_ORDINE.ANNO = INVIO.ANNO AND IDENTITA_ORDINE.NR = INVIO.NR"
+    " AND IDENTITA_ORDINE.CANCELLATO_IL IS NULL);"
+    "UPDATE INVIO SET ID_ORDINE = (SELECT ID FROM IDENTITA_ORDINE"
+    " WHERE IDENTITA_ORDINE.ANNO = INVIO.ANNO AND IDENTITA_ORDINE.NR = INVIO.NR"
+    " ORDER BY IDENTITA_ORDINE.CANCELLATO_IL IS NULL DESC, IDENTITA_ORDINE.ID DESC LIMIT 1)"
+    " WHERE ID_ORDINE IS NULL;";
+
+// Adds the column when the table lacks it (a file of an earlier version).
+Status addColumn(Database& db, const char* table, const char* column, const char* type) {
+    auto st = db.prepare("PRAGMA table_info(" + std::string(table) + ");");
+    if (!st)
+        return st.error();
+    while (st->next())
+        if (st->text(1).compare(QLatin1String(column), Qt::CaseInsensitive) == 0)
+            return {};
+    if (Status s = st->status(); !s)
+        return s;
+    return db.exec("ALTER TABLE " + std::string(table) + " ADD COLUMN " + column + " " + type +
+                   ";");
+}
+
 } // namespace
 
 Status ensure(Database& db) {
     if (Status s = db.exec(kStatements); !s)
         return s;
+    // The sendings' order and outcome (NULL for one recorded before there were outcomes: sent).
+    if (Status s = addColumn(db, "INVIO", "ID_ORDINE", "INTEGER"); !s)
+        return s;
+    if (Status s = addColumn(db, "INVIO", "ESITO", "TEXT"); !s)
+        return s;
+    if (Status s = db.exec("CREATE INDEX IF NOT EXISTS INVIO_ID_ORDINE ON INVIO (ID_ORDINE, ID);");
+        !s)
+        return s;
+    bool any = false;
+    {
+        auto old = db.prepare("SELECT 1 FROM INVIO WHERE ID_ORDINE IS NULL LIMIT 1;");
+        if (!old)
+            return old.error();
+        any = old->next();
+        if (Status s = old->status(); !s)
+            return s;
+    }
+    if (any)
+        if (Status s = db.exec(kOldSendings); !s)
+            return s;
     return ensureSearch(db);
 }
 

@@ -2,6 +2,8 @@
 
 #include "MailServer.h"
 
+#include <QSet>
+
 namespace mail {
 
 QString mimeTypeFor(const QString& fileName) {
@@ -13,6 +15,18 @@ QString mimeTypeFor(const QString& fileName) {
     if (lower.endsWith(QLatin1String(".txt")))
         return QStringLiteral("text/plain");
     return QStringLiteral("application/octet-stream");
+}
+
+QStringList recipientsOf(const MailMessage& message) {
+    QStringList out;
+    QSet<QString> seen;
+    for (const QList<Mailbox>* list : {&message.to, &message.cc})
+        for (const Mailbox& b : *list)
+            if (!seen.contains(b.address.toLower())) {
+                seen.insert(b.address.toLower());
+                out << b.address;
+            }
+    return out;
 }
 
 int defaultPort(Security security) {

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace mail {
 
@@ -30,7 +31,12 @@ struct MailMessage {
     QList<Attachment> attachments;
     // The message's date header.
     QDateTime date;
+    // The identifier of its header, with its angle brackets; a new one is made when empty.
+    QString messageId;
 };
+
+// The addresses the message goes to (To, then Cc), each once.
+QStringList recipientsOf(const MailMessage& message);
 
 // The content type of an attachment, from its name's extension.
 QString mimeTypeFor(const QString& fileName);

@@ -4,6 +4,7 @@
 #include "data/Database.h"
 #include "data/Statement.h"
 
+#include <QFileInfo>
 #include <QHash>
 
 namespace mail::settings {
@@ -58,6 +59,7 @@ Result<Settings> load(Database& db) {
     s.server.port = ok ? port : defaultPort(s.server.security);
     s.server.user = v.value(QStringLiteral("utente"));
     s.server.plainAccepted = v.value(QStringLiteral("senza_protezione")) == QLatin1String("1");
+    s.server.caFile = v.value(QStringLiteral("certificato_ca"));
     s.senderName = v.value(QStringLiteral("nome_mittente"));
     s.senderAddress = v.value(QStringLiteral("mittente"));
     s.way =
@@ -85,6 +87,11 @@ Status check(const Settings& s) {
                 return makeError(QStringLiteral("Il nome del server di posta \"%1\" non è "
                                                 "valido.")
                                      .arg(s.server.host));
+        const QFileInfo ca(s.server.caFile);
+        if (!s.server.caFile.isEmpty() && (!ca.isFile() || !ca.isReadable()))
+            return makeError(QStringLiteral("Il certificato dell'autorità \"%1\" non c'è o non "
+                                            "si può leggere.")
+                                 .arg(s.server.caFile));
     }
     return {};
 }
@@ -98,6 +105,7 @@ Status save(Database& db, const Settings& s) {
         {"sicurezza", securityName(s.server.security)},
         {"utente", s.server.user},
         {"senza_protezione", s.server.plainAccepted ? QStringLiteral("1") : QStringLiteral("0")},
+        {"certificato_ca", s.server.caFile},
         {"nome_mittente", s.senderName},
         {"mittente", s.senderAddress},
         {"modo", s.way == Way::Desktop ? QStringLiteral("programma") : QStringLiteral("smtp")},

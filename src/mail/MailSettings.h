@@ -7,10 +7,11 @@
 
 class Database;
 
-// "Impostazioni invio": the outgoing server, the account, the sender, the way orders leave (by
-// the program through SMTP, or by the desktop's mail program) and the editable texts of the
-// message, in table IMPOSTAZIONE_INVIO. The account's password is never among them: it is kept
-// where the secrets are (secrets::Vault), and load() leaves it empty.
+// "Impostazioni invio": the outgoing server (with the certificate of its own authority, when it
+// has one, trusted for it alone), the account, the sender, the way orders leave (by the program
+// through SMTP, or by the desktop's mail program) and the editable texts of the message, in
+// table IMPOSTAZIONE_INVIO. The account's password is never among them: it is kept where the
+// secrets are (secrets::Vault), and load() leaves it empty.
 namespace mail::settings {
 
 enum class Way { Smtp, Desktop };

@@ -1,31 +1,24 @@
 #include "SmtpSender.h"
 
+#include "CurlHandles.h"
 #include "MailHeaders.h"
+#include "SmtpAuthority.h"
 #include "SmtpFailure.h"
+#include "SmtpWatch.h"
 
 #include <QFile>
-#include <QSet>
 
-#include <curl/curl.h>
-
-#include <memory>
+#include <algorithm>
 #include <mutex>
+#include <vector>
 
 namespace mail {
 namespace {
 
-struct EasyFree {
-    void operator()(CURL* c) const { curl_easy_cleanup(c); }
-};
-struct MimeFree {
-    void operator()(curl_mime* m) const { curl_mime_free(m); }
-};
-struct ListFree {
-    void operator()(curl_slist* l) const { curl_slist_free_all(l); }
-};
-using Easy = std::unique_ptr<CURL, EasyFree>;
-using Mime = std::unique_ptr<curl_mime, MimeFree>;
-using List = std::unique_ptr<curl_slist, ListFree>;
+using curl::Easy;
+using curl::List;
+using curl::Mime;
+using namespace smtpwatch;
 
 void initOnce() {
     static std::once_flag once;
@@ -42,58 +35,14 @@ bool append(List& list, const QByteArray& line) {
     return true;
 }
 
-// The dialogue with the server as the library reports it: which command was sent last, and
-// the server's replies. Credentials are never kept: of a command only its verb is.
-int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
-    auto* trace = static_cast<SmtpTrace*>(user);
-    // What follows the farewell tells nothing of the message.
-    if (trace->quitSent)
-        return 0;
-    const QByteArray text(data, static_cast<qsizetype>(size));
-    if (type == CURLINFO_HEADER_OUT) {
-        const QByteArray line = text.trimmed();
-        const QByteArray verb = line.left(line.indexOf(' ')).toUpper();
-        if (verb == "QUIT" || line.toUpper() == "QUIT") {
-            trace->quitSent = true;
-            return 0;
-        }
-        trace->lastCommand = verb.isEmpty() ? line.toUpper() : verb;
-        if (trace->lastCommand == "RCPT") {
-            const qsizetype open = line.indexOf('<');
-            const qsizetype close = line.indexOf('>', open);
-            trace->lastRecipient = QString::fromLatin1(line.mid(open + 1, close - open - 1));
-        }
-    } else if (type == CURLINFO_HEADER_IN) {
-        const QList<QByteArray> lines = text.trimmed().split('\n');
-        const QString reply = QString::fromUtf8(lines.last().trimmed());
-        trace->lastReply = reply;
-        trace->lastCode = reply.left(3).toInt();
-        if (trace->dataStarted && trace->dataReply.isEmpty())
-            trace->dataReply = reply;
-        else if (trace->lastCommand == "DATA" && trace->lastCode == 354)
-            trace->dataStarted = true;
-    }
-    return 0;
-}
-
-struct Progress {
-    const SendControl* control;
-};
-
-int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t ultotal, curl_off_t ulnow) {
-    const auto* p = static_cast<Progress*>(user);
-    if (p->control->progress)
-        p->control->progress(ulnow, ultotal);
-    return p->control->cancel && p->control->cancel->load() ? 1 : 0;
-}
-
 // CR and lone LF become the CRLF the mail's lines end with.
 QByteArray bodyBytes(const QString& body) {
     QString text = body;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return text.toUtf8();
+    // An empty body is an empty line: the message's text always has a byte to read.
+    return text.isEmpty() ? QByteArray("\r\n") : text.toUtf8();
 }
 
 Status checkServer(const MailServer& server) {
@@ -129,20 +78,22 @@ Result<SendReceipt> sendMail(const MailServer& server, const MailMessage& messag
         return s.error();
     if (Status s = headers::checkMessage(message); !s)
         return s.error();
-
-    // Every file is read before a byte goes out, so that a missing one stops nothing half-way.
-    QList<QByteArray> contents;
-    for (const Attachment& a : message.attachments) {
-        QFile file(a.path);
-        if (!file.open(QIODevice::ReadOnly))
-            return makeError(QStringLiteral("Impossibile leggere l'allegato \"%1\" (%2): "
+    if (!message.messageId.isEmpty()) {
+        const QString& id = message.messageId;
+        if (Status s = headers::checkField(QStringLiteral("Message-ID"), id); !s)
+            return s.error();
+        if (!id.startsWith(QLatin1Char('<')) || !id.endsWith(QLatin1Char('>')) ||
+            !headers::isAddress(id.mid(1, id.size() - 2)))
+            return makeError(QStringLiteral("L'identificativo del messaggio \"%1\" non è valido: "
                                             "messaggio non inviato.")
-                                 .arg(a.name, file.errorString()));
-        contents << file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            return makeError(QStringLiteral("Impossibile leggere l'allegato \"%1\" (%2): "
-                                            "messaggio non inviato.")
-                                 .arg(a.name, file.errorString()));
+                                 .arg(id));
+    }
+    QByteArray authority;
+    if (!server.caFile.isEmpty()) {
+        auto pem = authority::pem(server.caFile);
+        if (!pem)
+            return pem.error();
+        authority = std::move(*pem);
     }
 
     initOnce();
@@ -154,8 +105,44 @@ Result<SendReceipt> sendMail(const MailServer& server, const MailMessage& messag
         return noMemory;
     CURL* c = easy.get();
 
+    Watch watch;
+    watch.easy = c;
+    watch.server = &server;
+    watch.control = &control;
+    watch.trace.mailFrom = message.from.address;
+
+    // Every file is read before a byte goes out, so that a missing one stops nothing half-way.
+    // The parts are read by the library from here as it sends them.
+    std::vector<PartSource> parts(size_t(message.attachments.size()) + 1);
+    parts.front().bytes = bodyBytes(message.body);
+    for (qsizetype i = 0; i < message.attachments.size(); ++i) {
+        const Attachment& a = message.attachments[i];
+        QFile file(a.path);
+        if (!file.open(QIODevice::ReadOnly))
+            return makeError(QStringLiteral("Impossibile leggere l'allegato \"%1\" (%2): "
+                                            "messaggio non inviato.")
+                                 .arg(a.name, file.errorString()));
+        parts[size_t(i) + 1].bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return makeError(QStringLiteral("Impossibile leggere l'allegato \"%1\" (%2): "
+                                            "messaggio non inviato.")
+                                 .arg(a.name, file.errorString()));
+    }
+    for (PartSource& p : parts)
+        p.watch = &watch;
+    // The body is never empty (bodyBytes), so that its first read always asks for the leave.
+    parts.front().first = true;
+    for (auto p = parts.rbegin(); p != parts.rend(); ++p)
+        if (!p->bytes.isEmpty()) {
+            p->last = true;
+            break;
+        }
+
     SendReceipt receipt;
-    receipt.messageId = QString::fromLatin1(headers::newMessageId(message.from.address));
+    receipt.messageId = message.messageId.isEmpty()
+                            ? QString::fromLatin1(headers::newMessageId(message.from.address))
+                            : message.messageId;
+    receipt.recipients = recipientsOf(message);
 
     List head;
     QByteArrayList to, cc;
@@ -171,39 +158,32 @@ Result<SendReceipt> sendMail(const MailServer& server, const MailMessage& messag
                  append(head, "Message-ID: " + receipt.messageId.toLatin1());
 
     List rcpt;
-    QSet<QString> seen;
-    for (const QList<Mailbox>* list : {&message.to, &message.cc})
-        for (const Mailbox& b : *list) {
-            if (seen.contains(b.address.toLower()))
-                continue;
-            seen.insert(b.address.toLower());
-            receipt.recipients << b.address;
-            built = built && append(rcpt, '<' + b.address.toLatin1() + '>');
-        }
+    for (const QString& address : receipt.recipients)
+        built = built && append(rcpt, '<' + address.toLatin1() + '>');
 
     Mime mime(curl_mime_init(c));
     built = built && mime;
-    if (built) {
-        curl_mimepart* text = curl_mime_addpart(mime.get());
-        const QByteArray body = bodyBytes(message.body);
-        built = text && curl_mime_data(text, body.constData(), size_t(body.size())) == CURLE_OK &&
-                curl_mime_type(text, "text/plain; charset=UTF-8") == CURLE_OK &&
-                curl_mime_encoder(text, "quoted-printable") == CURLE_OK;
-        for (qsizetype i = 0; built && i < message.attachments.size(); ++i) {
-            const Attachment& a = message.attachments[i];
-            curl_mimepart* part = curl_mime_addpart(mime.get());
-            List partHead;
-            const QString type = a.mimeType.isEmpty() ? mimeTypeFor(a.name) : a.mimeType;
-            built = part &&
-                    curl_mime_data(part, contents[i].constData(), size_t(contents[i].size())) ==
-                        CURLE_OK &&
-                    curl_mime_type(part, type.toLatin1().constData()) == CURLE_OK &&
-                    curl_mime_encoder(part, "base64") == CURLE_OK &&
-                    append(partHead, headers::contentDisposition(a.name)) &&
-                    curl_mime_headers(part, partHead.get(), 1) == CURLE_OK;
-            if (built)
-                (void)partHead.release();
+    for (size_t i = 0; built && i < parts.size(); ++i) {
+        PartSource& source = parts[i];
+        curl_mimepart* part = curl_mime_addpart(mime.get());
+        built = part && curl_mime_data_cb(part, curl_off_t(source.bytes.size()), readPart, seekPart,
+                                          nullptr, &source) == CURLE_OK;
+        if (!built)
+            break;
+        if (i == 0) {
+            built = curl_mime_type(part, "text/plain; charset=UTF-8") == CURLE_OK &&
+                    curl_mime_encoder(part, "quoted-printable") == CURLE_OK;
+            continue;
         }
+        const Attachment& a = message.attachments[qsizetype(i) - 1];
+        List partHead;
+        const QString type = a.mimeType.isEmpty() ? mimeTypeFor(a.name) : a.mimeType;
+        built = curl_mime_type(part, type.toLatin1().constData()) == CURLE_OK &&
+                curl_mime_encoder(part, "base64") == CURLE_OK &&
+                append(partHead, headers::contentDisposition(a.name)) &&
+                curl_mime_headers(part, partHead.get(), 1) == CURLE_OK;
+        if (built)
+            (void)partHead.release();
     }
     if (!built)
         return noMemory;
@@ -220,10 +200,7 @@ Result<SendReceipt> sendMail(const MailServer& server, const MailMessage& messag
     const QByteArray from = '<' + message.from.address.toLatin1() + '>';
     const QByteArray user = server.user.toUtf8();
     const QByteArray password = server.password.toUtf8();
-    const QByteArray caFile = server.caFile.toLocal8Bit();
 
-    SmtpTrace trace;
-    Progress progress{&control};
     curl_easy_setopt(c, CURLOPT_URL, url.constData());
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
@@ -232,8 +209,9 @@ Result<SendReceipt> sendMail(const MailServer& server, const MailMessage& messag
                                                        : long(CURLUSESSL_ALL));
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!caFile.isEmpty())
-        curl_easy_setopt(c, CURLOPT_CAINFO, caFile.constData());
+    curl_blob blob{authority.data(), size_t(authority.size()), CURL_BLOB_NOCOPY};
+    if (!authority.isEmpty())
+        curl_easy_setopt(c, CURLOPT_CAINFO_BLOB, &blob);
     if (!user.isEmpty()) {
         curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
         curl_easy_setopt(c, CURLOPT_PASSWORD, password.constData());
@@ -242,21 +220,38 @@ Result<SendReceipt> sendMail(const MailServer& server, const MailMessage& messag
     curl_easy_setopt(c, CURLOPT_MAIL_RCPT, rcpt.get());
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, head.get());
     curl_easy_setopt(c, CURLOPT_MIMEPOST, mime.get());
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(server.connectTimeoutMs));
-    curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(server.responseTimeoutS));
-    curl_easy_setopt(c, CURLOPT_TIMEOUT, long(server.totalTimeoutS));
+    // The bounds of each wait are kept by onProgress; the library's own are only a last resort
+    // behind them (its connection bound covers the whole dialogue up to the message).
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS,
+                     long(server.connectTimeoutMs) + 8L * server.responseTimeoutS * 1000L);
+    curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                     long(std::max(server.responseTimeoutS, server.finalReplyTimeoutS)) + 30L);
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, onProgress);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &progress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &watch);
+    curl_easy_setopt(c, CURLOPT_SOCKOPTFUNCTION, onSocketOpened);
+    curl_easy_setopt(c, CURLOPT_SOCKOPTDATA, &watch);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETFUNCTION, onSocketClosed);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETDATA, &watch);
     curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, onDebug);
-    curl_easy_setopt(c, CURLOPT_DEBUGDATA, &trace);
+    curl_easy_setopt(c, CURLOPT_DEBUGDATA, &watch);
     curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
 
+    // The connection ends with the sending, its farewell watched like every other step (a kept
+    // connection would say it later, unwatched, when the handle goes).
+    curl_easy_setopt(c, CURLOPT_FORBID_REUSE, 1L);
+
+    watch.step(SendStep::Connecting);
     const CURLcode rc = curl_easy_perform(c);
-    if (rc != CURLE_OK || !trace.dataReply.startsWith(QLatin1String("250")))
-        return smtpFailure(rc, server, trace);
-    receipt.serverReply = trace.dataReply;
-    return receipt;
+    // The handle goes here, while what its callbacks use is still there.
+    easy.reset();
+    if (rc == CURLE_OK && watch.trace.dataReply.startsWith(QLatin1String("250"))) {
+        receipt.serverReply = watch.trace.dataReply;
+        return receipt;
+    }
+    if (rc == CURLE_PEER_FAILED_VERIFICATION || rc == CURLE_SSL_ISSUER_ERROR)
+        watch.trace.certificateIssuer = authority::issuerOf(server, url);
+    return smtpFailure(rc, server, watch.trace);
 }
 
 } // namespace mail

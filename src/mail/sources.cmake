@@ -7,6 +7,8 @@ target_sources(gestione_core PRIVATE
     mail/OrderMail.cpp
     mail/Principals.cpp
     mail/SendRecord.cpp
+    mail/SmtpAuthority.cpp
     mail/SmtpFailure.cpp
     mail/SmtpSender.cpp
+    mail/SmtpWatch.cpp
 )

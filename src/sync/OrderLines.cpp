@@ -97,13 +97,17 @@ QByteArray deletedFingerprint() {
 
 Status replaceLocal(Database& db, const QString& anno, const QString& nr,
                     const std::vector<Line>& lines) {
-    auto del = db.prepare("DELETE FROM ORDINE WHERE ANNO = ?1 AND NR = ?2;");
-    if (!del)
-        return del.error();
-    if (Status s = del->bind(1, anno).bind(2, nr).run(); !s)
+    // The new lines go in before the old ones go out, so that an order changed elsewhere never
+    // ceases to exist meanwhile: it stays the same order (its sendings by e-mail stay with it).
+    // New lines take keys above every key there is.
+    auto highest = db.prepare("SELECT COALESCE(MAX(ID), 0) FROM ORDINE;");
+    if (!highest)
+        return highest.error();
+    const bool got = highest->next();
+    if (Status s = highest->status(); !s)
         return s;
-    if (lines.empty())
-        return {};
+    const std::int64_t old = got ? highest->int64(0) : 0;
+    highest->reset();
     auto ins = db.prepare("INSERT INTO ORDINE (ANNO, NR, ID_CL, DATAO, DATAC, DEST, CITTA, PR,"
                           " ARTICOLO, CODICE, FORMATO, PESO, QVENDITA, QOMAGGIO, PREZZO, SCONTO,"
                           " NOTE) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13,"
@@ -120,7 +124,10 @@ Status replaceLocal(Database& db, const QString& anno, const QString& nr,
         if (Status s = ins->run(); !s)
             return s;
     }
-    return {};
+    auto del = db.prepare("DELETE FROM ORDINE WHERE ANNO = ?1 AND NR = ?2 AND ID <= ?3;");
+    if (!del)
+        return del.error();
+    return del->bind(1, anno).bind(2, nr).bind(3, old).run();
 }
 
 } // namespace orderlines

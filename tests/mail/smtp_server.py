@@ -12,10 +12,14 @@ It listens on free ports, written to FOLDER/ports.json:
   tls       TLS from the first byte, AUTH required
   plain     no TLS, no AUTH
   silent    takes connections and never answers
+  script    a control port: a client writes one line of JSON describing how a server is to
+            behave and reads back one line, the port of a new server of its own that behaves so
+            (see Scripted)
 Every accepted message is written to FOLDER/messages/<message id>.eml, with a .json beside it
-describing it as a mail reader sees it. A recipient "rifiuta@..." is refused; for a recipient
-"cade@..." the connection is dropped before the end of the data is answered. Messages over
-1 000 000 bytes are refused.
+describing it as a mail reader sees it, and a line in FOLDER/messages/arrivals.jsonl (so that a
+message that arrives twice is counted twice). A recipient "rifiuta@..." is refused; for a
+recipient "cade@..." the connection is dropped before the end of the data is answered. Messages
+over 1 000 000 bytes are refused. FOLDER/other-ca.pem is an authority that signed nothing here.
 """
 import asyncio
 import email
@@ -41,6 +45,10 @@ def run(*args):
 
 
 def make_certificates(folder):
+    p = lambda n: os.path.join(folder, n)
+    run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+        "-subj", "/CN=Altra Autorita di Prova", "-keyout", p("other-ca.key"),
+        "-out", p("other-ca.pem"))
     ext = os.path.join(folder, "san.cnf")
     with open(ext, "w") as f:
         f.write("subjectAltName=IP:127.0.0.1,DNS:localhost\n"
@@ -132,6 +140,31 @@ def describe(content):
     }
 
 
+def store(folder, content, mail_from, rcpt_tos):
+    """Writes an accepted message whole (written beside, then renamed) and counts its arrival;
+    returns the name it is kept under."""
+    info = describe(content)
+    info["mail_from"] = mail_from
+    info["rcpt_tos"] = rcpt_tos
+    name = re.sub(r"[^A-Za-z0-9@.-]", "_", info["message_id"].strip("<>"))
+    path = os.path.join(folder, name)
+    with open(path + ".eml.tmp", "wb") as f:
+        f.write(content)
+    with open(path + ".json.tmp", "w") as f:
+        json.dump(info, f, ensure_ascii=False)
+    os.replace(path + ".eml.tmp", path + ".eml")
+    os.replace(path + ".json.tmp", path + ".json")
+    line = json.dumps({"message_id": info["message_id"], "subject": info["subject"]},
+                      ensure_ascii=False) + "\n"
+    fd = os.open(os.path.join(folder, "arrivals.jsonl"), os.O_WRONLY | os.O_APPEND | os.O_CREAT,
+                 0o600)
+    try:
+        os.write(fd, line.encode())
+    finally:
+        os.close(fd)
+    return name
+
+
 class Recorder:
     def __init__(self, folder):
         self.folder = os.path.join(folder, "messages")
@@ -147,18 +180,167 @@ class Recorder:
         if any(a.lower().startswith("cade@") for a in envelope.rcpt_tos):
             server.transport.abort()
             return "421 caduta"
-        info = describe(envelope.original_content)
-        info["mail_from"] = envelope.mail_from
-        info["rcpt_tos"] = envelope.rcpt_tos
-        name = re.sub(r"[^A-Za-z0-9@.-]", "_", info["message_id"].strip("<>"))
-        path = os.path.join(self.folder, name)
-        with open(path + ".eml.tmp", "wb") as f:
-            f.write(envelope.original_content)
-        with open(path + ".json.tmp", "w") as f:
-            json.dump(info, f, ensure_ascii=False)
-        os.replace(path + ".eml.tmp", path + ".eml")
-        os.replace(path + ".json.tmp", path + ".json")
+        name = store(self.folder, envelope.original_content, envelope.mail_from,
+                     envelope.rcpt_tos)
         return "250 2.0.0 Ok: accettato " + name
+
+
+class Scripted:
+    """A plain SMTP server (no TLS) whose every step behaves as its script says. The script is
+    a JSON object:
+      "reply":  {"greeting"|"ehlo"|"auth"|"mail"|"rcpt"|"data"|"end": "CODE text"}  the reply
+                given at that step in place of the usual one ("ehlo" answers HELO too, "data" is
+                the reply to DATA, "end" the reply to the end of the data); after a 421 the
+                server closes the connection
+      "delay":  {step: seconds}  waits that long before the reply of that step (at "end" the
+                message is stored first: a slow final reply)
+      "stall_after": N   stops reading after N bytes of the data and never answers
+      "drop_after_store": true   stores the message and drops the connection unanswered
+      "drop_before_store": true  drops the connection at the end of the data, storing nothing
+      "auth": true   offers AUTH PLAIN and LOGIN and takes any user and password
+    """
+
+    def __init__(self, folder, script):
+        self.folder = folder
+        self.script = script
+        self.reply = script.get("reply", {})
+        self.delay = script.get("delay", {})
+
+    async def answer(self, writer, step, default):
+        wait = float(self.delay.get(step, 0))
+        if wait:
+            await asyncio.sleep(wait)
+        line = self.reply.get(step, default)
+        writer.write(line.encode() + b"\r\n")
+        await writer.drain()
+        return line
+
+    async def serve(self, reader, writer):
+        try:
+            await self.dialogue(reader, writer)
+        except (ConnectionError, asyncio.IncompleteReadError, asyncio.LimitOverrunError):
+            pass
+        finally:
+            writer.transport.abort()
+
+    async def dialogue(self, reader, writer):
+        line = await self.answer(writer, "greeting", "220 prova.invalid ESMTP pronto")
+        if line.startswith("421"):
+            return
+        mail_from, rcpt_tos = None, []
+        while True:
+            command = await reader.readline()
+            if not command:
+                return
+            verb = command.split(b" ", 1)[0].strip().upper()
+            if verb in (b"EHLO", b"HELO"):
+                lines = ["250-prova.invalid", "250-SIZE %d" % SIZE_LIMIT]
+                if self.script.get("auth"):
+                    lines.append("250-AUTH PLAIN LOGIN")
+                lines.append("250 8BITMIME")
+                if verb == b"HELO":
+                    lines = ["250 prova.invalid"]
+                line = await self.answer(writer, "ehlo", "\r\n".join(lines))
+            elif verb == b"AUTH":
+                line = await self.authenticate(reader, writer, command)
+            elif verb == b"MAIL":
+                line = await self.answer(writer, "mail", "250 2.1.0 Ok")
+                if line.startswith("2"):
+                    mail_from, rcpt_tos = command, []
+            elif verb == b"RCPT":
+                line = await self.answer(writer, "rcpt", "250 2.1.5 Ok")
+                if line.startswith("2"):
+                    address = command.split(b":", 1)[-1].strip().strip(b"<>")
+                    rcpt_tos.append(address.decode(errors="replace"))
+            elif verb == b"DATA":
+                line = await self.answer(writer, "data", "354 Terminare con <CRLF>.<CRLF>")
+                if line.startswith("354"):
+                    line = await self.data(reader, writer, mail_from, rcpt_tos)
+                    if line is None:
+                        return
+            elif verb == b"QUIT":
+                await self.answer(writer, "quit", "221 2.0.0 Arrivederci")
+                return
+            elif verb in (b"RSET", b"NOOP"):
+                line = await self.answer(writer, "noop", "250 2.0.0 Ok")
+            else:
+                line = await self.answer(writer, "unknown", "502 5.5.2 Comando sconosciuto")
+            if line.startswith("421"):
+                return
+
+    async def authenticate(self, reader, writer, command):
+        if "auth" in self.reply:
+            return await self.answer(writer, "auth", "")
+        parts = command.split()
+        mechanism = parts[1].upper() if len(parts) > 1 else b""
+        if mechanism == b"PLAIN" and len(parts) < 3:
+            writer.write(b"334 \r\n")
+            await reader.readline()
+        elif mechanism == b"LOGIN":
+            writer.write(b"334 VXNlcm5hbWU6\r\n")
+            await reader.readline()
+            writer.write(b"334 UGFzc3dvcmQ6\r\n")
+            await reader.readline()
+        return await self.answer(writer, "auth-ok", "235 2.7.0 Accesso consentito")
+
+    async def data(self, reader, writer, mail_from, rcpt_tos):
+        """Reads the message to its end; None when the connection is to end unanswered."""
+        content = bytearray()
+        stall = self.script.get("stall_after")
+        while True:
+            if stall is not None and len(content) >= int(stall):
+                writer.transport.pause_reading()
+                await asyncio.sleep(3600)
+                return None
+            line = await reader.readline()
+            if not line:
+                return None
+            if line == b".\r\n":
+                break
+            if line.startswith(b".."):
+                line = line[1:]
+            content += line
+        if self.script.get("drop_before_store"):
+            return None
+        end = self.reply.get("end", "")
+        if end and not end.startswith("2"):
+            return await self.answer(writer, "end", end)
+        sender = mail_from.split(b":", 1)[-1].split(b" ")[0].strip().strip(b"<>").decode()
+        name = store(self.folder, bytes(content), sender, rcpt_tos)
+        if self.script.get("drop_after_store"):
+            return None
+        return await self.answer(writer, "end", "250 2.0.0 Ok: accettato " + name)
+
+
+async def serve_scripts(folder, reader, writer):
+    """The control port: one line of script in, the port of its own server out."""
+    try:
+        script = json.loads((await reader.readline()).decode())
+        server = await asyncio.get_running_loop().create_server(
+            lambda: asyncio.StreamReaderProtocol(
+                asyncio.StreamReader(limit=SIZE_LIMIT * 2),
+                lambda r, w: Scripted(folder, script).serve(r, w)),
+            sock=small_buffer_socket())
+        SCRIPTED.append(server)
+        writer.write(b"%d\n" % server.sockets[0].getsockname()[1])
+        await writer.drain()
+    finally:
+        writer.close()
+
+
+# The servers made through the control port, kept for the life of the process.
+SCRIPTED = []
+
+
+def small_buffer_socket():
+    """A listening socket whose connections take little at a time, so that a server that stops
+    reading stops the client within a few kilobytes."""
+    sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+    sock.bind(("127.0.0.1", 0))
+    sock.listen(16)
+    sock.setblocking(False)
+    return sock
 
 
 def authenticate(server, session, envelope, mechanism, auth_data):
@@ -189,12 +371,16 @@ async def serve_all(folder):
     silent = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     silent.bind(("127.0.0.1", 0))
     silent.listen(16)
+    control = await asyncio.start_server(
+        lambda r, w: serve_scripts(handler.folder, r, w), host="127.0.0.1", port=0)
 
     ports = {
         "starttls": starttls.sockets[0].getsockname()[1],
         "tls": tls.sockets[0].getsockname()[1],
         "plain": plain.sockets[0].getsockname()[1],
         "silent": silent.getsockname()[1],
+        "script": control.sockets[0].getsockname()[1],
+        "other_ca": os.path.join(folder, "other-ca.pem"),
         "ca": os.path.join(folder, "ca.pem"),
         "messages": handler.folder,
     }

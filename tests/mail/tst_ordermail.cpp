@@ -1,6 +1,7 @@
 // An order leaves by e-mail: the message is drafted from the stored order, sent to the real
 // test server with the archive's files, and its sending recorded; what the record tells after.
 #include "MailKit.h"
+#include "data/AddedTables.h"
 #include "mail/CustomerCard.h"
 #include "mail/MailSettings.h"
 #include "mail/OrderMail.h"
@@ -9,6 +10,7 @@
 #include "sheets/SheetKit.h"
 #include "sheets/SpreadsheetSession.h"
 #include "support/Fixture.h"
+#include "sync/OrderLines.h"
 
 #include <QCryptographicHash>
 #include <QJsonArray>
@@ -77,9 +79,18 @@ private Q_SLOTS:
         QCOMPARE(settings::load(*db)->server.password, QString());
         s.server.caFile = fx.ca();
 
+        // The orders of a day not sent, newest (highest number) first.
+        auto unsent = [&] {
+            QStringList numbers;
+            const auto found = sendrecord::pending(*db, QDate(2026, 12, 9), QDate(2026, 12, 9));
+            if (!found)
+                return QStringList{found.error().text};
+            for (const sendrecord::Pending& p : found.value())
+                numbers << p.number;
+            return numbers;
+        };
         QCOMPARE(*sendrecord::stateText(*db, "2026", "12"), QStringLiteral("Non inviato"));
-        QCOMPARE(*sendrecord::unsent(*db, "2026", QDate(2026, 12, 9)),
-                 QStringList({QStringLiteral("12"), QStringLiteral("13")}));
+        QCOMPARE(unsent(), QStringList({QStringLiteral("13"), QStringLiteral("12")}));
 
         sheets::SpreadsheetSession session;
         const QDateTime now(QDate(2026, 12, 9), QTime(18, 4, 30));
@@ -123,12 +134,98 @@ private Q_SLOTS:
         QCOMPARE(*sendrecord::stateText(*db, "2026", "12"),
                  QStringLiteral("Inviato il 09/12/2026 alle 18:04 a ordini@mandante.it, "
                                 "angelo@cliente.it"));
-        QCOMPARE(*sendrecord::unsent(*db, "2026", QDate(2026, 12, 9)),
-                 QStringList({QStringLiteral("13")}));
+        QCOMPARE(unsent(), QStringList({QStringLiteral("13")}));
         exec(*db, "UPDATE ORDINE SET QVENDITA = 9 WHERE NR = '12' AND CODICE = '1001';");
         QCOMPARE(*sendrecord::stateText(*db, "2026", "12"),
                  QStringLiteral("Inviato il 09/12/2026 alle 18:04 a ordini@mandante.it, "
                                 "angelo@cliente.it, modificato dopo l'invio"));
+    }
+
+    // A sending belongs to its order, whatever writes the lines: the order changed in any way
+    // stays sent (changed since); deleted, line by line or whole, or moved to another number, it
+    // keeps its sendings as history and the next order of that number starts unsent; replaced
+    // whole by a synchronisation, it is the same order.
+    void sendingBelongsToItsOrder() {
+        TestDir dir;
+        auto db = dir.open();
+        const QString sent =
+            QStringLiteral("Inviato il 09/12/2026 alle 18:04 a ordini@mandante.it");
+        auto send = [&](const char* nr) {
+            storeOrder(*db, nr, "2026-12-09", 2);
+            sendrecord::Sending s;
+            s.year = "2026";
+            s.number = nr;
+            s.when = QDateTime(QDate(2026, 12, 9), QTime(18, 4));
+            s.recipients = {"ordini@mandante.it"};
+            s.fingerprint = *sendrecord::fingerprint(*db, "2026", nr);
+            QVERIFY(sendrecord::record(*db, s));
+            QCOMPARE(*sendrecord::stateText(*db, "2026", nr), sent);
+        };
+        auto lines = [](int n) {
+            std::vector<orderlines::Line> out(static_cast<size_t>(n));
+            for (int i = 0; i < n; ++i) {
+                out[size_t(i)].idCl = QStringLiteral("101");
+                out[size_t(i)].articolo = QStringLiteral("RIGA DEL SERVER %1").arg(i);
+            }
+            return out;
+        };
+        const QString changed = sent + QStringLiteral(", modificato dopo l'invio");
+
+        send("12");
+        QVERIFY(orderlines::replaceLocal(*db, "2026", "12", lines(3)));
+        QCOMPARE(*sendrecord::stateText(*db, "2026", "12"), changed);
+        exec(*db, "DELETE FROM ORDINE WHERE ANNO = '2026' AND NR = '12';");
+        QCOMPARE(*sendrecord::stateText(*db, "2026", "12"), QStringLiteral("Non inviato"));
+
+        send("13");
+        exec(*db, "DELETE FROM ORDINE WHERE ID = (SELECT MIN(ID) FROM ORDINE WHERE NR = '13');");
+        QCOMPARE(*sendrecord::stateText(*db, "2026", "13"), changed);
+        exec(*db, "DELETE FROM ORDINE WHERE ID = (SELECT MIN(ID) FROM ORDINE WHERE NR = '13');");
+        storeOrder(*db, "13", "2026-12-10", 1);
+        QCOMPARE(*sendrecord::stateText(*db, "2026", "13"), QStringLiteral("Non inviato"));
+
+        send("14");
+        exec(*db, "UPDATE ORDINE SET NR = '15' WHERE NR = '14';");
+        QCOMPARE(*sendrecord::stateText(*db, "2026", "15"), QStringLiteral("Non inviato"));
+        storeOrder(*db, "14", "2026-12-10", 1);
+        QCOMPARE(*sendrecord::stateText(*db, "2026", "14"), QStringLiteral("Non inviato"));
+
+        send("16");
+        QVERIFY(orderlines::replaceLocal(*db, "2026", "16", {}));
+        storeOrder(*db, "16", "2026-12-10", 1);
+        QCOMPARE(*sendrecord::stateText(*db, "2026", "16"), QStringLiteral("Non inviato"));
+
+        // Every sending is kept, each with the order it sent.
+        QCOMPARE(value(*db, "SELECT COUNT(*) FROM INVIO WHERE ID_ORDINE IN (SELECT ID FROM "
+                            "IDENTITA_ORDINE WHERE CANCELLATO_IL IS NOT NULL);"),
+                 "4");
+    }
+
+    // A file whose sendings were recorded by year and number alone: each goes to the order of
+    // its number when there is one (as it was shown), else to a deleted order.
+    void sendingsOfAnEarlierVersion() {
+        TestDir dir;
+        auto db = dir.open();
+        storeOrder(*db, "12", "2026-12-09", 1);
+        exec(*db, "DROP TABLE INVIO; CREATE TABLE INVIO (ID INTEGER PRIMARY KEY AUTOINCREMENT, "
+                  "ANNO TEXT NOT NULL, NR TEXT NOT NULL, INVIATO_IL TEXT NOT NULL, DESTINATARI "
+                  "TEXT NOT NULL, ALLEGATI TEXT, RISPOSTA TEXT, MESSAGE_ID TEXT, IMPRONTA TEXT);");
+        const QByteArray print = *sendrecord::fingerprint(*db, "2026", "12");
+        exec(*db, qPrintable(
+                      QStringLiteral(
+                          "INSERT INTO INVIO (ANNO, NR, INVIATO_IL, DESTINATARI, IMPRONTA) VALUES "
+                          "('2026', '12', '2026-12-09T17:04:00Z', 'ordini@mandante.it', '%1'), "
+                          "('2026', '99', '2026-12-01T17:04:00Z', 'ordini@mandante.it', 'x');")
+                          .arg(QString::fromLatin1(print))));
+        QVERIFY(db->write([&] { return addedtables::ensure(*db); }));
+        QVERIFY(db->write([&] { return addedtables::ensure(*db); }));
+        QCOMPARE(*sendrecord::stateText(*db, "2026", "12"),
+                 QStringLiteral("Inviato il 09/12/2026 alle 18:04 a ordini@mandante.it"));
+        storeOrder(*db, "99", "2026-12-10", 1);
+        QCOMPARE(*sendrecord::stateText(*db, "2026", "99"), QStringLiteral("Non inviato"));
+        QCOMPARE(value(*db, "SELECT COUNT(*) FROM INVIO WHERE ID_ORDINE IS NULL;"), "0");
+        QCOMPARE(value(*db, "SELECT GROUP_CONCAT(CANCELLATO_IL IS NULL) FROM IDENTITA_ORDINE;"),
+                 "1,0");
     }
 
     // Each field of a customer card is checked for form, and a refused card changes nothing.

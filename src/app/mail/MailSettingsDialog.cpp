@@ -5,6 +5,8 @@
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -57,6 +59,17 @@ MailSettingsDialog::MailSettingsDialog(Database& db, Dialogs& dialogs, secrets::
     ImpDovePassword = new QLabel(secrets::Vault::placeText(secrets::Account::Mail, kept), this);
     ImpDovePassword->setObjectName(QStringLiteral("ImpDovePassword"));
     ImpDovePassword->setWordWrap(true);
+    ImpCertificato = edit("ImpCertificato", s.server.caFile);
+    ImpCertificato->setPlaceholderText(QStringLiteral("quelli del computer"));
+    ImpScegliCertificato = new QPushButton(QStringLiteral("Certificato dell'autorità (CA)…"), this);
+    ImpScegliCertificato->setObjectName(QStringLiteral("ImpScegliCertificato"));
+    ImpScegliCertificato->setAutoDefault(false);
+    ImpScegliCertificato->setToolTip(
+        QStringLiteral("Solo per un server con un'autorità propria (il server dell'ufficio): il "
+                       "file del certificato dell'autorità, .crt o .pem, usato per questo server "
+                       "soltanto."));
+    connect(ImpScegliCertificato, &QPushButton::clicked, this,
+            &MailSettingsDialog::ScegliCertificato_Click);
     ImpNomeMittente = edit("ImpNomeMittente", s.senderName);
     ImpMittente = edit("ImpMittente", s.senderAddress);
     ImpModo = new QComboBox(this);
@@ -75,6 +88,7 @@ MailSettingsDialog::MailSettingsDialog(Database& db, Dialogs& dialogs, secrets::
     form->addRow(QStringLiteral("Utente:"), ImpUtente);
     form->addRow(QStringLiteral("Password:"), ImpPassword);
     form->addRow(QString(), ImpDovePassword);
+    form->addRow(ImpScegliCertificato, ImpCertificato);
     form->addRow(QStringLiteral("Nome del mittente:"), ImpNomeMittente);
     form->addRow(QStringLiteral("E-mail del mittente:"), ImpMittente);
     form->addRow(QStringLiteral("Invio:"), ImpModo);
@@ -109,6 +123,7 @@ mail::settings::Settings MailSettingsDialog::shown() const {
     s.server.security = mail::Security(ImpSicurezza->currentIndex());
     s.server.user = ImpUtente->text();
     s.server.password = ImpPassword->text();
+    s.server.caFile = ImpCertificato->text().trimmed();
     s.server.plainAccepted =
         s.server.security == mail::Security::None && m_loaded.server.plainAccepted;
     s.senderName = ImpNomeMittente->text().trimmed();
@@ -131,6 +146,16 @@ bool MailSettingsDialog::plainAccepted() {
         return false;
     m_loaded.server.plainAccepted = true;
     return true;
+}
+
+void MailSettingsDialog::ScegliCertificato_Click() {
+    const QString shown = ImpCertificato->text().trimmed();
+    const auto chosen = m_dialogs.chooseFile(
+        QStringLiteral("Certificato dell'autorità (CA)"),
+        shown.isEmpty() ? QDir::homePath() : QFileInfo(shown).absolutePath(),
+        QStringLiteral("Certificati (*.crt *.pem *.cer *.der);;Tutti i file (*)"));
+    if (chosen)
+        ImpCertificato->setText(*chosen);
 }
 
 void MailSettingsDialog::Salva_Click() {

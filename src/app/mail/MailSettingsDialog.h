@@ -33,6 +33,9 @@ public:
     QLineEdit* ImpPassword;
     // Where the password is kept.
     QLabel* ImpDovePassword;
+    // The certificate of the server's own authority: its file, chosen with the button.
+    QLineEdit* ImpCertificato;
+    QPushButton* ImpScegliCertificato;
     QLineEdit* ImpNomeMittente;
     QLineEdit* ImpMittente;
     QComboBox* ImpModo;
@@ -46,6 +49,7 @@ public:
     mail::settings::Settings shown() const;
     void Salva_Click();
     void Prova_Click();
+    void ScegliCertificato_Click();
 
     SendFunction send;
     // Authorities for the server's certificate in place of the system's store (tests only).

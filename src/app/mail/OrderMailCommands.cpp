@@ -1,10 +1,12 @@
 #include "OrderMailCommands.h"
 
 #include "MailSettingsDialog.h"
+#include "PendingOrdersDialog.h"
 #include "PrepareFiles.h"
 #include "SendOrderDialog.h"
 #include "SendProgress.h"
 #include "mail/DesktopMail.h"
+#include "mail/MailHeaders.h"
 #include "mail/MailSettings.h"
 #include "mail/OrderMail.h"
 #include "mail/SendRecord.h"
@@ -95,28 +97,160 @@ void OrderMailCommands::InviaOrdine_Click() {
     sendOrder(m_panel->Text1->text(), m_panel->T7->text());
 }
 
-bool OrderMailCommands::sendOrder(const QString& year, const QString& number) {
-    if (!ctx.connected()) {
-        ctx.dialogs.message(QStringLiteral("Il database non è aperto."), kTitle, BoxIcon::Critical);
+namespace {
+
+// The order being sent, for the length of a sending.
+class Sending {
+public:
+    Sending(QString& slot, const QString& year, const QString& number) : m_slot(slot) {
+        m_slot = QStringLiteral("%1/%2").arg(number, year);
+    }
+    ~Sending() { m_slot.clear(); }
+    Sending(const Sending&) = delete;
+    Sending& operator=(const Sending&) = delete;
+
+private:
+    QString& m_slot;
+};
+
+QString uncertainAdvice(const QString& year, const QString& number) {
+    return QStringLiteral("L'ordine %1/%2 risulta \"Invio incerto\" e non sarà inviato di nuovo "
+                          "da solo: chiedere al mandante se l'ha ricevuto, poi scegliere \"Segna "
+                          "come inviato\" o \"Invia di nuovo\" in \"Ordini da inviare…\".")
+        .arg(number, year);
+}
+
+} // namespace
+
+bool OrderMailCommands::refuseWhileSending(const QString& title, const QString& year,
+                                           const QString& number) {
+    if (m_sending.isEmpty())
         return false;
+    const QString order = QStringLiteral("%1/%2").arg(number, year);
+    ctx.dialogs.message(m_sending == order
+                            ? QStringLiteral("L'ordine %1 è già in corso di invio: attendere la "
+                                             "risposta del server di posta.")
+                                  .arg(order)
+                            : QStringLiteral("È in corso l'invio dell'ordine %1: attendere che "
+                                             "finisca.")
+                                  .arg(m_sending),
+                        title, BoxIcon::Exclamation);
+    return true;
+}
+
+std::optional<mail::settings::Settings>
+OrderMailCommands::settingsForSending(const QString& title) {
+    if (!ctx.connected()) {
+        ctx.dialogs.message(QStringLiteral("Il database non è aperto."), title, BoxIcon::Critical);
+        return std::nullopt;
     }
     auto settings = mail::settings::load(ctx.db());
     if (!settings) {
-        ctx.dialogs.message(settings.error().text, kTitle, BoxIcon::Critical);
-        return false;
+        ctx.dialogs.message(settings.error().text, title, BoxIcon::Critical);
+        return std::nullopt;
     }
-    const bool desktop = settings->way == mail::settings::Way::Desktop;
-    if (!desktop && (settings->server.host.isEmpty() || settings->senderAddress.isEmpty())) {
+    if (settings->way == mail::settings::Way::Smtp &&
+        (settings->server.host.isEmpty() || settings->senderAddress.isEmpty())) {
         ctx.dialogs.message(QStringLiteral("Prima di inviare un ordine indicare il server di "
                                            "posta e l'indirizzo del mittente in \"Impostazioni "
                                            "invio\"."),
-                            kTitle, BoxIcon::Exclamation);
-        return false;
+                            title, BoxIcon::Exclamation);
+        return std::nullopt;
     }
     if (!caFile.isEmpty())
         settings->server.caFile = caFile;
+    return *settings;
+}
+
+OrderMailCommands::Delivered OrderMailCommands::deliver(const mail::MailServer& server,
+                                                        mail::MailMessage message,
+                                                        const QString& year,
+                                                        const QString& number) {
+    using mail::sendrecord::Outcome;
+    message.messageId = QString::fromLatin1(mail::headers::newMessageId(message.from.address));
+    mail::sendrecord::Sending attempt;
+    attempt.year = year;
+    attempt.number = number;
+    attempt.when = ctx.clock.now();
+    attempt.recipients = mail::recipientsOf(message);
+    for (const mail::Attachment& a : message.attachments)
+        attempt.files << a.path;
+    attempt.messageId = message.messageId;
+    qint64 id = 0;
+    auto record = [&]() -> Status {
+        auto begun = mail::sendrecord::begin(ctx.db(), attempt);
+        if (!begun)
+            return begun.error();
+        id = *begun;
+        return {};
+    };
+    auto sent = sendWithProgress(m_panel->window(), send, server, message, record);
+    Delivered d;
+    if (sent) {
+        d.outcome = Outcome::Sent;
+        d.icon = BoxIcon::Information;
+        const Status done = mail::sendrecord::finish(ctx.db(), id, Outcome::Sent, ctx.clock.now(),
+                                                     sent->serverReply);
+        d.text = done ? QStringLiteral("Ordine %1/%2 inviato a %3.")
+                            .arg(number, year, sent->recipients.join(QStringLiteral(", ")))
+                      : QStringLiteral("L'ordine è stato inviato ma l'invio non è stato "
+                                       "registrato: %1\nL'ordine risulta \"Invio incerto\": "
+                                       "sceglierne \"Segna come inviato\" in \"Ordini da "
+                                       "inviare…\".")
+                            .arg(done.error().text);
+        if (!done)
+            d.icon = BoxIcon::Exclamation;
+    } else if (sent.error().code == mail::kOutcomeUncertain) {
+        d.outcome = Outcome::Uncertain;
+        d.icon = BoxIcon::Exclamation;
+        // A record that cannot be ended stays in progress, which reads as uncertain too.
+        (void)mail::sendrecord::finish(ctx.db(), id, Outcome::Uncertain, ctx.clock.now(), {});
+        d.text = sent.error().text + QLatin1Char('\n') + uncertainAdvice(year, number);
+    } else {
+        d.outcome = Outcome::NotSent;
+        d.text = sent.error().text;
+        if (id != 0) {
+            const Status done = mail::sendrecord::finish(ctx.db(), id, Outcome::NotSent,
+                                                         ctx.clock.now(), sent.error().text);
+            if (!done)
+                d.text += QStringLiteral("\nL'esito non è stato registrato (%1): l'ordine "
+                                         "risulterà \"Invio incerto\".")
+                              .arg(done.error().text);
+        }
+    }
+    return d;
+}
+
+bool OrderMailCommands::sendOrder(const QString& year, const QString& number, bool again) {
+    using mail::sendrecord::Outcome;
+    if (refuseWhileSending(kTitle, year, number))
+        return false;
+    auto settings = settingsForSending(kTitle);
+    if (!settings)
+        return false;
+    if (!again) {
+        auto last = mail::sendrecord::latest(ctx.db(), year, number);
+        if (!last) {
+            ctx.dialogs.message(last.error().text, kTitle, BoxIcon::Critical);
+            return false;
+        }
+        if (last->has_value() &&
+            ((*last)->outcome == Outcome::Uncertain || (*last)->outcome == Outcome::InProgress)) {
+            const QDateTime when = (*last)->when.toLocalTime();
+            if (!ctx.dialogs.questionDefaultNo(
+                    QStringLiteral("L'invio dell'ordine %1/%2 del %3 alle %4 ha esito incerto: "
+                                   "il server potrebbe averlo ricevuto.\nInviarlo di nuovo? Se "
+                                   "il mandante l'ha già ricevuto, lo riceverà due volte.")
+                        .arg(number, year, when.toString(QStringLiteral("dd/MM/yyyy")),
+                             when.toString(QStringLiteral("HH:mm"))),
+                    kTitle, BoxIcon::Exclamation))
+                return false;
+        }
+    }
+    const bool desktop = settings->way == mail::settings::Way::Desktop;
     if (!desktop && !withPassword(settings->server, kTitle))
         return false;
+    const Sending busy(m_sending, year, number);
     // The database is read here, on its connection's thread; the files are written off it.
     sheets::order::OrderData data;
     auto draft =
@@ -142,120 +276,68 @@ bool OrderMailCommands::sendOrder(const QString& year, const QString& number) {
                                 kTitle, BoxIcon::Information);
         return false;
     }
-    auto sent = sendWithProgress(m_panel->window(), send, settings->server, message);
-    if (!sent) {
-        ctx.dialogs.message(sent.error().text, kTitle, BoxIcon::Critical);
-        return false;
-    }
-    QStringList files;
-    for (const mail::Attachment& a : message.attachments)
-        files << a.path;
-    auto print = mail::sendrecord::fingerprint(ctx.db(), year, number);
-    Status recorded = print ? mail::sendrecord::record(
-                                  ctx.db(), {year, number, ctx.clock.now(), sent->recipients, files,
-                                             sent->serverReply, sent->messageId, *print})
-                            : Status(print.error());
-    if (!recorded) {
-        ctx.dialogs.message(QStringLiteral("L'ordine è stato inviato ma l'invio non è stato "
-                                           "registrato: %1")
-                                .arg(recorded.error().text),
-                            kTitle, BoxIcon::Exclamation);
-        return true;
-    }
-    ctx.dialogs.message(QStringLiteral("Ordine %1/%2 inviato a %3.")
-                            .arg(number, year, sent->recipients.join(QStringLiteral(", "))),
-                        kTitle, BoxIcon::Information);
+    const Delivered d = deliver(settings->server, message, year, number);
+    ctx.dialogs.message(d.text, kTitle, d.icon);
     update();
-    return true;
+    return d.outcome == Outcome::Sent;
 }
 
-Status OrderMailCommands::sendUnattended(const mail::settings::Settings& settings,
-                                         const QString& year, const QString& number) {
-    mail::MailServer server = settings.server;
-    if (!caFile.isEmpty())
-        server.caFile = caFile;
+OrderMailCommands::Delivered
+OrderMailCommands::sendUnattended(const mail::settings::Settings& settings, const QString& year,
+                                  const QString& number) {
+    if (!m_sending.isEmpty())
+        return {mail::sendrecord::Outcome::NotSent,
+                QStringLiteral("è in corso l'invio dell'ordine %1.").arg(m_sending),
+                BoxIcon::Exclamation};
+    const Sending busy(m_sending, year, number);
     sheets::order::OrderData data;
     auto draft =
         mail::ordermail::draftText(ctx.db(), settings, year, number, ctx.clock.now(), data);
-    if (!draft)
-        return draft.error();
-    if (Status s = attachFilesOffThread(*draft, data); !s)
-        return s;
-    auto sent = sendWithProgress(m_panel->window(), send, server, draft->message);
-    if (!sent)
-        return sent.error();
-    QStringList files;
-    for (const mail::Attachment& a : draft->message.attachments)
-        files << a.path;
-    auto print = mail::sendrecord::fingerprint(ctx.db(), year, number);
-    if (!print)
-        return print.error();
-    return mail::sendrecord::record(ctx.db(), {year, number, ctx.clock.now(), sent->recipients,
-                                               files, sent->serverReply, sent->messageId, *print});
+    Status prepared = draft ? attachFilesOffThread(*draft, data) : Status(draft.error());
+    if (!prepared)
+        return {mail::sendrecord::Outcome::NotSent, prepared.error().text, BoxIcon::Critical};
+    return deliver(settings.server, draft->message, year, number);
 }
 
 void OrderMailCommands::OrdiniDaInviare_Click() {
     const QString title = QStringLiteral("Ordini da inviare");
-    if (!ctx.connected()) {
-        ctx.dialogs.message(QStringLiteral("Il database non è aperto."), title, BoxIcon::Critical);
+    if (refuseWhileSending(title, QString(), QString()))
         return;
-    }
-    auto settings = mail::settings::load(ctx.db());
-    if (!settings) {
-        ctx.dialogs.message(settings.error().text, title, BoxIcon::Critical);
+    auto settings = settingsForSending(title);
+    if (!settings)
         return;
-    }
     if (settings->way == mail::settings::Way::Desktop) {
         ctx.dialogs.message(QStringLiteral("Con il programma di posta del computer gli ordini si "
                                            "inviano uno alla volta, con \"Invia ordine…\"."),
                             title, BoxIcon::Information);
         return;
     }
-    if (settings->server.host.isEmpty() || settings->senderAddress.isEmpty()) {
-        ctx.dialogs.message(QStringLiteral("Prima di inviare un ordine indicare il server di "
-                                           "posta e l'indirizzo del mittente in \"Impostazioni "
-                                           "invio\"."),
-                            title, BoxIcon::Exclamation);
-        return;
-    }
-    const QDate today = ctx.clock.today();
-    const QString year = QString::number(today.year());
-    const QString day = today.toString(QStringLiteral("dd/MM/yyyy"));
-    auto numbers = mail::sendrecord::unsent(ctx.db(), year, today);
-    if (!numbers) {
-        ctx.dialogs.message(numbers.error().text, title, BoxIcon::Critical);
-        return;
-    }
-    if (numbers->isEmpty()) {
-        ctx.dialogs.message(
-            QStringLiteral("Tutti gli ordini del %1 sono già stati inviati.").arg(day), title,
-            BoxIcon::Information);
-        return;
-    }
-    if (!ctx.dialogs.question(QStringLiteral("Ordini del %1 non ancora inviati: %2.\nInviarli "
-                                             "ora, uno dopo l'altro?")
-                                  .arg(day, numbers->join(QStringLiteral(", "))),
-                              title))
-        return;
-    if (!withPassword(settings->server, title))
-        return;
-    QStringList done;
-    for (const QString& number : *numbers) {
-        if (Status s = sendUnattended(*settings, year, number); !s) {
-            ctx.dialogs.message(QStringLiteral("L'ordine %1/%2 non è stato inviato: %3%4")
-                                    .arg(number, year, s.error().text,
-                                         done.isEmpty()
-                                             ? QString()
-                                             : QStringLiteral("\nInviati prima: %1.")
-                                                   .arg(done.join(QStringLiteral(", ")))),
-                                title, BoxIcon::Critical);
-            update();
-            return;
-        }
-        done << number;
-    }
-    ctx.dialogs.message(
-        QStringLiteral("Ordini del %1 inviati: %2.").arg(day, done.join(QStringLiteral(", "))),
-        title, BoxIcon::Information);
+    PendingOrdersDialog dialog(*this, *settings, m_panel->window());
+    runDialog(dialog);
     update();
+}
+
+void OrderMailCommands::settleInterrupted() {
+    if (!ctx.connected())
+        return;
+    auto left = mail::sendrecord::settleInterrupted(ctx.db());
+    if (!left || left->isEmpty())
+        return;
+    QStringList lines;
+    for (const mail::sendrecord::Sending& s : *left) {
+        const QDateTime when = s.when.toLocalTime();
+        lines << QStringLiteral("L'invio dell'ordine %1/%2 del %3 alle %4 a %5 si è interrotto "
+                                "con la chiusura del programma: esito incerto: il server "
+                                "potrebbe averlo ricevuto.")
+                     .arg(s.number, s.year, when.toString(QStringLiteral("dd/MM/yyyy")),
+                          when.toString(QStringLiteral("HH:mm")),
+                          s.recipients.join(QStringLiteral(", ")));
+    }
+    lines << (left->size() == 1
+                  ? uncertainAdvice(left->first().year, left->first().number)
+                  : QStringLiteral("Questi ordini risultano \"Invio incerto\" e non saranno "
+                                   "inviati di nuovo da soli: chiedere al mandante se li ha "
+                                   "ricevuti, poi scegliere \"Segna come inviato\" o \"Invia di "
+                                   "nuovo\" in \"Ordini da inviare…\"."));
+    ctx.dialogs.message(lines.join(QLatin1Char('\n')), kTitle, BoxIcon::Exclamation);
 }

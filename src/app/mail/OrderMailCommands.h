@@ -4,6 +4,8 @@
 #include "mail/MailMessage.h"
 #include "mail/MailServer.h"
 #include "mail/MailSettings.h"
+#include "mail/SendRecord.h"
+#include "ui/Dialogs.h"
 
 #include <QObject>
 
@@ -17,8 +19,11 @@ struct AppContext;
 
 // "Invia ordine…": the order chosen in "Stampa Ordine" sent by e-mail to its principal, with a
 // copy to the customer, its PDF and workbook attached. The sending runs off the window's thread
-// behind a progress box with "Annulla"; only a message the server accepted is recorded as sent.
-// Reached from the order menu and the panel's context menu (Ctrl+E).
+// behind a busy box with "Annulla" that stays until the server's reply; the attempt is recorded
+// before the message goes, then its outcome: sent only when the server accepted it, uncertain
+// when the message may have reached the server and its reply never came (an uncertain order is
+// never sent again on its own). Reached from the order menu and the panel's context menu
+// (Ctrl+E).
 class OrderMailCommands : public QObject {
     Q_OBJECT
 public:
@@ -32,29 +37,54 @@ public:
 
     void InviaOrdine_Click();
     void ImpostazioniInvio_Click();
-    // The orders of today not yet sent, sent one after another once the user agrees; the first
-    // failure stops the round and names the order.
+    // Every order of a period not sent, newest first, to send one after another; the uncertain
+    // ones apart, to mark as sent or send again.
     void OrdiniDaInviare_Click();
-    // Sends the order (year, number) with the dialog; true when the server accepted it.
-    bool sendOrder(const QString& year, const QString& number);
+    // Sends the order (year, number) with the dialog; true when the server accepted it. An
+    // uncertain order is sent again only once the user says so; `again` when they already did.
+    bool sendOrder(const QString& year, const QString& number, bool again = false);
+    // Once the file is opened: the sendings a program left in progress, because it ended during
+    // them, are made uncertain and told.
+    void settleInterrupted();
 
-    // Runs the message dialog and the settings: true when "Invia" was pressed. Tests put their own
-    // in its place.
-    std::function<bool(QDialog&)> runDialog;
-    // The way a message leaves: the SMTP sender, on a thread of its own.
-    SendFunction send;
-    // Authorities for the server's certificate in place of the system's store (tests only).
-    QString caFile;
-
-private:
-    void update();
+    // How a sending ended, and the box that tells it.
+    struct Delivered {
+        mail::sendrecord::Outcome outcome = mail::sendrecord::Outcome::NotSent;
+        QString text;
+        BoxIcon icon = BoxIcon::Critical;
+    };
+    // Drafts, sends and records one order without its dialog (the round of "Ordini da
+    // inviare…").
+    Delivered sendUnattended(const mail::settings::Settings& settings, const QString& year,
+                             const QString& number);
     // The account's password into `server`, from where it is kept or asked when it cannot be
     // read; false when the asking was cancelled.
     bool withPassword(mail::MailServer& server, const QString& title);
-    // Drafts, sends and records one order without its dialog.
-    Status sendUnattended(const mail::settings::Settings& settings, const QString& year,
-                          const QString& number);
+    // The settings of the sending, told in a box when they are missing or unreadable.
+    std::optional<mail::settings::Settings> settingsForSending(const QString& title);
+
+    // Runs the message dialog, the settings and the list of orders to send: true when the
+    // dialog was accepted. Tests put their own in its place.
+    std::function<bool(QDialog&)> runDialog;
+    // The way a message leaves: the SMTP sender, on a thread of its own.
+    SendFunction send;
+    // Authorities for the server's certificate in place of the settings' (tests only).
+    QString caFile;
+
+    AppContext& context() { return ctx; }
+
+public Q_SLOTS:
+    void update();
+
+private:
+    // Sends, records and tells the outcome of one message of an order.
+    Delivered deliver(const mail::MailServer& server, mail::MailMessage message,
+                      const QString& year, const QString& number);
+    // The box that refuses a second sending while one runs; false when none runs.
+    bool refuseWhileSending(const QString& title, const QString& year, const QString& number);
 
     AppContext& ctx;
     OrderPanel* m_panel;
+    // The order being sent ("12/2026"), empty when none is.
+    QString m_sending;
 };

@@ -1,63 +1,161 @@
 #include "SendProgress.h"
 
+#include <QDialog>
 #include <QEventLoop>
-#include <QProgressDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QThread>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace {
 
 const QString kTitle = QStringLiteral("Invio");
 
+// What the window's thread and the sending thread share.
+struct Shared {
+    std::atomic<bool> cancel{false};
+    std::atomic<int> step{int(mail::SendStep::Connecting)};
+    std::optional<Result<mail::SendReceipt>> result;
+    // The record of the attempt: none while it is being written, then whether it was.
+    std::mutex mutex;
+    std::condition_variable recorded;
+    std::optional<bool> record;
+
+    void setRecord(bool done) {
+        {
+            std::lock_guard lock(mutex);
+            record = done;
+        }
+        recorded.notify_all();
+    }
+    // On the sending thread, before any of the message goes.
+    bool awaitRecord() {
+        std::unique_lock lock(mutex);
+        recorded.wait(lock, [&] { return record.has_value(); });
+        return *record;
+    }
+};
+
+QString stepText(mail::SendStep step, bool cancelling) {
+    if (cancelling)
+        return QStringLiteral("Annullamento dell'invio…");
+    switch (step) {
+    case mail::SendStep::Connecting:
+        return QStringLiteral("Connessione al server di posta…");
+    case mail::SendStep::Message:
+        return QStringLiteral("Invio del messaggio…");
+    case mail::SendStep::Confirming:
+        return QStringLiteral("Il messaggio è al server di posta: attesa della sua conferma (può "
+                              "richiedere alcuni minuti).\nAnnullando ora, non si saprà se il "
+                              "server l'ha ricevuto.");
+    }
+    return {};
+}
+
+// The busy box: the step, a bar without end, "Annulla". Closing it is "Annulla" too.
+class SendingBox : public QDialog {
+public:
+    SendingBox(QWidget* parent, Shared& shared) : QDialog(parent), m_shared(shared) {
+        setObjectName(QStringLiteral("InvioInCorso"));
+        setWindowTitle(kTitle);
+        setWindowModality(Qt::ApplicationModal);
+        Fase = new QLabel(stepText(mail::SendStep::Connecting, false), this);
+        Fase->setObjectName(QStringLiteral("InvioFase"));
+        Fase->setWordWrap(true);
+        auto* bar = new QProgressBar(this);
+        bar->setObjectName(QStringLiteral("InvioBarra"));
+        bar->setRange(0, 0);
+        bar->setTextVisible(false);
+        Annulla = new QPushButton(QStringLiteral("Annulla"), this);
+        Annulla->setObjectName(QStringLiteral("InvioInCorsoAnnulla"));
+        auto* buttons = new QHBoxLayout;
+        buttons->addStretch();
+        buttons->addWidget(Annulla);
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(Fase);
+        layout->addWidget(bar);
+        layout->addLayout(buttons);
+        setMinimumWidth(420);
+        connect(Annulla, &QPushButton::clicked, this, &SendingBox::cancel);
+    }
+    void reject() override { cancel(); }
+    void cancel() {
+        m_shared.cancel = true;
+        Annulla->setEnabled(false);
+        refresh();
+    }
+    void refresh() {
+        Fase->setText(stepText(mail::SendStep(m_shared.step.load()), m_shared.cancel.load()));
+    }
+
+    QLabel* Fase;
+    QPushButton* Annulla;
+
+private:
+    Shared& m_shared;
+};
+
 } // namespace
 
 Result<mail::SendReceipt> sendWithProgress(QWidget* parent, const SendFunction& send,
                                            const mail::MailServer& server,
-                                           const mail::MailMessage& message) {
-    struct Shared {
-        std::atomic<bool> cancel{false};
-        std::atomic<qint64> sent{0};
-        std::atomic<qint64> total{0};
-        std::optional<Result<mail::SendReceipt>> result;
-    };
+                                           const mail::MailMessage& message,
+                                           const std::function<Status()>& record) {
     auto shared = std::make_shared<Shared>();
+    if (!record)
+        shared->setRecord(true);
     auto sender = send;
     QThread* thread = QThread::create([shared, sender, server, message] {
         mail::SendControl control;
         control.cancel = &shared->cancel;
-        control.progress = [shared](qint64 now, qint64 total) {
-            shared->sent = now;
-            shared->total = total;
-        };
+        control.step = [shared](mail::SendStep s) { shared->step = int(s); };
+        control.beforeMessage = [shared] { return shared->awaitRecord(); };
         shared->result.emplace(sender(server, message, control));
     });
-    QProgressDialog progress(QStringLiteral("Invio del messaggio in corso…"),
-                             QStringLiteral("Annulla"), 0, 0, parent);
-    progress.setObjectName(QStringLiteral("InvioInCorso"));
-    progress.setWindowTitle(kTitle);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(300);
-    QObject::connect(&progress, &QProgressDialog::canceled, &progress,
-                     [shared] { shared->cancel = true; });
+    SendingBox box(parent, *shared);
     QEventLoop loop;
-    QObject::connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, &progress, [&] {
-        const qint64 total = shared->total;
-        if (total > 0) {
-            progress.setMaximum(int(std::min<qint64>(total, 1 << 30)));
-            progress.setValue(int(std::min<qint64>(shared->sent, total)));
-        }
+    bool finished = false;
+    QObject::connect(thread, &QThread::finished, &loop, [&] {
+        finished = true;
+        loop.quit();
     });
-    tick.start(50);
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &box, [&] { box.refresh(); });
+    tick.start(100);
+    // A sending that ends at once shows no box; until the box shows, what the user does waits
+    // for it, so that nothing reaches the windows behind it meanwhile.
+    QTimer::singleShot(300, &box, [&] {
+        box.show();
+        loop.quit();
+    });
     thread->start();
-    loop.exec();
+    // The record is written while the connection opens: the message waits for it.
+    std::optional<Error> unrecorded;
+    if (record) {
+        const Status written = record();
+        if (!written) {
+            unrecorded = written.error();
+            shared->cancel = true;
+        }
+        shared->setRecord(bool(written));
+    }
+    while (!finished)
+        loop.exec(box.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     thread->wait();
     delete thread;
-    progress.reset();
+    box.hide();
+    if (unrecorded)
+        return makeError(QStringLiteral("L'invio non si può registrare (%1): messaggio non "
+                                        "inviato.")
+                             .arg(unrecorded->text));
     return std::move(*shared->result);
 }
