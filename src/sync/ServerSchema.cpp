@@ -329,7 +329,7 @@ Status createAgent(pg::Connection& admin, const QString& name, const QString& pa
     bool existing = false;
     bool ours = false;
     if (s) {
-        auto role = admin.query(kIsProgramAgent, pg::Params().add(login));
+        auto role = admin.query(kIsProgramAgent, pg::Shape("bb"), pg::Params().add(login));
         if (!role) {
             s = role.error();
         } else if (role->count() > 0) {
