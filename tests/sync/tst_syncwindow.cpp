@@ -57,12 +57,16 @@ private:
 };
 
 // The window's file syncs with Anna's login on the database, only when asked.
-void annaOn(Database& file, const QString& db) {
+// Anna's server in the settings, her password where the secrets are kept.
+void annaOn(App& app, const QString& db) {
     syncsettings::Settings s;
     s.server = pgkit::agent(db, QStringLiteral("Anna"));
     s.minutes = 0;
-    if (Status saved = syncsettings::save(file, s); !saved)
+    if (Status saved = syncsettings::save(app.db(), s); !saved)
         qFatal("%s", qPrintable(saved.error().text));
+    if (auto kept = app.ctx.secrets.keep(app.db(), secrets::Account::Server, s.server.password);
+        !kept)
+        qFatal("%s", qPrintable(kept.error().text));
 }
 
 } // namespace
@@ -174,7 +178,7 @@ private Q_SLOTS:
         const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
         App app;
         QVERIFY(app.started);
-        annaOn(app.db(), db);
+        annaOn(app, db);
         synckit::addOrders(app.db(), 1, 3, 2);
         auto office = pgkit::connect(pgkit::admin(db));
         auto watch = pgkit::connect(pgkit::admin(db));
@@ -235,7 +239,7 @@ private Q_SLOTS:
         const QString db = synckit::agencyWithCatalogue({QStringLiteral("Anna")});
         App app;
         QVERIFY(app.started);
-        annaOn(app.db(), db);
+        annaOn(app, db);
         synckit::addOrders(app.db(), 1, 3, 1, QStringLiteral("VIETATO"));
         synckit::addOrders(app.db(), 4, 1, 1);
         QVERIFY(pgkit::connect(pgkit::admin(db))
