@@ -10,6 +10,7 @@
 #include "StartupRecovery.h"
 #include "StatusBar.h"
 #include "TitleClock.h"
+#include "UserGuide.h"
 #include "WindowZoom.h"
 #include "app/mail/ContactCommands.h"
 #include "app/mail/OrderMailCommands.h"
@@ -234,6 +235,7 @@ void Gestione::buildMenus() {
     aiuto->setObjectName(QStringLiteral("MAiuto"));
     aiuto->menuAction()->setObjectName(QStringLiteral("MAiutoMenu"));
     command(aiuto, "PrimiPassi", QStringLiteral("Primi passi"), &Gestione::PrimiPassi_Click);
+    command(aiuto, "Guida", QStringLiteral("Guida"), &Gestione::Guida_Click);
     command(aiuto, "NomeAgente", QStringLiteral("Nome dell'agente…"), &Gestione::NomeAgente_Click);
 }
 
@@ -520,6 +522,14 @@ void Gestione::PrimiPassi_Click() {
     m_firstSteps->show();
     m_firstSteps->raise();
     m_firstSteps->activateWindow();
+}
+
+void Gestione::Guida_Click() {
+    if (!m_guide)
+        m_guide = new UserGuide(this);
+    m_guide->show();
+    m_guide->raise();
+    m_guide->activateWindow();
 }
 
 void Gestione::NomeAgente_Click() {

@@ -16,6 +16,7 @@ class YearPanel;
 class AgentPanel;
 class StatusBar;
 class FirstSteps;
+class UserGuide;
 class SearchWindow;
 class StatsWindow;
 class OrderTotalsLine;
@@ -77,6 +78,7 @@ public:
     void StampaOrdine_Click();
     void MUtente_Click();
     void PrimiPassi_Click();
+    void Guida_Click();
     // "Nome dell'agente…": the agent's name and address, behind the access code.
     void NomeAgente_Click();
     void MCerca_Click();
@@ -130,4 +132,5 @@ private:
     bool m_ending = false;
     bool m_centred = false;
     FirstSteps* m_firstSteps = nullptr;
+    UserGuide* m_guide = nullptr;
 };

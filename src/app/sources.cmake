@@ -14,6 +14,7 @@ target_sources(gestione_gui PRIVATE
     app/PasswordsMoved.cpp
     app/StatusBar.cpp
     app/TitleClock.cpp
+    app/UserGuide.cpp
     app/Translation.cpp
     app/ViewSettings.cpp
     app/WindowZoom.cpp
@@ -21,3 +22,9 @@ target_sources(gestione_gui PRIVATE
     app/sync/SyncCommands.cpp
     app/sync/SyncSettingsDialog.cpp
 )
+
+# The user's guide, shown from the menu "Aiuto".
+qt_add_resources(gestione_gui "user_guide"
+    PREFIX "/docs"
+    BASE "${PROJECT_SOURCE_DIR}/docs"
+    FILES "${PROJECT_SOURCE_DIR}/docs/GUIDA.md")

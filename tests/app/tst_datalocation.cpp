@@ -7,6 +7,7 @@
 #include "app/DataLocation.h"
 #include "app/FirstSteps.h"
 #include "app/Gestione.h"
+#include "app/UserGuide.h"
 #include "data/FolderNames.h"
 
 #include <QDir>
@@ -261,6 +262,21 @@ private Q_SLOTS:
              {app.dir.dbPath(), QStringLiteral("Codice di Controllo 7391"),
               QStringLiteral("Copia di sicurezza"), QStringLiteral("Il vecchio archivio")})
             QVERIFY2(text.contains(part, Qt::CaseInsensitive), qPrintable(part));
+        QVERIFY(app.dialogs.boxes.isEmpty());
+    }
+
+    void theGuideCoversEveryFeature() {
+        App app;
+        ui::menu(app.window.get(), "Guida");
+        auto* guide = app.window->findChild<UserGuide*>(QStringLiteral("Guida"));
+        QVERIFY(guide && guide->isVisible());
+        QCOMPARE(guide->windowTitle(), QStringLiteral("Guida"));
+        const QString text = guide->TestoGuida->toPlainText();
+        for (const char* part :
+             {"Primi passi", "Clienti", "Importa listino…", "Ordini", "Invio degli ordini", "Cerca",
+              "Statistiche", "La password personale", "Il server dell'agenzia"})
+            QVERIFY2(text.contains(QString::fromUtf8(part)), part);
+        QVERIFY(!text.contains(QLatin1Char('#')));
         QVERIFY(app.dialogs.boxes.isEmpty());
     }
 };
