@@ -7,6 +7,8 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$here/scripts/setup.sh"
 # The code is as clang-format writes it.
 bash "$here/scripts/format.sh"
+# Every include runs down the floors.
+bash "$here/scripts/floors.sh"
 
 run_suite() {
     local build="$1"

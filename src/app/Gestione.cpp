@@ -51,8 +51,6 @@
 #include <QSessionManager>
 #include <QTimer>
 
-#include <sqlite3.h>
-
 Gestione::Gestione(AppContext& c, QWidget* parent)
     : QMainWindow(parent), ctx(c),
       m_backups(std::make_unique<BackupCommands>(c, [this]() { refreshPanels(); })),

@@ -4,8 +4,6 @@
 
 #include <QFile>
 
-#include <sqlite3.h>
-
 #include <set>
 
 namespace keyprompt {
@@ -14,11 +12,7 @@ namespace {
 constexpr int kTries = 3;
 
 bool wrongKey(const Error& e) {
-    return (e.code & 0xFF) == SQLITE_NOTADB;
-}
-
-Error damagedFile() {
-    return makeError(describeEngineCode(SQLITE_CORRUPT), SQLITE_CORRUPT);
+    return isNotADatabase(e);
 }
 
 // Opens the file with a key only to learn whether the key fits.
@@ -60,7 +54,7 @@ Result<std::unique_ptr<Database>> openAsking(Dialogs& dialogs, const QString& pa
         return opened;
     if (!wrongKey(opened.error())) {
         // It decrypted, and a page did not read.
-        if ((opened.error().code & 0xFF) == SQLITE_CORRUPT)
+        if (isDamagedFile(opened.error()))
             note(FileKey::builtIn());
         return opened;
     }
@@ -94,7 +88,7 @@ Result<std::unique_ptr<Database>> openAsking(Dialogs& dialogs, const QString& pa
             return opened;
         }
         if (!wrongKey(opened.error())) {
-            if ((opened.error().code & 0xFF) == SQLITE_CORRUPT)
+            if (isDamagedFile(opened.error()))
                 note(key);
             key.clear();
             return opened;
@@ -148,7 +142,7 @@ Result<FileKey> keyOfCopy(Dialogs& dialogs, const QString& path, const FileKey& 
         if (!wrongKey(s.error()))
             return s.error();
     }
-    return makeError(QStringLiteral("la password della copia è errata"), SQLITE_NOTADB);
+    return notADatabase(QStringLiteral("la password della copia è errata"));
 }
 
 } // namespace keyprompt

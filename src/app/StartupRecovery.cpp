@@ -6,8 +6,6 @@
 #include "data/FolderNames.h"
 #include "data/ItalianText.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 
 namespace startuprecovery {
@@ -18,7 +16,7 @@ const QString kTitle = QStringLiteral("Gestione Ordini");
 } // namespace
 
 bool damaged(const Error& e) {
-    return (e.code & 0xFF) == SQLITE_NOTADB || (e.code & 0xFF) == SQLITE_CORRUPT;
+    return isNotADatabase(e) || isDamagedFile(e);
 }
 
 std::optional<FileKey> offerCopy(AppContext& ctx, const QString& path, const Error& failure,

@@ -43,6 +43,22 @@ void ownerOnly(const QByteArray& path) {
 
 } // namespace
 
+bool isNotADatabase(const Error& e) {
+    return (e.code & 0xFF) == SQLITE_NOTADB;
+}
+
+bool isDamagedFile(const Error& e) {
+    return (e.code & 0xFF) == SQLITE_CORRUPT;
+}
+
+Error notADatabase(QString text) {
+    return makeError(std::move(text), SQLITE_NOTADB);
+}
+
+Error damagedFile() {
+    return makeError(describeEngineCode(SQLITE_CORRUPT), SQLITE_CORRUPT);
+}
+
 QString describeEngineCode(int rc) {
     switch (rc & 0xFF) {
     case SQLITE_BUSY:

@@ -127,3 +127,11 @@ private:
 
 // The Italian description of an engine result code.
 QString describeEngineCode(int rc);
+
+// What a failure to open says of the file, for those above that never see the engine's codes:
+// not a database under the key tried (a wrong key, or no database at all), or damaged.
+bool isNotADatabase(const Error& e);
+bool isDamagedFile(const Error& e);
+// A failure of each kind, with its text: the engine's own description when none is given.
+Error notADatabase(QString text);
+Error damagedFile();
