@@ -1,5 +1,6 @@
 #include "DataLocation.h"
 
+#include "data/FileInPlace.h"
 #include "data/FolderNames.h"
 #include "data/Schema.h"
 #include "masterdata/AgentStore.h"
@@ -118,14 +119,8 @@ Status copySupplied(const QString& supplied, const QString& file, bool& copied) 
             return fail(errno);
         if (n == 0)
             break;
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w = ::write(out.fd, buf + done, size_t(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w < 0)
-                return fail(errno);
-            done += w;
-        }
+        if (const int err = inplace::writeAll(out.fd, buf, size_t(n)))
+            return fail(err);
     }
     if (::fchmod(out.fd, 0600) != 0 || ::fsync(out.fd) != 0)
         return fail(errno);
@@ -141,10 +136,7 @@ Status copySupplied(const QString& supplied, const QString& file, bool& copied) 
         copied = true;
     }
     ::unlink(work.constData());
-    Fd dir{::open(folders::native(QFileInfo(file).path()).constData(),
-                  O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (dir.fd >= 0)
-        (void)::fsync(dir.fd);
+    (void)inplace::flush(folders::native(QFileInfo(file).path()));
     return {};
 }
 

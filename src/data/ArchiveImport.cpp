@@ -343,7 +343,7 @@ Status writeReport(Report& r, const QString& sourceName, const QString& target,
     }
     const QByteArray bytes = text.toUtf8();
     const int fd = created->fd;
-    const bool written = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    const bool written = inplace::writeAll(fd, bytes) == 0;
     const bool synced = ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !synced || !closed) {

@@ -1,6 +1,7 @@
 #include "Backup.h"
 
 #include "Database.h"
+#include "FileInPlace.h"
 #include "FolderNames.h"
 #include "Schema.h"
 
@@ -211,14 +212,8 @@ Status newFileOf(int in, off_t size, const QString& path, bool sync) {
 
 // Waits until what was written to the file (or the folder) is on the disk.
 Status onDisk(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return writeFailure(errno);
-    Status s;
-    if (::fsync(fd) != 0)
-        s = writeFailure(errno);
-    ::close(fd);
-    return s;
+    const int error = inplace::flush(QFile::encodeName(path));
+    return error ? Status(writeFailure(error)) : Status();
 }
 
 } // namespace
@@ -499,31 +494,8 @@ Status writeRecord(const QString& folder, const QList<Entry>& entries) {
         text += QByteArray::number(e.order) + '\t' + e.made.toString(Qt::ISODateWithMs).toLatin1() +
                 '\t' + e.name.toUtf8() + '\n';
     const QString path = QDir(folder).filePath(QLatin1String(kRecordName));
-    const QString fresh = path + QLatin1String(".nuovo");
-    const QByteArray local = QFile::encodeName(fresh);
-    ::unlink(local.constData());
-    const int fd = ::open(local.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return writeFailure(errno);
-    Status s;
-    for (qsizetype put = 0; s && put < text.size();) {
-        const ssize_t w = ::write(fd, text.constData() + put, size_t(text.size() - put));
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            s = writeFailure(w < 0 ? errno : ENOSPC);
-        else
-            put += w;
-    }
-    if (s && ::fsync(fd) != 0)
-        s = writeFailure(errno);
-    if (::close(fd) != 0 && s)
-        s = writeFailure(errno);
-    if (s && ::rename(local.constData(), QFile::encodeName(path).constData()) != 0)
-        s = writeFailure(errno);
-    if (!s)
-        ::unlink(local.constData());
-    return s;
+    const int error = inplace::replaceWith(QFile::encodeName(path), text);
+    return error ? Status(writeFailure(error)) : Status();
 }
 
 } // namespace

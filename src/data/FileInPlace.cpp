@@ -136,6 +136,52 @@ Status syncFile(const QByteArray& path) {
     return {};
 }
 
+int writeAll(int fd, const char* data, size_t size) {
+    for (size_t done = 0; done < size;) {
+        const ssize_t w = ::write(fd, data + done, size - done);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w < 0)
+            return errno;
+        if (w == 0)
+            return ENOSPC;
+        done += size_t(w);
+    }
+    return 0;
+}
+
+int flush(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int rc = ::fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    return rc == 0 ? 0 : error;
+}
+
+int replaceWith(const QByteArray& target, const QByteArray& bytes) {
+    const QByteArray work = workFor(target);
+    const int fd = ::open(work.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return errno;
+    // Held while it is made: another run's clean-up of abandoned work files leaves it alone.
+    (void)::flock(fd, LOCK_EX | LOCK_NB);
+    int error = writeAll(fd, bytes);
+    if (!error && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (!error && ::rename(work.constData(), target.constData()) != 0)
+        error = errno;
+    if (error) {
+        ::unlink(work.constData());
+        return error;
+    }
+    (void)flush(folderOf(target));
+    return 0;
+}
+
 Status put(const QByteArray& work, const QByteArray& target) {
     const QString cannot =
         QStringLiteral("il nuovo file non si può chiamare %1").arg(shown(target));

@@ -20,6 +20,22 @@ bool exists(const QByteArray& path);
 // Whether the two names are the same file.
 bool sameFile(const QByteArray& a, const QByteArray& b);
 
+// Writes every byte at the descriptor, a short write or an interruption taken up again.
+// Gives 0, or the errno of the failure (ENOSPC for a disk that takes nothing more).
+int writeAll(int fd, const char* data, size_t size);
+inline int writeAll(int fd, const QByteArray& bytes) {
+    return writeAll(fd, bytes.constData(), size_t(bytes.size()));
+}
+
+// Waits until what was written to the file or the folder at `path` is on the disk. Gives 0, or
+// the errno of the failure; each caller tells it in its own words.
+int flush(const QByteArray& path);
+
+// The file at `target` replaced whole by `bytes`, owner-only: made under a work name, waited for
+// on the disk, then given the name over the old one, which stays until that moment. Gives 0, or
+// the errno of the failure, and then nothing is left of the new bytes.
+int replaceWith(const QByteArray& target, const QByteArray& bytes);
+
 // Waits until the bytes of the file are on the disk.
 Status syncFile(const QByteArray& path);
 // Waits until the names in the folder of `path` are on the disk.

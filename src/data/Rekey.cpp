@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "DatabaseSwap.h"
+#include "FileInPlace.h"
 #include "Schema.h"
 
 #include <QDir>
@@ -29,16 +30,11 @@ Error diskError(int err, const QString& what) {
                      SQLITE_IOERR);
 }
 
-// Waits until what was written to the file or folder at `path` is on the disk.
+// Waits until what was written to the file at `path` is on the disk.
 Status onDisk(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return diskError(errno, QStringLiteral("il nuovo file non si può leggere"));
-    Status s;
-    if (::fsync(fd) != 0)
-        s = diskError(errno, QStringLiteral("il nuovo file non si può scrivere"));
-    ::close(fd);
-    return s;
+    const int error = inplace::flush(QFile::encodeName(path));
+    return error ? Status(diskError(error, QStringLiteral("il nuovo file non si può scrivere")))
+                 : Status();
 }
 
 // The rows of every table of the database, by table.
