@@ -6,6 +6,13 @@
 
 namespace stats {
 
+QDate sameDayYearBefore(const QDate& d) {
+    const QDate before = d.addYears(-1);
+    if (d.isValid() && d.day() == d.daysInMonth())
+        return QDate(before.year(), before.month(), before.daysInMonth());
+    return before;
+}
+
 Change changeOf(double now, double before) {
     Change c;
     c.euro = now - before;

@@ -44,12 +44,18 @@ struct Filter {
     std::optional<qint64> principal;
 };
 
+// The day one year earlier; the last day of a month gives the last day of that month (28
+// February 2025 gives 29 February 2024), 29 February gives the 28th.
+QDate sameDayYearBefore(const QDate& d);
+
 // A span of days, both ends included.
 struct Period {
     QDate from;
     QDate to;
-    // The same days one year earlier (29 February falls on the 28th).
-    Period yearBefore() const { return {from.addYears(-1), to.addYears(-1)}; }
+    // The same days one year earlier (29 February falls on the 28th); a period that ends on the
+    // last day of a month ends on the last day of that month a year earlier, so February 2025
+    // is compared with the whole of February 2024.
+    Period yearBefore() const { return {from.addYears(-1), sameDayYearBefore(to)}; }
 };
 
 // The change from `before` to `now`: in euro, and in per cent when `before` is not zero.

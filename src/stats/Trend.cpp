@@ -17,7 +17,7 @@ Result<Trend> trend(Database& db, int year, const QDate& today, const Filter& f,
     const QDate first(year - 1, 1, 1);
     const QDate last(year, 12, 31);
     t.upTo = year == today.year() ? today : last;
-    t.upToBefore = t.upTo.addYears(-1);
+    t.upToBefore = sameDayYearBefore(t.upTo);
     const bool one = !customer.isEmpty();
     Result<Statement> st = makeError(QString());
     if (one && f.principal)

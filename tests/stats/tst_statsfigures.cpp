@@ -88,6 +88,9 @@ std::vector<Line> makeLines() {
     // Customer C7 ordered only once, long ago; C5 orders regularly and lately.
     out.push_back({"2025", "902", "C7", QDate(2025, 3, 3), "A3", "SALAME", 1, 1, 0, 10});
     out.push_back({"2026", "903", "C5", QDate(2026, 12, 1), "A3", "SALAME", 1, 1, 0, 10});
+    // February of a leap year and of the year after: C4 bought on the 29th and on the 28th.
+    out.push_back({"2024", "904", "C4", QDate(2024, 2, 29), "A4", "PASTA", 1, 2, 0, 3.5});
+    out.push_back({"2025", "905", "C4", QDate(2025, 2, 28), "A4", "PASTA", 1, 4, 0, 3.5});
     return out;
 }
 
@@ -440,6 +443,56 @@ private Q_SLOTS:
             return sum;
         };
         QVERIFY(cartons(*customers(*mine, p, f, &store)) != cartons(*before));
+    }
+
+    // A period that ends on the last day of a month is compared with the whole of that month a
+    // year earlier, in the rankings as in the trend.
+    void yearBefore_data() {
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QDate>("to");
+        QTest::addColumn<QDate>("beforeFrom");
+        QTest::addColumn<QDate>("beforeTo");
+        QTest::addColumn<double>("grossBefore"); // of C4 and of A4: the 29th alone
+        QTest::newRow("febbraio 2025") << QDate(2025, 2, 1) << QDate(2025, 2, 28)
+                                       << QDate(2024, 2, 1) << QDate(2024, 2, 29) << 7.0;
+        QTest::newRow("gennaio e febbraio 2025") << QDate(2025, 1, 1) << QDate(2025, 2, 28)
+                                                 << QDate(2024, 1, 1) << QDate(2024, 2, 29) << 7.0;
+        QTest::newRow("al 27 febbraio 2025") << QDate(2025, 2, 1) << QDate(2025, 2, 27)
+                                             << QDate(2024, 2, 1) << QDate(2024, 2, 27) << 0.0;
+        QTest::newRow("febbraio 2024") << QDate(2024, 2, 1) << QDate(2024, 2, 29)
+                                       << QDate(2023, 2, 1) << QDate(2023, 2, 28) << 0.0;
+        QTest::newRow("dal 29 febbraio 2024") << QDate(2024, 2, 29) << QDate(2024, 3, 15)
+                                              << QDate(2023, 2, 28) << QDate(2023, 3, 15) << 0.0;
+        QTest::newRow("aprile 2025") << QDate(2025, 4, 1) << QDate(2025, 4, 30) << QDate(2024, 4, 1)
+                                     << QDate(2024, 4, 30) << 0.0;
+    }
+    void yearBefore() {
+        QFETCH(QDate, from);
+        QFETCH(QDate, to);
+        QFETCH(QDate, beforeFrom);
+        QFETCH(QDate, beforeTo);
+        QFETCH(double, grossBefore);
+        const Period p{from, to};
+        QCOMPARE(p.yearBefore().from, beforeFrom);
+        QCOMPARE(p.yearBefore().to, beforeTo);
+        const auto grossOf = [](const std::vector<Ranked>& rows, const QString& code) {
+            for (const Ranked& r : rows)
+                if (r.code == code)
+                    return r.grossBefore;
+            return 0.0;
+        };
+        auto byCustomer = customers(*db, p, {});
+        QVERIFY(byCustomer);
+        QCOMPARE(grossOf(*byCustomer, QStringLiteral("C4")), grossBefore);
+        auto byArticle = articles(*db, p, {});
+        QVERIFY(byArticle);
+        QCOMPARE(grossOf(*byArticle, QStringLiteral("A4")), grossBefore);
+        // The trend's progressive to the last day of February: the 29th of the year before.
+        if (to == QDate(2025, 2, 28)) {
+            auto t = trend(*db, 2025, to, {});
+            QVERIFY(t);
+            QCOMPARE(t->upToBefore, QDate(2024, 2, 29));
+        }
     }
 
     // A filter of principal on a file without price lists, and a wrong period, are refused.
