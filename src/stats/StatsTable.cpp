@@ -20,12 +20,21 @@ Cell none() {
 Cell date(const QDate& d) {
     return Cell{std::nullopt, {}, d};
 }
+// Rounded to the decimal shown, so that a change of less than 0,05 % shows as "0,0 %" on the
+// page as on screen.
 Cell percentOf(const Change& c) {
-    return c.percent ? number(*c.percent) : none();
+    return c.percent ? number(std::round(*c.percent * 10) / 10 + 0.0) : none();
 }
 
 QString periodText(const Period& p) {
     return QStringLiteral("dal %1 al %2").arg(itext::formatDate(p.from), itext::formatDate(p.to));
+}
+
+// A number of Kind::Number with a fraction: one or two decimals ("12,5", "0,25").
+const char* const kFractionFormat = "#,##0.0#";
+
+bool hasFraction(double v) {
+    return std::llround(std::abs(v) * 100) % 100 != 0;
 }
 
 std::string numberFormatOf(Kind k) {
@@ -33,7 +42,8 @@ std::string numberFormatOf(Kind k) {
     case Kind::Count:
         return "0";
     case Kind::Number:
-        return "#,##0.##";
+        // Whole numbers as whole numbers; a cell with a fraction takes kFractionFormat.
+        return "#,##0";
     case Kind::Money:
         return "#,##0.00";
     case Kind::Percent:
@@ -261,6 +271,8 @@ std::unique_ptr<sheets::Workbook> workbookOf(const Table& t) {
     Sheet& s = wb->sheet(0);
     (void)wb->rename(s, QString(t.title).left(kMaxSheetName));
     const int cols = int(t.columns.size());
+    // Arial, whose widths the columns are fitted to, on screen and on paper alike.
+    s.formatAll(Patch::font("Arial", 10));
     s.setValue(0, 0, Value::ofText(t.title));
     s.format(Range::cell(0, 0), Patch::makeBold());
     int row = 1;
@@ -280,9 +292,11 @@ std::unique_ptr<sheets::Workbook> workbookOf(const Table& t) {
         ++row;
         for (int c = 0; c < cols && c < int(t.rows[r].size()); ++c) {
             const Cell& cell = t.rows[r][size_t(c)];
-            if (cell.number)
+            if (cell.number) {
                 s.setValue(row, c, Value::ofNumber(*cell.number));
-            else if (cell.date.isValid()) {
+                if (t.columns[size_t(c)].kind == Kind::Number && hasFraction(*cell.number))
+                    s.format(Range::cell(row, c), Patch::numFmt(kFractionFormat));
+            } else if (cell.date.isValid()) {
                 if (auto v = Value::ofDate(cell.date))
                     s.setValue(row, c, *v);
             } else if (!cell.text.isEmpty())
@@ -291,8 +305,14 @@ std::unique_ptr<sheets::Workbook> workbookOf(const Table& t) {
         if (int(r) >= int(t.rows.size()) - t.totalRows)
             s.format(Range{row, 0, row, cols - 1}, Patch::makeBold());
     }
-    s.autofit(0, cols - 1);
+    // The title and the notes run on over the columns: the headings and the rows fit them.
+    s.autofit(0, cols - 1, head);
+    // A character more between the columns, so that neighbours never read as one.
+    for (int c = 0; c < cols; ++c)
+        if (const auto chars = s.columnWidth(c))
+            s.setColumnWidth(c, *chars + 1);
     paperPage(s.page());
+    s.page().printArea = Range{0, 0, row, cols - 1};
     s.page().titleRows = std::make_pair(head, head);
     s.select(head + 1, 0);
     return wb;

@@ -541,9 +541,8 @@ sheets::CoverPage coverOf(const statschart::Bars& bars, const QString& title) {
     return [bars, title](QPainter& p, const QRectF& paper) {
         const QRectF area = paper.adjusted(36, 36, -36, -36);
         QFont f(QStringLiteral("Liberation Sans"));
-        f.setPointSizeF(14);
         f.setBold(true);
-        p.setFont(f);
+        p.setFont(sheets::pointFont(f, 14, p));
         p.drawText(QRectF(area.left(), area.top(), area.width(), 24), Qt::AlignLeft, title);
         statschart::paint(p, area.adjusted(0, 30, 0, 0), bars);
     };

@@ -218,6 +218,64 @@ private Q_SLOTS:
         QVERIFY(app->opener.opened.last().endsWith(QLatin1String("Da visitare (2).xlsx")));
     }
 
+    // The PDF of each view, read back as text: the chart's page under the view's title, then
+    // every column of the table on each page under its headings, the numbers as the window
+    // shows them, and the pages numbered from the chart's.
+    void pdfOnPaper_data() {
+        QTest::addColumn<int>("view");
+        QTest::newRow("Andamento") << int(StatsWindow::Andamento);
+        QTest::newRow("Clienti") << int(StatsWindow::Clienti);
+        QTest::newRow("Articoli") << int(StatsWindow::Articoli);
+        QTest::newRow("Da visitare") << int(StatsWindow::DaVisitare);
+    }
+    void pdfOnPaper() {
+        QFETCH(int, view);
+        open();
+        w->Schede->setCurrentIndex(view);
+        ui::click(w->CmdPdf);
+        QVERIFY2(!app->opener.opened.isEmpty(), qPrintable(app->dialogs.describe()));
+        const QString pdf = app->opener.opened.last();
+        StatsModel* m = w->model(StatsWindow::View(view));
+        const stats::Table& t = m->table();
+        // The texts of a line of the page, in order, each set apart from the next.
+        const auto lineOf = [](const QStringList& texts) {
+            QStringList parts;
+            for (const QString& s : texts)
+                if (!s.isEmpty())
+                    parts << QRegularExpression::escape(s);
+            return QRegularExpression(QStringLiteral("(^|\\n) *") +
+                                      parts.join(QStringLiteral(" +")) +
+                                      QStringLiteral(" *(\\n|$)"));
+        };
+        const auto rowTexts = [&](int r) {
+            QStringList texts;
+            for (int c = 0; c < m->columnCount(); ++c)
+                texts << m->text(r, c);
+            return texts;
+        };
+        QStringList headings;
+        for (const stats::Column& c : t.columns)
+            headings << c.heading;
+        const int pages = pdfPages(pdf);
+        QVERIFY(pages >= 2);
+        const QString cover = pdfText(pdf, 1);
+        QVERIFY2(cover.contains(lineOf({t.title})), qPrintable(cover));
+        QVERIFY2(cover.contains(lineOf({QStringLiteral("Pagina 1 di %1").arg(pages)})),
+                 qPrintable(cover));
+        QString all;
+        for (int page = 2; page <= pages; ++page) {
+            const QString text = pdfText(pdf, page);
+            QVERIFY2(text.contains(lineOf(headings)), qPrintable(text));
+            QVERIFY2(
+                text.contains(lineOf({QStringLiteral("Pagina %1 di %2").arg(page).arg(pages)})),
+                qPrintable(text));
+            all += text;
+        }
+        for (int r : {0, 1, m->rowCount() - 1})
+            QVERIFY2(all.contains(lineOf(rowTexts(r))),
+                     qPrintable(rowTexts(r).join(QLatin1Char('|')) + QStringLiteral("\n") + all));
+    }
+
     // "Stampa…" gives the printer chosen the chart on a page of its own, then the table's pages;
     // nothing goes out when the choice is cancelled.
     void printing() {
