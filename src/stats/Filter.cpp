@@ -13,11 +13,11 @@ QDate sameDayYearBefore(const QDate& d) {
     return before;
 }
 
-Change changeOf(double now, double before) {
+Change changeOf(Cents now, Cents before) {
     Change c;
-    c.euro = now - before;
-    if (std::abs(before) >= 0.005)
-        c.percent = (now - before) / std::abs(before) * 100.0;
+    c.cents = now - before;
+    if (before != 0)
+        c.percent = double(now - before) / double(std::abs(before)) * 100.0;
     return c;
 }
 

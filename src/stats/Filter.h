@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -16,18 +17,27 @@ class Database;
 // date (DATAO) and for its own customer (ID_CL); a line without an order date belongs to no
 // period. Sums are those of OrderTotals: cartons sold (QVENDITA), free cartons (QOMAGGIO), kg
 // (QVENDITA × PESO) and gross value (QVENDITA × PESO × PREZZO); a missing value adds nothing to
-// the sums it enters. No widgets here.
+// the sums it enters. Beside the gross, the net: the gross less the line's discount (SCONTO), a
+// percentage when it is at most 100 and an amount in euro when it is more. Money is counted in
+// cents: each line's gross and net rounded to the cent, the cents added up. No widgets here.
 namespace stats {
+
+using Cents = std::int64_t;
+inline double euro(Cents c) {
+    return double(c) / 100.0;
+}
 
 // The sums of a group of lines.
 struct Figures {
-    double gross = 0;
+    Cents gross = 0;
+    Cents net = 0;
     double kg = 0;
     double sold = 0;
     double free = 0;
 
     Figures& operator+=(const Figures& o) {
         gross += o.gross;
+        net += o.net;
         kg += o.kg;
         sold += o.sold;
         free += o.free;
@@ -60,10 +70,11 @@ struct Period {
 
 // The change from `before` to `now`: in euro, and in per cent when `before` is not zero.
 struct Change {
-    double euro = 0;
+    Cents cents = 0;
     std::optional<double> percent;
+    double euro() const { return stats::euro(cents); }
 };
-Change changeOf(double now, double before);
+Change changeOf(Cents now, Cents before);
 
 // The price lists name the principal of the articles (the table PREZZO_LISTINO is there).
 Result<bool> principalsKnown(Database& db);

@@ -9,7 +9,19 @@ namespace stats {
 namespace {
 
 // The columns of queries::lines().
-enum LineColumn { kCustomer, kCode, kArticle, kDate, kYear, kNumber, kGross, kKg, kSold, kFree };
+enum LineColumn {
+    kCustomer,
+    kCode,
+    kArticle,
+    kDate,
+    kYear,
+    kNumber,
+    kGross,
+    kNet,
+    kKg,
+    kSold,
+    kFree
+};
 
 // A column's value and its id, for the run of lines that repeat it.
 struct Last {
@@ -132,7 +144,8 @@ Status LineStore::load(Statement& st, Snapshot source) {
             order = m_orders.try_emplace(orderKey, std::uint32_t(m_orders.size())).first->second;
         }
         l.order = order;
-        l.gross = st.real(kGross);
+        l.gross = st.int64(kGross);
+        l.net = st.int64(kNet);
         l.kg = st.real(kKg);
         l.sold = st.real(kSold);
         l.free = st.real(kFree);

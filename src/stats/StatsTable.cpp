@@ -14,6 +14,9 @@ Cell text(const QString& s) {
 Cell number(double v) {
     return Cell{v, {}, {}};
 }
+Cell money(Cents c) {
+    return Cell{euro(c), {}, {}};
+}
 Cell none() {
     return Cell{};
 }
@@ -57,6 +60,15 @@ std::string numberFormatOf(Kind k) {
 }
 
 } // namespace
+
+QString neverOrdered() {
+    return QStringLiteral("mai");
+}
+
+QString netNote() {
+    return QStringLiteral("Netto: il lordo meno lo sconto di ogni riga (in percentuale fino a "
+                          "100, in euro oltre)");
+}
 
 QString missingCustomer() {
     return QStringLiteral("(non più in anagrafica)");
@@ -107,9 +119,12 @@ Table trendTable(const Trend& t, const QStringList& notes) {
     out.title = QStringLiteral("Andamento %1").arg(t.year);
     out.notes = notes;
     const QString y = QString::number(t.year), b = QString::number(t.year - 1);
+    out.notes << netNote();
     out.columns = {{QStringLiteral("Mese"), Kind::Text},
                    {QStringLiteral("Lordo € ") + y, Kind::Money},
+                   {QStringLiteral("Netto € ") + y, Kind::Money},
                    {QStringLiteral("Lordo € ") + b, Kind::Money},
+                   {QStringLiteral("Netto € ") + b, Kind::Money},
                    {QStringLiteral("Diff. €"), Kind::Money},
                    {QStringLiteral("Diff. %"), Kind::Percent},
                    {QStringLiteral("Kg ") + y, Kind::Number},
@@ -120,9 +135,9 @@ Table trendTable(const Trend& t, const QStringList& notes) {
                    {QStringLiteral("Omaggio ") + b, Kind::Number}};
     auto row = [&](const QString& label, const Figures& a, const Figures& p) {
         const Change c = changeOf(a.gross, p.gross);
-        out.rows.push_back({text(label), number(a.gross), number(p.gross), number(c.euro),
-                            percentOf(c), number(a.kg), number(p.kg), number(a.sold),
-                            number(p.sold), number(a.free), number(p.free)});
+        out.rows.push_back({text(label), money(a.gross), money(a.net), money(p.gross), money(p.net),
+                            money(c.cents), percentOf(c), number(a.kg), number(p.kg),
+                            number(a.sold), number(p.sold), number(a.free), number(p.free)});
     };
     for (int m = 0; m < 12; ++m)
         row(monthName(m + 1), t.months[size_t(m)], t.monthsBefore[size_t(m)]);
@@ -143,6 +158,7 @@ Table rankedTable(const std::vector<Ranked>& rows, const Period& p, bool article
     out.notes = notes;
     out.notes.prepend(QStringLiteral("Periodo %1, confrontato con %2")
                           .arg(periodText(p), periodText(p.yearBefore())));
+    out.notes << netNote();
     out.columns = {{QStringLiteral("N."), Kind::Count}, {QStringLiteral("Codice"), Kind::Text}};
     if (articles) {
         out.columns.push_back({QStringLiteral("Articolo"), Kind::Text});
@@ -152,6 +168,7 @@ Table rankedTable(const std::vector<Ranked>& rows, const Period& p, bool article
         out.columns.push_back({QStringLiteral("Prov."), Kind::Text});
     }
     out.columns.push_back({QStringLiteral("Lordo €"), Kind::Money});
+    out.columns.push_back({QStringLiteral("Netto €"), Kind::Money});
     out.columns.push_back({QStringLiteral("Anno prima €"), Kind::Money});
     out.columns.push_back({QStringLiteral("Diff. €"), Kind::Money});
     out.columns.push_back({QStringLiteral("Diff. %"), Kind::Percent});
@@ -164,7 +181,7 @@ Table rankedTable(const std::vector<Ranked>& rows, const Period& p, bool article
     out.columns.push_back({QStringLiteral("Ultimo ordine"), Kind::Date});
     out.rows.reserve(rows.size() + 1);
     Figures all;
-    double allBefore = 0;
+    Cents allBefore = 0;
     int n = 0;
     for (const Ranked& r : rows) {
         std::vector<Cell> cells;
@@ -179,9 +196,10 @@ Table rankedTable(const std::vector<Ranked>& rows, const Period& p, bool article
             cells.push_back(text(r.province));
         }
         const Change c = r.change();
-        cells.push_back(number(r.figures.gross));
-        cells.push_back(number(r.grossBefore));
-        cells.push_back(number(c.euro));
+        cells.push_back(money(r.figures.gross));
+        cells.push_back(money(r.figures.net));
+        cells.push_back(money(r.grossBefore));
+        cells.push_back(money(c.cents));
         cells.push_back(percentOf(c));
         if (weights) {
             cells.push_back(number(r.figures.kg));
@@ -200,9 +218,10 @@ Table rankedTable(const std::vector<Ranked>& rows, const Period& p, bool article
         total.push_back(none());
     }
     const Change c = changeOf(all.gross, allBefore);
-    total.push_back(number(all.gross));
-    total.push_back(number(allBefore));
-    total.push_back(number(c.euro));
+    total.push_back(money(all.gross));
+    total.push_back(money(all.net));
+    total.push_back(money(allBefore));
+    total.push_back(money(c.cents));
     total.push_back(percentOf(c));
     if (weights) {
         total.push_back(number(all.kg));
@@ -241,6 +260,9 @@ Table toVisitTable(const std::vector<ToVisit>& rows, int quietDays, const QStrin
                                      "ultimi %2 giorni")
                           .arg(kLookBackMonths)
                           .arg(quietDays));
+    out.notes.insert(1, QStringLiteral("Poi i clienti in anagrafica che non hanno mai ordinato "
+                                       "(ultimo ordine \"%1\")")
+                            .arg(neverOrdered()));
     out.columns = {{QStringLiteral("N."), Kind::Count},
                    {QStringLiteral("Codice"), Kind::Text},
                    {QStringLiteral("Cliente"), Kind::Text},
@@ -253,7 +275,14 @@ Table toVisitTable(const std::vector<ToVisit>& rows, int quietDays, const QStrin
                    {QStringLiteral("Giorni d'ordine"), Kind::Count}};
     out.rows.reserve(rows.size());
     int n = 0;
+    const Cell dash = text(QStringLiteral("—"));
     for (const ToVisit& v : rows) {
+        if (v.never) {
+            out.rows.push_back({number(++n), text(v.code), text(v.name), text(v.town),
+                                text(v.province), text(neverOrdered()), dash, dash, dash,
+                                number(0)});
+            continue;
+        }
         const auto overdue = v.overdue();
         out.rows.push_back(
             {number(++n), text(v.code), text(v.name), text(v.town), text(v.province),

@@ -107,12 +107,20 @@ private Q_SLOTS:
         StatsModel* m = w->model(StatsWindow::Andamento);
         QCOMPARE(m->rowCount(), 14);
         QCOMPARE(m->text(0, 0), QStringLiteral("Gennaio"));
-        QCOMPARE(m->text(0, 1), itext::formatGrouped2(t->months[0].gross));
-        QCOMPARE(m->text(12, 1), itext::formatGrouped2(t->total.gross));
+        QCOMPARE(m->text(0, 1), itext::formatGrouped2(stats::euro(t->months[0].gross)));
+        QCOMPARE(m->text(12, 1), itext::formatGrouped2(stats::euro(t->total.gross)));
+        // The net beside the gross, in each year.
+        QCOMPARE(m->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Netto € 2026"));
+        QCOMPARE(m->text(0, 2), itext::formatGrouped2(stats::euro(t->months[0].net)));
+        QCOMPARE(m->headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Netto € 2025"));
+        QVERIFY(t->total.net < t->total.gross);
         QCOMPARE(m->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QStringLiteral("Lordo € 2026"));
-        QVERIFY(w->Riepilogo->text().startsWith(QStringLiteral("Progressivo al 08/12/2026: € %1")
-                                                    .arg(itext::formatGrouped2(t->toDate.gross))));
+        QVERIFY(w->Riepilogo->text().startsWith(
+            QStringLiteral("Progressivo al 08/12/2026: € %1")
+                .arg(itext::formatGrouped2(stats::euro(t->toDate.gross)))));
         QCOMPARE(barCount(w->Grafico[StatsWindow::Andamento]), 24);
         for (int v = 1; v < 4; ++v) {
             w->Schede->setCurrentIndex(v);
@@ -120,6 +128,24 @@ private Q_SLOTS:
                      qPrintable(w->Schede->tabText(v)));
             QVERIFY(barCount(w->Grafico[size_t(v)]) > 0);
         }
+        // The rankings show the net beside the gross; "Da visitare" ends with the customers who
+        // never ordered, marked "mai".
+        for (const StatsWindow::View v : {StatsWindow::Clienti, StatsWindow::Articoli}) {
+            const stats::Table& ranked = w->model(v)->table();
+            const auto gross =
+                std::find_if(ranked.columns.begin(), ranked.columns.end(),
+                             [](const stats::Column& c) { return c.heading == "Lordo €"; });
+            QVERIFY(gross != ranked.columns.end());
+            QCOMPARE(std::next(gross)->heading, QStringLiteral("Netto €"));
+        }
+        const int never =
+            value(app->db(), "SELECT COUNT(DISTINCT CODICE) FROM CLIENTE WHERE CODICE <> '' AND "
+                             "NOT EXISTS (SELECT 1 FROM ORDINE WHERE ID_CL = CLIENTE.CODICE);")
+                .toInt();
+        QVERIFY(never > 0);
+        StatsModel* visits = w->model(StatsWindow::DaVisitare);
+        for (int r = 0; r < visits->rowCount(); ++r)
+            QCOMPARE(visits->text(r, 5) == QLatin1String("mai"), r >= visits->rowCount() - never);
         // A province: the customers of that province alone.
         w->Schede->setCurrentIndex(StatsWindow::Clienti);
         const int before = w->model(StatsWindow::Clienti)->rowCount();
