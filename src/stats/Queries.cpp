@@ -30,8 +30,7 @@ const char* const kByDayTail = " GROUP BY DATAO;";
 const char* const kLinesHead =
     "SELECT ID_CL, CODICE, ARTICOLO, DATAO, ANNO, NR, " GROSS_CENTS ", " NET_CENTS
     ", QVENDITA * PESO, QVENDITA, QOMAGGIO FROM ORDINE WHERE ((DATAO >= ?1 AND DATAO <= ?2) OR "
-    "(DATAO >= ?3 AND "
-    "DATAO <= ?4))";
+    "(DATAO >= ?3 AND DATAO <= ?4))";
 const char* const kOfArticle = " AND ((?5 IS NOT NULL AND CODICE = ?5) OR (?5 IS NULL AND "
                                "(CODICE IS NULL OR CODICE = '') AND ARTICOLO = ?6))";
 
@@ -45,6 +44,9 @@ const char* const kNeverHead =
 const char* const kNeverPrincipal =
     " AND ORDINE.CODICE IN (SELECT CODICE FROM PREZZO_LISTINO WHERE ID_MANDANTE = ?11)";
 const char* const kNeverTail = ") GROUP BY CODICE;";
+
+#undef NET_CENTS
+#undef GROSS_CENTS
 
 } // namespace
 
