@@ -13,6 +13,15 @@ QDate sameDayYearBefore(const QDate& d) {
     return before;
 }
 
+Cents netCents(Cents gross, double discount) {
+    const auto rounded = [](double v) { return v < 0 ? -Cents(-v + 0.5) : Cents(v + 0.5); };
+    if (discount == 0)
+        return gross;
+    if (discount <= 100)
+        return rounded(double(gross) * (100 - discount) / 100.0);
+    return gross - rounded(discount * 100);
+}
+
 Change changeOf(Cents now, Cents before) {
     Change c;
     c.cents = now - before;

@@ -27,6 +27,10 @@ inline double euro(Cents c) {
     return double(c) / 100.0;
 }
 
+// The net of a line of that gross (in cents) after its discount, rounded to the cent as the
+// engine's ROUND() rounds (halves away from zero).
+Cents netCents(Cents gross, double discount);
+
 // The sums of a group of lines.
 struct Figures {
     Cents gross = 0;

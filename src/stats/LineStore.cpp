@@ -1,6 +1,7 @@
 #include "LineStore.h"
 
 #include "DistinctOrders.h"
+#include "Filter.h"
 #include "data/Statement.h"
 
 #include <unordered_set>
@@ -17,7 +18,7 @@ enum LineColumn {
     kYear,
     kNumber,
     kGross,
-    kNet,
+    kDiscount,
     kKg,
     kSold,
     kFree
@@ -145,7 +146,8 @@ Status LineStore::load(Statement& st, Snapshot source) {
         }
         l.order = order;
         l.gross = st.int64(kGross);
-        l.net = st.int64(kNet);
+        // A line without a gross (a factor missing) has no net either.
+        l.net = st.isNull(kGross) ? 0 : netCents(l.gross, st.real(kDiscount));
         l.kg = st.real(kKg);
         l.sold = st.real(kSold);
         l.free = st.real(kFree);

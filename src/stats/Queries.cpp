@@ -10,8 +10,8 @@ const char* const kProvince =
 const char* const kPrincipal =
     " AND CODICE IN (SELECT CODICE FROM PREZZO_LISTINO WHERE ID_MANDANTE = ?11)";
 
-// A line's gross in cents, and its net: the gross less SCONTO per cent, or less SCONTO euro
-// when it is more than 100. NULL when a factor of the gross is missing.
+// A line's gross in cents, and its net as netCents() counts it. NULL when a factor of the gross
+// is missing.
 #define GROSS_CENTS "CAST(ROUND(QVENDITA * PESO * PREZZO * 100) AS INTEGER)"
 #define NET_CENTS                                                                                  \
     "CASE WHEN SCONTO IS NULL OR SCONTO = 0 THEN " GROSS_CENTS " WHEN SCONTO <= 100 THEN "         \
@@ -27,10 +27,10 @@ const char* const kByDayFrom = " FROM ORDINE WHERE DATAO >= ?1 AND DATAO <= ?2";
 const char* const kCustomerFrom = " FROM ORDINE WHERE ID_CL = ?12 AND DATAO >= ?1 AND DATAO <= ?2";
 const char* const kByDayTail = " GROUP BY DATAO;";
 
-const char* const kLinesHead =
-    "SELECT ID_CL, CODICE, ARTICOLO, DATAO, ANNO, NR, " GROSS_CENTS ", " NET_CENTS
-    ", QVENDITA * PESO, QVENDITA, QOMAGGIO FROM ORDINE WHERE ((DATAO >= ?1 AND DATAO <= ?2) OR "
-    "(DATAO >= ?3 AND DATAO <= ?4))";
+const char* const kLinesHead = "SELECT ID_CL, CODICE, ARTICOLO, DATAO, ANNO, NR, " GROSS_CENTS
+                               ", SCONTO, QVENDITA * PESO, QVENDITA, QOMAGGIO FROM ORDINE WHERE "
+                               "((DATAO >= ?1 AND DATAO <= ?2) OR "
+                               "(DATAO >= ?3 AND DATAO <= ?4))";
 const char* const kOfArticle = " AND ((?5 IS NOT NULL AND CODICE = ?5) OR (?5 IS NULL AND "
                                "(CODICE IS NULL OR CODICE = '') AND ARTICOLO = ?6))";
 

@@ -20,8 +20,8 @@ std::string customerByDay();
 std::string customerByDayPrincipal();
 
 // The lines of the period (?1, ?2) and of the period a year before (?3, ?4): ID_CL, CODICE,
-// ARTICOLO, DATAO, ANNO, NR, then the five sums of the line (gross and net in cents, kg, sold,
-// free; NULL where a factor is missing).
+// ARTICOLO, DATAO, ANNO, NR, then the line's gross in cents, its discount (SCONTO), kg, sold and
+// free (NULL where a factor is missing).
 std::string lines();
 std::string linesPrincipal();
 // The same for one article (?5 its code; or, with ?5 NULL, ?6 its description).
