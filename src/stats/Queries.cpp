@@ -37,24 +37,27 @@ const char* const kOfArticle = " AND ((?5 IS NOT NULL AND CODICE = ?5) OR (?5 IS
 const char* const kDatesHead =
     "SELECT ID_CL, DATAO FROM ORDINE WHERE DATAO >= ?1 AND ID_CL IS NOT NULL";
 
-const char* const kNeverHead =
-    "SELECT CODICE FROM CLIENTE AS R WHERE CODICE IS NOT NULL AND CODICE <> '' AND (?10 IS NULL "
-    "OR CODICE IN (SELECT CODICE FROM CLIENTE WHERE PROVINCIA = ?10)) AND NOT EXISTS (SELECT 1 "
-    "FROM ORDINE WHERE ORDINE.ID_CL = R.CODICE";
+const char* const kNeverHead = "SELECT CODICE FROM CLIENTE AS R WHERE CODICE IS NOT NULL AND "
+                               "CODICE <> '' AND NOT EXISTS (SELECT 1 FROM ORDINE WHERE "
+                               "ORDINE.ID_CL = R.CODICE";
+// The customers of a province: from the register's index on PROVINCIA, as the lines' filter
+// takes them (a code any of whose customers is there).
+const char* const kNeverOfProvince =
+    "SELECT CODICE FROM CLIENTE AS R WHERE CODICE IN (SELECT CODICE FROM CLIENTE WHERE "
+    "PROVINCIA = ?10) AND CODICE <> '' AND NOT EXISTS (SELECT 1 FROM ORDINE WHERE ORDINE.ID_CL = "
+    "R.CODICE";
 const char* const kNeverPrincipal =
     " AND ORDINE.CODICE IN (SELECT CODICE FROM PREZZO_LISTINO WHERE ID_MANDANTE = ?11)";
-const char* const kNeverTail = ") GROUP BY CODICE;";
+const char* const kNeverTail = ");";
 
 #undef NET_CENTS
 #undef GROSS_CENTS
 
 } // namespace
 
-std::string neverOrdered() {
-    return std::string(kNeverHead) + kNeverTail;
-}
-std::string neverOrderedPrincipal() {
-    return std::string(kNeverHead) + kNeverPrincipal + kNeverTail;
+std::string neverOrdered(bool ofProvince, bool ofPrincipal) {
+    return std::string(ofProvince ? kNeverOfProvince : kNeverHead) +
+           (ofPrincipal ? kNeverPrincipal : "") + kNeverTail;
 }
 
 std::string trendByDay() {

@@ -39,10 +39,10 @@ inline constexpr const char* kRegisterAll =
 std::string orderDates();
 std::string orderDatesPrincipal();
 
-// The customers of the register (each code once) without any order line: CODICE. The filter's
-// province is the register's; with a principal, no line of its articles.
-std::string neverOrdered();
-std::string neverOrderedPrincipal();
+// The customers of the register without any order line: CODICE (as often as the register holds
+// it). With ofProvince, those of the province ?10 of the register only; with ofPrincipal, no line
+// of the articles of the principal ?11.
+std::string neverOrdered(bool ofProvince, bool ofPrincipal);
 
 // Binds the filter to ?10 and, in the forms that take it, ?11.
 void bindFilter(Statement& st, const Filter& f);

@@ -56,10 +56,13 @@ Result<std::vector<ToVisit>> toVisit(Database& db, const QDate& today, int quiet
     }
     // The customers of the register without any line.
     Result<Statement> never =
-        db.prepare(f.principal ? queries::neverOrderedPrincipal() : queries::neverOrdered());
+        db.prepare(queries::neverOrdered(!f.province.isEmpty(), f.principal.has_value()));
     if (!never)
         return never.error();
-    queries::bindFilter(*never, f);
+    if (!f.province.isEmpty())
+        never->bind(10, f.province);
+    if (f.principal)
+        never->bind(11, std::int64_t(*f.principal));
     while (never->next())
         known.emplace(std::string(never->utf8(0)), Registered{});
     if (!never->status())
