@@ -30,8 +30,13 @@ QByteArray iso(const QDate& d) {
 
 // The engine's own groups of the views, the floors: ?1..?4 the period and the one a year before
 // (the customers to visit: ?1 the first day looked at, ?2 the first quiet day), ?10 the province.
+// The rankings' floors sum the net beside the gross; the customers to visit include those who
+// never ordered.
 const char* const kRanked =
     "TOTAL(CASE WHEN DATAO >= ?1 AND DATAO <= ?2 THEN QVENDITA * PESO * PREZZO END), "
+    "TOTAL(CASE WHEN DATAO >= ?1 AND DATAO <= ?2 THEN (CASE WHEN SCONTO > 100 THEN QVENDITA * "
+    "PESO * PREZZO - SCONTO ELSE QVENDITA * PESO * PREZZO * (100 - COALESCE(SCONTO, 0)) / 100 "
+    "END) END), "
     "TOTAL(CASE WHEN DATAO >= ?1 AND DATAO <= ?2 THEN QVENDITA * PESO END), "
     "TOTAL(CASE WHEN DATAO >= ?1 AND DATAO <= ?2 THEN QVENDITA END), "
     "TOTAL(CASE WHEN DATAO >= ?1 AND DATAO <= ?2 THEN QOMAGGIO END), "
@@ -53,7 +58,11 @@ const char* const kToVisit =
     "MIN(DATAO), MAX(DATAO), COUNT(DISTINCT DATAO) FROM ORDINE WHERE DATAO >= ?1 AND ID_CL IS NOT "
     "NULL AND (?10 IS NULL OR ID_CL IN (SELECT CODICE FROM CLIENTE WHERE PROVINCIA = ?10)) GROUP "
     "BY +ID_CL HAVING MAX(DATAO) < ?2) AS G JOIN CLIENTE AS C ON C.ID = (SELECT MIN(ID) FROM "
-    "CLIENTE WHERE CLIENTE.CODICE = G.CODICE_CLIENTE);";
+    "CLIENTE WHERE CLIENTE.CODICE = G.CODICE_CLIENTE) "
+    // and the customers who never ordered
+    "UNION ALL SELECT CODICE, NULL, NULL, 0, SOGGETTO, CITTA, PROVINCIA FROM CLIENTE AS R WHERE "
+    "CODICE <> '' AND (?10 IS NULL OR PROVINCIA = ?10) AND NOT EXISTS (SELECT 1 FROM ORDINE WHERE "
+    "ID_CL = R.CODICE);";
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "ColumnFit.h"
+#include "NumberFormat.h"
 
 #include "Workbook.h"
 
@@ -108,6 +109,9 @@ std::string numberText(double value, const std::string& numberFormat) {
         decimals = 1;
     else if (numberFormat == "0.00")
         decimals = 2;
+    else if (!numberFormat.empty() && numberFormat != "General")
+        // Grouping, optional decimals, texts and sections: the text the page shows.
+        return formatNumber(value, numberFormat).toStdString();
     // The same texts as printf's "%.*f" and "%.10g", without the cost of a format string for
     // each of the hundreds of thousands of cells an export measures.
     const auto r =

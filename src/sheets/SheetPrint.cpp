@@ -1,6 +1,7 @@
 #include "SheetPrint.h"
 
 #include "ColumnFit.h"
+#include "NumberFormat.h"
 #include "Workbook.h"
 #include "WorkbookFiles.h"
 #include "data/FolderNames.h"
@@ -47,22 +48,6 @@ double rowPt(const Sheet& s, int r) {
     return std::max(fit::kDefaultRowHeight, fit::rowTextHeightPt(s, r));
 }
 
-// The number as the number format shows it, in the Italian forms; decimals round as the
-// panel's and the spreadsheet's do.
-QString numberText(double v, const std::string& numberFormat) {
-    if (numberFormat.empty() || numberFormat == "General") {
-        static const QLocale plain = [] {
-            QLocale l(QLocale::Italian, QLocale::Italy);
-            l.setNumberOptions(QLocale::OmitGroupSeparator);
-            return l;
-        }();
-        return plain.toString(v, 'g', 10);
-    }
-    const auto dot = numberFormat.find('.');
-    const int decimals = dot == std::string::npos ? 0 : int(numberFormat.size() - dot - 1);
-    return itext::formatFixed(v, decimals, numberFormat.rfind("#,##", 0) == 0);
-}
-
 QString shownText(const Value& v, const Format& f) {
     switch (v.kind) {
     case Value::Kind::Empty:
@@ -71,7 +56,7 @@ QString shownText(const Value& v, const Format& f) {
         return QString::fromUtf8(v.text.data(), qsizetype(v.text.size()));
     case Value::Kind::Number:
     case Value::Kind::Formula:
-        return numberText(v.number, f.numberFormat);
+        return formatNumber(v.number, f.numberFormat);
     case Value::Kind::Date:
         return itext::formatDate(dateOfSerial(v.number));
     }
@@ -127,6 +112,14 @@ int alignmentOf(const Format& f, bool isText) {
 }
 
 } // namespace
+
+QFont pointFont(QFont font, double points, const QPainter& painter) {
+    // The painter is scaled from the device's dots to points; a size in points would be taken
+    // in the device's dots first, and so come out as many times too large.
+    const int dpi = painter.device() ? painter.device()->logicalDpiY() : 72;
+    font.setPointSizeF(points * 72.0 / std::max(1, dpi));
+    return font;
+}
 
 SheetPrint::SheetPrint(const Sheet& sheet) : m_sheet(sheet) {
     const PageSetup& page = sheet.page();
@@ -203,11 +196,15 @@ Status SheetPrint::printPages(QPagedPaintDevice& device, int from, int to,
         p.translate(-paint.left(), -paint.top());
         p.scale(dpi / 72.0, dpi / 72.0);
     };
+    // The cover is the first page of the document, and counted so in the footers.
+    const int before = cover ? 1 : 0;
+    const int pages = pageCount() + before;
     if (cover) {
         toPoints();
         p.save();
         (*cover)(p, device.pageLayout().fullRect(QPageLayout::Point));
         p.restore();
+        drawFooter(p, 1, pages, fontScale);
     }
     for (int i = first; i <= last; ++i) {
         if ((i > first || cover) && !device.newPage()) {
@@ -216,6 +213,7 @@ Status SheetPrint::printPages(QPagedPaintDevice& device, int from, int to,
         }
         toPoints();
         drawPage(p, i, fontScale);
+        drawFooter(p, i + 1 + before, pages, fontScale);
     }
     p.end();
     return {};
@@ -271,18 +269,19 @@ void SheetPrint::drawPage(QPainter& p, int index, double fontScale) const {
         p.drawLines(ink.borders);
     }
     p.restore();
+}
 
-    if (!setup.footer.empty()) {
-        Format small;
-        small.fontName = "Arial";
-        small.fontSize = 9;
-        p.setFont(fontOf(small, fontScale));
-        p.setPen(Qt::black);
-        const QString text =
-            QStringLiteral("Pagina %1 di %2").arg(index + 1).arg(int(m_pages.size()));
-        p.drawText(QRectF(0, kPaperH - kFooterBase - 12, kPaperW, 14),
-                   Qt::AlignHCenter | Qt::AlignBottom, text);
-    }
+void SheetPrint::drawFooter(QPainter& p, int number, int pages, double fontScale) const {
+    if (m_sheet.page().footer.empty())
+        return;
+    Format small;
+    small.fontName = "Arial";
+    small.fontSize = 9;
+    p.setFont(fontOf(small, fontScale));
+    p.setPen(Qt::black);
+    const QString text = QStringLiteral("Pagina %1 di %2").arg(number).arg(pages);
+    p.drawText(QRectF(0, kPaperH - kFooterBase - 12, kPaperW, 14),
+               Qt::AlignHCenter | Qt::AlignBottom, text);
 }
 
 void SheetPrint::drawCell(QPainter& p, int r, int c, double x, double y, double fontScale,

@@ -29,8 +29,12 @@ class Sheet;
 struct Format;
 
 // A page drawn before the sheet's pages (a chart): the painter works in points on the whole
-// A4 landscape paper, whose rectangle is given.
+// A4 landscape paper, whose rectangle is given; a font is given its size in points with
+// pointFont(), since the device's resolution is not the painter's. It is page 1 of the footers.
 using CoverPage = std::function<void(QPainter& painter, const QRectF& paper)>;
+
+// The font at `points` points on the painter of a cover page.
+QFont pointFont(QFont font, double points, const QPainter& painter);
 
 class SheetPrint {
 public:
@@ -72,6 +76,8 @@ private:
     static QPointF originOf(const Font& font, const Glyphs& line, const QRectF& box, int flags);
     static void drawGlyphs(QPainter& p, const Glyphs& glyphs, QPointF origin = {});
     void drawPage(QPainter& p, int index, double fontScale) const;
+    // "Pagina n di m" at the foot of the paper, when the sheet has a footer.
+    void drawFooter(QPainter& p, int number, int pages, double fontScale) const;
     void drawCell(QPainter& p, int row, int col, double x, double y, double fontScale,
                   Ink& ink) const;
     const Font& fontFor(unsigned id, const Format& f, double fontScale, QPaintDevice* device) const;

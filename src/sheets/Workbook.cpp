@@ -189,10 +189,10 @@ const Range* Sheet::mergeAt(int row, int col) const {
     return nullptr;
 }
 
-void Sheet::autofit(int firstCol, int lastCol) {
+void Sheet::autofit(int firstCol, int lastCol, int firstRow) {
     for (int col = firstCol; col <= lastCol; ++col) {
         double widest = 0;
-        for (size_t row = 0; row < m_rows.size(); ++row) {
+        for (size_t row = size_t(std::max(0, firstRow)); row < m_rows.size(); ++row) {
             const Cell* c = cell(int(row), col);
             if (!c || c->value.empty() || mergeAt(int(row), col))
                 continue;

@@ -95,8 +95,9 @@ public:
     void setColumnWidth(int col, double chars);
     // Fits the columns to their widest content, as the application's AutoFit: merged cells are
     // left out, and a wrapping cell needs room for its longest word only, or for its longest
-    // line when the text has line breaks. A column without content keeps its width.
-    void autofit(int firstCol, int lastCol);
+    // line when the text has line breaks. A column without content keeps its width. Rows above
+    // firstRow are left out.
+    void autofit(int firstCol, int lastCol, int firstRow = 0);
     // The columns whose width or format differ from the rest of the sheet: 0 to this less one.
     int explicitColumns() const { return int(m_cols.size()); }
     // The format of the columns beyond explicitColumns().

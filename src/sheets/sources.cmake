@@ -3,6 +3,7 @@ target_sources(gestione_core PRIVATE
     sheets/CellRange.cpp
     sheets/CellValue.cpp
     sheets/ColumnFit.cpp
+    sheets/NumberFormat.cpp
     sheets/OrderArchive.cpp
     sheets/OrderData.cpp
     sheets/OrderSheet.cpp

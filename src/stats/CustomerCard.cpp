@@ -52,8 +52,8 @@ bool CustomerCard::mostra(const QString& code, const QString& name, int year) {
     b.title = QStringLiteral("%1: lordo per mese").arg(name);
     for (int m = 1; m <= 12; ++m) {
         b.categories << stats::monthName(m).left(3);
-        b.first << t->months[size_t(m - 1)].gross;
-        b.second << t->monthsBefore[size_t(m - 1)].gross;
+        b.first << stats::euro(t->months[size_t(m - 1)].gross);
+        b.second << stats::euro(t->monthsBefore[size_t(m - 1)].gross);
     }
     b.firstName = QString::number(year);
     b.secondName = QString::number(year - 1);

@@ -6,11 +6,27 @@
 
 namespace stats {
 
-Change changeOf(double now, double before) {
+QDate sameDayYearBefore(const QDate& d) {
+    const QDate before = d.addYears(-1);
+    if (d.isValid() && d.day() == d.daysInMonth())
+        return QDate(before.year(), before.month(), before.daysInMonth());
+    return before;
+}
+
+Cents netCents(Cents gross, double discount) {
+    const auto rounded = [](double v) { return v < 0 ? -Cents(-v + 0.5) : Cents(v + 0.5); };
+    if (discount == 0)
+        return gross;
+    if (discount <= 100)
+        return rounded(double(gross) * (100 - discount) / 100.0);
+    return gross - rounded(discount * 100);
+}
+
+Change changeOf(Cents now, Cents before) {
     Change c;
-    c.euro = now - before;
-    if (std::abs(before) >= 0.005)
-        c.percent = (now - before) / std::abs(before) * 100.0;
+    c.cents = now - before;
+    if (before != 0)
+        c.percent = double(now - before) / double(std::abs(before)) * 100.0;
     return c;
 }
 

@@ -1,6 +1,7 @@
 #include "LineStore.h"
 
 #include "DistinctOrders.h"
+#include "Filter.h"
 #include "data/Statement.h"
 
 #include <unordered_set>
@@ -9,7 +10,19 @@ namespace stats {
 namespace {
 
 // The columns of queries::lines().
-enum LineColumn { kCustomer, kCode, kArticle, kDate, kYear, kNumber, kGross, kKg, kSold, kFree };
+enum LineColumn {
+    kCustomer,
+    kCode,
+    kArticle,
+    kDate,
+    kYear,
+    kNumber,
+    kGross,
+    kDiscount,
+    kKg,
+    kSold,
+    kFree
+};
 
 // A column's value and its id, for the run of lines that repeat it.
 struct Last {
@@ -132,7 +145,9 @@ Status LineStore::load(Statement& st, Snapshot source) {
             order = m_orders.try_emplace(orderKey, std::uint32_t(m_orders.size())).first->second;
         }
         l.order = order;
-        l.gross = st.real(kGross);
+        l.gross = st.int64(kGross);
+        // A line without a gross (a factor missing) has no net either.
+        l.net = st.isNull(kGross) ? 0 : netCents(l.gross, st.real(kDiscount));
         l.kg = st.real(kKg);
         l.sold = st.real(kSold);
         l.free = st.real(kFree);

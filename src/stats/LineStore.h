@@ -29,7 +29,8 @@ public:
         std::uint32_t date = kNull;
         // The order (year and number) of the line, as DistinctOrders tells orders apart.
         std::uint32_t order = 0;
-        double gross = 0, kg = 0, sold = 0, free = 0;
+        std::int64_t gross = 0, net = 0; // cents
+        double kg = 0, sold = 0, free = 0;
     };
 
     // Reads every row of the statement (the rankings' columns), forgetting what was held.

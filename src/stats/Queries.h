@@ -12,7 +12,7 @@
 // the index gives them: the engine would sort every line of the period first.
 namespace stats::queries {
 
-// By day: DATAO, then the four sums (gross, kg, sold, free).
+// By day: DATAO, then the five sums (gross and net in cents, kg, sold, free).
 std::string trendByDay();
 std::string trendByDayPrincipal();
 // The same for one customer (?12 the code), through the index ORDINE_ID_CL.
@@ -20,8 +20,8 @@ std::string customerByDay();
 std::string customerByDayPrincipal();
 
 // The lines of the period (?1, ?2) and of the period a year before (?3, ?4): ID_CL, CODICE,
-// ARTICOLO, DATAO, ANNO, NR, then the four sums of the line (gross, kg, sold, free; NULL where a
-// factor is missing).
+// ARTICOLO, DATAO, ANNO, NR, then the line's gross in cents, its discount (SCONTO), kg, sold and
+// free (NULL where a factor is missing).
 std::string lines();
 std::string linesPrincipal();
 // The same for one article (?5 its code; or, with ?5 NULL, ?6 its description).
@@ -38,6 +38,11 @@ inline constexpr const char* kRegisterAll =
 // The customers' order dates from ?1 on: ID_CL, DATAO (from the index alone).
 std::string orderDates();
 std::string orderDatesPrincipal();
+
+// The customers of the register without any order line: CODICE (as often as the register holds
+// it). With ofProvince, those of the province ?10 of the register only; with ofPrincipal, no line
+// of the articles of the principal ?11.
+std::string neverOrdered(bool ofProvince, bool ofPrincipal);
 
 // Binds the filter to ?10 and, in the forms that take it, ?11.
 void bindFilter(Statement& st, const Filter& f);

@@ -101,7 +101,7 @@ Result<std::vector<Ranked>> groupLines(Database& db, const LineStore& s, const P
             g.row.grossBefore += l.gross;
         if (!(w & kInPeriod))
             continue;
-        g.row.figures += Figures{l.gross, l.kg, l.sold, l.free};
+        g.row.figures += Figures{l.gross, l.net, l.kg, l.sold, l.free};
         if (g.lastDate == LineStore::kNull ||
             (l.date != g.lastDate && s.text(l.date) > s.text(g.lastDate)))
             g.lastDate = l.date;

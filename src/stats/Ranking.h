@@ -19,7 +19,7 @@ struct Ranked {
     QString province;
     bool inRegister = true;
     Figures figures;
-    double grossBefore = 0;
+    Cents grossBefore = 0;
     int orders = 0;
     QDate lastOrder;
     Change change() const { return changeOf(figures.gross, grossBefore); }

@@ -14,18 +14,30 @@ Cell text(const QString& s) {
 Cell number(double v) {
     return Cell{v, {}, {}};
 }
+Cell money(Cents c) {
+    return Cell{euro(c), {}, {}};
+}
 Cell none() {
     return Cell{};
 }
 Cell date(const QDate& d) {
     return Cell{std::nullopt, {}, d};
 }
+// Rounded to the decimal shown, so that a change of less than 0,05 % shows as "0,0 %" on the
+// page as on screen.
 Cell percentOf(const Change& c) {
-    return c.percent ? number(*c.percent) : none();
+    return c.percent ? number(std::round(*c.percent * 10) / 10 + 0.0) : none();
 }
 
 QString periodText(const Period& p) {
     return QStringLiteral("dal %1 al %2").arg(itext::formatDate(p.from), itext::formatDate(p.to));
+}
+
+// A number of Kind::Number with a fraction: one or two decimals ("12,5", "0,25").
+const char* const kFractionFormat = "#,##0.0#";
+
+bool hasFraction(double v) {
+    return std::llround(std::abs(v) * 100) % 100 != 0;
 }
 
 std::string numberFormatOf(Kind k) {
@@ -33,7 +45,8 @@ std::string numberFormatOf(Kind k) {
     case Kind::Count:
         return "0";
     case Kind::Number:
-        return "#,##0.##";
+        // Whole numbers as whole numbers; a cell with a fraction takes kFractionFormat.
+        return "#,##0";
     case Kind::Money:
         return "#,##0.00";
     case Kind::Percent:
@@ -47,6 +60,15 @@ std::string numberFormatOf(Kind k) {
 }
 
 } // namespace
+
+QString neverOrdered() {
+    return QStringLiteral("mai");
+}
+
+QString netNote() {
+    return QStringLiteral("Netto: il lordo meno lo sconto di ogni riga (in percentuale fino a "
+                          "100, in euro oltre)");
+}
 
 QString missingCustomer() {
     return QStringLiteral("(non più in anagrafica)");
@@ -97,9 +119,12 @@ Table trendTable(const Trend& t, const QStringList& notes) {
     out.title = QStringLiteral("Andamento %1").arg(t.year);
     out.notes = notes;
     const QString y = QString::number(t.year), b = QString::number(t.year - 1);
+    out.notes << netNote();
     out.columns = {{QStringLiteral("Mese"), Kind::Text},
                    {QStringLiteral("Lordo € ") + y, Kind::Money},
+                   {QStringLiteral("Netto € ") + y, Kind::Money},
                    {QStringLiteral("Lordo € ") + b, Kind::Money},
+                   {QStringLiteral("Netto € ") + b, Kind::Money},
                    {QStringLiteral("Diff. €"), Kind::Money},
                    {QStringLiteral("Diff. %"), Kind::Percent},
                    {QStringLiteral("Kg ") + y, Kind::Number},
@@ -110,9 +135,9 @@ Table trendTable(const Trend& t, const QStringList& notes) {
                    {QStringLiteral("Omaggio ") + b, Kind::Number}};
     auto row = [&](const QString& label, const Figures& a, const Figures& p) {
         const Change c = changeOf(a.gross, p.gross);
-        out.rows.push_back({text(label), number(a.gross), number(p.gross), number(c.euro),
-                            percentOf(c), number(a.kg), number(p.kg), number(a.sold),
-                            number(p.sold), number(a.free), number(p.free)});
+        out.rows.push_back({text(label), money(a.gross), money(a.net), money(p.gross), money(p.net),
+                            money(c.cents), percentOf(c), number(a.kg), number(p.kg),
+                            number(a.sold), number(p.sold), number(a.free), number(p.free)});
     };
     for (int m = 0; m < 12; ++m)
         row(monthName(m + 1), t.months[size_t(m)], t.monthsBefore[size_t(m)]);
@@ -133,6 +158,7 @@ Table rankedTable(const std::vector<Ranked>& rows, const Period& p, bool article
     out.notes = notes;
     out.notes.prepend(QStringLiteral("Periodo %1, confrontato con %2")
                           .arg(periodText(p), periodText(p.yearBefore())));
+    out.notes << netNote();
     out.columns = {{QStringLiteral("N."), Kind::Count}, {QStringLiteral("Codice"), Kind::Text}};
     if (articles) {
         out.columns.push_back({QStringLiteral("Articolo"), Kind::Text});
@@ -142,6 +168,7 @@ Table rankedTable(const std::vector<Ranked>& rows, const Period& p, bool article
         out.columns.push_back({QStringLiteral("Prov."), Kind::Text});
     }
     out.columns.push_back({QStringLiteral("Lordo €"), Kind::Money});
+    out.columns.push_back({QStringLiteral("Netto €"), Kind::Money});
     out.columns.push_back({QStringLiteral("Anno prima €"), Kind::Money});
     out.columns.push_back({QStringLiteral("Diff. €"), Kind::Money});
     out.columns.push_back({QStringLiteral("Diff. %"), Kind::Percent});
@@ -154,7 +181,7 @@ Table rankedTable(const std::vector<Ranked>& rows, const Period& p, bool article
     out.columns.push_back({QStringLiteral("Ultimo ordine"), Kind::Date});
     out.rows.reserve(rows.size() + 1);
     Figures all;
-    double allBefore = 0;
+    Cents allBefore = 0;
     int n = 0;
     for (const Ranked& r : rows) {
         std::vector<Cell> cells;
@@ -169,9 +196,10 @@ Table rankedTable(const std::vector<Ranked>& rows, const Period& p, bool article
             cells.push_back(text(r.province));
         }
         const Change c = r.change();
-        cells.push_back(number(r.figures.gross));
-        cells.push_back(number(r.grossBefore));
-        cells.push_back(number(c.euro));
+        cells.push_back(money(r.figures.gross));
+        cells.push_back(money(r.figures.net));
+        cells.push_back(money(r.grossBefore));
+        cells.push_back(money(c.cents));
         cells.push_back(percentOf(c));
         if (weights) {
             cells.push_back(number(r.figures.kg));
@@ -190,9 +218,10 @@ Table rankedTable(const std::vector<Ranked>& rows, const Period& p, bool article
         total.push_back(none());
     }
     const Change c = changeOf(all.gross, allBefore);
-    total.push_back(number(all.gross));
-    total.push_back(number(allBefore));
-    total.push_back(number(c.euro));
+    total.push_back(money(all.gross));
+    total.push_back(money(all.net));
+    total.push_back(money(allBefore));
+    total.push_back(money(c.cents));
     total.push_back(percentOf(c));
     if (weights) {
         total.push_back(number(all.kg));
@@ -231,6 +260,9 @@ Table toVisitTable(const std::vector<ToVisit>& rows, int quietDays, const QStrin
                                      "ultimi %2 giorni")
                           .arg(kLookBackMonths)
                           .arg(quietDays));
+    out.notes.insert(1, QStringLiteral("Poi i clienti in anagrafica che non hanno mai ordinato "
+                                       "(ultimo ordine \"%1\")")
+                            .arg(neverOrdered()));
     out.columns = {{QStringLiteral("N."), Kind::Count},
                    {QStringLiteral("Codice"), Kind::Text},
                    {QStringLiteral("Cliente"), Kind::Text},
@@ -243,7 +275,14 @@ Table toVisitTable(const std::vector<ToVisit>& rows, int quietDays, const QStrin
                    {QStringLiteral("Giorni d'ordine"), Kind::Count}};
     out.rows.reserve(rows.size());
     int n = 0;
+    const Cell dash = text(QStringLiteral("—"));
     for (const ToVisit& v : rows) {
+        if (v.never) {
+            out.rows.push_back({number(++n), text(v.code), text(v.name), text(v.town),
+                                text(v.province), text(neverOrdered()), dash, dash, dash,
+                                number(0)});
+            continue;
+        }
         const auto overdue = v.overdue();
         out.rows.push_back(
             {number(++n), text(v.code), text(v.name), text(v.town), text(v.province),
@@ -261,6 +300,8 @@ std::unique_ptr<sheets::Workbook> workbookOf(const Table& t) {
     Sheet& s = wb->sheet(0);
     (void)wb->rename(s, QString(t.title).left(kMaxSheetName));
     const int cols = int(t.columns.size());
+    // Arial, whose widths the columns are fitted to, on screen and on paper alike.
+    s.formatAll(Patch::font("Arial", 10));
     s.setValue(0, 0, Value::ofText(t.title));
     s.format(Range::cell(0, 0), Patch::makeBold());
     int row = 1;
@@ -280,9 +321,11 @@ std::unique_ptr<sheets::Workbook> workbookOf(const Table& t) {
         ++row;
         for (int c = 0; c < cols && c < int(t.rows[r].size()); ++c) {
             const Cell& cell = t.rows[r][size_t(c)];
-            if (cell.number)
+            if (cell.number) {
                 s.setValue(row, c, Value::ofNumber(*cell.number));
-            else if (cell.date.isValid()) {
+                if (t.columns[size_t(c)].kind == Kind::Number && hasFraction(*cell.number))
+                    s.format(Range::cell(row, c), Patch::numFmt(kFractionFormat));
+            } else if (cell.date.isValid()) {
                 if (auto v = Value::ofDate(cell.date))
                     s.setValue(row, c, *v);
             } else if (!cell.text.isEmpty())
@@ -291,8 +334,14 @@ std::unique_ptr<sheets::Workbook> workbookOf(const Table& t) {
         if (int(r) >= int(t.rows.size()) - t.totalRows)
             s.format(Range{row, 0, row, cols - 1}, Patch::makeBold());
     }
-    s.autofit(0, cols - 1);
+    // The title and the notes run on over the columns: the headings and the rows fit them.
+    s.autofit(0, cols - 1, head);
+    // A character more between the columns, so that neighbours never read as one.
+    for (int c = 0; c < cols; ++c)
+        if (const auto chars = s.columnWidth(c))
+            s.setColumnWidth(c, *chars + 1);
     paperPage(s.page());
+    s.page().printArea = Range{0, 0, row, cols - 1};
     s.page().titleRows = std::make_pair(head, head);
     s.select(head + 1, 0);
     return wb;

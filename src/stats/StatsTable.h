@@ -65,6 +65,11 @@ Table buyersTable(const std::vector<Ranked>& rows, const QString& article, const
                   const QStringList& notes);
 Table toVisitTable(const std::vector<ToVisit>& rows, int quietDays, const QStringList& notes);
 
+// The last order of a customer who never ordered: "mai".
+QString neverOrdered();
+// The note that says how the net is counted.
+QString netNote();
+
 // The name a customer no longer in the register is shown with.
 QString missingCustomer();
 

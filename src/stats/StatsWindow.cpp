@@ -375,8 +375,8 @@ void StatsWindow::countTrend() {
     b.title = QStringLiteral("Lordo per mese: %1 e %2").arg(year).arg(year - 1);
     for (int m = 1; m <= 12; ++m) {
         b.categories << stats::monthName(m).left(3);
-        b.first << t->months[size_t(m - 1)].gross;
-        b.second << t->monthsBefore[size_t(m - 1)].gross;
+        b.first << stats::euro(t->months[size_t(m - 1)].gross);
+        b.second << stats::euro(t->monthsBefore[size_t(m - 1)].gross);
     }
     b.firstName = QString::number(year);
     b.secondName = QString::number(year - 1);
@@ -386,9 +386,10 @@ void StatsWindow::countTrend() {
     const stats::Change c = t->change();
     Riepilogo->setText(
         QStringLiteral("Progressivo al %1: € %2; al %3: € %4; differenza € %5 (%6)")
-            .arg(itext::formatDate(t->upTo), itext::formatGrouped2(t->toDate.gross),
-                 itext::formatDate(t->upToBefore), itext::formatGrouped2(t->toDateBefore.gross),
-                 (c.euro > 0 ? QStringLiteral("+") : QString()) + itext::formatGrouped2(c.euro),
+            .arg(itext::formatDate(t->upTo), itext::formatGrouped2(stats::euro(t->toDate.gross)),
+                 itext::formatDate(t->upToBefore),
+                 itext::formatGrouped2(stats::euro(t->toDateBefore.gross)),
+                 (c.cents > 0 ? QStringLiteral("+") : QString()) + itext::formatGrouped2(c.euro()),
                  c.percent ? stats::display({*c.percent, {}, {}}, stats::Kind::Percent)
                            : QStringLiteral("anno prima senza vendite")));
 }
@@ -402,8 +403,8 @@ statschart::Bars rankedBars(const std::vector<stats::Ranked>& rows, const QStrin
     for (size_t i = 0; i < rows.size() && i < size_t(kChartBars); ++i) {
         const stats::Ranked& r = rows[i];
         b.categories << shortName(r.name.isEmpty() ? r.code : r.name);
-        b.first << r.figures.gross;
-        b.second << r.grossBefore;
+        b.first << stats::euro(r.figures.gross);
+        b.second << stats::euro(r.grossBefore);
     }
     b.firstName = QStringLiteral("Periodo");
     b.secondName = QStringLiteral("Stesso periodo %1").arg(p.from.year() - 1);
@@ -541,9 +542,8 @@ sheets::CoverPage coverOf(const statschart::Bars& bars, const QString& title) {
     return [bars, title](QPainter& p, const QRectF& paper) {
         const QRectF area = paper.adjusted(36, 36, -36, -36);
         QFont f(QStringLiteral("Liberation Sans"));
-        f.setPointSizeF(14);
         f.setBold(true);
-        p.setFont(f);
+        p.setFont(sheets::pointFont(f, 14, p));
         p.drawText(QRectF(area.left(), area.top(), area.width(), 24), Qt::AlignLeft, title);
         statschart::paint(p, area.adjusted(0, 30, 0, 0), bars);
     };

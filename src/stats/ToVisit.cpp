@@ -54,14 +54,36 @@ Result<std::vector<ToVisit>> toVisit(Database& db, const QDate& today, int quiet
         if (days.back() < quietFrom)
             known.emplace(code, Registered{});
     }
+    // The customers of the register without any line.
+    Result<Statement> never =
+        db.prepare(queries::neverOrdered(!f.province.isEmpty(), f.principal.has_value()));
+    if (!never)
+        return never.error();
+    if (!f.province.isEmpty())
+        never->bind(10, f.province);
+    if (f.principal)
+        never->bind(11, std::int64_t(*f.principal));
+    while (never->next())
+        known.emplace(std::string(never->utf8(0)), Registered{});
+    if (!never->status())
+        return never->status().error();
     if (Status s = fillRegistered(db, known); !s)
         return s.error();
     std::vector<ToVisit> out;
     out.reserve(known.size());
     for (const auto& [code, r] : known) {
-        const std::vector<std::string>& days = dates.at(code);
         ToVisit v;
         v.code = QString::fromStdString(code);
+        const auto seen = dates.find(code);
+        if (seen == dates.end()) {
+            v.never = true;
+            v.name = r.name;
+            v.town = r.town;
+            v.province = r.province;
+            out.push_back(std::move(v));
+            continue;
+        }
+        const std::vector<std::string>& days = seen->second;
         v.firstOrder = itext::parseIsoDate(days.front()).value_or(QDate());
         v.lastOrder = itext::parseIsoDate(days.back()).value_or(QDate());
         if (!v.firstOrder.isValid() || !v.lastOrder.isValid())
@@ -76,6 +98,8 @@ Result<std::vector<ToVisit>> toVisit(Database& db, const QDate& today, int quiet
         out.push_back(std::move(v));
     }
     std::stable_sort(out.begin(), out.end(), [](const ToVisit& a, const ToVisit& b) {
+        if (a.never != b.never)
+            return b.never;
         const auto oa = a.overdue(), ob = b.overdue();
         if (oa.has_value() != ob.has_value())
             return oa.has_value();

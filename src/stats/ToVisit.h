@@ -6,7 +6,8 @@
 #include <vector>
 
 // "Da visitare": the customers who ordered in the last 24 months but not in the last N days,
-// the most overdue against their own usual interval between orders first.
+// the most overdue against their own usual interval between orders first; then the customers of
+// the register who never ordered.
 namespace stats {
 
 // The days without orders a customer is listed after, unless the user chooses otherwise.
@@ -15,6 +16,8 @@ inline constexpr int kDefaultQuietDays = 60;
 inline constexpr int kLookBackMonths = 24;
 
 struct ToVisit {
+    // No order line at all (of the filter's principal, with one): no dates, no counts.
+    bool never = false;
     QString code;
     QString name;
     QString town;
@@ -35,7 +38,7 @@ struct ToVisit {
 
 // The customers of the register to visit, on `today`, after `quietDays` days without orders:
 // first those with a usual interval, by overdue (highest first), then those with one order date,
-// by days since it (longest first).
+// by days since it (longest first), then those who never ordered, by code.
 Result<std::vector<ToVisit>> toVisit(Database& db, const QDate& today, int quietDays,
                                      const Filter& f);
 

@@ -17,7 +17,7 @@ Result<Trend> trend(Database& db, int year, const QDate& today, const Filter& f,
     const QDate first(year - 1, 1, 1);
     const QDate last(year, 12, 31);
     t.upTo = year == today.year() ? today : last;
-    t.upToBefore = t.upTo.addYears(-1);
+    t.upToBefore = sameDayYearBefore(t.upTo);
     const bool one = !customer.isEmpty();
     Result<Statement> st = makeError(QString());
     if (one && f.principal)
@@ -38,7 +38,7 @@ Result<Trend> trend(Database& db, int year, const QDate& today, const Filter& f,
         const auto day = itext::parseIsoDate(st->utf8(0));
         if (!day)
             continue;
-        Figures sums{st->real(1), st->real(2), st->real(3), st->real(4)};
+        Figures sums{st->int64(1), st->int64(2), st->real(3), st->real(4), st->real(5)};
         const int m = day->month() - 1;
         if (day->year() == year) {
             t.months[size_t(m)] += sums;

@@ -16,7 +16,7 @@ struct Trend {
     Figures total;
     Figures totalBefore;
     // From 1 January to `upTo` (today in the current year, 31 December in a year gone by), and
-    // to the same day a year earlier.
+    // to the same day a year earlier (as Period::yearBefore() takes it).
     QDate upTo;
     QDate upToBefore;
     Figures toDate;

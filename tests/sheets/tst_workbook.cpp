@@ -2,6 +2,7 @@
 // formats reach cells and columns, dates, and the column fit.
 
 #include "sheets/ColumnFit.h"
+#include "sheets/NumberFormat.h"
 #include "sheets/Workbook.h"
 
 #include <QTest>
@@ -145,6 +146,44 @@ private Q_SLOTS:
         QCOMPARE(fit::numberText(3.14159, "0.0"), std::string("3.1"));
         QCOMPARE(fit::numberText(12.5, "0.00"), std::string("12.50"));
         QCOMPARE(fit::charsForPx(0), 0.0);
+    }
+
+    // A number under the number formats of the sheets, as the page shows it.
+    void numberFormats_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("shown");
+        const QString percent = QStringLiteral("+0.0\" %\";-0.0\" %\";0.0\" %\"");
+        QTest::newRow("intero") << 54.0 << QStringLiteral("#,##0") << QStringLiteral("54");
+        QTest::newRow("migliaia") << 1234567.0 << QStringLiteral("#,##0")
+                                  << QStringLiteral("1.234.567");
+        QTest::newRow("decimali facoltativi, interi")
+            << 54.0 << QStringLiteral("#,##0.##") << QStringLiteral("54");
+        QTest::newRow("decimali facoltativi")
+            << 1234.5 << QStringLiteral("#,##0.##") << QStringLiteral("1.234,5");
+        QTest::newRow("almeno un decimale")
+            << 12.0 << QStringLiteral("#,##0.0#") << QStringLiteral("12,0");
+        QTest::newRow("due decimali")
+            << 0.25 << QStringLiteral("#,##0.0#") << QStringLiteral("0,25");
+        QTest::newRow("euro") << -3287.925 << QStringLiteral("#,##0.00")
+                              << QStringLiteral("-3.287,93");
+        QTest::newRow("negativo che è zero")
+            << -0.004 << QStringLiteral("0.00") << QStringLiteral("0,00");
+        QTest::newRow("percentuale positiva") << 12.54 << percent << QStringLiteral("+12,5 %");
+        QTest::newRow("percentuale negativa") << -28.48219 << percent << QStringLiteral("-28,5 %");
+        QTest::newRow("percentuale zero") << 0.0 << percent << QStringLiteral("0,0 %");
+        QTest::newRow("per cento") << 0.125 << QStringLiteral("0.0%") << QStringLiteral("12,5%");
+        QTest::newRow("testo con barra")
+            << 7.0 << QStringLiteral("0\\ \"kg\"") << QStringLiteral("7 kg");
+        QTest::newRow("colore") << -5.0 << QStringLiteral("[Red]0;[Blue]-0")
+                                << QStringLiteral("-5");
+        QTest::newRow("generale") << 0.1 << QStringLiteral("General") << QStringLiteral("0,1");
+    }
+    void numberFormats() {
+        QFETCH(double, value);
+        QFETCH(QString, format);
+        QFETCH(QString, shown);
+        QCOMPARE(formatNumber(value, format.toStdString()), shown);
     }
 };
 

@@ -28,6 +28,7 @@ struct Line {
     QDate date; // invalid: no date
     QString code, article;
     std::optional<double> weight, sold, free, price;
+    std::optional<double> discount; // per cent up to 100, euro above
 };
 
 struct Customer {
@@ -36,12 +37,14 @@ struct Customer {
 
 const QDate kToday(2026, 12, 8);
 
-// The register: customers 1 to 7 (two in BG), 8 and 9 only in the orders (deleted).
+// The register: customers 1 to 7 (two in BG), 8 and 9 only in the orders (deleted); C10 and C11
+// never ordered.
 const std::vector<Customer> kCustomers = {
     {"C1", "ALFA", "BERGAMO", "BG"},    {"C2", "BETA", "MILANO", "MI"},
     {"C3", "GAMMA", "TREVIGLIO", "BG"}, {"C4", "DELTA", "COMO", "CO"},
     {"C5", "EPSILON", "LECCO", "LC"},   {"C6", "ZETA", "MONZA", "MB"},
-    {"C7", "ETA", "PAVIA", "PV"},
+    {"C7", "ETA", "PAVIA", "PV"},       {"C10", "TETA", "CLUSONE", "BG"},
+    {"C11", "IOTA", "VARESE", "VA"},
 };
 // Principal 1 sells A1 and A2, principal 2 sells A3.
 const std::map<QString, qint64> kPrincipalOf = {{"A1", 1}, {"A2", 1}, {"A3", 2}};
@@ -69,6 +72,7 @@ std::vector<Line> makeLines() {
                    {},
                    {},
                    {},
+                   {},
                    {}};
             const int shape = int(rng.bounded(10));
             x.weight =
@@ -77,23 +81,31 @@ std::vector<Line> makeLines() {
             x.free = shape < 5 ? std::nullopt : std::optional<double>(rng.bounded(3));
             x.price = shape == 2 ? std::nullopt
                                  : std::optional<double>(rng.bounded(2000) / 100.0 + 1.0 / 3);
+            const int discount = int(rng.bounded(6));
+            x.discount =
+                discount == 0
+                    ? std::nullopt
+                    : std::optional<double>(std::array{0.0, 5.0, 12.5, 100.0, 150.0}[discount - 1]);
             out.push_back(x);
         }
     }
     // An order across the turn of the year: numbered in 2025, lines dated on both sides.
-    out.push_back({"2025", "900", "C1", QDate(2025, 12, 31), "A1", "GRANA", 1.5, 3, 1, 7.77});
-    out.push_back({"2025", "900", "C1", QDate(2026, 1, 2), "A2", "OLIO", 0.75, 2.5, {}, 4.1});
+    out.push_back({"2025", "900", "C1", QDate(2025, 12, 31), "A1", "GRANA", 1.5, 3, 1, 7.77, 10});
+    out.push_back({"2025", "900", "C1", QDate(2026, 1, 2), "A2", "OLIO", 0.75, 2.5, {}, 4.1, {}});
     // A line without its date: in no period.
-    out.push_back({"2026", "901", "C2", QDate(), "A1", "GRANA", 2, 2, 0, 5});
+    out.push_back({"2026", "901", "C2", QDate(), "A1", "GRANA", 2, 2, 0, 5, {}});
     // Customer C7 ordered only once, long ago; C5 orders regularly and lately.
-    out.push_back({"2025", "902", "C7", QDate(2025, 3, 3), "A3", "SALAME", 1, 1, 0, 10});
-    out.push_back({"2026", "903", "C5", QDate(2026, 12, 1), "A3", "SALAME", 1, 1, 0, 10});
+    out.push_back({"2025", "902", "C7", QDate(2025, 3, 3), "A3", "SALAME", 1, 1, 0, 10, {}});
+    out.push_back({"2026", "903", "C5", QDate(2026, 12, 1), "A3", "SALAME", 1, 1, 0, 10, {}});
+    // February of a leap year and of the year after: C4 bought on the 29th and on the 28th.
+    out.push_back({"2024", "904", "C4", QDate(2024, 2, 29), "A4", "PASTA", 1, 2, 0, 3.5, {}});
+    out.push_back({"2025", "905", "C4", QDate(2025, 2, 28), "A4", "PASTA", 1, 4, 0, 3.5, {}});
     return out;
 }
 
 struct Expected {
     Figures f;
-    double before = 0;
+    Cents before = 0;
     std::set<QString> orders;
     QDate last;
 };
@@ -115,6 +127,11 @@ bool passes(const Line& l, const Filter& f) {
     return true;
 }
 
+// To the nearest whole number, halves away from zero, as the engine's ROUND().
+Cents rounded(double v) {
+    return v < 0 ? -Cents(-v + 0.5) : Cents(v + 0.5);
+}
+
 Figures sumsOf(const Line& l) {
     Figures f;
     f.free = l.free.value_or(0);
@@ -122,8 +139,13 @@ Figures sumsOf(const Line& l) {
         f.sold = *l.sold;
         if (l.weight) {
             f.kg = *l.sold * *l.weight;
-            if (l.price)
-                f.gross = *l.sold * *l.weight * *l.price;
+            if (l.price) {
+                f.gross = rounded(*l.sold * *l.weight * *l.price * 100);
+                const double d = l.discount.value_or(0);
+                f.net = d == 0     ? f.gross
+                        : d <= 100 ? rounded(double(f.gross) * (100 - d) / 100.0)
+                                   : f.gross - rounded(d * 100);
+            }
         }
     }
     return f;
@@ -153,8 +175,10 @@ bool near(double a, double b) {
 
 void compareFigures(const Figures& got, const Figures& want, const QString& what) {
     QVERIFY2(
-        near(got.gross, want.gross),
+        got.gross == want.gross,
         qPrintable(QStringLiteral("%1 lordo %2 / %3").arg(what).arg(got.gross).arg(want.gross)));
+    QVERIFY2(got.net == want.net,
+             qPrintable(QStringLiteral("%1 netto %2 / %3").arg(what).arg(got.net).arg(want.net)));
     QVERIFY2(near(got.kg, want.kg), qPrintable(what + QStringLiteral(" kg")));
     QVERIFY2(near(got.sold, want.sold), qPrintable(what + QStringLiteral(" cartoni")));
     QVERIFY2(near(got.free, want.free), qPrintable(what + QStringLiteral(" omaggio")));
@@ -215,7 +239,7 @@ private Q_SLOTS:
         for (const Line& l : lines) {
             auto st = db->prepare(
                 "INSERT INTO ORDINE (ANNO, NR, ID_CL, DATAO, ARTICOLO, CODICE, PESO, QVENDITA, "
-                "QOMAGGIO, PREZZO) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10);");
+                "QOMAGGIO, PREZZO, SCONTO) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11);");
             QVERIFY(st);
             st->bind(1, l.year).bind(2, l.nr).bind(3, l.customer);
             if (l.date.isValid())
@@ -224,6 +248,7 @@ private Q_SLOTS:
                 st->bindNull(4);
             st->bind(5, l.article).bindTextOrNull(6, l.code);
             st->bind(7, l.weight).bind(8, l.sold).bind(9, l.free).bind(10, l.price);
+            st->bind(11, l.discount);
             QVERIFY(st->run());
         }
         // The price lists, as their import makes them.
@@ -268,10 +293,10 @@ private Q_SLOTS:
         compareFigures(t->toDate, toDate, QStringLiteral("progressivo"));
         compareFigures(t->toDateBefore, toDateBefore, QStringLiteral("progressivo anno prima"));
         QCOMPARE(t->upToBefore, QDate(2025, 12, 8));
-        QVERIFY(near(t->change().euro, toDate.gross - toDateBefore.gross));
+        QCOMPARE(t->change().cents, toDate.gross - toDateBefore.gross);
         if (toDateBefore.gross > 0)
-            QVERIFY(std::abs(*t->change().percent - (toDate.gross - toDateBefore.gross) /
-                                                        toDateBefore.gross * 100) < 1e-6);
+            QVERIFY(std::abs(*t->change().percent - double(toDate.gross - toDateBefore.gross) /
+                                                        double(toDateBefore.gross) * 100) < 1e-6);
     }
 
     void clienti_data() { filterRows(); }
@@ -348,11 +373,38 @@ private Q_SLOTS:
         for (auto it = want.begin(); it != want.end();)
             it =
                 *it->second.dates.rbegin() > kToday.addDays(-days) ? want.erase(it) : std::next(it);
-        QCOMPARE(got->size(), want.size());
+        // The customers of the register without a line the filter lets through, at the end.
+        QStringList never;
+        for (const Customer& c : kCustomers) {
+            const bool ordered = std::any_of(lines.begin(), lines.end(), [&](const Line& l) {
+                return l.customer == c.code && passes(l, f);
+            });
+            if (!ordered && (f.province.isEmpty() || c.province == f.province))
+                never << c.code;
+        }
+        std::sort(never.begin(), never.end());
+        QVERIFY(!never.isEmpty());
+        QCOMPARE(got->size(), want.size() + size_t(never.size()));
+        QStringList gotNever;
+        for (size_t i = want.size(); i < got->size(); ++i) {
+            const ToVisit& v = (*got)[i];
+            QVERIFY2(v.never, qPrintable(v.code));
+            QVERIFY(!v.lastOrder.isValid() && !v.usualInterval);
+            QCOMPARE(v.orderDays, 0);
+            const auto c = std::find_if(kCustomers.begin(), kCustomers.end(),
+                                        [&](const Customer& k) { return k.code == v.code; });
+            QVERIFY(c != kCustomers.end());
+            QCOMPARE(v.name, c->name);
+            QCOMPARE(v.town, c->town);
+            gotNever << v.code;
+        }
+        QCOMPARE(gotNever, never);
         double lastRatio = 1e300;
         int lastDays = 1 << 30;
         bool single = false;
         for (const ToVisit& v : *got) {
+            if (v.never)
+                continue;
             QVERIFY2(want.count(v.code), qPrintable(v.code));
             const Want& w = want[v.code];
             QCOMPARE(v.name, w.name);
@@ -442,6 +494,59 @@ private Q_SLOTS:
         QVERIFY(cartons(*customers(*mine, p, f, &store)) != cartons(*before));
     }
 
+    // A period that ends on the last day of a month is compared with the whole of that month a
+    // year earlier, in the rankings as in the trend.
+    void yearBefore_data() {
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QDate>("to");
+        QTest::addColumn<QDate>("beforeFrom");
+        QTest::addColumn<QDate>("beforeTo");
+        QTest::addColumn<qint64>("grossBefore"); // of C4 and of A4, in cents: the 29th alone
+        QTest::newRow("febbraio 2025") << QDate(2025, 2, 1) << QDate(2025, 2, 28)
+                                       << QDate(2024, 2, 1) << QDate(2024, 2, 29) << qint64(700);
+        QTest::newRow("gennaio e febbraio 2025")
+            << QDate(2025, 1, 1) << QDate(2025, 2, 28) << QDate(2024, 1, 1) << QDate(2024, 2, 29)
+            << qint64(700);
+        QTest::newRow("al 27 febbraio 2025")
+            << QDate(2025, 2, 1) << QDate(2025, 2, 27) << QDate(2024, 2, 1) << QDate(2024, 2, 27)
+            << qint64(0);
+        QTest::newRow("febbraio 2024") << QDate(2024, 2, 1) << QDate(2024, 2, 29)
+                                       << QDate(2023, 2, 1) << QDate(2023, 2, 28) << qint64(0);
+        QTest::newRow("dal 29 febbraio 2024")
+            << QDate(2024, 2, 29) << QDate(2024, 3, 15) << QDate(2023, 2, 28) << QDate(2023, 3, 15)
+            << qint64(0);
+        QTest::newRow("aprile 2025") << QDate(2025, 4, 1) << QDate(2025, 4, 30) << QDate(2024, 4, 1)
+                                     << QDate(2024, 4, 30) << qint64(0);
+    }
+    void yearBefore() {
+        QFETCH(QDate, from);
+        QFETCH(QDate, to);
+        QFETCH(QDate, beforeFrom);
+        QFETCH(QDate, beforeTo);
+        QFETCH(qint64, grossBefore);
+        const Period p{from, to};
+        QCOMPARE(p.yearBefore().from, beforeFrom);
+        QCOMPARE(p.yearBefore().to, beforeTo);
+        const auto grossOf = [](const std::vector<Ranked>& rows, const QString& code) {
+            for (const Ranked& r : rows)
+                if (r.code == code)
+                    return r.grossBefore;
+            return Cents(0);
+        };
+        auto byCustomer = customers(*db, p, {});
+        QVERIFY(byCustomer);
+        QCOMPARE(grossOf(*byCustomer, QStringLiteral("C4")), grossBefore);
+        auto byArticle = articles(*db, p, {});
+        QVERIFY(byArticle);
+        QCOMPARE(grossOf(*byArticle, QStringLiteral("A4")), grossBefore);
+        // The trend's progressive to the last day of February: the 29th of the year before.
+        if (to == QDate(2025, 2, 28)) {
+            auto t = trend(*db, 2025, to, {});
+            QVERIFY(t);
+            QCOMPARE(t->upToBefore, QDate(2024, 2, 29));
+        }
+    }
+
     // A filter of principal on a file without price lists, and a wrong period, are refused.
     void refusals() {
         TestFile plain;
@@ -481,13 +586,13 @@ private:
                 want[key].before += sumsOf(l).gross;
         }
         QCOMPARE(got.size(), want.size());
-        double lastGross = 1e300;
+        Cents lastGross = std::numeric_limits<Cents>::max();
         for (const Ranked& r : got) {
             const QString key = r.code.isEmpty() ? r.name : r.code;
             QVERIFY2(want.count(key), qPrintable(key));
             const Expected& e = want[key];
             compareFigures(r.figures, e.f, key);
-            QVERIFY(near(r.grossBefore, e.before));
+            QCOMPARE(r.grossBefore, e.before);
             QCOMPARE(r.orders, int(e.orders.size()));
             QCOMPARE(r.lastOrder, e.last);
             QVERIFY(r.figures.gross <= lastGross);

@@ -107,12 +107,20 @@ private Q_SLOTS:
         StatsModel* m = w->model(StatsWindow::Andamento);
         QCOMPARE(m->rowCount(), 14);
         QCOMPARE(m->text(0, 0), QStringLiteral("Gennaio"));
-        QCOMPARE(m->text(0, 1), itext::formatGrouped2(t->months[0].gross));
-        QCOMPARE(m->text(12, 1), itext::formatGrouped2(t->total.gross));
+        QCOMPARE(m->text(0, 1), itext::formatGrouped2(stats::euro(t->months[0].gross)));
+        QCOMPARE(m->text(12, 1), itext::formatGrouped2(stats::euro(t->total.gross)));
+        // The net beside the gross, in each year.
+        QCOMPARE(m->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Netto € 2026"));
+        QCOMPARE(m->text(0, 2), itext::formatGrouped2(stats::euro(t->months[0].net)));
+        QCOMPARE(m->headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Netto € 2025"));
+        QVERIFY(t->total.net < t->total.gross);
         QCOMPARE(m->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QStringLiteral("Lordo € 2026"));
-        QVERIFY(w->Riepilogo->text().startsWith(QStringLiteral("Progressivo al 08/12/2026: € %1")
-                                                    .arg(itext::formatGrouped2(t->toDate.gross))));
+        QVERIFY(w->Riepilogo->text().startsWith(
+            QStringLiteral("Progressivo al 08/12/2026: € %1")
+                .arg(itext::formatGrouped2(stats::euro(t->toDate.gross)))));
         QCOMPARE(barCount(w->Grafico[StatsWindow::Andamento]), 24);
         for (int v = 1; v < 4; ++v) {
             w->Schede->setCurrentIndex(v);
@@ -120,6 +128,24 @@ private Q_SLOTS:
                      qPrintable(w->Schede->tabText(v)));
             QVERIFY(barCount(w->Grafico[size_t(v)]) > 0);
         }
+        // The rankings show the net beside the gross; "Da visitare" ends with the customers who
+        // never ordered, marked "mai".
+        for (const StatsWindow::View v : {StatsWindow::Clienti, StatsWindow::Articoli}) {
+            const stats::Table& ranked = w->model(v)->table();
+            const auto gross =
+                std::find_if(ranked.columns.begin(), ranked.columns.end(),
+                             [](const stats::Column& c) { return c.heading == "Lordo €"; });
+            QVERIFY(gross != ranked.columns.end());
+            QCOMPARE(std::next(gross)->heading, QStringLiteral("Netto €"));
+        }
+        const int never =
+            value(app->db(), "SELECT COUNT(DISTINCT CODICE) FROM CLIENTE WHERE CODICE <> '' AND "
+                             "NOT EXISTS (SELECT 1 FROM ORDINE WHERE ID_CL = CLIENTE.CODICE);")
+                .toInt();
+        QVERIFY(never > 0);
+        StatsModel* visits = w->model(StatsWindow::DaVisitare);
+        for (int r = 0; r < visits->rowCount(); ++r)
+            QCOMPARE(visits->text(r, 5) == QLatin1String("mai"), r >= visits->rowCount() - never);
         // A province: the customers of that province alone.
         w->Schede->setCurrentIndex(StatsWindow::Clienti);
         const int before = w->model(StatsWindow::Clienti)->rowCount();
@@ -216,6 +242,64 @@ private Q_SLOTS:
         // Again: a new name beside the first.
         ui::click(w->CmdExcel);
         QVERIFY(app->opener.opened.last().endsWith(QLatin1String("Da visitare (2).xlsx")));
+    }
+
+    // The PDF of each view, read back as text: the chart's page under the view's title, then
+    // every column of the table on each page under its headings, the numbers as the window
+    // shows them, and the pages numbered from the chart's.
+    void pdfOnPaper_data() {
+        QTest::addColumn<int>("view");
+        QTest::newRow("Andamento") << int(StatsWindow::Andamento);
+        QTest::newRow("Clienti") << int(StatsWindow::Clienti);
+        QTest::newRow("Articoli") << int(StatsWindow::Articoli);
+        QTest::newRow("Da visitare") << int(StatsWindow::DaVisitare);
+    }
+    void pdfOnPaper() {
+        QFETCH(int, view);
+        open();
+        w->Schede->setCurrentIndex(view);
+        ui::click(w->CmdPdf);
+        QVERIFY2(!app->opener.opened.isEmpty(), qPrintable(app->dialogs.describe()));
+        const QString pdf = app->opener.opened.last();
+        StatsModel* m = w->model(StatsWindow::View(view));
+        const stats::Table& t = m->table();
+        // The texts of a line of the page, in order, each set apart from the next.
+        const auto lineOf = [](const QStringList& texts) {
+            QStringList parts;
+            for (const QString& s : texts)
+                if (!s.isEmpty())
+                    parts << QRegularExpression::escape(s);
+            return QRegularExpression(QStringLiteral("(^|\\n) *") +
+                                      parts.join(QStringLiteral(" +")) +
+                                      QStringLiteral(" *(\\n|$)"));
+        };
+        const auto rowTexts = [&](int r) {
+            QStringList texts;
+            for (int c = 0; c < m->columnCount(); ++c)
+                texts << m->text(r, c);
+            return texts;
+        };
+        QStringList headings;
+        for (const stats::Column& c : t.columns)
+            headings << c.heading;
+        const int pages = pdfPages(pdf);
+        QVERIFY(pages >= 2);
+        const QString cover = pdfText(pdf, 1);
+        QVERIFY2(cover.contains(lineOf({t.title})), qPrintable(cover));
+        QVERIFY2(cover.contains(lineOf({QStringLiteral("Pagina 1 di %1").arg(pages)})),
+                 qPrintable(cover));
+        QString all;
+        for (int page = 2; page <= pages; ++page) {
+            const QString text = pdfText(pdf, page);
+            QVERIFY2(text.contains(lineOf(headings)), qPrintable(text));
+            QVERIFY2(
+                text.contains(lineOf({QStringLiteral("Pagina %1 di %2").arg(page).arg(pages)})),
+                qPrintable(text));
+            all += text;
+        }
+        for (int r : {0, 1, m->rowCount() - 1})
+            QVERIFY2(all.contains(lineOf(rowTexts(r))),
+                     qPrintable(rowTexts(r).join(QLatin1Char('|')) + QStringLiteral("\n") + all));
     }
 
     // "Stampa…" gives the printer chosen the chart on a page of its own, then the table's pages;
