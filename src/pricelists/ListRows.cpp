@@ -17,6 +17,7 @@ QString cellText(const Cell* c) {
         if (c->number == std::floor(c->number) && std::fabs(c->number) < 1e15)
             return QString::number(qint64(c->number));
         return itext::formatNumber(c->number);
+    case Cell::Kind::Formula:
     case Cell::Kind::Unreadable:
     case Cell::Kind::Empty:
         break;
@@ -29,6 +30,8 @@ QString shown(const Cell* c) {
         return QString();
     if (c->kind == Cell::Kind::Unreadable)
         return QStringLiteral("(valore non leggibile)");
+    if (c->kind == Cell::Kind::Formula)
+        return QStringLiteral("(formula)");
     return itext::shortened(cellText(c));
 }
 
@@ -86,6 +89,17 @@ ListRows readRows(const Sheet& sheet, const Mapping& m) {
         auto refuse = [&](Field f, QString reason) {
             out.refused.push_back({r + 1, fieldName(f), shown(at(r, f)), std::move(reason)});
         };
+        // A formula whose file stores no result: its value is not known, and never computed here.
+        std::optional<Field> formula;
+        for (int f = 0; f < kFieldCount && !formula; ++f) {
+            const Cell* c = sheet.cell(r, m.column[std::size_t(f)]);
+            if (c && c->kind == Cell::Kind::Formula)
+                formula = Field(f);
+        }
+        if (formula) {
+            refuse(*formula, QStringLiteral("una formula senza risultato"));
+            continue;
+        }
         Entry e;
         e.row = r + 1;
         const Cell* code = at(r, Field::Code);
@@ -110,8 +124,7 @@ ListRows readRows(const Sheet& sheet, const Mapping& m) {
         const std::optional<double> p = readNumber(*price, false);
         if (!p) {
             refuse(Field::Price, price->kind == Cell::Kind::Unreadable
-                                     ? QStringLiteral("il prezzo non ha un valore leggibile "
-                                                      "(una formula senza risultato?)")
+                                     ? QStringLiteral("il prezzo non ha un valore leggibile")
                                      : QStringLiteral("il prezzo non è un numero"));
             continue;
         }

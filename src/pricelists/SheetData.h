@@ -10,7 +10,7 @@
 namespace pricelists {
 
 struct Cell {
-    enum class Kind { Empty, Number, Text, Unreadable };
+    enum class Kind { Empty, Number, Text, Formula, Unreadable };
     Kind kind = Kind::Empty;
     double number = 0;
     QString text;

@@ -1,6 +1,7 @@
 #include "SheetFile.h"
 
 #include "ImportMessages.h"
+#include "StoredValues.h"
 #include "XlsProcess.h"
 
 #include "data/ScopedCLocale.h"
@@ -9,15 +10,9 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
-#include <ixion/cell.hpp>
-#include <ixion/formula_result.hpp>
-#include <ixion/model_context.hpp>
 #include <orcus/csv_parser.hpp>
 #include <orcus/orcus_ods.hpp>
 #include <orcus/orcus_xlsx.hpp>
-#include <orcus/spreadsheet/document.hpp>
-#include <orcus/spreadsheet/factory.hpp>
-#include <orcus/spreadsheet/sheet.hpp>
 
 #include <cmath>
 #include <exception>
@@ -51,86 +46,6 @@ QString kindName(FileKind k) {
 
 struct TooManyRows {};
 
-Result<Workbook> fromDocument(const orcus::spreadsheet::document& doc, const ReadLimits& limits,
-                              ReadProgress* progress) {
-    Workbook book;
-    const ixion::model_context& cx = doc.get_model_context();
-    const std::size_t count = doc.get_sheet_count();
-    for (std::size_t s = 0; s < count; ++s) {
-        Sheet sheet;
-        sheet.name = QString::fromUtf8(doc.get_sheet_name(orcus::spreadsheet::sheet_t(s)));
-        const orcus::spreadsheet::sheet* sh = doc.get_sheet(orcus::spreadsheet::sheet_t(s));
-        const ixion::abs_range_t range = sh ? sh->get_data_range() : ixion::abs_range_t();
-        if (sh && range.valid()) {
-            const int lastRow = range.last.row;
-            if (lastRow + 1 > limits.maxRows)
-                return makeError(msg::tooManyRows(sheet.name, limits.maxRows));
-            const int lastColumn = std::min(range.last.column, limits.maxColumns - 1);
-            sheet.rows.resize(std::size_t(lastRow + 1));
-            for (int r = 0; r <= lastRow; ++r) {
-                if ((r & 1023) == 0) {
-                    if (cancelled(progress))
-                        return makeError(msg::cancelled());
-                    setPercent(progress, 70 + int(30.0 * (s + double(r) / (lastRow + 1)) / count));
-                }
-                Row& row = sheet.rows[std::size_t(r)];
-                for (int c = 0; c <= lastColumn; ++c) {
-                    const ixion::abs_address_t at(ixion::sheet_t(s), r, c);
-                    Cell cell;
-                    switch (cx.get_celltype(at)) {
-                    case ixion::celltype_t::string:
-                        cell.kind = Cell::Kind::Text;
-                        cell.text = QString::fromUtf8(cx.get_string_value(at));
-                        break;
-                    case ixion::celltype_t::numeric:
-                        cell.kind = Cell::Kind::Number;
-                        cell.number = cx.get_numeric_value(at);
-                        break;
-                    case ixion::celltype_t::boolean:
-                        cell.kind = Cell::Kind::Text;
-                        cell.text = cx.get_numeric_value(at) != 0 ? QStringLiteral("VERO")
-                                                                  : QStringLiteral("FALSO");
-                        break;
-                    case ixion::celltype_t::formula: {
-                        cell.kind = Cell::Kind::Unreadable;
-                        const ixion::formula_cell* fc = cx.get_formula_cell(at);
-                        if (!fc)
-                            break;
-                        try {
-                            const ixion::formula_result res = fc->get_result_cache(
-                                ixion::formula_result_wait_policy_t::throw_exception);
-                            if (res.get_type() == ixion::formula_result::result_type::value) {
-                                cell.kind = Cell::Kind::Number;
-                                cell.number = res.get_value();
-                            } else if (res.get_type() ==
-                                       ixion::formula_result::result_type::string) {
-                                cell.kind = Cell::Kind::Text;
-                                cell.text = QString::fromStdString(res.get_string());
-                            }
-                        } catch (const std::exception&) {
-                        }
-                        break;
-                    }
-                    default:
-                        break;
-                    }
-                    if (cell.kind == Cell::Kind::Number && !std::isfinite(cell.number))
-                        cell.kind = Cell::Kind::Unreadable;
-                    if (!cell.empty()) {
-                        if (row.size() <= std::size_t(c))
-                            row.resize(std::size_t(c) + 1);
-                        row[std::size_t(c)] = std::move(cell);
-                    }
-                }
-            }
-            while (!sheet.rows.empty() && sheet.rows.back().empty())
-                sheet.rows.pop_back();
-        }
-        book.sheets.push_back(std::move(sheet));
-    }
-    return book;
-}
-
 bool anyValue(const Workbook& book) {
     for (const Sheet& s : book.sheets)
         for (const Row& r : s.rows)
@@ -153,9 +68,12 @@ Result<Workbook> readArchive(const QString& path, FileKind kind, const QString& 
             return s.error();
         QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner);
     }
+    auto removeCopy = [&] {
+        if (source != path)
+            QFile::remove(source);
+    };
     try {
-        orcus::spreadsheet::document doc{orcus::spreadsheet::range_size_t{1048576, 16384}};
-        orcus::spreadsheet::import_factory factory{doc};
+        StoredValues factory(limits, progress);
         const std::string file = QFile::encodeName(source).toStdString();
         if (kind == FileKind::Xlsx) {
             orcus::orcus_xlsx filter(&factory);
@@ -164,21 +82,21 @@ Result<Workbook> readArchive(const QString& path, FileKind kind, const QString& 
             orcus::orcus_ods filter(&factory);
             filter.read_file(file);
         }
-        if (source != path)
-            QFile::remove(source);
+        removeCopy();
         if (cancelled(progress))
             return makeError(msg::cancelled());
-        setPercent(progress, 60);
-        doc.recalc_formula_cells();
-        setPercent(progress, 70);
-        Result<Workbook> book = fromDocument(doc, limits, progress);
-        if (book && kind == FileKind::Xlsx && facts->declaredValues > 0 && !anyValue(*book))
+        Workbook book = factory.take();
+        if (kind == FileKind::Xlsx && facts->declaredValues > 0 && !anyValue(book))
             return makeError(msg::nothingRead(path));
         return book;
+    } catch (const ReadStopped& stop) {
+        removeCopy();
+        if (stop.why == ReadStopped::Why::Cancelled)
+            return makeError(msg::cancelled());
+        return makeError(msg::tooManyRows(stop.sheet, limits.maxRows));
     } catch (const std::exception& e) {
-        if (source != path)
-            QFile::remove(source);
-        return makeError(msg::damaged(path, QString::fromLocal8Bit(e.what()).left(200)));
+        removeCopy();
+        return makeError(msg::damagedDetail(path, QString::fromLocal8Bit(e.what()).left(200)));
     }
 }
 
@@ -286,7 +204,7 @@ Result<Workbook> readCsv(const QString& path, const ReadLimits& limits, ReadProg
             return makeError(msg::cancelled());
         return makeError(msg::tooManyRows(sheet.name, limits.maxRows));
     } catch (const std::exception& e) {
-        return makeError(msg::damaged(path, QString::fromLocal8Bit(e.what()).left(200)));
+        return makeError(msg::damagedDetail(path, QString::fromLocal8Bit(e.what()).left(200)));
     }
     while (!sheet.rows.empty() && sheet.rows.back().empty())
         sheet.rows.pop_back();

@@ -4,6 +4,7 @@ target_sources(gestione_core PRIVATE
     pricelists/ListRows.cpp
     pricelists/PriceListStore.cpp
     pricelists/SheetFile.cpp
+    pricelists/StoredValues.cpp
     pricelists/XlsProcess.cpp
     pricelists/XlsStream.cpp
     pricelists/ZipCheck.cpp

@@ -83,6 +83,8 @@ private Q_SLOTS:
     void init();
     void formats_data();
     void formats();
+    void storedResults_data();
+    void storedResults();
     void badFiles_data();
     void badFiles();
     void xlsReaderWatched_data();
@@ -122,6 +124,71 @@ void TestPriceLists::init() {
         {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
          QStringLiteral("xls:MS Excel 97"), QStringLiteral("--outdir"), m_files.path(), m_xlsx});
     writeFile(m_files.filePath(QStringLiteral("primo.csv")), kFirstList);
+    // Prices by formulas: openpyxl stores no results, LibreOffice stores them.
+    const QString formulas = m_files.filePath(QStringLiteral("formule.xlsx"));
+    run(QStringLiteral("/usr/bin/python3"),
+        {sourceDir() + QStringLiteral("/tests/pricelists/make_list.py"), formulas,
+         QStringLiteral("formulas")});
+    for (const char* to : {"xlsx", "ods"})
+        run(QStringLiteral("soffice"),
+            {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+             QString::fromLatin1(to), QStringLiteral("--outdir"),
+             m_files.filePath(QStringLiteral("calc")), formulas});
+}
+
+void TestPriceLists::storedResults_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QStringList>("refused");
+    QTest::addColumn<bool>("dated"); // the date of the title, a formula of today
+    const QString noResult = QStringLiteral("una formula senza risultato");
+    QTest::newRow("LibreOffice xlsx")
+        << "calc/formule.xlsx"
+        << QStringList{"F001 ARROTONDATO 5 10.46", "F002 PER ECCESSO 6 2.4",
+                       "F003 DA UN ALTRO FOGLIO 1 7.25", "F004 MINUSCOLO 2 3.5"}
+        << QStringList{} << true;
+    // liborcus hands over no text result of an .ods formula: that row is refused.
+    QTest::newRow("LibreOffice ods")
+        << "calc/formule.ods"
+        << QStringList{"F001 ARROTONDATO 5 10.46", "F002 PER ECCESSO 6 2.4",
+                       "F003 DA UN ALTRO FOGLIO 1 7.25"}
+        << QStringList{"6 Descrizione (formula): " + noResult} << true;
+    QTest::newRow("openpyxl xlsx")
+        << "formule.xlsx" << QStringList{}
+        << QStringList{"3 Prezzo (formula): " + noResult, "4 Peso (formula): " + noResult,
+                       "5 Prezzo (formula): " + noResult, "6 Descrizione (formula): " + noResult}
+        << false;
+}
+
+// Formulas are read by the results the file stores, never computed: functions the libraries
+// do not know, another sheet's cells and today's date included; a formula with no result
+// refuses its row, never the file.
+void TestPriceLists::storedResults() {
+    QFETCH(QString, file);
+    QFETCH(QStringList, entries);
+    QFETCH(QStringList, refused);
+    QFETCH(bool, dated);
+    QTemporaryDir work;
+    Result<Workbook> book = readWorkbook(m_files.filePath(file), work.path());
+    QVERIFY2(book, book ? "" : qPrintable(book.error().text));
+    const Sheet& sheet = book->sheets.front();
+    const Mapping mapping = findMapping(sheet);
+    const ListRows rows = readRows(sheet, mapping);
+    QStringList got;
+    for (const Entry& e : rows.entries)
+        got << QStringLiteral("%1 %2 %3 %4")
+                   .arg(e.code, e.description)
+                   .arg(e.weight.value_or(-1))
+                   .arg(e.price);
+    QCOMPARE(got, entries);
+    got.clear();
+    for (const Refused& r : rows.refused)
+        got << QStringLiteral("%1 %2 %3: %4").arg(r.row).arg(r.column, r.text, r.reason);
+    QCOMPARE(got, refused);
+    const std::optional<QDate> from = validFromAbove(sheet, mapping.headerRow);
+    QCOMPARE(from.has_value(), dated);
+    if (from)
+        QVERIFY(std::abs(from->daysTo(QDate::currentDate())) <= 1);
 }
 
 void TestPriceLists::formats_data() {
@@ -129,8 +196,9 @@ void TestPriceLists::formats_data() {
     QTest::addColumn<int>("added");   // articles new to the catalogue
     QTest::addColumn<int>("refused"); // rows refused
     QTest::addColumn<QString>("p006");
-    // The price of P006 is a formula: its stored or computed result; libfreexl gives none.
-    QTest::newRow("xlsx") << "xlsx" << 4 << 1 << "5";
+    // The price of P006 is a formula: openpyxl stores no result for it, LibreOffice does (5);
+    // libfreexl gives none.
+    QTest::newRow("xlsx") << "xlsx" << 3 << 2 << "";
     QTest::newRow("ods") << "ods" << 4 << 1 << "5";
     QTest::newRow("xls") << "xls" << 3 << 2 << "";
 }
@@ -600,9 +668,9 @@ void TestPriceLists::duplicateChosen() {
     };
     const QString counts = QStringLiteral("Articoli nuovi: %1, Prezzi cambiati: 0, Descrizioni "
                                           "cambiate: 0, Formati cambiati: 0, Pesi cambiati: 0, "
-                                          "Assenti dal listino: 0, Righe scartate: 1, Codici "
+                                          "Assenti dal listino: 0, Righe scartate: 2, Codici "
                                           "ripetuti: 2");
-    QCOMPARE(w->LblConteggi->text(), counts.arg(6));
+    QCOMPARE(w->LblConteggi->text(), counts.arg(5));
     const QList<QTreeWidgetItem*> repeats = rowsOf(QStringLiteral("Codici ripetuti"));
     QCOMPARE(repeats.size(), 2);
     QCOMPARE(repeats[0]->checkState(0), Qt::Checked);
@@ -620,7 +688,7 @@ void TestPriceLists::duplicateChosen() {
     // Neither row: the code is left out.
     repeats[1]->setCheckState(0, Qt::Unchecked);
     QCOMPARE(newP002(), QString());
-    QCOMPARE(w->LblConteggi->text(), counts.arg(5));
+    QCOMPARE(w->LblConteggi->text(), counts.arg(4));
     repeats[1]->setCheckState(0, Qt::Checked);
     app.dialogs.clear();
     app.dialogs.answerYes();
