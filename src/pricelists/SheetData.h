@@ -22,6 +22,8 @@ using Row = std::vector<Cell>;
 
 struct Sheet {
     QString name;
+    // The field separator of a .csv file; none for a spreadsheet's sheet.
+    char separator = 0;
     // Rows from the first of the sheet; a row's cells from its first column. Rows past the last
     // cell are not kept.
     std::vector<Row> rows;

@@ -192,7 +192,8 @@ Result<Workbook> readCsv(const QString& path, const ReadLimits& limits, ReadProg
     Sheet sheet;
     sheet.name = QFileInfo(path).completeBaseName();
     orcus::csv::parser_config config;
-    config.delimiters = std::string(1, delimiterOf(text));
+    sheet.separator = delimiterOf(text);
+    config.delimiters = std::string(1, sheet.separator);
     config.text_qualifier = '"';
     config.trim_cell_value = true;
     CsvRows rows(sheet, limits, progress);

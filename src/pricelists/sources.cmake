@@ -1,6 +1,7 @@
 # The principal's price list: reading the spreadsheet, the preview, applying and undoing.
 target_sources(gestione_core PRIVATE
     pricelists/ColumnMap.cpp
+    pricelists/DecimalMark.cpp
     pricelists/ListRows.cpp
     pricelists/PriceListStore.cpp
     pricelists/SheetFile.cpp

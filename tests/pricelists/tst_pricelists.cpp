@@ -16,6 +16,7 @@
 #include "ui/widgets/ReportList.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -85,6 +86,9 @@ private Q_SLOTS:
     void formats();
     void storedResults_data();
     void storedResults();
+    void decimalMark_data();
+    void decimalMark();
+    void decimalMarkSwitched();
     void badFiles_data();
     void badFiles();
     void xlsReaderWatched_data();
@@ -509,6 +513,103 @@ ImportWindow* importWindow() {
         if (auto* d = qobject_cast<ImportWindow*>(w); d && d->isVisible())
             return d;
     return nullptr;
+}
+
+// A .csv's decimal mark, from all the numbers of each number column and the field separator;
+// a number that reads either way is refused where the file does not show the mark, and read
+// as the agent says once chosen.
+void TestPriceLists::decimalMark_data() {
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<int>("chosen"); // -1: the file's; else a DecimalMark
+    QTest::addColumn<QString>("mark");
+    QTest::addColumn<QStringList>("read");
+    const QString both = QStringLiteral("il punto può separare i decimali o le migliaia: "
+                                        "scegliere come leggere i numeri");
+    const QByteArray english = "Codice,Descrizione,Peso,Prezzo\n"
+                               "E1,Olio,1.000,0.990\n"
+                               "E2,Sale,2,1.250\n"
+                               "E3,Pasta,2.5,12.90\n"
+                               "E4,Caffè,1,\"1,234.50\"\n";
+    QTest::newRow("English, commas between fields")
+        << english << -1 << "punto"
+        << QStringList{"E1 1 0.99", "E2 2 1.25", "E3 2.5 12.9", "E4 1 1234.5"};
+    QTest::newRow("English, read as Italian by choice")
+        << english << int(DecimalMark::Comma) << "virgola"
+        << QStringList{"E1 1000 990", "E2 2 1250", "4 Prezzo 12.90: il prezzo non è un numero",
+                       "5 Prezzo 1,234.50: il prezzo non è un numero"};
+    QTest::newRow("Italian, semicolons")
+        << QByteArray("Codice;Peso;Prezzo\nI1;1,5;0,990\nI2;2;1.250\nI3;2;12,90\n") << -1
+        << "virgola" << QStringList{"I1 1.5 0.99", "I2 2 1250", "I3 2 12.9"};
+    QTest::newRow("English tab-separated, the weights show it")
+        << QByteArray("Codice\tPeso\tPrezzo\nT1\t0.5\t1.250\n") << -1 << "punto"
+        << QStringList{"T1 0.5 1.25"};
+    QTest::newRow("nothing shows it, commas between fields")
+        << QByteArray("Codice,Prezzo\nA1,1.250\nA2,3\n") << -1 << "punto?"
+        << QStringList{"2 Prezzo 1.250: " + both, "A2 -1 3"};
+    QTest::newRow("nothing shows it, semicolons")
+        << QByteArray("Codice;Prezzo\nA1;1.250\nA2;3\n") << -1 << "virgola?"
+        << QStringList{"2 Prezzo 1.250: " + both, "A2 -1 3"};
+    QTest::newRow("nothing shows it, chosen")
+        << QByteArray("Codice;Prezzo\nA1;1.250\nA2;3\n") << int(DecimalMark::Point) << "punto"
+        << QStringList{"A1 -1 1.25", "A2 -1 3"};
+}
+
+void TestPriceLists::decimalMark() {
+    QFETCH(QByteArray, csv);
+    QFETCH(int, chosen);
+    QFETCH(QString, mark);
+    QFETCH(QStringList, read);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("listino.csv"));
+    writeFile(path, csv);
+    Result<Workbook> book = readWorkbook(path, dir.path());
+    QVERIFY(book);
+    const Sheet& sheet = book->sheets.front();
+    const ListRows rows = readRows(sheet, findMapping(sheet),
+                                   chosen < 0 ? std::nullopt : std::optional(DecimalMark(chosen)));
+    QStringList got;
+    for (const Entry& e : rows.entries)
+        got << QStringLiteral("%1 %2 %3").arg(e.code).arg(e.weight.value_or(-1)).arg(e.price);
+    for (const Refused& r : rows.refused)
+        got << QStringLiteral("%1 %2 %3: %4").arg(r.row).arg(r.column, r.text, r.reason);
+    got.sort();
+    read.sort();
+    QCOMPARE(got, read);
+    QCOMPARE(
+        (rows.mark == DecimalMark::Point ? QStringLiteral("punto") : QStringLiteral("virgola")) +
+            (rows.markShown ? QString() : QStringLiteral("?")),
+        mark);
+    QVERIFY(rows.numberTexts);
+}
+
+// The preview says how the numbers were read, and its switch reads them again the other way.
+void TestPriceLists::decimalMarkSwitched() {
+    App app;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("english.csv"));
+    writeFile(path, "Codice,Descrizione,Prezzo\nE1,Olio,0.990\nE2,Pasta,12.90\n");
+    app.dialogs.answerChoice(path);
+    ui::menu(app.window.get(), "ImportaListino");
+    ImportWindow* w = importWindow();
+    QVERIFY(w);
+    auto shown = [&] {
+        QStringList out{w->LblDecimali->text()};
+        for (int r = 0; r < w->ListaAnteprima->topLevelItemCount(); ++r)
+            out << QStringLiteral("%1 %2 %3")
+                       .arg(w->ListaAnteprima->topLevelItem(r)->text(1),
+                            w->ListaAnteprima->topLevelItem(r)->text(2),
+                            w->ListaAnteprima->topLevelItem(r)->text(4));
+        return out;
+    };
+    QVERIFY(w->LblDecimali->isVisibleTo(w));
+    QVERIFY(w->puntoDecimale->isChecked());
+    QCOMPARE(shown(), QStringList({"Numeri letti con il punto decimale (12.90)", "2 E1 OLIO, 0,99",
+                                   "3 E2 PASTA, 12,90"}));
+    ui::click(w->puntoDecimale);
+    QVERIFY(!w->puntoDecimale->isChecked());
+    QCOMPARE(shown(), QStringList({"Numeri letti con la virgola decimale (12,90)",
+                                   "2 E1 OLIO, 990,00", "3  Prezzo: il prezzo non è un numero"}));
+    w->close();
 }
 
 // The window: the file picked, its preview for a new principal, applied, a bad file told, the
