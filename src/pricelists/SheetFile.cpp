@@ -62,10 +62,20 @@ Result<Workbook> readArchive(const QString& path, FileKind kind, const QString& 
         return facts.error();
     setPercent(progress, 10);
     QString source = path;
-    if (kind == FileKind::Xlsx && (facts->absoluteTargets || facts->inlineStrings)) {
-        source = workDir + QStringLiteral("/listino-riparato.xlsx");
-        if (Status s = writeRepaired(path, source, limits.zip); !s)
+    // An .ods whose repeats stand for more cells than are read: a copy with them bounded, so
+    // that the library does not go through cells left aside one by one.
+    const RepeatBounds bounds{limits.maxColumns, std::int64_t(limits.maxRows) + 1};
+    const bool repeated = kind == FileKind::Ods && (facts->mostColumnsRepeated > bounds.columns ||
+                                                    facts->mostRowsRepeated > bounds.rows);
+    if ((kind == FileKind::Xlsx && (facts->absoluteTargets || facts->inlineStrings)) || repeated) {
+        source = workDir + (kind == FileKind::Xlsx ? QStringLiteral("/listino-riparato.xlsx")
+                                                   : QStringLiteral("/listino-riparato.ods"));
+        if (Status s = writeRepaired(path, source, limits.zip, bounds); !s)
             return s.error();
+        if (cancelled(progress)) {
+            QFile::remove(source);
+            return makeError(msg::cancelled());
+        }
         QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner);
     }
     auto removeCopy = [&] {

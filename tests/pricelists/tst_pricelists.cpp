@@ -12,7 +12,9 @@
 #include "pricelists/ListRows.h"
 #include "pricelists/PriceListStore.h"
 #include "pricelists/SheetFile.h"
+#include "pricelists/StoredValues.h"
 #include "pricelists/XlsStream.h"
+#include "pricelists/ZipCheck.h"
 #include "ui/widgets/ReportList.h"
 
 #include <QApplication>
@@ -86,6 +88,8 @@ private Q_SLOTS:
     void formats();
     void storedResults_data();
     void storedResults();
+    void repeatedCells();
+    void cancelWhileReading();
     void decimalMark_data();
     void decimalMark();
     void decimalMarkSwitched();
@@ -513,6 +517,58 @@ ImportWindow* importWindow() {
         if (auto* d = qobject_cast<ImportWindow*>(w); d && d->isVisible())
             return d;
     return nullptr;
+}
+
+// An .ods whose elements repeat themselves far beyond what is read (as LibreOffice's own
+// trailing rows and columns do, and a hostile file ten million times over): the repeats are
+// counted before the library builds anything, bounded, and the list reads as the plain one.
+void TestPriceLists::repeatedCells() {
+    QTemporaryDir dir;
+    const QString hostile = dir.filePath(QStringLiteral("ripetuto.ods"));
+    run(QStringLiteral("/usr/bin/python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import re,sys,zipfile\n"
+                        "src=zipfile.ZipFile(sys.argv[1])\n"
+                        "out=zipfile.ZipFile(sys.argv[2],'w',zipfile.ZIP_DEFLATED)\n"
+                        "for i in src.infolist():\n"
+                        "  data=src.read(i.filename)\n"
+                        "  if i.filename=='content.xml':\n"
+                        "    data=re.sub(rb'<table:table-cell table:number-columns-repeated="
+                        "\"\\d+\"/>',b'<table:table-cell office:value-type=\"float\" "
+                        "office:value=\"7\" table:number-columns-repeated=\"10000000\"/>',"
+                        "data,count=1)\n"
+                        "    data=re.sub(rb'number-rows-repeated=\"\\d+\"',"
+                        "b'number-rows-repeated=\"2000000000\"',data)\n"
+                        "  out.writestr(i,data)\n"
+                        "out.close()"),
+         m_files.filePath(QStringLiteral("Listino Rossi.ods")), hostile});
+    Result<ZipFacts> facts = checkArchive(hostile, QStringLiteral("foglio"), {}, nullptr);
+    QVERIFY(facts);
+    QCOMPARE(facts->mostColumnsRepeated, 10000000);
+    QCOMPARE(facts->mostRowsRepeated, 2000000000);
+    const Read plain = readList(m_files.filePath(QStringLiteral("Listino Rossi.ods")), dir.path());
+    const Read read = readList(hostile, dir.path());
+    QCOMPARE(read.sheet.rows.size(), plain.sheet.rows.size());
+    QCOMPARE(int(read.sheet.rows.front().size()), ReadLimits{}.maxColumns);
+    QCOMPARE(read.sheet.rows.front().back().number, 7.0);
+    QCOMPARE(read.rows.entries.size(), plain.rows.entries.size());
+    QCOMPARE(read.rows.refused.size(), plain.rows.refused.size());
+}
+
+// "Annulla" is looked at while the library hands the cells over, not only before and after.
+void TestPriceLists::cancelWhileReading() {
+    ReadProgress progress;
+    StoredValues values(ReadLimits{}, &progress);
+    orcus::spreadsheet::iface::import_sheet* sheet = values.append_sheet(0, "Listino");
+    progress.cancel = true;
+    int handed = 0;
+    try {
+        for (; handed < 1000000; ++handed)
+            sheet->set_value(handed / 10, handed % 10, 1.5);
+    } catch (const ReadStopped& stop) {
+        QCOMPARE(int(stop.why), int(ReadStopped::Why::Cancelled));
+    }
+    QVERIFY(handed < 10000);
 }
 
 // A .csv's decimal mark, from all the numbers of each number column and the field separator;
