@@ -50,10 +50,16 @@ std::optional<Outcome> run(const QByteArray& program, const QByteArrayList& args
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, pipe.fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    // A group of its own: a child that starts others (an office suite does) is stopped whole.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     pid_t pid = -1;
     const int spawned =
-        ::posix_spawn(&pid, program.constData(), &actions, nullptr, argv.data(), environ);
+        ::posix_spawn(&pid, program.constData(), &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     ::close(pipe.fds[1]);
     pipe.fds[1] = -1;
     if (spawned != 0)
@@ -123,7 +129,7 @@ std::optional<Outcome> run(const QByteArray& program, const QByteArrayList& args
         }
     }
     if (stop) {
-        ::kill(pid, SIGKILL);
+        ::kill(-pid, SIGKILL);
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
         return stop;

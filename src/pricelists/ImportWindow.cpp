@@ -98,6 +98,17 @@ ImportWindow::ImportWindow(AppContext& c, QString file, Workbook book, QWidget* 
     ListaAnteprima->setHeaderLabels({QStringLiteral("Modifica"), QStringLiteral("Riga"),
                                      QStringLiteral("Codice"), QStringLiteral("Prima"),
                                      QStringLiteral("Dopo"), QStringLiteral("Variazione")});
+    LblAvviso = new QLabel(this);
+    LblAvviso->setObjectName(QStringLiteral("LblAvviso"));
+    LblAvviso->setWordWrap(true);
+    LblAvviso->setVisible(!m_book.formulasUnread.isEmpty());
+    if (!m_book.formulasUnread.isEmpty())
+        LblAvviso->setText(
+            QStringLiteral("Il foglio .xls è stato letto senza i risultati delle sue "
+                           "formule (%1): una cella con una formula risulta vuota. "
+                           "Per leggerli, salvare il listino come .xlsx e importare "
+                           "quello.")
+                .arg(m_book.formulasUnread));
     LblConteggi = new QLabel(this);
     LblConteggi->setObjectName(QStringLiteral("LblConteggi"));
     LblConteggi->setWordWrap(true);
@@ -111,6 +122,7 @@ ImportWindow::ImportWindow(AppContext& c, QString file, Workbook book, QWidget* 
     buttons->addWidget(close);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(LblAvviso);
     layout->addLayout(filters);
     layout->addWidget(ListaAnteprima, 1);
     layout->addLayout(buttons);

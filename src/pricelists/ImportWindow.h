@@ -38,6 +38,8 @@ public:
     std::array<QCheckBox*, pricelists::kChangeCount> ChkTipo;
     QTreeWidget* ListaAnteprima;
     QLabel* LblConteggi;
+    // Why the formulas of a .xls have no values here, and what to do.
+    QLabel* LblAvviso;
     QPushButton* CmdApplica;
 
     void Applica_Click();

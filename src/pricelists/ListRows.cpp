@@ -203,7 +203,11 @@ ListRows readRows(const Sheet& sheet, const Mapping& m, std::optional<DecimalMar
         }
         const Cell* price = at(r, Field::Price);
         if (!price || price->empty()) {
-            refuse(Field::Price, QStringLiteral("manca il prezzo"));
+            refuse(Field::Price, sheet.formulasUnread
+                                     ? QStringLiteral("manca il prezzo (se è una formula, il "
+                                                      "foglio .xls letto così non ne dà il "
+                                                      "risultato)")
+                                     : QStringLiteral("manca il prezzo"));
             continue;
         }
         const Read priceRead = readNumber(*price, false, how[std::size_t(Field::Price)]);

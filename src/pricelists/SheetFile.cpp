@@ -2,10 +2,12 @@
 
 #include "ImportMessages.h"
 #include "StoredValues.h"
+#include "XlsConvert.h"
 #include "XlsProcess.h"
 
 #include "data/ScopedCLocale.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -223,7 +225,8 @@ Result<Workbook> readCsv(const QString& path, const ReadLimits& limits, ReadProg
     return book;
 }
 
-Result<Workbook> readXls(const QString& path, const ReadLimits& limits, ReadProgress* progress) {
+Result<Workbook> readXls(const QString& path, const QString& workDir, const ReadLimits& limits,
+                         ReadProgress* progress) {
     {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly))
@@ -234,7 +237,29 @@ Result<Workbook> readXls(const QString& path, const ReadLimits& limits, ReadProg
             return makeError(msg::tooBig(path, limits.maxFileBytes / (1024 * 1024)));
     }
     setPercent(progress, 5);
-    return readXlsApart(path, limits, progress);
+    // LibreOffice first, for the formulas' results; libfreexl where it cannot.
+    const Converted converted = convertXls(path, workDir, limits, progress);
+    QString why = converted.why;
+    if (!converted.xlsx.isEmpty()) {
+        Result<Workbook> book =
+            readArchive(converted.xlsx, FileKind::Xlsx, workDir, limits, progress);
+        QDir(converted.folder).removeRecursively();
+        if (book || cancelled(progress))
+            return book;
+        why = QStringLiteral("la conversione con LibreOffice non si legge");
+    }
+    if (!converted.folder.isEmpty())
+        QDir(converted.folder).removeRecursively();
+    if (converted.cancelled)
+        return makeError(msg::cancelled());
+    setPercent(progress, 10);
+    Result<Workbook> book = readXlsApart(path, limits, progress);
+    if (book) {
+        book->formulasUnread = why;
+        for (Sheet& s : book->sheets)
+            s.formulasUnread = true;
+    }
+    return book;
 }
 
 } // namespace
@@ -267,7 +292,7 @@ Result<Workbook> readWorkbook(const QString& path, const QString& workDir, const
         book = readCsv(path, limits, progress);
         break;
     case FileKind::Xls:
-        book = readXls(path, limits, progress);
+        book = readXls(path, workDir, limits, progress);
         break;
     case FileKind::Unknown:
         break;

@@ -6,6 +6,7 @@ target_sources(gestione_core PRIVATE
     pricelists/PriceListStore.cpp
     pricelists/SheetFile.cpp
     pricelists/StoredValues.cpp
+    pricelists/XlsConvert.cpp
     pricelists/XlsProcess.cpp
     pricelists/XlsStream.cpp
     pricelists/ZipCheck.cpp

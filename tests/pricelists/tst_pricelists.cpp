@@ -98,6 +98,8 @@ private Q_SLOTS:
     void xlsReaderWatched_data();
     void xlsReaderWatched();
     void damagedXls();
+    void xlsWithoutOffice_data();
+    void xlsWithoutOffice();
     void previewColumnsFit();
     void window();
     void failedApplyLeavesNothing();
@@ -205,10 +207,10 @@ void TestPriceLists::formats_data() {
     QTest::addColumn<int>("refused"); // rows refused
     QTest::addColumn<QString>("p006");
     // The price of P006 is a formula: openpyxl stores no result for it, LibreOffice does (5);
-    // libfreexl gives none.
+    // the .xls is read through LibreOffice for it.
     QTest::newRow("xlsx") << "xlsx" << 3 << 2 << "";
     QTest::newRow("ods") << "ods" << 4 << 1 << "5";
-    QTest::newRow("xls") << "xls" << 3 << 2 << "";
+    QTest::newRow("xls") << "xls" << 4 << 1 << "5";
 }
 
 void TestPriceLists::formats() {
@@ -478,6 +480,7 @@ void TestPriceLists::xlsReaderWatched() {
     limits.maxXlsOutput = 1024 * 1024;
     limits.xlsQuietMs = 2000;
     limits.xlsProgram = QFile::encodeName(reader);
+    limits.officeProgram = "/nonexistent/soffice";
     ReadProgress progress;
     progress.cancel = cancel;
     QElapsedTimer took;
@@ -510,6 +513,58 @@ void TestPriceLists::damagedXls() {
     // The program still reads a sound file after it.
     Read sound = readList(m_files.filePath(QStringLiteral("Listino Rossi.xls")), dir.path());
     QVERIFY(!sound.rows.entries.empty());
+}
+
+// Where LibreOffice cannot turn the .xls into an .xlsx, the list is read all the same, the
+// reason kept for the window, and a price that came empty may be a formula: its row says so.
+void TestPriceLists::xlsWithoutOffice_data() {
+    QTest::addColumn<QString>("office"); // a script in its place; empty for none on the PATH
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("not installed") << "" << false << "LibreOffice non è installato";
+    QTest::newRow("fails") << "exit 1" << false << "la conversione con LibreOffice non è riuscita";
+    QTest::newRow("writes nothing")
+        << "exit 0" << false << "la conversione con LibreOffice non è riuscita";
+    QTest::newRow("hangs") << "exec sleep 600" << false
+                           << "la conversione con LibreOffice non è finita entro 1 secondi";
+    QTest::newRow("cancelled") << "exec sleep 600" << true << "";
+}
+
+void TestPriceLists::xlsWithoutOffice() {
+    QFETCH(QString, office);
+    QFETCH(bool, cancel);
+    QFETCH(QString, why);
+    QTemporaryDir dir;
+    ReadLimits limits;
+    limits.officeTotalMs = 1000;
+    const QByteArray path = qgetenv("PATH");
+    if (office.isEmpty()) {
+        qputenv("PATH", dir.path().toLocal8Bit());
+    } else {
+        const QString script = dir.filePath(QStringLiteral("soffice"));
+        writeFile(script, ("#!/bin/sh\n" + office + "\n").toUtf8());
+        QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::ExeOwner));
+        limits.officeProgram = QFile::encodeName(script);
+    }
+    ReadProgress progress;
+    progress.cancel = cancel;
+    Result<Workbook> book = readWorkbook(m_files.filePath(QStringLiteral("Listino Rossi.xls")),
+                                         dir.path(), limits, &progress);
+    qputenv("PATH", path);
+    if (cancel) {
+        QVERIFY(!book);
+        QCOMPARE(book.error().text, QStringLiteral("Lettura del listino annullata."));
+        return;
+    }
+    QVERIFY(book);
+    QCOMPARE(book->formulasUnread, why);
+    const Sheet& sheet = book->sheets.front();
+    const ListRows rows = readRows(sheet, findMapping(sheet));
+    QCOMPARE(int(rows.refused.size()), 2);
+    QCOMPARE(QStringLiteral("%1 %2").arg(rows.refused[1].row).arg(rows.refused[1].reason),
+             QStringLiteral("11 manca il prezzo (se è una formula, il foglio .xls letto così non "
+                            "ne dà il risultato)"));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("libreoffice"))));
 }
 
 ImportWindow* importWindow() {
