@@ -86,6 +86,7 @@ Result<Workbook> readArchive(const QString& path, FileKind kind, const QString& 
     };
     try {
         StoredValues factory(limits, progress);
+        factory.expect(facts->declaredValues);
         const std::string file = QFile::encodeName(source).toStdString();
         if (kind == FileKind::Xlsx) {
             orcus::orcus_xlsx filter(&factory);

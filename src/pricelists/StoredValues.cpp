@@ -4,6 +4,7 @@
 
 #include <QDate>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <stdexcept>
@@ -18,7 +19,7 @@ namespace iface = orcus::spreadsheet::iface;
 namespace {
 
 // How many cells the library hands over between two looks at "Annulla".
-constexpr unsigned kCancelLookCells = 4096;
+constexpr std::int64_t kCancelLookCells = 4096;
 
 class Strings final : public iface::import_shared_strings {
 public:
@@ -91,10 +92,16 @@ public:
 
     class SheetReader;
 
-    // Counts a cell handed over; now and then looks whether the agent cancelled.
+    // Counts a cell handed over; now and then looks whether the agent cancelled, and tells how
+    // far the reading is.
     void tick() {
-        if (++cells % kCancelLookCells == 0 && progress && progress->cancel.load())
+        if (++cells % kCancelLookCells != 0 || !progress)
+            return;
+        if (progress->cancel.load())
             throw ReadStopped{ReadStopped::Why::Cancelled, QString()};
+        if (expected > 0)
+            progress->percent.store(10 +
+                                    int(85 * std::min<std::int64_t>(cells, expected) / expected));
     }
 
     const ReadLimits& limits;
@@ -103,7 +110,8 @@ public:
     Addresses addresses;
     IgnoredStyles styles;
     std::deque<SheetReader> sheets;
-    unsigned cells = 0;
+    std::int64_t cells = 0;
+    std::int64_t expected = 0;
 };
 
 class StoredValues::Impl::SheetReader final : public iface::import_sheet {
@@ -290,6 +298,10 @@ iface::import_sheet* StoredValues::get_sheet(std::string_view name) {
 iface::import_sheet* StoredValues::get_sheet(ss::sheet_t index) {
     return index >= 0 && std::size_t(index) < m->sheets.size() ? &m->sheets[std::size_t(index)]
                                                                : nullptr;
+}
+
+void StoredValues::expect(std::int64_t cells) {
+    m->expected = cells;
 }
 
 void StoredValues::finalize() {}

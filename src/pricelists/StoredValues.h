@@ -37,6 +37,9 @@ public:
     orcus::spreadsheet::iface::import_sheet* get_sheet(orcus::spreadsheet::sheet_t index) override;
     void finalize() override;
 
+    // How many cells the file declares, for the reading's progress; none when unknown.
+    void expect(std::int64_t cells);
+
     // The sheets read, their empty rows at the end dropped.
     Workbook take();
 
