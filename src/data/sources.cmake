@@ -1,6 +1,7 @@
 target_sources(gestione_core PRIVATE
     data/AddedTables.cpp
     data/ChangeWatch.cpp
+    data/ChildProcess.cpp
     data/CipherPages.cpp
     data/CopyKeys.cpp
     data/ArchiveImport.cpp

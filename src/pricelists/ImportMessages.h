@@ -21,6 +21,12 @@ inline QString damaged(const QString& path, const QString& cause) {
                           "importato.")
         .arg(fileName(path), cause);
 }
+// The library's own words, in English, go last, after "Dettaglio:".
+inline QString damagedDetail(const QString& path, const QString& detail) {
+    return QStringLiteral("Il file «%1» è danneggiato e non si legge. Nulla è stato importato. "
+                          "Dettaglio: %2")
+        .arg(fileName(path), detail);
+}
 inline QString tooBig(const QString& path, qint64 megabytes) {
     return QStringLiteral("Il file «%1» una volta aperto occuperebbe più di %2 MB: non viene "
                           "letto. Nulla è stato importato.")

@@ -73,6 +73,16 @@ ImportWindow::ImportWindow(AppContext& c, QString file, Workbook book, QWidget* 
         columns->addWidget(CboColonna[std::size_t(f)]);
     }
     form->addRow(QStringLiteral("Colonne"), columns);
+    auto* numbers = new QHBoxLayout;
+    LblDecimali = new QLabel(this);
+    LblDecimali->setObjectName(QStringLiteral("LblDecimali"));
+    puntoDecimale = new QCheckBox(QStringLiteral("Punto decimale"), this);
+    puntoDecimale->setObjectName(QStringLiteral("puntoDecimale"));
+    numbers->addWidget(LblDecimali, 1);
+    numbers->addWidget(puntoDecimale);
+    form->addRow(QStringLiteral("Numeri"), numbers);
+    m_form = form;
+    m_numbersRow = numbers;
     auto* filters = new QHBoxLayout;
     for (int k = 0; k < kChangeCount; ++k) {
         ChkTipo[std::size_t(k)] = new QCheckBox(changeName(Change(k)), this);
@@ -88,6 +98,17 @@ ImportWindow::ImportWindow(AppContext& c, QString file, Workbook book, QWidget* 
     ListaAnteprima->setHeaderLabels({QStringLiteral("Modifica"), QStringLiteral("Riga"),
                                      QStringLiteral("Codice"), QStringLiteral("Prima"),
                                      QStringLiteral("Dopo"), QStringLiteral("Variazione")});
+    LblAvviso = new QLabel(this);
+    LblAvviso->setObjectName(QStringLiteral("LblAvviso"));
+    LblAvviso->setWordWrap(true);
+    LblAvviso->setVisible(!m_book.formulasUnread.isEmpty());
+    if (!m_book.formulasUnread.isEmpty())
+        LblAvviso->setText(
+            QStringLiteral("Il foglio .xls è stato letto senza i risultati delle sue "
+                           "formule (%1): una cella con una formula risulta vuota. "
+                           "Per leggerli, salvare il listino come .xlsx e importare "
+                           "quello.")
+                .arg(m_book.formulasUnread));
     LblConteggi = new QLabel(this);
     LblConteggi->setObjectName(QStringLiteral("LblConteggi"));
     LblConteggi->setWordWrap(true);
@@ -101,6 +122,7 @@ ImportWindow::ImportWindow(AppContext& c, QString file, Workbook book, QWidget* 
     buttons->addWidget(close);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(LblAvviso);
     layout->addLayout(filters);
     layout->addWidget(ListaAnteprima, 1);
     layout->addLayout(buttons);
@@ -109,6 +131,12 @@ ImportWindow::ImportWindow(AppContext& c, QString file, Workbook book, QWidget* 
     connect(CboFoglio, &QComboBox::currentIndexChanged, this, [this] { sheetChosen(); });
     connect(CboMandante, &QComboBox::currentTextChanged, this, [this] { sheetChosen(); });
     connect(TDataListino, &QLineEdit::textChanged, this, [this] { refresh(); });
+    connect(puntoDecimale, &QCheckBox::toggled, this, [this](bool point) {
+        if (m_filling)
+            return;
+        m_chosenMark = point ? DecimalMark::Point : DecimalMark::Comma;
+        refresh();
+    });
     for (QComboBox* cbo : CboColonna)
         connect(cbo, &QComboBox::currentIndexChanged, this, [this] { mappingChanged(); });
     connect(ListaAnteprima, &QTreeWidget::itemChanged, this,
@@ -135,6 +163,7 @@ void ImportWindow::sheetChosen() {
                 rememberedColumns(ctx.db(), CboMandante->itemData(i).toLongLong()))
             remembered = *r;
     m_mapping = findMapping(sheet(), remembered);
+    m_chosenMark.reset();
     m_filling = true;
     const QStringList texts = headerTexts(sheet(), m_mapping.headerRow);
     for (int f = 0; f < kFieldCount; ++f) {
@@ -189,7 +218,9 @@ void ImportWindow::refresh() {
     const int i =
         CboMandante->findText(CboMandante->currentText().simplified(), Qt::MatchFixedString);
     const std::int64_t principal = i >= 0 ? CboMandante->itemData(i).toLongLong() : 0;
-    Result<Preview> p = makePreview(ctx.db(), principal, readRows(sheet(), m_mapping), *date);
+    const ListRows rows = readRows(sheet(), m_mapping, m_chosenMark);
+    showMark(rows);
+    Result<Preview> p = makePreview(ctx.db(), principal, rows, *date);
     if (!p) {
         LblConteggi->setText(p.error().text);
         ListaAnteprima->clear();
@@ -199,6 +230,21 @@ void ImportWindow::refresh() {
     showCounts();
     CmdApplica->setEnabled(!CboMandante->currentText().simplified().isEmpty());
     fillList();
+}
+
+void ImportWindow::showMark(const ListRows& rows) {
+    const bool point = rows.mark == DecimalMark::Point;
+    QString text = point ? QStringLiteral("Numeri letti con il punto decimale (12.90)")
+                         : QStringLiteral("Numeri letti con la virgola decimale (12,90)");
+    if (!rows.markShown)
+        text += QStringLiteral(": il file non lo mostra, controllare");
+    LblDecimali->setText(text);
+    const bool filling = m_filling;
+    m_filling = true;
+    puntoDecimale->setChecked(point);
+    m_filling = filling;
+    // Only a list with numbers written as texts has a mark to tell.
+    m_form->setRowVisible(m_numbersRow, rows.numberTexts);
 }
 
 void ImportWindow::showCounts() {

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "ColumnMap.h"
+#include "ListRows.h"
 #include "PriceListStore.h"
 #include "SheetData.h"
 
 #include <QDialog>
 
 #include <array>
+#include <optional>
 
 struct AppContext;
 class QCheckBox;
@@ -30,9 +32,14 @@ public:
     QComboBox* CboMandante;
     QLineEdit* TDataListino;
     std::array<QComboBox*, pricelists::kFieldCount> CboColonna;
+    // How the numbers written as texts were read, and the switch to read them the other way.
+    QLabel* LblDecimali;
+    QCheckBox* puntoDecimale;
     std::array<QCheckBox*, pricelists::kChangeCount> ChkTipo;
     QTreeWidget* ListaAnteprima;
     QLabel* LblConteggi;
+    // Why the formulas of a .xls have no values here, and what to do.
+    QLabel* LblAvviso;
     QPushButton* CmdApplica;
 
     void Applica_Click();
@@ -43,6 +50,7 @@ private:
     void sheetChosen();
     void mappingChanged();
     void refresh();
+    void showMark(const pricelists::ListRows& rows);
     void showCounts();
     void fillList();
     void readTicks();
@@ -56,6 +64,10 @@ private:
     QString m_file;
     pricelists::Workbook m_book;
     pricelists::Mapping m_mapping;
+    // The decimal mark the agent chose; none while the file's own is used.
+    std::optional<pricelists::DecimalMark> m_chosenMark;
+    class QFormLayout* m_form = nullptr;
+    class QLayout* m_numbersRow = nullptr;
     pricelists::Preview m_preview;
     bool m_filling = false;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ColumnMap.h"
+#include "DecimalMark.h"
 #include "SheetData.h"
 
 #include <QString>
@@ -32,12 +33,21 @@ struct Refused {
 struct ListRows {
     std::vector<Entry> entries;
     std::vector<Refused> refused;
+    // How the prices given as texts were read; whether the file shows that mark (or the agent
+    // chose it) rather than its field separator suggesting it; whether any number is a text.
+    DecimalMark mark = DecimalMark::Comma;
+    bool markShown = true;
+    bool numberTexts = false;
 };
 
 // The longest code the catalogue holds.
 inline constexpr int kMaxCode = 13;
 
-ListRows readRows(const Sheet& sheet, const Mapping& mapping);
+// The numbers given as texts are read with the decimal mark `chosen`, else with the one the
+// file shows for each number column (see DecimalMark.h); where the file does not show it, a
+// number that reads either way refuses its row.
+ListRows readRows(const Sheet& sheet, const Mapping& mapping,
+                  std::optional<DecimalMark> chosen = std::nullopt);
 
 // A number as a list gives it: a number cell, or a text with the Italian forms ("1.234,50",
 // "12,5 €", "€ 3"). No value for anything else.

@@ -10,7 +10,7 @@
 namespace pricelists {
 
 struct Cell {
-    enum class Kind { Empty, Number, Text, Unreadable };
+    enum class Kind { Empty, Number, Text, Formula, Unreadable };
     Kind kind = Kind::Empty;
     double number = 0;
     QString text;
@@ -22,6 +22,11 @@ using Row = std::vector<Cell>;
 
 struct Sheet {
     QString name;
+    // The field separator of a .csv file; none for a spreadsheet's sheet.
+    char separator = 0;
+    // The reader gave no results of formulas: a formula's cell came as empty (a .xls read
+    // without LibreOffice).
+    bool formulasUnread = false;
     // Rows from the first of the sheet; a row's cells from its first column. Rows past the last
     // cell are not kept.
     std::vector<Row> rows;
@@ -35,6 +40,8 @@ struct Sheet {
 
 struct Workbook {
     std::vector<Sheet> sheets;
+    // Why the formulas' results could not be read, when they could not.
+    QString formulasUnread;
 };
 
 } // namespace pricelists

@@ -1,23 +1,20 @@
 #include "SheetFile.h"
 
 #include "ImportMessages.h"
+#include "StoredValues.h"
+#include "XlsConvert.h"
 #include "XlsProcess.h"
 
 #include "data/ScopedCLocale.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
-#include <ixion/cell.hpp>
-#include <ixion/formula_result.hpp>
-#include <ixion/model_context.hpp>
 #include <orcus/csv_parser.hpp>
 #include <orcus/orcus_ods.hpp>
 #include <orcus/orcus_xlsx.hpp>
-#include <orcus/spreadsheet/document.hpp>
-#include <orcus/spreadsheet/factory.hpp>
-#include <orcus/spreadsheet/sheet.hpp>
 
 #include <cmath>
 #include <exception>
@@ -51,86 +48,6 @@ QString kindName(FileKind k) {
 
 struct TooManyRows {};
 
-Result<Workbook> fromDocument(const orcus::spreadsheet::document& doc, const ReadLimits& limits,
-                              ReadProgress* progress) {
-    Workbook book;
-    const ixion::model_context& cx = doc.get_model_context();
-    const std::size_t count = doc.get_sheet_count();
-    for (std::size_t s = 0; s < count; ++s) {
-        Sheet sheet;
-        sheet.name = QString::fromUtf8(doc.get_sheet_name(orcus::spreadsheet::sheet_t(s)));
-        const orcus::spreadsheet::sheet* sh = doc.get_sheet(orcus::spreadsheet::sheet_t(s));
-        const ixion::abs_range_t range = sh ? sh->get_data_range() : ixion::abs_range_t();
-        if (sh && range.valid()) {
-            const int lastRow = range.last.row;
-            if (lastRow + 1 > limits.maxRows)
-                return makeError(msg::tooManyRows(sheet.name, limits.maxRows));
-            const int lastColumn = std::min(range.last.column, limits.maxColumns - 1);
-            sheet.rows.resize(std::size_t(lastRow + 1));
-            for (int r = 0; r <= lastRow; ++r) {
-                if ((r & 1023) == 0) {
-                    if (cancelled(progress))
-                        return makeError(msg::cancelled());
-                    setPercent(progress, 70 + int(30.0 * (s + double(r) / (lastRow + 1)) / count));
-                }
-                Row& row = sheet.rows[std::size_t(r)];
-                for (int c = 0; c <= lastColumn; ++c) {
-                    const ixion::abs_address_t at(ixion::sheet_t(s), r, c);
-                    Cell cell;
-                    switch (cx.get_celltype(at)) {
-                    case ixion::celltype_t::string:
-                        cell.kind = Cell::Kind::Text;
-                        cell.text = QString::fromUtf8(cx.get_string_value(at));
-                        break;
-                    case ixion::celltype_t::numeric:
-                        cell.kind = Cell::Kind::Number;
-                        cell.number = cx.get_numeric_value(at);
-                        break;
-                    case ixion::celltype_t::boolean:
-                        cell.kind = Cell::Kind::Text;
-                        cell.text = cx.get_numeric_value(at) != 0 ? QStringLiteral("VERO")
-                                                                  : QStringLiteral("FALSO");
-                        break;
-                    case ixion::celltype_t::formula: {
-                        cell.kind = Cell::Kind::Unreadable;
-                        const ixion::formula_cell* fc = cx.get_formula_cell(at);
-                        if (!fc)
-                            break;
-                        try {
-                            const ixion::formula_result res = fc->get_result_cache(
-                                ixion::formula_result_wait_policy_t::throw_exception);
-                            if (res.get_type() == ixion::formula_result::result_type::value) {
-                                cell.kind = Cell::Kind::Number;
-                                cell.number = res.get_value();
-                            } else if (res.get_type() ==
-                                       ixion::formula_result::result_type::string) {
-                                cell.kind = Cell::Kind::Text;
-                                cell.text = QString::fromStdString(res.get_string());
-                            }
-                        } catch (const std::exception&) {
-                        }
-                        break;
-                    }
-                    default:
-                        break;
-                    }
-                    if (cell.kind == Cell::Kind::Number && !std::isfinite(cell.number))
-                        cell.kind = Cell::Kind::Unreadable;
-                    if (!cell.empty()) {
-                        if (row.size() <= std::size_t(c))
-                            row.resize(std::size_t(c) + 1);
-                        row[std::size_t(c)] = std::move(cell);
-                    }
-                }
-            }
-            while (!sheet.rows.empty() && sheet.rows.back().empty())
-                sheet.rows.pop_back();
-        }
-        book.sheets.push_back(std::move(sheet));
-    }
-    return book;
-}
-
 bool anyValue(const Workbook& book) {
     for (const Sheet& s : book.sheets)
         for (const Row& r : s.rows)
@@ -147,15 +64,29 @@ Result<Workbook> readArchive(const QString& path, FileKind kind, const QString& 
         return facts.error();
     setPercent(progress, 10);
     QString source = path;
-    if (kind == FileKind::Xlsx && (facts->absoluteTargets || facts->inlineStrings)) {
-        source = workDir + QStringLiteral("/listino-riparato.xlsx");
-        if (Status s = writeRepaired(path, source, limits.zip); !s)
+    // An .ods whose repeats stand for more cells than are read: a copy with them bounded, so
+    // that the library does not go through cells left aside one by one.
+    const RepeatBounds bounds{limits.maxColumns, std::int64_t(limits.maxRows) + 1};
+    const bool repeated = kind == FileKind::Ods && (facts->mostColumnsRepeated > bounds.columns ||
+                                                    facts->mostRowsRepeated > bounds.rows);
+    if ((kind == FileKind::Xlsx && (facts->absoluteTargets || facts->inlineStrings)) || repeated) {
+        source = workDir + (kind == FileKind::Xlsx ? QStringLiteral("/listino-riparato.xlsx")
+                                                   : QStringLiteral("/listino-riparato.ods"));
+        if (Status s = writeRepaired(path, source, limits.zip, bounds); !s)
             return s.error();
+        if (cancelled(progress)) {
+            QFile::remove(source);
+            return makeError(msg::cancelled());
+        }
         QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner);
     }
+    auto removeCopy = [&] {
+        if (source != path)
+            QFile::remove(source);
+    };
     try {
-        orcus::spreadsheet::document doc{orcus::spreadsheet::range_size_t{1048576, 16384}};
-        orcus::spreadsheet::import_factory factory{doc};
+        StoredValues factory(limits, progress);
+        factory.expect(facts->declaredValues);
         const std::string file = QFile::encodeName(source).toStdString();
         if (kind == FileKind::Xlsx) {
             orcus::orcus_xlsx filter(&factory);
@@ -164,21 +95,21 @@ Result<Workbook> readArchive(const QString& path, FileKind kind, const QString& 
             orcus::orcus_ods filter(&factory);
             filter.read_file(file);
         }
-        if (source != path)
-            QFile::remove(source);
+        removeCopy();
         if (cancelled(progress))
             return makeError(msg::cancelled());
-        setPercent(progress, 60);
-        doc.recalc_formula_cells();
-        setPercent(progress, 70);
-        Result<Workbook> book = fromDocument(doc, limits, progress);
-        if (book && kind == FileKind::Xlsx && facts->declaredValues > 0 && !anyValue(*book))
+        Workbook book = factory.take();
+        if (kind == FileKind::Xlsx && facts->declaredValues > 0 && !anyValue(book))
             return makeError(msg::nothingRead(path));
         return book;
+    } catch (const ReadStopped& stop) {
+        removeCopy();
+        if (stop.why == ReadStopped::Why::Cancelled)
+            return makeError(msg::cancelled());
+        return makeError(msg::tooManyRows(stop.sheet, limits.maxRows));
     } catch (const std::exception& e) {
-        if (source != path)
-            QFile::remove(source);
-        return makeError(msg::damaged(path, QString::fromLocal8Bit(e.what()).left(200)));
+        removeCopy();
+        return makeError(msg::damagedDetail(path, QString::fromLocal8Bit(e.what()).left(200)));
     }
 }
 
@@ -274,7 +205,8 @@ Result<Workbook> readCsv(const QString& path, const ReadLimits& limits, ReadProg
     Sheet sheet;
     sheet.name = QFileInfo(path).completeBaseName();
     orcus::csv::parser_config config;
-    config.delimiters = std::string(1, delimiterOf(text));
+    sheet.separator = delimiterOf(text);
+    config.delimiters = std::string(1, sheet.separator);
     config.text_qualifier = '"';
     config.trim_cell_value = true;
     CsvRows rows(sheet, limits, progress);
@@ -286,7 +218,7 @@ Result<Workbook> readCsv(const QString& path, const ReadLimits& limits, ReadProg
             return makeError(msg::cancelled());
         return makeError(msg::tooManyRows(sheet.name, limits.maxRows));
     } catch (const std::exception& e) {
-        return makeError(msg::damaged(path, QString::fromLocal8Bit(e.what()).left(200)));
+        return makeError(msg::damagedDetail(path, QString::fromLocal8Bit(e.what()).left(200)));
     }
     while (!sheet.rows.empty() && sheet.rows.back().empty())
         sheet.rows.pop_back();
@@ -294,7 +226,8 @@ Result<Workbook> readCsv(const QString& path, const ReadLimits& limits, ReadProg
     return book;
 }
 
-Result<Workbook> readXls(const QString& path, const ReadLimits& limits, ReadProgress* progress) {
+Result<Workbook> readXls(const QString& path, const QString& workDir, const ReadLimits& limits,
+                         ReadProgress* progress) {
     {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly))
@@ -305,7 +238,29 @@ Result<Workbook> readXls(const QString& path, const ReadLimits& limits, ReadProg
             return makeError(msg::tooBig(path, limits.maxFileBytes / (1024 * 1024)));
     }
     setPercent(progress, 5);
-    return readXlsApart(path, limits, progress);
+    // LibreOffice first, for the formulas' results; libfreexl where it cannot.
+    const Converted converted = convertXls(path, workDir, limits, progress);
+    QString why = converted.why;
+    if (!converted.xlsx.isEmpty()) {
+        Result<Workbook> book =
+            readArchive(converted.xlsx, FileKind::Xlsx, workDir, limits, progress);
+        QDir(converted.folder).removeRecursively();
+        if (book || cancelled(progress))
+            return book;
+        why = QStringLiteral("la conversione con LibreOffice non si legge");
+    }
+    if (!converted.folder.isEmpty())
+        QDir(converted.folder).removeRecursively();
+    if (converted.cancelled)
+        return makeError(msg::cancelled());
+    setPercent(progress, 10);
+    Result<Workbook> book = readXlsApart(path, limits, progress);
+    if (book) {
+        book->formulasUnread = why;
+        for (Sheet& s : book->sheets)
+            s.formulasUnread = true;
+    }
+    return book;
 }
 
 } // namespace
@@ -338,7 +293,7 @@ Result<Workbook> readWorkbook(const QString& path, const QString& workDir, const
         book = readCsv(path, limits, progress);
         break;
     case FileKind::Xls:
-        book = readXls(path, limits, progress);
+        book = readXls(path, workDir, limits, progress);
         break;
     case FileKind::Unknown:
         break;

@@ -12,8 +12,9 @@
 
 // Reads a price list's spreadsheet: .xlsx and .ods through liborcus (after the archive's
 // checks), .csv through liborcus's CSV parser (semicolons, tabs or commas, a byte-order mark,
-// UTF-8 or the Windows code page), .xls through libfreexl in a process of its own (see
-// XlsProcess.h). The format is the one the file's name
+// UTF-8 or the Windows code page), .xls turned into an .xlsx by LibreOffice where it is
+// installed (see XlsConvert.h), else through libfreexl in a process of its own (see
+// XlsProcess.h), which gives no result of a formula. The format is the one the file's name
 // says; a file whose content is another is refused.
 namespace pricelists {
 
@@ -32,6 +33,10 @@ struct ReadLimits {
     int xlsTotalMs = 600000;
     // The .xls reader's program; empty for the one beside the running program.
     QByteArray xlsProgram;
+    // The office suite that turns a .xls into an .xlsx with its formulas' results (LibreOffice);
+    // empty for "soffice" where the system finds it. How long its conversion may take.
+    QByteArray officeProgram;
+    int officeTotalMs = 120000;
 };
 
 // Shared with the thread that reads: how far the reading is, and whether to stop.

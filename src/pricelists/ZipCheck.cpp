@@ -45,6 +45,60 @@ private:
     std::int64_t m_count = 0;
 };
 
+// The repeats of an .ods's content, "table:number-columns-repeated="16384"", as they come in
+// pieces: the most of each kind.
+class Repeats {
+public:
+    void feed(const char* p, int n) {
+        const QByteArray chunk = m_tail + QByteArray::fromRawData(p, n);
+        for (qsizetype at = chunk.indexOf(kAttribute); at >= 0;
+             at = chunk.indexOf(kAttribute, at + 1)) {
+            const qsizetype start = at + qsizetype(sizeof kAttribute) - 1;
+            qsizetype end = start;
+            while (end < chunk.size() && end - start < 19 && chunk[end] >= '0' && chunk[end] <= '9')
+                ++end;
+            if (end == chunk.size())
+                break; // the number goes on in the next piece
+            const std::int64_t value = chunk.mid(start, end - start).toLongLong();
+            std::int64_t& most =
+                chunk.mid(std::max<qsizetype>(0, at - 7), 7) == "columns" ? columns : rows;
+            most = std::max(most, value);
+        }
+        m_tail = chunk.right(64);
+    }
+    std::int64_t columns = 0;
+    std::int64_t rows = 0;
+    static constexpr char kAttribute[] = "-repeated=\"";
+
+private:
+    QByteArray m_tail;
+};
+
+// The content with each repeat no greater than its bound.
+QByteArray boundedRepeats(const QByteArray& content, const RepeatBounds& bounds) {
+    QByteArray out;
+    out.reserve(content.size());
+    qsizetype from = 0;
+    for (qsizetype at = content.indexOf(Repeats::kAttribute); at >= 0;
+         at = content.indexOf(Repeats::kAttribute, at + 1)) {
+        const qsizetype start = at + qsizetype(sizeof Repeats::kAttribute) - 1;
+        qsizetype end = start;
+        while (end < content.size() && content[end] >= '0' && content[end] <= '9')
+            ++end;
+        const bool columns = content.mid(std::max<qsizetype>(0, at - 7), 7) == "columns";
+        const std::int64_t bound = columns ? bounds.columns : bounds.rows;
+        bool ok = false;
+        const std::int64_t value = content.mid(start, end - start).toLongLong(&ok);
+        if (bound > 0 && (!ok || value > bound)) {
+            out.append(content.constData() + from, start - from);
+            out.append(QByteArray::number(bound));
+            from = end;
+        }
+    }
+    out.append(content.constData() + from, content.size() - from);
+    return out;
+}
+
 QByteArray currentName(void* z, unz_file_info64* info) {
     char name[1024];
     if (unzGetCurrentFileInfo64(z, info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
@@ -86,6 +140,7 @@ Result<ZipFacts> checkArchive(const QString& path, const QString& kind, const Zi
     // Then by what it really gives, each part checked against its checksum.
     ZipFacts facts;
     Counter values("<v>"), inlines("<is>"), inlineType("inlineStr");
+    Repeats repeats;
     std::int64_t total = 0;
     std::vector<char> buffer(64 * 1024);
     for (int rc = unzGoToFirstFile(z.get()); rc == UNZ_OK; rc = unzGoToNextFile(z.get())) {
@@ -96,6 +151,7 @@ Result<ZipFacts> checkArchive(const QString& path, const QString& kind, const Zi
                 path, QStringLiteral("la parte %1 non si apre").arg(QString::fromUtf8(name))));
         const bool rels = isRelationships(name);
         const bool sheet = isSheet(name);
+        const bool content = name == "content.xml";
         QByteArray relsText;
         std::int64_t partBytes = 0;
         values.restart();
@@ -123,6 +179,8 @@ Result<ZipFacts> checkArchive(const QString& path, const QString& kind, const Zi
             }
             if (rels)
                 relsText.append(buffer.data(), n);
+            if (content)
+                repeats.feed(buffer.data(), n);
             if (sheet) {
                 values.feed(buffer.data(), n);
                 inlines.feed(buffer.data(), n);
@@ -138,6 +196,8 @@ Result<ZipFacts> checkArchive(const QString& path, const QString& kind, const Zi
     }
     facts.declaredValues = values.count() + inlines.count();
     facts.inlineStrings = inlineType.count() > 0;
+    facts.mostColumnsRepeated = repeats.columns;
+    facts.mostRowsRepeated = repeats.rows;
     return facts;
 }
 
@@ -176,7 +236,8 @@ QByteArray sharedInlineTexts(const QByteArray& sheet, QByteArray& shared, int& c
 
 } // namespace
 
-Status writeRepaired(const QString& path, const QString& target, const ZipLimits& limits) {
+Status writeRepaired(const QString& path, const QString& target, const ZipLimits& limits,
+                     const RepeatBounds& repeats) {
     Unz z(unzOpen64(QFile::encodeName(path).constData()));
     if (!z)
         return makeError(msg::damaged(path, QStringLiteral("l'indice dell'archivio manca")));
@@ -229,6 +290,8 @@ Status writeRepaired(const QString& path, const QString& target, const ZipLimits
             data = relativeTargets(name, data);
         else if (isSheet(name) && data.contains("inlineStr"))
             data = sharedInlineTexts(data, shared, count);
+        else if (name == "content.xml")
+            data = boundedRepeats(data, repeats);
     }
     if (count > existing) {
         if (sharedPart >= 0) {

@@ -25,6 +25,17 @@ struct ZipFacts {
     bool inlineStrings = false;
     // Cell elements of the sheets, as the sheets' own XML declares them (xlsx only).
     std::int64_t declaredValues = 0;
+    // The most columns and rows one cell or row element stands for (ods only: an element may
+    // repeat itself thousands of times, which the library builds one by one).
+    std::int64_t mostColumnsRepeated = 0;
+    std::int64_t mostRowsRepeated = 0;
+};
+
+// Bounds on the repeats of an .ods copy: cells further right, or rows further down, than these
+// are not read anyway, so an element standing for more stands for these many.
+struct RepeatBounds {
+    std::int64_t columns = 0; // none when 0
+    std::int64_t rows = 0;
 };
 
 // `kind` names the format in messages ("foglio Excel .xlsx").
@@ -32,7 +43,8 @@ Result<ZipFacts> checkArchive(const QString& path, const QString& kind, const Zi
                               const std::atomic_bool* cancel);
 
 // A copy of the workbook at `path` with its relationships made relative and its inline texts
-// moved to the shared texts, written to `target`.
-Status writeRepaired(const QString& path, const QString& target, const ZipLimits& limits);
+// moved to the shared texts (xlsx), its repeats bounded (ods), written to `target`.
+Status writeRepaired(const QString& path, const QString& target, const ZipLimits& limits,
+                     const RepeatBounds& repeats = {});
 
 } // namespace pricelists

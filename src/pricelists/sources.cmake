@@ -1,9 +1,12 @@
 # The principal's price list: reading the spreadsheet, the preview, applying and undoing.
 target_sources(gestione_core PRIVATE
     pricelists/ColumnMap.cpp
+    pricelists/DecimalMark.cpp
     pricelists/ListRows.cpp
     pricelists/PriceListStore.cpp
     pricelists/SheetFile.cpp
+    pricelists/StoredValues.cpp
+    pricelists/XlsConvert.cpp
     pricelists/XlsProcess.cpp
     pricelists/XlsStream.cpp
     pricelists/ZipCheck.cpp

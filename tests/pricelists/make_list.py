@@ -4,6 +4,8 @@
 # accents, an empty row in the middle, a repeated code, a price that is no number and a price
 # computed by a formula.
 #   make_list.py OUT.xlsx [ROWS]   (ROWS: that many plain articles instead, for timing)
+#   make_list.py OUT.xlsx formulas (prices by functions, from another sheet, a date of today;
+#                                   openpyxl stores no results: LibreOffice adds them)
 import datetime
 import sys
 
@@ -13,6 +15,18 @@ out = sys.argv[1]
 wb = openpyxl.Workbook()
 ws = wb.active
 ws.title = "Listino 2027"
+if len(sys.argv) > 2 and sys.argv[2] == "formulas":
+    costs = wb.create_sheet("Costi")
+    costs.append(["Voce", "Importo"])
+    costs.append(["Trasporto", 7.25])
+    ws.append(["Listino valido dal", "=TODAY()"])
+    ws.append(["Codice", "Descrizione", "Peso", "Prezzo"])
+    ws.append(["F001", "Arrotondato", 5, "=ROUND(10.456,2)"])
+    ws.append(["F002", "Per eccesso", "=2*3", "=ROUNDUP(2.301,1)"])
+    ws.append(["F003", "Da un altro foglio", 1, "=Costi!B2"])
+    ws.append(["F004", "=UPPER(\"minuscolo\")", 2, "=IF(C6>1,3.5,0)"])
+    wb.save(out)
+    sys.exit(0)
 if len(sys.argv) > 2:
     ws.append(["Codice", "Descrizione", "Formato", "Peso", "Prezzo"])
     for i in range(int(sys.argv[2])):

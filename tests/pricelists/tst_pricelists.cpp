@@ -12,10 +12,13 @@
 #include "pricelists/ListRows.h"
 #include "pricelists/PriceListStore.h"
 #include "pricelists/SheetFile.h"
+#include "pricelists/StoredValues.h"
 #include "pricelists/XlsStream.h"
+#include "pricelists/ZipCheck.h"
 #include "ui/widgets/ReportList.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -83,11 +86,20 @@ private Q_SLOTS:
     void init();
     void formats_data();
     void formats();
+    void storedResults_data();
+    void storedResults();
+    void repeatedCells();
+    void cancelWhileReading();
+    void decimalMark_data();
+    void decimalMark();
+    void decimalMarkSwitched();
     void badFiles_data();
     void badFiles();
     void xlsReaderWatched_data();
     void xlsReaderWatched();
     void damagedXls();
+    void xlsWithoutOffice_data();
+    void xlsWithoutOffice();
     void previewColumnsFit();
     void window();
     void failedApplyLeavesNothing();
@@ -122,6 +134,71 @@ void TestPriceLists::init() {
         {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
          QStringLiteral("xls:MS Excel 97"), QStringLiteral("--outdir"), m_files.path(), m_xlsx});
     writeFile(m_files.filePath(QStringLiteral("primo.csv")), kFirstList);
+    // Prices by formulas: openpyxl stores no results, LibreOffice stores them.
+    const QString formulas = m_files.filePath(QStringLiteral("formule.xlsx"));
+    run(QStringLiteral("/usr/bin/python3"),
+        {sourceDir() + QStringLiteral("/tests/pricelists/make_list.py"), formulas,
+         QStringLiteral("formulas")});
+    for (const char* to : {"xlsx", "ods"})
+        run(QStringLiteral("soffice"),
+            {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+             QString::fromLatin1(to), QStringLiteral("--outdir"),
+             m_files.filePath(QStringLiteral("calc")), formulas});
+}
+
+void TestPriceLists::storedResults_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QStringList>("refused");
+    QTest::addColumn<bool>("dated"); // the date of the title, a formula of today
+    const QString noResult = QStringLiteral("una formula senza risultato");
+    QTest::newRow("LibreOffice xlsx")
+        << "calc/formule.xlsx"
+        << QStringList{"F001 ARROTONDATO 5 10.46", "F002 PER ECCESSO 6 2.4",
+                       "F003 DA UN ALTRO FOGLIO 1 7.25", "F004 MINUSCOLO 2 3.5"}
+        << QStringList{} << true;
+    // liborcus hands over no text result of an .ods formula: that row is refused.
+    QTest::newRow("LibreOffice ods")
+        << "calc/formule.ods"
+        << QStringList{"F001 ARROTONDATO 5 10.46", "F002 PER ECCESSO 6 2.4",
+                       "F003 DA UN ALTRO FOGLIO 1 7.25"}
+        << QStringList{"6 Descrizione (formula): " + noResult} << true;
+    QTest::newRow("openpyxl xlsx")
+        << "formule.xlsx" << QStringList{}
+        << QStringList{"3 Prezzo (formula): " + noResult, "4 Peso (formula): " + noResult,
+                       "5 Prezzo (formula): " + noResult, "6 Descrizione (formula): " + noResult}
+        << false;
+}
+
+// Formulas are read by the results the file stores, never computed: functions the libraries
+// do not know, another sheet's cells and today's date included; a formula with no result
+// refuses its row, never the file.
+void TestPriceLists::storedResults() {
+    QFETCH(QString, file);
+    QFETCH(QStringList, entries);
+    QFETCH(QStringList, refused);
+    QFETCH(bool, dated);
+    QTemporaryDir work;
+    Result<Workbook> book = readWorkbook(m_files.filePath(file), work.path());
+    QVERIFY2(book, book ? "" : qPrintable(book.error().text));
+    const Sheet& sheet = book->sheets.front();
+    const Mapping mapping = findMapping(sheet);
+    const ListRows rows = readRows(sheet, mapping);
+    QStringList got;
+    for (const Entry& e : rows.entries)
+        got << QStringLiteral("%1 %2 %3 %4")
+                   .arg(e.code, e.description)
+                   .arg(e.weight.value_or(-1))
+                   .arg(e.price);
+    QCOMPARE(got, entries);
+    got.clear();
+    for (const Refused& r : rows.refused)
+        got << QStringLiteral("%1 %2 %3: %4").arg(r.row).arg(r.column, r.text, r.reason);
+    QCOMPARE(got, refused);
+    const std::optional<QDate> from = validFromAbove(sheet, mapping.headerRow);
+    QCOMPARE(from.has_value(), dated);
+    if (from)
+        QVERIFY(std::abs(from->daysTo(QDate::currentDate())) <= 1);
 }
 
 void TestPriceLists::formats_data() {
@@ -129,10 +206,11 @@ void TestPriceLists::formats_data() {
     QTest::addColumn<int>("added");   // articles new to the catalogue
     QTest::addColumn<int>("refused"); // rows refused
     QTest::addColumn<QString>("p006");
-    // The price of P006 is a formula: its stored or computed result; libfreexl gives none.
-    QTest::newRow("xlsx") << "xlsx" << 4 << 1 << "5";
+    // The price of P006 is a formula: openpyxl stores no result for it, LibreOffice does (5);
+    // the .xls is read through LibreOffice for it.
+    QTest::newRow("xlsx") << "xlsx" << 3 << 2 << "";
     QTest::newRow("ods") << "ods" << 4 << 1 << "5";
-    QTest::newRow("xls") << "xls" << 3 << 2 << "";
+    QTest::newRow("xls") << "xls" << 4 << 1 << "5";
 }
 
 void TestPriceLists::formats() {
@@ -268,6 +346,12 @@ void TestPriceLists::badFiles_data() {
         << "half"
         << "Il file «rotto.xlsx» è danneggiato e non si legge (l'indice dell'archivio manca). "
            "Nulla è stato importato.";
+    // The library's own words come last, after "Dettaglio:".
+    QTest::newRow("broken sheet")
+        << "guasto.xlsx"
+        << "broken"
+        << "Il file «guasto.xlsx» è danneggiato e non si legge. Nulla è stato importato. "
+           "Dettaglio: ";
     QTest::newRow("zip bomb") << "bomba.xlsx"
                               << "bomb"
                               << "Il file «bomba.xlsx» una volta aperto occuperebbe più di 16 MB: "
@@ -307,6 +391,19 @@ void TestPriceLists::badFiles() {
                             "z.writestr('xl/worksheets/sheet1.xml',b'0'*(40<<20))\n"
                             "z.close()"),
              path});
+    else if (make == QLatin1String("broken"))
+        run(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import sys,zipfile\n"
+                            "src=zipfile.ZipFile(sys.argv[1])\n"
+                            "out=zipfile.ZipFile(sys.argv[2],'w',zipfile.ZIP_DEFLATED)\n"
+                            "for i in src.infolist():\n"
+                            "  data=src.read(i.filename)\n"
+                            "  if i.filename.startswith('xl/worksheets/'):\n"
+                            "    data=data.replace(b'</sheetData>',b'</sheetDat>')\n"
+                            "  out.writestr(i,data)\n"
+                            "out.close()"),
+             m_xlsx, path});
     else if (make == QLatin1String("rows")) {
         QByteArray text = "Codice;Prezzo\n";
         for (int i = 0; i < 1000; ++i)
@@ -318,7 +415,11 @@ void TestPriceLists::badFiles() {
     limits.maxRows = 1000;
     Result<Workbook> book = readWorkbook(path, dir.path(), limits);
     QVERIFY(!book);
-    QCOMPARE(book.error().text, message);
+    if (message.endsWith(QLatin1String("Dettaglio: ")))
+        QVERIFY2(book.error().text.startsWith(message) && book.error().text.size() > message.size(),
+                 qPrintable(book.error().text));
+    else
+        QCOMPARE(book.error().text, message);
 }
 
 // The .xls reader's process replaced by a script: whatever it does or sends, the reading ends
@@ -402,6 +503,7 @@ void TestPriceLists::xlsReaderWatched() {
     limits.maxXlsOutput = 1024 * 1024;
     limits.xlsQuietMs = 2000;
     limits.xlsProgram = QFile::encodeName(reader);
+    limits.officeProgram = "/nonexistent/soffice";
     ReadProgress progress;
     progress.cancel = cancel;
     QElapsedTimer took;
@@ -436,11 +538,229 @@ void TestPriceLists::damagedXls() {
     QVERIFY(!sound.rows.entries.empty());
 }
 
+// Where LibreOffice cannot turn the .xls into an .xlsx, the list is read all the same, the
+// reason kept for the window, and a price that came empty may be a formula: its row says so.
+void TestPriceLists::xlsWithoutOffice_data() {
+    QTest::addColumn<QString>("office"); // a script in its place; empty for none on the PATH
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("not installed") << "" << false << "LibreOffice non è installato";
+    QTest::newRow("fails") << "exit 1" << false << "la conversione con LibreOffice non è riuscita";
+    QTest::newRow("writes nothing")
+        << "exit 0" << false << "la conversione con LibreOffice non è riuscita";
+    QTest::newRow("hangs") << "exec sleep 600" << false
+                           << "la conversione con LibreOffice non è finita entro 1 secondi";
+    QTest::newRow("cancelled") << "exec sleep 600" << true << "";
+}
+
+void TestPriceLists::xlsWithoutOffice() {
+    QFETCH(QString, office);
+    QFETCH(bool, cancel);
+    QFETCH(QString, why);
+    QTemporaryDir dir;
+    ReadLimits limits;
+    limits.officeTotalMs = 1000;
+    const QByteArray path = qgetenv("PATH");
+    if (office.isEmpty()) {
+        qputenv("PATH", dir.path().toLocal8Bit());
+    } else {
+        const QString script = dir.filePath(QStringLiteral("soffice"));
+        writeFile(script, ("#!/bin/sh\n" + office + "\n").toUtf8());
+        QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::ExeOwner));
+        limits.officeProgram = QFile::encodeName(script);
+    }
+    ReadProgress progress;
+    progress.cancel = cancel;
+    Result<Workbook> book = readWorkbook(m_files.filePath(QStringLiteral("Listino Rossi.xls")),
+                                         dir.path(), limits, &progress);
+    qputenv("PATH", path);
+    if (cancel) {
+        QVERIFY(!book);
+        QCOMPARE(book.error().text, QStringLiteral("Lettura del listino annullata."));
+        return;
+    }
+    QVERIFY(book);
+    QCOMPARE(book->formulasUnread, why);
+    const Sheet& sheet = book->sheets.front();
+    const ListRows rows = readRows(sheet, findMapping(sheet));
+    QCOMPARE(int(rows.refused.size()), 2);
+    QCOMPARE(QStringLiteral("%1 %2").arg(rows.refused[1].row).arg(rows.refused[1].reason),
+             QStringLiteral("11 manca il prezzo (se è una formula, il foglio .xls letto così non "
+                            "ne dà il risultato)"));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("libreoffice"))));
+    if (!office.isEmpty())
+        return;
+    // The window tells why, and what to do.
+    App app;
+    app.dialogs.answerChoice(m_files.filePath(QStringLiteral("Listino Rossi.xls")));
+    qputenv("PATH", dir.path().toLocal8Bit());
+    ui::menu(app.window.get(), "ImportaListino");
+    qputenv("PATH", path);
+    ImportWindow* w = importWindow();
+    QVERIFY(w);
+    QVERIFY(w->LblAvviso->isVisibleTo(w));
+    QCOMPARE(w->LblAvviso->text(),
+             QStringLiteral("Il foglio .xls è stato letto senza i risultati delle sue formule "
+                            "(LibreOffice non è installato): una cella con una formula risulta "
+                            "vuota. Per leggerli, salvare il listino come .xlsx e importare "
+                            "quello."));
+    w->close();
+}
+
 ImportWindow* importWindow() {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* d = qobject_cast<ImportWindow*>(w); d && d->isVisible())
             return d;
     return nullptr;
+}
+
+// An .ods whose elements repeat themselves far beyond what is read (as LibreOffice's own
+// trailing rows and columns do, and a hostile file ten million times over): the repeats are
+// counted before the library builds anything, bounded, and the list reads as the plain one.
+void TestPriceLists::repeatedCells() {
+    QTemporaryDir dir;
+    const QString hostile = dir.filePath(QStringLiteral("ripetuto.ods"));
+    run(QStringLiteral("/usr/bin/python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import re,sys,zipfile\n"
+                        "src=zipfile.ZipFile(sys.argv[1])\n"
+                        "out=zipfile.ZipFile(sys.argv[2],'w',zipfile.ZIP_DEFLATED)\n"
+                        "for i in src.infolist():\n"
+                        "  data=src.read(i.filename)\n"
+                        "  if i.filename=='content.xml':\n"
+                        "    data=re.sub(rb'<table:table-cell table:number-columns-repeated="
+                        "\"\\d+\"/>',b'<table:table-cell office:value-type=\"float\" "
+                        "office:value=\"7\" table:number-columns-repeated=\"10000000\"/>',"
+                        "data,count=1)\n"
+                        "    data=re.sub(rb'number-rows-repeated=\"\\d+\"',"
+                        "b'number-rows-repeated=\"2000000000\"',data)\n"
+                        "  out.writestr(i,data)\n"
+                        "out.close()"),
+         m_files.filePath(QStringLiteral("Listino Rossi.ods")), hostile});
+    Result<ZipFacts> facts = checkArchive(hostile, QStringLiteral("foglio"), {}, nullptr);
+    QVERIFY(facts);
+    QCOMPARE(facts->mostColumnsRepeated, 10000000);
+    QCOMPARE(facts->mostRowsRepeated, 2000000000);
+    const Read plain = readList(m_files.filePath(QStringLiteral("Listino Rossi.ods")), dir.path());
+    const Read read = readList(hostile, dir.path());
+    QCOMPARE(read.sheet.rows.size(), plain.sheet.rows.size());
+    QCOMPARE(int(read.sheet.rows.front().size()), ReadLimits{}.maxColumns);
+    QCOMPARE(read.sheet.rows.front().back().number, 7.0);
+    QCOMPARE(read.rows.entries.size(), plain.rows.entries.size());
+    QCOMPARE(read.rows.refused.size(), plain.rows.refused.size());
+}
+
+// "Annulla" is looked at while the library hands the cells over, not only before and after.
+void TestPriceLists::cancelWhileReading() {
+    ReadProgress progress;
+    StoredValues values(ReadLimits{}, &progress);
+    orcus::spreadsheet::iface::import_sheet* sheet = values.append_sheet(0, "Listino");
+    progress.cancel = true;
+    int handed = 0;
+    try {
+        for (; handed < 1000000; ++handed)
+            sheet->set_value(handed / 10, handed % 10, 1.5);
+    } catch (const ReadStopped& stop) {
+        QCOMPARE(int(stop.why), int(ReadStopped::Why::Cancelled));
+    }
+    QVERIFY(handed < 10000);
+}
+
+// A .csv's decimal mark, from all the numbers of each number column and the field separator;
+// a number that reads either way is refused where the file does not show the mark, and read
+// as the agent says once chosen.
+void TestPriceLists::decimalMark_data() {
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<int>("chosen"); // -1: the file's; else a DecimalMark
+    QTest::addColumn<QString>("mark");
+    QTest::addColumn<QStringList>("read");
+    const QString both = QStringLiteral("il punto può separare i decimali o le migliaia: "
+                                        "scegliere come leggere i numeri");
+    const QByteArray english = "Codice,Descrizione,Peso,Prezzo\n"
+                               "E1,Olio,1.000,0.990\n"
+                               "E2,Sale,2,1.250\n"
+                               "E3,Pasta,2.5,12.90\n"
+                               "E4,Caffè,1,\"1,234.50\"\n";
+    QTest::newRow("English, commas between fields")
+        << english << -1 << "punto"
+        << QStringList{"E1 1 0.99", "E2 2 1.25", "E3 2.5 12.9", "E4 1 1234.5"};
+    QTest::newRow("English, read as Italian by choice")
+        << english << int(DecimalMark::Comma) << "virgola"
+        << QStringList{"E1 1000 990", "E2 2 1250", "4 Prezzo 12.90: il prezzo non è un numero",
+                       "5 Prezzo 1,234.50: il prezzo non è un numero"};
+    QTest::newRow("Italian, semicolons")
+        << QByteArray("Codice;Peso;Prezzo\nI1;1,5;0,990\nI2;2;1.250\nI3;2;12,90\n") << -1
+        << "virgola" << QStringList{"I1 1.5 0.99", "I2 2 1250", "I3 2 12.9"};
+    QTest::newRow("English tab-separated, the weights show it")
+        << QByteArray("Codice\tPeso\tPrezzo\nT1\t0.5\t1.250\n") << -1 << "punto"
+        << QStringList{"T1 0.5 1.25"};
+    QTest::newRow("nothing shows it, commas between fields")
+        << QByteArray("Codice,Prezzo\nA1,1.250\nA2,3\n") << -1 << "punto?"
+        << QStringList{"2 Prezzo 1.250: " + both, "A2 -1 3"};
+    QTest::newRow("nothing shows it, semicolons")
+        << QByteArray("Codice;Prezzo\nA1;1.250\nA2;3\n") << -1 << "virgola?"
+        << QStringList{"2 Prezzo 1.250: " + both, "A2 -1 3"};
+    QTest::newRow("nothing shows it, chosen")
+        << QByteArray("Codice;Prezzo\nA1;1.250\nA2;3\n") << int(DecimalMark::Point) << "punto"
+        << QStringList{"A1 -1 1.25", "A2 -1 3"};
+}
+
+void TestPriceLists::decimalMark() {
+    QFETCH(QByteArray, csv);
+    QFETCH(int, chosen);
+    QFETCH(QString, mark);
+    QFETCH(QStringList, read);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("listino.csv"));
+    writeFile(path, csv);
+    Result<Workbook> book = readWorkbook(path, dir.path());
+    QVERIFY(book);
+    const Sheet& sheet = book->sheets.front();
+    const ListRows rows = readRows(sheet, findMapping(sheet),
+                                   chosen < 0 ? std::nullopt : std::optional(DecimalMark(chosen)));
+    QStringList got;
+    for (const Entry& e : rows.entries)
+        got << QStringLiteral("%1 %2 %3").arg(e.code).arg(e.weight.value_or(-1)).arg(e.price);
+    for (const Refused& r : rows.refused)
+        got << QStringLiteral("%1 %2 %3: %4").arg(r.row).arg(r.column, r.text, r.reason);
+    got.sort();
+    read.sort();
+    QCOMPARE(got, read);
+    QCOMPARE(
+        (rows.mark == DecimalMark::Point ? QStringLiteral("punto") : QStringLiteral("virgola")) +
+            (rows.markShown ? QString() : QStringLiteral("?")),
+        mark);
+    QVERIFY(rows.numberTexts);
+}
+
+// The preview says how the numbers were read, and its switch reads them again the other way.
+void TestPriceLists::decimalMarkSwitched() {
+    App app;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("english.csv"));
+    writeFile(path, "Codice,Descrizione,Prezzo\nE1,Olio,0.990\nE2,Pasta,12.90\n");
+    app.dialogs.answerChoice(path);
+    ui::menu(app.window.get(), "ImportaListino");
+    ImportWindow* w = importWindow();
+    QVERIFY(w);
+    auto shown = [&] {
+        QStringList out{w->LblDecimali->text()};
+        for (int r = 0; r < w->ListaAnteprima->topLevelItemCount(); ++r)
+            out << QStringLiteral("%1 %2 %3")
+                       .arg(w->ListaAnteprima->topLevelItem(r)->text(1),
+                            w->ListaAnteprima->topLevelItem(r)->text(2),
+                            w->ListaAnteprima->topLevelItem(r)->text(4));
+        return out;
+    };
+    QVERIFY(w->LblDecimali->isVisibleTo(w));
+    QVERIFY(w->puntoDecimale->isChecked());
+    QCOMPARE(shown(), QStringList({"Numeri letti con il punto decimale (12.90)", "2 E1 OLIO, 0,99",
+                                   "3 E2 PASTA, 12,90"}));
+    ui::click(w->puntoDecimale);
+    QVERIFY(!w->puntoDecimale->isChecked());
+    QCOMPARE(shown(), QStringList({"Numeri letti con la virgola decimale (12,90)",
+                                   "2 E1 OLIO, 990,00", "3  Prezzo: il prezzo non è un numero"}));
+    w->close();
 }
 
 // The window: the file picked, its preview for a new principal, applied, a bad file told, the
@@ -600,9 +920,9 @@ void TestPriceLists::duplicateChosen() {
     };
     const QString counts = QStringLiteral("Articoli nuovi: %1, Prezzi cambiati: 0, Descrizioni "
                                           "cambiate: 0, Formati cambiati: 0, Pesi cambiati: 0, "
-                                          "Assenti dal listino: 0, Righe scartate: 1, Codici "
+                                          "Assenti dal listino: 0, Righe scartate: 2, Codici "
                                           "ripetuti: 2");
-    QCOMPARE(w->LblConteggi->text(), counts.arg(6));
+    QCOMPARE(w->LblConteggi->text(), counts.arg(5));
     const QList<QTreeWidgetItem*> repeats = rowsOf(QStringLiteral("Codici ripetuti"));
     QCOMPARE(repeats.size(), 2);
     QCOMPARE(repeats[0]->checkState(0), Qt::Checked);
@@ -620,7 +940,7 @@ void TestPriceLists::duplicateChosen() {
     // Neither row: the code is left out.
     repeats[1]->setCheckState(0, Qt::Unchecked);
     QCOMPARE(newP002(), QString());
-    QCOMPARE(w->LblConteggi->text(), counts.arg(5));
+    QCOMPARE(w->LblConteggi->text(), counts.arg(4));
     repeats[1]->setCheckState(0, Qt::Checked);
     app.dialogs.clear();
     app.dialogs.answerYes();
