@@ -25,7 +25,8 @@ void ImportaListino(AppContext& ctx, QWidget* parent) {
         kTitle, QDir::homePath(), QStringLiteral("Listini (*.xlsx *.xls *.ods *.csv)"));
     if (!file)
         return;
-    // A private folder for a repaired copy of the workbook, gone with the reading.
+    // A private folder for a repaired copy of the workbook or LibreOffice's conversion of a .xls,
+    // gone with the reading.
     QTemporaryDir work;
     if (!work.isValid()) {
         ctx.dialogs.message(QStringLiteral("Non si può creare la cartella di lavoro per leggere il "

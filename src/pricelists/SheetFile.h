@@ -48,7 +48,8 @@ struct ReadProgress {
 enum class FileKind { Xlsx, Ods, Csv, Xls, Unknown };
 FileKind kindOf(const QString& path);
 
-// `workDir` is a private folder for a repaired copy of the workbook, when one is needed.
+// `workDir` is a private folder for a repaired copy of the workbook, or the conversion of a
+// .xls, when one is needed.
 Result<Workbook> readWorkbook(const QString& path, const QString& workDir,
                               const ReadLimits& limits = {}, ReadProgress* progress = nullptr);
 
