@@ -18,6 +18,13 @@ QString weightText(const std::optional<double>& w) {
     return w ? itext::formatNumber(*w) : QString();
 }
 
+// What the list wrote into the article, beside its record of what was there.
+Status recordAfter(Result<Statement>& st, std::int64_t record, std::int64_t article) {
+    st->reset();
+    st->bind(1, record).bind(2, article);
+    return st->run();
+}
+
 struct Known {
     std::int64_t id = 0;
     QString description;
@@ -393,10 +400,14 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
 
         Result<Statement> add = db.prepare("INSERT INTO ARTICOLO (CODICE, ARTICOLO, FORMATO, "
                                            "PESO, AGG) VALUES (?1, ?2, ?3, ?4, ?5);");
+        // The article as it was, the fields the list changes; then what it holds after.
         Result<Statement> keep = db.prepare(
             "INSERT INTO LISTINO_MODIFICA (ID_LISTINO, ID_ARTICOLO, NUOVO, ARTICOLO, FORMATO, "
-            "PESO, AGG) SELECT ?1, ID, ?2, ARTICOLO, FORMATO, PESO, AGG FROM ARTICOLO "
+            "PESO, AGG, CAMPI) SELECT ?1, ID, ?2, ARTICOLO, FORMATO, PESO, AGG, ?4 FROM ARTICOLO "
             "WHERE ID = ?3;");
+        Result<Statement> keepAfter = db.prepare(
+            "UPDATE LISTINO_MODIFICA SET (DOPO_ARTICOLO, DOPO_FORMATO, DOPO_PESO, DOPO_AGG) = "
+            "(SELECT ARTICOLO, FORMATO, PESO, AGG FROM ARTICOLO WHERE ID = ?2) WHERE ID = ?1;");
         Result<Statement> change =
             db.prepare("UPDATE ARTICOLO SET ARTICOLO = CASE WHEN ?1 THEN ?2 ELSE ARTICOLO END, "
                        "FORMATO = CASE WHEN ?3 THEN ?4 ELSE FORMATO END, "
@@ -404,7 +415,7 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
         Result<Statement> price = db.prepare("INSERT INTO PREZZO_LISTINO (CODICE, ID_MANDANTE, "
                                              "PREZZO, VALIDO_DAL, ID_LISTINO) VALUES "
                                              "(?1, ?2, ?3, ?4, ?5);");
-        for (Result<Statement>* st : {&add, &keep, &change, &price})
+        for (Result<Statement>* st : {&add, &keep, &keepAfter, &change, &price})
             if (!*st)
                 return st->error();
         // The catalogue as it is now: another program may have changed it since the preview.
@@ -440,18 +451,26 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
                     .bind(5, date);
                 if (Status r = add->run(); !r)
                     return r;
+                const std::int64_t article = db.lastInsertId();
                 keep->reset();
-                keep->bind(1, out.list).bind(2, 1).bind(3, db.lastInsertId());
+                keep->bind(1, out.list).bind(2, 1).bind(3, article).bind(4, kAllFields);
                 if (Status r = keep->run(); !r)
+                    return r;
+                if (Status r = recordAfter(keepAfter, db.lastInsertId(), article); !r)
                     return r;
                 ++out.added;
             } else if (w.description || w.format || w.weight) {
                 keep->reset();
-                keep->bind(1, out.list).bind(2, 0).bind(3, w.article);
+                keep->bind(1, out.list)
+                    .bind(2, 0)
+                    .bind(3, w.article)
+                    .bind(4, (w.description ? kDescriptionField : 0) |
+                                 (w.format ? kFormatField : 0) | (w.weight ? kWeightField : 0));
                 if (Status r = keep->run(); !r)
                     return r;
                 if (db.changes() == 0)
                     return changedMeanwhile(e.code, "non c'è più");
+                const std::int64_t record = db.lastInsertId();
                 change->reset();
                 change->bind(1, int(w.description))
                     .bind(2, e.description)
@@ -462,6 +481,8 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
                     .bind(7, date)
                     .bind(8, w.article);
                 if (Status r = change->run(); !r)
+                    return r;
+                if (Status r = recordAfter(keepAfter, record, w.article); !r)
                     return r;
                 ++out.updated;
             }
@@ -494,63 +515,6 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
                                         "scritto.")
                              .arg(s.error().text),
                          s.error().code);
-    if (!s)
-        return s.error();
-    return out;
-}
-
-Result<Undone> undoLast(Database& db) {
-    Undone out;
-    {
-        // The lists taken from the agency's server are the office's: a sync takes them back.
-        Result<Statement> st = db.prepare("SELECT ID, FILE FROM LISTINO WHERE ID NOT IN (SELECT"
-                                          " ID FROM SYNC_LISTINO) ORDER BY ID DESC LIMIT 1;");
-        if (!st)
-            return st.error();
-        if (!st->next()) {
-            if (!st->status())
-                return st->status().error();
-            return makeError(QStringLiteral("Non c'è alcun listino da annullare."));
-        }
-        out.list = st->int64(0);
-        out.file = st->text(1);
-    }
-    Status s = db.write([&]() -> Status {
-        Result<Statement> gone =
-            db.prepare("DELETE FROM ARTICOLO WHERE ID IN (SELECT ID_ARTICOLO FROM LISTINO_MODIFICA "
-                       "WHERE ID_LISTINO = ?1 AND NUOVO = 1);");
-        if (!gone)
-            return gone.error();
-        gone->bind(1, out.list);
-        if (Status r = gone->run(); !r)
-            return r;
-        out.removed = db.changes();
-        Result<Statement> back = db.prepare(
-            "UPDATE ARTICOLO SET (ARTICOLO, FORMATO, PESO, AGG) = (SELECT M.ARTICOLO, M.FORMATO, "
-            "M.PESO, M.AGG FROM LISTINO_MODIFICA M WHERE M.ID_LISTINO = ?1 AND M.NUOVO = 0 "
-            "AND M.ID_ARTICOLO = ARTICOLO.ID) WHERE ID IN (SELECT ID_ARTICOLO FROM "
-            "LISTINO_MODIFICA WHERE ID_LISTINO = ?1 AND NUOVO = 0);");
-        if (!back)
-            return back.error();
-        back->bind(1, out.list);
-        if (Status r = back->run(); !r)
-            return r;
-        out.restored = db.changes();
-        int step = 0;
-        for (const char* sql : {"DELETE FROM PREZZO_LISTINO WHERE ID_LISTINO = ?1;",
-                                "DELETE FROM LISTINO_MODIFICA WHERE ID_LISTINO = ?1;",
-                                "DELETE FROM LISTINO WHERE ID = ?1;"}) {
-            Result<Statement> st = db.prepare(sql);
-            if (!st)
-                return st.error();
-            st->bind(1, out.list);
-            if (Status r = st->run(); !r)
-                return r;
-            if (step++ == 0) // the prices
-                out.prices = db.changes();
-        }
-        return {};
-    });
     if (!s)
         return s.error();
     return out;

@@ -2,6 +2,7 @@
 target_sources(gestione_core PRIVATE
     pricelists/ColumnMap.cpp
     pricelists/ListRows.cpp
+    pricelists/ListUndo.cpp
     pricelists/PriceListStore.cpp
     pricelists/SheetFile.cpp
     pricelists/XlsProcess.cpp

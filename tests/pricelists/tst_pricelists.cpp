@@ -8,6 +8,7 @@
 #include "data/AddedTables.h"
 #include "data/Database.h"
 #include "pricelists/ColumnMap.h"
+#include "pricelists/ImportMessages.h"
 #include "pricelists/ImportWindow.h"
 #include "pricelists/ListRows.h"
 #include "pricelists/PriceListStore.h"
@@ -55,6 +56,11 @@ const QByteArray kFirstList = "\xEF\xBB\xBF"
                               "P004;Tonno;CT 24;4,8;30\r\n"
                               "P009;Sale fino;CT 12;12;\"2,00\"\r\n";
 
+const QString kUndoQuestion =
+    QStringLiteral("Annullare l'ultimo listino importato? I suoi prezzi vengono tolti; gli "
+                   "articoli che ha aggiunto vengono tolti e quelli che ha cambiato tornano come "
+                   "erano, tranne quelli cambiati o usati in ordini dopo il listino.");
+
 struct Read {
     Sheet sheet;
     Mapping mapping;
@@ -94,6 +100,7 @@ private Q_SLOTS:
     void duplicateChosen();
     void catalogueChangedMeanwhile();
     void articleOfAnotherPrincipal();
+    void undoKeepsLaterWork();
 
 private:
     QTemporaryDir m_files;
@@ -505,10 +512,7 @@ void TestPriceLists::window() {
     app.dialogs.answerYes();
     ui::menu(app.window.get(), "AnnullaListino");
     QCOMPARE(app.dialogs.describe(),
-             seq({question(QStringLiteral("Annullare l'ultimo listino importato? Gli articoli che "
-                                          "ha aggiunto vengono tolti, quelli che ha cambiato "
-                                          "tornano come erano e i suoi prezzi vengono tolti."),
-                           undo),
+             seq({question(kUndoQuestion, undo),
                   message(QStringLiteral("Listino «primo.csv» annullato: 2 articoli tolti, 0 "
                                          "articoli ripristinati, 2 prezzi tolti."),
                           undo, BoxIcon::Information)}));
@@ -723,6 +727,85 @@ void TestPriceLists::articleOfAnotherPrincipal() {
     w->CboMandante->setEditText(QStringLiteral("Bianchi Casa"));
     QCOMPARE(p001(), QStringLiteral("10,00 (Rossi Alimentari) 0"));
     w->close();
+}
+
+// The last list undone after hand work: only the fields it changed go back, and only where the
+// article still holds them; an article it added goes unless corrected or ordered since; what
+// stays is named in the box, and the article list shown is filled again.
+void TestPriceLists::undoKeepsLaterWork() {
+    using namespace boxes;
+    App app;
+    Database& db = app.db();
+    auto applyList = [&](const QString& path, QDate date) {
+        const Read list = readList(path, app.dir.path());
+        Result<Preview> p = makePreview(db, 1, list.rows, date);
+        QVERIFY(p);
+        QVERIFY(apply(db, *p, msg::fileName(path), QDateTime(date, QTime(9, 0)), {},
+                      QStringLiteral("Rossi Alimentari")));
+    };
+    applyList(m_files.filePath(QStringLiteral("primo.csv")), QDate(2026, 9, 1));
+    QTemporaryDir dir;
+    const QString second = dir.filePath(QStringLiteral("secondo.csv"));
+    writeFile(second, "Codice;Descrizione;Formato;Peso;Prezzo\n"
+                      "P001;Pasta di semola bio;CT 12x500 G;6;11,00\n"
+                      "P004;Tonno;CT 24;5;31\n"
+                      "P009;Sale grosso;CT 12;12;2,10\n"
+                      "P010;Riso;CT 10;10;3\n"
+                      "P011;Farro;CT 10;10;4\n"
+                      "P012;Orzo;CT 10;10;5\n");
+    applyList(second, QDate(2026, 11, 1));
+
+    const struct {
+        const char* code;
+        const char* handWork; // after the list
+        const char* after;    // the article after the undo; empty when it is gone
+    } cases[] = {
+        // A weight the list never changed, corrected by hand: the list's description goes, the
+        // weight stays.
+        {"P001", "UPDATE ARTICOLO SET PESO = 6.5 WHERE CODICE = 'P001';",
+         "PÀSTA DI SEMOLA|CT 12X500 G|6.5|2026-09-01"},
+        // The weight the list changed, corrected since: it stays.
+        {"P004", "UPDATE ARTICOLO SET PESO = 5.2 WHERE CODICE = 'P004';",
+         "TONNO|CT 24|5.2|2026-11-01"},
+        {"P009", "", "SALE FINO|CT 12|12.0|2026-09-01"},
+        {"P010", "", ""},
+        {"P011", "UPDATE ARTICOLO SET ARTICOLO = 'FARRO PERLATO' WHERE CODICE = 'P011';",
+         "FARRO PERLATO|CT 10|10.0|2026-11-01"},
+        {"P012",
+         "INSERT INTO ORDINE (ANNO, NR, ID_CL, DATAO, ARTICOLO, CODICE, QVENDITA, PREZZO) "
+         "VALUES ('2026', '1', '1', '2026-11-05', 'ORZO', 'P012', 2, 5);",
+         "ORZO|CT 10|10.0|2026-11-01"},
+    };
+    for (const auto& c : cases)
+        exec(db, c.handWork);
+
+    ui::menu(app.window.get(), "AAggiorna");
+    ReportView* list = app.find<ReportView>("ListView3");
+    QVERIFY(ui::rowOf(list, 1, QStringLiteral("P010")) >= 0);
+    app.dialogs.clear();
+    const QString undo = QStringLiteral("Annulla ultimo listino");
+    app.dialogs.answerYes();
+    ui::menu(app.window.get(), "AnnullaListino");
+    QCOMPARE(app.dialogs.describe(),
+             seq({question(kUndoQuestion, undo),
+                  message(QStringLiteral("Listino «secondo.csv» annullato: 1 articoli tolti, 2 "
+                                         "articoli ripristinati, 6 prezzi tolti.\n\n"
+                                         "Articoli lasciati come sono ora:\n"
+                                         "«P004» TONNO: cambiato dopo il listino (peso)\n"
+                                         "«P011» FARRO PERLATO: aggiunto dal listino, è stato "
+                                         "cambiato dopo\n"
+                                         "«P012» ORZO: aggiunto dal listino, è usato in ordini"),
+                          undo, BoxIcon::Information)}));
+    for (const auto& c : cases) {
+        const QByteArray sql = QByteArray("SELECT ARTICOLO || '|' || FORMATO || '|' || PESO || "
+                                          "'|' || AGG FROM ARTICOLO WHERE CODICE = '") +
+                               c.code + "'";
+        QCOMPARE(value(db, sql), QString::fromUtf8(c.after));
+        QCOMPARE(ui::rowOf(list, 1, QString::fromLatin1(c.code)) >= 0, *c.after != 0);
+    }
+    QCOMPARE(value(db, "SELECT group_concat(CODICE || '=' || PREZZO, ' ') FROM PREZZO_LISTINO"),
+             QStringLiteral("P001=10.0 P004=30.0 P009=2.0"));
+    QCOMPARE(value(db, "SELECT COUNT(*) FROM LISTINO_MODIFICA"), QStringLiteral("3"));
 }
 
 QTEST_MAIN(TestPriceLists)
