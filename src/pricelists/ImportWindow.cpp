@@ -81,6 +81,13 @@ ImportWindow::ImportWindow(AppContext& c, QString file, Workbook book, QWidget* 
         filters->addWidget(ChkTipo[std::size_t(k)]);
         connect(ChkTipo[std::size_t(k)], &QCheckBox::toggled, this, [this] { fillList(); });
     }
+    LblValidita = new QLabel(this);
+    LblValidita->setObjectName(QStringLiteral("LblValidita"));
+    LblValidita->setWordWrap(true);
+    QFont bold = LblValidita->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.2);
+    LblValidita->setFont(bold);
     ListaAnteprima = new QTreeWidget(this);
     ListaAnteprima->setObjectName(QStringLiteral("ListaAnteprima"));
     ListaAnteprima->setRootIsDecorated(false);
@@ -101,6 +108,7 @@ ImportWindow::ImportWindow(AppContext& c, QString file, Workbook book, QWidget* 
     buttons->addWidget(close);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(LblValidita);
     layout->addLayout(filters);
     layout->addWidget(ListaAnteprima, 1);
     layout->addLayout(buttons);
@@ -145,11 +153,9 @@ void ImportWindow::sheetChosen() {
             cbo->addItem(QStringLiteral("%1: %2").arg(columnLetter(c), texts[c]));
         cbo->setCurrentIndex(m_mapping.column[std::size_t(f)] + 1);
     }
-    if (TDataListino->text().isEmpty() || !itext::parseDate(TDataListino->text())) {
-        const QDate d =
-            validFromAbove(sheet(), m_mapping.headerRow).value_or(ctx.clock.now().date());
-        TDataListino->setText(itext::formatDate(d));
-    }
+    m_titleDate = validFromAbove(sheet(), m_mapping.headerRow);
+    if (TDataListino->text().isEmpty() || !itext::parseDate(TDataListino->text()))
+        TDataListino->setText(itext::formatDate(m_titleDate.value_or(ctx.clock.now().date())));
     m_filling = false;
     refresh();
 }
@@ -170,6 +176,7 @@ void ImportWindow::refresh() {
     m_preview = Preview{};
     CmdApplica->setEnabled(false);
     const std::optional<QDate> date = itext::parseDate(TDataListino->text());
+    showValidity(date);
     if (!m_mapping.usable()) {
         LblConteggi->setText(QStringLiteral("Nel foglio non c'è una riga d'intestazione con le "
                                             "colonne del codice e del prezzo: sceglierle qui "
@@ -199,6 +206,19 @@ void ImportWindow::refresh() {
     showCounts();
     CmdApplica->setEnabled(!CboMandante->currentText().simplified().isEmpty());
     fillList();
+}
+
+void ImportWindow::showValidity(const std::optional<QDate>& date) {
+    if (!date) {
+        LblValidita->clear();
+        return;
+    }
+    QString text = QStringLiteral("Listino valido dal %1").arg(itext::formatDate(*date));
+    if (m_titleDate == date)
+        text += QStringLiteral(" (data letta dal titolo del foglio)");
+    if (*date > ctx.clock.now().date())
+        text += QStringLiteral(": i suoi prezzi non sono ancora in vigore oggi");
+    LblValidita->setText(text + QLatin1Char('.'));
 }
 
 void ImportWindow::showCounts() {
@@ -309,9 +329,11 @@ void ImportWindow::Applica_Click() {
     const QString name = CboMandante->currentText().simplified();
     if (!m_mapping.usable() || name.isEmpty())
         return;
-    if (!ctx.dialogs.question(QStringLiteral("Applicare il listino «%1» della mandante «%2»?")
-                                  .arg(msg::fileName(m_file), name),
-                              kTitle))
+    if (!ctx.dialogs.question(
+            QStringLiteral("Applicare il listino «%1» della mandante «%2», "
+                           "valido dal %3?")
+                .arg(msg::fileName(m_file), name, itext::formatDate(m_preview.validFrom)),
+            kTitle))
         return;
     Result<Applied> done = apply(ctx.db(), m_preview, msg::fileName(m_file), ctx.clock.now(),
                                  rememberedTexts(sheet(), m_mapping), name);

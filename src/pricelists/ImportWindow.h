@@ -6,7 +6,10 @@
 
 #include <QDialog>
 
+#include <QDate>
+
 #include <array>
+#include <optional>
 
 struct AppContext;
 class QCheckBox;
@@ -33,6 +36,8 @@ public:
     std::array<QCheckBox*, pricelists::kChangeCount> ChkTipo;
     QTreeWidget* ListaAnteprima;
     QLabel* LblConteggi;
+    // The date the list is valid from, what it was read from, and whether it is valid today.
+    QLabel* LblValidita;
     QPushButton* CmdApplica;
 
     void Applica_Click();
@@ -44,6 +49,7 @@ private:
     void mappingChanged();
     void refresh();
     void showCounts();
+    void showValidity(const std::optional<QDate>& date);
     void fillList();
     void readTicks();
     // A row of a repeated code ticked: the code's other rows are unticked and the changes shown
@@ -57,5 +63,7 @@ private:
     pricelists::Workbook m_book;
     pricelists::Mapping m_mapping;
     pricelists::Preview m_preview;
+    // The date the sheet's title gives, if any.
+    std::optional<QDate> m_titleDate;
     bool m_filling = false;
 };

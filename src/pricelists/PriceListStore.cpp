@@ -25,6 +25,20 @@ Status recordAfter(Result<Statement>& st, std::int64_t record, std::int64_t arti
     return st->run();
 }
 
+struct Dated {
+    QDate from;
+    double price = 0;
+};
+
+// The price valid on `date`: the latest that starts on or before it (prices oldest first).
+const Dated* validOn(const std::vector<Dated>& prices, const QDate& date) {
+    const Dated* out = nullptr;
+    for (const Dated& d : prices)
+        if (d.from <= date)
+            out = &d;
+    return out;
+}
+
 struct Known {
     std::int64_t id = 0;
     QString description;
@@ -182,15 +196,18 @@ Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows
         if (!st->status())
             return st->status().error();
     }
-    QHash<QString, double> current;
+    // The principal's prices of each code, the oldest first: a list is compared with the price
+    // valid on its own date, so the same prices from another date are a change.
+    QHash<QString, std::vector<Dated>> current;
     {
-        Result<Statement> st = db.prepare("SELECT CODICE, PREZZO FROM PREZZO_LISTINO "
+        Result<Statement> st = db.prepare("SELECT CODICE, PREZZO, VALIDO_DAL FROM PREZZO_LISTINO "
                                           "WHERE ID_MANDANTE = ?1 ORDER BY VALIDO_DAL, ID;");
         if (!st)
             return st.error();
         st->bind(1, principal);
         while (st->next())
-            current.insert(st->text(0), st->real(1));
+            current[st->text(0)].push_back(
+                {itext::parseIsoDate(st->utf8(2)).value_or(QDate()), st->real(1)});
         if (!st->status())
             return st->status().error();
     }
@@ -247,12 +264,18 @@ Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows
         }
         const std::size_t firstItem = p.items.size();
         const auto old = current.constFind(e.code);
-        if (old == current.constEnd() || std::fabs(*old - e.price) > 0.00005) {
-            PreviewItem it =
-                item(Change::Price, old == current.constEnd() ? QString() : priceText(*old),
-                     priceText(e.price));
-            if (old != current.constEnd() && *old > 0)
-                it.percent = (e.price - *old) / *old * 100.0;
+        const bool priced = old != current.constEnd();
+        const Dated* onDate = priced ? validOn(*old, validFrom) : nullptr;
+        if (!onDate || std::fabs(onDate->price - e.price) > 0.00005) {
+            // None valid on the list's date: the one that starts later, with its date.
+            const QString before = onDate   ? priceText(onDate->price)
+                                   : priced ? QStringLiteral("%1 dal %2")
+                                                  .arg(priceText(old->front().price),
+                                                       itext::formatDate(old->front().from))
+                                            : QString();
+            PreviewItem it = item(Change::Price, before, priceText(e.price));
+            if (onDate && onDate->price > 0)
+                it.percent = (e.price - onDate->price) / onDate->price * 100.0;
             it.article = known->id;
             p.items.push_back(std::move(it));
         }
@@ -274,7 +297,7 @@ Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows
         // An article only another principal has prices for: its changes are shown unticked, the
         // price beside the other principal's, and nothing of it changes unless the agent ticks.
         const auto other = others.constFind(e.code);
-        if (old == current.constEnd() && other != others.constEnd()) {
+        if (!priced && other != others.constEnd()) {
             for (std::size_t k = firstItem; k < p.items.size(); ++k) {
                 PreviewItem& it = p.items[k];
                 it.ticked = false;
@@ -293,7 +316,7 @@ Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows
         PreviewItem it;
         it.kind = Change::Missing;
         it.code = code;
-        it.before = priceText(current.value(code));
+        it.before = priceText(current.value(code).back().price);
         it.ticked = false;
         const auto known = catalogue.constFind(code);
         if (known != catalogue.constEnd()) {
@@ -559,6 +582,24 @@ Result<std::optional<ListPrice>> listPriceOn(Database& db, const QString& code, 
     if (all->empty())
         return std::optional<ListPrice>();
     return std::optional<ListPrice>(all->front());
+}
+
+Result<std::optional<ListPrice>> listPriceAfter(Database& db, const QString& code,
+                                                const QDate& date) {
+    Result<Statement> st = db.prepare("SELECT P.PREZZO, P.VALIDO_DAL, M.NOME FROM PREZZO_LISTINO P "
+                                      "LEFT JOIN MANDANTE M ON M.ID = P.ID_MANDANTE "
+                                      "WHERE P.CODICE = ?1 AND P.VALIDO_DAL > ?2 "
+                                      "ORDER BY P.VALIDO_DAL, P.ID DESC LIMIT 1;");
+    if (!st)
+        return st.error();
+    st->bind(1, code.trimmed().toUpper()).bind(2, itext::isoDate(date));
+    std::optional<ListPrice> out;
+    if (st->next())
+        out =
+            ListPrice{st->real(0), itext::parseIsoDate(st->utf8(1)).value_or(QDate()), st->text(2)};
+    if (!st->status())
+        return st->status().error();
+    return out;
 }
 
 Result<std::vector<ListPrice>> priceHistory(Database& db, const QString& code) {

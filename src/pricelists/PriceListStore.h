@@ -103,6 +103,9 @@ struct ListPrice {
 };
 // The article's list price valid on `date`: the latest that starts on or before it.
 Result<std::optional<ListPrice>> listPriceOn(Database& db, const QString& code, const QDate& date);
+// The article's first list price that starts after `date`: a list not yet valid on that day.
+Result<std::optional<ListPrice>> listPriceAfter(Database& db, const QString& code,
+                                                const QDate& date);
 // Every list price of the article, the newest first.
 Result<std::vector<ListPrice>> priceHistory(Database& db, const QString& code);
 

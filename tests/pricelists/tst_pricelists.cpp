@@ -101,6 +101,7 @@ private Q_SLOTS:
     void catalogueChangedMeanwhile();
     void articleOfAnotherPrincipal();
     void undoKeepsLaterWork();
+    void listValidLater();
 
 private:
     QTemporaryDir m_files;
@@ -475,7 +476,7 @@ void TestPriceLists::window() {
     QCOMPARE(app.dialogs.describe(),
              seq({one(ScriptedDialogs::Kind::Choice, title, QDir::homePath()),
                   question(QStringLiteral("Applicare il listino «primo.csv» della mandante «Rossi "
-                                          "Alimentari»?"),
+                                          "Alimentari», valido dal 01/09/2026?"),
                            title),
                   message(QStringLiteral("Listino applicato: 2 articoli nuovi, 0 articoli "
                                          "aggiornati, 2 prezzi registrati."),
@@ -572,7 +573,7 @@ void TestPriceLists::failedApplyLeavesNothing() {
     ui::click(w->CmdApplica);
     QCOMPARE(app.dialogs.describe(),
              seq({question(QStringLiteral("Applicare il listino «primo.csv» della mandante "
-                                          "«Bianchi Conserve»?"),
+                                          "«Bianchi Conserve», valido dal 08/12/2026?"),
                            title),
                   message(QStringLiteral("Il listino non è stato applicato (un valore non è "
                                          "ammesso dalla tabella): nulla è stato scritto."),
@@ -806,6 +807,91 @@ void TestPriceLists::undoKeepsLaterWork() {
     QCOMPARE(value(db, "SELECT group_concat(CODICE || '=' || PREZZO, ' ') FROM PREZZO_LISTINO"),
              QStringLiteral("P001=10.0 P004=30.0 P009=2.0"));
     QCOMPARE(value(db, "SELECT COUNT(*) FROM LISTINO_MODIFICA"), QStringLiteral("3"));
+}
+
+// A list valid from a later day (its title says so): the preview says it where it is seen, and
+// the same list imported again from another day is a change that can be applied.
+void TestPriceLists::listValidLater() {
+    using namespace boxes;
+    App app;
+    const QString title = QStringLiteral("Importa listino");
+    auto open = [&] {
+        app.dialogs.answerChoice(m_xlsx);
+        ui::menu(app.window.get(), "ImportaListino");
+        ImportWindow* w = importWindow();
+        if (w)
+            w->CboMandante->setEditText(QStringLiteral("Rossi Alimentari"));
+        app.dialogs.clear();
+        return w;
+    };
+    auto priceRows = [&] {
+        QStringList out;
+        for (int r = 0; r < importWindow()->ListaAnteprima->topLevelItemCount(); ++r) {
+            const QTreeWidgetItem* row = importWindow()->ListaAnteprima->topLevelItem(r);
+            if (row->text(0) == QLatin1String("Prezzi cambiati") && !row->isHidden())
+                out << row->text(2) + QLatin1Char(' ') + row->text(3) + QStringLiteral(" → ") +
+                           row->text(4);
+        }
+        return out;
+    };
+    ImportWindow* w = open();
+    QVERIFY(w);
+    QCOMPARE(w->TDataListino->text(), QStringLiteral("01/02/2027"));
+    QCOMPARE(w->LblValidita->text(),
+             QStringLiteral("Listino valido dal 01/02/2027 (data letta dal titolo del foglio): i "
+                            "suoi prezzi non sono ancora in vigore oggi."));
+    QVERIFY(w->LblValidita->isVisible());
+    QVERIFY(w->LblValidita->font().bold());
+    app.dialogs.answerYes();
+    ui::click(w->CmdApplica);
+    QCOMPARE(app.dialogs.describe(),
+             seq({question(QStringLiteral("Applicare il listino «Listino Rossi.xlsx» della "
+                                          "mandante «Rossi Alimentari», valido dal 01/02/2027?"),
+                           title),
+                  message(QStringLiteral("Listino applicato: 6 articoli nuovi, 0 articoli "
+                                         "aggiornati, 6 prezzi registrati."),
+                          title, BoxIcon::Information)}));
+    QTRY_VERIFY(!importWindow());
+
+    // Again, from the same day: nothing to apply.
+    w = open();
+    QVERIFY(w);
+    QCOMPARE(priceRows(), QStringList());
+    app.dialogs.answerYes();
+    ui::click(w->CmdApplica);
+    QCOMPARE(app.dialogs.describe(),
+             seq({question(QStringLiteral("Applicare il listino «Listino Rossi.xlsx» della "
+                                          "mandante «Rossi Alimentari», valido dal 01/02/2027?"),
+                           title),
+                  message(QStringLiteral("Nessuna modifica scelta: nulla è stato scritto."), title,
+                          BoxIcon::Exclamation)}));
+    app.dialogs.clear();
+
+    // From today: each price is a change, shown beside the day it is valid from now.
+    w->TDataListino->setText(QStringLiteral("08/12/2026"));
+    QCOMPARE(w->LblValidita->text(), QStringLiteral("Listino valido dal 08/12/2026."));
+    QCOMPARE(
+        priceRows(),
+        QStringList({"P001 12,50 dal 01/02/2027 → 12,50", "P002 1.234,50 dal 01/02/2027 → 1.234,50",
+                     "P003 45,90 dal 01/02/2027 → 45,90", "P004 30,00 dal 01/02/2027 → 30,00",
+                     "P006 5,00 dal 01/02/2027 → 5,00", "P007 8,20 dal 01/02/2027 → 8,20"}));
+    app.dialogs.answerYes();
+    ui::click(w->CmdApplica);
+    QCOMPARE(app.dialogs.describe(),
+             seq({question(QStringLiteral("Applicare il listino «Listino Rossi.xlsx» della "
+                                          "mandante «Rossi Alimentari», valido dal 08/12/2026?"),
+                           title),
+                  message(QStringLiteral("Listino applicato: 0 articoli nuovi, 0 articoli "
+                                         "aggiornati, 6 prezzi registrati."),
+                          title, BoxIcon::Information)}));
+    QCOMPARE(value(app.db(),
+                   "SELECT group_concat(VALIDO_DAL || '=' || N, ' ') FROM (SELECT "
+                   "VALIDO_DAL, COUNT(*) AS N FROM PREZZO_LISTINO GROUP BY 1 ORDER BY 1)"),
+             QStringLiteral("2026-12-08=6 2027-02-01=6"));
+    Result<std::optional<ListPrice>> today =
+        listPriceOn(app.db(), QStringLiteral("P001"), QDate(2026, 12, 8));
+    QVERIFY(today && *today);
+    QCOMPARE((*today)->price, 12.5);
 }
 
 QTEST_MAIN(TestPriceLists)
