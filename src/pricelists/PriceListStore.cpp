@@ -18,13 +18,6 @@ QString weightText(const std::optional<double>& w) {
     return w ? itext::formatNumber(*w) : QString();
 }
 
-// What the list wrote into the article, beside its record of what was there.
-Status recordAfter(Result<Statement>& st, std::int64_t record, std::int64_t article) {
-    st->reset();
-    st->bind(1, record).bind(2, article);
-    return st->run();
-}
-
 struct Dated {
     QDate from;
     double price = 0;
@@ -423,14 +416,16 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
 
         Result<Statement> add = db.prepare("INSERT INTO ARTICOLO (CODICE, ARTICOLO, FORMATO, "
                                            "PESO, AGG) VALUES (?1, ?2, ?3, ?4, ?5);");
-        // The article as it was, the fields the list changes; then what it holds after.
+        // The article as it was, the fields the list changes (?4) and what it holds after: an
+        // article added as it is, one changed with the values the change below writes.
         Result<Statement> keep = db.prepare(
             "INSERT INTO LISTINO_MODIFICA (ID_LISTINO, ID_ARTICOLO, NUOVO, ARTICOLO, FORMATO, "
-            "PESO, AGG, CAMPI) SELECT ?1, ID, ?2, ARTICOLO, FORMATO, PESO, AGG, ?4 FROM ARTICOLO "
-            "WHERE ID = ?3;");
-        Result<Statement> keepAfter = db.prepare(
-            "UPDATE LISTINO_MODIFICA SET (DOPO_ARTICOLO, DOPO_FORMATO, DOPO_PESO, DOPO_AGG) = "
-            "(SELECT ARTICOLO, FORMATO, PESO, AGG FROM ARTICOLO WHERE ID = ?2) WHERE ID = ?1;");
+            "PESO, AGG, CAMPI, DOPO_ARTICOLO, DOPO_FORMATO, DOPO_PESO, DOPO_AGG) SELECT ?1, ID, "
+            "?2, ARTICOLO, FORMATO, PESO, AGG, ?4, "
+            "CASE WHEN ?2 = 0 AND ?4 & 1 THEN ?5 ELSE ARTICOLO END, "
+            "CASE WHEN ?2 = 0 AND ?4 & 2 THEN ?6 ELSE FORMATO END, "
+            "CASE WHEN ?2 = 0 AND ?4 & 4 THEN ?7 ELSE PESO END, "
+            "CASE WHEN ?2 = 0 THEN ?8 ELSE AGG END FROM ARTICOLO WHERE ID = ?3;");
         Result<Statement> change =
             db.prepare("UPDATE ARTICOLO SET ARTICOLO = CASE WHEN ?1 THEN ?2 ELSE ARTICOLO END, "
                        "FORMATO = CASE WHEN ?3 THEN ?4 ELSE FORMATO END, "
@@ -438,7 +433,7 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
         Result<Statement> price = db.prepare("INSERT INTO PREZZO_LISTINO (CODICE, ID_MANDANTE, "
                                              "PREZZO, VALIDO_DAL, ID_LISTINO) VALUES "
                                              "(?1, ?2, ?3, ?4, ?5);");
-        for (Result<Statement>* st : {&add, &keep, &keepAfter, &change, &price})
+        for (Result<Statement>* st : {&add, &keep, &change, &price})
             if (!*st)
                 return st->error();
         // The catalogue as it is now: another program may have changed it since the preview.
@@ -474,12 +469,9 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
                     .bind(5, date);
                 if (Status r = add->run(); !r)
                     return r;
-                const std::int64_t article = db.lastInsertId();
                 keep->reset();
-                keep->bind(1, out.list).bind(2, 1).bind(3, article).bind(4, kAllFields);
+                keep->bind(1, out.list).bind(2, 1).bind(3, db.lastInsertId()).bind(4, kAllFields);
                 if (Status r = keep->run(); !r)
-                    return r;
-                if (Status r = recordAfter(keepAfter, db.lastInsertId(), article); !r)
                     return r;
                 ++out.added;
             } else if (w.description || w.format || w.weight) {
@@ -488,12 +480,15 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
                     .bind(2, 0)
                     .bind(3, w.article)
                     .bind(4, (w.description ? kDescriptionField : 0) |
-                                 (w.format ? kFormatField : 0) | (w.weight ? kWeightField : 0));
+                                 (w.format ? kFormatField : 0) | (w.weight ? kWeightField : 0))
+                    .bind(5, e.description)
+                    .bind(6, e.format)
+                    .bind(7, e.weight)
+                    .bind(8, date);
                 if (Status r = keep->run(); !r)
                     return r;
                 if (db.changes() == 0)
                     return changedMeanwhile(e.code, "non c'è più");
-                const std::int64_t record = db.lastInsertId();
                 change->reset();
                 change->bind(1, int(w.description))
                     .bind(2, e.description)
@@ -504,8 +499,6 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
                     .bind(7, date)
                     .bind(8, w.article);
                 if (Status r = change->run(); !r)
-                    return r;
-                if (Status r = recordAfter(keepAfter, record, w.article); !r)
                     return r;
                 ++out.updated;
             }
