@@ -379,6 +379,9 @@ Status ensure(Database& db) {
     for (const auto& column : listChanges)
         if (Status s = addColumn(db, "LISTINO_MODIFICA", column[0], column[1]); !s)
             return s;
+    // The column of the pieces in a carton chosen for the principal's list.
+    if (Status s = addColumn(db, "LISTINO_COLONNE", "PEZZI", "TEXT"); !s)
+        return s;
     bool any = false;
     {
         auto old = db.prepare("SELECT 1 FROM INVIO WHERE ID_ORDINE IS NULL LIMIT 1;");

@@ -2,6 +2,7 @@
 
 #include "ImportMessages.h"
 #include "ListRows.h"
+#include "PriceUnit.h"
 
 #include "data/ItalianText.h"
 #include "ui/AppContext.h"
@@ -73,6 +74,11 @@ ImportWindow::ImportWindow(AppContext& c, QString file, Workbook book, QWidget* 
         columns->addWidget(CboColonna[std::size_t(f)]);
     }
     form->addRow(QStringLiteral("Colonne"), columns);
+    CboUnitaPrezzo = new QComboBox(this);
+    CboUnitaPrezzo->setObjectName(QStringLiteral("CboUnitaPrezzo"));
+    for (int u = 0; u < kPriceUnitCount; ++u)
+        CboUnitaPrezzo->addItem(unitName(PriceUnit(u)));
+    form->addRow(QStringLiteral("Il prezzo del listino è in"), CboUnitaPrezzo);
     auto* filters = new QHBoxLayout;
     for (int k = 0; k < kChangeCount; ++k) {
         ChkTipo[std::size_t(k)] = new QCheckBox(changeName(Change(k)), this);
@@ -119,6 +125,7 @@ ImportWindow::ImportWindow(AppContext& c, QString file, Workbook book, QWidget* 
     connect(TDataListino, &QLineEdit::textChanged, this, [this] { refresh(); });
     for (QComboBox* cbo : CboColonna)
         connect(cbo, &QComboBox::currentIndexChanged, this, [this] { mappingChanged(); });
+    connect(CboUnitaPrezzo, &QComboBox::currentIndexChanged, this, [this] { refresh(); });
     connect(ListaAnteprima, &QTreeWidget::itemChanged, this,
             [this](QTreeWidgetItem* row) { itemTicked(row); });
     connect(CmdApplica, &QPushButton::clicked, this, [this] { Applica_Click(); });
@@ -153,6 +160,7 @@ void ImportWindow::sheetChosen() {
             cbo->addItem(QStringLiteral("%1: %2").arg(columnLetter(c), texts[c]));
         cbo->setCurrentIndex(m_mapping.column[std::size_t(f)] + 1);
     }
+    guessUnit();
     m_titleDate = validFromAbove(sheet(), m_mapping.headerRow);
     if (TDataListino->text().isEmpty() || !itext::parseDate(TDataListino->text()))
         TDataListino->setText(itext::formatDate(m_titleDate.value_or(ctx.clock.now().date())));
@@ -165,7 +173,24 @@ void ImportWindow::mappingChanged() {
         return;
     for (int f = 0; f < kFieldCount; ++f)
         m_mapping.column[std::size_t(f)] = CboColonna[std::size_t(f)]->currentIndex() - 1;
+    m_filling = true;
+    guessUnit();
+    m_filling = false;
     refresh();
+}
+
+void ImportWindow::guessUnit() {
+    // Another price column: its own heading says its unit; the agent's choice stays otherwise.
+    const std::pair<int, int> column{CboFoglio->currentIndex(), m_mapping[Field::Price]};
+    if (column == m_unitOf)
+        return;
+    m_unitOf = column;
+    const QStringList texts = headerTexts(sheet(), m_mapping.headerRow);
+    const int c = m_mapping[Field::Price];
+    const PriceUnit unit = c >= 0 && c < texts.size()
+                               ? unitOfHeader(texts[c]).value_or(PriceUnit::Kilo)
+                               : PriceUnit::Kilo;
+    CboUnitaPrezzo->setCurrentIndex(int(unit));
 }
 
 void ImportWindow::refresh() {
@@ -196,7 +221,13 @@ void ImportWindow::refresh() {
     const int i =
         CboMandante->findText(CboMandante->currentText().simplified(), Qt::MatchFixedString);
     const std::int64_t principal = i >= 0 ? CboMandante->itemData(i).toLongLong() : 0;
-    Result<Preview> p = makePreview(ctx.db(), principal, readRows(sheet(), m_mapping), *date);
+    Result<ListRows> rows = perKilo(ctx.db(), sheet(), m_mapping, readRows(sheet(), m_mapping),
+                                    PriceUnit(std::max(0, CboUnitaPrezzo->currentIndex())));
+    if (!rows) {
+        LblConteggi->setText(rows.error().text);
+        return;
+    }
+    Result<Preview> p = makePreview(ctx.db(), principal, *rows, *date);
     if (!p) {
         LblConteggi->setText(p.error().text);
         ListaAnteprima->clear();

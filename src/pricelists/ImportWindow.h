@@ -2,6 +2,7 @@
 
 #include "ColumnMap.h"
 #include "PriceListStore.h"
+#include "PriceUnit.h"
 #include "SheetData.h"
 
 #include <QDialog>
@@ -10,6 +11,7 @@
 
 #include <array>
 #include <optional>
+#include <utility>
 
 struct AppContext;
 class QCheckBox;
@@ -32,6 +34,8 @@ public:
     QComboBox* CboFoglio;
     QComboBox* CboMandante;
     QLineEdit* TDataListino;
+    // What the price column refers to (PriceUnit's order), guessed from its heading.
+    QComboBox* CboUnitaPrezzo;
     std::array<QComboBox*, pricelists::kFieldCount> CboColonna;
     std::array<QCheckBox*, pricelists::kChangeCount> ChkTipo;
     QTreeWidget* ListaAnteprima;
@@ -47,6 +51,8 @@ private:
     // principal first).
     void sheetChosen();
     void mappingChanged();
+    // The unit the price column's heading names, €/kg when it names none.
+    void guessUnit();
     void refresh();
     void showCounts();
     void showValidity(const std::optional<QDate>& date);
@@ -63,6 +69,8 @@ private:
     pricelists::Workbook m_book;
     pricelists::Mapping m_mapping;
     pricelists::Preview m_preview;
+    // The sheet and price column whose heading gave the unit chosen.
+    std::pair<int, int> m_unitOf{-1, -2};
     // The date the sheet's title gives, if any.
     std::optional<QDate> m_titleDate;
     bool m_filling = false;

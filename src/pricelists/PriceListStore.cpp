@@ -18,6 +18,12 @@ QString weightText(const std::optional<double>& w) {
     return w ? itext::formatNumber(*w) : QString();
 }
 
+// The entry's price per kilogram, and the list's own beside it when it gave another.
+QString entryPrice(const Entry& e) {
+    return e.priceFrom.isEmpty() ? priceText(e.price)
+                                 : QStringLiteral("%1 (%2)").arg(priceText(e.price), e.priceFrom);
+}
+
 struct Dated {
     QDate from;
     double price = 0;
@@ -150,7 +156,7 @@ Result<std::int64_t> principalNamed(Database& db, const QString& name) {
 }
 
 Result<QStringList> rememberedColumns(Database& db, std::int64_t principal) {
-    Result<Statement> st = db.prepare("SELECT CODICE, ARTICOLO, FORMATO, PESO, PREZZO "
+    Result<Statement> st = db.prepare("SELECT CODICE, ARTICOLO, FORMATO, PESO, PREZZO, PEZZI "
                                       "FROM LISTINO_COLONNE WHERE ID_MANDANTE = ?1;");
     if (!st)
         return st.error();
@@ -250,9 +256,8 @@ Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows
                 p.items.push_back(std::move(it));
                 continue;
             }
-            p.items.push_back(
-                item(Change::New, QString(),
-                     QStringLiteral("%1, %2").arg(e.description, priceText(e.price))));
+            p.items.push_back(item(Change::New, QString(),
+                                   QStringLiteral("%1, %2").arg(e.description, entryPrice(e))));
             continue;
         }
         const std::size_t firstItem = p.items.size();
@@ -266,7 +271,7 @@ Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows
                                                   .arg(priceText(old->front().price),
                                                        itext::formatDate(old->front().from))
                                             : QString();
-            PreviewItem it = item(Change::Price, before, priceText(e.price));
+            PreviewItem it = item(Change::Price, before, entryPrice(e));
             if (onDate && onDate->price > 0)
                 it.percent = (e.price - onDate->price) / onDate->price * 100.0;
             it.article = known->id;
@@ -343,8 +348,8 @@ Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows
         it.code = e.code;
         it.before = QStringLiteral("righe %1").arg(numbers.join(QStringLiteral(", ")));
         it.after = e.description.isEmpty()
-                       ? priceText(e.price)
-                       : QStringLiteral("%1, %2").arg(e.description, priceText(e.price));
+                       ? entryPrice(e)
+                       : QStringLiteral("%1, %2").arg(e.description, entryPrice(e));
         it.entry = i;
         it.ticked = same.front() == i;
         p.items.push_back(std::move(it));
@@ -516,7 +521,7 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
         }
         Result<Statement> cols = db.prepare(
             "INSERT OR REPLACE INTO LISTINO_COLONNE (ID_MANDANTE, CODICE, ARTICOLO, FORMATO, "
-            "PESO, PREZZO) VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
+            "PESO, PREZZO, PEZZI) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7);");
         if (!cols)
             return cols.error();
         cols->bind(1, out.principal);

@@ -4,6 +4,7 @@ target_sources(gestione_core PRIVATE
     pricelists/ListRows.cpp
     pricelists/ListUndo.cpp
     pricelists/PriceListStore.cpp
+    pricelists/PriceUnit.cpp
     pricelists/SheetFile.cpp
     pricelists/XlsProcess.cpp
     pricelists/XlsStream.cpp

@@ -12,6 +12,7 @@
 #include "pricelists/ImportWindow.h"
 #include "pricelists/ListRows.h"
 #include "pricelists/PriceListStore.h"
+#include "pricelists/PriceUnit.h"
 #include "pricelists/SheetFile.h"
 #include "pricelists/XlsStream.h"
 #include "ui/widgets/ReportList.h"
@@ -102,6 +103,9 @@ private Q_SLOTS:
     void articleOfAnotherPrincipal();
     void undoKeepsLaterWork();
     void listValidLater();
+    void unitOfHeading_data();
+    void unitOfHeading();
+    void pricePerPiece();
 
 private:
     QTemporaryDir m_files;
@@ -121,6 +125,9 @@ void TestPriceLists::init() {
     m_made = true;
     run(QStringLiteral("/usr/bin/python3"),
         {sourceDir() + QStringLiteral("/tests/pricelists/make_list.py"), m_xlsx});
+    run(QStringLiteral("/usr/bin/python3"),
+        {sourceDir() + QStringLiteral("/tests/pricelists/make_list.py"),
+         m_files.filePath(QStringLiteral("Listino pezzi.xlsx")), QStringLiteral("pezzi")});
     const QString profile =
         QStringLiteral("-env:UserInstallation=file://") + m_files.filePath(QStringLiteral("lo"));
     run(QStringLiteral("soffice"),
@@ -892,6 +899,102 @@ void TestPriceLists::listValidLater() {
         listPriceOn(app.db(), QStringLiteral("P001"), QDate(2026, 12, 8));
     QVERIFY(today && *today);
     QCOMPARE((*today)->price, 12.5);
+}
+
+void TestPriceLists::unitOfHeading_data() {
+    QTest::addColumn<QString>("heading");
+    QTest::addColumn<QString>("unit"); // empty: none named
+    QTest::newRow("kg") << "PREZZO ( €/KG )"
+                        << "€/kg";
+    QTest::newRow("piece") << "Prezzo €/pz"
+                           << "€/pz";
+    QTest::newRow("each") << "Prezzo cad."
+                          << "€/pz";
+    QTest::newRow("carton") << "Prezzo €/cartone"
+                            << "€/cartone";
+    QTest::newRow("parcel") << "Prezzo al collo"
+                            << "€/cartone";
+    QTest::newRow("none") << "Prezzo €"
+                          << "";
+}
+
+void TestPriceLists::unitOfHeading() {
+    QFETCH(QString, heading);
+    QFETCH(QString, unit);
+    const std::optional<PriceUnit> found = unitOfHeader(heading);
+    QCOMPARE(found ? unitName(*found) : QString(), unit);
+}
+
+// A list priced by the piece (as its heading says): the preview asks the unit, guessed from the
+// heading, and turns each price into one by the kilogram with the pieces in a carton and its
+// weight; a row without them is refused with the reason.
+void TestPriceLists::pricePerPiece() {
+    using namespace boxes;
+    App app;
+    app.dialogs.answerChoice(m_files.filePath(QStringLiteral("Listino pezzi.xlsx")));
+    ui::menu(app.window.get(), "ImportaListino");
+    ImportWindow* w = importWindow();
+    QVERIFY(w);
+    w->CboMandante->setEditText(QStringLiteral("Oleificio Bianchi"));
+    QCOMPARE(w->CboUnitaPrezzo->currentText(), QStringLiteral("€/pz"));
+    QCOMPARE(w->CboColonna[std::size_t(Field::Pieces)]->currentText(),
+             QStringLiteral("E: Pezzi per cartone"));
+    auto shown = [&] {
+        QStringList out;
+        for (int r = 0; r < w->ListaAnteprima->topLevelItemCount(); ++r) {
+            const QTreeWidgetItem* row = w->ListaAnteprima->topLevelItem(r);
+            out << QStringLiteral("%1 %2 %3|%4")
+                       .arg(row->text(1), row->text(2), row->text(3), row->text(4));
+        }
+        return out;
+    };
+    const struct {
+        const char* unit;
+        QStringList rows;
+    } cases[] = {
+        {"€/kg",
+         {"3 L001 |OLIO EVO LATTA 3 LT, 93,52", "4 L002 |OLIO EVO 1 LT, 8,50",
+          "5 L003 |ACETO BALSAMICO 500 ML, 2,35", "6 L004 |ACETO DI VINO, 1,20",
+          "7 L005 |OLIO DI SEMI, 2,10", "8 L006 |SALSA, 1,50", "9 L007 |GLASSA, 0,25"}},
+        {"€/cartone",
+         {"3 L001 |OLIO EVO LATTA 3 LT, 31,17 (93,52 €/cartone / 3 kg)",
+          "4 L002 |OLIO EVO 1 LT, 0,71 (8,50 €/cartone / 12 kg)",
+          "5 L003 |ACETO BALSAMICO 500 ML, 0,78 (2,35 €/cartone / 3 kg)",
+          "6 L004 |ACETO DI VINO, 0,10 (1,20 €/cartone / 12 kg)",
+          "7 L005 |OLIO DI SEMI, 0,35 (2,10 €/cartone / 6 kg)",
+          "9 L007 |GLASSA, 0,13 (0,25 €/cartone / 2 kg)",
+          "8  |Peso: manca il peso del cartone (né nel listino né nel catalogo) per passare dal "
+          "prezzo al cartone a quello al kg"}},
+        {"€/pz",
+         {"3 L001 |OLIO EVO LATTA 3 LT, 31,17 (93,52 €/pz × 1 pezzo / 3 kg)",
+          "4 L002 |OLIO EVO 1 LT, 8,50 (8,50 €/pz × 12 pezzi / 12 kg)",
+          "5 L003 |ACETO BALSAMICO 500 ML, 4,70 (2,35 €/pz × 6 pezzi / 3 kg)",
+          "9 L007 |GLASSA, 0,13 (0,25 €/pz × 1 pezzo / 2 kg)",
+          "6  |Pezzi per cartone: mancano i pezzi per cartone per passare dal prezzo al pezzo a "
+          "quello al kg",
+          "7  2,5|Pezzi per cartone: i pezzi per cartone devono essere un numero intero maggiore "
+          "di zero",
+          "8  |Peso: manca il peso del cartone (né nel listino né nel catalogo) per passare dal "
+          "prezzo al pezzo a quello al kg"}},
+    };
+    for (const auto& c : cases) {
+        w->CboUnitaPrezzo->setCurrentText(QString::fromUtf8(c.unit));
+        QCOMPARE(shown(), c.rows);
+    }
+    // Another column chosen by the agent does not undo the unit chosen.
+    w->CboColonna[std::size_t(Field::Format)]->setCurrentIndex(0);
+    QCOMPARE(w->CboUnitaPrezzo->currentText(), QStringLiteral("€/pz"));
+    app.dialogs.clear();
+    app.dialogs.answerYes();
+    ui::click(w->CmdApplica);
+    QCOMPARE(app.dialogs.take().last().text,
+             QStringLiteral("Listino applicato: 4 articoli nuovi, 0 articoli aggiornati, 4 prezzi "
+                            "registrati."));
+    QCOMPARE(value(app.db(), "SELECT group_concat(CODICE || '=' || PREZZO, ' ') FROM "
+                             "PREZZO_LISTINO"),
+             QStringLiteral("L001=31.17 L002=8.5 L003=4.7 L007=0.13"));
+    QCOMPARE(value(app.db(), "SELECT PEZZI FROM LISTINO_COLONNE"),
+             QStringLiteral("Pezzi per cartone"));
 }
 
 QTEST_MAIN(TestPriceLists)
