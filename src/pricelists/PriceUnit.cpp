@@ -27,10 +27,6 @@ QString cellShown(const Cell* c) {
     return QString();
 }
 
-QString byUnit(PriceUnit unit) {
-    return unit == PriceUnit::Piece ? QStringLiteral("al pezzo") : QStringLiteral("al cartone");
-}
-
 // The cents of amount × pieces / weight (amount and weight in ten-thousandths), half up; none
 // when it does not fit.
 std::optional<std::int64_t> centsPerKilo(std::int64_t amount, std::int64_t pieces,
@@ -115,19 +111,17 @@ Result<ListRows> perKilo(Database& db, const Sheet& sheet, const Mapping& m, Lis
         if (unit == PriceUnit::Piece) {
             const Cell* c = sheet.cell(r, m[Field::Pieces]);
             if (m[Field::Pieces] < 0) {
-                refuse(Field::Price, QStringLiteral("il prezzo è al pezzo e manca la colonna dei "
-                                                    "pezzi per cartone: sceglierla qui sopra"));
+                refuse(Field::Price, QStringLiteral("è al pezzo, scegliere sopra la colonna dei "
+                                                    "pezzi"));
                 continue;
             }
             const std::optional<double> n = c ? listNumber(*c) : std::nullopt;
             if (!c || c->empty()) {
-                refuse(Field::Pieces, QStringLiteral("mancano i pezzi per cartone per passare "
-                                                     "dal prezzo al pezzo a quello al kg"));
+                refuse(Field::Pieces, QStringLiteral("mancano (servono per il prezzo al kg)"));
                 continue;
             }
             if (!n || *n < 1 || *n > kMaxPieces || *n != std::floor(*n)) {
-                refuse(Field::Pieces, QStringLiteral("i pezzi per cartone devono essere un "
-                                                     "numero intero maggiore di zero"));
+                refuse(Field::Pieces, QStringLiteral("non sono un numero intero positivo"));
                 continue;
             }
             pieces = std::int64_t(*n);
@@ -136,24 +130,19 @@ Result<ListRows> perKilo(Database& db, const Sheet& sheet, const Mapping& m, Lis
         if (!weight)
             weight = weights.value(e.code);
         if (!weight) {
-            refuse(Field::Weight, QStringLiteral("manca il peso del cartone (né nel listino né nel "
-                                                 "catalogo) per passare dal prezzo %1 a quello "
-                                                 "al kg")
-                                      .arg(byUnit(unit)));
+            refuse(Field::Weight, QStringLiteral("manca anche nel catalogo (serve per il prezzo "
+                                                 "al kg)"));
             continue;
         }
         const std::int64_t carton = std::llround(*weight * kScale);
         if (carton <= 0) {
-            refuse(Field::Weight, QStringLiteral("il peso del cartone è zero: il prezzo %1 non "
-                                                 "si può passare al kg")
-                                      .arg(byUnit(unit)));
+            refuse(Field::Weight, QStringLiteral("è zero (serve per il prezzo al kg)"));
             continue;
         }
         const std::int64_t amount = std::llround(e.price * kScale);
         const std::optional<std::int64_t> cents = centsPerKilo(amount, pieces, carton);
         if (!cents || *cents <= 0 || *cents >= std::int64_t(1e11)) {
-            refuse(Field::Price, QStringLiteral("il prezzo al kg che ne risulta è zero o fuori "
-                                                "misura"));
+            refuse(Field::Price, QStringLiteral("al kg risulta zero o fuori misura"));
             continue;
         }
         const QString listed =

@@ -963,24 +963,27 @@ void TestPriceLists::pricePerPiece() {
           "6 L004 |ACETO DI VINO, 0,10 (1,20 €/cartone / 12 kg)",
           "7 L005 |OLIO DI SEMI, 0,35 (2,10 €/cartone / 6 kg)",
           "9 L007 |GLASSA, 0,13 (0,25 €/cartone / 2 kg)",
-          "8  |Peso: manca il peso del cartone (né nel listino né nel catalogo) per passare dal "
-          "prezzo al cartone a quello al kg"}},
+          "8  |Peso: manca anche nel catalogo (serve per il prezzo al kg)"}},
         {"€/pz",
          {"3 L001 |OLIO EVO LATTA 3 LT, 31,17 (93,52 €/pz × 1 pezzo / 3 kg)",
           "4 L002 |OLIO EVO 1 LT, 8,50 (8,50 €/pz × 12 pezzi / 12 kg)",
           "5 L003 |ACETO BALSAMICO 500 ML, 4,70 (2,35 €/pz × 6 pezzi / 3 kg)",
           "9 L007 |GLASSA, 0,13 (0,25 €/pz × 1 pezzo / 2 kg)",
-          "6  |Pezzi per cartone: mancano i pezzi per cartone per passare dal prezzo al pezzo a "
-          "quello al kg",
-          "7  2,5|Pezzi per cartone: i pezzi per cartone devono essere un numero intero maggiore "
-          "di zero",
-          "8  |Peso: manca il peso del cartone (né nel listino né nel catalogo) per passare dal "
-          "prezzo al pezzo a quello al kg"}},
+          "6  |Pezzi per cartone: mancano (servono per il prezzo al kg)",
+          "7  2,5|Pezzi per cartone: non sono un numero intero positivo",
+          "8  |Peso: manca anche nel catalogo (serve per il prezzo al kg)"}},
     };
     for (const auto& c : cases) {
         w->CboUnitaPrezzo->setCurrentText(QString::fromUtf8(c.unit));
         QCOMPARE(shown(), c.rows);
     }
+    // Without the column of the pieces, no price by the piece is turned.
+    QComboBox* pieces = w->CboColonna[std::size_t(Field::Pieces)];
+    pieces->setCurrentIndex(0);
+    QCOMPARE(shown().first(),
+             QStringLiteral("3  93,52|Prezzo: è al pezzo, scegliere sopra la colonna dei pezzi"));
+    QCOMPARE(shown().size(), 7);
+    pieces->setCurrentIndex(5);
     // Another column chosen by the agent does not undo the unit chosen.
     w->CboColonna[std::size_t(Field::Format)]->setCurrentIndex(0);
     QCOMPARE(w->CboUnitaPrezzo->currentText(), QStringLiteral("€/pz"));
