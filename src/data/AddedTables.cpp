@@ -368,7 +368,8 @@ Status ensure(Database& db) {
         !s)
         return s;
     // What a list's import wrote beside what it found: the fields it changed (CAMPI: 1 the
-    // description, 2 the format, 4 the weight) and their values after it (DOPO_...), so that its
+    // description, 2 the format, 4 the weight) and, for an article it changed, their values after
+    // it (DOPO_...; an article it added holds what was recorded), so that its
     // undoing takes back only those, and only where the article still holds them. A row of an
     // earlier version has CAMPI NULL and the earlier values only.
     const char* const listChanges[][2] = {{"CAMPI", "INTEGER"},

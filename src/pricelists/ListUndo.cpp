@@ -18,8 +18,7 @@ struct Touched {
     bool present = false;
     QString code;
     QString description;
-    // The field as the list left it, by kDescriptionField...: the article's date included for
-    // an earlier record (the list stamped its own date).
+    // The fields still as the list left them, by kDescriptionField..., and the date.
     int same = 0;
     bool sameDate = false;
 };
@@ -39,14 +38,16 @@ QString fieldNames(int fields) {
 }
 
 Result<std::vector<Touched>> touched(Database& db, std::int64_t list) {
-    // Text fields compare NULL and empty alike; the values after were copied from the article,
-    // so an equal one was not changed since.
+    // Text fields compare NULL and empty alike. The values after are those the list wrote (for
+    // an article it added, those recorded), so an equal one was not changed since.
     Result<Statement> st = db.prepare(
         "SELECT M.ID, M.ID_ARTICOLO, M.NUOVO, M.CAMPI, A.ID IS NOT NULL, A.CODICE, A.ARTICOLO,"
-        " COALESCE(A.ARTICOLO, '') = COALESCE(M.DOPO_ARTICOLO, ''),"
-        " COALESCE(A.FORMATO, '') = COALESCE(M.DOPO_FORMATO, ''),"
-        " A.PESO IS M.DOPO_PESO,"
-        " A.AGG IS COALESCE(M.DOPO_AGG, L.VALIDO_DAL)"
+        " COALESCE(A.ARTICOLO, '') ="
+        " COALESCE(CASE WHEN M.NUOVO THEN M.ARTICOLO ELSE M.DOPO_ARTICOLO END, ''),"
+        " COALESCE(A.FORMATO, '') ="
+        " COALESCE(CASE WHEN M.NUOVO THEN M.FORMATO ELSE M.DOPO_FORMATO END, ''),"
+        " A.PESO IS CASE WHEN M.NUOVO THEN M.PESO ELSE M.DOPO_PESO END,"
+        " A.AGG IS CASE WHEN M.NUOVO THEN M.AGG ELSE COALESCE(M.DOPO_AGG, L.VALIDO_DAL) END"
         " FROM LISTINO_MODIFICA M LEFT JOIN ARTICOLO A ON A.ID = M.ID_ARTICOLO"
         " LEFT JOIN LISTINO L ON L.ID = M.ID_LISTINO"
         " WHERE M.ID_LISTINO = ?1 ORDER BY M.ID;");
@@ -135,8 +136,8 @@ Result<Undone> undoLast(Database& db) {
             if (!t.present)
                 continue; // deleted since: nothing to take back
             if (t.added) {
-                // An earlier record knows only the date the list stamped.
-                const bool unchanged = t.fields ? t.same == kAllFields : t.sameDate;
+                // Still as the list made it: its fields and date as recorded.
+                const bool unchanged = t.same == kAllFields && t.sameDate;
                 if (ordered->contains(t.record)) {
                     out.kept << named(t, QStringLiteral("aggiunto dal listino, è usato in "
                                                         "ordini"));

@@ -421,16 +421,17 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
 
         Result<Statement> add = db.prepare("INSERT INTO ARTICOLO (CODICE, ARTICOLO, FORMATO, "
                                            "PESO, AGG) VALUES (?1, ?2, ?3, ?4, ?5);");
-        // The article as it was, the fields the list changes (?4) and what it holds after: an
-        // article added as it is, one changed with the values the change below writes.
+        // The article as it was and the fields the list changes (?4); for an article changed,
+        // what it holds after, the values the change below writes (an article added holds what
+        // was recorded).
         Result<Statement> keep = db.prepare(
             "INSERT INTO LISTINO_MODIFICA (ID_LISTINO, ID_ARTICOLO, NUOVO, ARTICOLO, FORMATO, "
             "PESO, AGG, CAMPI, DOPO_ARTICOLO, DOPO_FORMATO, DOPO_PESO, DOPO_AGG) SELECT ?1, ID, "
             "?2, ARTICOLO, FORMATO, PESO, AGG, ?4, "
-            "CASE WHEN ?2 = 0 AND ?4 & 1 THEN ?5 ELSE ARTICOLO END, "
-            "CASE WHEN ?2 = 0 AND ?4 & 2 THEN ?6 ELSE FORMATO END, "
-            "CASE WHEN ?2 = 0 AND ?4 & 4 THEN ?7 ELSE PESO END, "
-            "CASE WHEN ?2 = 0 THEN ?8 ELSE AGG END FROM ARTICOLO WHERE ID = ?3;");
+            "CASE WHEN ?2 THEN NULL WHEN ?4 & 1 THEN ?5 ELSE ARTICOLO END, "
+            "CASE WHEN ?2 THEN NULL WHEN ?4 & 2 THEN ?6 ELSE FORMATO END, "
+            "CASE WHEN ?2 THEN NULL WHEN ?4 & 4 THEN ?7 ELSE PESO END, "
+            "CASE WHEN ?2 THEN NULL ELSE ?8 END FROM ARTICOLO WHERE ID = ?3;");
         Result<Statement> change =
             db.prepare("UPDATE ARTICOLO SET ARTICOLO = CASE WHEN ?1 THEN ?2 ELSE ARTICOLO END, "
                        "FORMATO = CASE WHEN ?3 THEN ?4 ELSE FORMATO END, "
