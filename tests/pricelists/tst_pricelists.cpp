@@ -102,6 +102,7 @@ private Q_SLOTS:
     void catalogueChangedMeanwhile();
     void articleOfAnotherPrincipal();
     void undoKeepsLaterWork();
+    void undoOfAnEarlierVersion();
     void listValidLater();
     void unitOfHeading_data();
     void unitOfHeading();
@@ -814,6 +815,53 @@ void TestPriceLists::undoKeepsLaterWork() {
     QCOMPARE(value(db, "SELECT group_concat(CODICE || '=' || PREZZO, ' ') FROM PREZZO_LISTINO"),
              QStringLiteral("P001=10.0 P004=30.0 P009=2.0"));
     QCOMPARE(value(db, "SELECT COUNT(*) FROM LISTINO_MODIFICA"), QStringLiteral("3"));
+}
+
+// A file of an earlier version: its tables of the lists gain the new columns, and a list it
+// applied then is undone by the dates the list stamped on the articles.
+void TestPriceLists::undoOfAnEarlierVersion() {
+    TestDir dir;
+    auto db = dir.open();
+    exec(*db, "DROP TABLE LISTINO_MODIFICA; DROP TABLE LISTINO_COLONNE;"
+              "CREATE TABLE LISTINO_MODIFICA (ID INTEGER PRIMARY KEY AUTOINCREMENT, ID_LISTINO "
+              "INTEGER NOT NULL, ID_ARTICOLO INTEGER NOT NULL, NUOVO INTEGER NOT NULL, ARTICOLO "
+              "TEXT, FORMATO TEXT, PESO REAL, AGG DATE);"
+              "CREATE TABLE LISTINO_COLONNE (ID_MANDANTE INTEGER PRIMARY KEY, CODICE TEXT, "
+              "ARTICOLO TEXT, FORMATO TEXT, PESO TEXT, PREZZO TEXT);"
+              "INSERT INTO MANDANTE (ID, NOME) VALUES (1, 'Rossi Alimentari');"
+              "INSERT INTO LISTINO (ID, ID_MANDANTE, FILE, VALIDO_DAL) "
+              "VALUES (1, 1, 'vecchio.xlsx', '2026-10-01');"
+              "INSERT INTO ARTICOLO (ID, CODICE, ARTICOLO, FORMATO, PESO, AGG) VALUES "
+              "(1, 'V001', 'RISO NUOVO', 'CT 10', 10, '2026-10-01'),"
+              "(2, 'V002', 'FARRO NUOVO', 'CT 10', 10, '2026-11-15'),"
+              "(3, 'V003', 'ORZO', 'CT 10', 10, '2026-10-01'),"
+              "(4, 'V004', 'AVENA CORRETTA', 'CT 10', 10, '2026-11-15');"
+              "INSERT INTO LISTINO_MODIFICA (ID_LISTINO, ID_ARTICOLO, NUOVO, ARTICOLO, FORMATO, "
+              "PESO, AGG) VALUES (1, 1, 0, 'RISO', 'CT 10', 10, '2026-01-01'),"
+              "(1, 2, 0, 'FARRO', 'CT 10', 10, '2026-01-01'),"
+              "(1, 3, 1, 'ORZO', 'CT 10', 10, '2026-10-01'),"
+              "(1, 4, 1, 'AVENA', 'CT 10', 10, '2026-10-01');"
+              "INSERT INTO PREZZO_LISTINO (CODICE, ID_MANDANTE, PREZZO, VALIDO_DAL, ID_LISTINO) "
+              "VALUES ('V001', 1, 3, '2026-10-01', 1);");
+    QVERIFY(addedtables::ensure(*db));
+    // The records of then have no fields named and no values after.
+    QCOMPARE(value(*db, "SELECT COUNT(*) FROM LISTINO_MODIFICA WHERE CAMPI IS NULL AND "
+                        "DOPO_ARTICOLO IS NULL AND DOPO_FORMATO IS NULL AND DOPO_PESO IS NULL "
+                        "AND DOPO_AGG IS NULL"),
+             QStringLiteral("4"));
+    QCOMPARE(value(*db, "SELECT COUNT(PEZZI) FROM LISTINO_COLONNE"), QStringLiteral("0"));
+    Result<Undone> undone = undoLast(*db);
+    QVERIFY(undone);
+    QCOMPARE(
+        QStringLiteral("%1 %2 %3").arg(undone->removed).arg(undone->restored).arg(undone->prices),
+        QStringLiteral("1 1 1"));
+    QCOMPARE(undone->kept,
+             QStringList({"«V002» FARRO NUOVO: cambiato dopo il listino",
+                          "«V004» AVENA CORRETTA: aggiunto dal listino, è stato cambiato dopo"}));
+    QCOMPARE(rows(*db, "SELECT CODICE, ARTICOLO, AGG FROM ARTICOLO ORDER BY ID"),
+             QList<QStringList>({{"V001", "RISO", "2026-01-01"},
+                                 {"V002", "FARRO NUOVO", "2026-11-15"},
+                                 {"V004", "AVENA CORRETTA", "2026-11-15"}}));
 }
 
 // A list valid from a later day (its title says so): the preview says it where it is seen, and
