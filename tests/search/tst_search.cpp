@@ -467,6 +467,7 @@ private Q_SLOTS:
         QVERIFY(ui::choose(p->Cbo5, QStringLiteral("TRATTORIA CITTÀ ALTA")));
         auto* note = app->find<QLabel>("LUltimoPrezzo");
         auto* later = app->find<QLabel>("LListinoFuturo");
+        QVERIFY(later);
         const QString notYet = QStringLiteral("Il listino Rossi Alimentari dal 01/01/2027 non è "
                                               "ancora in vigore");
         const struct {
