@@ -84,11 +84,12 @@ void ImportaListino(AppContext& ctx, QWidget* parent) {
 bool AnnullaUltimoListino(AppContext& ctx) {
     const QString title = QStringLiteral("Annulla ultimo listino");
     if (!ctx.dialogs.questionDefaultNo(QStringLiteral("Annullare l'ultimo listino importato? I "
-                                                      "suoi prezzi vengono tolti; gli articoli "
+                                                      "suoi prezzi vengono tolti, gli articoli "
                                                       "che ha aggiunto vengono tolti e quelli "
-                                                      "che ha cambiato tornano come erano, "
-                                                      "tranne quelli cambiati o usati in ordini "
-                                                      "dopo il listino."),
+                                                      "che ha cambiato tornano come erano; resta "
+                                                      "quanto è stato cambiato dopo il listino "
+                                                      "e restano gli articoli aggiunti già usati "
+                                                      "in ordini."),
                                        title))
         return false;
     Result<Undone> undone = undoLast(ctx.db());

@@ -58,9 +58,10 @@ const QByteArray kFirstList = "\xEF\xBB\xBF"
                               "P009;Sale fino;CT 12;12;\"2,00\"\r\n";
 
 const QString kUndoQuestion =
-    QStringLiteral("Annullare l'ultimo listino importato? I suoi prezzi vengono tolti; gli "
+    QStringLiteral("Annullare l'ultimo listino importato? I suoi prezzi vengono tolti, gli "
                    "articoli che ha aggiunto vengono tolti e quelli che ha cambiato tornano come "
-                   "erano, tranne quelli cambiati o usati in ordini dopo il listino.");
+                   "erano; resta quanto è stato cambiato dopo il listino e restano gli articoli "
+                   "aggiunti già usati in ordini.");
 
 struct Read {
     Sheet sheet;
