@@ -441,7 +441,14 @@ void Gestione::ImportaListino_Click() {
 }
 
 void Gestione::AnnullaListino_Click() {
-    pricelists::AnnullaUltimoListino(ctx);
+    if (!pricelists::AnnullaUltimoListino(ctx))
+        return;
+    // The lists that show the catalogue lose the articles taken away and show those put back.
+    if (Frame2->mode())
+        Frame2->CaricaArticoli();
+    if (!Frame3->isHidden())
+        if (Status s = Frame3->CaricaSceltaArticolo(); !s)
+            ShowErrMsg(ctx.dialogs, s.error());
 }
 
 // The four order commands: the year panel with a caption whose digit names the command.

@@ -367,6 +367,22 @@ Status ensure(Database& db) {
     if (Status s = db.exec("CREATE INDEX IF NOT EXISTS INVIO_ID_ORDINE ON INVIO (ID_ORDINE, ID);");
         !s)
         return s;
+    // What a list's import wrote beside what it found: the fields it changed (CAMPI: 1 the
+    // description, 2 the format, 4 the weight) and, for an article it changed, their values after
+    // it (DOPO_...; an article it added holds what was recorded), so that its
+    // undoing takes back only those, and only where the article still holds them. A row of an
+    // earlier version has CAMPI NULL and the earlier values only.
+    const char* const listChanges[][2] = {{"CAMPI", "INTEGER"},
+                                          {"DOPO_ARTICOLO", "TEXT"},
+                                          {"DOPO_FORMATO", "TEXT"},
+                                          {"DOPO_PESO", "REAL"},
+                                          {"DOPO_AGG", "DATE"}};
+    for (const auto& column : listChanges)
+        if (Status s = addColumn(db, "LISTINO_MODIFICA", column[0], column[1]); !s)
+            return s;
+    // The column of the pieces in a carton chosen for the principal's list.
+    if (Status s = addColumn(db, "LISTINO_COLONNE", "PEZZI", "TEXT"); !s)
+        return s;
     bool any = false;
     {
         auto old = db.prepare("SELECT 1 FROM INVIO WHERE ID_ORDINE IS NULL LIMIT 1;");

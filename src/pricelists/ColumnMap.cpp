@@ -20,6 +20,8 @@ QString fieldName(Field f) {
         return QStringLiteral("Peso");
     case Field::Price:
         return QStringLiteral("Prezzo");
+    case Field::Pieces:
+        return QStringLiteral("Pezzi per cartone");
     }
     return QString();
 }
@@ -49,6 +51,9 @@ std::optional<Field> fieldOfHeader(const QString& text) {
         return Field::Format;
     if (n.startsWith(QLatin1String("peso")))
         return Field::Weight;
+    // "Pezzi per cartone", "Pz/ct", "Pezzi x collo".
+    if (n.startsWith(QLatin1String("pezzi")) || n.startsWith(QLatin1String("pz")))
+        return Field::Pieces;
     return std::nullopt;
 }
 

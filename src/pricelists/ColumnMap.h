@@ -13,8 +13,9 @@
 // (any case, accents and blanks aside) and shown to the agent to confirm or change.
 namespace pricelists {
 
-enum class Field { Code, Description, Format, Weight, Price };
-inline constexpr int kFieldCount = 5;
+// Pieces: how many pieces a carton holds, for a price given by the piece.
+enum class Field { Code, Description, Format, Weight, Price, Pieces };
+inline constexpr int kFieldCount = 6;
 
 // The field's name as the window and the messages show it.
 QString fieldName(Field f);
@@ -22,7 +23,7 @@ QString fieldName(Field f);
 struct Mapping {
     // The header row (0-based); none when no row names a code and a price.
     int headerRow = -1;
-    std::array<int, kFieldCount> column{-1, -1, -1, -1, -1};
+    std::array<int, kFieldCount> column{-1, -1, -1, -1, -1, -1};
 
     int& operator[](Field f) { return column[std::size_t(f)]; }
     int operator[](Field f) const { return column[std::size_t(f)]; }

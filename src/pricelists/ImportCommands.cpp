@@ -82,26 +82,39 @@ void ImportaListino(AppContext& ctx, QWidget* parent) {
     window->show();
 }
 
-void AnnullaUltimoListino(AppContext& ctx) {
+bool AnnullaUltimoListino(AppContext& ctx) {
     const QString title = QStringLiteral("Annulla ultimo listino");
-    if (!ctx.dialogs.questionDefaultNo(QStringLiteral("Annullare l'ultimo listino importato? Gli "
-                                                      "articoli che ha aggiunto vengono tolti, "
-                                                      "quelli che ha cambiato tornano come erano "
-                                                      "e i suoi prezzi vengono tolti."),
+    if (!ctx.dialogs.questionDefaultNo(QStringLiteral("Annullare l'ultimo listino importato? I "
+                                                      "suoi prezzi vengono tolti, gli articoli "
+                                                      "che ha aggiunto vengono tolti e quelli "
+                                                      "che ha cambiato tornano come erano; resta "
+                                                      "quanto è stato cambiato dopo il listino "
+                                                      "e restano gli articoli aggiunti già usati "
+                                                      "in ordini."),
                                        title))
-        return;
+        return false;
     Result<Undone> undone = undoLast(ctx.db());
     if (!undone) {
         ctx.dialogs.message(undone.error().text, title, BoxIcon::Exclamation);
-        return;
+        return false;
     }
-    ctx.dialogs.message(QStringLiteral("Listino «%1» annullato: %2 articoli tolti, %3 articoli "
-                                       "ripristinati, %4 prezzi tolti.")
-                            .arg(undone->file)
-                            .arg(undone->removed)
-                            .arg(undone->restored)
-                            .arg(undone->prices),
-                        title, BoxIcon::Information);
+    QString text = QStringLiteral("Listino «%1» annullato: %2 articoli tolti, %3 articoli "
+                                  "ripristinati, %4 prezzi tolti.")
+                       .arg(undone->file)
+                       .arg(undone->removed)
+                       .arg(undone->restored)
+                       .arg(undone->prices);
+    if (!undone->kept.isEmpty()) {
+        // A long list is named in part: the box must stay on the screen.
+        constexpr int kNamed = 15;
+        const qsizetype n = undone->kept.size();
+        text += QStringLiteral("\n\nArticoli lasciati come sono ora:\n") +
+                undone->kept.mid(0, kNamed).join(QLatin1Char('\n'));
+        if (n > kNamed)
+            text += QStringLiteral("\ne altri %1.").arg(n - kNamed);
+    }
+    ctx.dialogs.message(text, title, BoxIcon::Information);
+    return true;
 }
 
 } // namespace pricelists

@@ -9,6 +9,7 @@ namespace pricelists {
 // Picks the file, reads it off the window's thread with a progress bar and Annulla, and opens
 // the import window on it; a file that cannot be read is told in a box.
 void ImportaListino(AppContext& ctx, QWidget* parent);
-void AnnullaUltimoListino(AppContext& ctx);
+// Whether a list was undone (the article lists shown are then to be filled again).
+bool AnnullaUltimoListino(AppContext& ctx);
 
 } // namespace pricelists

@@ -2,6 +2,7 @@
 
 #include "ImportMessages.h"
 #include "ListRows.h"
+#include "PriceUnit.h"
 
 #include "data/ItalianText.h"
 #include "ui/AppContext.h"
@@ -83,6 +84,11 @@ ImportWindow::ImportWindow(AppContext& c, QString file, Workbook book, QWidget* 
     form->addRow(QStringLiteral("Numeri"), numbers);
     m_form = form;
     m_numbersRow = numbers;
+    CboUnitaPrezzo = new QComboBox(this);
+    CboUnitaPrezzo->setObjectName(QStringLiteral("CboUnitaPrezzo"));
+    for (int u = 0; u < kPriceUnitCount; ++u)
+        CboUnitaPrezzo->addItem(unitName(PriceUnit(u)));
+    form->addRow(QStringLiteral("Il prezzo del listino è in"), CboUnitaPrezzo);
     auto* filters = new QHBoxLayout;
     for (int k = 0; k < kChangeCount; ++k) {
         ChkTipo[std::size_t(k)] = new QCheckBox(changeName(Change(k)), this);
@@ -91,6 +97,13 @@ ImportWindow::ImportWindow(AppContext& c, QString file, Workbook book, QWidget* 
         filters->addWidget(ChkTipo[std::size_t(k)]);
         connect(ChkTipo[std::size_t(k)], &QCheckBox::toggled, this, [this] { fillList(); });
     }
+    LblValidita = new QLabel(this);
+    LblValidita->setObjectName(QStringLiteral("LblValidita"));
+    LblValidita->setWordWrap(true);
+    QFont bold = LblValidita->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.2);
+    LblValidita->setFont(bold);
     ListaAnteprima = new QTreeWidget(this);
     ListaAnteprima->setObjectName(QStringLiteral("ListaAnteprima"));
     ListaAnteprima->setRootIsDecorated(false);
@@ -123,6 +136,7 @@ ImportWindow::ImportWindow(AppContext& c, QString file, Workbook book, QWidget* 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(LblAvviso);
+    layout->addWidget(LblValidita);
     layout->addLayout(filters);
     layout->addWidget(ListaAnteprima, 1);
     layout->addLayout(buttons);
@@ -139,6 +153,7 @@ ImportWindow::ImportWindow(AppContext& c, QString file, Workbook book, QWidget* 
     });
     for (QComboBox* cbo : CboColonna)
         connect(cbo, &QComboBox::currentIndexChanged, this, [this] { mappingChanged(); });
+    connect(CboUnitaPrezzo, &QComboBox::currentIndexChanged, this, [this] { refresh(); });
     connect(ListaAnteprima, &QTreeWidget::itemChanged, this,
             [this](QTreeWidgetItem* row) { itemTicked(row); });
     connect(CmdApplica, &QPushButton::clicked, this, [this] { Applica_Click(); });
@@ -174,11 +189,10 @@ void ImportWindow::sheetChosen() {
             cbo->addItem(QStringLiteral("%1: %2").arg(columnLetter(c), texts[c]));
         cbo->setCurrentIndex(m_mapping.column[std::size_t(f)] + 1);
     }
-    if (TDataListino->text().isEmpty() || !itext::parseDate(TDataListino->text())) {
-        const QDate d =
-            validFromAbove(sheet(), m_mapping.headerRow).value_or(ctx.clock.now().date());
-        TDataListino->setText(itext::formatDate(d));
-    }
+    guessUnit();
+    m_titleDate = validFromAbove(sheet(), m_mapping.headerRow);
+    if (TDataListino->text().isEmpty() || !itext::parseDate(TDataListino->text()))
+        TDataListino->setText(itext::formatDate(m_titleDate.value_or(ctx.clock.now().date())));
     m_filling = false;
     refresh();
 }
@@ -188,7 +202,24 @@ void ImportWindow::mappingChanged() {
         return;
     for (int f = 0; f < kFieldCount; ++f)
         m_mapping.column[std::size_t(f)] = CboColonna[std::size_t(f)]->currentIndex() - 1;
+    m_filling = true;
+    guessUnit();
+    m_filling = false;
     refresh();
+}
+
+void ImportWindow::guessUnit() {
+    // Another price column: its own heading says its unit; the agent's choice stays otherwise.
+    const std::pair<int, int> column{CboFoglio->currentIndex(), m_mapping[Field::Price]};
+    if (column == m_unitOf)
+        return;
+    m_unitOf = column;
+    const QStringList texts = headerTexts(sheet(), m_mapping.headerRow);
+    const int c = m_mapping[Field::Price];
+    const PriceUnit unit = c >= 0 && c < texts.size()
+                               ? unitOfHeader(texts[c]).value_or(PriceUnit::Kilo)
+                               : PriceUnit::Kilo;
+    CboUnitaPrezzo->setCurrentIndex(int(unit));
 }
 
 void ImportWindow::refresh() {
@@ -199,6 +230,7 @@ void ImportWindow::refresh() {
     m_preview = Preview{};
     CmdApplica->setEnabled(false);
     const std::optional<QDate> date = itext::parseDate(TDataListino->text());
+    showValidity(date);
     if (!m_mapping.usable()) {
         LblConteggi->setText(QStringLiteral("Nel foglio non c'è una riga d'intestazione con le "
                                             "colonne del codice e del prezzo: sceglierle qui "
@@ -218,9 +250,15 @@ void ImportWindow::refresh() {
     const int i =
         CboMandante->findText(CboMandante->currentText().simplified(), Qt::MatchFixedString);
     const std::int64_t principal = i >= 0 ? CboMandante->itemData(i).toLongLong() : 0;
-    const ListRows rows = readRows(sheet(), m_mapping, m_chosenMark);
-    showMark(rows);
-    Result<Preview> p = makePreview(ctx.db(), principal, rows, *date);
+    Result<ListRows> rows =
+        perKilo(ctx.db(), sheet(), m_mapping, readRows(sheet(), m_mapping, m_chosenMark),
+                PriceUnit(std::max(0, CboUnitaPrezzo->currentIndex())));
+    if (!rows) {
+        LblConteggi->setText(rows.error().text);
+        return;
+    }
+    showMark(*rows);
+    Result<Preview> p = makePreview(ctx.db(), principal, *rows, *date);
     if (!p) {
         LblConteggi->setText(p.error().text);
         ListaAnteprima->clear();
@@ -245,131 +283,146 @@ void ImportWindow::showMark(const ListRows& rows) {
     m_filling = filling;
     // Only a list with numbers written as texts has a mark to tell.
     m_form->setRowVisible(m_numbersRow, rows.numberTexts);
-}
-
-void ImportWindow::showCounts() {
-    QStringList counts;
-    for (int k = 0; k < kChangeCount; ++k) {
-        const int n = m_preview.count(Change(k));
-        // Repeated codes are named only when the list has some.
-        if (Change(k) != Change::Duplicate || n > 0)
-            counts << QStringLiteral("%1: %2").arg(changeName(Change(k))).arg(n);
+    void ImportWindow::showValidity(const std::optional<QDate>& date) {
+        if (!date) {
+            LblValidita->clear();
+            return;
+        }
+        QString text = QStringLiteral("Listino valido dal %1").arg(itext::formatDate(*date));
+        if (m_titleDate == date)
+            text += QStringLiteral(" (data letta dal titolo del foglio)");
+        if (*date > ctx.clock.now().date())
+            text += QStringLiteral(": i suoi prezzi non sono ancora in vigore oggi");
+        LblValidita->setText(text + QLatin1Char('.'));
     }
-    LblConteggi->setText(counts.join(QStringLiteral(", ")));
-}
 
-void ImportWindow::fillList() {
-    readTicks();
-    m_filling = true;
-    ListaAnteprima->setUpdatesEnabled(false);
-    ListaAnteprima->clear();
-    QList<QTreeWidgetItem*> items;
-    for (int n = 0; n < int(m_preview.items.size()); ++n) {
-        const PreviewItem& it = m_preview.items[std::size_t(n)];
-        if (!ChkTipo[std::size_t(it.kind)]->isChecked())
-            continue;
-        auto* row = new QTreeWidgetItem;
-        row->setText(0, changeName(it.kind));
-        row->setText(1, it.row > 0 ? QString::number(it.row) : QString());
-        row->setText(2, it.code);
-        row->setText(3, it.before);
-        row->setText(4, it.after);
-        if (it.percent)
-            row->setText(
-                5, QStringLiteral("%1%2 %").arg(*it.percent > 0 ? QStringLiteral("+") : QString(),
-                                                itext::formatFixed(*it.percent, 1, false)));
-        row->setData(0, kItemRole, n);
-        if (it.tickable())
-            row->setCheckState(0, it.ticked ? Qt::Checked : Qt::Unchecked);
-        items << row;
+    void ImportWindow::showCounts() {
+        QStringList counts;
+        for (int k = 0; k < kChangeCount; ++k) {
+            const int n = m_preview.count(Change(k));
+            // Repeated codes are named only when the list has some.
+            if (Change(k) != Change::Duplicate || n > 0)
+                counts << QStringLiteral("%1: %2").arg(changeName(Change(k))).arg(n);
+        }
+        LblConteggi->setText(counts.join(QStringLiteral(", ")));
     }
-    ListaAnteprima->addTopLevelItems(items);
-    showActiveRows();
-    fitColumns(ListaAnteprima);
-    ListaAnteprima->setUpdatesEnabled(true);
-    m_filling = false;
-}
 
-// The changes of a row that does not count (a repeat of a code not chosen) are hidden. Only the
-// rows of repeated codes are touched: a list of thousands of rows is not walked item by item.
-void ImportWindow::showActiveRows() {
-    const std::vector<bool> active = m_preview.activeEntries();
-    std::vector<bool> repeated(active.size(), false);
-    bool any = false;
-    for (const PreviewItem& it : m_preview.items)
-        if (it.kind == Change::Duplicate && it.entry >= 0 && it.entry < int(repeated.size()))
-            any = repeated[std::size_t(it.entry)] = true;
-    if (!any)
-        return;
-    for (int r = 0; r < ListaAnteprima->topLevelItemCount(); ++r) {
-        QTreeWidgetItem* row = ListaAnteprima->topLevelItem(r);
-        const int n = row->data(0, kItemRole).toInt();
-        if (n < 0 || n >= int(m_preview.items.size()))
-            continue;
-        const PreviewItem& it = m_preview.items[std::size_t(n)];
-        if (it.kind != Change::Duplicate && it.entry >= 0 && it.entry < int(active.size()) &&
-            repeated[std::size_t(it.entry)])
-            row->setHidden(!active[std::size_t(it.entry)]);
+    void ImportWindow::fillList() {
+        readTicks();
+        m_filling = true;
+        ListaAnteprima->setUpdatesEnabled(false);
+        ListaAnteprima->clear();
+        QList<QTreeWidgetItem*> items;
+        for (int n = 0; n < int(m_preview.items.size()); ++n) {
+            const PreviewItem& it = m_preview.items[std::size_t(n)];
+            if (!ChkTipo[std::size_t(it.kind)]->isChecked())
+                continue;
+            auto* row = new QTreeWidgetItem;
+            row->setText(0, changeName(it.kind));
+            row->setText(1, it.row > 0 ? QString::number(it.row) : QString());
+            row->setText(2, it.code);
+            row->setText(3, it.before);
+            row->setText(4, it.after);
+            if (it.percent)
+                row->setText(5, QStringLiteral("%1%2 %").arg(
+                                    *it.percent > 0 ? QStringLiteral("+") : QString(),
+                                    itext::formatFixed(*it.percent, 1, false)));
+            row->setData(0, kItemRole, n);
+            if (it.tickable())
+                row->setCheckState(0, it.ticked ? Qt::Checked : Qt::Unchecked);
+            items << row;
+        }
+        ListaAnteprima->addTopLevelItems(items);
+        showActiveRows();
+        fitColumns(ListaAnteprima);
+        ListaAnteprima->setUpdatesEnabled(true);
+        m_filling = false;
     }
-}
 
-void ImportWindow::itemTicked(QTreeWidgetItem* changed) {
-    if (m_filling)
-        return;
-    const int n = changed->data(0, kItemRole).toInt();
-    if (n < 0 || n >= int(m_preview.items.size()) ||
-        m_preview.items[std::size_t(n)].kind != Change::Duplicate)
-        return;
-    readTicks();
-    const PreviewItem& chosen = m_preview.items[std::size_t(n)];
-    m_filling = true;
-    if (chosen.ticked) {
-        for (PreviewItem& other : m_preview.items)
-            if (other.kind == Change::Duplicate && other.code == chosen.code && &other != &chosen)
-                other.ticked = false;
+    // The changes of a row that does not count (a repeat of a code not chosen) are hidden. Only the
+    // rows of repeated codes are touched: a list of thousands of rows is not walked item by item.
+    void ImportWindow::showActiveRows() {
+        const std::vector<bool> active = m_preview.activeEntries();
+        std::vector<bool> repeated(active.size(), false);
+        bool any = false;
+        for (const PreviewItem& it : m_preview.items)
+            if (it.kind == Change::Duplicate && it.entry >= 0 && it.entry < int(repeated.size()))
+                any = repeated[std::size_t(it.entry)] = true;
+        if (!any)
+            return;
         for (int r = 0; r < ListaAnteprima->topLevelItemCount(); ++r) {
             QTreeWidgetItem* row = ListaAnteprima->topLevelItem(r);
-            const int i = row->data(0, kItemRole).toInt();
-            if (i >= 0 && i < int(m_preview.items.size()) &&
-                m_preview.items[std::size_t(i)].kind == Change::Duplicate)
-                row->setCheckState(0, m_preview.items[std::size_t(i)].ticked ? Qt::Checked
-                                                                             : Qt::Unchecked);
+            const int n = row->data(0, kItemRole).toInt();
+            if (n < 0 || n >= int(m_preview.items.size()))
+                continue;
+            const PreviewItem& it = m_preview.items[std::size_t(n)];
+            if (it.kind != Change::Duplicate && it.entry >= 0 && it.entry < int(active.size()) &&
+                repeated[std::size_t(it.entry)])
+                row->setHidden(!active[std::size_t(it.entry)]);
         }
     }
-    showActiveRows();
-    m_filling = false;
-    showCounts();
-}
 
-void ImportWindow::readTicks() {
-    for (int r = 0; r < ListaAnteprima->topLevelItemCount(); ++r) {
-        const QTreeWidgetItem* row = ListaAnteprima->topLevelItem(r);
-        const int n = row->data(0, kItemRole).toInt();
-        if (n >= 0 && n < int(m_preview.items.size()) && m_preview.items[std::size_t(n)].tickable())
-            m_preview.items[std::size_t(n)].ticked = row->checkState(0) == Qt::Checked;
+    void ImportWindow::itemTicked(QTreeWidgetItem * changed) {
+        if (m_filling)
+            return;
+        const int n = changed->data(0, kItemRole).toInt();
+        if (n < 0 || n >= int(m_preview.items.size()) ||
+            m_preview.items[std::size_t(n)].kind != Change::Duplicate)
+            return;
+        readTicks();
+        const PreviewItem& chosen = m_preview.items[std::size_t(n)];
+        m_filling = true;
+        if (chosen.ticked) {
+            for (PreviewItem& other : m_preview.items)
+                if (other.kind == Change::Duplicate && other.code == chosen.code &&
+                    &other != &chosen)
+                    other.ticked = false;
+            for (int r = 0; r < ListaAnteprima->topLevelItemCount(); ++r) {
+                QTreeWidgetItem* row = ListaAnteprima->topLevelItem(r);
+                const int i = row->data(0, kItemRole).toInt();
+                if (i >= 0 && i < int(m_preview.items.size()) &&
+                    m_preview.items[std::size_t(i)].kind == Change::Duplicate)
+                    row->setCheckState(0, m_preview.items[std::size_t(i)].ticked ? Qt::Checked
+                                                                                 : Qt::Unchecked);
+            }
+        }
+        showActiveRows();
+        m_filling = false;
+        showCounts();
     }
-}
 
-void ImportWindow::Applica_Click() {
-    readTicks();
-    const QString name = CboMandante->currentText().simplified();
-    if (!m_mapping.usable() || name.isEmpty())
-        return;
-    if (!ctx.dialogs.question(QStringLiteral("Applicare il listino «%1» della mandante «%2»?")
-                                  .arg(msg::fileName(m_file), name),
-                              kTitle))
-        return;
-    Result<Applied> done = apply(ctx.db(), m_preview, msg::fileName(m_file), ctx.clock.now(),
-                                 rememberedTexts(sheet(), m_mapping), name);
-    if (!done) {
-        ctx.dialogs.message(done.error().text, kTitle, BoxIcon::Exclamation);
-        return;
+    void ImportWindow::readTicks() {
+        for (int r = 0; r < ListaAnteprima->topLevelItemCount(); ++r) {
+            const QTreeWidgetItem* row = ListaAnteprima->topLevelItem(r);
+            const int n = row->data(0, kItemRole).toInt();
+            if (n >= 0 && n < int(m_preview.items.size()) &&
+                m_preview.items[std::size_t(n)].tickable())
+                m_preview.items[std::size_t(n)].ticked = row->checkState(0) == Qt::Checked;
+        }
     }
-    ctx.dialogs.message(QStringLiteral("Listino applicato: %1 articoli nuovi, %2 articoli "
-                                       "aggiornati, %3 prezzi registrati.")
-                            .arg(done->added)
-                            .arg(done->updated)
-                            .arg(done->prices),
-                        kTitle, BoxIcon::Information);
-    close();
-}
+
+    void ImportWindow::Applica_Click() {
+        readTicks();
+        const QString name = CboMandante->currentText().simplified();
+        if (!m_mapping.usable() || name.isEmpty())
+            return;
+        if (!ctx.dialogs.question(
+                QStringLiteral("Applicare il listino «%1» della mandante «%2», "
+                               "valido dal %3?")
+                    .arg(msg::fileName(m_file), name, itext::formatDate(m_preview.validFrom)),
+                kTitle))
+            return;
+        Result<Applied> done = apply(ctx.db(), m_preview, msg::fileName(m_file), ctx.clock.now(),
+                                     rememberedTexts(sheet(), m_mapping), name);
+        if (!done) {
+            ctx.dialogs.message(done.error().text, kTitle, BoxIcon::Exclamation);
+            return;
+        }
+        ctx.dialogs.message(QStringLiteral("Listino applicato: %1 articoli nuovi, %2 articoli "
+                                           "aggiornati, %3 prezzi registrati.")
+                                .arg(done->added)
+                                .arg(done->updated)
+                                .arg(done->prices),
+                            kTitle, BoxIcon::Information);
+        close();
+    }

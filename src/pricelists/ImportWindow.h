@@ -3,12 +3,16 @@
 #include "ColumnMap.h"
 #include "ListRows.h"
 #include "PriceListStore.h"
+#include "PriceUnit.h"
 #include "SheetData.h"
 
 #include <QDialog>
 
+#include <QDate>
+
 #include <array>
 #include <optional>
+#include <utility>
 
 struct AppContext;
 class QCheckBox;
@@ -31,6 +35,8 @@ public:
     QComboBox* CboFoglio;
     QComboBox* CboMandante;
     QLineEdit* TDataListino;
+    // What the price column refers to (PriceUnit's order), guessed from its heading.
+    QComboBox* CboUnitaPrezzo;
     std::array<QComboBox*, pricelists::kFieldCount> CboColonna;
     // How the numbers written as texts were read, and the switch to read them the other way.
     QLabel* LblDecimali;
@@ -40,6 +46,8 @@ public:
     QLabel* LblConteggi;
     // Why the formulas of a .xls have no values here, and what to do.
     QLabel* LblAvviso;
+    // The date the list is valid from, what it was read from, and whether it is valid today.
+    QLabel* LblValidita;
     QPushButton* CmdApplica;
 
     void Applica_Click();
@@ -49,9 +57,12 @@ private:
     // principal first).
     void sheetChosen();
     void mappingChanged();
+    // The unit the price column's heading names, €/kg when it names none.
+    void guessUnit();
     void refresh();
     void showMark(const pricelists::ListRows& rows);
     void showCounts();
+    void showValidity(const std::optional<QDate>& date);
     void fillList();
     void readTicks();
     // A row of a repeated code ticked: the code's other rows are unticked and the changes shown
@@ -69,5 +80,9 @@ private:
     class QFormLayout* m_form = nullptr;
     class QLayout* m_numbersRow = nullptr;
     pricelists::Preview m_preview;
+    // The sheet and price column whose heading gave the unit chosen.
+    std::pair<int, int> m_unitOf{-1, -2};
+    // The date the sheet's title gives, if any.
+    std::optional<QDate> m_titleDate;
     bool m_filling = false;
 };

@@ -20,7 +20,10 @@ struct Entry {
     QString description;
     QString format;
     std::optional<double> weight;
-    double price = 0;
+    double price = 0; // per kilogram
+    // How the price came from the list's, when it was given otherwise ("93,52 €/pz × 2 pezzi /
+    // 6 kg"); empty for a price per kilogram.
+    QString priceFrom;
 };
 
 struct Refused {

@@ -18,6 +18,26 @@ QString weightText(const std::optional<double>& w) {
     return w ? itext::formatNumber(*w) : QString();
 }
 
+// The entry's price per kilogram, and the list's own beside it when it gave another.
+QString entryPrice(const Entry& e) {
+    return e.priceFrom.isEmpty() ? priceText(e.price)
+                                 : QStringLiteral("%1 (%2)").arg(priceText(e.price), e.priceFrom);
+}
+
+struct Dated {
+    QDate from;
+    double price = 0;
+};
+
+// The price valid on `date`: the latest that starts on or before it (prices oldest first).
+const Dated* validOn(const std::vector<Dated>& prices, const QDate& date) {
+    const Dated* out = nullptr;
+    for (const Dated& d : prices)
+        if (d.from <= date)
+            out = &d;
+    return out;
+}
+
 struct Known {
     std::int64_t id = 0;
     QString description;
@@ -136,7 +156,7 @@ Result<std::int64_t> principalNamed(Database& db, const QString& name) {
 }
 
 Result<QStringList> rememberedColumns(Database& db, std::int64_t principal) {
-    Result<Statement> st = db.prepare("SELECT CODICE, ARTICOLO, FORMATO, PESO, PREZZO "
+    Result<Statement> st = db.prepare("SELECT CODICE, ARTICOLO, FORMATO, PESO, PREZZO, PEZZI "
                                       "FROM LISTINO_COLONNE WHERE ID_MANDANTE = ?1;");
     if (!st)
         return st.error();
@@ -175,15 +195,18 @@ Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows
         if (!st->status())
             return st->status().error();
     }
-    QHash<QString, double> current;
+    // The principal's prices of each code, the oldest first: a list is compared with the price
+    // valid on its own date, so the same prices from another date are a change.
+    QHash<QString, std::vector<Dated>> current;
     {
-        Result<Statement> st = db.prepare("SELECT CODICE, PREZZO FROM PREZZO_LISTINO "
+        Result<Statement> st = db.prepare("SELECT CODICE, PREZZO, VALIDO_DAL FROM PREZZO_LISTINO "
                                           "WHERE ID_MANDANTE = ?1 ORDER BY VALIDO_DAL, ID;");
         if (!st)
             return st.error();
         st->bind(1, principal);
         while (st->next())
-            current.insert(st->text(0), st->real(1));
+            current[st->text(0)].push_back(
+                {itext::parseIsoDate(st->utf8(2)).value_or(QDate()), st->real(1)});
         if (!st->status())
             return st->status().error();
     }
@@ -233,19 +256,24 @@ Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows
                 p.items.push_back(std::move(it));
                 continue;
             }
-            p.items.push_back(
-                item(Change::New, QString(),
-                     QStringLiteral("%1, %2").arg(e.description, priceText(e.price))));
+            p.items.push_back(item(Change::New, QString(),
+                                   QStringLiteral("%1, %2").arg(e.description, entryPrice(e))));
             continue;
         }
         const std::size_t firstItem = p.items.size();
         const auto old = current.constFind(e.code);
-        if (old == current.constEnd() || std::fabs(*old - e.price) > 0.00005) {
-            PreviewItem it =
-                item(Change::Price, old == current.constEnd() ? QString() : priceText(*old),
-                     priceText(e.price));
-            if (old != current.constEnd() && *old > 0)
-                it.percent = (e.price - *old) / *old * 100.0;
+        const bool priced = old != current.constEnd();
+        const Dated* onDate = priced ? validOn(*old, validFrom) : nullptr;
+        if (!onDate || std::fabs(onDate->price - e.price) > 0.00005) {
+            // None valid on the list's date: the one that starts later, with its date.
+            const QString before = onDate   ? priceText(onDate->price)
+                                   : priced ? QStringLiteral("%1 dal %2")
+                                                  .arg(priceText(old->front().price),
+                                                       itext::formatDate(old->front().from))
+                                            : QString();
+            PreviewItem it = item(Change::Price, before, entryPrice(e));
+            if (onDate && onDate->price > 0)
+                it.percent = (e.price - onDate->price) / onDate->price * 100.0;
             it.article = known->id;
             p.items.push_back(std::move(it));
         }
@@ -267,7 +295,7 @@ Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows
         // An article only another principal has prices for: its changes are shown unticked, the
         // price beside the other principal's, and nothing of it changes unless the agent ticks.
         const auto other = others.constFind(e.code);
-        if (old == current.constEnd() && other != others.constEnd()) {
+        if (!priced && other != others.constEnd()) {
             for (std::size_t k = firstItem; k < p.items.size(); ++k) {
                 PreviewItem& it = p.items[k];
                 it.ticked = false;
@@ -286,7 +314,7 @@ Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows
         PreviewItem it;
         it.kind = Change::Missing;
         it.code = code;
-        it.before = priceText(current.value(code));
+        it.before = priceText(current.value(code).back().price);
         it.ticked = false;
         const auto known = catalogue.constFind(code);
         if (known != catalogue.constEnd()) {
@@ -320,8 +348,8 @@ Result<Preview> makePreview(Database& db, std::int64_t principal, const ListRows
         it.code = e.code;
         it.before = QStringLiteral("righe %1").arg(numbers.join(QStringLiteral(", ")));
         it.after = e.description.isEmpty()
-                       ? priceText(e.price)
-                       : QStringLiteral("%1, %2").arg(e.description, priceText(e.price));
+                       ? entryPrice(e)
+                       : QStringLiteral("%1, %2").arg(e.description, entryPrice(e));
         it.entry = i;
         it.ticked = same.front() == i;
         p.items.push_back(std::move(it));
@@ -393,10 +421,17 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
 
         Result<Statement> add = db.prepare("INSERT INTO ARTICOLO (CODICE, ARTICOLO, FORMATO, "
                                            "PESO, AGG) VALUES (?1, ?2, ?3, ?4, ?5);");
+        // The article as it was and the fields the list changes (?4); for an article changed,
+        // what it holds after, the values the change below writes (an article added holds what
+        // was recorded).
         Result<Statement> keep = db.prepare(
             "INSERT INTO LISTINO_MODIFICA (ID_LISTINO, ID_ARTICOLO, NUOVO, ARTICOLO, FORMATO, "
-            "PESO, AGG) SELECT ?1, ID, ?2, ARTICOLO, FORMATO, PESO, AGG FROM ARTICOLO "
-            "WHERE ID = ?3;");
+            "PESO, AGG, CAMPI, DOPO_ARTICOLO, DOPO_FORMATO, DOPO_PESO, DOPO_AGG) SELECT ?1, ID, "
+            "?2, ARTICOLO, FORMATO, PESO, AGG, ?4, "
+            "CASE WHEN ?2 THEN NULL WHEN ?4 & 1 THEN ?5 ELSE ARTICOLO END, "
+            "CASE WHEN ?2 THEN NULL WHEN ?4 & 2 THEN ?6 ELSE FORMATO END, "
+            "CASE WHEN ?2 THEN NULL WHEN ?4 & 4 THEN ?7 ELSE PESO END, "
+            "CASE WHEN ?2 THEN NULL ELSE ?8 END FROM ARTICOLO WHERE ID = ?3;");
         Result<Statement> change =
             db.prepare("UPDATE ARTICOLO SET ARTICOLO = CASE WHEN ?1 THEN ?2 ELSE ARTICOLO END, "
                        "FORMATO = CASE WHEN ?3 THEN ?4 ELSE FORMATO END, "
@@ -441,13 +476,21 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
                 if (Status r = add->run(); !r)
                     return r;
                 keep->reset();
-                keep->bind(1, out.list).bind(2, 1).bind(3, db.lastInsertId());
+                keep->bind(1, out.list).bind(2, 1).bind(3, db.lastInsertId()).bind(4, kAllFields);
                 if (Status r = keep->run(); !r)
                     return r;
                 ++out.added;
             } else if (w.description || w.format || w.weight) {
                 keep->reset();
-                keep->bind(1, out.list).bind(2, 0).bind(3, w.article);
+                keep->bind(1, out.list)
+                    .bind(2, 0)
+                    .bind(3, w.article)
+                    .bind(4, (w.description ? kDescriptionField : 0) |
+                                 (w.format ? kFormatField : 0) | (w.weight ? kWeightField : 0))
+                    .bind(5, e.description)
+                    .bind(6, e.format)
+                    .bind(7, e.weight)
+                    .bind(8, date);
                 if (Status r = keep->run(); !r)
                     return r;
                 if (db.changes() == 0)
@@ -479,7 +522,7 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
         }
         Result<Statement> cols = db.prepare(
             "INSERT OR REPLACE INTO LISTINO_COLONNE (ID_MANDANTE, CODICE, ARTICOLO, FORMATO, "
-            "PESO, PREZZO) VALUES (?1, ?2, ?3, ?4, ?5, ?6);");
+            "PESO, PREZZO, PEZZI) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7);");
         if (!cols)
             return cols.error();
         cols->bind(1, out.principal);
@@ -494,63 +537,6 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
                                         "scritto.")
                              .arg(s.error().text),
                          s.error().code);
-    if (!s)
-        return s.error();
-    return out;
-}
-
-Result<Undone> undoLast(Database& db) {
-    Undone out;
-    {
-        // The lists taken from the agency's server are the office's: a sync takes them back.
-        Result<Statement> st = db.prepare("SELECT ID, FILE FROM LISTINO WHERE ID NOT IN (SELECT"
-                                          " ID FROM SYNC_LISTINO) ORDER BY ID DESC LIMIT 1;");
-        if (!st)
-            return st.error();
-        if (!st->next()) {
-            if (!st->status())
-                return st->status().error();
-            return makeError(QStringLiteral("Non c'è alcun listino da annullare."));
-        }
-        out.list = st->int64(0);
-        out.file = st->text(1);
-    }
-    Status s = db.write([&]() -> Status {
-        Result<Statement> gone =
-            db.prepare("DELETE FROM ARTICOLO WHERE ID IN (SELECT ID_ARTICOLO FROM LISTINO_MODIFICA "
-                       "WHERE ID_LISTINO = ?1 AND NUOVO = 1);");
-        if (!gone)
-            return gone.error();
-        gone->bind(1, out.list);
-        if (Status r = gone->run(); !r)
-            return r;
-        out.removed = db.changes();
-        Result<Statement> back = db.prepare(
-            "UPDATE ARTICOLO SET (ARTICOLO, FORMATO, PESO, AGG) = (SELECT M.ARTICOLO, M.FORMATO, "
-            "M.PESO, M.AGG FROM LISTINO_MODIFICA M WHERE M.ID_LISTINO = ?1 AND M.NUOVO = 0 "
-            "AND M.ID_ARTICOLO = ARTICOLO.ID) WHERE ID IN (SELECT ID_ARTICOLO FROM "
-            "LISTINO_MODIFICA WHERE ID_LISTINO = ?1 AND NUOVO = 0);");
-        if (!back)
-            return back.error();
-        back->bind(1, out.list);
-        if (Status r = back->run(); !r)
-            return r;
-        out.restored = db.changes();
-        int step = 0;
-        for (const char* sql : {"DELETE FROM PREZZO_LISTINO WHERE ID_LISTINO = ?1;",
-                                "DELETE FROM LISTINO_MODIFICA WHERE ID_LISTINO = ?1;",
-                                "DELETE FROM LISTINO WHERE ID = ?1;"}) {
-            Result<Statement> st = db.prepare(sql);
-            if (!st)
-                return st.error();
-            st->bind(1, out.list);
-            if (Status r = st->run(); !r)
-                return r;
-            if (step++ == 0) // the prices
-                out.prices = db.changes();
-        }
-        return {};
-    });
     if (!s)
         return s.error();
     return out;
@@ -595,6 +581,24 @@ Result<std::optional<ListPrice>> listPriceOn(Database& db, const QString& code, 
     if (all->empty())
         return std::optional<ListPrice>();
     return std::optional<ListPrice>(all->front());
+}
+
+Result<std::optional<ListPrice>> listPriceAfter(Database& db, const QString& code,
+                                                const QDate& date) {
+    Result<Statement> st = db.prepare("SELECT P.PREZZO, P.VALIDO_DAL, M.NOME FROM PREZZO_LISTINO P "
+                                      "LEFT JOIN MANDANTE M ON M.ID = P.ID_MANDANTE "
+                                      "WHERE P.CODICE = ?1 AND P.VALIDO_DAL > ?2 "
+                                      "ORDER BY P.VALIDO_DAL, P.ID DESC LIMIT 1;");
+    if (!st)
+        return st.error();
+    st->bind(1, code.trimmed().toUpper()).bind(2, itext::isoDate(date));
+    std::optional<ListPrice> out;
+    if (st->next())
+        out =
+            ListPrice{st->real(0), itext::parseIsoDate(st->utf8(1)).value_or(QDate()), st->text(2)};
+    if (!st->status())
+        return st->status().error();
+    return out;
 }
 
 Result<std::vector<ListPrice>> priceHistory(Database& db, const QString& code) {

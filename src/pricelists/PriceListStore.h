@@ -79,15 +79,21 @@ Result<Applied> apply(Database& db, const Preview& preview, const QString& file,
                       const QDateTime& now, const QStringList& columns,
                       const QString& principalName = {});
 
+// The article's fields a list may change, as its record of the change names them.
+inline constexpr int kDescriptionField = 1, kFormatField = 2, kWeightField = 4, kAllFields = 7;
+
 struct Undone {
     std::int64_t list = 0;
     QString file;
     int removed = 0;
     int restored = 0;
     int prices = 0;
+    // The articles left as they are now, each with why: "«P004» TONNO: ...".
+    QStringList kept;
 };
-// Takes back the last list applied: its prices go, the articles it added go, the articles it
-// changed get their earlier values back.
+// Takes back the last list applied: its prices go; each field it changed gets its earlier
+// value back where the article still holds the list's; the articles it added go unless changed
+// since or named by an order line. What stays is named in `kept`.
 Result<Undone> undoLast(Database& db);
 
 struct ListPrice {
@@ -97,6 +103,9 @@ struct ListPrice {
 };
 // The article's list price valid on `date`: the latest that starts on or before it.
 Result<std::optional<ListPrice>> listPriceOn(Database& db, const QString& code, const QDate& date);
+// The article's first list price that starts after `date`: a list not yet valid on that day.
+Result<std::optional<ListPrice>> listPriceAfter(Database& db, const QString& code,
+                                                const QDate& date);
 // Every list price of the article, the newest first.
 Result<std::vector<ListPrice>> priceHistory(Database& db, const QString& code);
 

@@ -3,7 +3,9 @@ target_sources(gestione_core PRIVATE
     pricelists/ColumnMap.cpp
     pricelists/DecimalMark.cpp
     pricelists/ListRows.cpp
+    pricelists/ListUndo.cpp
     pricelists/PriceListStore.cpp
+    pricelists/PriceUnit.cpp
     pricelists/SheetFile.cpp
     pricelists/StoredValues.cpp
     pricelists/XlsConvert.cpp

@@ -6,6 +6,7 @@
 #   make_list.py OUT.xlsx [ROWS]   (ROWS: that many plain articles instead, for timing)
 #   make_list.py OUT.xlsx formulas (prices by functions, from another sheet, a date of today;
 #                                   openpyxl stores no results: LibreOffice adds them)
+#   make_list.py OUT.xlsx pezzi    (a list priced by the piece, with the pieces in a carton)
 import datetime
 import sys
 
@@ -25,6 +26,19 @@ if len(sys.argv) > 2 and sys.argv[2] == "formulas":
     ws.append(["F002", "Per eccesso", "=2*3", "=ROUNDUP(2.301,1)"])
     ws.append(["F003", "Da un altro foglio", 1, "=Costi!B2"])
     ws.append(["F004", "=UPPER(\"minuscolo\")", 2, "=IF(C6>1,3.5,0)"])
+    wb.save(out)
+    sys.exit(0)
+if len(sys.argv) > 2 and sys.argv[2] == "pezzi":
+    ws.append(["Listino olio e aceto"])
+    ws.append(["Codice", "Descrizione", "Confezione", "Peso cartone (kg)", "Pezzi per cartone",
+               "Prezzo €/pz"])
+    ws.append(["L001", "Olio evo latta 3 lt", "LATTA 3 LT", 3, 1, 93.52])
+    ws.append(["L002", "Olio evo 1 lt", "CT 12X1 LT", 12, 12, 8.5])
+    ws.append(["L003", "Aceto balsamico 500 ml", "CT 6X500 ML", 3, 6, "2,35"])
+    ws.append(["L004", "Aceto di vino", "CT 12X1 LT", 12, None, 1.2])
+    ws.append(["L005", "Olio di semi", "CT 6X1 LT", 6, "2,5", 2.1])
+    ws.append(["L006", "Salsa", "CT 6", None, 6, 1.5])
+    ws.append(["L007", "Glassa", "CT 2", 2, 1, 0.25])
     wb.save(out)
     sys.exit(0)
 if len(sys.argv) > 2:

@@ -8,9 +8,11 @@
 #include "data/AddedTables.h"
 #include "data/Database.h"
 #include "pricelists/ColumnMap.h"
+#include "pricelists/ImportMessages.h"
 #include "pricelists/ImportWindow.h"
 #include "pricelists/ListRows.h"
 #include "pricelists/PriceListStore.h"
+#include "pricelists/PriceUnit.h"
 #include "pricelists/SheetFile.h"
 #include "pricelists/StoredValues.h"
 #include "pricelists/XlsStream.h"
@@ -57,6 +59,12 @@ const QByteArray kFirstList = "\xEF\xBB\xBF"
                               "P001;Pàsta di semola;CT 12x500 G;6;10,00\r\n"
                               "P004;Tonno;CT 24;4,8;30\r\n"
                               "P009;Sale fino;CT 12;12;\"2,00\"\r\n";
+
+const QString kUndoQuestion =
+    QStringLiteral("Annullare l'ultimo listino importato? I suoi prezzi vengono tolti, gli "
+                   "articoli che ha aggiunto vengono tolti e quelli che ha cambiato tornano come "
+                   "erano; resta quanto è stato cambiato dopo il listino e restano gli articoli "
+                   "aggiunti già usati in ordini.");
 
 struct Read {
     Sheet sheet;
@@ -106,6 +114,12 @@ private Q_SLOTS:
     void duplicateChosen();
     void catalogueChangedMeanwhile();
     void articleOfAnotherPrincipal();
+    void undoKeepsLaterWork();
+    void undoOfAnEarlierVersion();
+    void listValidLater();
+    void unitOfHeading_data();
+    void unitOfHeading();
+    void pricePerPiece();
 
 private:
     QTemporaryDir m_files;
@@ -125,6 +139,9 @@ void TestPriceLists::init() {
     m_made = true;
     run(QStringLiteral("/usr/bin/python3"),
         {sourceDir() + QStringLiteral("/tests/pricelists/make_list.py"), m_xlsx});
+    run(QStringLiteral("/usr/bin/python3"),
+        {sourceDir() + QStringLiteral("/tests/pricelists/make_list.py"),
+         m_files.filePath(QStringLiteral("Listino pezzi.xlsx")), QStringLiteral("pezzi")});
     const QString profile =
         QStringLiteral("-env:UserInstallation=file://") + m_files.filePath(QStringLiteral("lo"));
     run(QStringLiteral("soffice"),
@@ -788,7 +805,7 @@ void TestPriceLists::window() {
     QCOMPARE(app.dialogs.describe(),
              seq({one(ScriptedDialogs::Kind::Choice, title, QDir::homePath()),
                   question(QStringLiteral("Applicare il listino «primo.csv» della mandante «Rossi "
-                                          "Alimentari»?"),
+                                          "Alimentari», valido dal 01/09/2026?"),
                            title),
                   message(QStringLiteral("Listino applicato: 2 articoli nuovi, 0 articoli "
                                          "aggiornati, 2 prezzi registrati."),
@@ -825,10 +842,7 @@ void TestPriceLists::window() {
     app.dialogs.answerYes();
     ui::menu(app.window.get(), "AnnullaListino");
     QCOMPARE(app.dialogs.describe(),
-             seq({question(QStringLiteral("Annullare l'ultimo listino importato? Gli articoli che "
-                                          "ha aggiunto vengono tolti, quelli che ha cambiato "
-                                          "tornano come erano e i suoi prezzi vengono tolti."),
-                           undo),
+             seq({question(kUndoQuestion, undo),
                   message(QStringLiteral("Listino «primo.csv» annullato: 2 articoli tolti, 0 "
                                          "articoli ripristinati, 2 prezzi tolti."),
                           undo, BoxIcon::Information)}));
@@ -888,7 +902,7 @@ void TestPriceLists::failedApplyLeavesNothing() {
     ui::click(w->CmdApplica);
     QCOMPARE(app.dialogs.describe(),
              seq({question(QStringLiteral("Applicare il listino «primo.csv» della mandante "
-                                          "«Bianchi Conserve»?"),
+                                          "«Bianchi Conserve», valido dal 08/12/2026?"),
                            title),
                   message(QStringLiteral("Il listino non è stato applicato (un valore non è "
                                          "ammesso dalla tabella): nulla è stato scritto."),
@@ -1043,6 +1057,316 @@ void TestPriceLists::articleOfAnotherPrincipal() {
     w->CboMandante->setEditText(QStringLiteral("Bianchi Casa"));
     QCOMPARE(p001(), QStringLiteral("10,00 (Rossi Alimentari) 0"));
     w->close();
+}
+
+// The last list undone after hand work: only the fields it changed go back, and only where the
+// article still holds them; an article it added goes unless corrected or ordered since; what
+// stays is named in the box, and the article list shown is filled again.
+void TestPriceLists::undoKeepsLaterWork() {
+    using namespace boxes;
+    App app;
+    Database& db = app.db();
+    auto applyList = [&](const QString& path, QDate date) {
+        const Read list = readList(path, app.dir.path());
+        Result<Preview> p = makePreview(db, 1, list.rows, date);
+        QVERIFY(p);
+        QVERIFY(apply(db, *p, msg::fileName(path), QDateTime(date, QTime(9, 0)), {},
+                      QStringLiteral("Rossi Alimentari")));
+    };
+    applyList(m_files.filePath(QStringLiteral("primo.csv")), QDate(2026, 9, 1));
+    QTemporaryDir dir;
+    const QString second = dir.filePath(QStringLiteral("secondo.csv"));
+    writeFile(second, "Codice;Descrizione;Formato;Peso;Prezzo\n"
+                      "P001;Pasta di semola bio;CT 12x500 G;6;11,00\n"
+                      "P004;Tonno;CT 24;5;31\n"
+                      "P009;Sale grosso;CT 12;12;2,10\n"
+                      "P010;Riso;CT 10;10;3\n"
+                      "P011;Farro;CT 10;10;4\n"
+                      "P012;Orzo;CT 10;10;5\n");
+    applyList(second, QDate(2026, 11, 1));
+
+    const struct {
+        const char* code;
+        const char* handWork; // after the list
+        const char* after;    // the article after the undo; empty when it is gone
+    } cases[] = {
+        // A weight the list never changed, corrected by hand: the list's description goes, the
+        // weight stays.
+        {"P001", "UPDATE ARTICOLO SET PESO = 6.5 WHERE CODICE = 'P001';",
+         "PÀSTA DI SEMOLA|CT 12X500 G|6.5|2026-09-01"},
+        // The weight the list changed, corrected since: it stays.
+        {"P004", "UPDATE ARTICOLO SET PESO = 5.2 WHERE CODICE = 'P004';",
+         "TONNO|CT 24|5.2|2026-11-01"},
+        {"P009", "", "SALE FINO|CT 12|12.0|2026-09-01"},
+        {"P010", "", ""},
+        {"P011", "UPDATE ARTICOLO SET ARTICOLO = 'FARRO PERLATO' WHERE CODICE = 'P011';",
+         "FARRO PERLATO|CT 10|10.0|2026-11-01"},
+        {"P012",
+         "INSERT INTO ORDINE (ANNO, NR, ID_CL, DATAO, ARTICOLO, CODICE, QVENDITA, PREZZO) "
+         "VALUES ('2026', '1', '1', '2026-11-05', 'ORZO', 'P012', 2, 5);",
+         "ORZO|CT 10|10.0|2026-11-01"},
+    };
+    for (const auto& c : cases)
+        exec(db, c.handWork);
+
+    ui::menu(app.window.get(), "AAggiorna");
+    ReportView* list = app.find<ReportView>("ListView3");
+    QVERIFY(ui::rowOf(list, 1, QStringLiteral("P010")) >= 0);
+    app.dialogs.clear();
+    const QString undo = QStringLiteral("Annulla ultimo listino");
+    app.dialogs.answerYes();
+    ui::menu(app.window.get(), "AnnullaListino");
+    QCOMPARE(app.dialogs.describe(),
+             seq({question(kUndoQuestion, undo),
+                  message(QStringLiteral("Listino «secondo.csv» annullato: 1 articoli tolti, 2 "
+                                         "articoli ripristinati, 6 prezzi tolti.\n\n"
+                                         "Articoli lasciati come sono ora:\n"
+                                         "«P004» TONNO: cambiato dopo il listino (peso)\n"
+                                         "«P011» FARRO PERLATO: aggiunto dal listino, è stato "
+                                         "cambiato dopo\n"
+                                         "«P012» ORZO: aggiunto dal listino, è usato in ordini"),
+                          undo, BoxIcon::Information)}));
+    for (const auto& c : cases) {
+        const QByteArray sql = QByteArray("SELECT ARTICOLO || '|' || FORMATO || '|' || PESO || "
+                                          "'|' || AGG FROM ARTICOLO WHERE CODICE = '") +
+                               c.code + "'";
+        QCOMPARE(value(db, sql), QString::fromUtf8(c.after));
+        QCOMPARE(ui::rowOf(list, 1, QString::fromLatin1(c.code)) >= 0, *c.after != 0);
+    }
+    QCOMPARE(value(db, "SELECT group_concat(CODICE || '=' || PREZZO, ' ') FROM PREZZO_LISTINO"),
+             QStringLiteral("P001=10.0 P004=30.0 P009=2.0"));
+    QCOMPARE(value(db, "SELECT COUNT(*) FROM LISTINO_MODIFICA"), QStringLiteral("3"));
+}
+
+// A file of an earlier version: its tables of the lists gain the new columns, and a list it
+// applied then is undone by the dates the list stamped on the articles.
+void TestPriceLists::undoOfAnEarlierVersion() {
+    TestDir dir;
+    auto db = dir.open();
+    exec(*db, "DROP TABLE LISTINO_MODIFICA; DROP TABLE LISTINO_COLONNE;"
+              "CREATE TABLE LISTINO_MODIFICA (ID INTEGER PRIMARY KEY AUTOINCREMENT, ID_LISTINO "
+              "INTEGER NOT NULL, ID_ARTICOLO INTEGER NOT NULL, NUOVO INTEGER NOT NULL, ARTICOLO "
+              "TEXT, FORMATO TEXT, PESO REAL, AGG DATE);"
+              "CREATE TABLE LISTINO_COLONNE (ID_MANDANTE INTEGER PRIMARY KEY, CODICE TEXT, "
+              "ARTICOLO TEXT, FORMATO TEXT, PESO TEXT, PREZZO TEXT);"
+              "INSERT INTO MANDANTE (ID, NOME) VALUES (1, 'Rossi Alimentari');"
+              "INSERT INTO LISTINO (ID, ID_MANDANTE, FILE, VALIDO_DAL) "
+              "VALUES (1, 1, 'vecchio.xlsx', '2026-10-01');"
+              "INSERT INTO ARTICOLO (ID, CODICE, ARTICOLO, FORMATO, PESO, AGG) VALUES "
+              "(1, 'V001', 'RISO NUOVO', 'CT 10', 10, '2026-10-01'),"
+              "(2, 'V002', 'FARRO NUOVO', 'CT 10', 10, '2026-11-15'),"
+              "(3, 'V003', 'ORZO', 'CT 10', 10, '2026-10-01'),"
+              "(4, 'V004', 'AVENA CORRETTA', 'CT 10', 10, '2026-11-15');"
+              "INSERT INTO LISTINO_MODIFICA (ID_LISTINO, ID_ARTICOLO, NUOVO, ARTICOLO, FORMATO, "
+              "PESO, AGG) VALUES (1, 1, 0, 'RISO', 'CT 10', 10, '2026-01-01'),"
+              "(1, 2, 0, 'FARRO', 'CT 10', 10, '2026-01-01'),"
+              "(1, 3, 1, 'ORZO', 'CT 10', 10, '2026-10-01'),"
+              "(1, 4, 1, 'AVENA', 'CT 10', 10, '2026-10-01');"
+              "INSERT INTO PREZZO_LISTINO (CODICE, ID_MANDANTE, PREZZO, VALIDO_DAL, ID_LISTINO) "
+              "VALUES ('V001', 1, 3, '2026-10-01', 1);");
+    QVERIFY(addedtables::ensure(*db));
+    // The records of then have no fields named and no values after.
+    QCOMPARE(value(*db, "SELECT COUNT(*) FROM LISTINO_MODIFICA WHERE CAMPI IS NULL AND "
+                        "DOPO_ARTICOLO IS NULL AND DOPO_FORMATO IS NULL AND DOPO_PESO IS NULL "
+                        "AND DOPO_AGG IS NULL"),
+             QStringLiteral("4"));
+    QCOMPARE(value(*db, "SELECT COUNT(PEZZI) FROM LISTINO_COLONNE"), QStringLiteral("0"));
+    Result<Undone> undone = undoLast(*db);
+    QVERIFY(undone);
+    QCOMPARE(
+        QStringLiteral("%1 %2 %3").arg(undone->removed).arg(undone->restored).arg(undone->prices),
+        QStringLiteral("1 1 1"));
+    QCOMPARE(undone->kept,
+             QStringList({"«V002» FARRO NUOVO: cambiato dopo il listino",
+                          "«V004» AVENA CORRETTA: aggiunto dal listino, è stato cambiato dopo"}));
+    QCOMPARE(rows(*db, "SELECT CODICE, ARTICOLO, AGG FROM ARTICOLO ORDER BY ID"),
+             QList<QStringList>({{"V001", "RISO", "2026-01-01"},
+                                 {"V002", "FARRO NUOVO", "2026-11-15"},
+                                 {"V004", "AVENA CORRETTA", "2026-11-15"}}));
+}
+
+// A list valid from a later day (its title says so): the preview says it where it is seen, and
+// the same list imported again from another day is a change that can be applied.
+void TestPriceLists::listValidLater() {
+    using namespace boxes;
+    App app;
+    const QString title = QStringLiteral("Importa listino");
+    auto open = [&] {
+        app.dialogs.answerChoice(m_xlsx);
+        ui::menu(app.window.get(), "ImportaListino");
+        ImportWindow* w = importWindow();
+        if (w)
+            w->CboMandante->setEditText(QStringLiteral("Rossi Alimentari"));
+        app.dialogs.clear();
+        return w;
+    };
+    auto priceRows = [&] {
+        QStringList out;
+        for (int r = 0; r < importWindow()->ListaAnteprima->topLevelItemCount(); ++r) {
+            const QTreeWidgetItem* row = importWindow()->ListaAnteprima->topLevelItem(r);
+            if (row->text(0) == QLatin1String("Prezzi cambiati") && !row->isHidden())
+                out << row->text(2) + QLatin1Char(' ') + row->text(3) + QStringLiteral(" → ") +
+                           row->text(4);
+        }
+        return out;
+    };
+    ImportWindow* w = open();
+    QVERIFY(w);
+    QCOMPARE(w->TDataListino->text(), QStringLiteral("01/02/2027"));
+    QCOMPARE(w->LblValidita->text(),
+             QStringLiteral("Listino valido dal 01/02/2027 (data letta dal titolo del foglio): i "
+                            "suoi prezzi non sono ancora in vigore oggi."));
+    QVERIFY(w->LblValidita->isVisible());
+    QVERIFY(w->LblValidita->font().bold());
+    app.dialogs.answerYes();
+    ui::click(w->CmdApplica);
+    QCOMPARE(app.dialogs.describe(),
+             seq({question(QStringLiteral("Applicare il listino «Listino Rossi.xlsx» della "
+                                          "mandante «Rossi Alimentari», valido dal 01/02/2027?"),
+                           title),
+                  message(QStringLiteral("Listino applicato: 6 articoli nuovi, 0 articoli "
+                                         "aggiornati, 6 prezzi registrati."),
+                          title, BoxIcon::Information)}));
+    QTRY_VERIFY(!importWindow());
+
+    // Again, from the same day: nothing to apply.
+    w = open();
+    QVERIFY(w);
+    QCOMPARE(priceRows(), QStringList());
+    app.dialogs.answerYes();
+    ui::click(w->CmdApplica);
+    QCOMPARE(app.dialogs.describe(),
+             seq({question(QStringLiteral("Applicare il listino «Listino Rossi.xlsx» della "
+                                          "mandante «Rossi Alimentari», valido dal 01/02/2027?"),
+                           title),
+                  message(QStringLiteral("Nessuna modifica scelta: nulla è stato scritto."), title,
+                          BoxIcon::Exclamation)}));
+    app.dialogs.clear();
+
+    // From today: each price is a change, shown beside the day it is valid from now.
+    w->TDataListino->setText(QStringLiteral("08/12/2026"));
+    QCOMPARE(w->LblValidita->text(), QStringLiteral("Listino valido dal 08/12/2026."));
+    QCOMPARE(
+        priceRows(),
+        QStringList({"P001 12,50 dal 01/02/2027 → 12,50", "P002 1.234,50 dal 01/02/2027 → 1.234,50",
+                     "P003 45,90 dal 01/02/2027 → 45,90", "P004 30,00 dal 01/02/2027 → 30,00",
+                     "P006 5,00 dal 01/02/2027 → 5,00", "P007 8,20 dal 01/02/2027 → 8,20"}));
+    app.dialogs.answerYes();
+    ui::click(w->CmdApplica);
+    QCOMPARE(app.dialogs.describe(),
+             seq({question(QStringLiteral("Applicare il listino «Listino Rossi.xlsx» della "
+                                          "mandante «Rossi Alimentari», valido dal 08/12/2026?"),
+                           title),
+                  message(QStringLiteral("Listino applicato: 0 articoli nuovi, 0 articoli "
+                                         "aggiornati, 6 prezzi registrati."),
+                          title, BoxIcon::Information)}));
+    QCOMPARE(value(app.db(),
+                   "SELECT group_concat(VALIDO_DAL || '=' || N, ' ') FROM (SELECT "
+                   "VALIDO_DAL, COUNT(*) AS N FROM PREZZO_LISTINO GROUP BY 1 ORDER BY 1)"),
+             QStringLiteral("2026-12-08=6 2027-02-01=6"));
+    Result<std::optional<ListPrice>> today =
+        listPriceOn(app.db(), QStringLiteral("P001"), QDate(2026, 12, 8));
+    QVERIFY(today && *today);
+    QCOMPARE((*today)->price, 12.5);
+}
+
+void TestPriceLists::unitOfHeading_data() {
+    QTest::addColumn<QString>("heading");
+    QTest::addColumn<QString>("unit"); // empty: none named
+    QTest::newRow("kg") << "PREZZO ( €/KG )"
+                        << "€/kg";
+    QTest::newRow("piece") << "Prezzo €/pz"
+                           << "€/pz";
+    QTest::newRow("each") << "Prezzo cad."
+                          << "€/pz";
+    QTest::newRow("carton") << "Prezzo €/cartone"
+                            << "€/cartone";
+    QTest::newRow("parcel") << "Prezzo al collo"
+                            << "€/cartone";
+    QTest::newRow("none") << "Prezzo €"
+                          << "";
+}
+
+void TestPriceLists::unitOfHeading() {
+    QFETCH(QString, heading);
+    QFETCH(QString, unit);
+    const std::optional<PriceUnit> found = unitOfHeader(heading);
+    QCOMPARE(found ? unitName(*found) : QString(), unit);
+}
+
+// A list priced by the piece (as its heading says): the preview asks the unit, guessed from the
+// heading, and turns each price into one by the kilogram with the pieces in a carton and its
+// weight; a row without them is refused with the reason.
+void TestPriceLists::pricePerPiece() {
+    using namespace boxes;
+    App app;
+    app.dialogs.answerChoice(m_files.filePath(QStringLiteral("Listino pezzi.xlsx")));
+    ui::menu(app.window.get(), "ImportaListino");
+    ImportWindow* w = importWindow();
+    QVERIFY(w);
+    w->CboMandante->setEditText(QStringLiteral("Oleificio Bianchi"));
+    QCOMPARE(w->CboUnitaPrezzo->currentText(), QStringLiteral("€/pz"));
+    QCOMPARE(w->CboColonna[std::size_t(Field::Pieces)]->currentText(),
+             QStringLiteral("E: Pezzi per cartone"));
+    auto shown = [&] {
+        QStringList out;
+        for (int r = 0; r < w->ListaAnteprima->topLevelItemCount(); ++r) {
+            const QTreeWidgetItem* row = w->ListaAnteprima->topLevelItem(r);
+            out << QStringLiteral("%1 %2 %3|%4")
+                       .arg(row->text(1), row->text(2), row->text(3), row->text(4));
+        }
+        return out;
+    };
+    const struct {
+        const char* unit;
+        QStringList rows;
+    } cases[] = {
+        {"€/kg",
+         {"3 L001 |OLIO EVO LATTA 3 LT, 93,52", "4 L002 |OLIO EVO 1 LT, 8,50",
+          "5 L003 |ACETO BALSAMICO 500 ML, 2,35", "6 L004 |ACETO DI VINO, 1,20",
+          "7 L005 |OLIO DI SEMI, 2,10", "8 L006 |SALSA, 1,50", "9 L007 |GLASSA, 0,25"}},
+        {"€/cartone",
+         {"3 L001 |OLIO EVO LATTA 3 LT, 31,17 (93,52 €/cartone / 3 kg)",
+          "4 L002 |OLIO EVO 1 LT, 0,71 (8,50 €/cartone / 12 kg)",
+          "5 L003 |ACETO BALSAMICO 500 ML, 0,78 (2,35 €/cartone / 3 kg)",
+          "6 L004 |ACETO DI VINO, 0,10 (1,20 €/cartone / 12 kg)",
+          "7 L005 |OLIO DI SEMI, 0,35 (2,10 €/cartone / 6 kg)",
+          "9 L007 |GLASSA, 0,13 (0,25 €/cartone / 2 kg)",
+          "8  |Peso: manca anche nel catalogo (serve per il prezzo al kg)"}},
+        {"€/pz",
+         {"3 L001 |OLIO EVO LATTA 3 LT, 31,17 (93,52 €/pz × 1 pezzo / 3 kg)",
+          "4 L002 |OLIO EVO 1 LT, 8,50 (8,50 €/pz × 12 pezzi / 12 kg)",
+          "5 L003 |ACETO BALSAMICO 500 ML, 4,70 (2,35 €/pz × 6 pezzi / 3 kg)",
+          "9 L007 |GLASSA, 0,13 (0,25 €/pz × 1 pezzo / 2 kg)",
+          "6  |Pezzi per cartone: mancano (servono per il prezzo al kg)",
+          "7  2,5|Pezzi per cartone: non sono un numero intero positivo",
+          "8  |Peso: manca anche nel catalogo (serve per il prezzo al kg)"}},
+    };
+    for (const auto& c : cases) {
+        w->CboUnitaPrezzo->setCurrentText(QString::fromUtf8(c.unit));
+        QCOMPARE(shown(), c.rows);
+    }
+    // Without the column of the pieces, no price by the piece is turned.
+    QComboBox* pieces = w->CboColonna[std::size_t(Field::Pieces)];
+    pieces->setCurrentIndex(0);
+    QCOMPARE(shown().first(),
+             QStringLiteral("3  93,52|Prezzo: è al pezzo, scegliere sopra la colonna dei pezzi"));
+    QCOMPARE(shown().size(), 7);
+    pieces->setCurrentIndex(5);
+    // Another column chosen by the agent does not undo the unit chosen.
+    w->CboColonna[std::size_t(Field::Format)]->setCurrentIndex(0);
+    QCOMPARE(w->CboUnitaPrezzo->currentText(), QStringLiteral("€/pz"));
+    app.dialogs.clear();
+    app.dialogs.answerYes();
+    ui::click(w->CmdApplica);
+    QCOMPARE(app.dialogs.take().last().text,
+             QStringLiteral("Listino applicato: 4 articoli nuovi, 0 articoli aggiornati, 4 prezzi "
+                            "registrati."));
+    QCOMPARE(value(app.db(), "SELECT group_concat(CODICE || '=' || PREZZO, ' ') FROM "
+                             "PREZZO_LISTINO"),
+             QStringLiteral("L001=31.17 L002=8.5 L003=4.7 L007=0.13"));
+    QCOMPARE(value(app.db(), "SELECT PEZZI FROM LISTINO_COLONNE"),
+             QStringLiteral("Pezzi per cartone"));
 }
 
 QTEST_MAIN(TestPriceLists)

@@ -450,6 +450,64 @@ private Q_SLOTS:
         QVERIFY(note->isHidden());
         QCOMPARE(p->T13->text(), QStringLiteral("9"));
     }
+
+    // A list that starts after the order's date: the line says so, whatever it proposes.
+    void laterListSaidOnTheLine() {
+        start();
+        exec(app->db(), "INSERT INTO ARTICOLO (CODICE, ARTICOLO, FORMATO, PESO) VALUES "
+                        "('P-SPA', 'SPAGHETTI DI GRAGNANO IGP', 'CARTONE 12 X 500 G', 6),"
+                        " ('P-PEN', 'PENNE RIGATE', 'CARTONE 24 X 500 G', 12),"
+                        " ('C-POM', 'POMODORI PELATI', 'CARTONE 6 X 2,5 KG', 15);"
+                        "INSERT INTO MANDANTE (ID, NOME) VALUES (4, 'Rossi Alimentari');"
+                        "INSERT INTO PREZZO_LISTINO (CODICE, ID_MANDANTE, PREZZO, VALIDO_DAL) "
+                        "VALUES ('P-SPA', 4, 3.5, '2027-01-01'), ('P-PEN', 4, 1.85, '2026-01-01'),"
+                        " ('P-PEN', 4, 2, '2027-01-01'), ('F-GP01', 4, 12, '2027-01-01'),"
+                        " ('C-POM', 4, 1.4, '2026-01-01');");
+        QVERIFY(openYear(*app, "Nordine", QStringLiteral("2026")));
+        QVERIFY(ui::choose(p->Cbo5, QStringLiteral("TRATTORIA CITTÀ ALTA")));
+        auto* note = app->find<QLabel>("LUltimoPrezzo");
+        auto* later = app->find<QLabel>("LListinoFuturo");
+        QVERIFY(later);
+        const QString notYet = QStringLiteral("Il listino Rossi Alimentari dal 01/01/2027 non è "
+                                              "ancora in vigore");
+        const struct {
+            QDate date;
+            const char* article;
+            const char* price;
+            QString note;  // empty: hidden
+            QString later; // empty: hidden
+        } cases[] = {
+            {QDate(2026, 12, 8), "SPAGHETTI DI GRAGNANO IGP", "", QString(),
+             notYet + QStringLiteral(": nessun prezzo di listino in vigore il 08/12/2026.")},
+            {QDate(2026, 12, 8), "PENNE RIGATE", "1,85",
+             QStringLiteral("Prezzo di listino Rossi Alimentari dal 01/01/2026"),
+             notYet + QStringLiteral(": proposto il prezzo in vigore il 08/12/2026.")},
+            // Ordered by the customer before: the customer's price, and the note all the same.
+            {QDate(2026, 12, 8), "GRANA PADANO DOP", "11,00",
+             QStringLiteral("Ultimo prezzo: ordine 5/2026 del 04/03/2026"),
+             notYet + QStringLiteral(".")},
+            {QDate(2026, 12, 8), "POMODORI PELATI", "1,40",
+             QStringLiteral("Prezzo di listino Rossi Alimentari dal 01/01/2026"), QString()},
+            // Once the list is valid, it is the one proposed.
+            {QDate(2027, 1, 10), "SPAGHETTI DI GRAGNANO IGP", "3,50",
+             QStringLiteral("Prezzo di listino Rossi Alimentari dal 01/01/2027"), QString()},
+        };
+        for (const auto& c : cases) {
+            p->D1->setDate(c.date);
+            QVERIFY(ui::choose(p->Cbo6, QString::fromUtf8(c.article)));
+            QCOMPARE(p->T13->text(), QString::fromUtf8(c.price));
+            QCOMPARE(note->isVisible() ? note->text() : QString(), c.note);
+            QCOMPARE(later->isVisible() ? later->text() : QString(), c.later);
+        }
+        // On a day the list is valid there is no note; another article's code takes it away.
+        ui::choose(p->Cbo6, QStringLiteral("PENNE RIGATE"));
+        QVERIFY(later->isHidden());
+        p->D1->setDate(QDate(2026, 12, 8));
+        ui::choose(p->Cbo6, QStringLiteral("PENNE RIGATE"));
+        QVERIFY(later->isVisible());
+        p->T8->setText(QStringLiteral("C-POM"));
+        QVERIFY(later->isHidden());
+    }
 };
 
 QTEST_MAIN(TestSearch)
