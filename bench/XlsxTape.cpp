@@ -70,7 +70,9 @@ struct Recorder {
         return i == sheets.end() ? -1 : i->second;
     }
     Op& add(Kind k) {
-        current.ops.push_back(Op{k});
+        Op op;
+        op.kind = k;
+        current.ops.push_back(std::move(op));
         return current.ops.back();
     }
 };

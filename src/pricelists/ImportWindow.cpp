@@ -283,146 +283,146 @@ void ImportWindow::showMark(const ListRows& rows) {
     m_filling = filling;
     // Only a list with numbers written as texts has a mark to tell.
     m_form->setRowVisible(m_numbersRow, rows.numberTexts);
-    void ImportWindow::showValidity(const std::optional<QDate>& date) {
-        if (!date) {
-            LblValidita->clear();
-            return;
-        }
-        QString text = QStringLiteral("Listino valido dal %1").arg(itext::formatDate(*date));
-        if (m_titleDate == date)
-            text += QStringLiteral(" (data letta dal titolo del foglio)");
-        if (*date > ctx.clock.now().date())
-            text += QStringLiteral(": i suoi prezzi non sono ancora in vigore oggi");
-        LblValidita->setText(text + QLatin1Char('.'));
-    }
+}
 
-    void ImportWindow::showCounts() {
-        QStringList counts;
-        for (int k = 0; k < kChangeCount; ++k) {
-            const int n = m_preview.count(Change(k));
-            // Repeated codes are named only when the list has some.
-            if (Change(k) != Change::Duplicate || n > 0)
-                counts << QStringLiteral("%1: %2").arg(changeName(Change(k))).arg(n);
-        }
-        LblConteggi->setText(counts.join(QStringLiteral(", ")));
+void ImportWindow::showValidity(const std::optional<QDate>& date) {
+    if (!date) {
+        LblValidita->clear();
+        return;
     }
+    QString text = QStringLiteral("Listino valido dal %1").arg(itext::formatDate(*date));
+    if (m_titleDate == date)
+        text += QStringLiteral(" (data letta dal titolo del foglio)");
+    if (*date > ctx.clock.now().date())
+        text += QStringLiteral(": i suoi prezzi non sono ancora in vigore oggi");
+    LblValidita->setText(text + QLatin1Char('.'));
+}
 
-    void ImportWindow::fillList() {
-        readTicks();
-        m_filling = true;
-        ListaAnteprima->setUpdatesEnabled(false);
-        ListaAnteprima->clear();
-        QList<QTreeWidgetItem*> items;
-        for (int n = 0; n < int(m_preview.items.size()); ++n) {
-            const PreviewItem& it = m_preview.items[std::size_t(n)];
-            if (!ChkTipo[std::size_t(it.kind)]->isChecked())
-                continue;
-            auto* row = new QTreeWidgetItem;
-            row->setText(0, changeName(it.kind));
-            row->setText(1, it.row > 0 ? QString::number(it.row) : QString());
-            row->setText(2, it.code);
-            row->setText(3, it.before);
-            row->setText(4, it.after);
-            if (it.percent)
-                row->setText(5, QStringLiteral("%1%2 %").arg(
-                                    *it.percent > 0 ? QStringLiteral("+") : QString(),
-                                    itext::formatFixed(*it.percent, 1, false)));
-            row->setData(0, kItemRole, n);
-            if (it.tickable())
-                row->setCheckState(0, it.ticked ? Qt::Checked : Qt::Unchecked);
-            items << row;
-        }
-        ListaAnteprima->addTopLevelItems(items);
-        showActiveRows();
-        fitColumns(ListaAnteprima);
-        ListaAnteprima->setUpdatesEnabled(true);
-        m_filling = false;
+void ImportWindow::showCounts() {
+    QStringList counts;
+    for (int k = 0; k < kChangeCount; ++k) {
+        const int n = m_preview.count(Change(k));
+        // Repeated codes are named only when the list has some.
+        if (Change(k) != Change::Duplicate || n > 0)
+            counts << QStringLiteral("%1: %2").arg(changeName(Change(k))).arg(n);
     }
+    LblConteggi->setText(counts.join(QStringLiteral(", ")));
+}
 
-    // The changes of a row that does not count (a repeat of a code not chosen) are hidden. Only the
-    // rows of repeated codes are touched: a list of thousands of rows is not walked item by item.
-    void ImportWindow::showActiveRows() {
-        const std::vector<bool> active = m_preview.activeEntries();
-        std::vector<bool> repeated(active.size(), false);
-        bool any = false;
-        for (const PreviewItem& it : m_preview.items)
-            if (it.kind == Change::Duplicate && it.entry >= 0 && it.entry < int(repeated.size()))
-                any = repeated[std::size_t(it.entry)] = true;
-        if (!any)
-            return;
+void ImportWindow::fillList() {
+    readTicks();
+    m_filling = true;
+    ListaAnteprima->setUpdatesEnabled(false);
+    ListaAnteprima->clear();
+    QList<QTreeWidgetItem*> items;
+    for (int n = 0; n < int(m_preview.items.size()); ++n) {
+        const PreviewItem& it = m_preview.items[std::size_t(n)];
+        if (!ChkTipo[std::size_t(it.kind)]->isChecked())
+            continue;
+        auto* row = new QTreeWidgetItem;
+        row->setText(0, changeName(it.kind));
+        row->setText(1, it.row > 0 ? QString::number(it.row) : QString());
+        row->setText(2, it.code);
+        row->setText(3, it.before);
+        row->setText(4, it.after);
+        if (it.percent)
+            row->setText(
+                5, QStringLiteral("%1%2 %").arg(*it.percent > 0 ? QStringLiteral("+") : QString(),
+                                                itext::formatFixed(*it.percent, 1, false)));
+        row->setData(0, kItemRole, n);
+        if (it.tickable())
+            row->setCheckState(0, it.ticked ? Qt::Checked : Qt::Unchecked);
+        items << row;
+    }
+    ListaAnteprima->addTopLevelItems(items);
+    showActiveRows();
+    fitColumns(ListaAnteprima);
+    ListaAnteprima->setUpdatesEnabled(true);
+    m_filling = false;
+}
+
+// The changes of a row that does not count (a repeat of a code not chosen) are hidden. Only the
+// rows of repeated codes are touched: a list of thousands of rows is not walked item by item.
+void ImportWindow::showActiveRows() {
+    const std::vector<bool> active = m_preview.activeEntries();
+    std::vector<bool> repeated(active.size(), false);
+    bool any = false;
+    for (const PreviewItem& it : m_preview.items)
+        if (it.kind == Change::Duplicate && it.entry >= 0 && it.entry < int(repeated.size()))
+            any = repeated[std::size_t(it.entry)] = true;
+    if (!any)
+        return;
+    for (int r = 0; r < ListaAnteprima->topLevelItemCount(); ++r) {
+        QTreeWidgetItem* row = ListaAnteprima->topLevelItem(r);
+        const int n = row->data(0, kItemRole).toInt();
+        if (n < 0 || n >= int(m_preview.items.size()))
+            continue;
+        const PreviewItem& it = m_preview.items[std::size_t(n)];
+        if (it.kind != Change::Duplicate && it.entry >= 0 && it.entry < int(active.size()) &&
+            repeated[std::size_t(it.entry)])
+            row->setHidden(!active[std::size_t(it.entry)]);
+    }
+}
+
+void ImportWindow::itemTicked(QTreeWidgetItem* changed) {
+    if (m_filling)
+        return;
+    const int n = changed->data(0, kItemRole).toInt();
+    if (n < 0 || n >= int(m_preview.items.size()) ||
+        m_preview.items[std::size_t(n)].kind != Change::Duplicate)
+        return;
+    readTicks();
+    const PreviewItem& chosen = m_preview.items[std::size_t(n)];
+    m_filling = true;
+    if (chosen.ticked) {
+        for (PreviewItem& other : m_preview.items)
+            if (other.kind == Change::Duplicate && other.code == chosen.code && &other != &chosen)
+                other.ticked = false;
         for (int r = 0; r < ListaAnteprima->topLevelItemCount(); ++r) {
             QTreeWidgetItem* row = ListaAnteprima->topLevelItem(r);
-            const int n = row->data(0, kItemRole).toInt();
-            if (n < 0 || n >= int(m_preview.items.size()))
-                continue;
-            const PreviewItem& it = m_preview.items[std::size_t(n)];
-            if (it.kind != Change::Duplicate && it.entry >= 0 && it.entry < int(active.size()) &&
-                repeated[std::size_t(it.entry)])
-                row->setHidden(!active[std::size_t(it.entry)]);
+            const int i = row->data(0, kItemRole).toInt();
+            if (i >= 0 && i < int(m_preview.items.size()) &&
+                m_preview.items[std::size_t(i)].kind == Change::Duplicate)
+                row->setCheckState(0, m_preview.items[std::size_t(i)].ticked ? Qt::Checked
+                                                                             : Qt::Unchecked);
         }
     }
+    showActiveRows();
+    m_filling = false;
+    showCounts();
+}
 
-    void ImportWindow::itemTicked(QTreeWidgetItem * changed) {
-        if (m_filling)
-            return;
-        const int n = changed->data(0, kItemRole).toInt();
-        if (n < 0 || n >= int(m_preview.items.size()) ||
-            m_preview.items[std::size_t(n)].kind != Change::Duplicate)
-            return;
-        readTicks();
-        const PreviewItem& chosen = m_preview.items[std::size_t(n)];
-        m_filling = true;
-        if (chosen.ticked) {
-            for (PreviewItem& other : m_preview.items)
-                if (other.kind == Change::Duplicate && other.code == chosen.code &&
-                    &other != &chosen)
-                    other.ticked = false;
-            for (int r = 0; r < ListaAnteprima->topLevelItemCount(); ++r) {
-                QTreeWidgetItem* row = ListaAnteprima->topLevelItem(r);
-                const int i = row->data(0, kItemRole).toInt();
-                if (i >= 0 && i < int(m_preview.items.size()) &&
-                    m_preview.items[std::size_t(i)].kind == Change::Duplicate)
-                    row->setCheckState(0, m_preview.items[std::size_t(i)].ticked ? Qt::Checked
-                                                                                 : Qt::Unchecked);
-            }
-        }
-        showActiveRows();
-        m_filling = false;
-        showCounts();
+void ImportWindow::readTicks() {
+    for (int r = 0; r < ListaAnteprima->topLevelItemCount(); ++r) {
+        const QTreeWidgetItem* row = ListaAnteprima->topLevelItem(r);
+        const int n = row->data(0, kItemRole).toInt();
+        if (n >= 0 && n < int(m_preview.items.size()) && m_preview.items[std::size_t(n)].tickable())
+            m_preview.items[std::size_t(n)].ticked = row->checkState(0) == Qt::Checked;
     }
+}
 
-    void ImportWindow::readTicks() {
-        for (int r = 0; r < ListaAnteprima->topLevelItemCount(); ++r) {
-            const QTreeWidgetItem* row = ListaAnteprima->topLevelItem(r);
-            const int n = row->data(0, kItemRole).toInt();
-            if (n >= 0 && n < int(m_preview.items.size()) &&
-                m_preview.items[std::size_t(n)].tickable())
-                m_preview.items[std::size_t(n)].ticked = row->checkState(0) == Qt::Checked;
-        }
+void ImportWindow::Applica_Click() {
+    readTicks();
+    const QString name = CboMandante->currentText().simplified();
+    if (!m_mapping.usable() || name.isEmpty())
+        return;
+    if (!ctx.dialogs.question(
+            QStringLiteral("Applicare il listino «%1» della mandante «%2», "
+                           "valido dal %3?")
+                .arg(msg::fileName(m_file), name, itext::formatDate(m_preview.validFrom)),
+            kTitle))
+        return;
+    Result<Applied> done = apply(ctx.db(), m_preview, msg::fileName(m_file), ctx.clock.now(),
+                                 rememberedTexts(sheet(), m_mapping), name);
+    if (!done) {
+        ctx.dialogs.message(done.error().text, kTitle, BoxIcon::Exclamation);
+        return;
     }
-
-    void ImportWindow::Applica_Click() {
-        readTicks();
-        const QString name = CboMandante->currentText().simplified();
-        if (!m_mapping.usable() || name.isEmpty())
-            return;
-        if (!ctx.dialogs.question(
-                QStringLiteral("Applicare il listino «%1» della mandante «%2», "
-                               "valido dal %3?")
-                    .arg(msg::fileName(m_file), name, itext::formatDate(m_preview.validFrom)),
-                kTitle))
-            return;
-        Result<Applied> done = apply(ctx.db(), m_preview, msg::fileName(m_file), ctx.clock.now(),
-                                     rememberedTexts(sheet(), m_mapping), name);
-        if (!done) {
-            ctx.dialogs.message(done.error().text, kTitle, BoxIcon::Exclamation);
-            return;
-        }
-        ctx.dialogs.message(QStringLiteral("Listino applicato: %1 articoli nuovi, %2 articoli "
-                                           "aggiornati, %3 prezzi registrati.")
-                                .arg(done->added)
-                                .arg(done->updated)
-                                .arg(done->prices),
-                            kTitle, BoxIcon::Information);
-        close();
-    }
+    ctx.dialogs.message(QStringLiteral("Listino applicato: %1 articoli nuovi, %2 articoli "
+                                       "aggiornati, %3 prezzi registrati.")
+                            .arg(done->added)
+                            .arg(done->updated)
+                            .arg(done->prices),
+                        kTitle, BoxIcon::Information);
+    close();
+}
