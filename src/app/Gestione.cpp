@@ -437,13 +437,16 @@ void Gestione::StampaArticolo_Click() {
 }
 
 void Gestione::ImportaListino_Click() {
-    pricelists::ImportaListino(ctx, this);
+    pricelists::ImportaListino(ctx, this, [this] { refreshCatalogue(); });
 }
 
 void Gestione::AnnullaListino_Click() {
-    if (!pricelists::AnnullaUltimoListino(ctx))
-        return;
-    // The lists that show the catalogue lose the articles taken away and show those put back.
+    if (pricelists::AnnullaUltimoListino(ctx))
+        refreshCatalogue();
+}
+
+void Gestione::refreshCatalogue() {
+    // The lists that show the catalogue show the articles a list added, changed or took away.
     if (Frame2->mode())
         Frame2->CaricaArticoli();
     if (!Frame3->isHidden())

@@ -121,6 +121,8 @@ private:
     void openYearPanel(int command);
     // After the file was replaced: the lists showing are filled again, the order panels closed.
     void refreshPanels();
+    // The article lists shown, filled again after a price list changed the catalogue.
+    void refreshCatalogue();
 
     AppContext& ctx;
     std::unique_ptr<BackupCommands> m_backups;

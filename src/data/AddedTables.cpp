@@ -372,14 +372,16 @@ Status ensure(Database& db) {
     // it (DOPO_...; an article it added holds what was recorded), so that its
     // undoing takes back only those, and only where the article still holds them. A row of an
     // earlier version has CAMPI NULL and the earlier values only.
-    const char* const listChanges[][2] = {{"CAMPI", "INTEGER"},
-                                          {"DOPO_ARTICOLO", "TEXT"},
-                                          {"DOPO_FORMATO", "TEXT"},
-                                          {"DOPO_PESO", "REAL"},
-                                          {"DOPO_AGG", "DATE"}};
-    for (const auto& column : listChanges)
-        if (Status s = addColumn(db, "LISTINO_MODIFICA", column[0], column[1]); !s)
-            return s;
+    if (Status s = addColumn(db, "LISTINO_MODIFICA", "CAMPI", "INTEGER"); !s)
+        return s;
+    if (Status s = addColumn(db, "LISTINO_MODIFICA", "DOPO_ARTICOLO", "TEXT"); !s)
+        return s;
+    if (Status s = addColumn(db, "LISTINO_MODIFICA", "DOPO_FORMATO", "TEXT"); !s)
+        return s;
+    if (Status s = addColumn(db, "LISTINO_MODIFICA", "DOPO_PESO", "REAL"); !s)
+        return s;
+    if (Status s = addColumn(db, "LISTINO_MODIFICA", "DOPO_AGG", "DATE"); !s)
+        return s;
     // The column of the pieces in a carton chosen for the principal's list.
     if (Status s = addColumn(db, "LISTINO_COLONNE", "PEZZI", "TEXT"); !s)
         return s;

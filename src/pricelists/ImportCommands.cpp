@@ -20,7 +20,7 @@ namespace {
 const QString kTitle = QStringLiteral("Importa listino");
 }
 
-void ImportaListino(AppContext& ctx, QWidget* parent) {
+void ImportaListino(AppContext& ctx, QWidget* parent, std::function<void()> applied) {
     const std::optional<QString> file = ctx.dialogs.chooseFile(
         kTitle, QDir::homePath(), QStringLiteral("Listini (*.xlsx *.xls *.ods *.csv)"));
     if (!file)
@@ -79,6 +79,8 @@ void ImportaListino(AppContext& ctx, QWidget* parent) {
     }
     auto* window = new ImportWindow(ctx, path, std::move(***result), parent);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    if (applied)
+        QObject::connect(window, &ImportWindow::applied, window, std::move(applied));
     window->show();
 }
 

@@ -368,8 +368,14 @@ void ImportWindow::itemTicked(QTreeWidgetItem* changed) {
     if (m_filling)
         return;
     const int n = changed->data(0, kItemRole).toInt();
-    if (n < 0 || n >= int(m_preview.items.size()) ||
-        m_preview.items[std::size_t(n)].kind != Change::Duplicate)
+    if (n < 0 || n >= int(m_preview.items.size()))
+        return;
+    if (const Change kind = m_preview.items[std::size_t(n)].kind;
+        kind == Change::Price || kind == Change::Weight) {
+        tieToWeight(n);
+        return;
+    }
+    if (m_preview.items[std::size_t(n)].kind != Change::Duplicate)
         return;
     readTicks();
     const PreviewItem& chosen = m_preview.items[std::size_t(n)];
@@ -388,6 +394,29 @@ void ImportWindow::itemTicked(QTreeWidgetItem* changed) {
         }
     }
     showActiveRows();
+    m_filling = false;
+    showCounts();
+}
+
+void ImportWindow::tieToWeight(int n) {
+    // A price by the piece or the carton was turned into one by the kilogram with the carton's
+    // weight the list gives: it holds only with that weight, so the two go together.
+    if (PriceUnit(std::max(0, CboUnitaPrezzo->currentIndex())) == PriceUnit::Kilo)
+        return;
+    readTicks();
+    const PreviewItem& item = m_preview.items[std::size_t(n)];
+    const Change partner = item.kind == Change::Price ? Change::Weight : Change::Price;
+    for (PreviewItem& other : m_preview.items)
+        if (other.kind == partner && other.entry == item.entry && other.tickable())
+            other.ticked = item.ticked;
+    m_filling = true;
+    for (int r = 0; r < ListaAnteprima->topLevelItemCount(); ++r) {
+        QTreeWidgetItem* row = ListaAnteprima->topLevelItem(r);
+        const int i = row->data(0, kItemRole).toInt();
+        if (i >= 0 && i < int(m_preview.items.size()) && m_preview.items[std::size_t(i)].tickable())
+            row->setCheckState(0, m_preview.items[std::size_t(i)].ticked ? Qt::Checked
+                                                                         : Qt::Unchecked);
+    }
     m_filling = false;
     showCounts();
 }
@@ -424,5 +453,6 @@ void ImportWindow::Applica_Click() {
                             .arg(done->updated)
                             .arg(done->prices),
                         kTitle, BoxIcon::Information);
+    Q_EMIT applied();
     close();
 }

@@ -52,6 +52,10 @@ public:
 
     void Applica_Click();
 
+Q_SIGNALS:
+    // The list was applied: the lists that show the catalogue are to be filled again.
+    void applied();
+
 private:
     // The sheet chosen: its header and columns found again (those remembered for the
     // principal first).
@@ -65,6 +69,8 @@ private:
     void showValidity(const std::optional<QDate>& date);
     void fillList();
     void readTicks();
+    // The price turned by the kilogram with the list's weight and that weight, ticked together.
+    void tieToWeight(int item);
     // A row of a repeated code ticked: the code's other rows are unticked and the changes shown
     // are those of the row chosen.
     void itemTicked(QTreeWidgetItem* row);

@@ -55,9 +55,17 @@ const char* const kNeverTail = ");";
 
 } // namespace
 
-std::string neverOrdered(bool ofProvince, bool ofPrincipal) {
-    return std::string(ofProvince ? kNeverOfProvince : kNeverHead) +
-           (ofPrincipal ? kNeverPrincipal : "") + kNeverTail;
+std::string withoutOrders() {
+    return std::string(kNeverHead) + kNeverTail;
+}
+std::string withoutOrdersPrincipal() {
+    return std::string(kNeverHead) + kNeverPrincipal + kNeverTail;
+}
+std::string withoutOrdersOfProvince() {
+    return std::string(kNeverOfProvince) + kNeverTail;
+}
+std::string withoutOrdersOfProvincePrincipal() {
+    return std::string(kNeverOfProvince) + kNeverPrincipal + kNeverTail;
 }
 
 std::string trendByDay() {

@@ -40,9 +40,12 @@ std::string orderDates();
 std::string orderDatesPrincipal();
 
 // The customers of the register without any order line: CODICE (as often as the register holds
-// it). With ofProvince, those of the province ?10 of the register only; with ofPrincipal, no line
-// of the articles of the principal ?11.
-std::string neverOrdered(bool ofProvince, bool ofPrincipal);
+// it). Of a province: those of the province ?10 of the register only; of a principal: no line of
+// the articles of the principal ?11.
+std::string withoutOrders();
+std::string withoutOrdersPrincipal();
+std::string withoutOrdersOfProvince();
+std::string withoutOrdersOfProvincePrincipal();
 
 // Binds the filter to ?10 and, in the forms that take it, ?11.
 void bindFilter(Statement& st, const Filter& f);

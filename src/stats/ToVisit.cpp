@@ -55,8 +55,15 @@ Result<std::vector<ToVisit>> toVisit(Database& db, const QDate& today, int quiet
             known.emplace(code, Registered{});
     }
     // The customers of the register without any line.
-    Result<Statement> never =
-        db.prepare(queries::neverOrdered(!f.province.isEmpty(), f.principal.has_value()));
+    Result<Statement> never = makeError(QString());
+    if (!f.province.isEmpty() && f.principal)
+        never = db.prepare(queries::withoutOrdersOfProvincePrincipal());
+    else if (!f.province.isEmpty())
+        never = db.prepare(queries::withoutOrdersOfProvince());
+    else if (f.principal)
+        never = db.prepare(queries::withoutOrdersPrincipal());
+    else
+        never = db.prepare(queries::withoutOrders());
     if (!never)
         return never.error();
     if (!f.province.isEmpty())

@@ -364,6 +364,11 @@ private:
                         return false;
                     }
                     i = last + 3;
+                } else if (m_macros.count(name) && m_macros[name].params.isEmpty()) {
+                    // A macro standing for text: fixed when all it stands for is.
+                    if (!macroIsFixed(name, why))
+                        return false;
+                    i = last + 1;
                 } else {
                     if (!fixedName(src, t, name, i, depth, why))
                         return false;
@@ -383,10 +388,12 @@ private:
         return true;
     }
 
-    bool macroIsFixed(const QString& name, QString* why) {
+    bool macroIsFixed(const QString& name, QString* why, int depth = 0) {
         const Macro& m = m_macros[name];
         for (const Token& b : m.body)
-            if (b.kind != Token::String && !m.params.contains(b.text)) {
+            if (b.kind != Token::String && !m.params.contains(b.text) &&
+                !(depth < 8 && b.kind == Token::Ident && m_macros.count(b.text) &&
+                  m_macros[b.text].params.isEmpty() && macroIsFixed(b.text, why, depth + 1))) {
                 *why = QStringLiteral("the macro %1 holds %2").arg(name, b.text);
                 return false;
             }

@@ -800,8 +800,13 @@ void TestPriceLists::window() {
     QCOMPARE(w->ListaAnteprima->topLevelItemCount(), 3);
     // One row unticked: that article is not added.
     w->ListaAnteprima->topLevelItem(2)->setCheckState(0, Qt::Unchecked);
+    // The article panel open meanwhile shows the articles added.
+    ui::menu(app.window.get(), "AAggiorna");
+    ReportView* articles = app.find<ReportView>("ListView3");
+    QCOMPARE(ui::rowOf(articles, 1, QStringLiteral("P001")), -1);
     app.dialogs.answerYes();
     ui::click(w->CmdApplica);
+    QVERIFY(ui::rowOf(articles, 1, QStringLiteral("P001")) >= 0);
     QCOMPARE(app.dialogs.describe(),
              seq({one(ScriptedDialogs::Kind::Choice, title, QDir::homePath()),
                   question(QStringLiteral("Applicare il listino «primo.csv» della mandante «Rossi "
@@ -1224,8 +1229,8 @@ void TestPriceLists::listValidLater() {
              seq({question(QStringLiteral("Applicare il listino «Listino Rossi.xlsx» della "
                                           "mandante «Rossi Alimentari», valido dal 01/02/2027?"),
                            title),
-                  message(QStringLiteral("Listino applicato: 6 articoli nuovi, 0 articoli "
-                                         "aggiornati, 6 prezzi registrati."),
+                  message(QStringLiteral("Listino applicato: 5 articoli nuovi, 0 articoli "
+                                         "aggiornati, 5 prezzi registrati."),
                           title, BoxIcon::Information)}));
     QTRY_VERIFY(!importWindow());
 
@@ -1250,7 +1255,7 @@ void TestPriceLists::listValidLater() {
         priceRows(),
         QStringList({"P001 12,50 dal 01/02/2027 → 12,50", "P002 1.234,50 dal 01/02/2027 → 1.234,50",
                      "P003 45,90 dal 01/02/2027 → 45,90", "P004 30,00 dal 01/02/2027 → 30,00",
-                     "P006 5,00 dal 01/02/2027 → 5,00", "P007 8,20 dal 01/02/2027 → 8,20"}));
+                     "P007 8,20 dal 01/02/2027 → 8,20"}));
     app.dialogs.answerYes();
     ui::click(w->CmdApplica);
     QCOMPARE(app.dialogs.describe(),
@@ -1258,12 +1263,12 @@ void TestPriceLists::listValidLater() {
                                           "mandante «Rossi Alimentari», valido dal 08/12/2026?"),
                            title),
                   message(QStringLiteral("Listino applicato: 0 articoli nuovi, 0 articoli "
-                                         "aggiornati, 6 prezzi registrati."),
+                                         "aggiornati, 5 prezzi registrati."),
                           title, BoxIcon::Information)}));
     QCOMPARE(value(app.db(),
                    "SELECT group_concat(VALIDO_DAL || '=' || N, ' ') FROM (SELECT "
                    "VALIDO_DAL, COUNT(*) AS N FROM PREZZO_LISTINO GROUP BY 1 ORDER BY 1)"),
-             QStringLiteral("2026-12-08=6 2027-02-01=6"));
+             QStringLiteral("2026-12-08=5 2027-02-01=5"));
     Result<std::optional<ListPrice>> today =
         listPriceOn(app.db(), QStringLiteral("P001"), QDate(2026, 12, 8));
     QVERIFY(today && *today);
@@ -1367,6 +1372,35 @@ void TestPriceLists::pricePerPiece() {
              QStringLiteral("L001=31.17 L002=8.5 L003=4.7 L007=0.13"));
     QCOMPARE(value(app.db(), "SELECT PEZZI FROM LISTINO_COLONNE"),
              QStringLiteral("Pezzi per cartone"));
+
+    // The agent's own weight and price of an article: the price the list gives by the piece
+    // turns into one by the kilogram with the list's weight only, so the two are ticked together.
+    QVERIFY(app.db().exec("UPDATE ARTICOLO SET PESO = 10 WHERE CODICE = 'L002';"));
+    QVERIFY(app.db().exec("UPDATE PREZZO_LISTINO SET PREZZO = 9 WHERE CODICE = 'L002';"));
+    w->close();
+    app.dialogs.answerChoice(m_files.filePath(QStringLiteral("Listino pezzi.xlsx")));
+    ui::menu(app.window.get(), "ImportaListino");
+    w = importWindow();
+    QVERIFY(w);
+    QCOMPARE(w->CboMandante->currentText(), QStringLiteral("Oleificio Bianchi"));
+    auto row = [&](const char* kind) -> QTreeWidgetItem* {
+        for (int r = 0; r < w->ListaAnteprima->topLevelItemCount(); ++r) {
+            QTreeWidgetItem* item = w->ListaAnteprima->topLevelItem(r);
+            if (item->text(0) == QLatin1String(kind) && item->text(2) == QLatin1String("L002"))
+                return item;
+        }
+        return nullptr;
+    };
+    QTreeWidgetItem* weight = row("Pesi cambiati");
+    QTreeWidgetItem* price = row("Prezzi cambiati");
+    QVERIFY(weight && price);
+    QCOMPARE(price->text(4), QStringLiteral("8,50 (8,50 €/pz × 12 pezzi / 12 kg)"));
+    weight->setCheckState(0, Qt::Unchecked);
+    QCOMPARE(price->checkState(0), Qt::Unchecked);
+    price->setCheckState(0, Qt::Checked);
+    QCOMPARE(weight->checkState(0), Qt::Checked);
+    price->setCheckState(0, Qt::Unchecked);
+    QCOMPARE(weight->checkState(0), Qt::Unchecked);
 }
 
 QTEST_MAIN(TestPriceLists)
