@@ -17,8 +17,11 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -320,15 +323,39 @@ QByteArray nativeReportPathFor(const QByteArray& target) {
     return target.left(slash + 1) + base + " - importazione.txt";
 }
 
-// Writes the report under a free name (never over a file of the user's, never through a link)
-// and sets its name in the report.
-Status writeReport(Report& r, const QString& sourceName, const QString& target,
-                   const QByteArray& nativeTarget) {
-    auto created = inplace::createFree(nativeReportPathFor(nativeTarget));
-    if (!created)
-        return makeError(QStringLiteral("il resoconto dell'importazione non si può scrivere: %1")
-                             .arg(created.error().text));
-    r.reportPath = QFile::decodeName(created->path);
+// The report, written whole under a work name of its own before the new file takes its name,
+// and named (never over a file of the user's, never through a link) only once the new file has
+// its own: a run cut short leaves no report of an import that did not happen.
+struct PendingReport {
+    QByteArray work;
+    QByteArray name;
+    int fd = -1;
+
+    PendingReport() = default;
+    PendingReport(const PendingReport&) = delete;
+    PendingReport& operator=(const PendingReport&) = delete;
+    ~PendingReport() {
+        if (fd < 0)
+            return;
+        ::unlink(work.constData());
+        ::close(fd);
+    }
+};
+
+// Writes the report's text; its name, the first free beside the new file, is set in the report
+// (and said in the text) now.
+Status writeReport(Report& r, PendingReport& pending, const QString& sourceName,
+                   const QString& target, const QByteArray& nativeTarget) {
+    pending.name = inplace::firstFree(nativeReportPathFor(nativeTarget));
+    pending.work = inplace::workFor(pending.name);
+    pending.fd = ::open(pending.work.constData(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (pending.fd < 0)
+        return makeError(QStringLiteral("il resoconto dell'importazione non si può scrivere (%1)")
+                             .arg(QString::fromLocal8Bit(strerror(errno))));
+    // Held until it is named: another run's clean-up of abandoned work files leaves it alone.
+    (void)::flock(pending.fd, LOCK_EX | LOCK_NB);
+    r.reportPath = QFile::decodeName(pending.name);
     QString text = QStringLiteral("Importazione di %1 in %2\n\n")
                        .arg(sourceName, QFileInfo(target).fileName()) +
                    summary(r);
@@ -341,17 +368,19 @@ Status writeReport(Report& r, const QString& sourceName, const QString& target,
                                                               : QStringLiteral("ID"),
                              l.id, l.reason);
     }
-    const QByteArray bytes = text.toUtf8();
-    const int fd = created->fd;
-    const bool written = inplace::writeAll(fd, bytes) == 0;
-    const bool synced = ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !synced || !closed) {
-        ::unlink(created->path.constData());
+    if (inplace::writeAll(pending.fd, text.toUtf8()) != 0 || ::fsync(pending.fd) != 0)
         return makeError(
             QStringLiteral("il resoconto %1 non si può scrivere (disco pieno?)").arg(r.reportPath));
-    }
     return {};
+}
+
+// The report takes its name beside the new file, now in place.
+void nameReport(Report& r, PendingReport& pending) {
+    Result<QByteArray> named = inplace::putFree(pending.work, pending.name);
+    // Left under its work name when no name can be given it: the import itself is done.
+    r.reportPath = QFile::decodeName(named ? *named : pending.work);
+    ::close(pending.fd);
+    pending.fd = -1;
 }
 
 // The new file before it gets its name: the engine's full check, and every row copied there.
@@ -463,18 +492,18 @@ Result<Report> run(jet::Archive& archive, const QString& target, const QString& 
         s = rekey::changeKey(workPath, FileKey::builtIn(), placing.key);
     if (s)
         s = inplace::syncFile(work);
+    PendingReport pending;
     if (s)
-        s = writeReport(report, sourceName, target, native);
+        s = writeReport(report, pending, sourceName, target, native);
     if (s)
         s = replacing
                 ? inplace::replaceKeeping(work, native, QFile::encodeName(placing.keepExistingAs))
                 : inplace::put(work, native);
     if (!s) {
         Database::removeFiles(workPath);
-        if (!report.reportPath.isEmpty())
-            QFile::remove(report.reportPath);
         return s.error();
     }
+    nameReport(report, pending);
     return report;
 }
 

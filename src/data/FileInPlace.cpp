@@ -254,12 +254,45 @@ Status replaceKeeping(const QByteArray& work, const QByteArray& target, const QB
     return syncFolder(target);
 }
 
-Result<Created> createFree(const QByteArray& path) {
+namespace {
+
+// The n-th choice of a name for `path`: itself, then "name (2).ext", "name (3).ext" ...
+QByteArray nthName(const QByteArray& path, int n) {
     const qsizetype dot = nameOf(path).lastIndexOf('.');
     const qsizetype cut = dot > 0 ? path.size() - nameOf(path).size() + dot : path.size();
-    for (int n = 1; n <= 1000; ++n) {
-        const QByteArray name =
-            n == 1 ? path : path.left(cut) + " (" + QByteArray::number(n) + ")" + path.mid(cut);
+    return n == 1 ? path : path.left(cut) + " (" + QByteArray::number(n) + ")" + path.mid(cut);
+}
+
+constexpr int kNameChoices = 1000;
+
+} // namespace
+
+QByteArray firstFree(const QByteArray& path) {
+    for (int n = 1; n <= kNameChoices; ++n)
+        if (!exists(nthName(path, n)))
+            return nthName(path, n);
+    return path;
+}
+
+Result<QByteArray> putFree(const QByteArray& work, const QByteArray& path) {
+    for (int n = 1; n <= kNameChoices; ++n) {
+        const QByteArray name = nthName(path, n);
+        if (exists(name))
+            continue;
+        Status s = put(work, name);
+        if (s)
+            return name;
+        if (exists(name) && !sameFile(work, name))
+            continue;
+        return s.error();
+    }
+    return makeError(QStringLiteral("il file %1 e mille altri con lo stesso nome esistono già")
+                         .arg(shown(path)));
+}
+
+Result<Created> createFree(const QByteArray& path) {
+    for (int n = 1; n <= kNameChoices; ++n) {
+        const QByteArray name = nthName(path, n);
         // With O_EXCL a link at the name counts as taken and is never followed.
         const int fd =
             ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,

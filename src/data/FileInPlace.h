@@ -63,6 +63,12 @@ std::optional<Kept> keepAside(const QByteArray& target, const QByteArray& keep);
 // Gives the file kept under `keep` its name `target` back, over what took it meanwhile.
 void putBack(const QByteArray& keep, const QByteArray& target, Kept kept);
 
+// The first of `path`, "name (2).ext", "name (3).ext" ... that nothing is at now.
+QByteArray firstFree(const QByteArray& path);
+// Gives the finished `work` the first of those names free at that moment, never over anything;
+// the name used.
+Result<QByteArray> putFree(const QByteArray& work, const QByteArray& path);
+
 // Creates a new owner-only file at `path`, or when the name is taken (by anything, a link
 // too) at "name (2).ext", "name (3).ext" ...; never opens an existing file. Gives the
 // descriptor and the name used.
