@@ -104,7 +104,7 @@ public:
                                     int(85 * std::min<std::int64_t>(cells, expected) / expected));
     }
 
-    const ReadLimits& limits;
+    const ReadLimits limits;
     ReadProgress* progress;
     Strings strings;
     Addresses addresses;
