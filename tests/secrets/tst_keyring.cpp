@@ -76,6 +76,13 @@ public:
 
 } // namespace
 
+// The cases that kill the keyring run in a process of their own, after the others (see the
+// tests' CMakeLists): the library keeps its view of the keyring for the life of the process,
+// and one an earlier case left can still name the killed keyring.
+static bool alone() {
+    return qEnvironmentVariableIsSet("GESTIONE_KEYRING_ALONE");
+}
+
 class TestKeyring : public QObject {
     Q_OBJECT
 
@@ -190,6 +197,8 @@ private Q_SLOTS:
     // job is given up at its limit, and until it ends no other is started behind it (each would
     // wait in the library's queue): the calls after it are told at once.
     void aRequestThatNeverAnswersHoldsNothing() {
+        if (!alone())
+            return;
         QCOMPARE(::kill(daemonPid(), SIGKILL), 0);
         QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus,
                                                             QStringLiteral("servizio-muto"));
@@ -221,6 +230,8 @@ private Q_SLOTS:
 
     // The keyring's process gone, and nothing in its place: told within the limit.
     void aKeyringThatVanishes() {
+        if (!alone())
+            return;
         SystemKeyring keyring(std::chrono::milliseconds(2000));
         const Timed read = timed([&] { return keyring.read(QStringLiteral("x/posta")); });
         QCOMPARE(read.answer.kind, Kind::Unavailable);
