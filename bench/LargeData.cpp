@@ -2,9 +2,9 @@
 
 #include "data/AddedTables.h"
 #include "data/Database.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 #include "data/Schema.h"
-#include "data/tool/MakeDb.h"
+#include "tools/makedb/MakeDb.h"
 
 #include <QDate>
 #include <QStringList>

@@ -5,7 +5,7 @@
 #include "Measure.h"
 #include "Ops.h"
 
-#include "data/Backup.h"
+#include "backup/Backup.h"
 #include "data/Database.h"
 #include "data/Schema.h"
 

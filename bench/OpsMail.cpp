@@ -9,7 +9,7 @@
 #include "BenchWindow.h"
 #include "Ops.h"
 
-#include "app/mail/OrderMailCommands.h"
+#include "mail/OrderMailCommands.h"
 #include "data/Database.h"
 #include "data/Statement.h"
 #include "mail/MailSettings.h"

@@ -6,7 +6,7 @@
 #include "BenchWindow.h"
 #include "Ops.h"
 
-#include "data/TextMatch.h"
+#include "text/TextMatch.h"
 #include "orders/OrderHistory.h"
 #include "orders/OrderPanel.h"
 #include "orders/OrderTotalsLine.h"

@@ -6,7 +6,7 @@
 #include "BenchWindow.h"
 #include "Ops.h"
 
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 #include "stats/Queries.h"
 #include "stats/StatsModel.h"
 #include "stats/StatsWindow.h"

@@ -1,7 +1,7 @@
 #include "DataLocation.h"
 
-#include "data/FileInPlace.h"
-#include "data/FolderNames.h"
+#include "files/FileInPlace.h"
+#include "files/FolderNames.h"
 #include "data/Schema.h"
 #include "masterdata/AgentStore.h"
 #include "sheets/WorkbookFiles.h"

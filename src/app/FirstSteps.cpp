@@ -1,6 +1,6 @@
 #include "FirstSteps.h"
 
-#include "data/FolderNames.h"
+#include "files/FolderNames.h"
 #include "masterdata/AgentStore.h"
 
 #include <QDialogButtonBox>

@@ -1,6 +1,6 @@
 #include "ViewSettings.h"
 
-#include "data/FolderNames.h"
+#include "files/FolderNames.h"
 #include "ui/widgets/Zoom.h"
 
 #include <QDir>

@@ -5,7 +5,7 @@
 
 #include "DataLocation.h"
 #include "Translation.h"
-#include "data/FolderNames.h"
+#include "files/FolderNames.h"
 #include "masterdata/AgentDialog.h"
 #include "secrets/SystemKeyring.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Result.h"
+#include "base/Result.h"
 
 class Database;
 

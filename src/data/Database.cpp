@@ -1,7 +1,7 @@
 #include "Database.h"
 
-#include "Collation.h"
-#include "TextMatch.h"
+#include "text/Collation.h"
+#include "text/TextMatch.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -49,6 +49,10 @@ bool isNotADatabase(const Error& e) {
 
 bool isDamagedFile(const Error& e) {
     return (e.code & 0xFF) == SQLITE_CORRUPT;
+}
+
+bool isRefusedValue(const Error& e) {
+    return (e.code & 0xFF) == SQLITE_CONSTRAINT;
 }
 
 Error notADatabase(QString text) {

@@ -2,7 +2,7 @@
 
 #include "ChangeWatch.h"
 #include "FileKey.h"
-#include "Result.h"
+#include "base/Result.h"
 #include "Statement.h"
 
 #include <QByteArray>
@@ -132,6 +132,8 @@ QString describeEngineCode(int rc);
 // not a database under the key tried (a wrong key, or no database at all), or damaged.
 bool isNotADatabase(const Error& e);
 bool isDamagedFile(const Error& e);
+// A statement that failed on a value a table refuses (a constraint).
+bool isRefusedValue(const Error& e);
 // A failure of each kind, with its text: the engine's own description when none is given.
 Error notADatabase(QString text);
 Error damagedFile();

@@ -1,7 +1,7 @@
 #include "DatabaseSwap.h"
 
 #include "Database.h"
-#include "FileInPlace.h"
+#include "files/FileInPlace.h"
 
 #include <sqlite3.h>
 

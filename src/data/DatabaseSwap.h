@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FileKey.h"
-#include "Result.h"
+#include "base/Result.h"
 
 #include <QByteArray>
 

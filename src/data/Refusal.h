@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Database.h"
-#include "Result.h"
+#include "base/Result.h"
 
 #include <QString>
 

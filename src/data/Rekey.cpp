@@ -2,7 +2,7 @@
 
 #include "Database.h"
 #include "DatabaseSwap.h"
-#include "FileInPlace.h"
+#include "files/FileInPlace.h"
 #include "Schema.h"
 
 #include <QDir>

@@ -1,28 +1,11 @@
 target_sources(gestione_core PRIVATE
     data/AddedTables.cpp
     data/ChangeWatch.cpp
-    data/ChildProcess.cpp
     data/CipherPages.cpp
-    data/CopyKeys.cpp
-    data/ArchiveImport.cpp
-    data/Backup.cpp
-    data/Collation.cpp
     data/Database.cpp
     data/DatabaseSwap.cpp
-    data/FileInPlace.cpp
     data/FileKey.cpp
     data/Rekey.cpp
-    data/FolderNames.cpp
-    data/IdleLockSetting.cpp
-    data/ItalianText.cpp
     data/Schema.cpp
     data/Statement.cpp
-    data/TextMatch.cpp
-    data/jet/Frames.cpp
-    data/jet/JetFile.cpp
-    data/jet/ReaderProcess.cpp
-    data/tool/DemoData.cpp
-    data/tool/MakeDb.cpp
-    data/tool/TerminalPassword.cpp
-    data/tool/ToolHelp.cpp
 )

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "MailMessage.h"
-#include "data/Result.h"
+#include "base/Result.h"
 
 #include <QString>
 #include <QStringList>

@@ -2,7 +2,7 @@
 
 #include "CustomerCard.h"
 #include "data/Database.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 #include "data/Statement.h"
 #include "sheets/OrderArchive.h"
 #include "sheets/OrderData.h"

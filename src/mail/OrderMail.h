@@ -2,7 +2,7 @@
 
 #include "MailMessage.h"
 #include "MailSettings.h"
-#include "data/Result.h"
+#include "base/Result.h"
 
 #include <QDateTime>
 #include <QString>

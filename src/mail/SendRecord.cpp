@@ -1,7 +1,7 @@
 #include "SendRecord.h"
 
 #include "data/Database.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 #include "data/Statement.h"
 
 #include <QCryptographicHash>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "MailServer.h"
-#include "data/Result.h"
+#include "base/Result.h"
 
 #include <QByteArray>
 #include <QString>

@@ -2,7 +2,7 @@
 
 #include "MailMessage.h"
 #include "MailServer.h"
-#include "data/Result.h"
+#include "base/Result.h"
 
 #include <QByteArray>
 #include <QString>

@@ -12,3 +12,14 @@ target_sources(gestione_core PRIVATE
     mail/SmtpSender.cpp
     mail/SmtpWatch.cpp
 )
+target_sources(gestione_gui PRIVATE
+    mail/ContactCommands.cpp
+    mail/CustomerCardDialog.cpp
+    mail/MailSettingsDialog.cpp
+    mail/OrderMailCommands.cpp
+    mail/PendingOrdersDialog.cpp
+    mail/PrepareFiles.cpp
+    mail/PrincipalsDialog.cpp
+    mail/SendOrderDialog.cpp
+    mail/SendProgress.cpp
+)

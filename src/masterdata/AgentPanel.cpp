@@ -3,7 +3,7 @@
 #include "AgentStore.h"
 #include "InputRules.h"
 #include "MasterDataMessages.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 #include "ui/Tell.h"
 #include "ui/Titles.h"
 #include "ui/widgets/ClickLabel.h"

@@ -1,7 +1,7 @@
 #include "AgentStore.h"
 
 #include "data/Database.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 namespace agent {
 

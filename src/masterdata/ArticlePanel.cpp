@@ -4,7 +4,7 @@
 #include "ExportCommands.h"
 #include "InputRules.h"
 #include "MasterDataMessages.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 #include "pricelists/PriceListStore.h"
 #include "ui/Tell.h"
 #include "ui/Titles.h"

@@ -1,7 +1,7 @@
 #include "ArticleStore.h"
 
 #include "data/Database.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 namespace articles {
 namespace {

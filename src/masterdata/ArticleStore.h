@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data/Refusal.h"
-#include "data/Result.h"
+#include "base/Result.h"
 
 #include <QDate>
 #include <QString>

@@ -5,7 +5,7 @@
 #include "Lookups.h"
 #include "MasterDataMessages.h"
 #include "OfficeCustomer.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 #include "ui/Tell.h"
 #include "ui/Titles.h"
 #include "ui/widgets/ClickLabel.h"

@@ -3,7 +3,7 @@
 #include "OfficeCustomer.h"
 
 #include "data/Database.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 namespace customers {
 namespace {

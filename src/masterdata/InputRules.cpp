@@ -1,6 +1,6 @@
 #include "InputRules.h"
 
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

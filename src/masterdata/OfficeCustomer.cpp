@@ -1,7 +1,7 @@
 #include "OfficeCustomer.h"
 
 #include "data/Database.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 #include <QDateTime>
 #include <QUuid>

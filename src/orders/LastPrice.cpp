@@ -2,7 +2,7 @@
 
 #include "OrderHistory.h"
 #include "OrderPanel.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 #include "masterdata/InputRules.h"
 #include "pricelists/PriceListStore.h"
 #include "ui/AppContext.h"

@@ -1,7 +1,7 @@
 #include "Numbering.h"
 
 #include "data/Database.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 #include "data/Schema.h"
 
 #include <string>

@@ -5,7 +5,7 @@
 
 #include "OrderForm.h"
 #include "OrderMessages.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 #include "ui/Titles.h"
 #include "ui/widgets/DateBox.h"
 #include "ui/widgets/ReportList.h"

@@ -1,6 +1,6 @@
 #include "OrderForm.h"
 
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 namespace orderform {
 

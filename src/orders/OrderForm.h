@@ -1,7 +1,7 @@
 #pragma once
 
 #include "OrderStore.h"
-#include "data/Result.h"
+#include "base/Result.h"
 
 #include <QString>
 

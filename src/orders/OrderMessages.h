@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 #include <QString>
 

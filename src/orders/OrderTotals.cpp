@@ -1,6 +1,6 @@
 #include "OrderTotals.h"
 
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 void OrderTotals::add(const std::optional<double>& s, const std::optional<double>& f,
                       const std::optional<double>& weight, const std::optional<double>& price) {

@@ -1,6 +1,6 @@
 #include "PrintOrder.h"
 
-#include "data/FolderNames.h"
+#include "files/FolderNames.h"
 #include "sheets/OrderSheet.h"
 #include "ui/AppContext.h"
 #include "ui/ShowFile.h"

@@ -1,8 +1,8 @@
 target_sources(gestione_core PRIVATE
     orders/Numbering.cpp
-    orders/OrderHistory.cpp
     orders/OrderFlow.cpp
     orders/OrderForm.cpp
+    orders/OrderHistory.cpp
     orders/OrderStore.cpp
     orders/OrderTotals.cpp
     orders/RepeatOrder.cpp

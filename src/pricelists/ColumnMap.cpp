@@ -1,6 +1,6 @@
 #include "ColumnMap.h"
 
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 #include <QRegularExpression>
 

@@ -4,7 +4,7 @@
 #include "ListRows.h"
 #include "PriceUnit.h"
 
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 #include "ui/AppContext.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "ListRows.h"
 
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 #include <array>
 

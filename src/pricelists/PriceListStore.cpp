@@ -1,7 +1,7 @@
 #include "PriceListStore.h"
 
 #include "data/Database.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 #include <QHash>
 #include <QSet>

@@ -2,7 +2,7 @@
 
 #include "ListRows.h"
 
-#include "data/Result.h"
+#include "base/Result.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -4,7 +4,7 @@
 #include "ListRows.h"
 #include "SheetData.h"
 
-#include "data/Result.h"
+#include "base/Result.h"
 
 #include <QString>
 

@@ -5,7 +5,7 @@
 #include "XlsConvert.h"
 #include "XlsProcess.h"
 
-#include "data/ScopedCLocale.h"
+#include "text/ScopedCLocale.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "XlsConvert.h"
 
-#include "data/ChildProcess.h"
+#include "files/ChildProcess.h"
 
 #include <QDir>
 #include <QFile>

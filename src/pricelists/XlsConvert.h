@@ -2,7 +2,7 @@
 
 #include "SheetFile.h"
 
-#include "data/Result.h"
+#include "base/Result.h"
 
 #include <QString>
 

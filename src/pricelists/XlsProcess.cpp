@@ -3,8 +3,8 @@
 #include "ImportMessages.h"
 #include "XlsStream.h"
 
-#include "data/ChildProcess.h"
-#include "data/FolderNames.h"
+#include "files/ChildProcess.h"
+#include "files/FolderNames.h"
 
 #include <QFile>
 

@@ -3,7 +3,7 @@
 #include "SheetData.h"
 #include "SheetFile.h"
 
-#include "data/Result.h"
+#include "base/Result.h"
 
 #include <QByteArray>
 #include <QString>

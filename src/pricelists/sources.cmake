@@ -16,9 +16,6 @@ target_sources(gestione_core PRIVATE
 # The spreadsheet model of liborcus has no include folder of its own.
 target_link_libraries(gestione_core PUBLIC PkgConfig::ORCUS orcus-spreadsheet-model-0.17
     PkgConfig::MINIZIP)
-# The .xls reader, in a process of its own beside the program; libfreexl is linked here alone.
-add_executable(gestione-leggixls pricelists/leggixls_main.cpp)
-target_link_libraries(gestione-leggixls PRIVATE gestione_core PkgConfig::FREEXL)
 target_sources(gestione_gui PRIVATE
     pricelists/ImportCommands.cpp
     pricelists/ImportWindow.cpp

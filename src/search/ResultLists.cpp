@@ -2,7 +2,7 @@
 
 #include "SearchStore.h"
 #include "data/Database.h"
-#include "data/TextMatch.h"
+#include "text/TextMatch.h"
 #include "orders/OrderHistory.h"
 #include "ui/widgets/ReportList.h"
 

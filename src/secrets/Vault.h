@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Keyring.h"
-#include "data/Result.h"
+#include "base/Result.h"
 
 #include <QHash>
 #include <QList>

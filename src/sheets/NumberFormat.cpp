@@ -1,6 +1,6 @@
 #include "NumberFormat.h"
 
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 #include <QLocale>
 

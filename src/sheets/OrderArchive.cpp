@@ -1,7 +1,7 @@
 #include "OrderArchive.h"
 
 #include "WorkbookFiles.h"
-#include "data/FolderNames.h"
+#include "files/FolderNames.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "OrderData.h"
 
 #include "data/Database.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 namespace sheets::order {
 namespace {

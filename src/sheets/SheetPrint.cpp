@@ -4,8 +4,8 @@
 #include "NumberFormat.h"
 #include "Workbook.h"
 #include "WorkbookFiles.h"
-#include "data/FolderNames.h"
-#include "data/ItalianText.h"
+#include "files/FolderNames.h"
+#include "text/ItalianText.h"
 
 #include <QDir>
 #include <QFileInfo>

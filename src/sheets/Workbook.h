@@ -4,7 +4,7 @@
 #include "CellRange.h"
 #include "CellValue.h"
 #include "TableBlock.h"
-#include "data/Result.h"
+#include "base/Result.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 
 #include "Workbook.h"
 #include "XlsxWriter.h"
-#include "data/FolderNames.h"
+#include "files/FolderNames.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,8 +5,8 @@
 #include "Workbook.h"
 #include "WorkbookFiles.h"
 #include "XlsxCheck.h"
-#include "data/FolderNames.h"
-#include "data/ScopedCLocale.h"
+#include "files/FolderNames.h"
+#include "text/ScopedCLocale.h"
 
 #include <QDir>
 #include <QFile>

@@ -12,9 +12,9 @@ target_sources(gestione_core PRIVATE
     sheets/SpreadsheetSession.cpp
     sheets/TableBlock.cpp
     sheets/TableExport.cpp
+    sheets/WorkFiles.cpp
     sheets/Workbook.cpp
     sheets/WorkbookFiles.cpp
-    sheets/WorkFiles.cpp
     sheets/XlsxCheck.cpp
     sheets/XlsxWriter.cpp
 )

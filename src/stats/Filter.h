@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/Result.h"
+#include "base/Result.h"
 
 #include <QDate>
 #include <QString>

@@ -5,7 +5,7 @@
 #include "Queries.h"
 #include "Registered.h"
 #include "data/Database.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 #include <algorithm>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "StatsTable.h"
 
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 #include "sheets/Workbook.h"
 
 #include <cmath>

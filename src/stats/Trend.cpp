@@ -2,7 +2,7 @@
 
 #include "Queries.h"
 #include "data/Database.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 namespace stats {
 

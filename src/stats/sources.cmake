@@ -1,10 +1,10 @@
 target_sources(gestione_core PRIVATE
     stats/DistinctOrders.cpp
-    stats/LineStore.cpp
     stats/Filter.cpp
+    stats/LineStore.cpp
     stats/Queries.cpp
-    stats/Registered.cpp
     stats/Ranking.cpp
+    stats/Registered.cpp
     stats/ToVisit.cpp
     stats/Trend.cpp
 )

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "OrderLines.h"
-#include "data/Result.h"
+#include "base/Result.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Pg.h"
-#include "data/Result.h"
+#include "base/Result.h"
 
 class Database;
 

@@ -2,7 +2,7 @@
 
 #include "Interrupt.h"
 #include "ServerFailure.h"
-#include "data/Result.h"
+#include "base/Result.h"
 
 #include <QByteArray>
 #include <QString>

@@ -20,7 +20,8 @@ target_sources(gestione_core PRIVATE
     sync/SyncState.cpp
 )
 target_link_libraries(gestione_core PUBLIC PkgConfig::LIBPQ)
-
-# The office's tool.
-add_executable(gestione-sede sync/tool/sede_main.cpp)
-target_link_libraries(gestione-sede PRIVATE gestione_core)
+target_sources(gestione_gui PRIVATE
+    sync/ConflictCopiesWindow.cpp
+    sync/SyncCommands.cpp
+    sync/SyncSettingsDialog.cpp
+)

@@ -1,5 +1,5 @@
 #include "FileOpener.h"
-#include "data/FolderNames.h"
+#include "files/FolderNames.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

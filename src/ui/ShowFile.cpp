@@ -2,7 +2,7 @@
 
 #include "BusyPointer.h"
 #include "Titles.h"
-#include "data/FolderNames.h"
+#include "files/FolderNames.h"
 
 #include <QDir>
 

@@ -3,8 +3,8 @@ target_sources(gestione_gui PRIVATE
     ui/Dialogs.cpp
     ui/FileOpener.cpp
     ui/Panel.cpp
-    ui/ShowFile.cpp
     ui/QtDialogs.cpp
+    ui/ShowFile.cpp
     ui/Tell.cpp
     ui/widgets/ClickLabel.cpp
     ui/widgets/DateBox.cpp
@@ -14,4 +14,7 @@ target_sources(gestione_gui PRIVATE
     ui/widgets/ReportList.cpp
     ui/widgets/Twips.cpp
     ui/widgets/Zoom.cpp
+)
+target_sources(gestione_gui PRIVATE
+    ui/KeyPrompt.cpp
 )

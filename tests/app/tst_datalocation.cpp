@@ -8,7 +8,7 @@
 #include "app/FirstSteps.h"
 #include "app/Gestione.h"
 #include "app/UserGuide.h"
-#include "data/FolderNames.h"
+#include "files/FolderNames.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,7 +6,7 @@
 
 #include "app/Display.h"
 #include "app/Gestione.h"
-#include "data/FolderNames.h"
+#include "files/FolderNames.h"
 #include "data/Schema.h"
 #include "orders/PrintOrder.h"
 #include "sheets/OrderSheet.h"

@@ -9,7 +9,7 @@
 
 #include <QJsonArray>
 
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 #include "ui/widgets/ClickLabel.h"
 
 using namespace hostile;

@@ -10,7 +10,7 @@
 #include "sheets/OrderSheet.h"
 #include "sheets/SheetKit.h"
 
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 #include <QFile>
 #include <QJsonObject>

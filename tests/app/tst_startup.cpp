@@ -6,7 +6,7 @@
 
 #include "app/Gestione.h"
 #include "data/Schema.h"
-#include "data/tool/MakeDb.h"
+#include "tools/makedb/MakeDb.h"
 #include "orders/YearPanel.h"
 
 #include <QComboBox>

@@ -5,7 +5,7 @@
 
 #include "data/Database.h"
 #include "data/Schema.h"
-#include "data/tool/MakeDb.h"
+#include "tools/makedb/MakeDb.h"
 #include "orders/OrderStore.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 
 #include "data/Database.h"
 #include "data/Schema.h"
-#include "data/tool/MakeDb.h"
+#include "tools/makedb/MakeDb.h"
 #include "masterdata/Lookups.h"
 #include "orders/Numbering.h"
 

@@ -2,7 +2,7 @@
 // and it agrees with itself however the input is cut.
 
 #include "FuzzCheck.h"
-#include "data/Collation.h"
+#include "text/Collation.h"
 
 #include <string_view>
 

@@ -2,7 +2,7 @@
 // amount and is written the same way again.
 
 #include "FuzzCheck.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 #include "masterdata/InputRules.h"
 
 #include <cmath>

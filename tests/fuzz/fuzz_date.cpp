@@ -1,7 +1,7 @@
 // The date text reader: a date it reads is a real date, written back the same way.
 
 #include "FuzzCheck.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString text = fuzzText(data, size);

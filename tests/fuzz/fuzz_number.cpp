@@ -2,7 +2,7 @@
 // same value.
 
 #include "FuzzCheck.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 #include <cmath>
 

@@ -1,9 +1,9 @@
 // Where orders are sent: the customer's card ("Scheda cliente…"), the principals
 // ("Mandanti…") and the agent's own e-mail, driven from the window's menus.
 #include "app/Gestione.h"
-#include "app/mail/ContactCommands.h"
-#include "app/mail/CustomerCardDialog.h"
-#include "app/mail/PrincipalsDialog.h"
+#include "mail/ContactCommands.h"
+#include "mail/CustomerCardDialog.h"
+#include "mail/PrincipalsDialog.h"
 #include "masterdata/AgentDialog.h"
 #include "masterdata/CustomerPanel.h"
 #include "sheets/SheetKit.h"

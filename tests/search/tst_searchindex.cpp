@@ -6,8 +6,8 @@
 #include "data/AddedTables.h"
 #include "data/Database.h"
 #include "data/Schema.h"
-#include "data/TextMatch.h"
-#include "data/tool/MakeDb.h"
+#include "text/TextMatch.h"
+#include "tools/makedb/MakeDb.h"
 #include "search/SearchStore.h"
 
 #include <QFile>

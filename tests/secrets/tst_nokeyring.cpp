@@ -8,7 +8,7 @@
 #include "support/Fixture.h"
 #include "support/MailSettingsKit.h"
 
-#include "app/mail/OrderMailCommands.h"
+#include "mail/OrderMailCommands.h"
 #include "data/Rekey.h"
 #include "mail/MailSettings.h"
 #include "secrets/SystemKeyring.h"

@@ -5,7 +5,7 @@
 
 #include "data/Database.h"
 #include "data/Schema.h"
-#include "data/tool/MakeDb.h"
+#include "tools/makedb/MakeDb.h"
 #include "stats/LineStore.h"
 #include "stats/Ranking.h"
 #include "stats/ToVisit.h"

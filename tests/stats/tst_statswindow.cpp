@@ -8,7 +8,7 @@
 
 #include "app/Gestione.h"
 #include "data/Database.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 #include "sheets/SheetPrint.h"
 #include "sheets/Workbook.h"
 #include "stats/CustomerCard.h"

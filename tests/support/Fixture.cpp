@@ -2,7 +2,7 @@
 
 #include "app/Gestione.h"
 #include "data/Schema.h"
-#include "data/tool/MakeDb.h"
+#include "tools/makedb/MakeDb.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/mail/MailSettingsDialog.h"
-#include "app/mail/OrderMailCommands.h"
+#include "mail/MailSettingsDialog.h"
+#include "mail/OrderMailCommands.h"
 
 #include <QLabel>
 #include <QLineEdit>

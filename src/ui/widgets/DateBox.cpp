@@ -1,6 +1,6 @@
 #include "DateBox.h"
 
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 
 #include <QCalendarWidget>
 #include <QLineEdit>

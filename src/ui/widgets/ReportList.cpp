@@ -1,7 +1,7 @@
 #include "ReportList.h"
 
 #include "Twips.h"
-#include "data/ItalianText.h"
+#include "text/ItalianText.h"
 #include "data/Statement.h"
 
 #include <QEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data/ChangeWatch.h"
-#include "data/Result.h"
+#include "base/Result.h"
 
 #include <QAbstractTableModel>
 #include <QFont>

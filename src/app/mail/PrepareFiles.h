@@ -1,8 +1,0 @@
-#pragma once
-
-#include "data/Result.h"
-#include "mail/OrderMail.h"
-
-// Writes the order's PDF and workbook (from its data read beforehand) on a thread of its own and
-// attaches them to the draft; meanwhile the window keeps drawing itself, but takes no input.
-Status attachFilesOffThread(mail::ordermail::Draft& draft, const sheets::order::OrderData& data);

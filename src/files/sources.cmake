@@ -1,0 +1,5 @@
+target_sources(gestione_core PRIVATE
+    files/ChildProcess.cpp
+    files/FileInPlace.cpp
+    files/FolderNames.cpp
+)

@@ -1,0 +1,7 @@
+target_sources(gestione_core PRIVATE
+    password/IdleLockSetting.cpp
+)
+target_sources(gestione_gui PRIVATE
+    password/IdleLock.cpp
+    password/PasswordCommands.cpp
+)
