@@ -2,8 +2,8 @@
 
 #include "data/AddedTables.h"
 #include "data/Database.h"
-#include "text/ItalianText.h"
 #include "data/Schema.h"
+#include "text/ItalianText.h"
 #include "tools/makedb/MakeDb.h"
 
 #include <QDate>

@@ -9,10 +9,10 @@
 #include "BenchWindow.h"
 #include "Ops.h"
 
-#include "mail/OrderMailCommands.h"
 #include "data/Database.h"
 #include "data/Statement.h"
 #include "mail/MailSettings.h"
+#include "mail/OrderMailCommands.h"
 #include "mail/SendRecord.h"
 
 #include <QDialog>

@@ -6,7 +6,6 @@
 #include "BenchWindow.h"
 #include "Ops.h"
 
-#include "text/TextMatch.h"
 #include "orders/OrderHistory.h"
 #include "orders/OrderPanel.h"
 #include "orders/OrderTotalsLine.h"
@@ -14,6 +13,7 @@
 #include "search/ResultLists.h"
 #include "search/SearchStore.h"
 #include "search/SearchWindow.h"
+#include "text/TextMatch.h"
 #include "ui/widgets/ReportList.h"
 
 #include <QLabel>

@@ -6,11 +6,11 @@
 #include "BenchWindow.h"
 #include "Ops.h"
 
-#include "text/ItalianText.h"
 #include "stats/Queries.h"
 #include "stats/StatsModel.h"
 #include "stats/StatsWindow.h"
 #include "stats/ToVisit.h"
+#include "text/ItalianText.h"
 
 #include <QComboBox>
 #include <QDateEdit>

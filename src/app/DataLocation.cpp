@@ -1,8 +1,8 @@
 #include "DataLocation.h"
 
+#include "data/Schema.h"
 #include "files/FileInPlace.h"
 #include "files/FolderNames.h"
-#include "data/Schema.h"
 #include "masterdata/AgentStore.h"
 #include "sheets/WorkbookFiles.h"
 

@@ -1,28 +1,25 @@
 #include "Gestione.h"
 
-#include "oldarchive/ArchiveStartup.h"
-#include "backup/BackupCommands.h"
 #include "FirstSteps.h"
-#include "password/IdleLock.h"
-#include "ui/KeyPrompt.h"
-#include "password/PasswordCommands.h"
-#include "backup/PasswordsMoved.h"
-#include "backup/StartupRecovery.h"
+#include "Startup.h"
 #include "StatusBar.h"
 #include "TitleClock.h"
 #include "UserGuide.h"
 #include "WindowZoom.h"
-#include "mail/ContactCommands.h"
-#include "mail/OrderMailCommands.h"
-#include "files/FolderNames.h"
-#include "text/ItalianText.h"
+#include "backup/BackupCommands.h"
+#include "backup/PasswordsMoved.h"
+#include "backup/StartupRecovery.h"
 #include "data/Rekey.h"
 #include "data/Schema.h"
+#include "files/FolderNames.h"
+#include "mail/ContactCommands.h"
+#include "mail/OrderMailCommands.h"
 #include "masterdata/AgentDialog.h"
 #include "masterdata/AgentPanel.h"
 #include "masterdata/ArticlePanel.h"
 #include "masterdata/CustomerPanel.h"
 #include "masterdata/ExportCommands.h"
+#include "oldarchive/ArchiveStartup.h"
 #include "orders/LastPrice.h"
 #include "orders/Numbering.h"
 #include "orders/OrderFocus.h"
@@ -30,10 +27,14 @@
 #include "orders/OrderPrintCommands.h"
 #include "orders/OrderTotalsLine.h"
 #include "orders/YearPanel.h"
+#include "password/IdleLock.h"
+#include "password/PasswordCommands.h"
 #include "pricelists/ImportCommands.h"
 #include "search/SearchWindow.h"
 #include "stats/StatsWindow.h"
 #include "sync/SyncCommands.h"
+#include "text/ItalianText.h"
+#include "ui/KeyPrompt.h"
 #include "ui/Tell.h"
 #include "ui/Titles.h"
 #include "ui/widgets/ReportList.h"
@@ -194,7 +195,7 @@ void Gestione::buildMenus() {
     connect(Cerca, &SearchWindow::sendChosen, mailCommands,
             [this](const QString& y, const QString& n) {
                 mailCommands->sendOrder(y, n);
-                Cerca->mostraStatoInvio();
+                Cerca->showSendingState();
             });
 
     command(nullptr, "MUtente", QStringLiteral("&Utente"), &Gestione::MUtente_Click);
@@ -245,44 +246,8 @@ Status Gestione::Form_Load() {
     Frame8->hide();
 
     const QString path = QDir(ctx.appDir).filePath(QLatin1String(schema::kFileName));
-    if (!archivestartup::offerConversion(ctx, path))
-        return makeError(QStringLiteral("conversione dell'archivio non riuscita"));
-    // A change of password cut short leaves its new file beside the database, which is whole.
-    rekey::removeLeftover(path);
-    std::optional<FileKey> damagedUnder;
-    auto opened = keyprompt::openAsking(ctx.dialogs, path, &damagedUnder);
-    // A file shown to be damaged gets the offer of the newest good copy under its own key; a
-    // file whose password was not given is no damaged file.
-    if (!opened && opened.error().code != keyprompt::kGivenUp) {
-        if (auto key = startuprecovery::offerCopy(ctx, path, opened.error(), damagedUnder))
-            opened = Database::open(path, *key);
-    }
-    if (!opened && opened.error().code == keyprompt::kGivenUp) {
-        ctx.dialogs.message(opened.error().text, QStringLiteral("Gestione Ordini"),
-                            BoxIcon::Critical);
-        return opened.error();
-    }
-    Status status = opened ? Status() : Status(opened.error());
-    if (opened) {
-        ctx.connection = std::move(*opened);
-        // Nothing is written into a file before it is found to be the program's: one refused
-        // is left as it was.
-        status = schema::verify(ctx.db());
-        if (status) {
-            ctx.db().keepOwnerOnly();
-            status = schema::ensureIndexes(ctx.db());
-        }
-        if (!status)
-            ctx.connection.reset();
-    }
-    if (!status) {
-        const QString cause = itext::capitalised(status.error().text);
-        const QString text = QStringLiteral("Impossibile aprire il database\n%1\n\n%2.\n\n"
-                                            "Il programma verrà chiuso.")
-                                 .arg(folders::shownNative(path), cause);
-        ctx.dialogs.message(text, QStringLiteral("Gestione Ordini"), BoxIcon::Critical);
-        return makeError(text, status.error().code);
-    }
+    if (Status opened = startup::openFile(ctx, path); !opened)
+        return opened;
 
     // The year of today is always offered, even on the first day of a year the file lacks. A
     // year that cannot be added is no reason to stop: the file works as it is.
@@ -293,7 +258,7 @@ Status Gestione::Form_Load() {
     m_passwords->finishCopies();
     // A sending cut short by the end of the program is uncertain, and told.
     mailCommands->settleInterrupted();
-    m_backups->copiaAvvio(path);
+    m_backups->copyAtStart(path);
     m_idle->reload();
 
     AggiornaTitolo();
@@ -322,7 +287,7 @@ void Gestione::Chiudi_Click() {
 void Gestione::ChiudiApplicazione() {
     // A sync still running stops first: the copy made at exit then holds what it wrote.
     m_sync->stop();
-    m_backups->copiaUscita();
+    m_backups->copyAtExit();
     if (ctx.connection)
         ctx.connection->close();
     Timer1->stop();
@@ -400,17 +365,17 @@ void Gestione::showArticles() {
 
 void Gestione::CNuovo_Click() {
     showCustomers();
-    Frame1->apri(CustomerPanel::Mode::Insert);
+    Frame1->openAs(CustomerPanel::Mode::Insert);
 }
 
 void Gestione::CAggiorna_Click() {
     showCustomers();
-    Frame1->apri(CustomerPanel::Mode::Modify);
+    Frame1->openAs(CustomerPanel::Mode::Modify);
 }
 
 void Gestione::CElimina_Click() {
     showCustomers();
-    Frame1->apri(CustomerPanel::Mode::Delete);
+    Frame1->openAs(CustomerPanel::Mode::Delete);
 }
 
 void Gestione::StampaClienti_Click() {
@@ -419,17 +384,17 @@ void Gestione::StampaClienti_Click() {
 
 void Gestione::ANuovo_Click() {
     showArticles();
-    Frame2->apri(ArticlePanel::Mode::Insert);
+    Frame2->openAs(ArticlePanel::Mode::Insert);
 }
 
 void Gestione::AAggiorna_Click() {
     showArticles();
-    Frame2->apri(ArticlePanel::Mode::Update);
+    Frame2->openAs(ArticlePanel::Mode::Update);
 }
 
 void Gestione::AElimina_Click() {
     showArticles();
-    Frame2->apri(ArticlePanel::Mode::Delete);
+    Frame2->openAs(ArticlePanel::Mode::Delete);
 }
 
 void Gestione::StampaArticolo_Click() {
@@ -513,9 +478,9 @@ void Gestione::refreshPanels() {
         Statistiche->hide();
     m_idle->reload();
     if (customers && Frame1->mode())
-        Frame1->apri(*Frame1->mode());
+        Frame1->openAs(*Frame1->mode());
     if (articles && Frame2->mode())
-        Frame2->apri(*Frame2->mode());
+        Frame2->openAs(*Frame2->mode());
 }
 
 void Gestione::MUtente_Click() {
@@ -547,7 +512,7 @@ void Gestione::NomeAgente_Click() {
 }
 
 void Gestione::MCerca_Click() {
-    Cerca->apri();
+    Cerca->present();
 }
 
 void Gestione::MStatistiche_Click() {
@@ -556,7 +521,7 @@ void Gestione::MStatistiche_Click() {
         Statistiche = new StatsWindow(ctx, this);
         connect(Statistiche, &StatsWindow::orderChosen, this, &Gestione::ApriOrdine);
     }
-    Statistiche->apri();
+    Statistiche->present();
 }
 
 void Gestione::ApriOrdine(const QString& year, const QString& number) {

@@ -5,6 +5,7 @@ target_sources(gestione_gui PRIVATE
     app/Gestione.cpp
     app/ItalianPickers.cpp
     app/KeyboardLocks.cpp
+    app/Startup.cpp
     app/StatusBar.cpp
     app/TitleClock.cpp
     app/Translation.cpp

@@ -1,9 +1,9 @@
 #include "Backup.h"
 
 #include "data/Database.h"
+#include "data/Schema.h"
 #include "files/FileInPlace.h"
 #include "files/FolderNames.h"
-#include "data/Schema.h"
 
 #include <QDir>
 #include <QFile>

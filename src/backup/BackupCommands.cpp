@@ -1,13 +1,13 @@
 #include "BackupCommands.h"
 
-#include "ui/KeyPrompt.h"
-#include "PasswordsMoved.h"
 #include "Backup.h"
+#include "PasswordsMoved.h"
 #include "data/DatabaseSwap.h"
-#include "files/FolderNames.h"
-#include "text/ItalianText.h"
 #include "data/Rekey.h"
 #include "data/Schema.h"
+#include "files/FolderNames.h"
+#include "text/ItalianText.h"
+#include "ui/KeyPrompt.h"
 
 #include <QDir>
 #include <QFile>
@@ -221,7 +221,7 @@ Status BackupCommands::replaceWith(const QString& staged, const FileKey& newKey)
                                 [&](const FileKey& key) { return openShared(path, key); });
 }
 
-void BackupCommands::copiaAvvio(const QString& path) {
+void BackupCommands::copyAtStart(const QString& path) {
     if (!ctx.connected())
         return;
     // The file is ours now (no other copy of the program has it): what a copy or a restore cut
@@ -233,7 +233,7 @@ void BackupCommands::copiaAvvio(const QString& path) {
         tellAutomaticFailure(made.error());
 }
 
-void BackupCommands::copiaUscita() {
+void BackupCommands::copyAtExit() {
     if (!ctx.connected())
         return;
     if (auto made = backup::automaticCopy(ctx.db(), ctx.clock.now()); !made)

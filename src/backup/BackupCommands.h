@@ -17,9 +17,9 @@ public:
     void Ripristina_Click();
 
     // Start-up, once the file at `path` is open: a copy when the newest is a day old.
-    void copiaAvvio(const QString& path);
+    void copyAtStart(const QString& path);
     // Exit, before the connection closes.
-    void copiaUscita();
+    void copyAtExit();
 
 private:
     // Replaces the open file with the checked copy at `staged`; the connection is open again

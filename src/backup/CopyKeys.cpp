@@ -3,14 +3,13 @@
 #include "Backup.h"
 #include "data/CipherPages.h"
 #include "data/Database.h"
-#include "files/FolderNames.h"
 #include "data/Rekey.h"
+#include "files/FolderNames.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-
 
 #include <sys/stat.h>
 #include <unistd.h>

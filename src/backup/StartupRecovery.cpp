@@ -1,10 +1,10 @@
 #include "StartupRecovery.h"
 
-#include "ui/KeyPrompt.h"
 #include "Backup.h"
 #include "data/Database.h"
 #include "files/FolderNames.h"
 #include "text/ItalianText.h"
+#include "ui/KeyPrompt.h"
 
 #include <algorithm>
 

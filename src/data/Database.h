@@ -2,8 +2,8 @@
 
 #include "ChangeWatch.h"
 #include "FileKey.h"
-#include "base/Result.h"
 #include "Statement.h"
+#include "base/Result.h"
 
 #include <QByteArray>
 #include <QString>

@@ -2,8 +2,8 @@
 
 #include "Database.h"
 #include "DatabaseSwap.h"
-#include "files/FileInPlace.h"
 #include "Schema.h"
+#include "files/FileInPlace.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "ContactCommands.h"
 
-#include "CustomerCardDialog.h"
+#include "CustomerContactsDialog.h"
 #include "PrincipalsDialog.h"
 #include "masterdata/CustomerPanel.h"
 #include "ui/AppContext.h"
@@ -35,9 +35,9 @@ void ContactCommands::SchedaCliente_Click() {
                             title, BoxIcon::Information);
         return;
     }
-    CustomerCardDialog dialog(ctx.db(), ctx.dialogs, code, m_customers->T2->text().trimmed(),
-                              m_window);
-    if (dialog.carica())
+    CustomerContactsDialog dialog(ctx.db(), ctx.dialogs, code, m_customers->T2->text().trimmed(),
+                                  m_window);
+    if (dialog.load())
         runDialog(dialog);
 }
 
@@ -48,6 +48,6 @@ void ContactCommands::Mandanti_Click() {
         return;
     }
     PrincipalsDialog dialog(ctx.db(), ctx.dialogs, m_window);
-    if (dialog.carica())
+    if (dialog.load())
         runDialog(dialog);
 }

@@ -1,4 +1,4 @@
-#include "CustomerCard.h"
+#include "CustomerContacts.h"
 
 #include "MailHeaders.h"
 #include "data/Database.h"
@@ -6,7 +6,7 @@
 
 #include <QRegularExpression>
 
-namespace mail::card {
+namespace mail::contacts {
 namespace {
 
 constexpr const char* kRead = "SELECT EMAIL, PEC, TELEFONO, VIA, CAP, PARTITA_IVA, "
@@ -140,4 +140,4 @@ Status saveOver(Database& db, const Card& before, const Card& c) {
     });
 }
 
-} // namespace mail::card
+} // namespace mail::contacts

@@ -8,7 +8,7 @@ class Database;
 
 // The contact card of a customer (table SCHEDA_CLIENTE, by the customer's code): beside the
 // register, which keeps its own columns unchanged.
-namespace mail::card {
+namespace mail::contacts {
 
 struct Card {
     bool operator==(const Card&) const = default;
@@ -34,4 +34,4 @@ Status save(Database& db, const Card& card);
 // register, or when another program changed the card since it was read.
 Status saveOver(Database& db, const Card& before, const Card& card);
 
-} // namespace mail::card
+} // namespace mail::contacts

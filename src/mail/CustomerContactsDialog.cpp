@@ -1,4 +1,4 @@
-#include "CustomerCardDialog.h"
+#include "CustomerContactsDialog.h"
 
 #include "ui/Dialogs.h"
 
@@ -15,8 +15,8 @@ const QString kTitle = QStringLiteral("Scheda cliente");
 
 } // namespace
 
-CustomerCardDialog::CustomerCardDialog(Database& db, Dialogs& dialogs, const QString& code,
-                                       const QString& name, QWidget* parent)
+CustomerContactsDialog::CustomerContactsDialog(Database& db, Dialogs& dialogs, const QString& code,
+                                               const QString& name, QWidget* parent)
     : QDialog(parent), m_db(db), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("SchedaClienteDialog"));
     setWindowTitle(QStringLiteral("%1 - %2 %3").arg(kTitle, code, name));
@@ -25,7 +25,7 @@ CustomerCardDialog::CustomerCardDialog(Database& db, Dialogs& dialogs, const QSt
         auto* e = new QLineEdit(this);
         e->setObjectName(QLatin1String(objectName));
         e->setMaxLength(maxLength);
-        connect(e, &QLineEdit::textChanged, this, &CustomerCardDialog::checkFields);
+        connect(e, &QLineEdit::textChanged, this, &CustomerContactsDialog::checkFields);
         return e;
     };
     SchedaEmail = edit("SchedaEmail", 254);
@@ -52,7 +52,7 @@ CustomerCardDialog::CustomerCardDialog(Database& db, Dialogs& dialogs, const QSt
     SchedaSalva->setDefault(true);
     SchedaAnnulla = new QPushButton(QStringLiteral("Annulla"), this);
     SchedaAnnulla->setObjectName(QStringLiteral("SchedaAnnulla"));
-    connect(SchedaSalva, &QPushButton::clicked, this, &CustomerCardDialog::Salva_Click);
+    connect(SchedaSalva, &QPushButton::clicked, this, &CustomerContactsDialog::Salva_Click);
     connect(SchedaAnnulla, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -65,8 +65,8 @@ CustomerCardDialog::CustomerCardDialog(Database& db, Dialogs& dialogs, const QSt
     setMinimumWidth(fontMetrics().averageCharWidth() * 60);
 }
 
-bool CustomerCardDialog::carica() {
-    auto card = mail::card::load(m_db, m_loaded.code);
+bool CustomerContactsDialog::load() {
+    auto card = mail::contacts::load(m_db, m_loaded.code);
     if (!card) {
         m_dialogs.message(card.error().text, kTitle, BoxIcon::Critical);
         return false;
@@ -83,8 +83,8 @@ bool CustomerCardDialog::carica() {
     return true;
 }
 
-mail::card::Card CustomerCardDialog::shown() const {
-    mail::card::Card c;
+mail::contacts::Card CustomerContactsDialog::shown() const {
+    mail::contacts::Card c;
     c.code = m_loaded.code;
     c.email = SchedaEmail->text().trimmed();
     c.pec = SchedaPec->text().trimmed();
@@ -96,14 +96,14 @@ mail::card::Card CustomerCardDialog::shown() const {
     return c;
 }
 
-void CustomerCardDialog::checkFields() {
-    const Status s = mail::card::check(shown());
+void CustomerContactsDialog::checkFields() {
+    const Status s = mail::contacts::check(shown());
     SchedaErrore->setText(s ? QString() : s.error().text);
     SchedaSalva->setEnabled(bool(s));
 }
 
-void CustomerCardDialog::Salva_Click() {
-    if (Status s = mail::card::saveOver(m_db, m_loaded, shown()); !s) {
+void CustomerContactsDialog::Salva_Click() {
+    if (Status s = mail::contacts::saveOver(m_db, m_loaded, shown()); !s) {
         m_dialogs.message(s.error().text, kTitle, BoxIcon::Exclamation);
         return;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CustomerCard.h"
+#include "CustomerContacts.h"
 
 #include <QDialog>
 
@@ -13,14 +13,14 @@ class Dialogs;
 // "Scheda cliente": the contacts of one customer beside the register (e-mail, PEC, phone,
 // street, postal code, Partita IVA, tax code). Every field is checked as it is typed: the first
 // bad one is named under the fields and "Salva" stays off until it is mended.
-class CustomerCardDialog : public QDialog {
+class CustomerContactsDialog : public QDialog {
     Q_OBJECT
 public:
-    CustomerCardDialog(Database& db, Dialogs& dialogs, const QString& code, const QString& name,
-                       QWidget* parent = nullptr);
+    CustomerContactsDialog(Database& db, Dialogs& dialogs, const QString& code, const QString& name,
+                           QWidget* parent = nullptr);
 
     // False when the card could not be read (the box was shown).
-    bool carica();
+    bool load();
 
     QLineEdit* SchedaEmail;
     QLineEdit* SchedaPec;
@@ -34,7 +34,7 @@ public:
     QPushButton* SchedaSalva;
     QPushButton* SchedaAnnulla;
 
-    mail::card::Card shown() const;
+    mail::contacts::Card shown() const;
     void Salva_Click();
 
 private:
@@ -42,5 +42,5 @@ private:
 
     Database& m_db;
     Dialogs& m_dialogs;
-    mail::card::Card m_loaded;
+    mail::contacts::Card m_loaded;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SendProgress.h"
 #include "MailSettings.h"
+#include "SendProgress.h"
 #include "secrets/Vault.h"
 
 #include <QDialog>

@@ -1,12 +1,12 @@
 #include "OrderMail.h"
 
-#include "CustomerCard.h"
+#include "CustomerContacts.h"
 #include "data/Database.h"
-#include "text/ItalianText.h"
 #include "data/Statement.h"
 #include "sheets/OrderArchive.h"
 #include "sheets/OrderData.h"
 #include "sheets/OrderSheet.h"
+#include "text/ItalianText.h"
 
 #include <QFileInfo>
 
@@ -113,7 +113,7 @@ Result<Draft> draftText(Database& db, const settings::Settings& settings, const 
     if (Status s = st->status(); !s)
         return s.error();
 
-    auto card = card::load(db, d.facts.customerCode);
+    auto card = contacts::load(db, d.facts.customerCode);
     if (!card)
         return card.error();
 

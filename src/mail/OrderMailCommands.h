@@ -1,9 +1,9 @@
 #pragma once
 
-#include "SendProgress.h"
 #include "MailMessage.h"
 #include "MailServer.h"
 #include "MailSettings.h"
+#include "SendProgress.h"
 #include "SendRecord.h"
 #include "ui/Dialogs.h"
 

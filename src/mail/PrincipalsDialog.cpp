@@ -67,7 +67,7 @@ PrincipalsDialog::PrincipalsDialog(Database& db, Dialogs& dialogs, QWidget* pare
     Nuova_Click();
 }
 
-bool PrincipalsDialog::carica() {
+bool PrincipalsDialog::load() {
     auto rows = mail::principals::list(m_db);
     if (!rows) {
         m_dialogs.message(rows.error().text, kTitle, BoxIcon::Critical);
@@ -127,7 +127,7 @@ void PrincipalsDialog::Salva_Click() {
         return;
     }
     m_id = *saved;
-    carica();
+    load();
 }
 
 void PrincipalsDialog::Elimina_Click() {
@@ -139,9 +139,9 @@ void PrincipalsDialog::Elimina_Click() {
         return;
     if (Status s = mail::principals::remove(m_db, m_id); !s) {
         m_dialogs.message(s.error().text, kTitle, BoxIcon::Exclamation);
-        carica();
+        load();
         return;
     }
     m_id = 0;
-    carica();
+    load();
 }

@@ -19,7 +19,7 @@ public:
     PrincipalsDialog(Database& db, Dialogs& dialogs, QWidget* parent = nullptr);
 
     // Fills the list again; false when it could not be read (the box was shown).
-    bool carica();
+    bool load();
 
     QListWidget* MandantiElenco;
     QLineEdit* MandanteNome;

@@ -1,8 +1,8 @@
 #include "SendRecord.h"
 
 #include "data/Database.h"
-#include "text/ItalianText.h"
 #include "data/Statement.h"
+#include "text/ItalianText.h"
 
 #include <QCryptographicHash>
 #include <QHash>

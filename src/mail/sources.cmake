@@ -1,5 +1,5 @@
 target_sources(gestione_core PRIVATE
-    mail/CustomerCard.cpp
+    mail/CustomerContacts.cpp
     mail/DesktopMail.cpp
     mail/MailHeaders.cpp
     mail/MailMessage.cpp
@@ -14,7 +14,7 @@ target_sources(gestione_core PRIVATE
 )
 target_sources(gestione_gui PRIVATE
     mail/ContactCommands.cpp
-    mail/CustomerCardDialog.cpp
+    mail/CustomerContactsDialog.cpp
     mail/MailSettingsDialog.cpp
     mail/OrderMailCommands.cpp
     mail/PendingOrdersDialog.cpp

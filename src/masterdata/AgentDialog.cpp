@@ -69,7 +69,7 @@ AgentDialog::AgentDialog(AppContext& c, QWidget* parent) : QDialog(parent), ctx(
     AnnullaAgente = buttons->addButton(QStringLiteral("Più tardi"), QDialogButtonBox::RejectRole);
     AnnullaAgente->setObjectName(QStringLiteral("AnnullaAgente"));
     // Salva closes the dialog only once the details are stored.
-    connect(SalvaAgente, &QPushButton::clicked, this, &AgentDialog::salva);
+    connect(SalvaAgente, &QPushButton::clicked, this, &AgentDialog::save);
     connect(AnnullaAgente, &QPushButton::clicked, this, &QDialog::reject);
     layout->addWidget(buttons);
     setMinimumWidth(fontMetrics().averageCharWidth() * 60);
@@ -82,7 +82,7 @@ QString AgentDialog::whereToChange() {
         .arg(agent::kAccessCode);
 }
 
-bool AgentDialog::carica() {
+bool AgentDialog::load() {
     auto row = agent::load(ctx.db());
     if (!row) {
         tell::error(ctx.dialogs, row.error(), titles::t18());
@@ -107,7 +107,7 @@ bool AgentDialog::carica() {
     return true;
 }
 
-void AgentDialog::salva() {
+void AgentDialog::save() {
     const QString name = NomeAgente->text().trimmed();
     if (name.isEmpty()) {
         ctx.dialogs.message(QStringLiteral("Il nome dell'agente deve essere compilato: compare "
@@ -140,7 +140,7 @@ void AgentDialog::askOnStart(AppContext& ctx, QWidget* parent) {
     if (!row || !*row || (**row).agent.name != suppliedName())
         return;
     AgentDialog dialog(ctx, parent);
-    if (dialog.carica())
+    if (dialog.load())
         dialog.exec();
 }
 
@@ -155,7 +155,7 @@ bool AgentDialog::changeBehindCode(AppContext& ctx, QWidget* parent) {
         return false;
     }
     AgentDialog dialog(ctx, parent);
-    if (!dialog.carica()) {
+    if (!dialog.load()) {
         tell::refusal(ctx.dialogs,
                       QStringLiteral("Nell'archivio non ci sono i dati dell'agente da "
                                      "aggiornare.\nIl file del database deve contenere la riga "

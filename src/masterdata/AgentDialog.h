@@ -29,9 +29,9 @@ public:
     QPushButton* AnnullaAgente;
 
     // Fills the fields from the agent's row; false when there is none to update.
-    bool carica();
+    bool load();
     // "Salva": the name is required; the row is updated and the dialog closes.
-    void salva();
+    void save();
 
     // The name of the agent in the supplied file, which the user has not replaced yet.
     static QString suppliedName() { return QStringLiteral("AGENTE"); }

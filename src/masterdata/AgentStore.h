@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/Refusal.h"
 #include "base/Result.h"
+#include "data/Refusal.h"
 
 #include <QString>
 

@@ -4,8 +4,8 @@
 #include "ExportCommands.h"
 #include "InputRules.h"
 #include "MasterDataMessages.h"
-#include "text/ItalianText.h"
 #include "pricelists/PriceListStore.h"
+#include "text/ItalianText.h"
 #include "ui/Tell.h"
 #include "ui/Titles.h"
 #include "ui/widgets/ClickLabel.h"
@@ -56,7 +56,7 @@ ArticlePanel::ArticlePanel(AppContext& c, QWidget* parent)
     connect(ListView3, &ReportView::rowClicked, this, &ArticlePanel::ListView3_ItemClick);
 }
 
-void ArticlePanel::apri(Mode mode) {
+void ArticlePanel::openAs(Mode mode) {
     struct Texts {
         const char* caption;
         const char* button;
@@ -76,7 +76,7 @@ void ArticlePanel::apri(Mode mode) {
     Label6->setText(QString::fromUtf8(t.list));
     // The instructions are longer than the title the label was drawn for: show them whole.
     Label6->resize(qMax(Label6->width(), Label6->sizeHint().width()), Label6->height());
-    aggiorna();
+    refresh();
 }
 
 void ArticlePanel::CaricaArticoli() {
@@ -164,10 +164,10 @@ void ArticlePanel::Cmd2_Click() {
             return;
         dialogs().message(mdmsg::deleted(), titles::t20(), BoxIcon::Information);
     }
-    aggiorna();
+    refresh();
 }
 
-void ArticlePanel::aggiorna() {
+void ArticlePanel::refresh() {
     T3->clear();
     T3->setToolTip(QString());
     L3->clear();

@@ -34,7 +34,7 @@ public:
 
     enum class Mode { Insert, Update, Delete };
     // Opens the panel in a mode (the menu commands "Nuovo", "Aggiorna", "Elimina").
-    void apri(Mode mode);
+    void openAs(Mode mode);
     // The mode the panel was last opened in.
     std::optional<Mode> mode() const { return m_mode; }
 
@@ -54,5 +54,5 @@ private:
     // The mode the panel was last opened in; none before the first opening.
     std::optional<Mode> m_mode;
     // After a completed action: empty fields and L3, refilled list; the mode stays.
-    void aggiorna();
+    void refresh();
 };

@@ -55,7 +55,7 @@ CustomerPanel::CustomerPanel(AppContext& c, QWidget* parent)
     connect(ListView2, &ReportView::rowClicked, this, &CustomerPanel::ListView2_ItemClick);
 }
 
-void CustomerPanel::apri(Mode mode) {
+void CustomerPanel::openAs(Mode mode) {
     struct Texts {
         const char* caption;
         const char* button;
@@ -145,7 +145,7 @@ void CustomerPanel::Cmd1_Click() {
         if (*office) {
             if (!requestChange(*id, c))
                 return;
-            aggiorna();
+            refresh();
             return;
         }
         if (!tell::mayGoOn(dialogs(), customers::checkModify(db(), id, c), titles::t18()))
@@ -166,7 +166,7 @@ void CustomerPanel::Cmd1_Click() {
     } else {
         return;
     }
-    aggiorna();
+    refresh();
 }
 
 bool CustomerPanel::requestChange(std::int64_t id, const customers::Customer& c) {
@@ -185,7 +185,7 @@ bool CustomerPanel::requestChange(std::int64_t id, const customers::Customer& c)
     return true;
 }
 
-void CustomerPanel::aggiorna() {
+void CustomerPanel::refresh() {
     T1->clear();
     T2->clear();
     Cbo1->setEditText(QString());

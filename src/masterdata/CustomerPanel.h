@@ -38,7 +38,7 @@ public:
 
     enum class Mode { Insert, Modify, Delete };
     // Opens the panel in a mode (the menu commands "Nuovo", "Aggiorna", "Elimina").
-    void apri(Mode mode);
+    void openAs(Mode mode);
     // The mode the panel was last opened in.
     std::optional<Mode> mode() const { return m_mode; }
 
@@ -62,5 +62,5 @@ private:
     // recorded.
     bool requestChange(std::int64_t id, const customers::Customer& c);
     // After a completed action: empty fields, refilled combos and list; mode and L1 stay.
-    void aggiorna();
+    void refresh();
 };

@@ -2,19 +2,18 @@
 
 #include "data/AddedTables.h"
 #include "data/Database.h"
-#include "files/FileInPlace.h"
-#include "files/FolderNames.h"
-#include "text/ItalianText.h"
 #include "data/Rekey.h"
 #include "data/Schema.h"
+#include "files/FileInPlace.h"
+#include "files/FolderNames.h"
 #include "oldarchive/jet/JetFile.h"
+#include "text/ItalianText.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
-
 
 #include <cerrno>
 #include <cmath>

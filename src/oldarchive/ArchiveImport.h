@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/FileKey.h"
 #include "base/Result.h"
+#include "data/FileKey.h"
 #include "oldarchive/jet/Archive.h"
 
 #include <QList>

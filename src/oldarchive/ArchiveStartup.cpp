@@ -3,8 +3,8 @@
 #include "ArchiveImport.h"
 #include "files/FileInPlace.h"
 #include "files/FolderNames.h"
-#include "text/ItalianText.h"
 #include "oldarchive/jet/JetFile.h"
+#include "text/ItalianText.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,9 +2,9 @@
 
 #include "OrderHistory.h"
 #include "OrderPanel.h"
-#include "text/ItalianText.h"
 #include "masterdata/InputRules.h"
 #include "pricelists/PriceListStore.h"
+#include "text/ItalianText.h"
 #include "ui/AppContext.h"
 #include "ui/Tell.h"
 #include "ui/Titles.h"

@@ -1,8 +1,8 @@
 #include "Numbering.h"
 
 #include "data/Database.h"
-#include "text/ItalianText.h"
 #include "data/Schema.h"
+#include "text/ItalianText.h"
 
 #include <string>
 

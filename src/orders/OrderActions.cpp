@@ -67,7 +67,7 @@ void OrderPanel::Cmd4_Click() {
         outcome = StampaOrdine();
         break;
     }
-    mostra(orderflow::afterPress(before, action, outcome));
+    display(orderflow::afterPress(before, action, outcome));
 }
 
 Outcome OrderPanel::RichiamaArticoli() {
@@ -228,7 +228,7 @@ Outcome OrderPanel::StampaOrdine() {
 }
 
 void OrderPanel::Cmd5_Click() {
-    mostra(orderflow::afterClose(state()));
+    display(orderflow::afterClose(state()));
 }
 
 void OrderPanel::Cbo5_Click(int index) {
@@ -269,11 +269,11 @@ void OrderPanel::Cbo6_Click(int index) {
 }
 
 void OrderPanel::C1_Click(bool checked) {
-    mostra(orderflow::afterDeleteTick(state(), checked));
+    display(orderflow::afterDeleteTick(state(), checked));
 }
 
 void OrderPanel::C2_Click(bool checked) {
-    mostra(orderflow::afterManualTick(state(), checked));
+    display(orderflow::afterManualTick(state(), checked));
 }
 
 Result<std::optional<orderstore::Customer>> OrderPanel::customerOfName(const QString& name) {

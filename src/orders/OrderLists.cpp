@@ -100,7 +100,7 @@ void OrderPanel::ListView5_ItemClick(int row) {
         loadHeader(row);
         break;
     }
-    mostra(orderflow::afterClick(before, click));
+    display(orderflow::afterClick(before, click));
     switch (click) {
     case orderflow::Click::ChooseForUpdate:
         // The lines follow on "Richiama Articoli"; until then the hidden list holds nothing.

@@ -137,7 +137,7 @@ void OrderPanel::ScegliAnno(int command, const QString& year) {
             tellError(s.error());
         CaricaProvinceOrdine();
         CaricaCittaOrdine();
-        mostra(orderflow::afterYear(state(), command));
+        display(orderflow::afterYear(state(), command));
         CaricaDestinazioni();
         if (Status s = CaricaSceltaArticolo(); !s)
             tellError(s.error());
@@ -146,7 +146,7 @@ void OrderPanel::ScegliAnno(int command, const QString& year) {
     }
     Text1->setText(year);
     PulisciCampiOrdine();
-    mostra(orderflow::afterYear(state(), command));
+    display(orderflow::afterYear(state(), command));
     // The listing reaches from just below the year line to the bottom of the panel.
     setListGeometry(600, 7690, 7320);
     CaricaOrdiniAnno();
@@ -196,7 +196,7 @@ orderflow::State OrderPanel::state() const {
     return s;
 }
 
-void OrderPanel::mostra(const orderflow::State& s) {
+void OrderPanel::display(const orderflow::State& s) {
     setTitle(s.mode);
     Cmd4->setText(s.action);
     Cmd5->setText(s.close);

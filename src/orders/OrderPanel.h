@@ -133,7 +133,7 @@ Q_SIGNALS:
 
 private:
     // Shows a state: captions, what is visible and ticked.
-    void mostra(const orderflow::State& s);
+    void display(const orderflow::State& s);
 
     // The six actions of Cmd4.
     orderflow::Outcome RichiamaArticoli();

@@ -1,10 +1,8 @@
 #include "PrintOrder.h"
 
-#include "files/FolderNames.h"
 #include "sheets/OrderSheet.h"
 #include "ui/AppContext.h"
 #include "ui/ShowFile.h"
-#include "ui/Titles.h"
 
 #include <QDir>
 
@@ -15,18 +13,6 @@ bool connectedOrTold(AppContext& ctx) {
         return true;
     ShowErrMsg(ctx.dialogs, makeError(QStringLiteral("Il database non è aperto.")));
     return false;
-}
-
-// Says where the file went: a documents folder that could not be used in a warning naming it
-// and the folder used instead, the file in the status bar; then opens it.
-void tellWritten(AppContext& ctx, const sheets::Written& w, const QString& what) {
-    const QString shown = folders::shownNative(w.path);
-    if (!w.refused.isEmpty())
-        ctx.dialogs.message(
-            QStringLiteral("%1: %2 è stato scritto in\n%3").arg(w.refused, what, shown),
-            titles::t18(), BoxIcon::Exclamation);
-    ctx.showStatus(QStringLiteral("Salvato: %1").arg(shown));
-    showFile(ctx, w.path, what);
 }
 
 } // namespace

@@ -1,13 +1,13 @@
 #include "PasswordCommands.h"
 
-#include "oldarchive/ArchiveStartup.h"
-#include "backup/PasswordsMoved.h"
 #include "backup/Backup.h"
-#include "files/FolderNames.h"
-#include "text/ItalianText.h"
+#include "backup/PasswordsMoved.h"
 #include "data/Rekey.h"
+#include "files/FolderNames.h"
 #include "masterdata/AgentStore.h"
 #include "masterdata/MasterDataMessages.h"
+#include "oldarchive/ArchiveStartup.h"
+#include "text/ItalianText.h"
 #include "ui/BusyPointer.h"
 #include "ui/Titles.h"
 

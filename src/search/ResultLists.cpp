@@ -2,8 +2,8 @@
 
 #include "SearchStore.h"
 #include "data/Database.h"
-#include "text/TextMatch.h"
 #include "orders/OrderHistory.h"
+#include "text/TextMatch.h"
 #include "ui/widgets/ReportList.h"
 
 #include <string>

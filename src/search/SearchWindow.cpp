@@ -107,13 +107,13 @@ SearchWindow::SearchWindow(AppContext& c, QWidget* parent) : QWidget(parent, Qt:
         list->setContextMenuPolicy(Qt::ActionsContextMenu);
         list->addAction(CercaInviaOrdine);
         connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-                &SearchWindow::mostraStatoInvio);
+                &SearchWindow::showSendingState);
     }
 
     // Ctrl+F in the window itself goes back to the text; Esc closes the window.
     auto* again = new QAction(this);
     again->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    connect(again, &QAction::triggered, this, &SearchWindow::apri);
+    connect(again, &QAction::triggered, this, &SearchWindow::present);
     addAction(again);
     auto* close = new QAction(this);
     close->setShortcut(QKeySequence(Qt::Key_Escape));
@@ -145,7 +145,7 @@ void SearchWindow::changeEvent(QEvent* e) {
         rileggi();
 }
 
-void SearchWindow::apri() {
+void SearchWindow::present() {
     if (!m_placed && parentWidget()) {
         // The first time over the middle of the program's window; then where the user left it.
         m_placed = true;
@@ -178,9 +178,9 @@ void SearchWindow::Cerca() {
     ListaDettaglio->setColumns({});
     // Taken before the reading: a write meanwhile makes the next look read again.
     m_read = datiOra();
-    if (Status s = leggiGruppi(text); !s)
+    if (Status s = readGroups(text); !s)
         tell::error(ctx.dialogs, s.error(), titles::t20());
-    mostraStatoInvio();
+    showSendingState();
 }
 
 void SearchWindow::rileggi() {
@@ -194,19 +194,19 @@ void SearchWindow::rileggi() {
     std::vector<std::pair<ReportView*, QStringList>> chosen;
     for (ReportView* list : {ListaClienti, ListaArticoli, ListaOrdini, ListaDettaglio})
         chosen.emplace_back(list, keyOf(list, list->selectedRow()));
-    Status s = leggiGruppi(TestoCerca->text().trimmed());
-    if (Status d = leggiDettaglio(); s && !d)
+    Status s = readGroups(TestoCerca->text().trimmed());
+    if (Status d = readDetail(); s && !d)
         s = d;
     for (const auto& [list, key] : chosen)
         chooseAgain(list, key);
-    mostraStatoInvio();
+    showSendingState();
     // Told once: the next look reads again only after another change.
     if (!s)
         tell::error(ctx.dialogs, s.error(), titles::t20());
     m_reading = false;
 }
 
-Status SearchWindow::leggiGruppi(const QString& text) {
+Status SearchWindow::readGroups(const QString& text) {
     Status s;
     if (text.isEmpty() || !ctx.connected()) {
         for (ReportView* list : {ListaClienti, ListaArticoli, ListaOrdini})
@@ -236,36 +236,36 @@ void SearchWindow::attiva(ReportView* list, int row) {
         m_lastOrders = list;
         Q_EMIT orderChosen(cellOf(list, row, "ANNO"), cellOf(list, row, "NR"));
     } else if (list == ListaClienti || (list == ListaDettaglio && m_detail == Detail::Buyers)) {
-        mostraStorico(cellOf(list, row, "CODICE"), cellOf(list, row, "SOGGETTO"));
+        showHistory(cellOf(list, row, "CODICE"), cellOf(list, row, "SOGGETTO"));
     } else if (list == ListaArticoli) {
-        mostraAcquirenti(cellOf(list, row, "CODICE"), cellOf(list, row, "ARTICOLO"));
+        showBuyers(cellOf(list, row, "CODICE"), cellOf(list, row, "ARTICOLO"));
     }
 }
 
-void SearchWindow::mostraStorico(const QString& code, const QString& name) {
+void SearchWindow::showHistory(const QString& code, const QString& name) {
     m_detail = Detail::History;
     m_detailCode = code;
     m_detailName = name;
     m_lastOrders = ListaDettaglio;
-    if (Status s = leggiDettaglio(); !s)
+    if (Status s = readDetail(); !s)
         tell::error(ctx.dialogs, s.error(), titles::t20());
     ListaDettaglio->setFocus();
     if (ListaDettaglio->report()->rows() > 0)
         ListaDettaglio->selectRow(0);
 }
 
-void SearchWindow::mostraAcquirenti(const QString& code, const QString& description) {
+void SearchWindow::showBuyers(const QString& code, const QString& description) {
     m_detail = Detail::Buyers;
     m_detailCode = code;
     m_detailName = description;
-    if (Status s = leggiDettaglio(); !s)
+    if (Status s = readDetail(); !s)
         tell::error(ctx.dialogs, s.error(), titles::t20());
     ListaDettaglio->setFocus();
     if (ListaDettaglio->report()->rows() > 0)
         ListaDettaglio->selectRow(0);
 }
 
-Status SearchWindow::leggiDettaglio() {
+Status SearchWindow::readDetail() {
     if (m_detail == Detail::None || !ctx.connected())
         return {};
     Database& db = ctx.db();
@@ -343,10 +343,10 @@ void SearchWindow::CercaInviaOrdine_Click() {
         return;
     }
     Q_EMIT sendChosen(cellOf(list, row, "ANNO"), cellOf(list, row, "NR"));
-    mostraStatoInvio();
+    showSendingState();
 }
 
-void SearchWindow::mostraStatoInvio() {
+void SearchWindow::showSendingState() {
     ReportView* list = orderSource();
     const int row = list->selectedRow();
     if (row < 0 || !ctx.connected()) {

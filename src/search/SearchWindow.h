@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/ChangeWatch.h"
 #include "base/Result.h"
+#include "data/ChangeWatch.h"
 
 #include <QString>
 #include <QWidget>
@@ -45,7 +45,7 @@ public:
     QTimer* ControlloDati;
 
     // Shows the window with the text selected, ready for a new search.
-    void apri();
+    void present();
     // The results of the text in TestoCerca.
     void Cerca();
     // Reads again the groups and the detail, as they are, when the tables they were read from
@@ -58,7 +58,7 @@ public:
     // "Invia ordine…": sendChosen for the chosen order, or a box asking to choose one.
     void CercaInviaOrdine_Click();
     // Shows in StatoInvio whether the chosen order was sent.
-    void mostraStatoInvio();
+    void showSendingState();
 
 Q_SIGNALS:
     // An order to open in the order panel for update.
@@ -74,12 +74,12 @@ protected:
 
 private:
     enum class Detail { None, History, Buyers };
-    void mostraStorico(const QString& code, const QString& name);
-    void mostraAcquirenti(const QString& code, const QString& description);
+    void showHistory(const QString& code, const QString& name);
+    void showBuyers(const QString& code, const QString& description);
     // The three groups of the text; the first failure, if any.
-    Status leggiGruppi(const QString& text);
+    Status readGroups(const QString& text);
     // The detail (a history or the buyers of an article) and its caption.
-    Status leggiDettaglio();
+    Status readDetail();
     // The state of the tables the window reads, now.
     Snapshot datiOra();
     // The list whose selected order "Ripeti ordine" repeats: the last one of the two lists of

@@ -1,4 +1,4 @@
-#include "CustomerCard.h"
+#include "CustomerSummary.h"
 
 #include "StatsChart.h"
 #include "StatsTable.h"
@@ -14,7 +14,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-CustomerCard::CustomerCard(AppContext& c, QWidget* parent) : QDialog(parent), ctx(c) {
+CustomerSummary::CustomerSummary(AppContext& c, QWidget* parent) : QDialog(parent), ctx(c) {
     setObjectName(QStringLiteral("SchedaCliente"));
     setWindowTitle(QStringLiteral("Scheda del cliente"));
     auto* layout = new QVBoxLayout(this);
@@ -31,12 +31,12 @@ CustomerCard::CustomerCard(AppContext& c, QWidget* parent) : QDialog(parent), ct
     layout->addWidget(GraficoCliente, 3);
     layout->addWidget(StoricoCliente, 2);
     connect(StoricoCliente, &QAbstractItemView::doubleClicked, this,
-            [this](const QModelIndex& i) { apriOrdine(i.row()); });
-    connect(StoricoCliente, &ReportView::keyChosen, this, &CustomerCard::apriOrdine);
+            [this](const QModelIndex& i) { openOrder(i.row()); });
+    connect(StoricoCliente, &ReportView::keyChosen, this, &CustomerSummary::openOrder);
     resize(820, 640);
 }
 
-bool CustomerCard::mostra(const QString& code, const QString& name, int year) {
+bool CustomerSummary::showFor(const QString& code, const QString& name, int year) {
     if (!ctx.connected())
         return false;
     if (Status s = resultlists::fillHistory(StoricoCliente, ctx.db(), code); !s) {
@@ -73,7 +73,7 @@ bool CustomerCard::mostra(const QString& code, const QString& name, int year) {
     return true;
 }
 
-void CustomerCard::apriOrdine(int row) {
+void CustomerSummary::openOrder(int row) {
     const ReportModel* m = StoricoCliente->report();
     if (row < 0 || row >= m->rows())
         return;

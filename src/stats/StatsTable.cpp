@@ -1,7 +1,7 @@
 #include "StatsTable.h"
 
-#include "text/ItalianText.h"
 #include "sheets/Workbook.h"
+#include "text/ItalianText.h"
 
 #include <cmath>
 

@@ -1,9 +1,8 @@
 #include "StatsWindow.h"
 
-#include "CustomerCard.h"
+#include "CustomerSummary.h"
 #include "StatsFiles.h"
 #include "StatsModel.h"
-#include "files/FolderNames.h"
 #include "text/ItalianText.h"
 #include "ui/AppContext.h"
 #include "ui/BusyPointer.h"
@@ -215,7 +214,7 @@ StatsWindow::StatsWindow(AppContext& c, QWidget* parent)
 
     auto stale = [this]() {
         m_stale.fill(true);
-        aggiorna();
+        refresh();
     };
     connect(Dal, &QDateEdit::dateChanged, this, stale);
     connect(Al, &QDateEdit::dateChanged, this, stale);
@@ -223,22 +222,22 @@ StatsWindow::StatsWindow(AppContext& c, QWidget* parent)
     connect(Mandante, &QComboBox::currentIndexChanged, this, stale);
     connect(Anno, &QSpinBox::valueChanged, this, [this]() {
         m_stale[Andamento] = true;
-        aggiorna();
+        refresh();
     });
     connect(Giorni, &QSpinBox::valueChanged, this, [this]() {
         m_stale[DaVisitare] = true;
-        aggiorna();
+        refresh();
     });
-    connect(Schede, &QTabWidget::currentChanged, this, [this]() { aggiorna(); });
+    connect(Schede, &QTabWidget::currentChanged, this, [this]() { refresh(); });
     connect(Tabella[Clienti], &QAbstractItemView::activated, this,
-            [this](const QModelIndex& i) { apriScheda(Clienti, i.row()); });
+            [this](const QModelIndex& i) { openSummary(Clienti, i.row()); });
     connect(Tabella[DaVisitare], &QAbstractItemView::activated, this,
-            [this](const QModelIndex& i) { apriScheda(DaVisitare, i.row()); });
+            [this](const QModelIndex& i) { openSummary(DaVisitare, i.row()); });
     connect(Tabella[Articoli], &QAbstractItemView::activated, this,
-            [this](const QModelIndex& i) { mostraAcquirenti(i.row()); });
+            [this](const QModelIndex& i) { showBuyers(i.row()); });
     connect(CmdScheda, &QPushButton::clicked, this, [this]() {
         const QModelIndex i = Tabella[Clienti]->currentIndex();
-        apriScheda(Clienti, i.isValid() ? i.row() : -1);
+        openSummary(Clienti, i.isValid() ? i.row() : -1);
     });
     connect(CmdExcel, &QPushButton::clicked, this, &StatsWindow::CmdExcel_Click);
     connect(CmdPdf, &QPushButton::clicked, this, &StatsWindow::CmdPdf_Click);
@@ -257,7 +256,7 @@ StatsWindow::View StatsWindow::current() const {
     return View(std::clamp(Schede->currentIndex(), 0, 3));
 }
 
-void StatsWindow::apri() {
+void StatsWindow::present() {
     if (!m_placed && parentWidget()) {
         m_placed = true;
         QRect r = geometry();
@@ -269,7 +268,7 @@ void StatsWindow::apri() {
     show();
     raise();
     activateWindow();
-    aggiorna();
+    refresh();
 }
 
 void StatsWindow::fillFilters() {
@@ -324,7 +323,7 @@ QStringList StatsWindow::filterNotes() const {
     return notes;
 }
 
-void StatsWindow::aggiorna() {
+void StatsWindow::refresh() {
     if (m_filling || !isVisible() || !ctx.connected())
         return;
     const View v = current();
@@ -477,7 +476,7 @@ void StatsWindow::countToVisit() {
     statschart::show(Grafico[DaVisitare], b);
 }
 
-void StatsWindow::apriScheda(View v, int row) {
+void StatsWindow::openSummary(View v, int row) {
     QString code, name;
     if (v == Clienti && row >= 0 && row < int(m_customers.size())) {
         code = m_customers[size_t(row)].code;
@@ -492,13 +491,13 @@ void StatsWindow::apriScheda(View v, int row) {
         return;
     }
     if (!Scheda) {
-        Scheda = new CustomerCard(ctx, this);
-        connect(Scheda, &CustomerCard::orderChosen, this, &StatsWindow::orderChosen);
+        Scheda = new CustomerSummary(ctx, this);
+        connect(Scheda, &CustomerSummary::orderChosen, this, &StatsWindow::orderChosen);
     }
-    Scheda->mostra(code, name, v == Clienti ? Al->date().year() : ctx.clock.today().year());
+    Scheda->showFor(code, name, v == Clienti ? Al->date().year() : ctx.clock.today().year());
 }
 
-void StatsWindow::mostraAcquirenti(int row) {
+void StatsWindow::showBuyers(int row) {
     if (row < 0 || row >= int(m_articles.size()))
         return;
     const stats::Ranked& a = m_articles[size_t(row)];
@@ -522,17 +521,6 @@ const stats::Table& StatsWindow::tableOnScreen() const {
 }
 
 namespace {
-
-// Says where the file went and opens it, as the order sheets do.
-void tellWritten(AppContext& ctx, const sheets::Written& w, const QString& what) {
-    const QString shown = folders::shownNative(w.path);
-    if (!w.refused.isEmpty())
-        ctx.dialogs.message(
-            QStringLiteral("%1: %2 è stato scritto in\n%3").arg(w.refused, what, shown),
-            titles::t18(), BoxIcon::Exclamation);
-    ctx.showStatus(QStringLiteral("Salvato: %1").arg(shown));
-    showFile(ctx, w.path, what);
-}
 
 QString documents() {
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);

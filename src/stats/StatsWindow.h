@@ -10,7 +10,7 @@
 #include <functional>
 
 struct AppContext;
-class CustomerCard;
+class CustomerSummary;
 class QDialog;
 class QChartView;
 class QComboBox;
@@ -52,12 +52,12 @@ public:
     QPushButton* CmdExcel;
     QPushButton* CmdPdf;
     QPushButton* CmdStampa;
-    CustomerCard* Scheda = nullptr;
+    CustomerSummary* Scheda = nullptr;
 
     // Shows the window, the filters read again and the view on screen counted afresh.
-    void apri();
+    void present();
     // Counts the view on screen again (after a change of a filter or of its own setting).
-    void aggiorna();
+    void refresh();
     // Counts the view now, shown or not.
     void count(View v);
     // Forgets the lines kept from the last count: the next one reads them as a window just
@@ -67,9 +67,9 @@ public:
     StatsModel* buyersModel() const { return m_buyers; }
     const statschart::Bars& bars(View v) const { return m_bars[size_t(v)]; }
     // The customer on the row of the Clienti or Da visitare table: its card.
-    void apriScheda(View v, int row);
+    void openSummary(View v, int row);
     // The article on the row of the Articoli table: the customers who bought it.
-    void mostraAcquirenti(int row);
+    void showBuyers(int row);
     void CmdExcel_Click();
     void CmdPdf_Click();
     void CmdStampa_Click();

@@ -13,7 +13,7 @@ target_sources(gestione_core PRIVATE
     stats/StatsTable.cpp
 )
 target_sources(gestione_gui PRIVATE
-    stats/CustomerCard.cpp
+    stats/CustomerSummary.cpp
     stats/StatsChart.cpp
     stats/StatsModel.cpp
     stats/StatsWindow.cpp

@@ -1,11 +1,11 @@
 #include "SyncCommands.h"
 
 #include "ConflictCopiesWindow.h"
-#include "SyncSettingsDialog.h"
-#include "text/ItalianText.h"
 #include "OwnCustomers.h"
 #include "Pg.h"
 #include "SyncSettings.h"
+#include "SyncSettingsDialog.h"
+#include "text/ItalianText.h"
 #include "ui/AccountPassword.h"
 
 #include <QAction>

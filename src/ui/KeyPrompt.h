@@ -1,8 +1,8 @@
 #pragma once
 
+#include "Dialogs.h"
 #include "data/Database.h"
 #include "data/FileKey.h"
-#include "Dialogs.h"
 
 #include <QString>
 

@@ -3,6 +3,7 @@
 #include "BusyPointer.h"
 #include "Titles.h"
 #include "files/FolderNames.h"
+#include "sheets/OrderSheet.h"
 
 #include <QDir>
 
@@ -16,4 +17,14 @@ void showFile(AppContext& ctx, const QString& path, const QString& what, BusyPoi
                                     .arg(what, folders::shownNative(path)) +
                                 openerCause(shown.error()),
                             titles::t18(), BoxIcon::Information);
+}
+
+void tellWritten(AppContext& ctx, const sheets::Written& w, const QString& what) {
+    const QString shown = folders::shownNative(w.path);
+    if (!w.refused.isEmpty())
+        ctx.dialogs.message(
+            QStringLiteral("%1: %2 è stato scritto in\n%3").arg(w.refused, what, shown),
+            titles::t18(), BoxIcon::Exclamation);
+    ctx.showStatus(QStringLiteral("Salvato: %1").arg(shown));
+    showFile(ctx, w.path, what);
 }

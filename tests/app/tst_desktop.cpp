@@ -6,8 +6,8 @@
 
 #include "app/Display.h"
 #include "app/Gestione.h"
-#include "files/FolderNames.h"
 #include "data/Schema.h"
+#include "files/FolderNames.h"
 #include "orders/PrintOrder.h"
 #include "sheets/OrderSheet.h"
 #include "ui/FileOpener.h"

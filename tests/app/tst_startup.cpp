@@ -6,8 +6,8 @@
 
 #include "app/Gestione.h"
 #include "data/Schema.h"
-#include "tools/makedb/MakeDb.h"
 #include "orders/YearPanel.h"
+#include "tools/makedb/MakeDb.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,19 +1,19 @@
 // Copies of the database and the restore from one, through the window's menu "Archivio", and the
 // automatic copies beside the file.
 
-#include "support/FileBytes.h"
 #include "support/Boxes.h"
+#include "support/FileBytes.h"
 #include "support/Fixture.h"
 #include "support/KillLoop.h"
 #include "support/Ui.h"
 
-#include "backup/BackupCommands.h"
 #include "backup/Backup.h"
-#include "text/ItalianText.h"
+#include "backup/BackupCommands.h"
 #include "data/Schema.h"
 #include "masterdata/CustomerPanel.h"
 #include "orders/OrderPanel.h"
 #include "orders/YearPanel.h"
+#include "text/ItalianText.h"
 #include "ui/widgets/ReportList.h"
 
 #include <QApplication>
@@ -126,7 +126,7 @@ private Q_SLOTS:
         QCOMPARE(modeOf(folderOf(app)), 0700);
         for (int h = 1; h <= 11; ++h) {
             app.clock.time = app.clock.time.addSecs(3600);
-            app.window->backups().copiaUscita();
+            app.window->backups().copyAtExit();
         }
         QVERIFY2(app.dialogs.boxes.isEmpty(), qPrintable(app.dialogs.describe()));
         QStringList expected;
@@ -145,13 +145,13 @@ private Q_SLOTS:
         const QString folder = folderOf(app);
         for (int n = 1; n <= 9; ++n) {
             app.clock.time = app.clock.time.addSecs(60);
-            app.window->backups().copiaUscita();
+            app.window->backups().copyAtExit();
         }
         const QStringList before = copyNames(app);
         QCOMPARE(before.size(), 10);
         QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0500) == 0);
         app.clock.time = app.clock.time.addSecs(60);
-        app.window->backups().copiaUscita();
+        app.window->backups().copyAtExit();
         QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0700) == 0);
         QCOMPARE(app.dialogs.describe(),
                  boxes::message("La copia automatica del database non è stata fatta.\n\n"
@@ -368,7 +368,7 @@ private Q_SLOTS:
         QCOMPARE(modeOf(kept), 0600);
         // The file restored passes the check: the next copy counts.
         app.clock.time = app.clock.time.addSecs(60);
-        app.window->backups().copiaUscita();
+        app.window->backups().copyAtExit();
         QCOMPARE(copyNames(app), QStringList{"Ordine_2026-12-08_10-32-15.mdb"});
     }
 
@@ -459,13 +459,13 @@ private Q_SLOTS:
         QVERIFY(QFile::copy(app.dir.dbPath(), users));
         const QDateTime today = app.clock.time;
         app.clock.time = today.addYears(1);
-        app.window->backups().copiaUscita();
+        app.window->backups().copyAtExit();
         QCOMPARE(copyNames(app).last(), QStringLiteral("Ordine_2027-12-08_10-30-45.mdb"));
         // The newest copy made at a moment still to come: the start-up copy is due.
         QVERIFY(backup::startupCopyDue(app.dir.dbPath(), today.addSecs(60)));
         for (int m = 1; m <= 10; ++m) {
             app.clock.time = today.addSecs(60 * m);
-            app.window->backups().copiaUscita();
+            app.window->backups().copyAtExit();
             QCOMPARE(copyNames(app).last(),
                      QStringLiteral("Ordine_2026-12-08_10-%1-45.mdb").arg(30 + m));
         }
@@ -630,7 +630,7 @@ int copiesAndRestoresForever(const QString& folder) {
     clock.time = QDateTime::currentDateTime();
     for (int n = 0;; ++n) {
         clock.time = clock.time.addSecs(1);
-        commands.copiaUscita();
+        commands.copyAtExit();
         dialogs.answerChoice(QDir(folder).filePath("scelte/" + chosen[n % 2]));
         dialogs.answerYes();
         commands.Ripristina_Click();

@@ -5,8 +5,8 @@
 
 #include "data/Database.h"
 #include "data/Schema.h"
-#include "tools/makedb/MakeDb.h"
 #include "orders/OrderStore.h"
+#include "tools/makedb/MakeDb.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -2,9 +2,9 @@
 
 #include "data/Database.h"
 #include "data/Schema.h"
-#include "tools/makedb/MakeDb.h"
 #include "masterdata/Lookups.h"
 #include "orders/Numbering.h"
+#include "tools/makedb/MakeDb.h"
 
 #include <QFile>
 #include <QTemporaryDir>

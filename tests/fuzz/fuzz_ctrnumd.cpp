@@ -2,8 +2,8 @@
 // amount and is written the same way again.
 
 #include "FuzzCheck.h"
-#include "text/ItalianText.h"
 #include "masterdata/InputRules.h"
+#include "text/ItalianText.h"
 
 #include <cmath>
 #include <cstring>

@@ -2,7 +2,7 @@
 // ("Mandanti…") and the agent's own e-mail, driven from the window's menus.
 #include "app/Gestione.h"
 #include "mail/ContactCommands.h"
-#include "mail/CustomerCardDialog.h"
+#include "mail/CustomerContactsDialog.h"
 #include "mail/PrincipalsDialog.h"
 #include "masterdata/AgentDialog.h"
 #include "masterdata/CustomerPanel.h"
@@ -31,12 +31,12 @@ class TestContacts : public QObject {
         ui::clickRow(app->window->Frame1->ListView2, row);
     }
     // Opens the card of customer 101 and runs `fill` on it.
-    void withCard(const std::function<void(CustomerCardDialog&)>& fill) {
+    void withCard(const std::function<void(CustomerContactsDialog&)>& fill) {
         chooseCustomer();
         bool opened = false;
         app->window->contactCommands->runDialog = [&](QDialog& d) {
             opened = true;
-            fill(static_cast<CustomerCardDialog&>(d));
+            fill(static_cast<CustomerContactsDialog&>(d));
         };
         ui::menu(app->window.get(), "SchedaCliente");
         QVERIFY(opened);
@@ -106,7 +106,7 @@ private Q_SLOTS:
         QFETCH(QString, field);
         QFETCH(QString, typed);
         QFETCH(QString, told);
-        withCard([&](CustomerCardDialog& d) {
+        withCard([&](CustomerContactsDialog& d) {
             ui::type(d.SchedaEmail, QStringLiteral("bar@sport.it"));
             QLineEdit* edit = d.findChild<QLineEdit*>(field);
             edit->clear();
@@ -121,7 +121,7 @@ private Q_SLOTS:
     }
 
     void aGoodCardIsStored() {
-        withCard([&](CustomerCardDialog& d) {
+        withCard([&](CustomerContactsDialog& d) {
             ui::type(d.SchedaEmail, QStringLiteral("bar@sport.it"));
             ui::type(d.SchedaPec, QStringLiteral("bar@pec.sport.it"));
             ui::type(d.SchedaTelefono, QStringLiteral("+39 035 123456"));
@@ -159,7 +159,7 @@ private Q_SLOTS:
         QFETCH(QString, meanwhile);
         QFETCH(QString, told);
         QFETCH(QString, stored);
-        withCard([&](CustomerCardDialog& d) {
+        withCard([&](CustomerContactsDialog& d) {
             ui::type(d.SchedaEmail, QStringLiteral("bar@sport.it"));
             auto other = app->dir.open();
             QVERIFY(other);
@@ -243,21 +243,21 @@ private Q_SLOTS:
     void theAgentsEmailIsAmongTheirDetails() {
         exec(app->db(), "UPDATE UTENTE SET UTENTE = 'ROSSI';");
         AgentDialog dialog(app->ctx, app->window.get());
-        QVERIFY(dialog.carica());
+        QVERIFY(dialog.load());
         QCOMPARE(dialog.EmailAgente->text(), QString());
         ui::type(dialog.EmailAgente, QStringLiteral("rossi@agenzia"));
-        dialog.salva();
+        dialog.save();
         QCOMPARE(app->dialogs.describe(),
                  message("L'e-mail dell'agente \"rossi@agenzia\" non è un indirizzo valido.",
                          "Dati dell'agente", BoxIcon::Information));
         QCOMPARE(value(app->db(), "SELECT COUNT(*) FROM IMPOSTAZIONE_INVIO;"), QStringLiteral("0"));
         ui::retype(dialog.EmailAgente, QStringLiteral("rossi@agenzia.it"));
-        dialog.salva();
+        dialog.save();
         QCOMPARE(
             value(app->db(), "SELECT VALORE FROM IMPOSTAZIONE_INVIO WHERE CHIAVE = 'mittente';"),
             QStringLiteral("rossi@agenzia.it"));
         AgentDialog again(app->ctx, app->window.get());
-        QVERIFY(again.carica());
+        QVERIFY(again.load());
         QCOMPARE(again.EmailAgente->text(), QStringLiteral("rossi@agenzia.it"));
     }
 };

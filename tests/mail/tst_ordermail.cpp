@@ -2,7 +2,7 @@
 // test server with the archive's files, and its sending recorded; what the record tells after.
 #include "MailKit.h"
 #include "data/AddedTables.h"
-#include "mail/CustomerCard.h"
+#include "mail/CustomerContacts.h"
 #include "mail/MailSettings.h"
 #include "mail/OrderMail.h"
 #include "mail/SendRecord.h"
@@ -64,11 +64,11 @@ private Q_SLOTS:
         storeOrder(*db, "14", "2026-12-08", 1);
         exec(*db, "INSERT INTO MANDANTE (NOME, EMAIL) VALUES ('Dolciaria Però Spa', "
                   "'ordini@mandante.it');");
-        card::Card c;
+        contacts::Card c;
         c.code = QStringLiteral("101");
         c.email = QStringLiteral("angelo@cliente.it");
         c.vatNumber = QStringLiteral("01234567897");
-        QVERIFY(card::save(*db, c));
+        QVERIFY(contacts::save(*db, c));
 
         settings::Settings s = *settings::load(*db);
         s.server = fx.server("starttls");
@@ -266,7 +266,7 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         TestDir dir;
         auto db = dir.open();
-        card::Card good;
+        contacts::Card good;
         good.code = QStringLiteral("101");
         good.email = QStringLiteral("angelo@cliente.it");
         good.pec = QStringLiteral("angelo@pec.it");
@@ -274,18 +274,18 @@ private Q_SLOTS:
         good.vatNumber = QStringLiteral("12345678903");
         good.taxCode = QStringLiteral("rssmra80a01f205x");
         good.phone = QStringLiteral("+39 0371 123456");
-        QVERIFY(card::save(*db, good));
-        card::Card bad = good;
+        QVERIFY(contacts::save(*db, good));
+        contacts::Card bad = good;
         (field == "email" ? bad.email
          : field == "pec" ? bad.pec
          : field == "cap" ? bad.postalCode
          : field == "iva" ? bad.vatNumber
          : field == "cf"  ? bad.taxCode
                           : bad.phone) = value;
-        const Status s = card::save(*db, bad);
+        const Status s = contacts::save(*db, bad);
         QVERIFY(!s);
         QCOMPARE(s.error().text, expected);
-        const auto stored = card::load(*db, "101");
+        const auto stored = contacts::load(*db, "101");
         QCOMPARE(stored->email, good.email);
         QCOMPARE(stored->vatNumber, good.vatNumber);
         QCOMPARE(stored->taxCode, QStringLiteral("RSSMRA80A01F205X"));

@@ -2,11 +2,11 @@
 // off the window's thread, the boxes, and the record; a failure leaves the order "Non inviato".
 #include "MailKit.h"
 #include "app/Gestione.h"
+#include "mail/MailSettings.h"
 #include "mail/MailSettingsDialog.h"
 #include "mail/OrderMailCommands.h"
 #include "mail/PendingOrdersDialog.h"
 #include "mail/SendOrderDialog.h"
-#include "mail/MailSettings.h"
 #include "mail/SendRecord.h"
 #include "orders/OrderPanel.h"
 #include "orders/YearPanel.h"
@@ -289,7 +289,7 @@ private Q_SLOTS:
         QCOMPARE(c->LStatoInvio->text(), QStringLiteral("Non inviato"));
         QVERIFY(c->LStatoInvio->isVisible());
         SearchWindow* w = app.window->Cerca;
-        w->apri();
+        w->present();
         QCOMPARE(w->CercaInviaOrdine->shortcut(), QKeySequence("Ctrl+E"));
         QVERIFY(w->ListaOrdini->actions().contains(w->CercaInviaOrdine));
         w->CercaInviaOrdine->trigger();
@@ -312,7 +312,7 @@ private Q_SLOTS:
         QCOMPARE(w->StatoInvio->text(), QStringLiteral("Ordine 12/2026: ") + sent);
         QCOMPARE(c->LStatoInvio->text(), sent);
         exec(app.db(), "UPDATE ORDINE SET QVENDITA = 2 WHERE NR = '12';");
-        w->mostraStatoInvio();
+        w->showSendingState();
         QCOMPARE(w->StatoInvio->text(),
                  QStringLiteral("Ordine 12/2026: ") + sent + ", modificato dopo l'invio");
     }

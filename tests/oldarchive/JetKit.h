@@ -11,8 +11,9 @@
 namespace jetkit {
 
 inline QByteArray unpacked(const QString& name) {
-    const QString packed = QDir(qEnvironmentVariable("GESTIONE_SOURCE_DIR"))
-                               .filePath(QStringLiteral("tests/oldarchive/jet/%1.mdb.gz").arg(name));
+    const QString packed =
+        QDir(qEnvironmentVariable("GESTIONE_SOURCE_DIR"))
+            .filePath(QStringLiteral("tests/oldarchive/jet/%1.mdb.gz").arg(name));
     gzFile in = gzopen(QFile::encodeName(packed).constData(), "rb");
     if (!in)
         qFatal("cannot open %s", qPrintable(packed));

@@ -3,9 +3,9 @@
 
 #include "JetKit.h"
 
-#include "oldarchive/ArchiveImport.h"
 #include "data/Database.h"
 #include "data/Schema.h"
+#include "oldarchive/ArchiveImport.h"
 
 #include <QDir>
 #include <QElapsedTimer>

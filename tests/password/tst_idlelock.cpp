@@ -4,10 +4,10 @@
 
 #include "orders/OrderKit.h"
 
-#include "password/IdleLock.h"
-#include "password/IdleLockSetting.h"
 #include "data/Rekey.h"
 #include "masterdata/CustomerPanel.h"
+#include "password/IdleLock.h"
+#include "password/IdleLockSetting.h"
 #include "search/SearchWindow.h"
 
 #include <QApplication>

@@ -2,13 +2,13 @@
 // "Password personale…" of the Archivio menu; copies keep it, and a copy under another key is
 // restored under the file's own.
 
-#include "support/FileBytes.h"
 #include "support/Boxes.h"
+#include "support/FileBytes.h"
 #include "support/Fixture.h"
 #include "support/Ui.h"
 
-#include "backup/BackupCommands.h"
 #include "backup/Backup.h"
+#include "backup/BackupCommands.h"
 #include "data/Rekey.h"
 #include "data/Schema.h"
 
@@ -137,7 +137,7 @@ private Q_SLOTS:
                  qPrintable(clientReads(path)));
         QVERIFY(!QFile::exists(rekey::workFile(path)));
         // The copies keep the key.
-        app.window->backups().copiaUscita();
+        app.window->backups().copyAtExit();
         const QString copy = backup::copies(path, backup::automaticFolder(path)).last();
         QCOMPARE(openCode(copy, FileKey::builtIn()), SQLITE_NOTADB);
         QCOMPARE(openCode(copy, FileKey::personalPassword("Segreto-1")), 0);

@@ -3,16 +3,16 @@
 // program is killed at), what cannot be reached is said, and nothing the program leaves in its
 // folders opens, or shows a page, under the built-in key.
 
-#include "support/FileBytes.h"
 #include "support/Boxes.h"
 #include "support/CipherKit.h"
+#include "support/FileBytes.h"
 #include "support/Fixture.h"
 #include "support/KillLoop.h"
 #include "support/MailSettingsKit.h"
 #include "support/Ui.h"
 
-#include "backup/BackupCommands.h"
 #include "backup/Backup.h"
+#include "backup/BackupCommands.h"
 #include "backup/CopyKeys.h"
 #include "data/Rekey.h"
 #include "data/Schema.h"

@@ -6,9 +6,9 @@
 #include "data/AddedTables.h"
 #include "data/Database.h"
 #include "data/Schema.h"
+#include "search/SearchStore.h"
 #include "text/TextMatch.h"
 #include "tools/makedb/MakeDb.h"
-#include "search/SearchStore.h"
 
 #include <QFile>
 #include <QProcess>

@@ -8,9 +8,9 @@
 #include "support/Fixture.h"
 #include "support/MailSettingsKit.h"
 
-#include "mail/OrderMailCommands.h"
 #include "data/Rekey.h"
 #include "mail/MailSettings.h"
+#include "mail/OrderMailCommands.h"
 #include "secrets/SystemKeyring.h"
 #include "support/Ui.h"
 #include "sync/SyncSettings.h"

@@ -5,11 +5,11 @@
 
 #include "data/Database.h"
 #include "data/Schema.h"
-#include "tools/makedb/MakeDb.h"
 #include "stats/LineStore.h"
 #include "stats/Ranking.h"
 #include "stats/ToVisit.h"
 #include "stats/Trend.h"
+#include "tools/makedb/MakeDb.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>

@@ -8,13 +8,13 @@
 
 #include "app/Gestione.h"
 #include "data/Database.h"
-#include "text/ItalianText.h"
 #include "sheets/SheetPrint.h"
 #include "sheets/Workbook.h"
-#include "stats/CustomerCard.h"
+#include "stats/CustomerSummary.h"
 #include "stats/StatsModel.h"
 #include "stats/StatsWindow.h"
 #include "stats/Trend.h"
+#include "text/ItalianText.h"
 #include "ui/widgets/ReportList.h"
 
 #include <QAbstractBarSeries>
@@ -161,7 +161,7 @@ private Q_SLOTS:
         QVERIFY(!w->Mandante->isEnabled());
         // An article's buyers.
         w->Schede->setCurrentIndex(StatsWindow::Articoli);
-        w->mostraAcquirenti(0);
+        w->showBuyers(0);
         QVERIFY(w->buyersModel()->rowCount() > 1);
         QVERIFY(w->LAcquirenti->text().startsWith(QStringLiteral("Clienti che hanno acquistato ")));
     }
@@ -359,11 +359,11 @@ private Q_SLOTS:
         for (int v = 0; v < 4; ++v) {
             w->Schede->setCurrentIndex(v);
             if (v == StatsWindow::Articoli)
-                w->mostraAcquirenti(0);
+                w->showBuyers(0);
             QTest::qWait(300);
             QVERIFY(w->grab().save(QDir(folder).filePath(names[v] + QStringLiteral(".png"))));
         }
-        w->apriScheda(StatsWindow::DaVisitare, 0);
+        w->openSummary(StatsWindow::DaVisitare, 0);
         QTest::qWait(300);
         QVERIFY(w->Scheda->grab().save(QDir(folder).filePath(QStringLiteral("scheda.png"))));
     }

@@ -1,8 +1,8 @@
 // The ITALIANO collation: order and case-insensitive equality of names.
 
-#include "text/Collation.h"
 #include "data/Database.h"
 #include "data/Schema.h"
+#include "text/Collation.h"
 #include "text/TextMatch.h"
 
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 // Number and date texts in the Italian forms, whatever the machine's locale.
 
-#include "text/ItalianText.h"
 #include "masterdata/InputRules.h"
+#include "text/ItalianText.h"
 
 #include <QLocale>
 #include <QTest>

@@ -127,7 +127,7 @@ private Q_SLOTS:
         const QString path = dir.filePath("Ordine.mdb");
         QCOMPARE(tool({"--anno-corrente", "2026", path}), 0);
         QCOMPARE(tool({"--add-year", "2035", path}), 0);
-        QCOMPARE(tool({"--add-year", "2035", path}), 0);
+        QCOMPARE(tool({"--aggiungi-anno", "2035", path}), 0);
         QVERIFY(tool({"--add-year", "duemila", path}) != 0);
         QVERIFY(tool({"--add-year", "2036", dir.filePath("manca.mdb")}) != 0);
         QVERIFY(!QFile::exists(dir.filePath("manca.mdb")));

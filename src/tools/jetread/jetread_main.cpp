@@ -10,9 +10,9 @@
 // What is read goes to the standard output as frames (see Frames.h), ending with an end frame
 // or a refusal in words; anything else the library prints goes to the standard error.
 
-#include "oldarchive/jet/Frames.h"
 #include "MdbReader.h"
 #include "files/ChildLimits.h"
+#include "oldarchive/jet/Frames.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,8 +1,8 @@
 #include "MakeDb.h"
 
 #include "data/Database.h"
-#include "files/FileInPlace.h"
 #include "data/Schema.h"
+#include "files/FileInPlace.h"
 
 #include <QFile>
 

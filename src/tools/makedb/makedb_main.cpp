@@ -3,10 +3,10 @@
 #include "MakeDb.h"
 #include "TerminalPassword.h"
 #include "ToolHelp.h"
-#include "oldarchive/ArchiveImport.h"
 #include "data/Database.h"
-#include "files/FolderNames.h"
 #include "data/Rekey.h"
+#include "files/FolderNames.h"
+#include "oldarchive/ArchiveImport.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -49,9 +49,10 @@ int main(int argc, char** argv) {
     parser.addOption(help);
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("Riempie il nuovo database con dati di prova."));
-    const QCommandLineOption year(QStringLiteral("add-year"),
-                                  QStringLiteral("Aggiunge l'anno alla tabella ANNO del file."),
-                                  QStringLiteral("anno"));
+    // The options speak Italian, as the program does; the first English spelling still works.
+    const QCommandLineOption year(
+        QStringList{QStringLiteral("aggiungi-anno"), QStringLiteral("add-year")},
+        QStringLiteral("Aggiunge l'anno alla tabella ANNO del file."), QStringLiteral("anno"));
     const QCommandLineOption agent(QStringLiteral("agente"),
                                    QStringLiteral("Nome dell'agente nella tabella UTENTE."),
                                    QStringLiteral("nome"));

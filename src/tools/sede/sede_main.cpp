@@ -4,15 +4,15 @@
 
 #include "data/Database.h"
 #include "data/FileKey.h"
-#include "text/ItalianText.h"
-#include "tools/makedb/TerminalPassword.h"
-#include "tools/makedb/ToolHelp.h"
 #include "mail/MailHeaders.h"
 #include "sync/CatalogueLoad.h"
 #include "sync/CustomerRequests.h"
 #include "sync/ListLoad.h"
 #include "sync/Pg.h"
 #include "sync/ServerSchema.h"
+#include "text/ItalianText.h"
+#include "tools/makedb/TerminalPassword.h"
+#include "tools/makedb/ToolHelp.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #include "ReportList.h"
 
 #include "Twips.h"
-#include "text/ItalianText.h"
 #include "data/Statement.h"
+#include "text/ItalianText.h"
 
 #include <QEvent>
 #include <QHeaderView>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/ChangeWatch.h"
 #include "base/Result.h"
+#include "data/ChangeWatch.h"
 
 #include <QAbstractTableModel>
 #include <QFont>
