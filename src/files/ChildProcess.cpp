@@ -36,10 +36,13 @@ bool Outcome::succeeded() const {
 }
 
 std::optional<Outcome> run(const QByteArray& program, const QByteArrayList& args,
-                           const Watch& watch, const Sink& sink) {
+                           const Watch& watch, const Sink& sink, StartFailure* failure) {
     Pipe pipe;
-    if (::pipe2(pipe.fds, O_CLOEXEC) != 0)
+    if (::pipe2(pipe.fds, O_CLOEXEC) != 0) {
+        if (failure)
+            *failure = StartFailure::Pipe;
         return std::nullopt;
+    }
     std::vector<char*> argv{const_cast<char*>(program.constData())};
     for (const QByteArray& a : args)
         argv.push_back(const_cast<char*>(a.constData()));
@@ -62,14 +65,20 @@ std::optional<Outcome> run(const QByteArray& program, const QByteArrayList& args
     posix_spawnattr_destroy(&attributes);
     ::close(pipe.fds[1]);
     pipe.fds[1] = -1;
-    if (spawned != 0)
+    if (spawned != 0) {
+        if (failure)
+            *failure = StartFailure::Spawn;
         return std::nullopt;
+    }
     ::fcntl(pipe.fds[0], F_SETFL, ::fcntl(pipe.fds[0], F_GETFL) | O_NONBLOCK);
 
     QElapsedTimer quiet;
     quiet.start();
     QElapsedTimer total;
     total.start();
+    // The time spent in the sink, which is not the child's.
+    qint64 inSink = 0;
+    const auto childMs = [&] { return total.elapsed() - inSink; };
     // Set when the child is stopped before its end.
     std::optional<Outcome> stop;
     std::vector<char> storage(65536);
@@ -79,7 +88,7 @@ std::optional<Outcome> run(const QByteArray& program, const QByteArrayList& args
             break;
         }
         const qint64 quietLeft = watch.quietMs - quiet.elapsed();
-        const qint64 totalLeft = watch.totalMs - total.elapsed();
+        const qint64 totalLeft = watch.totalMs - childMs();
         if (quietLeft <= 0 || totalLeft <= 0) {
             stop = Outcome{Outcome::End::Hung, 0, quietLeft <= 0 ? watch.quietMs : watch.totalMs};
             break;
@@ -98,8 +107,13 @@ std::optional<Outcome> run(const QByteArray& program, const QByteArrayList& args
             continue;
         if (n <= 0)
             break;
+        QElapsedTimer sinking;
+        sinking.start();
+        const bool more = sink(storage.data(), n);
+        inSink += sinking.elapsed();
+        // The child's quiet starts once the sink is done with what it wrote.
         quiet.restart();
-        if (!sink(storage.data(), n)) {
+        if (!more) {
             stop = Outcome{Outcome::End::Stopped};
             break;
         }
@@ -120,7 +134,7 @@ std::optional<Outcome> run(const QByteArray& program, const QByteArrayList& args
                 stop = Outcome{Outcome::End::Cancelled};
                 break;
             }
-            if (quiet.elapsed() > watch.quietMs || total.elapsed() > watch.totalMs) {
+            if (quiet.elapsed() > watch.quietMs || childMs() > watch.totalMs) {
                 stop = Outcome{Outcome::End::Hung, 0,
                                quiet.elapsed() > watch.quietMs ? watch.quietMs : watch.totalMs};
                 break;

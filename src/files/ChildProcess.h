@@ -14,7 +14,8 @@
 namespace child {
 
 struct Watch {
-    // How long the child may go without writing anything, and take in all.
+    // How long the child may go without writing anything, and take in all. The time the caller
+    // spends in the sink is not the child's: it counts for neither.
     int quietMs = 30000;
     int totalMs = 600000;
     // Looked at every tenth of a second: set, the child is stopped.
@@ -39,8 +40,15 @@ struct Outcome {
     bool succeeded() const;
 };
 
-// None when the program cannot be started. `args` follow the program's own name.
+// Why a program could not be started.
+enum class StartFailure {
+    Pipe,  // no pipe for its output (no file descriptor left)
+    Spawn, // the system did not start it
+};
+
+// None when the program cannot be started, and in `failure` (when given) why. `args` follow the
+// program's own name.
 std::optional<Outcome> run(const QByteArray& program, const QByteArrayList& args,
-                           const Watch& watch, const Sink& sink);
+                           const Watch& watch, const Sink& sink, StartFailure* failure = nullptr);
 
 } // namespace child

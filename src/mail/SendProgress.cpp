@@ -1,18 +1,17 @@
 #include "SendProgress.h"
 
+#include "ui/OffThread.h"
+
 #include <QDialog>
-#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <atomic>
 #include <condition_variable>
-#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -110,52 +109,41 @@ Result<mail::SendReceipt> sendWithProgress(QWidget* parent, const SendFunction& 
                                            const mail::MailServer& server,
                                            const mail::MailMessage& message,
                                            const std::function<Status()>& record) {
-    auto shared = std::make_shared<Shared>();
+    Shared shared;
     if (!record)
-        shared->setRecord(true);
-    auto sender = send;
-    QThread* thread = QThread::create([shared, sender, server, message] {
-        mail::SendControl control;
-        control.cancel = &shared->cancel;
-        control.step = [shared](mail::SendStep s) { shared->step = int(s); };
-        control.beforeMessage = [shared] { return shared->awaitRecord(); };
-        shared->result.emplace(sender(server, message, control));
-    });
-    SendingBox box(parent, *shared);
-    QEventLoop loop;
-    bool finished = false;
-    QObject::connect(thread, &QThread::finished, &loop, [&] {
-        finished = true;
-        loop.quit();
-    });
+        shared.setRecord(true);
+    SendingBox box(parent, shared);
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, &box, [&] { box.refresh(); });
     tick.start(100);
     // A sending that ends at once shows no box; until the box shows, what the user does waits
     // for it, so that nothing reaches the windows behind it meanwhile.
-    QTimer::singleShot(300, &box, [&] {
-        box.show();
-        loop.quit();
-    });
-    thread->start();
-    // The record is written while the connection opens: the message waits for it.
+    QTimer::singleShot(300, &box, [&] { box.show(); });
     std::optional<Error> unrecorded;
-    if (record) {
-        const Status written = record();
-        if (!written) {
-            unrecorded = written.error();
-            shared->cancel = true;
-        }
-        shared->setRecord(bool(written));
-    }
-    while (!finished)
-        loop.exec(box.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
-    thread->wait();
-    delete thread;
+    offthread::run(
+        [&] {
+            mail::SendControl control;
+            control.cancel = &shared.cancel;
+            control.step = [&shared](mail::SendStep s) { shared.step = int(s); };
+            control.beforeMessage = [&shared] { return shared.awaitRecord(); };
+            shared.result.emplace(send(server, message, control));
+        },
+        &box,
+        // The record is written while the connection opens: the message waits for it.
+        [&] {
+            if (!record)
+                return;
+            const Status written = record();
+            if (!written) {
+                unrecorded = written.error();
+                shared.cancel = true;
+            }
+            shared.setRecord(bool(written));
+        });
     box.hide();
     if (unrecorded)
         return makeError(QStringLiteral("L'invio non si può registrare (%1): messaggio non "
                                         "inviato.")
                              .arg(unrecorded->text));
-    return std::move(*shared->result);
+    return std::move(*shared.result);
 }

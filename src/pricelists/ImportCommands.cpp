@@ -4,15 +4,12 @@
 #include "SheetFile.h"
 
 #include "ui/AppContext.h"
+#include "ui/OffThread.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QProgressDialog>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
-
-#include <memory>
 
 namespace pricelists {
 
@@ -35,13 +32,10 @@ void ImportaListino(AppContext& ctx, QWidget* parent, std::function<void()> appl
                             kTitle, BoxIcon::Critical);
         return;
     }
-    auto progress = std::make_shared<ReadProgress>();
-    auto result = std::make_shared<std::optional<Result<Workbook>>>();
+    ReadProgress progress;
+    std::optional<Result<Workbook>> result;
     const QString path = *file;
     const QString workPath = work.path();
-    std::unique_ptr<QThread> reader(QThread::create([path, workPath, progress, result] {
-        *result = readWorkbook(path, workPath, {}, progress.get());
-    }));
 
     // The window stays alive meanwhile: a bar, and Annulla to stop the reading.
     QProgressDialog bar(QStringLiteral("Lettura del listino…"), QStringLiteral("Annulla"), 0, 100,
@@ -52,32 +46,26 @@ void ImportaListino(AppContext& ctx, QWidget* parent, std::function<void()> appl
     bar.setMinimumDuration(400);
     bar.setAutoClose(false);
     bar.setAutoReset(false);
-    QObject::connect(&bar, &QProgressDialog::canceled, &bar,
-                     [progress] { progress->cancel = true; });
+    QObject::connect(&bar, &QProgressDialog::canceled, &bar, [&] { progress.cancel = true; });
     QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, &bar,
-                     [&bar, progress] { bar.setValue(progress->percent.load()); });
-    QEventLoop loop;
-    QObject::connect(reader.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&tick, &QTimer::timeout, &bar, [&] { bar.setValue(progress.percent.load()); });
     tick.start(100);
-    reader->start();
-    loop.exec();
-    reader->wait();
+    offthread::run([&] { result = readWorkbook(path, workPath, {}, &progress); }, &bar);
     tick.stop();
     // Closing the bar counts as its Annulla: what the agent asked is taken before.
-    const bool stopped = progress->cancel.load();
+    const bool stopped = progress.cancel.load();
     QObject::disconnect(&bar, &QProgressDialog::canceled, nullptr, nullptr);
     bar.close();
 
-    if (!result->has_value() || !**result) {
+    if (!result || !*result) {
         if (stopped)
             return;
-        ctx.dialogs.message(result->has_value() ? (**result).error().text
-                                                : QStringLiteral("Lettura del listino interrotta."),
+        ctx.dialogs.message(result ? result->error().text
+                                   : QStringLiteral("Lettura del listino interrotta."),
                             kTitle, BoxIcon::Exclamation);
         return;
     }
-    auto* window = new ImportWindow(ctx, path, std::move(***result), parent);
+    auto* window = new ImportWindow(ctx, path, std::move(**result), parent);
     window->setAttribute(Qt::WA_DeleteOnClose);
     if (applied)
         QObject::connect(window, &ImportWindow::applied, window, std::move(applied));

@@ -2,6 +2,7 @@ target_sources(gestione_gui PRIVATE
     ui/AccountPassword.cpp
     ui/Dialogs.cpp
     ui/FileOpener.cpp
+    ui/OffThread.cpp
     ui/Panel.cpp
     ui/QtDialogs.cpp
     ui/ShowFile.cpp

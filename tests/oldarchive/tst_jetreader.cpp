@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 namespace {
 
@@ -222,6 +223,23 @@ private Q_SLOTS:
         QVERIFY(!a);
         QCOMPARE(a.error().text, kDamaged);
         QVERIFY(took.elapsed() < 15000);
+    }
+
+    // The time the program spends on what the reader sent is not the reader's: a row that takes
+    // longer to store than the reader may stay quiet does not make the archive damaged.
+    void aSlowConsumerIsNotAHungReader() {
+        QTemporaryDir dir;
+        const QString path = jetkit::put(dir.path(), "Ordine.mdb", jetkit::unpacked("jet3-types"));
+        auto a = jet::open(path, jet::Limits{1500, {}});
+        QVERIFY(a);
+        int rows = 0;
+        const Status s = (*a)->rows("Table1", [&](const jet::Row&) -> Status {
+            if (rows++ == 0)
+                QThread::msleep(2500);
+            return {};
+        });
+        QVERIFY2(s, qPrintable(s ? QString() : s.error().text));
+        QCOMPARE(rows, 2);
     }
 
     // A bounded run of random changes to the fixtures, most in their first pages (the

@@ -61,6 +61,8 @@ public:
         // A row's frame is at most a few times the bytes the row takes in the file, and no
         // table holds more rows than the file has bytes: more than this is a loop.
         m_watch.quietMs = limits.quietMs;
+        m_watch.totalMs = limits.totalMs;
+        m_watch.cancel = limits.cancel;
         m_watch.program = limits.program;
         m_watch.outputBytes = 16 * fileSize + (16 << 20);
     }

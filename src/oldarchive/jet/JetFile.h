@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <memory>
 
 // Jet files (Access 97 to 2003), read-only. libmdb reads them in a process of its own
@@ -21,6 +22,10 @@ struct Limits {
     int quietMs = 20000;
     // The reader's program; empty for gestione-jetread beside the program.
     QByteArray program;
+    // How long one reading (the tables, a table's columns or its rows) may take in all.
+    int totalMs = 600000;
+    // Set, the reading under way is stopped and refused as cancelled.
+    const std::atomic_bool* cancel = nullptr;
 };
 
 // Opens a Jet 3 or Jet 4 file for reading. A file that is not one, is cut short or cannot be

@@ -6,20 +6,26 @@
 
 #include <QByteArrayList>
 
+#include <atomic>
 #include <functional>
 
-// Runs the archive reader's own process (gestione-jetread) and watches it: its frames are
-// handed over one by one as they come, its warnings are read and let go, and a process that
-// crashes, goes quiet for too long, writes more than it may or anything but frames is killed
-// and reported as having found the archive damaged.
+// Runs the archive reader's own process (gestione-jetread) through the one runner of outside
+// readers and watches it: its frames are handed over one by one as they come, its warnings are
+// let go, and a process that crashes, goes quiet for too long, takes too long in all, writes more
+// than it may or anything but frames is killed and reported as having found the archive damaged.
 namespace jet::reader {
 
 // The code of the error that says the reader found the archive damaged.
 constexpr int kDamaged = -24;
 
 struct Watch {
-    // How long the reader may go without sending a frame.
+    // How long the reader may go without sending a frame, and take in all (the time the program
+    // spends on the frames counts for neither).
     int quietMs = 20000;
+    int totalMs = 600000;
+    // Looked at every tenth of a second: set, the reader is stopped and the reading refused as
+    // cancelled.
+    const std::atomic_bool* cancel = nullptr;
     // How many bytes of frames it may send in all.
     qint64 outputBytes = 0;
     // The reader's program; empty for the one beside the running program.
