@@ -198,7 +198,7 @@ struct Reviewed {
 const Reviewed kReviewed[] = {
     {"data/Schema.cpp", "\"PRAGMA table_info(\" + std :: string ( t . name ) + \");\"",
      "t runs over kExpected, the program's own table of the five table names"},
-    {"data/ArchiveImport.cpp",
+    {"oldarchive/ArchiveImport.cpp",
      "QStringLiteral ( \"SELECT count(*) FROM %1;\" ) . arg ( c . table ) . toStdString ( )",
      "c runs over the tables copied, named by the import's own table shapes"},
     {"data/Rekey.cpp",
@@ -206,7 +206,7 @@ const Reviewed kReviewed[] = {
      "a table name of the file, quoted as an identifier with its quotes doubled"},
     {"data/Rekey.cpp", "key . cipherSettings ( kAttached ) . toStdString ( )",
      "the cipher settings: fixed text and the key's round count, a number"},
-    {"data/Backup.cpp",
+    {"backup/Backup.cpp",
      "( key . cipherSettings ( ) + \"PRAGMA synchronous = FULL;\" ) . constData ( )",
      "the cipher settings: fixed text and the key's round count, a number"},
     {"data/Database.cpp", "key . cipherSettings ( ) . toStdString ( )",
