@@ -13,7 +13,8 @@ namespace schema {
 inline constexpr const char* kFileName = "Ordine.mdb";
 QByteArray password();
 
-// Makes the five tables and their indexes in a new, empty file (the database tool only).
+// Makes the five tables and their indexes in a new, empty file, with the added tables at this
+// program's version (the database tool and the files the program makes itself).
 Status create(Database& db);
 // Adds the indexes the program's reads rely on where a file lacks them (idempotent), and brings
 // the tables it keeps beside the five to this program's version (addedtables::upgrade).
