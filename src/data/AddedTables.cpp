@@ -373,7 +373,7 @@ const char* const kStaleOfEarlierVersions =
     "DROP INDEX IF EXISTS SYNC_CLIENTE_CODICE;";
 
 // Version 1: every file made before there were versions (the earlier program's, or this one's
-// with any part of the added tables), brought to the tables of the first versioned program.
+// with some of the added tables or all), brought to the tables of the first versioned program.
 Status step1(Database& db) {
     if (Status s = db.exec(kStaleOfEarlierVersions); !s)
         return s;
