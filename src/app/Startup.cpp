@@ -35,12 +35,8 @@ Status openFile(AppContext& ctx, const QString& path) {
     if (opened) {
         ctx.connection = std::move(*opened);
         // Nothing is written into a file before it is found to be the program's: one refused
-        // is left as it was.
-        status = schema::verify(ctx.db());
-        if (status) {
-            ctx.db().keepOwnerOnly();
-            status = schema::ensureIndexes(ctx.db());
-        }
+        // (a newer program's among them) is left as it was.
+        status = schema::prepareOpened(ctx.db());
         if (!status)
             ctx.connection.reset();
     }

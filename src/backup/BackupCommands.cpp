@@ -30,12 +30,7 @@ Result<std::unique_ptr<Database>> openShared(const QString& path, const FileKey&
     auto opened = Database::open(path, key);
     if (!opened)
         return opened.error();
-    Status s = schema::verify(**opened);
-    if (s) {
-        (*opened)->keepOwnerOnly();
-        s = schema::ensureIndexes(**opened);
-    }
-    if (!s)
+    if (Status s = schema::prepareOpened(**opened); !s)
         return s.error();
     return opened;
 }

@@ -3,6 +3,8 @@
 #include "Database.h"
 #include "Statement.h"
 
+#include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -354,7 +356,113 @@ Status addColumn(Database& db, const char* table, const char* column, const char
                    ";");
 }
 
+// The file's version is too high for this program.
+Error newerFile() {
+    return makeError(QStringLiteral("il file dei dati è stato creato da una versione più recente "
+                                    "del programma: aggiornare Gestione Ordini per aprirlo"));
+}
+
+// Each step brings a file of the version before it to its own, in the caller's transaction, and
+// stores that version last. A step, once in a program given to users, never changes: a later
+// change is a step after it. None of them touches the five tables of the register.
+
+// What an earlier version left that IF NOT EXISTS never takes back.
+const char* const kStaleOfEarlierVersions =
+    // The index of the customers by their code on the server held the agent's too; the office's
+    // alone are now in SYNC_CLIENTE_SEDE.
+    "DROP INDEX IF EXISTS SYNC_CLIENTE_CODICE;";
+
+// Version 1: every file made before there were versions (the earlier program's, or this one's
+// with some of the added tables or all), brought to the tables of the first versioned program.
+Status step1(Database& db) {
+    if (Status s = db.exec(kStaleOfEarlierVersions); !s)
+        return s;
+    if (Status s = ensure(db); !s)
+        return s;
+    return db.exec("PRAGMA user_version = 1;");
+}
+
+using Step = Status (*)(Database&);
+
+// The step to version n is kSteps[n - 1].
+const Step kSteps[] = {step1};
+static_assert(std::size(kSteps) == std::size_t(kVersion), "one step for each version");
+
+// The step from version `from`, then the version it stored.
+Status runStep(Database& db, int from) {
+    if (Status s = kSteps[from](db); !s)
+        return s;
+    auto now = version(db);
+    if (!now)
+        return now.error();
+    if (*now != from + 1)
+        return makeError(QStringLiteral("l'aggiornamento del file alla versione %1 non è riuscito")
+                             .arg(from + 1));
+    return {};
+}
+
 } // namespace
+
+Result<int> version(Database& db) {
+    auto st = db.prepare("PRAGMA user_version;");
+    if (!st)
+        return st.error();
+    if (!st->next())
+        return st->status() ? makeError(QStringLiteral("la versione del file non si legge"))
+                            : st->status().error();
+    const std::int64_t v = st->int64(0);
+    if (v < 0)
+        return makeError(QStringLiteral("la versione del file (%1) non è valida").arg(v));
+    return int(v);
+}
+
+Status checkVersion(Database& db) {
+    auto v = version(db);
+    if (!v)
+        return v.error();
+    if (*v > kVersion)
+        return newerFile();
+    return {};
+}
+
+Status upgrade(Database& db) {
+    auto v = version(db);
+    if (!v)
+        return v.error();
+    if (*v > kVersion)
+        return newerFile();
+    while (*v < kVersion) {
+        // Read again inside the transaction: another program may have taken the file meanwhile.
+        Status s = db.write([&]() -> Status {
+            v = version(db);
+            if (!v)
+                return v.error();
+            if (*v > kVersion)
+                return newerFile();
+            if (*v == kVersion)
+                return {};
+            return runStep(db, *v);
+        });
+        if (!s)
+            return s;
+        v = version(db);
+        if (!v)
+            return v.error();
+    }
+    return {};
+}
+
+Status makeAll(Database& db) {
+    auto v = version(db);
+    if (!v)
+        return v.error();
+    if (*v > kVersion)
+        return newerFile();
+    for (int from = *v; from < kVersion; ++from)
+        if (Status s = runStep(db, from); !s)
+            return s;
+    return {};
+}
 
 Status ensure(Database& db) {
     if (Status s = db.exec(kStatements); !s)
@@ -397,6 +505,10 @@ Status ensure(Database& db) {
     if (any)
         if (Status s = db.exec(kOldSendings); !s)
             return s;
+    return ensureSearch(db);
+}
+
+Status repairSearch(Database& db) {
     return ensureSearch(db);
 }
 

@@ -1,5 +1,6 @@
 #include "Rekey.h"
 
+#include "AddedTables.h"
 #include "Database.h"
 #include "DatabaseSwap.h"
 #include "Schema.h"
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <map>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -117,6 +119,14 @@ Status exportInto(Database& from, const QString& target, const FileKey& key) {
     Status s = from.exec(key.cipherSettings(kAttached).toStdString());
     if (s)
         s = from.exec("SELECT sqlcipher_export('nuovachiave');");
+    // The export leaves the new file's version at 0: it takes the file's own, or its next
+    // opening would take it for a file made before there were versions.
+    if (s) {
+        auto version = addedtables::version(from);
+        s = version
+                ? from.exec("PRAGMA nuovachiave.user_version = " + std::to_string(*version) + ";")
+                : Status(version.error());
+    }
     const Status detached = from.exec("DETACH DATABASE nuovachiave;");
     if (s && !detached)
         s = detached;

@@ -137,16 +137,26 @@ Status create(Database& db) {
             return s;
         if (Status s = db.exec(indexSql()); !s)
             return s;
-        return addedtables::ensure(db);
+        return addedtables::makeAll(db);
     });
 }
 
 Status ensureIndexes(Database& db) {
+    // The steps the file lacks first, each in a transaction of its own.
+    if (Status s = addedtables::upgrade(db); !s)
+        return s;
     return db.write([&]() -> Status {
         if (Status s = db.exec(indexSql()); !s)
             return s;
-        return addedtables::ensure(db);
+        return addedtables::repairSearch(db);
     });
+}
+
+Status prepareOpened(Database& db) {
+    if (Status s = verify(db); !s)
+        return s;
+    db.keepOwnerOnly();
+    return ensureIndexes(db);
 }
 
 Status verify(Database& db) {
@@ -177,7 +187,7 @@ Status verify(Database& db) {
                               .arg(QLatin1String(t.name), col));
         }
     }
-    return {};
+    return addedtables::checkVersion(db);
 }
 
 } // namespace schema

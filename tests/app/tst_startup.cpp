@@ -5,6 +5,7 @@
 #include "support/Ui.h"
 
 #include "app/Gestione.h"
+#include "data/AddedTables.h"
 #include "data/Schema.h"
 #include "orders/YearPanel.h"
 #include "tools/makedb/MakeDb.h"
@@ -15,6 +16,8 @@
 #include <QGroupBox>
 #include <QRandomGenerator>
 #include <QTest>
+
+#include <string>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -174,6 +177,10 @@ private Q_SLOTS:
                                                    "database valido");
         QTest::newRow("without the tables")
             << "tables" << QStringLiteral("Il file non contiene la tabella UTENTE");
+        QTest::newRow("of a newer program")
+            << "newer"
+            << QStringLiteral("Il file dei dati è stato creato da una versione più recente del "
+                              "programma: aggiornare Gestione Ordini per aprirlo");
     }
 
     // The start-up only reads until the file is found to be the program's: a file it refuses
@@ -188,6 +195,12 @@ private Q_SLOTS:
             auto db = Database::open(dir.dbPath(), schema::password(), o);
             QVERIFY(db);
             QVERIFY((*db)->exec("CREATE TABLE CLIENTE (ID INTEGER PRIMARY KEY, CODICE TEXT);"));
+        } else if (kind == QLatin1String("newer")) {
+            QVERIFY(makedb::makeSupplied(dir.dbPath(), kFixtureYear, makedb::Agent{}));
+            auto db = Database::open(dir.dbPath(), schema::password());
+            QVERIFY(db);
+            QVERIFY((*db)->exec(
+                "PRAGMA user_version = " + std::to_string(addedtables::kVersion + 1) + ";"));
         } else {
             QFile f(dir.dbPath());
             QVERIFY(f.open(QIODevice::WriteOnly));
