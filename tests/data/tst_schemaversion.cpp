@@ -7,7 +7,7 @@
 #include "data/Database.h"
 #include "data/Rekey.h"
 #include "data/Schema.h"
-#include "data/tool/MakeDb.h"
+#include "tools/makedb/MakeDb.h"
 
 #include <QDir>
 #include <QFile>
