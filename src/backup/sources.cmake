@@ -1,5 +1,9 @@
 target_sources(gestione_core PRIVATE
-    backup/Backup.cpp
+    backup/BackupCatalogue.cpp
+    backup/BackupCheck.cpp
+    backup/BackupCopy.cpp
+    backup/BackupRestore.cpp
+    backup/BackupShared.cpp
     backup/CopyKeys.cpp
 )
 target_sources(gestione_gui PRIVATE

@@ -4,7 +4,11 @@ target_sources(gestione_core PRIVATE
     pricelists/DecimalMark.cpp
     pricelists/ListRows.cpp
     pricelists/ListUndo.cpp
-    pricelists/PriceListStore.cpp
+    pricelists/PriceListApply.cpp
+    pricelists/PriceListLookups.cpp
+    pricelists/PriceListPreview.cpp
+    pricelists/PriceListPrincipals.cpp
+    pricelists/PriceListShared.cpp
     pricelists/PriceUnit.cpp
     pricelists/SheetFile.cpp
     pricelists/StoredValues.cpp

@@ -1,12 +1,9 @@
 #include "StatsWindow.h"
 
 #include "CustomerSummary.h"
-#include "StatsFiles.h"
 #include "StatsModel.h"
-#include "text/ItalianText.h"
 #include "ui/AppContext.h"
 #include "ui/BusyPointer.h"
-#include "ui/ShowFile.h"
 #include "ui/Tell.h"
 #include "ui/Titles.h"
 
@@ -14,25 +11,17 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
-#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 
 namespace {
-
-// How many customers or articles the charts of a ranking show.
-constexpr int kChartBars = 10;
 
 QTableView* makeTable(QWidget* parent, const char* name, StatsModel* model) {
     auto* t = new QTableView(parent);
@@ -74,17 +63,6 @@ QWidget* chartAndTable(QWidget* tab, QChartView* chart, QTableView* table) {
     split->setStretchFactor(1, 1);
     split->setChildrenCollapsible(false);
     return split;
-}
-
-QString shortName(const QString& s) {
-    return s.size() > 18 ? s.left(17) + QStringLiteral("…") : s;
-}
-
-void fit(QTableView* t) {
-    const int rows = t->model()->rowCount();
-    // The widths from the first rows and the totals: a list of 100 000 rows is not measured.
-    t->horizontalHeader()->setResizeContentsPrecision(std::min(rows, 200));
-    t->resizeColumnsToContents();
 }
 
 } // namespace
@@ -360,122 +338,6 @@ void StatsWindow::hideEvent(QHideEvent* e) {
     QWidget::hideEvent(e);
 }
 
-void StatsWindow::countTrend() {
-    const int year = Anno->value();
-    auto t = stats::trend(ctx.db(), year, ctx.clock.today(), filter());
-    if (!t) {
-        m_models[Andamento]->setTable({});
-        tell::error(ctx.dialogs, t.error(), titles::t20());
-        return;
-    }
-    m_models[Andamento]->setTable(stats::trendTable(*t, filterNotes()));
-    fit(Tabella[Andamento]);
-    statschart::Bars b;
-    b.title = QStringLiteral("Lordo per mese: %1 e %2").arg(year).arg(year - 1);
-    for (int m = 1; m <= 12; ++m) {
-        b.categories << stats::monthName(m).left(3);
-        b.first << stats::euro(t->months[size_t(m - 1)].gross);
-        b.second << stats::euro(t->monthsBefore[size_t(m - 1)].gross);
-    }
-    b.firstName = QString::number(year);
-    b.secondName = QString::number(year - 1);
-    b.unit = QStringLiteral("€");
-    m_bars[Andamento] = b;
-    statschart::show(Grafico[Andamento], b);
-    const stats::Change c = t->change();
-    Riepilogo->setText(
-        QStringLiteral("Progressivo al %1: € %2; al %3: € %4; differenza € %5 (%6)")
-            .arg(itext::formatDate(t->upTo), itext::formatGrouped2(stats::euro(t->toDate.gross)),
-                 itext::formatDate(t->upToBefore),
-                 itext::formatGrouped2(stats::euro(t->toDateBefore.gross)),
-                 (c.cents > 0 ? QStringLiteral("+") : QString()) + itext::formatGrouped2(c.euro()),
-                 c.percent ? stats::display({*c.percent, {}, {}}, stats::Kind::Percent)
-                           : QStringLiteral("anno prima senza vendite")));
-}
-
-namespace {
-
-statschart::Bars rankedBars(const std::vector<stats::Ranked>& rows, const QString& title,
-                            const stats::Period& p) {
-    statschart::Bars b;
-    b.title = title;
-    for (size_t i = 0; i < rows.size() && i < size_t(kChartBars); ++i) {
-        const stats::Ranked& r = rows[i];
-        b.categories << shortName(r.name.isEmpty() ? r.code : r.name);
-        b.first << stats::euro(r.figures.gross);
-        b.second << stats::euro(r.grossBefore);
-    }
-    b.firstName = QStringLiteral("Periodo");
-    b.secondName = QStringLiteral("Stesso periodo %1").arg(p.from.year() - 1);
-    b.unit = QStringLiteral("€");
-    return b;
-}
-
-} // namespace
-
-void StatsWindow::countCustomers() {
-    auto rows = stats::customers(ctx.db(), period(), filter(), &m_lines);
-    if (!rows) {
-        m_customers.clear();
-        m_models[Clienti]->setTable({});
-        tell::error(ctx.dialogs, rows.error(), titles::t20());
-        return;
-    }
-    m_customers = std::move(*rows);
-    for (stats::Ranked& r : m_customers)
-        if (!r.inRegister)
-            r.name = stats::missingCustomer();
-    m_models[Clienti]->setTable(stats::customersTable(m_customers, period(), filterNotes()));
-    fit(Tabella[Clienti]);
-    m_bars[Clienti] = rankedBars(
-        m_customers, QStringLiteral("I primi %1 clienti per lordo").arg(kChartBars), period());
-    statschart::show(Grafico[Clienti], m_bars[Clienti]);
-}
-
-void StatsWindow::countArticles() {
-    auto rows = stats::articles(ctx.db(), period(), filter(), &m_lines);
-    m_buyers->setTable({});
-    if (!rows) {
-        m_articles.clear();
-        m_models[Articoli]->setTable({});
-        tell::error(ctx.dialogs, rows.error(), titles::t20());
-        return;
-    }
-    m_articles = std::move(*rows);
-    m_models[Articoli]->setTable(stats::articlesTable(m_articles, period(), filterNotes()));
-    fit(Tabella[Articoli]);
-    m_bars[Articoli] = rankedBars(
-        m_articles, QStringLiteral("I primi %1 articoli per lordo").arg(kChartBars), period());
-    statschart::show(Grafico[Articoli], m_bars[Articoli]);
-}
-
-void StatsWindow::countToVisit() {
-    const QDate today = ctx.clock.today();
-    auto rows = stats::toVisit(ctx.db(), today, Giorni->value(), filter());
-    if (!rows) {
-        m_toVisit.clear();
-        m_models[DaVisitare]->setTable({});
-        tell::error(ctx.dialogs, rows.error(), titles::t20());
-        return;
-    }
-    m_toVisit = std::move(*rows);
-    m_models[DaVisitare]->setTable(stats::toVisitTable(m_toVisit, Giorni->value(), filterNotes()));
-    fit(Tabella[DaVisitare]);
-    statschart::Bars b;
-    b.title = QStringLiteral("Giorni dall'ultimo ordine e intervallo abituale");
-    for (size_t i = 0; i < m_toVisit.size() && i < size_t(kChartBars); ++i) {
-        const stats::ToVisit& v = m_toVisit[i];
-        b.categories << shortName(v.name);
-        b.first << v.daysSince;
-        b.second << v.usualInterval.value_or(0);
-    }
-    b.firstName = QStringLiteral("Giorni dall'ultimo ordine");
-    b.secondName = QStringLiteral("Intervallo abituale");
-    b.unit = QStringLiteral("giorni");
-    m_bars[DaVisitare] = b;
-    statschart::show(Grafico[DaVisitare], b);
-}
-
 void StatsWindow::openSummary(View v, int row) {
     QString code, name;
     if (v == Clienti && row >= 0 && row < int(m_customers.size())) {
@@ -495,105 +357,4 @@ void StatsWindow::openSummary(View v, int row) {
         connect(Scheda, &CustomerSummary::orderChosen, this, &StatsWindow::orderChosen);
     }
     Scheda->showFor(code, name, v == Clienti ? Al->date().year() : ctx.clock.today().year());
-}
-
-void StatsWindow::showBuyers(int row) {
-    if (row < 0 || row >= int(m_articles.size()))
-        return;
-    const stats::Ranked& a = m_articles[size_t(row)];
-    auto rows = stats::buyers(ctx.db(), a.code, a.name, period(), filter());
-    if (!rows) {
-        tell::error(ctx.dialogs, rows.error(), titles::t20());
-        return;
-    }
-    const QString article =
-        a.code.isEmpty() ? a.name : QStringLiteral("%1 (%2)").arg(a.name, a.code);
-    m_buyers->setTable(stats::buyersTable(*rows, article, period(), filterNotes()));
-    fit(TabellaAcquirenti);
-    const int n = int(rows->size());
-    LAcquirenti->setText(QStringLiteral("Clienti che hanno acquistato %1: %2")
-                             .arg(article, n == 1 ? QStringLiteral("1 cliente")
-                                                  : QStringLiteral("%1 clienti").arg(n)));
-}
-
-const stats::Table& StatsWindow::tableOnScreen() const {
-    return m_models[size_t(current())]->table();
-}
-
-namespace {
-
-QString documents() {
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-}
-
-sheets::CoverPage coverOf(const statschart::Bars& bars, const QString& title) {
-    return [bars, title](QPainter& p, const QRectF& paper) {
-        const QRectF area = paper.adjusted(36, 36, -36, -36);
-        QFont f(QStringLiteral("Liberation Sans"));
-        f.setBold(true);
-        p.setFont(sheets::pointFont(f, 14, p));
-        p.drawText(QRectF(area.left(), area.top(), area.width(), 24), Qt::AlignLeft, title);
-        statschart::paint(p, area.adjusted(0, 30, 0, 0), bars);
-    };
-}
-
-} // namespace
-
-void StatsWindow::CmdExcel_Click() {
-    const stats::Table& t = tableOnScreen();
-    if (t.columns.empty()) {
-        tell::refusal(ctx.dialogs, QStringLiteral("Non ci sono dati da esportare."), titles::t20());
-        return;
-    }
-    BusyPointer busy;
-    auto w = stats::saveWorkbook(t, documents(), QDir::homePath());
-    busy.release();
-    if (!w) {
-        ShowErrMsg(ctx.dialogs, w.error());
-        return;
-    }
-    tellWritten(ctx, *w, QStringLiteral("il foglio delle statistiche"));
-}
-
-void StatsWindow::CmdPdf_Click() {
-    const stats::Table& t = tableOnScreen();
-    if (t.columns.empty()) {
-        tell::refusal(ctx.dialogs, QStringLiteral("Non ci sono dati da salvare."), titles::t20());
-        return;
-    }
-    BusyPointer busy;
-    auto w = stats::savePdf(t, coverOf(m_bars[size_t(current())], t.title), documents(),
-                            QDir::homePath());
-    busy.release();
-    if (!w) {
-        ShowErrMsg(ctx.dialogs, w.error());
-        return;
-    }
-    tellWritten(ctx, *w, QStringLiteral("il PDF delle statistiche"));
-}
-
-void StatsWindow::CmdStampa_Click() {
-    const stats::Table& t = tableOnScreen();
-    if (t.columns.empty()) {
-        tell::refusal(ctx.dialogs, QStringLiteral("Non ci sono dati da stampare."), titles::t20());
-        return;
-    }
-    auto wb = stats::workbookOf(t);
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(t.title);
-    QPrintDialog choice(&printer, this);
-    choice.setObjectName(QStringLiteral("StampaStatisticheDialog"));
-    choice.setWindowTitle(QStringLiteral("Stampa delle statistiche"));
-    if (!runDialog(choice))
-        return;
-    BusyPointer busy;
-    const Status printed = sheets::SheetPrint(wb->sheet(0))
-                               .print(printer, coverOf(m_bars[size_t(current())], t.title));
-    busy.release();
-    if (!printed) {
-        ShowErrMsg(ctx.dialogs, printed.error());
-        return;
-    }
-    ctx.showStatus(
-        QStringLiteral("Statistiche inviate alla stampante %1").arg(printer.printerName()));
 }

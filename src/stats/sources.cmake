@@ -17,4 +17,9 @@ target_sources(gestione_gui PRIVATE
     stats/StatsChart.cpp
     stats/StatsModel.cpp
     stats/StatsWindow.cpp
+    stats/StatsWindowExports.cpp
+    stats/StatsWindowRankings.cpp
+    stats/StatsWindowShared.cpp
+    stats/StatsWindowToVisit.cpp
+    stats/StatsWindowTrend.cpp
 )
