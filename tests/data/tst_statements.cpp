@@ -209,7 +209,7 @@ const Reviewed kReviewed[] = {
     {"data/Rekey.cpp",
      "\"PRAGMA nuovachiave.user_version = \" + std :: to_string ( * version ) + \";\"",
      "fixed text and the file's version, a number read from the file"},
-    {"backup/Backup.cpp",
+    {"backup/BackupCopy.cpp",
      "( key . cipherSettings ( ) + \"PRAGMA synchronous = FULL;\" ) . constData ( )",
      "the cipher settings: fixed text and the key's round count, a number"},
     {"data/Database.cpp", "key . cipherSettings ( ) . toStdString ( )",
