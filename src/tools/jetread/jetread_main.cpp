@@ -12,6 +12,7 @@
 
 #include "MdbReader.h"
 #include "files/ChildLimits.h"
+#include "files/FileInPlace.h"
 #include "oldarchive/jet/Frames.h"
 
 #include <cerrno>
@@ -29,19 +30,7 @@ constexpr rlim_t kCpuSeconds = 600;
 int g_out = -1;
 
 bool send(jet::frames::Tag tag, const QByteArray& payload = {}) {
-    const QByteArray bytes = jet::frames::frame(tag, payload);
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(g_out, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        left -= n;
-    }
-    return true;
+    return inplace::writeAll(g_out, jet::frames::frame(tag, payload)) == 0;
 }
 
 int refuse(const Error& e) {

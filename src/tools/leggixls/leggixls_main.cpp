@@ -9,6 +9,7 @@
 // ROWS rows a sheet (a longer sheet is refused), the first COLUMNS columns of each row.
 
 #include "files/ChildLimits.h"
+#include "files/FileInPlace.h"
 #include "pricelists/XlsStream.h"
 
 #include <freexl.h>
@@ -32,18 +33,7 @@ constexpr rlim_t kCpuSeconds = 600;
 int g_out = -1;
 
 bool send(const QByteArray& bytes) {
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(g_out, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        left -= n;
-    }
-    return true;
+    return inplace::writeAll(g_out, bytes) == 0;
 }
 
 int refuse(xlsstream::Refusal why, const QByteArray& detail = {}) {
