@@ -48,17 +48,8 @@ bool CustomerSummary::showFor(const QString& code, const QString& name, int year
         tell::error(ctx.dialogs, t.error(), titles::t20());
         return false;
     }
-    statschart::Bars b;
-    b.title = QStringLiteral("%1: lordo per mese").arg(name);
-    for (int m = 1; m <= 12; ++m) {
-        b.categories << stats::monthName(m).left(3);
-        b.first << stats::euro(t->months[size_t(m - 1)].gross);
-        b.second << stats::euro(t->monthsBefore[size_t(m - 1)].gross);
-    }
-    b.firstName = QString::number(year);
-    b.secondName = QString::number(year - 1);
-    b.unit = QStringLiteral("€");
-    statschart::show(GraficoCliente, b);
+    statschart::show(GraficoCliente, statschart::monthlyGross(
+                                         *t, year, QStringLiteral("%1: lordo per mese").arg(name)));
     const int n = StoricoCliente->report()->rows();
     LCliente->setText(
         QStringLiteral("Storico di %1 (%2): %3")

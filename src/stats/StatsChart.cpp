@@ -1,5 +1,8 @@
 #include "StatsChart.h"
 
+#include "StatsTable.h"
+#include "Trend.h"
+
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
@@ -15,6 +18,20 @@
 #include <cmath>
 
 namespace statschart {
+
+Bars monthlyGross(const stats::Trend& t, int year, const QString& title) {
+    Bars b;
+    b.title = title;
+    for (int m = 1; m <= 12; ++m) {
+        b.categories << stats::monthName(m).left(3);
+        b.first << stats::euro(t.months[size_t(m - 1)].gross);
+        b.second << stats::euro(t.monthsBefore[size_t(m - 1)].gross);
+    }
+    b.firstName = QString::number(year);
+    b.secondName = QString::number(year - 1);
+    b.unit = QStringLiteral("€");
+    return b;
+}
 namespace {
 
 // A round step for the value axis, so that its labels are whole numbers.

@@ -13,6 +13,10 @@ class QWidget;
 // The bar charts of the statistics: two series side by side (this period and the one before,
 // or days since the last order and the usual interval), in greys and a hatch that stay apart on
 // a grey print, the numbers on the axis in the Italian form.
+namespace stats {
+struct Trend;
+}
+
 namespace statschart {
 
 struct Bars {
@@ -25,6 +29,9 @@ struct Bars {
     // The value axis: "€", "giorni".
     QString unit;
 };
+
+// The gross of each month of the year and of the year before, as bars under `title`.
+Bars monthlyGross(const stats::Trend& t, int year, const QString& title);
 
 // A view showing the bars (replaced by each call of show()).
 QChartView* makeView(QWidget* parent, const char* objectName);

@@ -22,18 +22,9 @@ void StatsWindow::countTrend() {
     }
     m_models[Andamento]->setTable(stats::trendTable(*t, filterNotes()));
     fit(Tabella[Andamento]);
-    statschart::Bars b;
-    b.title = QStringLiteral("Lordo per mese: %1 e %2").arg(year).arg(year - 1);
-    for (int m = 1; m <= 12; ++m) {
-        b.categories << stats::monthName(m).left(3);
-        b.first << stats::euro(t->months[size_t(m - 1)].gross);
-        b.second << stats::euro(t->monthsBefore[size_t(m - 1)].gross);
-    }
-    b.firstName = QString::number(year);
-    b.secondName = QString::number(year - 1);
-    b.unit = QStringLiteral("€");
-    m_bars[Andamento] = b;
-    statschart::show(Grafico[Andamento], b);
+    m_bars[Andamento] = statschart::monthlyGross(
+        *t, year, QStringLiteral("Lordo per mese: %1 e %2").arg(year).arg(year - 1));
+    statschart::show(Grafico[Andamento], m_bars[Andamento]);
     const stats::Change c = t->change();
     Riepilogo->setText(
         QStringLiteral("Progressivo al %1: € %2; al %3: € %4; differenza € %5 (%6)")
